@@ -1,0 +1,80 @@
+#include "core/DownloadQueue.h"
+
+namespace vardelo {
+
+void DownloadQueue::append(std::string link) {
+    int row = rowCount();
+    if (isEmpty()) {
+        row = 1;
+    } else {
+        grid_.setRowCount(row + 1);
+    }
+    grid_.setCell(row, QueueNumber, std::to_string(row));
+    grid_.setCell(row, QueueUrl, std::move(link));
+    grid_.setCell(row, QueueAttempts, "0");
+}
+
+bool DownloadQueue::deleteRow(int s, QueueGuards guards) {
+    if (s < 1 || s > grid_.lastRow())
+        return false;
+    if (s == 1 && guards.downloading)
+        return false;
+    if (rowCount() <= 2) {
+        grid_.clearRow(1);
+        return true;
+    }
+    for (int r = s; r < grid_.lastRow(); ++r)
+        grid_.moveDataCells(r + 1, r);
+    grid_.setRowCount(rowCount() - 1);
+    return true;
+}
+
+bool DownloadQueue::moveToTop(int s, QueueGuards guards) {
+    if (s <= 1 || s > grid_.lastRow() || !guards.listIdle)
+        return false;
+    const int target = guards.downloading ? 2 : 1;
+    if (s <= target)
+        return false;
+    moveRow(s, target, url(s), attempts(s));
+    return true;
+}
+
+bool DownloadQueue::moveToEnd(int s, QueueGuards guards) {
+    if (s < 1 || s > grid_.lastRow() || !guards.listIdle)
+        return false;
+    if (s == 1 && guards.downloading)
+        return false;
+    moveRow(s, grid_.lastRow(), url(s), attempts(s));
+    return true;
+}
+
+void DownloadQueue::moveRow(int from, int to, std::string link, std::string tries) {
+    if (to > from) {
+        for (int r = from; r < to; ++r)
+            grid_.moveDataCells(r + 1, r);
+    } else {
+        for (int r = from; r > to; --r)
+            grid_.moveDataCells(r - 1, r);
+    }
+    grid_.setCell(to, QueueUrl, std::move(link));
+    grid_.setCell(to, QueueAttempts, std::move(tries));
+}
+
+void DownloadQueue::removeHead() {
+    for (int r = 1; r < grid_.lastRow(); ++r)
+        grid_.moveDataCells(r + 1, r);
+    if (rowCount() <= 2)
+        grid_.clearRow(1);
+    else
+        grid_.setRowCount(rowCount() - 1);
+}
+
+void DownloadQueue::rotateHead(std::string tries) {
+    grid_.setCell(1, QueueAttempts, std::move(tries));
+    const int last = rowCount();
+    grid_.setRowCount(last + 1);
+    grid_.copyDataCells(1, last);
+    removeHead();
+}
+
+} // namespace vardelo

@@ -1,0 +1,44 @@
+#include "core/EventLog.h"
+
+namespace vardelo {
+
+void EventLog::append(const LogEntry& entry) {
+    if (isEmpty())
+        grid_.setCell(1, LogNumber, "1");
+    else
+        grid_.setRowCount(grid_.rowCount() + 1);
+    const int row = grid_.lastRow();
+    grid_.setCell(row, LogNumber, std::to_string(row));
+    grid_.setCell(row, LogUrl, entry.url);
+    grid_.setCell(row, LogStatus, entry.status);
+    grid_.setCell(row, LogSize, entry.size);
+    grid_.setCell(row, LogAttempts, entry.attempts);
+}
+
+void EventLog::clear() {
+    grid_.setRowCount(2);
+    grid_.clearRow(1);
+}
+
+std::vector<std::string> EventLog::takeFailed() {
+    std::vector<std::string> urls;
+    int kept = 0;
+    for (int row = 1; row <= grid_.lastRow(); ++row) {
+        if (grid_.cell(row, LogStatus) == kStatusFailed) {
+            urls.push_back(grid_.cell(row, LogUrl));
+            continue;
+        }
+        ++kept;
+        grid_.moveDataCells(row, kept);
+    }
+    if (urls.empty())
+        return urls;
+    if (kept == 0) {
+        clear();
+    } else {
+        grid_.setRowCount(kept + 1);
+    }
+    return urls;
+}
+
+} // namespace vardelo

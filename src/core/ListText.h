@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vardelo {
+
+// Removes every character of code 32 or below from both ends.
+std::string_view trimControls(std::string_view text);
+
+// A plain-text link list (code page 1250) cut into lines: a line ends at CR,
+// LF or CR LF (LF CR is two ends); a last line without an end counts; the
+// text stops at the first zero byte. Lines come back as UTF-8.
+std::vector<std::string> splitListLines(std::string_view bytes);
+
+// The lines that import appends: the non-blank ones, untrimmed.
+std::vector<std::string> linesToImport(const std::vector<std::string>& lines);
+
+// Every line followed by CR LF, in code page 1250.
+std::string joinListLines(const std::vector<std::string>& lines);
+
+} // namespace vardelo

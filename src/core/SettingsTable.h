@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vardelo {
+
+enum class SettingId {
+    OsszesLetoltottDb,
+    OsszesKihagyottDb,
+    OsszesLetoltottMeret,
+    SkinEngedelyezve,
+    Skin,
+    MentesHelye,
+    AutomatikusLetoltes,
+    Vagolap,
+    Ujraprobalkozasok,
+    Elhalt,
+};
+
+enum class SettingKind {
+    Integer, // signed 32-bit
+    Counter, // all-time statistics: signed 64-bit, so totals past 2 GiB stay right
+    Flag,    // 0 or 1 when written; any non-zero number reads as true
+    Text,
+};
+
+struct SettingDef {
+    SettingId id;
+    std::string_view readName;  // the name start-up looks for
+    std::string_view writeName; // the name closing writes (differs only in case)
+    SettingKind kind;
+    std::int64_t defaultNumber; // integers, counters and flags
+    std::int64_t minimum;
+    std::int64_t maximum;
+};
+
+// The ten values in the order start-up reads them.
+const std::array<SettingDef, 10>& settingsInReadOrder();
+// The order closing writes them.
+const std::array<SettingId, 10>& settingsWriteOrder();
+const SettingDef& settingDef(SettingId id);
+
+// Stored names match without regard to letter case.
+bool settingNamesMatch(std::string_view a, std::string_view b);
+
+// A stored integer, counter or flag must be a decimal integer of its width;
+// anything else is the wrong type. Blanks around it are tolerated.
+std::optional<std::int64_t> parseStoredNumber(std::string_view text, SettingKind kind);
+
+// Integers with a range are brought into it; others pass unchanged.
+std::int64_t clampSetting(const SettingDef& def, std::int64_t value);
+
+class SettingsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+std::string failedToSetMessage(std::string_view name);
+std::string failedToGetMessage(std::string_view name);
+std::string invalidTypeMessage(std::string_view name);
+
+} // namespace vardelo

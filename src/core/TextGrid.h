@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vardelo {
+
+// A grid of text cells in the shape the queue and the log share: row 0 is the
+// title row (owned by the view, not stored here), data rows are 1-based, and
+// there is always at least one data row, so rowCount() never drops below 2.
+class TextGrid {
+public:
+    explicit TextGrid(int columns);
+
+    int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
+    int columnCount() const { return columns_; }
+    int lastRow() const { return rowCount() - 1; }
+
+    const std::string& cell(int row, int column) const;
+    void setCell(int row, int column, std::string text);
+
+    // Rows added at the end are blank; a count below 2 is taken as 2.
+    void setRowCount(int count);
+    void clearRow(int row);
+
+    // Copies every cell except column 0, which stays with the row position.
+    void copyDataCells(int fromRow, int toRow);
+    // Same, for a shift whose source row is overwritten or dropped next.
+    void moveDataCells(int fromRow, int toRow);
+
+    // Increases on every change, so a pending operation can tell whether the
+    // grid was rewritten under it.
+    unsigned long long revision() const { return revision_; }
+
+private:
+    std::vector<std::string>& row(int row);
+    const std::vector<std::string>& row(int row) const;
+
+    int columns_;
+    std::vector<std::vector<std::string>> rows_;
+    unsigned long long revision_ = 0;
+};
+
+} // namespace vardelo

@@ -1,0 +1,152 @@
+#include "QueueTestHelpers.h"
+
+#include "core/QueueDrag.h"
+
+#include <gtest/gtest.h>
+
+namespace vardelo {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+constexpr QueueGuards kIdle{false, true};
+constexpr QueueGuards kDownloading{true, true};
+constexpr QueueGuards kRewriting{false, false};
+
+TEST(QueueAppend, FillsTheBlankRowThenAddsNumberedRows) {
+    DownloadQueue queue;
+    EXPECT_TRUE(queue.isEmpty());
+    queue.append("a");
+    EXPECT_EQ(queue.rowCount(), 2);
+    queue.append("b");
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|b|0"}));
+}
+
+TEST(QueueAppend, KeepsTheTextAsGiven) {
+    DownloadQueue queue = queueOf({"  spaced  ", "a"});
+    queue.append("a"); // duplicates are allowed
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|  spaced  |0", "2|a|0", "3|a|0"}));
+}
+
+TEST(QueueDelete, OnlyRowBlanksItAndTheNextAppendRefillsRowOne) {
+    DownloadQueue queue = queueOf({"a"});
+    EXPECT_TRUE(queue.deleteRow(1, kIdle));
+    EXPECT_EQ(rowsOf(queue), (Rows{"||"}));
+    queue.append("b");
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0"}));
+}
+
+TEST(QueueDelete, HeadIsProtectedWhileDownloading) {
+    DownloadQueue queue = queueOf({"a", "b"});
+    EXPECT_FALSE(queue.deleteRow(1, kDownloading));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|b|0"}));
+}
+
+TEST(QueueDelete, RowsBelowMoveUpAndNumbersStayPositional) {
+    DownloadQueue queue = queueOf({"a", "b", "c"});
+    queue.setAttempts(3, "2");
+    EXPECT_TRUE(queue.deleteRow(1, kIdle));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|c|2"}));
+}
+
+TEST(QueueMoveToTop, WhileDownloadingTargetsRowTwo) {
+    DownloadQueue queue = queueOf({"a", "b", "c", "d", "e"});
+    queue.setAttempts(5, "3");
+    EXPECT_TRUE(queue.moveToTop(5, kDownloading));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|e|3", "3|b|0", "4|c|0", "5|d|0"}));
+}
+
+TEST(QueueMoveToTop, WhenIdleTargetsRowOne) {
+    DownloadQueue queue = queueOf({"a", "b", "c"});
+    EXPECT_TRUE(queue.moveToTop(3, kIdle));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|c|0", "2|a|0", "3|b|0"}));
+}
+
+TEST(QueueMoveToTop, RefusedForHeadRowTwoWhileDownloadingAndWhileRewriting) {
+    DownloadQueue queue = queueOf({"a", "b", "c"});
+    EXPECT_FALSE(queue.moveToTop(1, kIdle));
+    EXPECT_FALSE(queue.moveToTop(2, kDownloading));
+    EXPECT_FALSE(queue.moveToTop(3, kRewriting));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|b|0", "3|c|0"}));
+}
+
+TEST(QueueMoveToEnd, HeadOnlyWhenIdle) {
+    DownloadQueue queue = queueOf({"a", "b", "c"});
+    EXPECT_FALSE(queue.moveToEnd(1, kDownloading));
+    EXPECT_FALSE(queue.moveToEnd(2, kRewriting));
+    EXPECT_TRUE(queue.moveToEnd(1, kIdle));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|c|0", "3|a|0"}));
+}
+
+TEST(QueueMoveRows, SelectionOutsideTheDataRowsChangesNothing) {
+    DownloadQueue queue = queueOf({"a", "b"});
+    EXPECT_FALSE(queue.deleteRow(0, kIdle));
+    EXPECT_FALSE(queue.deleteRow(3, kIdle));
+    EXPECT_FALSE(queue.moveToTop(7, kIdle));
+    EXPECT_FALSE(queue.moveToEnd(-1, kIdle));
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|b|0"}));
+}
+
+TEST(QueueHead, RemoveHeadOfLastLinkLeavesOneBlankRow) {
+    DownloadQueue queue = queueOf({"a"});
+    queue.removeHead();
+    EXPECT_TRUE(queue.isEmpty());
+    EXPECT_EQ(rowsOf(queue), (Rows{"||"}));
+}
+
+TEST(QueueHead, RotateMovesTheHeadLastWithItsNewAttempts) {
+    DownloadQueue queue = queueOf({"a", "b", "c"});
+    queue.rotateHead("1");
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|c|0", "3|a|1"}));
+}
+
+struct DragCase {
+    const char* name;
+    QueueGuards guards;
+    int pressRow, pressColumn, releaseRow, releaseColumn;
+    Rows expected;
+};
+
+class QueueDragTest : public ::testing::TestWithParam<DragCase> {};
+
+TEST_P(QueueDragTest, MovesAsTheRulesSay) {
+    const DragCase& c = GetParam();
+    DownloadQueue queue = queueOf({"a", "b", "c", "d"});
+    queue.setAttempts(4, "2");
+    QueueDrag drag;
+    drag.press(queue, c.pressRow, c.pressColumn, c.guards);
+    drag.release(queue, c.releaseRow, c.releaseColumn, c.guards);
+    EXPECT_EQ(rowsOf(queue), c.expected);
+    EXPECT_FALSE(drag.drag_active);
+    EXPECT_FALSE(drag.drag_refused);
+}
+
+const Rows kUnchanged{"1|a|0", "2|b|0", "3|c|0", "4|d|2"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QueueDragTest,
+    ::testing::Values(
+        DragCase{"RowFourOntoRowTwo", kIdle, 4, 1, 2, 2, {"1|a|0", "2|d|2", "3|b|0", "4|c|0"}},
+        DragCase{"RowOneOntoRowThree", kIdle, 1, 2, 3, 1, {"1|b|0", "2|c|0", "3|a|0", "4|d|2"}},
+        DragCase{"OntoItself", kIdle, 2, 1, 2, 1, kUnchanged},
+        DragCase{"FromTheNumberColumn", kIdle, 4, 0, 2, 1, kUnchanged},
+        DragCase{"FromTheTitleRow", kIdle, 0, 1, 2, 1, kUnchanged},
+        DragCase{"OntoTheNumberColumn", kIdle, 4, 1, 2, 0, kUnchanged},
+        DragCase{"OutsideTheGrid", kIdle, 4, 1, -1, -1, kUnchanged},
+        DragCase{"BelowTheLastRow", kIdle, 2, 1, 9, 1, kUnchanged},
+        DragCase{"OntoTheHeadWhileDownloading", kDownloading, 2, 1, 1, 1, kUnchanged},
+        DragCase{"TheHeadWhileDownloading", kDownloading, 1, 1, 3, 1, kUnchanged},
+        DragCase{"WhileRewriting", kRewriting, 4, 1, 2, 1, kUnchanged}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(QueueDragRewrite, QueueRewrittenDuringTheDragMovesNothing) {
+    DownloadQueue queue = queueOf({"a", "b", "c", "d"});
+    QueueDrag drag;
+    drag.press(queue, 3, 1, kIdle);
+    queue.removeHead(); // an outcome while the button is held
+    EXPECT_EQ(drag.release(queue, 1, 1, kIdle), QueueDrag::Release::Ended);
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|c|0", "3|d|0"}));
+}
+
+} // namespace
+} // namespace vardelo

@@ -1,0 +1,51 @@
+#include "core/ListText.h"
+
+#include <gtest/gtest.h>
+
+namespace vardelo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct SplitCase {
+    const char* name;
+    std::string bytes;
+    Lines lines;
+};
+
+class ListSplitTest : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(ListSplitTest, CutsLinesAsTheLineEndsSay) {
+    EXPECT_EQ(splitListLines(GetParam().bytes), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, ListSplitTest,
+    ::testing::Values(SplitCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+                      SplitCase{"LfOnly", "a\nb\n", {"a", "b"}},
+                      SplitCase{"CrOnly", "a\rb\r", {"a", "b"}},
+                      SplitCase{"LfCrIsTwoEnds", "a\n\rb", {"a", "", "b"}},
+                      SplitCase{"LastLineWithoutEnd", "a\r\nb", {"a", "b"}},
+                      SplitCase{"ZeroByteEndsTheText", std::string("a\r\nbc\0d\r\ne", 10), {"a", "bc"}},
+                      SplitCase{"Empty", "", {}},
+                      SplitCase{"Code1250", "\xE1rv\xEDz", {"árvíz"}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(ListImport, SkipsBlankLinesAndKeepsBlanksAroundLinks) {
+    const Lines lines = splitListLines("a\r\n\r\n   \r\n\t b \r\n");
+    EXPECT_EQ(linesToImport(lines), (Lines{"a", "\t b "}));
+}
+
+TEST(ListExport, EveryLineEndsInCrLfAndAnEmptyQueueIsTwoBytes) {
+    EXPECT_EQ(joinListLines({"a", "árvíz"}), "a\r\n\xE1rv\xEDz\r\n");
+    EXPECT_EQ(joinListLines({""}), "\r\n");
+    EXPECT_TRUE(linesToImport(splitListLines("\r\n")).empty());
+}
+
+TEST(ListTrim, RemovesControlsAndBlanksFromBothEnds) {
+    EXPECT_EQ(trimControls("\x01\t x y \r\n"), "x y");
+    EXPECT_EQ(trimControls(" \x1f "), "");
+}
+
+} // namespace
+} // namespace vardelo
