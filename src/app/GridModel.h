@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/TextGrid.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+namespace vardelo {
+
+// Shows a core TextGrid in a view. The grid is changed by core operations;
+// sync() then tells the view, adding or removing rows at the end (every
+// operation grows or shrinks a grid only there) and repainting the rest.
+class GridModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    GridModel(const TextGrid& grid, QStringList titles, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void sync();
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    const TextGrid& grid_;
+    QStringList titles_;
+    int shownRows_ = 0; // data rows the view knows of
+};
+
+} // namespace vardelo

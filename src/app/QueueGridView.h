@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QTableView>
+
+namespace vardelo {
+
+// The queue grid: reports mouse presses and releases with the cell under the
+// pointer (row 0 is the title row, -1 outside the grid) and the Delete key.
+class QueueGridView final : public QTableView {
+    Q_OBJECT
+public:
+    explicit QueueGridView(QWidget* parent = nullptr);
+
+    // The 1-based data row that is selected, or 0.
+    int selectedRow() const;
+    void selectDataRow(int row);
+
+Q_SIGNALS:
+    void mouseDown(Qt::MouseButton button, int row, int column);
+    void mouseUp(Qt::MouseButton button, int row, int column);
+    void deletePressed();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::pair<int, int> cellAt(const QPoint& viewportPos) const;
+};
+
+} // namespace vardelo

@@ -1,0 +1,157 @@
+#include "app/Unit2.h"
+
+#include "app/GridModel.h"
+#include "app/QueueGridView.h"
+#include "core/IoError.h"
+#include "platform/Dialogs.h"
+#include "platform/QtText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace vardelo {
+
+TForm1::TForm1(Services services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)) {
+    buildControls();
+    connectCommands();
+
+    recordSaveTimer_ = new QTimer(this);
+    recordSaveTimer_->setSingleShot(true);
+    recordSaveTimer_->setInterval(3000);
+    connect(recordSaveTimer_, &QTimer::timeout, this, &TForm1::saveRecordsQuietly);
+
+    guarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::connectCommands() {
+    connect(Hozzaad, &QPushButton::clicked, this, guard(&TForm1::HozzaadClick));
+    connect(Link_hozza, &QLineEdit::returnPressed, this, guard(&TForm1::HozzaadClick));
+    connect(sor_torles, &QPushButton::clicked, this, guard(&TForm1::sor_torlesClick));
+    connect(elore, &QPushButton::clicked, this, guard(&TForm1::eloreClick));
+    connect(hatra, &QPushButton::clicked, this, guard(&TForm1::hatraClick));
+    connect(rls1, &QAction::triggered, this, guard(&TForm1::sor_torlesClick));
+    connect(Listalegelejre1, &QAction::triggered, this, guard(&TForm1::eloreClick));
+    connect(Listalegvgre1, &QAction::triggered, this, guard(&TForm1::hatraClick));
+    connect(Linkek, &QueueGridView::deletePressed, this, guard(&TForm1::sor_torlesClick));
+    connect(Linkek, &QueueGridView::mouseDown, this, guard(&TForm1::LinkekMouseDown));
+    connect(Linkek, &QueueGridView::mouseUp, this, guard(&TForm1::LinkekMouseUp));
+    connect(Linkek, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PMSG->popup(Linkek->viewport()->mapToGlobal(pos)); });
+    connect(linkekModel, &GridModel::changed, this, &TForm1::scheduleRecordSave);
+    connect(naplosgModel, &GridModel::changed, this, &TForm1::scheduleRecordSave);
+
+    connect(megnyit, &QPushButton::clicked, this, guard(&TForm1::megnyitClick));
+    connect(button3, &QPushButton::clicked, this, guard(&TForm1::button3Click));
+
+    connect(Button4, &QPushButton::clicked, this, guard(&TForm1::Button4Click));
+    connect(auto_le, &QCheckBox::toggled, this, guard(&TForm1::auto_leClick));
+    connect(vagolap, &QCheckBox::toggled, this, guard(&TForm1::vagolapClick));
+    connect(skin_hasznalata, &QCheckBox::toggled, this, guard(&TForm1::skin_hasznalataClick));
+    connect(letoltes_utan_stop, &QCheckBox::toggled, this,
+            guard(&TForm1::letoltes_utan_stopClick));
+    connect(PM_auto_le, &QAction::triggered, this, guard(&TForm1::PM_auto_leClick));
+    connect(PM_vagolap, &QAction::triggered, this, guard(&TForm1::PM_vagolapClick));
+    connect(PM_Skin, &QAction::triggered, this, guard(&TForm1::PM_SkinClick));
+    connect(PM_letoltes_utan_stop, &QAction::triggered, this,
+            guard(&TForm1::PM_letoltes_utan_stopClick));
+
+    connect(inditas, &QPushButton::clicked, this, guard(&TForm1::inditasClick));
+    connect(Stop, &QPushButton::clicked, this, guard(&TForm1::StopClick));
+    connect(PM_indit, &QAction::triggered, this, guard(&TForm1::inditasClick));
+    connect(PM_megallit, &QAction::triggered, this, guard(&TForm1::StopClick));
+    connect(Kilps1, &QAction::triggered, this, &QWidget::close);
+
+    connect(stat_null1, &QPushButton::clicked, this, guard(&TForm1::stat_null1Click));
+    connect(button1, &QPushButton::clicked, this, guard(&TForm1::button1Click));
+    connect(hibasak_ujra, &QPushButton::clicked, this, guard(&TForm1::hibasak_ujraClick));
+}
+
+void TForm1::FormCreate() {
+    jelenlegi_letoltott_db = 0;
+    jelenlegi_letoltott_meret = 0;
+    jelenlegi_kihagyott_db = 0;
+    showCurrentCounters();
+    list_idle = true;
+    downloading = false;
+    setWindowTitle(QStringLiteral("Vardelo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vardelo"));
+    setGridColumns();
+    Stop->setEnabled(false);
+    readRecordFiles();
+    loadSettings();
+}
+
+void TForm1::FormActivate() {
+    if (activated_once)
+        return;
+    activated_once = true;
+    Lapok->setCurrentWidget(Weblap);
+    Lapok->setCurrentIndex(0);
+}
+
+bool TForm1::FormClose(QString* failure) {
+    try {
+        storeSettings();
+        writeRecordFiles();
+        return true;
+    } catch (const std::exception& error) {
+        *failure = toQt(withFinalPeriod(error.what()));
+        return false;
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    QString failure;
+    if (FormClose(&failure)) {
+        recordSaveTimer_->stop();
+        event->accept();
+        return;
+    }
+    services_.dialogs.showError(failure);
+    event->ignore();
+}
+
+bool TForm1::closeForTermination(QString* failure) {
+    if (!FormClose(failure))
+        return false;
+    recordSaveTimer_->stop();
+    hide();
+    return true;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FormActivate();
+}
+
+bool TForm1::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(event);
+}
+
+void TForm1::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        reportError(error);
+    }
+}
+
+void TForm1::reportError(const std::exception& error) {
+    services_.dialogs.showError(toQt(withFinalPeriod(error.what())));
+}
+
+} // namespace vardelo

@@ -1,0 +1,41 @@
+#include "app/Unit2.h"
+#include "platform/AppPaths.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtSettingsStore.h"
+#include "platform/UnixSignals.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    // The embedded browser refuses to start as root unless its sandbox is off.
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Vardelo"));
+    QApplication::setApplicationName(QStringLiteral("Vardelo"));
+
+    vardelo::QtSettingsStore settings;
+    vardelo::QtDialogs dialogs;
+    vardelo::TForm1 form({settings, dialogs, vardelo::recordFolder(),
+                          vardelo::defaultTargetFolder()});
+    dialogs.setParent(&form);
+
+    int status = 0;
+    vardelo::UnixSignals signals;
+    QObject::connect(&signals, &vardelo::UnixSignals::terminationRequested, &form, [&](int) {
+        QString failure;
+        if (!form.closeForTermination(&failure)) {
+            std::fprintf(stderr, "Vardelo: %s\n", failure.toLocal8Bit().constData());
+            status = 1;
+        }
+        QApplication::quit();
+    });
+
+    form.show();
+    const int loopStatus = QApplication::exec();
+    return status != 0 ? status : loopStatus;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace vardelo {
+
+// The modal conversations of the program: message boxes and file dialogs.
+// The window gets one; tests hand it a fake with prepared answers.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // The application's standard error box: title "Vardelo", error icon, OK.
+    virtual void showError(const QString& message) = 0;
+    virtual void showInformation(const QString& message) = 0;
+    // Question icon, Yes and No; true for Yes.
+    virtual bool askYesNo(const QString& question) = 0;
+
+    virtual std::optional<QString> openFileName() = 0;
+    virtual std::optional<QString> saveFileName() = 0;
+    virtual std::optional<QString> chooseFolder(const QString& prompt) = 0;
+};
+
+} // namespace vardelo

@@ -1,0 +1,52 @@
+#include "platform/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vardelo {
+namespace {
+
+const QString kTitle = QStringLiteral("Vardelo");
+
+std::optional<QString> confirmed(const QString& name) {
+    if (name.isEmpty())
+        return std::nullopt;
+    return name;
+}
+
+} // namespace
+
+void QtDialogs::showError(const QString& message) {
+    QMessageBox::critical(parent_, kTitle, message, QMessageBox::Ok);
+}
+
+void QtDialogs::showInformation(const QString& message) {
+    QMessageBox::information(parent_, kTitle, message, QMessageBox::Ok);
+}
+
+bool QtDialogs::askYesNo(const QString& question) {
+    return QMessageBox::question(parent_, kTitle, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::openFileName() {
+    auto name = confirmed(QFileDialog::getOpenFileName(parent_, QString(), lastOpened_));
+    if (name)
+        lastOpened_ = *name;
+    return name;
+}
+
+std::optional<QString> QtDialogs::saveFileName() {
+    auto name = confirmed(QFileDialog::getSaveFileName(parent_, QString(), lastSaved_, QString(),
+                                                       nullptr,
+                                                       QFileDialog::DontConfirmOverwrite));
+    if (name)
+        lastSaved_ = *name;
+    return name;
+}
+
+std::optional<QString> QtDialogs::chooseFolder(const QString& prompt) {
+    return confirmed(QFileDialog::getExistingDirectory(parent_, prompt));
+}
+
+} // namespace vardelo

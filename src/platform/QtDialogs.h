@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+class QWidget;
+
+namespace vardelo {
+
+class QtDialogs final : public Dialogs {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    void showError(const QString& message) override;
+    void showInformation(const QString& message) override;
+    bool askYesNo(const QString& question) override;
+    std::optional<QString> openFileName() override;
+    std::optional<QString> saveFileName() override;
+    std::optional<QString> chooseFolder(const QString& prompt) override;
+
+private:
+    QWidget* parent_ = nullptr;
+    // Each dialog starts where it was last confirmed during this run.
+    QString lastOpened_;
+    QString lastSaved_;
+};
+
+} // namespace vardelo

@@ -1,0 +1,54 @@
+#include "platform/QtSettingsStore.h"
+
+#include "core/SettingsTable.h"
+#include "platform/QtText.h"
+
+#include <QSettings>
+#include <QStringList>
+
+namespace vardelo {
+
+QtSettingsStore::QtSettingsStore()
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                            QStringLiteral("Vardelo"))) {}
+
+QtSettingsStore::QtSettingsStore(const QString& iniFile)
+    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+
+QtSettingsStore::~QtSettingsStore() = default;
+
+QString QtSettingsStore::storedKeyFor(std::string_view name) const {
+    const QStringList keys = settings_->childKeys();
+    for (const QString& key : keys) {
+        if (settingNamesMatch(toStd(key), name))
+            return key;
+    }
+    return {};
+}
+
+std::optional<std::string> QtSettingsStore::read(std::string_view name) {
+    settings_->sync(); // see what other writers left since the last pass
+    const QString key = storedKeyFor(name);
+    if (key.isEmpty())
+        return std::nullopt;
+    const QVariant value = settings_->value(key);
+    // An unquoted comma in a hand-edited file makes QSettings split the text.
+    if (value.typeId() == QMetaType::QStringList)
+        return toStd(value.toStringList().join(QLatin1Char(',')));
+    if (!value.canConvert<QString>())
+        throw SettingsError(failedToGetMessage(name));
+    return toStd(value.toString());
+}
+
+void QtSettingsStore::write(std::string_view name, const std::string& text) {
+    if (!settings_->isWritable())
+        throw SettingsError(failedToSetMessage(name));
+    for (QString key = storedKeyFor(name); !key.isEmpty(); key = storedKeyFor(name))
+        settings_->remove(key);
+    settings_->setValue(toQt(name), toQt(text));
+    settings_->sync();
+    if (settings_->status() != QSettings::NoError)
+        throw SettingsError(failedToSetMessage(name));
+}
+
+} // namespace vardelo
