@@ -40,7 +40,7 @@ void TForm1::loadSetting(const SettingDef& def) {
     if (stored) {
         applySetting(def, *stored);
     } else {
-        services_.settings.write(def.writeName, def.kind == SettingKind::Text
+        services_.settings.write(def.readName, def.kind == SettingKind::Text
                                                      ? toStd(services_.defaultTargetFolder)
                                                      : std::to_string(def.defaultNumber));
         applySettingDefault(def);

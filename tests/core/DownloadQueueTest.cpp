@@ -107,6 +107,8 @@ struct DragCase {
     Rows expected;
 };
 
+void PrintTo(const DragCase& c, std::ostream* out) { *out << c.name; }
+
 class QueueDragTest : public ::testing::TestWithParam<DragCase> {};
 
 TEST_P(QueueDragTest, MovesAsTheRulesSay) {

@@ -13,6 +13,8 @@ struct SplitCase {
     Lines lines;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* out) { *out << c.name; }
+
 class ListSplitTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(ListSplitTest, CutsLinesAsTheLineEndsSay) {

@@ -1,0 +1,90 @@
+#include "WindowFixture.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QSpinBox>
+
+namespace vardelo {
+namespace {
+
+using Closing = WindowFixture;
+
+TEST_F(Closing, WritesSettingsQueueAndLog) {
+    storeSetting(QStringLiteral("Skin_engedelyezve"), QStringLiteral("1"));
+    TForm1& form = open();
+    form.linket_hozzaad("http://a/1");
+    form.linket_hozzaad("http://a/2");
+    form.linket_hozzaad("http://a/3");
+    form.log.append({"http://x", kStatusSuccess, "1 MB", "Próbálva:1"});
+    form.log.append({"http://y", kStatusFailed, kSizeUnknown, "Próbálva:5"});
+    form.ujra->setValue(7);
+    form.skin_hasznalata->setChecked(false);
+    form.show();
+    EXPECT_TRUE(form.close());
+
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 1086);
+    EXPECT_EQ(QFileInfo(recordPath("Naplo.Vdl")).size(), 978);
+    QSettings raw(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(raw.value(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("7"));
+    // One value of the skins flag remains, under the name closing writes.
+    EXPECT_FALSE(raw.contains(QStringLiteral("Skin_engedelyezve")));
+    EXPECT_EQ(raw.value(QStringLiteral("skin_engedelyezve")).toString(), QStringLiteral("0"));
+}
+
+TEST_F(Closing, EmptyQueueAndLogAreOneEmptyRecordEach) {
+    TForm1& form = open();
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+    EXPECT_EQ(QFileInfo(recordPath("Naplo.Vdl")).size(), 489);
+}
+
+TEST_F(Closing, FailureKeepsTheWindowOpenAndLeavesTheLogUnwritten) {
+    TForm1& form = open();
+    form.linket_hozzaad("http://a/1");
+    QFile lista(recordPath("Lista.Vdl"));
+    ASSERT_TRUE(lista.open(QIODevice::WriteOnly));
+    lista.close();
+    QFile::setPermissions(recordPath("Lista.Vdl"), QFileDevice::ReadOwner);
+    form.show();
+
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.front(), QStringLiteral("File access denied."));
+    EXPECT_FALSE(QFile::exists(recordPath("Naplo.Vdl")));
+    // The settings before the files were stored all the same.
+    EXPECT_EQ(storedSetting(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("5"));
+
+    QFile::setPermissions(recordPath("Lista.Vdl"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+}
+
+TEST_F(Closing, TerminationReturnsTheFailureInsteadOfABox) {
+    TForm1& form = open();
+    QFile::remove(settingsFile());
+    QDir().mkpath(settingsFile()); // the settings file cannot be written
+    QString failure;
+    EXPECT_FALSE(form.closeForTermination(&failure));
+    EXPECT_EQ(failure, QStringLiteral("Failed to set data for 'osszes_kihagyott_db'"));
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(Closing, RestartGivesBackTheSameState) {
+    {
+        TForm1& form = open();
+        form.linket_hozzaad("http://á/ő");
+        form.osszes_kihagyott_db = 4;
+        form.elhalt->setValue(0);
+        form.auto_le->setChecked(false);
+        EXPECT_TRUE(form.close());
+    }
+    TForm1& again = open();
+    EXPECT_EQ(again.queue.url(1), "http://á/ő");
+    EXPECT_EQ(again.osszes_kihagyott_db, 4);
+    EXPECT_EQ(again.elhalt->value(), 0);
+    EXPECT_EQ(again.jelenlegi_kihagyott_db, 0);
+}
+
+} // namespace
+} // namespace vardelo

@@ -1,0 +1,89 @@
+#include "WindowFixture.h"
+
+#include <QFile>
+#include <QPushButton>
+
+namespace vardelo {
+namespace {
+
+class ListFiles : public WindowFixture {
+protected:
+    void writeFile(const QString& name, const QByteArray& bytes) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray readFile(const QString& name) {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+TEST_F(ListFiles, ImportAppendsNonBlankLinesInFileOrder) {
+    writeFile(QStringLiteral("links.txt"), QByteArray("a\n\n   \r b \rc", 12));
+    TForm1& form = open();
+    form.linket_hozzaad("first");
+    dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
+    form.megnyitClick();
+    ASSERT_EQ(form.queue.rowCount(), 5);
+    EXPECT_EQ(form.queue.url(2), "a");
+    EXPECT_EQ(form.queue.url(3), " b ");
+    EXPECT_EQ(form.queue.url(4), "c");
+    EXPECT_EQ(form.queue.attempts(4), "0");
+    EXPECT_TRUE(form.list_idle);
+}
+
+TEST_F(ListFiles, CancelledImportAppendsNothingEvenAfterAnEarlierOne) {
+    writeFile(QStringLiteral("links.txt"), "a\r\n");
+    TForm1& form = open();
+    dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
+    form.megnyitClick();
+    dialogs.openAnswers.push_back(std::nullopt);
+    form.megnyitClick();
+    EXPECT_EQ(form.queue.rowCount(), 2);
+}
+
+TEST_F(ListFiles, MissingFileShowsTheOpenErrorAndChangesNothing) {
+    TForm1& form = open();
+    dialogs.openAnswers.push_back(path(QStringLiteral("nincs.txt")));
+    form.show();
+    form.megnyit->click();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.front(),
+              QStringLiteral("Cannot open file \"%1\". No such file or directory.")
+                  .arg(path(QStringLiteral("nincs.txt"))));
+    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.list_idle);
+}
+
+TEST_F(ListFiles, ExportWritesEveryUrlWithCrLfAndReimportsTheSame) {
+    TForm1& form = open();
+    dialogs.saveAnswers.push_back(path(QStringLiteral("empty.txt")));
+    form.button3Click();
+    EXPECT_EQ(readFile(QStringLiteral("empty.txt")), QByteArray("\r\n"));
+
+    form.linket_hozzaad("http://a/á");
+    form.linket_hozzaad("http://b");
+    dialogs.saveAnswers.push_back(path(QStringLiteral("out.txt")));
+    form.button3Click();
+    EXPECT_EQ(readFile(QStringLiteral("out.txt")), QByteArray("http://a/\xE1\r\nhttp://b\r\n"));
+
+    dialogs.openAnswers.push_back(path(QStringLiteral("out.txt")));
+    form.megnyitClick();
+    EXPECT_EQ(form.queue.url(3), "http://a/á");
+    EXPECT_EQ(form.queue.rowCount(), 5);
+}
+
+TEST_F(ListFiles, ExportOverAReadOnlyFileShowsTheCreateError) {
+    writeFile(QStringLiteral("ro.txt"), "keep");
+    QFile::setPermissions(path(QStringLiteral("ro.txt")), QFileDevice::ReadOwner);
+    TForm1& form = open();
+    dialogs.saveAnswers.push_back(path(QStringLiteral("ro.txt")));
+    form.button3->click();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));
+    EXPECT_EQ(readFile(QStringLiteral("ro.txt")), QByteArray("keep"));
+}
+
+} // namespace
+} // namespace vardelo

@@ -1,0 +1,109 @@
+#include "WindowFixture.h"
+
+#include "app/QueueGridView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace vardelo {
+namespace {
+
+class QueueWindow : public WindowFixture {
+protected:
+    TForm1& openWith(const std::vector<std::string>& urls) {
+        TForm1& form = open();
+        for (const auto& url : urls)
+            form.linket_hozzaad(url);
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        return form;
+    }
+
+    QPoint cellCenter(int row, int column) {
+        return form().Linkek->visualRect(form().Linkek->model()->index(row - 1, column)).center();
+    }
+
+    std::vector<std::string> urls() {
+        std::vector<std::string> list;
+        for (int r = 1; r < form().queue.rowCount(); ++r)
+            list.push_back(form().queue.url(r));
+        return list;
+    }
+
+    void dragRow(int from, int to, int column = 1) {
+        QWidget* viewport = form().Linkek->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, cellCenter(from, column));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, cellCenter(to, column));
+    }
+};
+
+TEST_F(QueueWindow, DraggingRowFourOntoRowTwoShiftsTheRowsBetween) {
+    openWith({"a", "b", "c", "d"});
+    dragRow(4, 2);
+    EXPECT_EQ(urls(), (std::vector<std::string>{"a", "d", "b", "c"}));
+    EXPECT_EQ(form().queue.grid().cell(2, QueueNumber), "2");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(QueueWindow, DragFromTheNumberColumnMovesNothing) {
+    openWith({"a", "b", "c"});
+    dragRow(3, 1, 0);
+    EXPECT_EQ(urls(), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(QueueWindow, DragOntoTheHeadWhileDownloadingMovesNothing) {
+    openWith({"a", "b", "c"});
+    form().downloading = true;
+    dragRow(3, 1);
+    EXPECT_EQ(urls(), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(QueueWindow, RightButtonSelectsTheRowUnderThePointer) {
+    openWith({"a", "b", "c"});
+    form().Linkek->selectDataRow(1);
+    QTest::mousePress(form().Linkek->viewport(), Qt::RightButton, {}, cellCenter(3, 1));
+    EXPECT_EQ(form().Linkek->selectedRow(), 3);
+    QTest::mouseRelease(form().Linkek->viewport(), Qt::RightButton, {}, cellCenter(3, 1));
+    form().rls1->trigger(); // the popup's "Törlés" acts on that row
+    EXPECT_EQ(urls(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(QueueWindow, DeleteKeyAndButtonsActOnTheSelectedRow) {
+    openWith({"a", "b", "c", "d"});
+    form().Linkek->selectDataRow(2);
+    QTest::keyClick(form().Linkek, Qt::Key_Delete);
+    EXPECT_EQ(urls(), (std::vector<std::string>{"a", "c", "d"}));
+    form().Linkek->selectDataRow(3);
+    form().elore->click();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"d", "a", "c"}));
+    form().Linkek->selectDataRow(1);
+    form().Listalegvgre1->trigger();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"a", "c", "d"}));
+}
+
+TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {
+    openWith({});
+    QTest::keyClick(form().Link_hozza, Qt::Key_Return);
+    EXPECT_TRUE(form().queue.isEmpty());
+    QTest::keyClicks(form().Link_hozza, QStringLiteral("http://x/1"));
+    QTest::keyClick(form().Link_hozza, Qt::Key_Return);
+    QTest::keyClicks(form().Link_hozza, QStringLiteral("   "));
+    form().Hozzaad->click();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://x/1", "   "}));
+    EXPECT_TRUE(form().Link_hozza->text().isEmpty());
+    EXPECT_EQ(form().Linkek->model()->rowCount(), 2);
+}
+
+TEST_F(QueueWindow, ChangesAreSavedInTheBackgroundWithinSeconds) {
+    openWith({});
+    form().linket_hozzaad("http://saved/1");
+    EXPECT_FALSE(QFile::exists(recordPath("Lista.Vdl")));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return QFile::exists(recordPath("Lista.Vdl")); }, 6000));
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+}
+
+} // namespace
+} // namespace vardelo

@@ -1,0 +1,123 @@
+#include "WindowFixture.h"
+
+#include "core/RecordFile.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+namespace vardelo {
+namespace {
+
+class Startup : public WindowFixture {
+protected:
+    void storeQueue(const std::vector<std::string>& urls) {
+        DownloadQueue queue;
+        for (const auto& url : urls)
+            queue.append(url);
+        writeRecordFile(recordPath("Lista.Vdl").toStdString(), queueRecordLayout(), queue.grid());
+    }
+};
+
+TEST_F(Startup, FirstStartWritesEveryDefault) {
+    TForm1& form = open();
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_EQ(form.ujra->value(), 5);
+    EXPECT_EQ(form.elhalt->value(), 5);
+    EXPECT_EQ(form.Mentes_helye->text(), targetFolder());
+    EXPECT_TRUE(QFileInfo(targetFolder()).isDir());
+    EXPECT_FALSE(form.Stop->isEnabled());
+    EXPECT_FALSE(form.downloading);
+
+    QSettings raw(settingsFile(), QSettings::IniFormat);
+    EXPECT_EQ(raw.childKeys().size(), 10);
+    EXPECT_EQ(raw.value(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("5"));
+    EXPECT_EQ(raw.value(QStringLiteral("Skin_engedelyezve")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(raw.value(QStringLiteral("skin")).toString(), QStringLiteral("2"));
+    EXPECT_EQ(raw.value(QStringLiteral("Mentes_helye")).toString(), targetFolder());
+}
+
+TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
+    storeQueue({"http://a/1", "http://b/2"});
+    storeSetting(QStringLiteral("osszes_letoltott_db"), QStringLiteral("3"));
+    storeSetting(QStringLiteral("osszes_letoltott_meret"), QStringLiteral("5368709120"));
+    storeSetting(QStringLiteral("UJRAPROBALKOZASOK"), QStringLiteral("20")); // any letter case
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("99"));
+    storeSetting(QStringLiteral("Vagolap"), QStringLiteral("1"));
+    storeSetting(QStringLiteral("Mentes_helye"), QString());
+
+    TForm1& form = open();
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_EQ(form.queue.rowCount(), 3);
+    EXPECT_EQ(form.queue.url(2), "http://b/2");
+    EXPECT_EQ(form.oldb->text(), QStringLiteral("3"));
+    EXPECT_EQ(form.olm->text(), QStringLiteral("5120 MB"));
+    EXPECT_EQ(form.ujra->value(), 8);
+    EXPECT_EQ(form.elhalt->value(), 15);
+    EXPECT_TRUE(form.vagolap->isChecked());
+    EXPECT_TRUE(form.PM_vagolap->isChecked());
+    // An empty stored folder shows the default but is not written back yet.
+    EXPECT_EQ(form.Mentes_helye->text(), targetFolder());
+    EXPECT_EQ(storedSetting(QStringLiteral("Mentes_helye")).toString(), QString());
+    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.jlm->text(), QStringLiteral("0 MB"));
+}
+
+TEST_F(Startup, WrongTypeStopsLoadingAtThatValue) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("five"));
+    TForm1& form = open();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.front(), QStringLiteral("Invalid data type for 'Elhalt'"));
+    EXPECT_EQ(form.ujra->value(), 2);   // read before the failing value
+    EXPECT_EQ(form.elhalt->value(), 5); // the layout's value
+}
+
+TEST_F(Startup, ReadOnlyListFileSkipsTheRestOfStartup) {
+    storeQueue({"http://a/1"});
+    QFile::setPermissions(recordPath("Lista.Vdl"), QFileDevice::ReadOwner);
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("7"));
+    TForm1& form = open();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.front(), QStringLiteral("File access denied."));
+    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_EQ(form.ujra->value(), 3); // no setting was read
+}
+
+TEST_F(Startup, AutoStartBeginsTheHeadLinkBeforeTheWindowShows) {
+    storeQueue({"http://a/1"});
+    storeSetting(QStringLiteral("Automatikus_letoltes"), QStringLiteral("1"));
+    TForm1& form = open();
+    EXPECT_TRUE(form.auto_le->isChecked());
+    EXPECT_TRUE(form.PM_auto_le->isChecked());
+    EXPECT_TRUE(form.downloading);
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Startup, AutoStartWithAnEmptyQueueSaysNothing) {
+    storeSetting(QStringLiteral("Automatikus_letoltes"), QStringLiteral("1"));
+    TForm1& form = open();
+    EXPECT_FALSE(form.downloading);
+    EXPECT_TRUE(dialogs.informations.isEmpty());
+}
+
+TEST_F(Startup, FirstActivationShowsTheDownloadPageOnlyOnce) {
+    TForm1& form = open();
+    form.show();
+    EXPECT_EQ(form.Lapok->currentIndex(), 0);
+    form.Lapok->setCurrentIndex(3);
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.Lapok->currentIndex(), 3);
+}
+
+} // namespace
+} // namespace vardelo

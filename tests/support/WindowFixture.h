@@ -1,0 +1,61 @@
+#pragma once
+
+#include "FakeDialogs.h"
+
+#include "app/Unit2.h"
+#include "platform/QtSettingsStore.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace vardelo {
+
+// A window over a temporary record folder, a temporary settings file and
+// fake dialogs. Files and settings can be prepared before open().
+class WindowFixture : public ::testing::Test {
+protected:
+    QString recordFolder() const { return dir_.path() + QStringLiteral("/program"); }
+    QString settingsFile() const { return dir_.path() + QStringLiteral("/Vardelo.conf"); }
+    QString targetFolder() const { return dir_.path() + QStringLiteral("/Letoltesek"); }
+    QString path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
+    QString recordPath(const char* name) const {
+        return recordFolder() + QLatin1Char('/') + QLatin1String(name);
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QDir().mkpath(recordFolder());
+    }
+
+    // Writes values straight into the settings file before the window opens.
+    void storeSetting(const QString& name, const QVariant& value) {
+        QSettings raw(settingsFile(), QSettings::IniFormat);
+        raw.setValue(name, value);
+    }
+    QVariant storedSetting(const QString& name) {
+        QSettings raw(settingsFile(), QSettings::IniFormat);
+        return raw.value(name);
+    }
+
+    TForm1& open() {
+        store_ = std::make_unique<QtSettingsStore>(settingsFile());
+        form_ = std::make_unique<TForm1>(
+            Services{*store_, dialogs, recordFolder(), targetFolder()});
+        return *form_;
+    }
+
+    TForm1& form() { return *form_; }
+
+    FakeDialogs dialogs;
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QtSettingsStore> store_;
+    std::unique_ptr<TForm1> form_;
+};
+
+} // namespace vardelo
