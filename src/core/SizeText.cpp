@@ -30,4 +30,21 @@ std::string sizeText(std::int64_t bytes, std::string_view decimalSeparator) {
            " MB";
 }
 
+int wholePercent(std::int64_t received, std::int64_t size) {
+    if (size <= 0 || received <= 0)
+        return 0;
+    if (received >= size)
+        return 100;
+    return static_cast<int>(static_cast<long double>(received) * 100.0L /
+                            static_cast<long double>(size));
+}
+
+std::string transferredText(std::int64_t received, std::int64_t size,
+                            std::string_view decimalSeparator) {
+    const double mebibytes = static_cast<double>(size) / 1024.0 / 1024.0;
+    const int percent = wholePercent(received, size);
+    return formatUpToTwoDecimals(percent * (mebibytes / 100.0), decimalSeparator) + " / " +
+           formatUpToTwoDecimals(mebibytes, decimalSeparator) + " MB";
+}
+
 } // namespace vardelo

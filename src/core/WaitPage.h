@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vardelo {
+
+// Reading the file host's wait page: the file address from the action of the
+// form named dlf, and the waiting time from the script's "var c=N;". Both
+// searches are exact, case-sensitive, independent and take the first
+// occurrence; the first character after a marker is always taken.
+std::optional<std::string> read_download_url(std::string_view page);
+std::optional<std::int32_t> read_waiting_time(std::string_view page);
+
+// The runtime's string-to-integer conversion: leading blanks, one sign,
+// decimal digits or hexadecimal after "$" or "0x"; signed 32-bit range.
+std::optional<std::int32_t> parseInteger(std::string_view text);
+
+} // namespace vardelo

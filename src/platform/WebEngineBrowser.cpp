@@ -1,0 +1,98 @@
+#include "platform/WebEngineBrowser.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <memory>
+
+namespace vardelo {
+namespace {
+
+constexpr int kScriptTimeoutMs = 15000;
+
+// The script finds the element and submits it as a form, even when a field
+// named "submit" hides the form's own method. Anything else is no form.
+QString submitScript(const QString& id) {
+    return QStringLiteral(
+               "(function () {"
+               "  var element = document.getElementById('%1');"
+               "  if (!element) return false;"
+               "  if (element instanceof HTMLFormElement) {"
+               "    HTMLFormElement.prototype.submit.call(element); return true; }"
+               "  if (typeof element.submit === 'function') { element.submit(); return true; }"
+               "  return false;"
+               "})()")
+        .arg(id);
+}
+
+const QString kBodyScript =
+    QStringLiteral("(function () { return document.body ? document.body.innerHTML : null; })()");
+
+} // namespace
+
+WebEngineBrowser::WebEngineBrowser(QObject* parent) : Browser(parent), view_(new QWebEngineView) {
+    connect(view_->page(), &QWebEnginePage::loadingChanged, this,
+            &WebEngineBrowser::onLoadingChanged);
+}
+
+WebEngineBrowser::~WebEngineBrowser() {
+    if (!view_->parent())
+        delete view_;
+}
+
+QWidget* WebEngineBrowser::widget() { return view_; }
+
+void WebEngineBrowser::navigate(const QString& url) {
+    view_->setUrl(QUrl::fromUserInput(url));
+}
+
+void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        Q_EMIT documentComplete(true);
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        Q_EMIT documentComplete(false);
+        break;
+    default:
+        break; // started, or stopped by another navigation
+    }
+}
+
+template <typename Answer>
+void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer answer) {
+    // Exactly one answer: the script's or the time-out's, whichever is first.
+    auto answered = std::make_shared<bool>(false);
+    QPointer<WebEngineBrowser> self(this);
+    QTimer::singleShot(kScriptTimeoutMs, this, [this, answered, ticket, answer] {
+        if (*answered)
+            return;
+        *answered = true;
+        answer(this, ticket, QVariant());
+    });
+    view_->page()->runJavaScript(script, [self, answered, ticket, answer](const QVariant& result) {
+        if (!self || *answered)
+            return;
+        *answered = true;
+        answer(self.data(), ticket, result);
+    });
+}
+
+void WebEngineBrowser::submitElement(quint64 ticket, const QString& id) {
+    runScript(ticket, submitScript(id), [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+        Q_EMIT self->elementSubmitted(t, r.toBool());
+    });
+}
+
+void WebEngineBrowser::readBodyMarkup(quint64 ticket) {
+    runScript(ticket, kBodyScript, [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+        const bool ok = r.isValid() && !r.isNull();
+        Q_EMIT self->bodyMarkupRead(t, ok, ok ? r.toString() : QString());
+    });
+}
+
+} // namespace vardelo

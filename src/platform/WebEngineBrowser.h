@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Browser.h"
+
+#include <QHash>
+
+class QTimer;
+class QWebEngineView;
+class QWebEngineLoadingInfo;
+
+namespace vardelo {
+
+// The browser over Qt WebEngine. A script whose answer does not come within
+// the time-out (a crashed or hung renderer) is answered as failed.
+class WebEngineBrowser final : public Browser {
+    Q_OBJECT
+public:
+    explicit WebEngineBrowser(QObject* parent = nullptr);
+    ~WebEngineBrowser() override;
+
+    QWidget* widget() override;
+    void navigate(const QString& url) override;
+    void submitElement(quint64 ticket, const QString& id) override;
+    void readBodyMarkup(quint64 ticket) override;
+
+private:
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    template <typename Answer>
+    void runScript(quint64 ticket, const QString& script, Answer answer);
+
+    QWebEngineView* view_;
+};
+
+} // namespace vardelo
