@@ -23,6 +23,7 @@ namespace vardelo {
 TForm1::TForm1(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
     buildControls();
+    buildCycle();
     connectCommands();
 
     recordSaveTimer_ = new QTimer(this);

@@ -5,10 +5,14 @@
 #include "core/QueueDrag.h"
 #include "core/SettingsTable.h"
 
+#include "core/Outcome.h"
+
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,15 +33,21 @@ class QTimer;
 
 namespace vardelo {
 
+class Browser;
 class Dialogs;
 class GridModel;
+class HttpClient;
 class QueueGridView;
 class SettingsStore;
+class TTesztThread;
+class TTimer;
 
 // What the window is given by the program's entry (or by a test).
 struct Services {
     SettingsStore& settings;
     Dialogs& dialogs;
+    Browser& browser;            // shown on the "Weblap" page
+    HttpClient& http;            // the transfers' client, one for the run
     QString recordFolder;        // where Lista.Vdl and Naplo.Vdl live
     QString defaultTargetFolder; // offered on a first start
 };
@@ -71,6 +81,9 @@ public:
     std::int64_t osszes_letoltott_meret = 0;
     std::string download_url;
     std::int64_t content_length = 0;
+    // The transfer worker started last; Stop abandons it (its own flag is the
+    // abort request the worker reads).
+    QPointer<TTesztThread> worker;
 
     DownloadQueue queue;                // shown in Linkek
     EventLog log;                       // shown in naplosg
@@ -146,12 +159,26 @@ public:
     QAction* Vardelo1 = nullptr;
     QAction* Kilps1 = nullptr;
 
+    TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
+    TTimer* Timer4 = nullptr;         // the countdown's second ticks
+    TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
+
     GridModel* linkekModel = nullptr;
     GridModel* naplosgModel = nullptr;
 
     // --- commands ----------------------------------------------------------
     void inditasClick();
     void StopClick();
+    void lapDocumentComplete(bool ok);
+    void Timer4Timer();
+    void Timer3Timer();
+    void elhalt_kijelzoTimer();
+    void naplozas(OutcomeKind kind);
+
+    void IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength);
+    void IdHTTP1Work(qint64 received);
+    void IdHTTP1WorkEnd(qint64 received);
+    void transferFailed();
 
     void linket_hozzaad(const std::string& url);
     void HozzaadClick();
@@ -197,6 +224,7 @@ private:
     void setGridColumns();
     void connectCommands();
 
+    void buildCycle();
     void FormCreate();
     void FormActivate();
     bool FormClose(QString* failure);
@@ -237,11 +265,31 @@ private:
     std::string settingValueToStore(SettingId id) const;
     void autoStart();
 
+    enum class RunState { Running, Transfer, Idle };
+    void showRunState(RunState state);
+    void onElementSubmitted(quint64 ticket, bool submitted);
+    void onBodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
+    void readWaitPage(const std::string& page);
+    void pageFailed(OutcomeKind kind);
+    void startTransfer();
+    void dropWorker();
+    void setGaugeBytes(std::int64_t value, std::int64_t maximum);
+    void countSuccess(std::int64_t bytes);
+    void countSkipped();
+
     void showAllTimeCounters();
     void showCurrentCounters();
     std::string sizeTextOf(std::int64_t bytes) const;
 
     Services services_;
+    // Script answers carry the attempt they were asked for; Start, Stop and
+    // every outcome begin a new attempt, so a late answer is dropped.
+    quint64 attempt_ = 0;
+    bool awaitingSubmit_ = false;
+    std::optional<bool> completedWhileSubmitting_;
+    bool transferring_ = false;
+    std::int64_t gaugeBytes_ = 0; // the transfer's expected size, the gauge's maximum
+    QTimer* pageWatchdog_ = nullptr;
     QTimer* recordSaveTimer_ = nullptr;
     bool queueLoaded_ = true; // a file that failed to load is not saved over in the background
     bool logLoaded_ = true;

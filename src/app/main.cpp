@@ -1,5 +1,7 @@
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
+#include "platform/HttpClient.h"
+#include "platform/WebEngineBrowser.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/UnixSignals.h"
@@ -20,7 +22,9 @@ int main(int argc, char** argv) {
 
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
-    vardelo::TForm1 form({settings, dialogs, vardelo::recordFolder(),
+    vardelo::WebEngineBrowser browser;
+    vardelo::HttpClient http;
+    vardelo::TForm1 form({settings, dialogs, browser, http, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
 

@@ -39,10 +39,8 @@ int wholePercent(std::int64_t received, std::int64_t size) {
                             static_cast<long double>(size));
 }
 
-std::string transferredText(std::int64_t received, std::int64_t size,
-                            std::string_view decimalSeparator) {
+std::string transferredText(int percent, std::int64_t size, std::string_view decimalSeparator) {
     const double mebibytes = static_cast<double>(size) / 1024.0 / 1024.0;
-    const int percent = wholePercent(received, size);
     return formatUpToTwoDecimals(percent * (mebibytes / 100.0), decimalSeparator) + " / " +
            formatUpToTwoDecimals(mebibytes, decimalSeparator) + " MB";
 }

@@ -13,10 +13,9 @@ std::string formatUpToTwoDecimals(double value, std::string_view decimalSeparato
 // A byte count in mebibytes, "0.##" then " MB" ("1.5 MB", "0 MB").
 std::string sizeText(std::int64_t bytes, std::string_view decimalSeparator);
 
-// The transferred amount: whole percent received times a hundredth of the
-// size, " / ", the size, " MB" ("1.5 / 3 MB"); 0 received when the size is 0.
-std::string transferredText(std::int64_t received, std::int64_t size,
-                            std::string_view decimalSeparator);
+// The transferred amount: the gauge's whole percent times a hundredth of the
+// size, " / ", the size, " MB" ("1.5 / 3 MB"), so it moves in percent steps.
+std::string transferredText(int percent, std::int64_t size, std::string_view decimalSeparator);
 
 // Whole percent of `received` against `size` (above the size counts as the
 // size), 0 when the size is not positive.

@@ -40,7 +40,7 @@ WebEngineBrowser::WebEngineBrowser(QObject* parent) : Browser(parent), view_(new
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
-    if (!view_->parent())
+    if (view_ && !view_->parent())
         delete view_;
 }
 

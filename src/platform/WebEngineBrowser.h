@@ -2,7 +2,7 @@
 
 #include "platform/Browser.h"
 
-#include <QHash>
+#include <QPointer>
 
 class QTimer;
 class QWebEngineView;
@@ -28,7 +28,7 @@ private:
     template <typename Answer>
     void runScript(quint64 ticket, const QString& script, Answer answer);
 
-    QWebEngineView* view_;
+    QPointer<QWebEngineView> view_; // the window takes it over
 };
 
 } // namespace vardelo

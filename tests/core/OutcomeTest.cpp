@@ -42,11 +42,12 @@ TEST(FileName, IsTheTextAfterTheLastSlash) {
 }
 
 TEST(TransferredText, MovesInWholePercentsOfTheSize) {
-    EXPECT_EQ(transferredText(1'572'864, 3'145'728, ","), "1,5 / 3 MB");
-    EXPECT_EQ(transferredText(31'458, 3'145'728, "."), "0.03 / 3 MB");
-    EXPECT_EQ(transferredText(5'000, 0, "."), "0 / 0 MB");
-    EXPECT_EQ(transferredText(9'999'999, 3'145'728, "."), "3 / 3 MB");
+    EXPECT_EQ(transferredText(wholePercent(1'572'864, 3'145'728), 3'145'728, ","), "1,5 / 3 MB");
+    EXPECT_EQ(transferredText(wholePercent(31'458, 3'145'728), 3'145'728, "."), "0.03 / 3 MB");
+    EXPECT_EQ(transferredText(wholePercent(5'000, 0), 0, "."), "0 / 0 MB");
+    EXPECT_EQ(transferredText(wholePercent(9'999'999, 3'145'728), 3'145'728, "."), "3 / 3 MB");
     EXPECT_EQ(wholePercent(1, 3), 33);
+    EXPECT_EQ(wholePercent(1, 0), 0);
 }
 
 } // namespace

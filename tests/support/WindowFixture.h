@@ -1,8 +1,10 @@
 #pragma once
 
+#include "FakeBrowser.h"
 #include "FakeDialogs.h"
 
 #include "app/Unit2.h"
+#include "platform/HttpClient.h"
 #include "platform/QtSettingsStore.h"
 
 #include <QSettings>
@@ -43,18 +45,27 @@ protected:
 
     TForm1& open() {
         store_ = std::make_unique<QtSettingsStore>(settingsFile());
+        form_.reset();
+        browser_ = makeBrowser(); // a window takes its browser's view over
         form_ = std::make_unique<TForm1>(
-            Services{*store_, dialogs, recordFolder(), targetFolder()});
+            Services{*store_, dialogs, *browser_, http, recordFolder(), targetFolder()});
         return *form_;
     }
 
     TForm1& form() { return *form_; }
 
+    // The browser the window gets; the end-to-end tests give a real one.
+    virtual std::unique_ptr<Browser> makeBrowser() { return std::make_unique<FakeBrowser>(); }
+    FakeBrowser& fakeBrowser() { return dynamic_cast<FakeBrowser&>(*browser_); }
+    Browser& browser() { return *browser_; }
+
     FakeDialogs dialogs;
+    HttpClient http;
 
 private:
     QTemporaryDir dir_;
     std::unique_ptr<QtSettingsStore> store_;
+    std::unique_ptr<Browser> browser_;
     std::unique_ptr<TForm1> form_;
 };
 

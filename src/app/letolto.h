@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace vardelo {
+
+class HttpClient;
+
+// The transfer worker: fetches one file on its own thread. It gets the file
+// address and the target folder when it is made and never touches the
+// window; everything it has to say leaves through queued signals, in order.
+// Progress is coalesced to at most 25 signals a second, and the last amount
+// is always sent before the end.
+class TTesztThread final : public QThread {
+    Q_OBJECT
+public:
+    TTesztThread(HttpClient& http, std::string downloadUrl, std::string targetFolder,
+                 QObject* parent = nullptr);
+    ~TTesztThread() override;
+
+    // Ends the transfer at once: nothing more is signalled, the file is closed
+    // and keeps what was written. Safe from any thread.
+    void abandon() { abort_.store(true); }
+
+Q_SIGNALS:
+    // The body begins: the size announced (0 if none) and the Content-length
+    // header as a number (-1 when there is none or it is not a number).
+    void workBegin(qint64 expected, qint64 contentLength);
+    void work(qint64 received);
+    // The whole body is in the file under its final name.
+    void workEnd(qint64 received);
+    // The transfer has failed; nothing was stored under the final name.
+    void failed(const QString& reason);
+
+protected:
+    void run() override { Execute(); }
+
+private:
+    void Execute();
+    void reportProgress(std::int64_t received, bool force);
+
+    HttpClient& http_;
+    const std::string downloadUrl_;
+    const std::string targetFolder_;
+    std::atomic<bool> abort_{false};
+    std::int64_t lastReportMs_ = -1;
+};
+
+} // namespace vardelo

@@ -1,0 +1,209 @@
+#include "platform/HttpClient.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <mutex>
+
+namespace vardelo {
+namespace {
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string trimmed(std::string text) {
+    const auto notBlank = [](unsigned char c) { return !std::isspace(c); };
+    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notBlank));
+    text.erase(std::find_if(text.rbegin(), text.rend(), notBlank).base(), text.end());
+    return text;
+}
+
+void initialiseCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// What one request's callbacks need.
+struct Transfer {
+    HttpBody* body = nullptr;
+    const std::atomic<bool>* abort = nullptr;
+    std::atomic<bool>* authorisationOn = nullptr;
+    CURL* curl = nullptr;
+    HttpHeaders headers;
+    bool begun = false;
+    bool writeFailed = false;
+    std::int64_t received = 0;
+
+    std::int64_t expected() const {
+        curl_off_t length = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        return length > 0 ? static_cast<std::int64_t>(length) : 0;
+    }
+
+    void beginOnce() {
+        if (begun || !body)
+            return;
+        begun = true;
+        authorisationOn->store(true);
+        if (body->begin)
+            body->begin(expected(), headers);
+    }
+};
+
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::string line(data, size * count);
+    if (line.rfind("HTTP/", 0) == 0) {
+        transfer->headers.clear(); // a new response: after a redirect, say
+    } else if (const auto colon = line.find(':'); colon != std::string::npos) {
+        transfer->headers.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
+    }
+    return size * count;
+}
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    if (transfer->abort->load())
+        return 0;
+    transfer->beginOnce();
+    if (transfer->body->write && !transfer->body->write(data, bytes)) {
+        transfer->writeFailed = true;
+        return 0;
+    }
+    transfer->received += static_cast<std::int64_t>(bytes);
+    if (transfer->body->progress)
+        transfer->body->progress(transfer->received);
+    return bytes;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Transfer*>(user)->abort->load() ? 1 : 0;
+}
+
+} // namespace
+
+void HttpHeaders::add(const std::string& name, const std::string& value) {
+    lines_[lowerCase(name)] = value;
+}
+
+const std::string* HttpHeaders::find(const std::string& name) const {
+    const auto it = lines_.find(lowerCase(name));
+    return it == lines_.end() ? nullptr : &it->second;
+}
+
+// The cookie store every request of the run shares, behind its locks.
+struct HttpClient::Shared {
+    CURLSH* handle = nullptr;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks;
+
+    Shared() {
+        handle = curl_share_init();
+        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(handle, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, &Shared::lock);
+        curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &Shared::unlock);
+    }
+    ~Shared() { curl_share_cleanup(handle); }
+
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+        static_cast<Shared*>(user)->locks[static_cast<std::size_t>(data)].lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* user) {
+        static_cast<Shared*>(user)->locks[static_cast<std::size_t>(data)].unlock();
+    }
+};
+
+HttpClient::HttpClient() {
+    initialiseCurlOnce();
+    shared_ = std::make_unique<Shared>();
+}
+
+HttpClient::~HttpClient() = default;
+
+HttpResult HttpClient::get(const std::string& url, HttpBody& body,
+                           const std::atomic<bool>& abort) {
+    return perform(url, false, &body, abort);
+}
+
+HttpResult HttpClient::head(const std::string& url, const std::atomic<bool>& abort) {
+    return perform(url, true, nullptr, abort);
+}
+
+HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* body,
+                               const std::atomic<bool>& abort) {
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
+    if (!curl)
+        return {HttpResult::Status::Failed, "curl_easy_init failed", 0};
+
+    Transfer transfer;
+    transfer.body = body;
+    transfer.abort = &abort;
+    transfer.authorisationOn = &authorisationOn_;
+    transfer.curl = curl.get();
+
+    curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "Accept: text/html, */*");
+    headers = curl_slist_append(headers, "Content-Type: text/html");
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers,
+                                                                           &curl_slist_free_all);
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    CURL* h = curl.get();
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(h, CURLOPT_PROXY, "");
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_SHARE, shared_->handle);
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallSeconds_.load()));
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+    if (authorisationOn_.load()) {
+        curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+        curl_easy_setopt(h, CURLOPT_USERPWD, ":");
+    }
+    if (headOnly) {
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    }
+
+    const CURLcode code = curl_easy_perform(h);
+    HttpResult result;
+    result.received = transfer.received;
+    if (abort.load()) {
+        result.status = HttpResult::Status::Aborted;
+    } else if (code != CURLE_OK) {
+        result.status = HttpResult::Status::Failed;
+        result.error = transfer.writeFailed ? "the file could not be written"
+                                            : (errorText[0] ? errorText : curl_easy_strerror(code));
+    } else {
+        transfer.beginOnce(); // an empty body still begins and ends
+        result.status = HttpResult::Status::Ok;
+    }
+    return result;
+}
+
+} // namespace vardelo

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace vardelo {
+
+// Response header lines of the current response, looked up ignoring case.
+class HttpHeaders {
+public:
+    void clear() { lines_.clear(); }
+    void add(const std::string& name, const std::string& value);
+    const std::string* find(const std::string& name) const;
+
+private:
+    std::map<std::string, std::string> lines_; // by lower-case name
+};
+
+struct HttpBody {
+    // Once, when the body begins (for an empty body: when it ends); the size
+    // the server announces, 0 when it announces none.
+    std::function<void(std::int64_t expected, const HttpHeaders& headers)> begin;
+    // Each piece of the body, in order; false stops the transfer (a write error).
+    std::function<bool(const char* data, std::size_t size)> write;
+    // After each piece, with the bytes received so far.
+    std::function<void(std::int64_t received)> progress;
+};
+
+struct HttpResult {
+    enum class Status { Ok, Aborted, Failed };
+    Status status = Status::Failed;
+    std::string error; // why it failed
+    std::int64_t received = 0;
+};
+
+// The transfer's HTTP client over libcurl. One object serves the whole run:
+// its cookie store and its authorisation switch are shared by all requests,
+// which may run on any thread, one connection each.
+//
+// Every request sends User-Agent "Mozilla/3.0 (compatible; Indy Library)",
+// Accept "text/html, */*" and Content-Type "text/html", no Content-Length,
+// over HTTP/1.1 without a proxy. Only http and https are allowed, for the
+// request and for redirects, which are followed up to 15 in a row. From the
+// first body of the run on, requests carry Basic authorisation of an empty
+// user and password. A request that receives nothing for the stall time has
+// failed; an error status is a failure.
+class HttpClient {
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    HttpResult get(const std::string& url, HttpBody& body, const std::atomic<bool>& abort);
+    HttpResult head(const std::string& url, const std::atomic<bool>& abort);
+
+    void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
+    bool authorisationOn() const { return authorisationOn_; }
+
+private:
+    struct Shared;
+    HttpResult perform(const std::string& url, bool headOnly, HttpBody* body,
+                       const std::atomic<bool>& abort);
+
+    std::unique_ptr<Shared> shared_;
+    std::atomic<bool> authorisationOn_{false};
+    std::atomic<int> stallSeconds_{120};
+};
+
+} // namespace vardelo

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Browser.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+
+namespace vardelo {
+
+// A browser that loads nothing: it records what the window asked of it, and
+// a test answers for it by emitting the browser's signals.
+class FakeBrowser final : public Browser {
+public:
+    ~FakeBrowser() override {
+        if (view_ && !view_->parent())
+            delete view_;
+    }
+    QWidget* widget() override { return view_; }
+    void navigate(const QString& url) override { navigated.push_back(url); }
+    void submitElement(quint64 ticket, const QString&) override { submitTickets.push_back(ticket); }
+    void readBodyMarkup(quint64 ticket) override { readTickets.push_back(ticket); }
+
+    QStringList navigated;
+    QList<quint64> submitTickets;
+    QList<quint64> readTickets;
+
+private:
+    QPointer<QWidget> view_ = new QWidget; // the window takes it over
+};
+
+} // namespace vardelo
