@@ -43,10 +43,7 @@ TTesztThread::~TTesztThread() {
 }
 
 void TTesztThread::reportProgress(std::int64_t received, bool force) {
-    static thread_local QElapsedTimer clock;
-    if (!clock.isValid())
-        clock.start();
-    const std::int64_t now = clock.elapsed();
+    const std::int64_t now = clock_.elapsed();
     if (!force && lastReportMs_ >= 0 && now - lastReportMs_ < kProgressIntervalMs)
         return;
     lastReportMs_ = now;
@@ -54,6 +51,7 @@ void TTesztThread::reportProgress(std::int64_t received, bool force) {
 }
 
 void TTesztThread::Execute() {
+    clock_.start();
     const std::string target = targetFolder_ + "/" + link_kiszed(downloadUrl_);
     const std::string partial = target + ".part";
     std::FILE* file = link_kiszed(downloadUrl_).empty() ? nullptr : std::fopen(partial.c_str(), "wb");
@@ -78,6 +76,9 @@ void TTesztThread::Execute() {
     if (result.status == HttpResult::Status::Aborted || abort_.load())
         return;
     if (result.status == HttpResult::Status::Failed) {
+        std::error_code ignored;
+        if (result.received == 0)
+            std::filesystem::remove(partial, ignored); // nothing of it arrived
         Q_EMIT failed(QString::fromStdString(result.error));
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
@@ -47,6 +48,7 @@ private:
     const std::string downloadUrl_;
     const std::string targetFolder_;
     std::atomic<bool> abort_{false};
+    QElapsedTimer clock_;
     std::int64_t lastReportMs_ = -1;
 };
 

@@ -1,0 +1,253 @@
+#include "CycleFixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace vardelo {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Mode = HostedFile::Mode;
+
+class DownloadCycle : public CycleFixture {};
+
+TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
+    const std::string a = bytes(200'000, 'a'), b = bytes(70'000, 'b'), c = bytes(1234, 'c');
+    host.addFile("a.bin", file(a, Mode::Length));
+    host.addFile("b.bin", file(b, Mode::Chunked));
+    host.addFile("c.bin", file(c, Mode::NoLength));
+    TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
+    form.inditasClick();
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    ASSERT_TRUE(runsToIdle());
+
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("b.bin")), QByteArray::fromStdString(b));
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(logColumn(LogUrl), (Strings{host.linkFor("a.bin"), host.linkFor("b.bin"),
+                                          host.linkFor("c.bin")}));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1"));
+    // Length-less bodies count what arrived.
+    EXPECT_EQ(logColumn(LogSize)[1], "0.07 MB");
+    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_EQ(form.jldb->text(), QStringLiteral("3"));
+    EXPECT_EQ(form.jelenlegi_letoltott_meret, 271'234);
+    EXPECT_FALSE(form.Stop->isEnabled());
+    EXPECT_FALSE(form.PM_megallit->isEnabled());
+}
+
+TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
+    host.addFile("a.bin", file(bytes(1000, 'a')));
+    host.addFile("b.bin", file(bytes(1000, 'b')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_TRUE(waitFor([this] { return host.fileRequests().size() == 4; }, 5000));
+
+    const auto requests = host.fileRequests();
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[1].method, "HEAD");
+    EXPECT_EQ(requests[1].path, "/files/a.bin");
+    const auto& first = requests[0].headers;
+    EXPECT_EQ(first.at("user-agent"), "Mozilla/3.0 (compatible; Indy Library)");
+    EXPECT_EQ(first.at("accept"), "text/html, */*");
+    EXPECT_EQ(first.at("content-type"), "text/html");
+    EXPECT_EQ(first.count("content-length"), 0u);
+    EXPECT_EQ(first.count("authorization"), 0u); // before the run's first body
+    EXPECT_EQ(first.count("cookie"), 0u);
+    const auto& later = requests[2].headers;
+    EXPECT_EQ(later.at("authorization"), "Basic Og==");
+    EXPECT_EQ(later.at("content-type"), "text/html");
+    EXPECT_EQ(later.count("cookie"), 1u); // the client's own cookie store
+}
+
+TEST_F(DownloadCycle, DeadLinkIsRequeuedThenGivenUp) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
+    host.addFile("good.bin", file(bytes(5000, 'g')));
+    TForm1& form = openWithLinks({host.deadLinkFor("gone.rar"), host.linkFor("good.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(waitFor([&] { return form.queue.attempts(2) == "1"; }, 15000));
+    EXPECT_TRUE(form.log.isEmpty()); // re-queued, not logged
+    ASSERT_TRUE(runsToIdle());
+
+    EXPECT_EQ(logColumn(LogUrl), (Strings{host.linkFor("good.bin"), host.deadLinkFor("gone.rar")}));
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link."}));
+    EXPECT_EQ(logColumn(LogSize)[1], "Nem meghatározható.");
+    EXPECT_EQ(logColumn(LogAttempts)[1], "Próbálva:2");
+    EXPECT_EQ(form.jkdb->text(), QStringLiteral("1"));
+    EXPECT_EQ(form.okdb->text(), QStringLiteral("1"));
+    EXPECT_TRUE(form.queue.isEmpty());
+}
+
+TEST_F(DownloadCycle, BusyWaitPageIsLoggedWithItsSuffix) {
+    TForm1& form = openWithLinks({host.busyLinkFor("x.avi")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:5 (Másik rapidos szál futott.)"});
+}
+
+TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
+    host.setWaitSeconds(30);
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(waitFor(
+        [&] { return form.allapot->text() == QStringLiteral("29 mp múlva indul a letöltés"); },
+        15000));
+    EXPECT_EQ(form.gauge1->maximum(), 31);
+    EXPECT_EQ(form.Timer3->interval(), 31000);
+    form.Stop->click();
+    EXPECT_EQ(form.allapot->text(), QString());
+    EXPECT_EQ(form.gauge1->value(), 0);
+    EXPECT_FALSE(form.Timer3->enabled());
+    EXPECT_FALSE(form.Timer4->enabled());
+    EXPECT_TRUE(form.inditas->isEnabled());
+    waitFor([] { return false; }, 1500);
+    EXPECT_TRUE(host.fileRequests().empty());
+    EXPECT_EQ(form.queue.url(1), host.linkFor("a.bin"));
+}
+
+TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("5"));
+    TForm1& form = openWithLinks({host.deadLinkFor("a"), host.deadLinkFor("b")});
+    form.inditasClick();
+    ASSERT_TRUE(waitFor(
+        [&] { return form.allapot->text().startsWith(QStringLiteral("Elhalt link utáni várakozás, még ")); },
+        15000));
+    EXPECT_TRUE(form.allapot->text().endsWith(QStringLiteral(" másodperc")));
+    form.PM_megallit->trigger();
+    waitFor([] { return false; }, 1500);
+    EXPECT_FALSE(form.downloading);
+    EXPECT_EQ(form.allapot->text(), QString());
+    EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
+}
+
+TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
+    HostedFile slow = file(bytes(4'000'000, 's'), Mode::Slow);
+    slow.pieceBytes = 16 * 1024;
+    slow.pieceDelayMs = 50;
+    host.addFile("slow.bin", slow);
+    TForm1& form = openWithLinks({host.linkFor("slow.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(waitFor([&] { return !form.letoltve->text().isEmpty(); }, 15000));
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("Letöltés"));
+    EXPECT_FALSE(form.Stop->isEnabled());
+    EXPECT_TRUE(form.PM_megallit->isEnabled());
+    EXPECT_TRUE(form.letoltve->text().endsWith(QStringLiteral(" / 3.81 MB")));
+
+    form.PM_megallit->trigger();
+    EXPECT_EQ(form.gauge1->value(), 0);
+    EXPECT_EQ(form.allapot->text(), QString());
+    const QString shown = form.letoltve->text();
+    waitFor([] { return false; }, 1000);
+    EXPECT_EQ(form.letoltve->text(), shown); // nothing of the abandoned transfer arrives
+    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_EQ(form.queue.url(1), host.linkFor("slow.bin"));
+    EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin.part")));
+    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin")));
+}
+
+TEST_F(DownloadCycle, StopAfterTheDownloadStopsAndUnchecksBoth) {
+    host.addFile("a.bin", file(bytes(10, 'a')));
+    host.addFile("b.bin", file(bytes(10, 'b')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
+    form.inditasClick();
+    form.PM_letoltes_utan_stop->trigger();
+    EXPECT_TRUE(form.letoltes_utan_stop->isChecked());
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(form.queue.url(1), host.linkFor("b.bin"));
+    EXPECT_FALSE(form.letoltes_utan_stop->isChecked());
+    EXPECT_FALSE(form.letoltes_utan_stop->isEnabled());
+    EXPECT_FALSE(form.PM_letoltes_utan_stop->isChecked());
+    EXPECT_FALSE(form.PM_letoltes_utan_stop->isEnabled());
+}
+
+TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    HostedFile missing = file("", Mode::Status);
+    missing.status = 404;
+    HostedFile truncated = file(bytes(50'000, 't'), Mode::Truncated);
+    truncated.sendBytes = 20'000;
+    HostedFile stalled = file(bytes(50'000, 'z'), Mode::Slow);
+    stalled.pieceBytes = 10'000;
+    stalled.pieceDelayMs = 4000;
+    host.addFile("missing.bin", missing);
+    host.addFile("truncated.bin", truncated);
+    host.addFile("stalled.bin", stalled);
+    http.setStallSeconds(2);
+    TForm1& form = openWithLinks(
+        {host.linkFor("missing.bin"), host.linkFor("truncated.bin"), host.linkFor("stalled.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle(40000));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1 (Letöltési hiba.)"));
+    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.jkdb->text(), QStringLiteral("3"));
+    for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin"})
+        EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
+}
+
+TEST_F(DownloadCycle, MissingTargetFolderFailsTheTransfer) {
+    storeSetting(QStringLiteral("Mentes_helye"), path(QStringLiteral("nincs/ilyen")));
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(10, 'a')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
+    EXPECT_TRUE(host.fileRequests().empty());
+}
+
+TEST_F(DownloadCycle, RedirectsAreFollowedFromTheFirstRequest) {
+    HostedFile moved = file("", Mode::Redirect);
+    moved.redirectTo = "/files/real.bin";
+    host.addFile("moved.bin", moved);
+    host.addFile("real.bin", file(bytes(3000, 'r')));
+    TForm1& form = openWithLinks({host.linkFor("moved.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    EXPECT_EQ(downloaded(QStringLiteral("moved.bin")), QByteArray::fromStdString(bytes(3000, 'r')));
+}
+
+TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("data.bin", file(bytes(100, 'd')));
+    host.addFile("dir/", file(bytes(100, 'e')));
+    QFile old(targetFolder() + QStringLiteral("/data.bin?x=1"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(5000, 'o'));
+    old.close();
+    TForm1& form = openWithLinks(
+        {host.linkFor("data.bin?x=1"), host.linkFor("dir/"), host.linkFor("raw:noslash.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link.", "Hibás link."}));
+    // An existing file of that name is replaced by the new one.
+    EXPECT_EQ(downloaded(QStringLiteral("data.bin?x=1")), QByteArray::fromStdString(bytes(100, 'd')));
+}
+
+TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {
+    QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    host.addFile("a.bin", file(bytes(1'572'864, 'a')));
+    host.addFile("b.bin", file(bytes(1'000'000, 'b')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(form.jlm->text(), QStringLiteral("1,5 MB"));
+    EXPECT_EQ(logColumn(LogSize), Strings{"1,5 MB"});
+    form.stat_null1->click();
+    form.linket_hozzaad(host.linkFor("b.bin"));
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(form.jlm->text(), QStringLiteral("0,95 MB"));
+    QLocale::setDefault(QLocale::c());
+}
+
+} // namespace
+} // namespace vardelo

@@ -1,0 +1,86 @@
+// The local file host on its own: for the demo and the benchmarks.
+//   vardelo_testhost [--port N] [--wait S] [--links FILE]
+// Serves a handful of sample files (a dead link and a busy page among them),
+// writes their links to FILE (or prints them) and runs until killed.
+#include "TestHost.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string sampleBody(std::size_t size, unsigned seed) {
+    std::string body(size, '\0');
+    unsigned state = seed;
+    for (char& c : body) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 16);
+    }
+    return body;
+}
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int port = 0;
+    int wait = 5;
+    std::string linksFile;
+    std::size_t bigBytes = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--port")
+            port = std::atoi(argv[i + 1]);
+        else if (option == "--wait")
+            wait = std::atoi(argv[i + 1]);
+        else if (option == "--links")
+            linksFile = argv[i + 1];
+        else if (option == "--big")
+            bigBytes = std::strtoull(argv[i + 1], nullptr, 10);
+    }
+
+    vardelo::TestHost host(port);
+    if (host.port() <= 0) {
+        std::cerr << "vardelo_testhost: cannot listen\n";
+        return 1;
+    }
+    host.setWaitSeconds(wait);
+    using Mode = vardelo::HostedFile::Mode;
+    const auto file = [](std::string body, Mode mode, std::size_t piece = 0, int delayMs = 0) {
+        vardelo::HostedFile hosted;
+        hosted.body = std::move(body);
+        hosted.mode = mode;
+        if (piece > 0)
+            hosted.pieceBytes = piece;
+        hosted.pieceDelayMs = delayMs;
+        return hosted;
+    };
+    host.addFile("holiday-photos.zip", file(sampleBody(6 << 20, 1), Mode::Slow, 96 * 1024, 40));
+    host.addFile("lecture-notes.pdf", file(sampleBody(1'572'864, 2), Mode::Slow, 64 * 1024, 40));
+    host.addFile("demo-song.mp3", file(sampleBody(3 << 20, 3), Mode::Chunked));
+    if (bigBytes > 0)
+        host.addFile("big.bin", file(sampleBody(bigBytes, 4), Mode::Length));
+
+    std::string links = host.linkFor("holiday-photos.zip") + "\n" +
+                        host.deadLinkFor("deleted-file.rar") + "\n" +
+                        host.linkFor("lecture-notes.pdf") + "\n" +
+                        host.busyLinkFor("busy.avi") + "\n" + host.linkFor("demo-song.mp3") + "\n";
+    if (linksFile.empty()) {
+        std::cout << links << std::flush;
+    } else {
+        std::ofstream(linksFile) << links;
+    }
+    std::cout << "vardelo_testhost listening on " << host.base() << std::endl;
+
+    std::signal(SIGTERM, [](int) { stopRequested = 1; });
+    std::signal(SIGINT, [](int) { stopRequested = 1; });
+    while (!stopRequested)
+        ::pause();
+    return 0;
+}

@@ -1,0 +1,233 @@
+#include "TestHost.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+
+namespace vardelo {
+namespace {
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string page(const std::string& body) {
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>RapidShare</title></head>"
+           "<body>" + body + "</body></html>";
+}
+
+std::string urlEncode(const std::string& text) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/' ||
+            c == '%') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TestHost::TestHost(int port) : server_(std::make_unique<httplib::Server>()) {
+    route();
+    port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : port;
+    if (port != 0 && !server_->bind_to_port("127.0.0.1", port))
+        port_ = -1;
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+}
+
+TestHost::~TestHost() {
+    server_->stop();
+    thread_.join();
+}
+
+std::string TestHost::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+void TestHost::setWaitSeconds(int seconds) {
+    std::lock_guard lock(mutex_);
+    waitSeconds_ = seconds;
+}
+
+void TestHost::addFile(const std::string& name, HostedFile file) {
+    std::lock_guard lock(mutex_);
+    files_[name] = std::move(file);
+}
+
+std::string TestHost::fileAddress(const std::string& filePath) const {
+    if (filePath.rfind("raw:", 0) == 0)
+        return filePath.substr(4);
+    return base() + "/files/" + filePath;
+}
+
+std::string TestHost::linkFor(const std::string& filePath) const {
+    return base() + "/link/" + urlEncode(filePath);
+}
+
+std::string TestHost::deadLinkFor(const std::string& name) const {
+    return base() + "/dead/" + name;
+}
+
+std::string TestHost::busyLinkFor(const std::string& name) const {
+    return base() + "/busy/" + name;
+}
+
+std::vector<RecordedRequest> TestHost::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::vector<RecordedRequest> TestHost::fileRequests() const {
+    std::vector<RecordedRequest> files;
+    for (const auto& request : requests()) {
+        if (request.path.rfind("/files/", 0) == 0)
+            files.push_back(request);
+    }
+    return files;
+}
+
+void TestHost::route() {
+    // One request a connection: browsers keep idle connections open, and each
+    // would hold one of the server's threads.
+    server_->set_keep_alive_max_count(1);
+    server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
+        (void)request;
+    });
+    server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+        RecordedRequest recorded{request.method, request.target, {}};
+        for (const auto& [name, value] : request.headers)
+            recorded.headers[lowerCase(name)] = value;
+        std::lock_guard lock(mutex_);
+        requests_.push_back(std::move(recorded));
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    server_->Get(R"(/link/(.*))", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string name = request.matches[1];
+        response.set_content(
+            page("<h1>" + name + "</h1><p>Válaszd a letöltés módját:</p>"
+                 "<form id=\"ff\" action=\"/wait/" + urlEncode(name) + "\" method=\"post\">"
+                 "<input type=\"hidden\" name=\"dl.start\" value=\"Free\">"
+                 "<input type=\"submit\" value=\"Free user\"></form>"),
+            "text/html; charset=utf-8");
+    });
+    server_->Get(R"(/dead/(.*))", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(page("<h1>Error</h1><p>This file has been deleted.</p>"),
+                             "text/html; charset=utf-8");
+    });
+    server_->Get(R"(/busy/(.*))", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(page("<form id=\"ff\" action=\"/busywait\" method=\"post\">"
+                                  "<input type=\"submit\" value=\"Free user\"></form>"),
+                             "text/html; charset=utf-8");
+    });
+    server_->Post("/busywait", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(page("<p>You are already downloading a file. Please wait until "
+                                  "the download is completed.</p>"),
+                             "text/html; charset=utf-8");
+    });
+    server_->Post(R"(/wait/(.*))", [this](const httplib::Request& request,
+                                          httplib::Response& response) {
+        const std::string filePath = request.matches[1];
+        int wait = 0;
+        {
+            std::lock_guard lock(mutex_);
+            wait = waitSeconds_;
+        }
+        response.set_content(
+            page("<h2>Kérlek várj!</h2><form name=\"dlf\" action=\"" + fileAddress(filePath) +
+                 "\" method=\"post\"><input type=\"submit\" value=\"Download\"></form>"
+                 "<script>var c=" + std::to_string(wait) + ";</script>"),
+            "text/html; charset=utf-8");
+    });
+    const auto files = [this](const httplib::Request& request, httplib::Response& response) {
+        serveFile(request.matches[1], &request, &response);
+    };
+    server_->Get(R"(/files/([^?]*))", files);
+}
+
+void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
+    const auto& request = *static_cast<const httplib::Request*>(requestPtr);
+    auto& response = *static_cast<httplib::Response*>(responsePtr);
+    HostedFile file;
+    int session = 0;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = files_.find(name);
+        if (it == files_.end()) {
+            response.status = 404;
+            return;
+        }
+        file = it->second;
+        session = ++sessions_;
+    }
+    response.set_header("Set-Cookie", "session=" + std::to_string(session) + "; Path=/");
+    const bool head = request.method == "HEAD";
+    auto body = std::make_shared<std::string>(std::move(file.body));
+    using Mode = HostedFile::Mode;
+    switch (file.mode) {
+    case Mode::Status:
+        response.status = file.status;
+        response.set_content("error page", "text/html");
+        return;
+    case Mode::Redirect:
+        response.set_redirect(base() + file.redirectTo, 302);
+        return;
+    case Mode::Length:
+        response.set_content(*body, "application/octet-stream");
+        return;
+    case Mode::Chunked:
+        response.set_chunked_content_provider(
+            "application/octet-stream", [body](std::size_t offset, httplib::DataSink& sink) {
+                if (offset >= body->size()) {
+                    sink.done();
+                    return true;
+                }
+                const std::size_t n = std::min<std::size_t>(16 * 1024, body->size() - offset);
+                return sink.write(body->data() + offset, n);
+            });
+        return;
+    case Mode::NoLength:
+        response.set_content_provider(
+            "application/octet-stream", [body](std::size_t offset, httplib::DataSink& sink) {
+                if (offset >= body->size()) {
+                    sink.done();
+                    return true;
+                }
+                const std::size_t n = std::min<std::size_t>(16 * 1024, body->size() - offset);
+                return sink.write(body->data() + offset, n);
+            });
+        return;
+    case Mode::Truncated:
+    case Mode::Slow: {
+        const std::size_t limit = file.mode == Mode::Truncated ? file.sendBytes : body->size();
+        const std::size_t piece = file.pieceBytes;
+        const int delay = file.pieceDelayMs;
+        if (head) {
+            response.set_header("Content-Length", std::to_string(body->size()));
+            return;
+        }
+        response.set_content_provider(
+            body->size(), "application/octet-stream",
+            [body, limit, piece, delay](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset >= limit)
+                    return false; // closes the connection: the body ends early
+                if (delay > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+                const std::size_t n = std::min(piece, limit - offset);
+                return sink.write(body->data() + offset, n);
+            });
+        return;
+    }
+    }
+}
+
+} // namespace vardelo

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace vardelo {
+
+// How the host serves one file.
+struct HostedFile {
+    enum class Mode {
+        Length,    // Content-Length and the whole body
+        Chunked,   // chunked transfer coding, no length
+        NoLength,  // no length at all: the body ends when the connection closes
+        Truncated, // announces the whole body, sends `sendBytes`, then closes
+        Status,    // answers `status` with no file
+        Redirect,  // answers 302 to `redirectTo` (a path on this host)
+        Slow,      // Content-Length, then pieces of `pieceBytes` every `pieceDelayMs`
+    };
+    std::string body;
+    Mode mode = Mode::Length;
+    int status = 200;
+    std::string redirectTo;
+    std::size_t sendBytes = 0;
+    std::size_t pieceBytes = 64 * 1024;
+    int pieceDelayMs = 0;
+};
+
+struct RecordedRequest {
+    std::string method;
+    std::string path;                          // with the query, as asked
+    std::map<std::string, std::string> headers; // lower-case names
+};
+
+// A local file host for tests, the demo and the benchmarks. Its link pages
+// hold the free-user form with id "ff"; submitting it gives the wait page
+// with the form named "dlf" whose action is the file's address, and the
+// waiting time in "var c=N;". Dead links have no form; busy links lead to a
+// wait page without the markers. Files set a session cookie.
+class TestHost {
+public:
+    explicit TestHost(int port = 0); // 0: any free port on 127.0.0.1
+    ~TestHost();
+    TestHost(const TestHost&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+
+    int port() const { return port_; }
+    std::string base() const;
+
+    void setWaitSeconds(int seconds);
+    void addFile(const std::string& name, HostedFile file);
+
+    // Link pages. The file's address on the wait page is base + "/files/" +
+    // `filePath` (so a test can give it a query or a trailing "/"); a path
+    // written "raw:ADDRESS" puts ADDRESS on the wait page as it is.
+    std::string linkFor(const std::string& filePath) const;
+    std::string deadLinkFor(const std::string& name) const;
+    std::string busyLinkFor(const std::string& name) const;
+
+    std::vector<RecordedRequest> requests() const;
+    std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
+
+private:
+    void route();
+    void serveFile(const std::string& name, const void* request, void* response);
+    std::string fileAddress(const std::string& filePath) const;
+
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    std::map<std::string, HostedFile> files_;
+    std::vector<RecordedRequest> requests_;
+    int waitSeconds_ = 0;
+    int sessions_ = 0;
+};
+
+} // namespace vardelo

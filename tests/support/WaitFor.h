@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <functional>
+
+namespace vardelo {
+
+// Runs a real event loop until the condition holds or the time is up; the
+// browser engine is driven by the loop, so polling with short sleeps slows it.
+inline bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(10);
+    loop.exec();
+    return condition();
+}
+
+} // namespace vardelo
