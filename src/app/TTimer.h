@@ -10,7 +10,10 @@ namespace vardelo {
 class TTimer final : public QTimer {
     Q_OBJECT
 public:
-    TTimer(int intervalMs, QObject* parent) : QTimer(parent) { QTimer::setInterval(intervalMs); }
+    TTimer(int intervalMs, QObject* parent) : QTimer(parent) {
+        setTimerType(Qt::PreciseTimer); // a countdown must not drift by seconds
+        QTimer::setInterval(intervalMs);
+    }
 
     void setEnabled(bool on) {
         if (on && !isActive())

@@ -47,7 +47,15 @@ WebEngineBrowser::~WebEngineBrowser() {
 QWidget* WebEngineBrowser::widget() { return view_; }
 
 void WebEngineBrowser::navigate(const QString& url) {
-    view_->setUrl(QUrl::fromUserInput(url));
+    const QUrl address = QUrl::fromUserInput(url);
+    if (!address.isValid() || address.isEmpty()) {
+        // Nothing will load; say so as a failed load would, but not from
+        // inside the caller's own step.
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT documentComplete(false); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    view_->setUrl(address);
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {

@@ -1,0 +1,238 @@
+// The download cycle's rules with a browser whose answers the test gives.
+#include "WaitFor.h"
+#include "WindowFixture.h"
+
+#include "app/TTimer.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace vardelo {
+namespace {
+
+const QString kWaitPage =
+    QStringLiteral("<form name=\"dlf\" action=\"http://127.0.0.1:9/files/a.bin\"></form>"
+                   "<script>var c=%1;</script>");
+
+class CycleWindow : public WindowFixture {
+protected:
+    TForm1& openWithLinks(const std::vector<std::string>& links) {
+        storeSetting(QStringLiteral("Elhalt"), QStringLiteral("3"));
+        TForm1& form = open();
+        for (const auto& link : links)
+            form.linket_hozzaad(link);
+        return form;
+    }
+    // Drives the browser through the first page and the submission.
+    void reachWaitPage() {
+        Q_EMIT browser().documentComplete(true);
+        Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
+        Q_EMIT browser().documentComplete(true);
+    }
+    void answerWaitPage(const QString& markup) {
+        Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, markup);
+    }
+};
+
+TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
+    TForm1& form = openWithLinks({});
+    form.allapot->setText(QStringLiteral("x"));
+    form.PM_indit->trigger();
+    EXPECT_EQ(dialogs.informations, QStringList{QStringLiteral("Üres a letöltési lista!")});
+    EXPECT_EQ(form.allapot->text(), QString());
+    EXPECT_FALSE(form.downloading);
+}
+
+TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    form.inditas->click();
+    EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://h/link/a")});
+    EXPECT_TRUE(form.downloading);
+    EXPECT_FALSE(form.inditas->isEnabled());
+    EXPECT_FALSE(form.PM_indit->isEnabled());
+    EXPECT_TRUE(form.Stop->isEnabled());
+    EXPECT_TRUE(form.PM_megallit->isEnabled());
+    EXPECT_TRUE(form.letoltes_utan_stop->isEnabled());
+    form.inditasClick(); // a second Start while running does nothing
+    EXPECT_EQ(fakeBrowser().navigated.size(), 1);
+}
+
+TEST_F(CycleWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    reachWaitPage();
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    answerWaitPage(kWaitPage.arg(30));
+    EXPECT_EQ(form.download_url, "http://127.0.0.1:9/files/a.bin");
+    EXPECT_EQ(form.countdown, 30);
+    EXPECT_EQ(form.Timer3->interval(), 31000);
+    EXPECT_EQ(form.gauge1->maximum(), 31);
+    EXPECT_TRUE(form.Timer3->enabled());
+    EXPECT_TRUE(form.Timer4->enabled());
+
+    form.Timer4Timer();
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("29 mp múlva indul a letöltés"));
+    EXPECT_EQ(form.gauge1->value(), 29);
+}
+
+TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    reachWaitPage();
+    answerWaitPage(kWaitPage.arg(30));
+    waitFor([] { return false; }, 300);
+    const int remaining = form.Timer3->remainingTime();
+    EXPECT_LT(remaining, 30800);
+    Q_EMIT browser().documentComplete(true); // a frame of the wait page
+    answerWaitPage(kWaitPage.arg(30));
+    EXPECT_LE(form.Timer3->remainingTime(), remaining);
+    answerWaitPage(kWaitPage.arg(20));
+    EXPECT_EQ(form.Timer3->interval(), 21000);
+    EXPECT_GT(form.Timer3->remainingTime(), 20800);
+}
+
+TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    const quint64 oldTicket = fakeBrowser().submitTickets.back();
+    form.StopClick();
+    form.inditasClick();
+    Q_EMIT browser().elementSubmitted(oldTicket, false); // would be a dead link
+    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_TRUE(form.downloading);
+    EXPECT_EQ(form.queue.attempts(1), "0");
+}
+
+TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().documentComplete(true); // the wait page, before the answer
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
+    ASSERT_EQ(fakeBrowser().readTickets.size(), 1);
+    answerWaitPage(kWaitPage.arg(5));
+    EXPECT_EQ(form.countdown, 5);
+}
+
+TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
+    TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
+    form.queue.setAttempts(1, "x"); // a hand-edited list: counts as 0
+    form.inditasClick();
+    Q_EMIT browser().elementSubmitted(0, false); // a stray answer changes nothing
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
+
+    EXPECT_EQ(form.queue.url(2), "http://h/dead");
+    EXPECT_EQ(form.queue.attempts(2), "1");
+    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_TRUE(form.list_idle);
+    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
+    EXPECT_EQ(form.gauge1->maximum(), 3);
+    for (const char* shown : {"3", "2", "1"}) {
+        form.elhalt_kijelzoTimer();
+        EXPECT_EQ(form.allapot->text(), QStringLiteral("Elhalt link utáni várakozás, még ") +
+                                            QLatin1String(shown) + QStringLiteral(" másodperc"));
+        EXPECT_EQ(fakeBrowser().navigated.size(), 1);
+    }
+    form.elhalt_kijelzoTimer(); // the tick that shows 0 starts the next link
+    EXPECT_FALSE(form.elhalt_kijelzo->enabled());
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    EXPECT_EQ(fakeBrowser().navigated.back(), QStringLiteral("http://h/link/b"));
+}
+
+TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    reachWaitPage();
+    answerWaitPage(kWaitPage.arg(30));
+    Q_EMIT browser().documentComplete(true);
+    answerWaitPage(QStringLiteral("<p>Már töltesz egy fájlt.</p>"));
+    EXPECT_EQ(form.log.grid().cell(1, LogAttempts), "Próbálva:5 (Másik rapidos szál futott.)");
+    EXPECT_FALSE(form.Timer3->enabled());
+    EXPECT_FALSE(form.Timer4->enabled());
+    EXPECT_TRUE(form.inditas->isEnabled());
+    EXPECT_EQ(form.jkdb->text(), QStringLiteral("1"));
+}
+
+TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    form.inditasClick();
+    reachWaitPage();
+    answerWaitPage(kWaitPage.arg(-1));
+    EXPECT_EQ(form.queue.attempts(2), "1");
+    EXPECT_FALSE(form.Timer3->enabled());
+}
+
+TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    reachWaitPage();
+    answerWaitPage(kWaitPage.arg(10));
+    form.downloading = false; // as after an outcome that left the timers armed
+    form.Timer4Timer();
+    EXPECT_EQ(form.allapot->text(), QStringLiteral("Letöltés megállítva!"));
+    EXPECT_EQ(form.gauge1->value(), 0);
+    EXPECT_FALSE(form.Timer4->enabled());
+}
+
+TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    form.letoltes_utan_stop->click();
+    EXPECT_TRUE(form.PM_letoltes_utan_stop->isChecked());
+    form.PM_letoltes_utan_stop->trigger();
+    EXPECT_FALSE(form.letoltes_utan_stop->isChecked());
+    EXPECT_FALSE(form.PM_letoltes_utan_stop->isChecked());
+    form.PM_letoltes_utan_stop->trigger();
+    EXPECT_TRUE(form.letoltes_utan_stop->isChecked());
+    form.StopClick();
+    EXPECT_FALSE(form.letoltes_utan_stop->isChecked());
+    EXPECT_FALSE(form.PM_letoltes_utan_stop->isChecked());
+    EXPECT_FALSE(form.PM_letoltes_utan_stop->isEnabled());
+}
+
+TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
+    TForm1& form = openWithLinks({});
+    form.PM_auto_le->trigger();
+    EXPECT_TRUE(form.auto_le->isChecked());
+    EXPECT_TRUE(form.PM_auto_le->isChecked());
+    form.vagolap->click();
+    EXPECT_TRUE(form.PM_vagolap->isChecked());
+    form.PM_vagolap->trigger();
+    EXPECT_FALSE(form.vagolap->isChecked());
+    EXPECT_FALSE(form.PM_vagolap->isChecked());
+}
+
+TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
+    TForm1& form = openWithLinks({"http://h/q"});
+    form.log.append(successEntry("http://ok", "1 MB"));
+    form.log.append(givenUpEntry("http://bad", OutcomeKind::DeadLink, 5));
+    dialogs.nextAnswer = false;
+    form.button1->click();
+    EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Biztosan törlöd a napló összes elemét?")});
+    EXPECT_EQ(form.log.grid().rowCount(), 3);
+    form.hibasak_ujra->click();
+    EXPECT_EQ(form.queue.url(2), "http://bad");
+    EXPECT_EQ(form.log.grid().rowCount(), 2);
+    dialogs.nextAnswer = true;
+    form.button1->click();
+    EXPECT_TRUE(form.log.isEmpty());
+}
+
+TEST_F(CycleWindow, ResetClearsOnlyTheCurrentRun) {
+    TForm1& form = openWithLinks({});
+    form.jelenlegi_letoltott_db = 2;
+    form.osszes_letoltott_db = 9;
+    form.stat_null1->click();
+    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.jlm->text(), QStringLiteral("0 MB"));
+    EXPECT_EQ(form.osszes_letoltott_db, 9);
+}
+
+} // namespace
+} // namespace vardelo
