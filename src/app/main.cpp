@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
+    // The browser engine shares its GL contexts; say so before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));

@@ -1,0 +1,67 @@
+// Import, store and load a queue of 100,000 links, and show it in the grid.
+// Prints the time of each step; a program, not a test.
+#include "app/GridModel.h"
+#include "core/DownloadQueue.h"
+#include "core/ListText.h"
+#include "core/RecordFile.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace vardelo;
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    constexpr int kLinks = 100'000;
+
+    std::string listFile;
+    for (int i = 0; i < kLinks; ++i)
+        listFile += "http://rapidshare.com/files/" + std::to_string(100000000 + i) + "/archive-part" +
+                    std::to_string(i) + ".rar\r\n";
+
+    QElapsedTimer clock;
+    DownloadQueue queue;
+    QTableView view;
+    GridModel model(queue.grid(), {QStringLiteral("Sorszám"), QStringLiteral("URL"),
+                                   QStringLiteral("Próbálkozások")});
+    view.setModel(&model);
+    view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view.resize(585, 409);
+    view.show();
+
+    clock.start();
+    for (const std::string& line : linesToImport(splitListLines(listFile)))
+        queue.append(line);
+    model.sync();
+    QApplication::processEvents();
+    const qint64 importMs = clock.restart();
+
+    QTemporaryDir dir;
+    const std::string path = (dir.path() + QStringLiteral("/Lista.Vdl")).toStdString();
+    writeRecordFile(path, queueRecordLayout(), queue.grid());
+    const qint64 storeMs = clock.restart();
+
+    DownloadQueue loaded;
+    readRecordFile(path, queueRecordLayout(), loaded.grid());
+    const qint64 loadMs = clock.restart();
+
+    queue.deleteRow(1, {});
+    model.sync();
+    QApplication::processEvents();
+    const qint64 deleteMs = clock.restart();
+
+    std::printf("queue of %d links (%lld bytes stored)\n", kLinks,
+                static_cast<long long>(std::filesystem::file_size(path)));
+    std::printf("  import from a list file, shown in the grid: %lld ms\n", importMs);
+    std::printf("  store as Lista.Vdl:                         %lld ms\n", storeMs);
+    std::printf("  load Lista.Vdl:                             %lld ms\n", loadMs);
+    std::printf("  delete the head row, grid updated:          %lld ms\n", deleteMs);
+    return loaded.rowCount() == kLinks + 1 ? 0 : 1;
+}
