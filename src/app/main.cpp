@@ -30,18 +30,18 @@ int main(int argc, char** argv) {
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
 
-    int status = 0;
     vardelo::UnixSignals signals;
     QObject::connect(&signals, &vardelo::UnixSignals::terminationRequested, &form, [&](int) {
         QString failure;
-        if (!form.closeForTermination(&failure)) {
-            std::fprintf(stderr, "Vardelo: %s\n", failure.toLocal8Bit().constData());
-            status = 1;
+        if (form.closeForTermination(&failure)) {
+            QCoreApplication::exit(0);
+            return;
         }
-        QApplication::quit();
+        std::fprintf(stderr, "Vardelo: %s\n", failure.toLocal8Bit().constData());
+        // exit(), not quit(): quitting would ask the window to close again.
+        QCoreApplication::exit(1);
     });
 
     form.show();
-    const int loopStatus = QApplication::exec();
-    return status != 0 ? status : loopStatus;
+    return QApplication::exec();
 }

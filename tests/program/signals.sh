@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The whole program under Xvfb: a termination signal closes it in order,
+# writing the queue, the log and the settings; a close that cannot save ends
+# with status 1 and the reason on standard error.
+#   signals.sh PATH_TO_VARDELO
+set -euo pipefail
+program=$1
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start() { # folder -> pid in $pid
+    mkdir -p "$1/config"
+    cp "$program" "$1/vardelo"
+    XDG_CONFIG_HOME="$1/config" QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" \
+        "$1/vardelo" >"$1/out.txt" 2>"$1/err.txt" &
+    pid=$!
+    for _ in $(seq 100); do
+        [ -s "$1/config/Vardelo.conf" ] && break
+        sleep 0.1
+    done
+    sleep 1
+}
+
+# SIGTERM, SIGINT and SIGHUP each save everything and end with status 0.
+for signal in TERM INT HUP; do
+    folder="$work/$signal"
+    start "$folder"
+    kill -s "$signal" "$pid"
+    status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || fail "SIG$signal: status $status ($(cat "$folder/err.txt"))"
+    [ "$(stat -c %s "$folder/Lista.Vdl")" -eq 362 ] || fail "SIG$signal: Lista.Vdl not written"
+    [ "$(stat -c %s "$folder/Naplo.Vdl")" -eq 489 ] || fail "SIG$signal: Naplo.Vdl not written"
+    grep -q '^Ujraprobalkozasok=5$' "$folder/config/Vardelo.conf" || fail "SIG$signal: settings"
+done
+
+# A queue file that cannot be replaced keeps the program from closing in order.
+folder="$work/failing"
+start "$folder"
+mkdir "$folder/Lista.Vdl"
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 1 ] || fail "failing close: status $status"
+grep -q 'Vardelo: File access denied.' "$folder/err.txt" || fail "failing close: $(cat "$folder/err.txt")"
+
+echo "1 passed, 0 failed"
