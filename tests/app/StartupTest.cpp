@@ -121,3 +121,24 @@ TEST_F(Startup, FirstActivationShowsTheDownloadPageOnlyOnce) {
 
 } // namespace
 } // namespace vardelo
+
+namespace vardelo {
+namespace {
+
+using FolderChooser = WindowFixture;
+
+TEST_F(FolderChooser, SetsTheTargetFolderOnOkAndKeepsItOnCancel) {
+    TForm1& form = open();
+    dialogs.folderAnswers.push_back(path(QStringLiteral("máshol")));
+    form.Button4->click();
+    EXPECT_EQ(dialogs.prompts, QStringList{QStringLiteral("Mentés helye")});
+    EXPECT_EQ(form.Mentes_helye->text(), path(QStringLiteral("máshol")));
+    dialogs.folderAnswers.push_back(std::nullopt);
+    form.Button4->click();
+    EXPECT_EQ(form.Mentes_helye->text(), path(QStringLiteral("máshol")));
+    // Stored only at closing.
+    EXPECT_EQ(storedSetting(QStringLiteral("Mentes_helye")).toString(), targetFolder());
+}
+
+} // namespace
+} // namespace vardelo
