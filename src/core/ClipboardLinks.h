@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+namespace vardelo {
+
+// The file host's link prefix, and the host address the settings page shows.
+inline constexpr std::string_view kLinkPrefix = "http://rapidshare.com/";
+inline constexpr std::string_view kHostAddress = "http://rapidshare.com";
+
+// The links in a clipboard text, in order. The text is cut into lines at
+// carriage returns (the character after each one, a line feed's place, is
+// dropped with it); each line loses the characters of code 32 or below at
+// both ends and everything from its first ".htm"; a non-empty line holding
+// the prefix anywhere (case-sensitive) is a link, whatever else it holds.
+std::vector<std::string> linksInClipboardText(std::string_view text,
+                                              std::string_view prefix = kLinkPrefix);
+
+// The balloon that announces added links: its title for the count, and its
+// body, each link followed by a carriage return.
+std::string balloonTitle(std::size_t count);
+std::string balloonBody(const std::vector<std::string>& links);
+
+} // namespace vardelo
