@@ -4,6 +4,8 @@
 #include "app/InfoTexts.h"
 #include "app/QueueGridView.h"
 #include "app/Unit2.h"
+#include "core/ClipboardLinks.h"
+#include "platform/QtText.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,11 +22,12 @@
 #include <QTabWidget>
 #include <QTableView>
 
+// The pictures live in the static library; tie them into the program.
+static void initIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace vardelo {
 namespace {
 
-// The link prefix the clipboard watcher looks for, without its final "/".
-const QString kHostAddress = QStringLiteral("http://rapidshare.com");
 
 template <typename W>
 W* place(W* widget, int x, int y, int width, int height) {
@@ -41,6 +44,19 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y) {
 
 QPushButton* button(QWidget* parent, const QString& text, int x, int y, int width, int height) {
     return place(new QPushButton(text, parent), x, y, width, height);
+}
+
+QIcon picture(const char* name) {
+    return QIcon(QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg"));
+}
+
+// The design's buttons with a 32 x 32 picture beside the caption.
+QPushButton* pictureButton(QWidget* parent, const QString& text, const char* icon, int x, int y,
+                           int width, int height) {
+    QPushButton* b = button(parent, text, x, y, width, height);
+    b->setIcon(picture(icon));
+    b->setIconSize(QSize(32, 32));
+    return b;
 }
 
 void makeRegular(QWidget* widget) {
@@ -82,6 +98,7 @@ void setColumnWidths(QTableView* grid, std::initializer_list<int> widths) {
 } // namespace
 
 void TForm1::buildControls() {
+    initIconResources();
     setFont(windowFont());
     resize(773, 714); // the design's 781 x 741 outer size, less the frame
     move(186, 106);
@@ -123,8 +140,9 @@ void TForm1::buildControls() {
     Linkek->setModel(linkekModel);
     Linkek->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    inditas = button(this, QStringLiteral("  Indítás   "), 608, 72, 105, 40);
-    Stop = button(this, QStringLiteral("Megállítás"), 608, 120, 105, 40);
+    setWindowIcon(picture("vardelo"));
+    inditas = pictureButton(this, QStringLiteral("  Indítás   "), "start", 608, 72, 105, 40);
+    Stop = pictureButton(this, QStringLiteral("Megállítás"), "stop", 608, 120, 105, 40);
     letoltes_utan_stop =
         place(new QCheckBox(QStringLiteral("Letöltés után megáll"), this), 608, 168, 160, 19);
     letoltes_utan_stop->setEnabled(false);
@@ -176,12 +194,13 @@ void TForm1::buildListGroup() {
     caption(GroupBox1, QStringLiteral("Link hozzáadása:"), 8, 16);
     Link_hozza = place(new QLineEdit(GroupBox1), 8, 32, 481, 21);
     makeRegular(Link_hozza);
-    Hozzaad = button(GroupBox1, QStringLiteral("Hozzáadás"), 8, 56, 113, 40);
-    sor_torles = button(GroupBox1, QStringLiteral("   Törlés    "), 128, 56, 113, 40);
-    elore = button(GroupBox1, QStringLiteral("Lista elejére"), 248, 56, 113, 40);
-    hatra = button(GroupBox1, QStringLiteral("Lista végére"), 376, 56, 113, 40);
-    megnyit = button(GroupBox1, QStringLiteral("Megnyitás"), 8, 112, 113, 40);
-    button3 = button(GroupBox1, QStringLiteral(" Mentés   "), 128, 112, 113, 40);
+    Hozzaad = pictureButton(GroupBox1, QStringLiteral("Hozzáadás"), "add", 8, 56, 113, 40);
+    sor_torles =
+        pictureButton(GroupBox1, QStringLiteral("   Törlés    "), "delete", 128, 56, 113, 40);
+    elore = pictureButton(GroupBox1, QStringLiteral("Lista elejére"), "top", 248, 56, 113, 40);
+    hatra = pictureButton(GroupBox1, QStringLiteral("Lista végére"), "bottom", 376, 56, 113, 40);
+    megnyit = pictureButton(GroupBox1, QStringLiteral("Megnyitás"), "open", 8, 112, 113, 40);
+    button3 = pictureButton(GroupBox1, QStringLiteral(" Mentés   "), "save", 128, 112, 113, 40);
 
     auto* order = place(new QGroupBox(QStringLiteral("Linkek sorrendjének változtatása"),
                                       GroupBox1),
@@ -231,7 +250,7 @@ void TForm1::buildSettingsPage() {
     auto_le = place(new QCheckBox(QStringLiteral("Letöltés indítása program indulásakor"),
                                   beallitasok),
                     0, 48, 280, 19);
-    vagolap = place(new QCheckBox(QStringLiteral("Vágólap figyelő (a '") + kHostAddress +
+    vagolap = place(new QCheckBox(QStringLiteral("Vágólap figyelő (a '") + toQt(kHostAddress) +
                                       QStringLiteral("' kezdetű linkekre figyel csak)"),
                                   beallitasok),
                     0, 72, 431, 19);
@@ -281,33 +300,34 @@ void TForm1::buildInfoPages() {
         return memo;
     };
     Memo2 = infoText(fontos, importantText(), 217);
-    hompage = button(fontos, QStringLiteral("Megnézem a weblapját"), 184, 240, 177, 41);
+    hompage =
+        pictureButton(fontos, QStringLiteral("Megnézem a weblapját"), "home", 184, 240, 177, 41);
     Memo3 = infoText(TabSheet1, changeHistoryText(), 257);
 }
 
 void TForm1::buildMenus() {
     PMSG = new QMenu(this);
-    rls1 = PMSG->addAction(QStringLiteral("Törlés"));
-    Listalegelejre1 = PMSG->addAction(QStringLiteral("Lista legelejére"));
-    Listalegvgre1 = PMSG->addAction(QStringLiteral("Lista legvégére"));
+    rls1 = PMSG->addAction(picture("delete"), QStringLiteral("Törlés"));
+    Listalegelejre1 = PMSG->addAction(picture("top"), QStringLiteral("Lista legelejére"));
+    Listalegvgre1 = PMSG->addAction(picture("bottom"), QStringLiteral("Lista legvégére"));
 
     PM = new QMenu(this);
-    PM_indit = PM->addAction(QStringLiteral("Letöltés &indítása"));
-    PM_megallit = PM->addAction(QStringLiteral("Letöltés &megállítása"));
+    PM_indit = PM->addAction(picture("start"), QStringLiteral("Letöltés &indítása"));
+    PM_megallit = PM->addAction(picture("stop"), QStringLiteral("Letöltés &megállítása"));
     PM_megallit->setEnabled(false);
     PM_letoltes_utan_stop = PM->addAction(QStringLiteral("Letöltés után állj"));
     PM_letoltes_utan_stop->setCheckable(true);
     PM_letoltes_utan_stop->setEnabled(false);
     PM->addSeparator();
-    N2 = PM->addMenu(QStringLiteral("Beállítások"));
+    N2 = PM->addMenu(picture("settings"), QStringLiteral("Beállítások"));
     PM_vagolap = N2->addAction(QStringLiteral("Vágólap figyelése"));
     PM_Skin = N2->addAction(QStringLiteral("Skinek használata"));
     PM_auto_le = N2->addAction(QStringLiteral("Induláskor autómatikus letöltés"));
     for (QAction* mirror : {PM_vagolap, PM_Skin, PM_auto_le})
         mirror->setCheckable(true);
     PM->addSeparator();
-    Vardelo1 = PM->addAction(QStringLiteral("Vardelo"));
-    Kilps1 = PM->addAction(QStringLiteral("Kilépés"));
+    Vardelo1 = PM->addAction(picture("window"), QStringLiteral("Vardelo"));
+    Kilps1 = PM->addAction(picture("exit"), QStringLiteral("Kilépés"));
 }
 
 } // namespace vardelo
