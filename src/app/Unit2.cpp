@@ -24,6 +24,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
     buildControls();
     buildCycle();
+    buildShell();
     connectCommands();
 
     recordSaveTimer_ = new QTimer(this);
@@ -72,7 +73,9 @@ void TForm1::connectCommands() {
     connect(Stop, &QPushButton::clicked, this, guard(&TForm1::StopClick));
     connect(PM_indit, &QAction::triggered, this, guard(&TForm1::inditasClick));
     connect(PM_megallit, &QAction::triggered, this, guard(&TForm1::StopClick));
-    connect(Kilps1, &QAction::triggered, this, &QWidget::close);
+    connect(Kilps1, &QAction::triggered, this, guard(&TForm1::Kilps1Click));
+    connect(Vardelo1, &QAction::triggered, this, guard(&TForm1::Vardelo1Click));
+    connect(hompage, &QPushButton::clicked, this, guard(&TForm1::hompageClick));
 
     connect(stat_null1, &QPushButton::clicked, this, guard(&TForm1::stat_null1Click));
     connect(button1, &QPushButton::clicked, this, guard(&TForm1::button1Click));

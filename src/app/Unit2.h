@@ -34,6 +34,7 @@ class QTimer;
 namespace vardelo {
 
 class Browser;
+class ClipboardWatcher;
 class Dialogs;
 class GridModel;
 class HttpClient;
@@ -41,6 +42,7 @@ class QueueGridView;
 class SettingsStore;
 class TTesztThread;
 class TTimer;
+class TrayIcon;
 
 // What the window is given by the program's entry (or by a test).
 struct Services {
@@ -162,6 +164,10 @@ public:
     TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
     TTimer* Timer4 = nullptr;         // the countdown's second ticks
     TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
+    TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
+
+    TrayIcon* CTI = nullptr;          // the icon in the notification area
+    ClipboardWatcher* clipboardWatcher = nullptr;
 
     GridModel* linkekModel = nullptr;
     GridModel* naplosgModel = nullptr;
@@ -201,6 +207,13 @@ public:
     void PM_SkinClick();
     void PM_letoltes_utan_stopClick();
 
+    void CTIClick();
+    void Vardelo1Click();
+    void Kilps1Click();
+    void balloon_hideTimer();
+    void hompageClick();
+    void WMDrawClipboard(); // the clipboard changed
+
     void stat_null1Click();
     void button1Click();
     void hibasak_ujraClick();
@@ -211,6 +224,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -225,6 +239,8 @@ private:
     void connectCommands();
 
     void buildCycle();
+    void buildShell();
+    void hideToTray();
     void FormCreate();
     void FormActivate();
     bool FormClose(QString* failure);

@@ -1,0 +1,81 @@
+// The window's place on the desktop: the tray icon and its balloon,
+// minimising to the tray, the clipboard watcher and the home page.
+#include "app/InfoTexts.h"
+#include "app/TTimer.h"
+#include "app/Unit2.h"
+#include "core/ClipboardLinks.h"
+#include "platform/ClipboardWatcher.h"
+#include "platform/QtText.h"
+#include "platform/TrayIcon.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QTimer>
+#include <QUrl>
+
+namespace vardelo {
+
+void TForm1::buildShell() {
+    CTI = new TrayIcon(windowIcon(), PM, this);
+    connect(CTI, &TrayIcon::clicked, this, guard(&TForm1::CTIClick));
+    balloon_hide = new TTimer(3000, this);
+    connect(balloon_hide, &QTimer::timeout, this, guard(&TForm1::balloon_hideTimer));
+    // Changes only: what is on the clipboard at start-up is not taken.
+    clipboardWatcher = new ClipboardWatcher(this);
+    connect(clipboardWatcher, &ClipboardWatcher::changed, this, guard(&TForm1::WMDrawClipboard));
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    // Without a notification area the window minimises as any other does,
+    // so it can always be brought back.
+    if (TrayIcon::available())
+        QTimer::singleShot(0, this, [this] { hideToTray(); });
+}
+
+void TForm1::hideToTray() {
+    if (!isMinimized())
+        return;
+    hide();
+    CTI->setIconVisible(true);
+}
+
+void TForm1::CTIClick() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    CTI->setIconVisible(false);
+}
+
+void TForm1::Vardelo1Click() { CTIClick(); }
+
+void TForm1::Kilps1Click() { close(); }
+
+void TForm1::balloon_hideTimer() {
+    CTI->hideBalloon();
+    balloon_hide->setEnabled(false);
+}
+
+void TForm1::hompageClick() { QDesktopServices::openUrl(QUrl(homePageAddress())); }
+
+void TForm1::WMDrawClipboard() {
+    if (!vagolap->isChecked())
+        return;
+    const std::optional<QString> text = clipboardWatcher->text();
+    if (!text)
+        return;
+    const std::vector<std::string> links = linksInClipboardText(toStd(*text));
+    if (links.empty())
+        return;
+    for (const std::string& link : links)
+        queue.append(link);
+    queueChanged();
+    CTI->showBalloon(toQt(balloonTitle(links.size())), toQt(balloonBody(links)), 10);
+    balloon_hide->setEnabled(true);
+}
+
+} // namespace vardelo

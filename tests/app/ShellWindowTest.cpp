@@ -1,0 +1,112 @@
+// The tray side of the window without a notification area, the clipboard
+// watcher and the home page button.
+#include "WaitFor.h"
+#include "WindowFixture.h"
+
+#include "app/InfoTexts.h"
+#include "app/TTimer.h"
+#include "platform/TrayIcon.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+
+namespace vardelo {
+namespace {
+
+const QString kLinkA = QStringLiteral("http://rapidshare.com/files/1/a.zip");
+const QString kLinkB = QStringLiteral("http://rapidshare.com/files/2/b.rar");
+
+class ShellWindow : public WindowFixture {
+protected:
+    void copy(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+    std::vector<std::string> urls() {
+        std::vector<std::string> list;
+        for (int r = 1; r < form().queue.rowCount(); ++r)
+            list.push_back(form().queue.url(r));
+        return list;
+    }
+};
+
+TEST_F(ShellWindow, NothingOnTheClipboardAtStartIsTaken) {
+    copy(kLinkA);
+    storeSetting(QStringLiteral("Vagolap"), QStringLiteral("1"));
+    TForm1& form = open();
+    waitFor([] { return false; }, 50);
+    EXPECT_TRUE(form.queue.isEmpty());
+}
+
+TEST_F(ShellWindow, CopiedLinksAreQueuedWhileTheWatcherIsOn) {
+    TForm1& form = open();
+    copy(kLinkA);
+    EXPECT_TRUE(form.queue.isEmpty()); // the watcher is off
+    form.PM_vagolap->trigger();
+    copy(kLinkA + QStringLiteral("\r\nsome words\r\n") + kLinkB + QStringLiteral(".html"));
+    EXPECT_EQ(urls(), (std::vector<std::string>{kLinkA.toStdString(),
+                                                "http://rapidshare.com/files/2/b.rar"}));
+    EXPECT_EQ(form.queue.grid().cell(2, QueueNumber), "2");
+    EXPECT_TRUE(form.balloon_hide->enabled());
+    form.balloon_hideTimer();
+    EXPECT_FALSE(form.balloon_hide->enabled());
+}
+
+TEST_F(ShellWindow, FloodsAndNonTextContentLoseNothingAndAddNothingElse) {
+    TForm1& form = open();
+    form.vagolap->setChecked(true);
+    auto* binary = new QMimeData;
+    binary->setData(QStringLiteral("application/octet-stream"), QByteArray(1 << 20, '\x01'));
+    QGuiApplication::clipboard()->setMimeData(binary);
+    copy(QString(2'000'000, QLatin1Char('x')));
+    for (int i = 0; i < 200; ++i)
+        copy(kLinkA + QString::number(i));
+    EXPECT_EQ(form.queue.rowCount(), 201);
+    EXPECT_EQ(form.queue.url(200), kLinkA.toStdString() + "199");
+}
+
+TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
+    ASSERT_FALSE(TrayIcon::available()); // offscreen has none
+    TForm1& form = open();
+    form.show();
+    form.showMinimized();
+    waitFor([] { return false; }, 50);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.CTI->iconVisible());
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.push_back(url); }
+};
+
+TEST_F(ShellWindow, HomePageButtonOpensTheProjectsAddress) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    TForm1& form = open();
+    form.hompage->click();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened.front(), QUrl(homePageAddress()));
+}
+
+TEST_F(ShellWindow, ExitFromTheTrayMenuSavesAsTheCloseBoxDoes) {
+    TForm1& form = open();
+    form.linket_hozzaad("http://rapidshare.com/files/9/z.zip");
+    form.show();
+    form.Kilps1->trigger();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+    EXPECT_EQ(QFileInfo(recordPath("Naplo.Vdl")).size(), 489);
+}
+
+} // namespace
+} // namespace vardelo
+
+#include "ShellWindowTest.moc"

@@ -1,0 +1,101 @@
+// Minimising to the notification area and back, and the tray menu, on a real
+// X display with a real notification area (trayer under Xvfb).
+#include "WaitFor.h"
+#include "WindowFixture.h"
+
+#include "app/TTimer.h"
+#include "platform/TrayIcon.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSystemTrayIcon>
+
+namespace vardelo {
+namespace {
+
+class Tray : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        ASSERT_TRUE(waitFor([] { return TrayIcon::available(); }, 10000))
+            << "no notification area on this display";
+    }
+    TForm1& openShown() {
+        TForm1& form = open();
+        form.show();
+        waitFor([&] { return form.isVisible(); }, 5000);
+        return form;
+    }
+};
+
+TEST_F(Tray, MinimisingHidesTheWindowAndShowsTheIcon) {
+    TForm1& form = openShown();
+    EXPECT_FALSE(form.CTI->iconVisible());
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    EXPECT_TRUE(form.CTI->iconVisible());
+    EXPECT_EQ(form.CTI->systemIcon()->toolTip(), QStringLiteral("Vardelo"));
+    EXPECT_EQ(form.CTI->systemIcon()->contextMenu(), form.PM);
+}
+
+TEST_F(Tray, AClickOnTheIconBringsTheWindowBack) {
+    TForm1& form = openShown();
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    Q_EMIT form.CTI->systemIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_FALSE(form.CTI->iconVisible());
+}
+
+TEST_F(Tray, TheMenusVardeloItemBringsTheWindowBack) {
+    TForm1& form = openShown();
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    form.Vardelo1->trigger();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.CTI->iconVisible());
+}
+
+TEST_F(Tray, MenuStartsAndStopsWhileTheWindowIsHidden) {
+    TForm1& form = openShown();
+    form.linket_hozzaad("http://rapidshare.com/files/1/a.zip");
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    EXPECT_FALSE(form.PM_megallit->isEnabled());
+    form.PM_indit->trigger();
+    EXPECT_TRUE(form.downloading);
+    EXPECT_FALSE(form.PM_indit->isEnabled());
+    EXPECT_TRUE(form.PM_megallit->isEnabled());
+    form.PM_megallit->trigger();
+    EXPECT_FALSE(form.downloading);
+    EXPECT_TRUE(form.PM_indit->isEnabled());
+    EXPECT_FALSE(form.isVisible()); // the window stays in the tray
+}
+
+TEST_F(Tray, ExitFromTheMenuClosesAndSaves) {
+    TForm1& form = openShown();
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    form.Kilps1->trigger();
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Tray, ClipboardLinksWhileInTheTrayShowABalloon) {
+    TForm1& form = openShown();
+    form.vagolap->setChecked(true);
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    QGuiApplication::clipboard()->setText(QStringLiteral("http://rapidshare.com/files/1/a.zip"));
+    EXPECT_EQ(form.queue.url(1), "http://rapidshare.com/files/1/a.zip");
+    EXPECT_TRUE(form.balloon_hide->enabled());
+    EXPECT_TRUE(waitFor([&] { return !form.balloon_hide->enabled(); }, 5000));
+}
+
+} // namespace
+} // namespace vardelo
