@@ -61,6 +61,7 @@ void TForm1::connectCommands() {
     connect(auto_le, &QCheckBox::toggled, this, guard(&TForm1::auto_leClick));
     connect(vagolap, &QCheckBox::toggled, this, guard(&TForm1::vagolapClick));
     connect(skin_hasznalata, &QCheckBox::toggled, this, guard(&TForm1::skin_hasznalataClick));
+    connect(kinezet, &QComboBox::currentTextChanged, this, guard(&TForm1::kinezetChange));
     connect(letoltes_utan_stop, &QCheckBox::toggled, this,
             guard(&TForm1::letoltes_utan_stopClick));
     connect(PM_auto_le, &QAction::triggered, this, guard(&TForm1::PM_auto_leClick));
@@ -94,6 +95,7 @@ void TForm1::FormCreate() {
     setGridColumns();
     Stop->setEnabled(false);
     readRecordFiles();
+    listSkins();
     loadSettings();
 }
 

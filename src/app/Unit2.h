@@ -40,6 +40,7 @@ class GridModel;
 class HttpClient;
 class QueueGridView;
 class SettingsStore;
+class SkinEngine;
 class TTesztThread;
 class TTimer;
 class TrayIcon;
@@ -50,6 +51,7 @@ struct Services {
     Dialogs& dialogs;
     Browser& browser;            // shown on the "Weblap" page
     HttpClient& http;            // the transfers' client, one for the run
+    SkinEngine& skins;           // sSkinManager1: draws the window in a skin
     QString recordFolder;        // where Lista.Vdl and Naplo.Vdl live
     QString defaultTargetFolder; // offered on a first start
 };
@@ -201,6 +203,7 @@ public:
     void auto_leClick();
     void vagolapClick();
     void skin_hasznalataClick();
+    void kinezetChange();
     void letoltes_utan_stopClick();
     void PM_auto_leClick();
     void PM_vagolapClick();
@@ -236,6 +239,8 @@ private:
     void buildInfoPages();
     void buildMenus();
     void setGridColumns();
+    void nameSkinSections();
+    void listSkins();
     void connectCommands();
 
     void buildCycle();

@@ -6,6 +6,7 @@
 #include "app/Unit2.h"
 #include "core/ClipboardLinks.h"
 #include "platform/QtText.h"
+#include "platform/SkinEngine.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -182,6 +183,22 @@ void TForm1::buildControls() {
     setTabOrder(skin_hasznalata, elhalt);
 
     Lapok->setCurrentWidget(beallitasok); // the design's page; first activation shows "Letöltés"
+    nameSkinSections();
+}
+
+void TForm1::nameSkinSections() {
+    const char* property = "skinSection";
+    setObjectName(QStringLiteral("TForm1"));
+    setAttribute(Qt::WA_StyledBackground);
+    setProperty(property, QStringLiteral("FORM"));
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setProperty(property, QStringLiteral("BUTTON"));
+    for (QCheckBox* box : findChildren<QCheckBox*>())
+        box->setProperty(property, QStringLiteral("CHECKBOX"));
+    for (QLineEdit* edit : {Link_hozza, Mentes_helye})
+        edit->setProperty(property, QStringLiteral("EDIT"));
+    kinezet->setProperty(property, QStringLiteral("COMBOBOX"));
+    services_.skins.setTarget(this);
 }
 
 void TForm1::setGridColumns() {

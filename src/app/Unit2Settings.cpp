@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/QtText.h"
 #include "platform/SettingsStore.h"
+#include "platform/SkinEngine.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 namespace vardelo {
@@ -72,6 +74,7 @@ void TForm1::applySetting(const SettingDef& def, const std::string& stored) {
         break;
     case SettingId::SkinEngedelyezve:
         skin_hasznalata->setChecked(number != 0);
+        services_.skins.setActive(skin_hasznalata->isChecked());
         kinezet->setEnabled(skin_hasznalata->isChecked());
         break;
     case SettingId::Skin:
@@ -80,6 +83,7 @@ void TForm1::applySetting(const SettingDef& def, const std::string& stored) {
                                                                           : -1);
         if (kinezet->currentIndex() < 0)
             kinezet->setEditText(QString());
+        services_.skins.setSkinName(kinezet->currentText());
         skin_loading = false;
         break;
     case SettingId::MentesHelye:
@@ -160,8 +164,22 @@ void TForm1::letoltes_utan_stopClick() {
 }
 
 void TForm1::skin_hasznalataClick() {
-    kinezet->setEnabled(skin_hasznalata->isChecked());
+    services_.skins.setActive(skin_hasznalata->isChecked());
+    kinezet->setEnabled(services_.skins.active());
     PM_Skin->setChecked(skin_hasznalata->isChecked());
+}
+
+void TForm1::kinezetChange() {
+    if (!skin_loading)
+        services_.skins.setSkinName(kinezet->currentText());
+}
+
+void TForm1::listSkins() {
+    const QSignalBlocker quiet(kinezet); // filling the list is no choice of the user's
+    kinezet->clear();
+    kinezet->addItems(services_.skins.listSkinNames());
+    kinezet->setCurrentIndex(-1);
+    kinezet->setEditText(QStringLiteral("kinezet"));
 }
 
 void TForm1::PM_auto_leClick() { mirrorFromMenu(PM_auto_le, auto_le); }

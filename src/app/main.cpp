@@ -4,6 +4,7 @@
 #include "platform/WebEngineBrowser.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
+#include "platform/SkinEngine.h"
 #include "platform/UnixSignals.h"
 
 #include <QApplication>
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
     vardelo::QtDialogs dialogs;
     vardelo::WebEngineBrowser browser;
     vardelo::HttpClient http;
-    vardelo::TForm1 form({settings, dialogs, browser, http, vardelo::recordFolder(),
+    vardelo::SkinEngine skins(QCoreApplication::applicationDirPath());
+    vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
 

@@ -6,6 +6,7 @@
 #include "app/Unit2.h"
 #include "platform/HttpClient.h"
 #include "platform/QtSettingsStore.h"
+#include "platform/SkinEngine.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -47,8 +48,9 @@ protected:
         store_ = std::make_unique<QtSettingsStore>(settingsFile());
         form_.reset();
         browser_ = makeBrowser(); // a window takes its browser's view over
-        form_ = std::make_unique<TForm1>(
-            Services{*store_, dialogs, *browser_, http, recordFolder(), targetFolder()});
+        skins_ = std::make_unique<SkinEngine>(recordFolder());
+        form_ = std::make_unique<TForm1>(Services{*store_, dialogs, *browser_, http, *skins_,
+                                                  recordFolder(), targetFolder()});
         return *form_;
     }
 
@@ -58,6 +60,7 @@ protected:
     virtual std::unique_ptr<Browser> makeBrowser() { return std::make_unique<FakeBrowser>(); }
     FakeBrowser& fakeBrowser() { return dynamic_cast<FakeBrowser&>(*browser_); }
     Browser& browser() { return *browser_; }
+    SkinEngine& skins() { return *skins_; }
 
     FakeDialogs dialogs;
     HttpClient http;
@@ -66,6 +69,7 @@ private:
     QTemporaryDir dir_;
     std::unique_ptr<QtSettingsStore> store_;
     std::unique_ptr<Browser> browser_;
+    std::unique_ptr<SkinEngine> skins_;
     std::unique_ptr<TForm1> form_;
 };
 
