@@ -9,6 +9,7 @@ demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo/config" "$demo/Letoltesek" "$demo/screens"
 cp build/vardelo "$demo/"
+cp -r build/Skins "$demo/"
 
 build/vardelo_testhost --wait 5 --links "$demo/links.txt" >"$demo/host.log" 2>&1 &
 host=$!

@@ -184,6 +184,10 @@ void TForm1::buildControls() {
 
     Lapok->setCurrentWidget(beallitasok); // the design's page; first activation shows "Letöltés"
     nameSkinSections();
+    // A style sheet drops fonts a control only inherits; each control keeps
+    // the window's font (or its own regular one) whatever the skin.
+    for (QWidget* control : findChildren<QWidget*>())
+        control->setFont(control->font());
 }
 
 void TForm1::nameSkinSections() {
