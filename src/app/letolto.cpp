@@ -56,7 +56,7 @@ void TTesztThread::Execute() {
     const std::string partial = target + ".part";
     std::FILE* file = link_kiszed(downloadUrl_).empty() ? nullptr : std::fopen(partial.c_str(), "wb");
     if (!file) {
-        if (!abort_.load())
+        if (!abort_requested.load())
             Q_EMIT failed(link_kiszed(downloadUrl_).empty() ? QStringLiteral("no file name")
                                                             : systemError("cannot create the file"));
         return;
@@ -71,9 +71,9 @@ void TTesztThread::Execute() {
     };
     body.progress = [this](std::int64_t received) { reportProgress(received, false); };
 
-    const HttpResult result = http_.get(downloadUrl_, body, abort_);
+    const HttpResult result = http_.get(downloadUrl_, body, abort_requested);
     const bool closed = std::fclose(file) == 0;
-    if (result.status == HttpResult::Status::Aborted || abort_.load())
+    if (result.status == HttpResult::Status::Aborted || abort_requested.load())
         return;
     if (result.status == HttpResult::Status::Failed) {
         std::error_code ignored;
@@ -92,7 +92,7 @@ void TTesztThread::Execute() {
     reportProgress(result.received, true);
     Q_EMIT workEnd(result.received);
 
-    http_.head(downloadUrl_, abort_); // its answer is not used
+    http_.head(downloadUrl_, abort_requested); // its answer is not used
 }
 
 } // namespace vardelo

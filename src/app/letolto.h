@@ -25,7 +25,7 @@ public:
 
     // Ends the transfer at once: nothing more is signalled, the file is closed
     // and keeps what was written. Safe from any thread.
-    void abandon() { abort_.store(true); }
+    void abandon() { abort_requested.store(true); }
 
 Q_SIGNALS:
     // The body begins: the size announced (0 if none) and the Content-length
@@ -47,7 +47,7 @@ private:
     HttpClient& http_;
     const std::string downloadUrl_;
     const std::string targetFolder_;
-    std::atomic<bool> abort_{false};
+    std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;
     std::int64_t lastReportMs_ = -1;
 };
