@@ -270,6 +270,14 @@ private:
     void reportError(const std::exception& error);
 
     QueueGuards queueGuards() const { return {downloading, list_idle}; }
+    // Clears list_idle while the queue is rewritten, and always sets it again.
+    struct QueueRewrite {
+        explicit QueueRewrite(bool& idle) : idle_(idle) { idle_ = false; }
+        ~QueueRewrite() { idle_ = true; }
+        QueueRewrite(const QueueRewrite&) = delete;
+        QueueRewrite& operator=(const QueueRewrite&) = delete;
+        bool& idle_;
+    };
     void queueChanged();
     void logChanged();
 

@@ -46,11 +46,7 @@ void writeListFile(const QString& path, const std::vector<std::string>& lines) {
 } // namespace
 
 void TForm1::megnyitClick() {
-    list_idle = false;
-    struct IdleAgain {
-        bool& flag;
-        ~IdleAgain() { flag = true; }
-    } idleAgain{list_idle};
+    const QueueRewrite rewrite(list_idle);
 
     const std::optional<QString> path = services_.dialogs.openFileName();
     if (!path)

@@ -13,11 +13,7 @@
 namespace vardelo {
 
 void TForm1::naplozas(OutcomeKind kind) {
-    list_idle = false;
-    struct IdleAgain {
-        bool& flag;
-        ~IdleAgain() { flag = true; }
-    } idleAgain{list_idle};
+    const QueueRewrite rewrite(list_idle);
 
     if (kind == OutcomeKind::Success) {
         log.append(successEntry(queue.url(1), sizeTextOf(content_length)));

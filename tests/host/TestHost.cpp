@@ -36,6 +36,18 @@ std::string urlEncode(const std::string& text) {
     return out;
 }
 
+// Sends a body of unannounced length in pieces, then ends it.
+httplib::ContentProviderWithoutLength piecesOf(std::shared_ptr<std::string> body) {
+    return [body](std::size_t offset, httplib::DataSink& sink) {
+        if (offset >= body->size()) {
+            sink.done();
+            return true;
+        }
+        const std::size_t n = std::min<std::size_t>(16 * 1024, body->size() - offset);
+        return sink.write(body->data() + offset, n);
+    };
+}
+
 } // namespace
 
 TestHost::TestHost(int port) : server_(std::make_unique<httplib::Server>()) {
@@ -185,26 +197,10 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
         response.set_content(*body, "application/octet-stream");
         return;
     case Mode::Chunked:
-        response.set_chunked_content_provider(
-            "application/octet-stream", [body](std::size_t offset, httplib::DataSink& sink) {
-                if (offset >= body->size()) {
-                    sink.done();
-                    return true;
-                }
-                const std::size_t n = std::min<std::size_t>(16 * 1024, body->size() - offset);
-                return sink.write(body->data() + offset, n);
-            });
+        response.set_chunked_content_provider("application/octet-stream", piecesOf(body));
         return;
     case Mode::NoLength:
-        response.set_content_provider(
-            "application/octet-stream", [body](std::size_t offset, httplib::DataSink& sink) {
-                if (offset >= body->size()) {
-                    sink.done();
-                    return true;
-                }
-                const std::size_t n = std::min<std::size_t>(16 * 1024, body->size() - offset);
-                return sink.write(body->data() + offset, n);
-            });
+        response.set_content_provider("application/octet-stream", piecesOf(body));
         return;
     case Mode::Truncated:
     case Mode::Slow: {
