@@ -3,9 +3,8 @@
 #include "core/DownloadQueue.h"
 #include "core/EventLog.h"
 #include "core/QueueDrag.h"
-#include "core/SettingsTable.h"
-
 #include "core/Outcome.h"
+#include "core/SettingsTable.h"
 
 #include <QPointer>
 #include <QWidget>

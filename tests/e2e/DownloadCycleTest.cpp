@@ -53,6 +53,7 @@ TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[1].method, "HEAD");
     EXPECT_EQ(requests[1].path, "/files/a.bin");
+    EXPECT_EQ(requests[1].headers.at("content-type"), "text/html");
     const auto& first = requests[0].headers;
     EXPECT_EQ(first.at("user-agent"), "Mozilla/3.0 (compatible; Indy Library)");
     EXPECT_EQ(first.at("accept"), "text/html, */*");
