@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -95,6 +96,21 @@ TEST_F(Tray, ClipboardLinksWhileInTheTrayShowABalloon) {
     EXPECT_EQ(form.queue.url(1), "http://rapidshare.com/files/1/a.zip");
     EXPECT_TRUE(form.balloon_hide->enabled());
     EXPECT_TRUE(waitFor([&] { return !form.balloon_hide->enabled(); }, 5000));
+}
+
+TEST_F(Tray, APanelThatRestartsFindsTheIconStillMeantToShow) {
+    TForm1& form = openShown();
+    form.showMinimized();
+    ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
+    QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-x"), QStringLiteral("trayer")});
+    ASSERT_TRUE(waitFor([] { return !TrayIcon::available(); }, 5000));
+    QProcess::startDetached(QStringLiteral("trayer"),
+                            {QStringLiteral("--SetDockType"), QStringLiteral("true")});
+    ASSERT_TRUE(waitFor([] { return TrayIcon::available(); }, 10000));
+    EXPECT_TRUE(form.CTI->iconVisible());
+    EXPECT_FALSE(form.isVisible());
+    Q_EMIT form.CTI->systemIcon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(form.isVisible());
 }
 
 } // namespace
