@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
 
     std::string listFile;
     for (int i = 0; i < kLinks; ++i)
-        listFile += "http://rapidshare.com/files/" + std::to_string(100000000 + i) + "/archive-part" +
-                    std::to_string(i) + ".rar\r\n";
+        listFile += "http://rapidshare.com/files/" + std::to_string(100000000 + i) +
+                    "/archive-part" + std::to_string(i) + ".rar\r\n";
 
     QElapsedTimer clock;
     DownloadQueue queue;

@@ -12,7 +12,7 @@ namespace vardelo {
 // operation grows or shrinks a grid only there) and repainting the rest.
 class GridModel final : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     GridModel(const TextGrid& grid, QStringList titles, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -22,10 +22,10 @@ public:
 
     void sync();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void changed();
 
-private:
+  private:
     const TextGrid& grid_;
     QStringList titles_;
     int shownRows_ = 0; // data rows the view knows of

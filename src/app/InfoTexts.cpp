@@ -20,20 +20,21 @@ QString importantText() {
 }
 
 QString changeHistoryText() {
-    return QStringLiteral(
-        "1.14\n"
-        "- Vágólap figyelő: a kimásolt linkek maguktól a listába kerülnek\n"
-        "- Buborék üzenet a tálcán a hozzáadott linkekről\n"
-        "- Skinek használata, a skin választás megmarad\n"
-        "- Hibás linkek ujratöltése a naplóból\n"
-        "\n"
-        "1.13\n"
-        "- Elhalt link utáni várakozás beállítható\n"
-        "- Letöltés után megáll kapcsoló\n"
-        "- Letöltési statisztika (jelenlegi és összes)\n"
-        "- Lista megnyitása fájlból és mentése fájlba\n");
+    return QStringLiteral("1.14\n"
+                          "- Vágólap figyelő: a kimásolt linkek maguktól a listába kerülnek\n"
+                          "- Buborék üzenet a tálcán a hozzáadott linkekről\n"
+                          "- Skinek használata, a skin választás megmarad\n"
+                          "- Hibás linkek ujratöltése a naplóból\n"
+                          "\n"
+                          "1.13\n"
+                          "- Elhalt link utáni várakozás beállítható\n"
+                          "- Letöltés után megáll kapcsoló\n"
+                          "- Letöltési statisztika (jelenlegi és összes)\n"
+                          "- Lista megnyitása fájlból és mentése fájlba\n");
 }
 
-QString homePageAddress() { return QStringLiteral("http://vardelo.hu/"); }
+QString homePageAddress() {
+    return QStringLiteral("http://vardelo.hu/");
+}
 
 } // namespace vardelo

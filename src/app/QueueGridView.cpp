@@ -16,7 +16,8 @@ int QueueGridView::selectedRow() const {
 void QueueGridView::selectDataRow(int row) {
     if (row < 1 || !model() || row > model()->rowCount())
         return;
-    setCurrentIndex(model()->index(row - 1, currentIndex().isValid() ? currentIndex().column() : 1));
+    setCurrentIndex(
+        model()->index(row - 1, currentIndex().isValid() ? currentIndex().column() : 1));
     selectRow(row - 1);
 }
 

@@ -8,24 +8,24 @@ namespace vardelo {
 // pointer (row 0 is the title row, -1 outside the grid) and the Delete key.
 class QueueGridView final : public QTableView {
     Q_OBJECT
-public:
+  public:
     explicit QueueGridView(QWidget* parent = nullptr);
 
     // The 1-based data row that is selected, or 0.
     int selectedRow() const;
     void selectDataRow(int row);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, int row, int column);
     void mouseUp(Qt::MouseButton button, int row, int column);
     void deletePressed();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     std::pair<int, int> cellAt(const QPoint& viewportPos) const;
 };
 

@@ -9,7 +9,7 @@ namespace vardelo {
 // interval restarts a running period.
 class TTimer final : public QTimer {
     Q_OBJECT
-public:
+  public:
     TTimer(int intervalMs, QObject* parent) : QTimer(parent) {
         setTimerType(Qt::PreciseTimer); // a countdown must not drift by seconds
         QTimer::setInterval(intervalMs);

@@ -62,8 +62,7 @@ void TForm1::connectCommands() {
     connect(vagolap, &QCheckBox::toggled, this, guard(&TForm1::vagolapClick));
     connect(skin_hasznalata, &QCheckBox::toggled, this, guard(&TForm1::skin_hasznalataClick));
     connect(kinezet, &QComboBox::currentTextChanged, this, guard(&TForm1::kinezetChange));
-    connect(letoltes_utan_stop, &QCheckBox::toggled, this,
-            guard(&TForm1::letoltes_utan_stopClick));
+    connect(letoltes_utan_stop, &QCheckBox::toggled, this, guard(&TForm1::letoltes_utan_stopClick));
     connect(PM_auto_le, &QAction::triggered, this, guard(&TForm1::PM_auto_leClick));
     connect(PM_vagolap, &QAction::triggered, this, guard(&TForm1::PM_vagolapClick));
     connect(PM_Skin, &QAction::triggered, this, guard(&TForm1::PM_SkinClick));

@@ -2,8 +2,8 @@
 
 #include "core/DownloadQueue.h"
 #include "core/EventLog.h"
-#include "core/QueueDrag.h"
 #include "core/Outcome.h"
+#include "core/QueueDrag.h"
 #include "core/SettingsTable.h"
 
 #include <QPointer>
@@ -59,7 +59,7 @@ struct Services {
 // handlers keep the names of the commands they carry out.
 class TForm1 final : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TForm1(Services services, QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -88,9 +88,9 @@ public:
     // abort request the worker reads).
     QPointer<TTesztThread> worker;
 
-    DownloadQueue queue;                // shown in Linkek
-    EventLog log;                       // shown in naplosg
-    std::string Memo1;                  // the page text being read
+    DownloadQueue queue;               // shown in Linkek
+    EventLog log;                      // shown in naplosg
+    std::string Memo1;                 // the page text being read
     std::vector<std::string> ListBox1; // line buffer of list import and export
 
     // --- controls ----------------------------------------------------------
@@ -167,7 +167,7 @@ public:
     TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
     TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
 
-    TrayIcon* CTI = nullptr;          // the icon in the notification area
+    TrayIcon* CTI = nullptr; // the icon in the notification area
     ClipboardWatcher* clipboardWatcher = nullptr;
 
     GridModel* linkekModel = nullptr;
@@ -223,13 +223,13 @@ public:
     // Writes the queue and the log now, as the close does; throws IoError.
     void writeRecordFiles();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildListGroup();
     void buildStatisticsGroup();
@@ -255,8 +255,7 @@ private:
 
     // A slot for connect(): runs the handler guarded, with the signal's
     // arguments when the handler takes them.
-    template <typename... HandlerArgs>
-    auto guard(void (TForm1::*handler)(HandlerArgs...)) {
+    template <typename... HandlerArgs> auto guard(void (TForm1::*handler)(HandlerArgs...)) {
         return [this, handler](auto... args) {
             guarded([&] {
                 if constexpr (sizeof...(HandlerArgs) == 0)

@@ -39,8 +39,9 @@ void TForm1::buildCycle() {
     pageWatchdog_->setSingleShot(true);
     pageWatchdog_->setInterval(kPageTimeoutMs);
     connect(pageWatchdog_, &QTimer::timeout, this, [this] {
-        guarded([this] { pageFailed(first_page ? OutcomeKind::DeadLink
-                                               : OutcomeKind::WaitPageUnreadable); });
+        guarded([this] {
+            pageFailed(first_page ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable);
+        });
     });
 
     Browser& browser = services_.browser;

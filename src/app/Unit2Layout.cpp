@@ -24,14 +24,14 @@
 #include <QTableView>
 
 // The pictures live in the static library; tie them into the program.
-static void initIconResources() { Q_INIT_RESOURCE(icons); }
+static void initIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace vardelo {
 namespace {
 
-
-template <typename W>
-W* place(W* widget, int x, int y, int width, int height) {
+template <typename W> W* place(W* widget, int x, int y, int width, int height) {
     widget->setGeometry(x, y, width, height);
     return widget;
 }
@@ -134,10 +134,9 @@ void TForm1::buildControls() {
     Linkek = place(new QueueGridView(letolt), 0, 0, 585, 409);
     setUpGrid(Linkek);
     Linkek->verticalHeader()->setDefaultSectionSize(20);
-    linkekModel = new GridModel(queue.grid(),
-                                {QStringLiteral("Sorszám"), QStringLiteral("URL"),
-                                 QStringLiteral("Próbálkozások")},
-                                this);
+    linkekModel = new GridModel(
+        queue.grid(),
+        {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Próbálkozások")}, this);
     Linkek->setModel(linkekModel);
     Linkek->setContextMenuPolicy(Qt::CustomContextMenu);
 
@@ -223,9 +222,9 @@ void TForm1::buildListGroup() {
     megnyit = pictureButton(GroupBox1, QStringLiteral("Megnyitás"), "open", 8, 112, 113, 40);
     button3 = pictureButton(GroupBox1, QStringLiteral(" Mentés   "), "save", 128, 112, 113, 40);
 
-    auto* order = place(new QGroupBox(QStringLiteral("Linkek sorrendjének változtatása"),
-                                      GroupBox1),
-                        376, 128, 215, 57);
+    auto* order =
+        place(new QGroupBox(QStringLiteral("Linkek sorrendjének változtatása"), GroupBox1), 376,
+              128, 215, 57);
     caption(order, QStringLiteral("Egérrel,gombokkal"), 8, 16);
     caption(order, QStringLiteral("Törlése:delete gomb vagy gomb"), 8, 32);
 
@@ -268,9 +267,9 @@ void TForm1::buildSettingsPage() {
     Mentes_helye->setReadOnly(true);
     makeRegular(Mentes_helye);
     Button4 = button(beallitasok, QStringLiteral("Tallózás"), 128, 16, 75, 25);
-    auto_le = place(new QCheckBox(QStringLiteral("Letöltés indítása program indulásakor"),
-                                  beallitasok),
-                    0, 48, 280, 19);
+    auto_le =
+        place(new QCheckBox(QStringLiteral("Letöltés indítása program indulásakor"), beallitasok),
+              0, 48, 280, 19);
     vagolap = place(new QCheckBox(QStringLiteral("Vágólap figyelő (a '") + toQt(kHostAddress) +
                                       QStringLiteral("' kezdetű linkekre figyel csak)"),
                                   beallitasok),
@@ -300,11 +299,11 @@ void TForm1::buildSettingsPage() {
 void TForm1::buildLogPage() {
     naplosg = place(new QTableView(naplo), 0, 8, 553, 353);
     setUpGrid(naplosg);
-    naplosgModel = new GridModel(log.grid(),
-                                 {QStringLiteral("Sorszám"), QStringLiteral("URL"),
-                                  QStringLiteral("Állapot"), QStringLiteral("Méret"),
-                                  QStringLiteral("Próbálkozás")},
-                                 this);
+    naplosgModel =
+        new GridModel(log.grid(),
+                      {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Állapot"),
+                       QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
+                      this);
     naplosg->setModel(naplosgModel);
     naplosg->verticalHeader()->setDefaultSectionSize(24);
     hibasak_ujra = button(naplo, QStringLiteral("Hibás linkek ujratöltése"), 120, 376, 145, 25);

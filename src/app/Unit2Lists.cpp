@@ -24,7 +24,8 @@ std::vector<std::string> readListFile(const QString& path) {
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw UserError(toStd(fileError("Cannot open file \"%1\". %2", path, file.errorString())));
-    return splitListLines(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return splitListLines(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 void writeListFile(const QString& path, const std::vector<std::string>& lines) {

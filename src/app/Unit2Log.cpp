@@ -5,7 +5,9 @@
 
 namespace vardelo {
 
-void TForm1::logChanged() { naplosgModel->sync(); }
+void TForm1::logChanged() {
+    naplosgModel->sync();
+}
 
 void TForm1::button1Click() {
     if (!services_.dialogs.askYesNo(QStringLiteral("Biztosan törlöd a napló összes elemét?")))

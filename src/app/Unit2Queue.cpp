@@ -10,7 +10,9 @@
 
 namespace vardelo {
 
-void TForm1::queueChanged() { linkekModel->sync(); }
+void TForm1::queueChanged() {
+    linkekModel->sync();
+}
 
 void TForm1::linket_hozzaad(const std::string& url) {
     queue.append(url);

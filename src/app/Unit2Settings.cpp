@@ -21,7 +21,9 @@
 namespace vardelo {
 namespace {
 
-std::string flagText(bool on) { return on ? "1" : "0"; }
+std::string flagText(bool on) {
+    return on ? "1" : "0";
+}
 
 // The menu item's click: its mark becomes the opposite of the box, then the
 // box follows the mark (and its own handler copies the state back).
@@ -43,8 +45,8 @@ void TForm1::loadSetting(const SettingDef& def) {
         applySetting(def, *stored);
     } else {
         services_.settings.write(def.readName, def.kind == SettingKind::Text
-                                                     ? toStd(services_.defaultTargetFolder)
-                                                     : std::to_string(def.defaultNumber));
+                                                   ? toStd(services_.defaultTargetFolder)
+                                                   : std::to_string(def.defaultNumber));
         applySettingDefault(def);
     }
     if (def.id == SettingId::AutomatikusLetoltes && auto_le->isChecked())
@@ -157,8 +159,12 @@ void TForm1::Button4Click() {
         Mentes_helye->setText(QDir::toNativeSeparators(*folder));
 }
 
-void TForm1::auto_leClick() { PM_auto_le->setChecked(auto_le->isChecked()); }
-void TForm1::vagolapClick() { PM_vagolap->setChecked(vagolap->isChecked()); }
+void TForm1::auto_leClick() {
+    PM_auto_le->setChecked(auto_le->isChecked());
+}
+void TForm1::vagolapClick() {
+    PM_vagolap->setChecked(vagolap->isChecked());
+}
 void TForm1::letoltes_utan_stopClick() {
     PM_letoltes_utan_stop->setChecked(letoltes_utan_stop->isChecked());
 }
@@ -182,9 +188,15 @@ void TForm1::listSkins() {
     kinezet->setEditText(QStringLiteral("kinezet"));
 }
 
-void TForm1::PM_auto_leClick() { mirrorFromMenu(PM_auto_le, auto_le); }
-void TForm1::PM_vagolapClick() { mirrorFromMenu(PM_vagolap, vagolap); }
-void TForm1::PM_SkinClick() { mirrorFromMenu(PM_Skin, skin_hasznalata); }
+void TForm1::PM_auto_leClick() {
+    mirrorFromMenu(PM_auto_le, auto_le);
+}
+void TForm1::PM_vagolapClick() {
+    mirrorFromMenu(PM_vagolap, vagolap);
+}
+void TForm1::PM_SkinClick() {
+    mirrorFromMenu(PM_Skin, skin_hasznalata);
+}
 void TForm1::PM_letoltes_utan_stopClick() {
     mirrorFromMenu(PM_letoltes_utan_stop, letoltes_utan_stop);
 }

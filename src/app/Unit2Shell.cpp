@@ -51,16 +51,22 @@ void TForm1::CTIClick() {
     CTI->setIconVisible(false);
 }
 
-void TForm1::Vardelo1Click() { CTIClick(); }
+void TForm1::Vardelo1Click() {
+    CTIClick();
+}
 
-void TForm1::Kilps1Click() { close(); }
+void TForm1::Kilps1Click() {
+    close();
+}
 
 void TForm1::balloon_hideTimer() {
     CTI->hideBalloon();
     balloon_hide->setEnabled(false);
 }
 
-void TForm1::hompageClick() { QDesktopServices::openUrl(QUrl(homePageAddress())); }
+void TForm1::hompageClick() {
+    QDesktopServices::openUrl(QUrl(homePageAddress()));
+}
 
 void TForm1::WMDrawClipboard() {
     if (!vagolap->isChecked())

@@ -15,7 +15,8 @@
 namespace vardelo {
 
 void TForm1::startTransfer() {
-    auto* thread = new TTesztThread(services_.http, download_url, toStd(Mentes_helye->text()), this);
+    auto* thread =
+        new TTesztThread(services_.http, download_url, toStd(Mentes_helye->text()), this);
     // Only the current worker reaches the window: a worker dropped by Stop
     // is no longer `worker`, and whatever it still sends is ignored.
     const auto fromCurrent = [this, thread](auto handler) {
@@ -27,11 +28,10 @@ void TForm1::startTransfer() {
     connect(thread, &TTesztThread::workBegin, this, fromCurrent(&TForm1::IdHTTP1WorkBegin));
     connect(thread, &TTesztThread::work, this, fromCurrent(&TForm1::IdHTTP1Work));
     connect(thread, &TTesztThread::workEnd, this, fromCurrent(&TForm1::IdHTTP1WorkEnd));
-    connect(thread, &TTesztThread::failed, this,
-            [this, thread](const QString&) {
-                if (thread == worker.data())
-                    guarded([this] { transferFailed(); });
-            });
+    connect(thread, &TTesztThread::failed, this, [this, thread](const QString&) {
+        if (thread == worker.data())
+            guarded([this] { transferFailed(); });
+    });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     worker = thread;
     transferring_ = true;

@@ -27,7 +27,8 @@ std::int64_t contentLengthOf(const HttpHeaders& headers) {
 }
 
 QString systemError(const char* what) {
-    return QString::fromUtf8(what) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromUtf8(what) + QStringLiteral(": ") +
+           QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
@@ -54,11 +55,13 @@ void TTesztThread::Execute() {
     clock_.start();
     const std::string target = targetFolder_ + "/" + link_kiszed(downloadUrl_);
     const std::string partial = target + ".part";
-    std::FILE* file = link_kiszed(downloadUrl_).empty() ? nullptr : std::fopen(partial.c_str(), "wb");
+    std::FILE* file =
+        link_kiszed(downloadUrl_).empty() ? nullptr : std::fopen(partial.c_str(), "wb");
     if (!file) {
         if (!abort_requested.load())
-            Q_EMIT failed(link_kiszed(downloadUrl_).empty() ? QStringLiteral("no file name")
-                                                            : systemError("cannot create the file"));
+            Q_EMIT failed(link_kiszed(downloadUrl_).empty()
+                              ? QStringLiteral("no file name")
+                              : systemError("cannot create the file"));
         return;
     }
 

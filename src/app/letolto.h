@@ -18,7 +18,7 @@ class HttpClient;
 // is always sent before the end.
 class TTesztThread final : public QThread {
     Q_OBJECT
-public:
+  public:
     TTesztThread(HttpClient& http, std::string downloadUrl, std::string targetFolder,
                  QObject* parent = nullptr);
     ~TTesztThread() override;
@@ -27,7 +27,7 @@ public:
     // and keeps what was written. Safe from any thread.
     void abandon() { abort_requested.store(true); }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The body begins: the size announced (0 if none) and the Content-length
     // header as a number (-1 when there is none or it is not a number).
     void workBegin(qint64 expected, qint64 contentLength);
@@ -37,10 +37,10 @@ Q_SIGNALS:
     // The transfer has failed; nothing was stored under the final name.
     void failed(const QString& reason);
 
-protected:
+  protected:
     void run() override { Execute(); }
 
-private:
+  private:
     void Execute();
     void reportProgress(std::int64_t received, bool force);
 

@@ -1,11 +1,11 @@
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
 #include "platform/HttpClient.h"
-#include "platform/WebEngineBrowser.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/SkinEngine.h"
 #include "platform/UnixSignals.h"
+#include "platform/WebEngineBrowser.h"
 
 #include <QApplication>
 

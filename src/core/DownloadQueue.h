@@ -17,7 +17,7 @@ struct QueueGuards {
 // The download queue: row 1 is the head; an empty queue is one blank row.
 // Row numbers in column 0 are positional: moves carry only URL and attempts.
 class DownloadQueue {
-public:
+  public:
     DownloadQueue() : grid_(3) {}
 
     TextGrid& grid() { return grid_; }
@@ -26,7 +26,9 @@ public:
 
     const std::string& url(int row) const { return grid_.cell(row, QueueUrl); }
     const std::string& attempts(int row) const { return grid_.cell(row, QueueAttempts); }
-    void setAttempts(int row, std::string text) { grid_.setCell(row, QueueAttempts, std::move(text)); }
+    void setAttempts(int row, std::string text) {
+        grid_.setCell(row, QueueAttempts, std::move(text));
+    }
 
     bool isEmpty() const { return rowCount() == 2 && url(1).empty(); }
     bool hasHead() const { return !url(1).empty(); }
@@ -47,7 +49,7 @@ public:
     void removeHead();
     void rotateHead(std::string attempts);
 
-private:
+  private:
     TextGrid grid_;
 };
 

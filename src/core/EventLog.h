@@ -23,7 +23,7 @@ struct LogEntry {
 // The event log: one entry per finished or given-up link. It counts as empty
 // while the number cell of row 1 is not "1".
 class EventLog {
-public:
+  public:
     EventLog() : grid_(5) {}
 
     TextGrid& grid() { return grid_; }
@@ -38,7 +38,7 @@ public:
     // positional numbers of the rows they move into.
     std::vector<std::string> takeFailed();
 
-private:
+  private:
     TextGrid grid_;
 };
 

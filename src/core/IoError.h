@@ -23,17 +23,17 @@ std::string ioErrorMessage(int code);
 int ioCodeFromErrno(int error);
 
 class IoError : public std::runtime_error {
-public:
+  public:
     explicit IoError(int code) : std::runtime_error(ioErrorMessage(code)), code_(code) {}
     int code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
 // Any failure the program reports to the user in its standard error box.
 class UserError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

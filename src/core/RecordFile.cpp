@@ -95,8 +95,7 @@ int decodeRecords(std::string_view bytes, const RecordLayout& layout, TextGrid& 
     return records;
 }
 
-bool readRecordFile(const std::filesystem::path& path, const RecordLayout& layout,
-                    TextGrid& grid) {
+bool readRecordFile(const std::filesystem::path& path, const RecordLayout& layout, TextGrid& grid) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return false;

@@ -17,26 +17,34 @@ constexpr std::array<SettingDef, 10> kReadOrder = {{
      SettingKind::Counter, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::OsszesLetoltottMeret, "osszes_letoltott_meret", "osszes_letoltott_meret",
      SettingKind::Counter, 0, kNoLimitLow, kNoLimitHigh},
-    {SettingId::SkinEngedelyezve, "Skin_engedelyezve", "skin_engedelyezve", SettingKind::Flag,
-     1, kNoLimitLow, kNoLimitHigh},
+    {SettingId::SkinEngedelyezve, "Skin_engedelyezve", "skin_engedelyezve", SettingKind::Flag, 1,
+     kNoLimitLow, kNoLimitHigh},
     {SettingId::Skin, "skin", "skin", SettingKind::Integer, 2, kNoLimitLow, kNoLimitHigh},
     {SettingId::MentesHelye, "Mentes_helye", "Mentes_helye", SettingKind::Text, 0, 0, 0},
     {SettingId::AutomatikusLetoltes, "Automatikus_letoltes", "Automatikus_letoltes",
      SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::Vagolap, "Vagolap", "Vagolap", SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
-    {SettingId::Ujraprobalkozasok, "Ujraprobalkozasok", "Ujraprobalkozasok",
-     SettingKind::Integer, 5, 1, 8},
+    {SettingId::Ujraprobalkozasok, "Ujraprobalkozasok", "Ujraprobalkozasok", SettingKind::Integer,
+     5, 1, 8},
     {SettingId::Elhalt, "Elhalt", "Elhalt", SettingKind::Integer, 5, 0, 15},
 }};
 
 constexpr std::array<SettingId, 10> kWriteOrder = {
-    SettingId::OsszesKihagyottDb,   SettingId::OsszesLetoltottMeret, SettingId::OsszesLetoltottDb,
-    SettingId::SkinEngedelyezve,    SettingId::Skin,                 SettingId::MentesHelye,
-    SettingId::AutomatikusLetoltes, SettingId::Vagolap,              SettingId::Ujraprobalkozasok,
+    SettingId::OsszesKihagyottDb,
+    SettingId::OsszesLetoltottMeret,
+    SettingId::OsszesLetoltottDb,
+    SettingId::SkinEngedelyezve,
+    SettingId::Skin,
+    SettingId::MentesHelye,
+    SettingId::AutomatikusLetoltes,
+    SettingId::Vagolap,
+    SettingId::Ujraprobalkozasok,
     SettingId::Elhalt,
 };
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string_view trimBlanks(std::string_view text) {
     const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
@@ -55,9 +63,13 @@ std::string withName(std::string_view pattern, std::string_view name) {
 
 } // namespace
 
-const std::array<SettingDef, 10>& settingsInReadOrder() { return kReadOrder; }
+const std::array<SettingDef, 10>& settingsInReadOrder() {
+    return kReadOrder;
+}
 
-const std::array<SettingId, 10>& settingsWriteOrder() { return kWriteOrder; }
+const std::array<SettingId, 10>& settingsWriteOrder() {
+    return kWriteOrder;
+}
 
 const SettingDef& settingDef(SettingId id) {
     return *std::find_if(kReadOrder.begin(), kReadOrder.end(),
@@ -65,9 +77,9 @@ const SettingDef& settingDef(SettingId id) {
 }
 
 bool settingNamesMatch(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return asciiLower(x) == asciiLower(y);
+           });
 }
 
 std::optional<std::int64_t> parseStoredNumber(std::string_view text, SettingKind kind) {

@@ -56,7 +56,7 @@ std::optional<std::int64_t> parseStoredNumber(std::string_view text, SettingKind
 std::int64_t clampSetting(const SettingDef& def, std::int64_t value);
 
 class SettingsError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -29,7 +29,8 @@ std::string_view trimmedUrl(std::string_view url, char& quote) {
     while (!url.empty() && (url.back() == ' ' || url.back() == '\t'))
         url.remove_suffix(1);
     quote = 0;
-    if (url.size() >= 2 && (url.front() == '"' || url.front() == '\'') && url.back() == url.front()) {
+    if (url.size() >= 2 && (url.front() == '"' || url.front() == '\'') &&
+        url.back() == url.front()) {
         quote = url.front();
         url = url.substr(1, url.size() - 2);
     }
@@ -40,7 +41,8 @@ std::string_view trimmedUrl(std::string_view url, char& quote) {
 
 std::string resolveSkinDirectory(std::string_view directory, std::string_view programFolder) {
     if (directory.substr(0, 2) == "..")
-        return parentOf(programFolder) + std::string(directory.substr(std::min<std::size_t>(3, directory.size())));
+        return parentOf(programFolder) +
+               std::string(directory.substr(std::min<std::size_t>(3, directory.size())));
     if (directory.substr(0, 2) == "./" || directory.substr(0, 2) == ".\\")
         return withSlash(programFolder) + std::string(directory.substr(2));
     if (directory.find(':') == std::string_view::npos)

@@ -9,7 +9,7 @@ namespace vardelo {
 // title row (owned by the view, not stored here), data rows are 1-based, and
 // there is always at least one data row, so rowCount() never drops below 2.
 class TextGrid {
-public:
+  public:
     explicit TextGrid(int columns);
 
     int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
@@ -32,7 +32,7 @@ public:
     // grid was rewritten under it.
     unsigned long long revision() const { return revision_; }
 
-private:
+  private:
     std::vector<std::string>& row(int row);
     const std::vector<std::string>& row(int row) const;
 

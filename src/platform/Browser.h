@@ -14,7 +14,7 @@ namespace vardelo {
 // answered exactly once.
 class Browser : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     virtual QWidget* widget() = 0;
@@ -24,7 +24,7 @@ public:
     // Reads the current page's body markup; answers bodyMarkupRead.
     virtual void readBodyMarkup(quint64 ticket) = 0;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A top-level document finished loading: ok is false for a failed load
     // (an error page); a load replaced by another navigation reports nothing.
     void documentComplete(bool ok);

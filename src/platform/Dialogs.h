@@ -9,7 +9,7 @@ namespace vardelo {
 // The modal conversations of the program: message boxes and file dialogs.
 // The window gets one; tests hand it a fake with prepared answers.
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // The application's standard error box: title "Vardelo", error icon, OK.

@@ -126,8 +126,7 @@ HttpClient::HttpClient() {
 
 HttpClient::~HttpClient() = default;
 
-HttpResult HttpClient::get(const std::string& url, HttpBody& body,
-                           const std::atomic<bool>& abort) {
+HttpResult HttpClient::get(const std::string& url, HttpBody& body, const std::atomic<bool>& abort) {
     return perform(url, false, &body, abort);
 }
 

@@ -11,12 +11,12 @@ namespace vardelo {
 
 // Response header lines of the current response, looked up ignoring case.
 class HttpHeaders {
-public:
+  public:
     void clear() { lines_.clear(); }
     void add(const std::string& name, const std::string& value);
     const std::string* find(const std::string& name) const;
 
-private:
+  private:
     std::map<std::string, std::string> lines_; // by lower-case name
 };
 
@@ -49,7 +49,7 @@ struct HttpResult {
 // user and password. A request that receives nothing for the stall time has
 // failed; an error status is a failure.
 class HttpClient {
-public:
+  public:
     HttpClient();
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
@@ -61,7 +61,7 @@ public:
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
     bool authorisationOn() const { return authorisationOn_; }
 
-private:
+  private:
     struct Shared;
     HttpResult perform(const std::string& url, bool headOnly, HttpBody* body,
                        const std::atomic<bool>& abort);

@@ -38,8 +38,7 @@ std::optional<QString> QtDialogs::openFileName() {
 
 std::optional<QString> QtDialogs::saveFileName() {
     auto name = confirmed(QFileDialog::getSaveFileName(parent_, QString(), lastSaved_, QString(),
-                                                       nullptr,
-                                                       QFileDialog::DontConfirmOverwrite));
+                                                       nullptr, QFileDialog::DontConfirmOverwrite));
     if (name)
         lastSaved_ = *name;
     return name;

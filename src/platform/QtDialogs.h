@@ -7,7 +7,7 @@ class QWidget;
 namespace vardelo {
 
 class QtDialogs final : public Dialogs {
-public:
+  public:
     void setParent(QWidget* parent) { parent_ = parent; }
 
     void showError(const QString& message) override;
@@ -17,7 +17,7 @@ public:
     std::optional<QString> saveFileName() override;
     std::optional<QString> chooseFolder(const QString& prompt) override;
 
-private:
+  private:
     QWidget* parent_ = nullptr;
     // Each dialog starts where it was last confirmed during this run.
     QString lastOpened_;

@@ -14,15 +14,15 @@ namespace vardelo {
 // $XDG_CONFIG_HOME/Vardelo.conf, section [General]; on Windows the key
 // HKEY_CURRENT_USER\Software\Vardelo.
 class QtSettingsStore final : public SettingsStore {
-public:
-    QtSettingsStore();                            // the user's own store
+  public:
+    QtSettingsStore();                                // the user's own store
     explicit QtSettingsStore(const QString& iniFile); // a given file, for tests and the demo
     ~QtSettingsStore() override;
 
     std::optional<std::string> read(std::string_view name) override;
     void write(std::string_view name, const std::string& text) override;
 
-private:
+  private:
     QString storedKeyFor(std::string_view name) const;
 
     std::unique_ptr<QSettings> settings_;

@@ -10,7 +10,7 @@ namespace vardelo {
 // regard to letter case. Failures throw SettingsError with the store's
 // messages ("Failed to set data for '%s'", ...).
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
 
     // The stored text of the value, or nothing when it does not exist.

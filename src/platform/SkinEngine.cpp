@@ -10,7 +10,9 @@
 
 #include <algorithm>
 
-static void initSkinResources() { Q_INIT_RESOURCE(skins); }
+static void initSkinResources() {
+    Q_INIT_RESOURCE(skins);
+}
 
 namespace vardelo {
 namespace {
@@ -45,8 +47,9 @@ QStringList SkinEngine::listSkinNames() const {
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(names.begin(), names.end(),
-                     [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
+        return collator.compare(a, b) < 0;
+    });
     return names;
 }
 

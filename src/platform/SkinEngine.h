@@ -14,7 +14,7 @@ namespace vardelo {
 // "CHECKBOX", "EDIT", "COMBOBOX"), which a sheet selects on; labels take
 // their colour from the sheet.
 class SkinEngine {
-public:
+  public:
     // `directory` is resolved against `programFolder` ("./Skins" is the
     // folder "Skins" beside the program).
     explicit SkinEngine(const QString& programFolder,
@@ -38,7 +38,7 @@ public:
 
     QString skinDirectory() const { return directory_; }
 
-private:
+  private:
     void load();
     QString folderSkinSheet(const QString& name) const;
 

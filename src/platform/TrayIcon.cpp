@@ -16,11 +16,17 @@ TrayIcon::TrayIcon(const QIcon& icon, QMenu* menu, QObject* parent)
             });
 }
 
-bool TrayIcon::available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+bool TrayIcon::available() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
 
-void TrayIcon::setIconVisible(bool visible) { icon_->setVisible(visible); }
+void TrayIcon::setIconVisible(bool visible) {
+    icon_->setVisible(visible);
+}
 
-bool TrayIcon::iconVisible() const { return icon_->isVisible(); }
+bool TrayIcon::iconVisible() const {
+    return icon_->isVisible();
+}
 
 void TrayIcon::showBalloon(const QString& title, const QString& body, int timeoutSeconds) {
     if (!icon_->isVisible())

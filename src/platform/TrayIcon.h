@@ -15,7 +15,7 @@ namespace vardelo {
 // away and comes back, the icon returns by itself while it is meant to show.
 class TrayIcon final : public QObject {
     Q_OBJECT
-public:
+  public:
     TrayIcon(const QIcon& icon, QMenu* menu, QObject* parent = nullptr);
 
     // Whether the desktop has a notification area at all.
@@ -30,10 +30,10 @@ public:
 
     QSystemTrayIcon* systemIcon() const { return icon_; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void clicked();
 
-private:
+  private:
     QSystemTrayIcon* icon_;
 };
 

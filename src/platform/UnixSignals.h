@@ -10,14 +10,14 @@ namespace vardelo {
 // thread, so the program can close in order instead of dying mid-write.
 class UnixSignals final : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit UnixSignals(QObject* parent = nullptr);
     ~UnixSignals() override;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void terminationRequested(int signalNumber);
 
-private:
+  private:
     void readPipe();
 
     QSocketNotifier* notifier_ = nullptr;

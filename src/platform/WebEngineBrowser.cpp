@@ -44,15 +44,17 @@ WebEngineBrowser::~WebEngineBrowser() {
         delete view_;
 }
 
-QWidget* WebEngineBrowser::widget() { return view_; }
+QWidget* WebEngineBrowser::widget() {
+    return view_;
+}
 
 void WebEngineBrowser::navigate(const QString& url) {
     const QUrl address = QUrl::fromUserInput(url);
     if (!address.isValid() || address.isEmpty()) {
         // Nothing will load; say so as a failed load would, but not from
         // inside the caller's own step.
-        QMetaObject::invokeMethod(this, [this] { Q_EMIT documentComplete(false); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT documentComplete(false); }, Qt::QueuedConnection);
         return;
     }
     view_->setUrl(address);

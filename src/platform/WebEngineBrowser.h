@@ -14,7 +14,7 @@ namespace vardelo {
 // the time-out (a crashed or hung renderer) is answered as failed.
 class WebEngineBrowser final : public Browser {
     Q_OBJECT
-public:
+  public:
     explicit WebEngineBrowser(QObject* parent = nullptr);
     ~WebEngineBrowser() override;
 
@@ -23,10 +23,9 @@ public:
     void submitElement(quint64 ticket, const QString& id) override;
     void readBodyMarkup(quint64 ticket) override;
 
-private:
+  private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
-    template <typename Answer>
-    void runScript(quint64 ticket, const QString& script, Answer answer);
+    template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
 
     QPointer<QWebEngineView> view_; // the window takes it over
 };

@@ -55,7 +55,8 @@ TEST_F(Closing, FailureKeepsTheWindowOpenAndLeavesTheLogUnwritten) {
     // The settings before the files were stored all the same.
     EXPECT_EQ(storedSetting(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("5"));
 
-    QFile::setPermissions(recordPath("Lista.Vdl"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::setPermissions(recordPath("Lista.Vdl"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
 }

@@ -19,7 +19,7 @@ const QString kWaitPage =
                    "<script>var c=%1;</script>");
 
 class CycleWindow : public WindowFixture {
-protected:
+  protected:
     TForm1& openWithLinks(const std::vector<std::string>& links) {
         storeSetting(QStringLiteral("Elhalt"), QStringLiteral("3"));
         TForm1& form = open();
@@ -214,7 +214,8 @@ TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
     form.log.append(givenUpEntry("http://bad", OutcomeKind::DeadLink, 5));
     dialogs.nextAnswer = false;
     form.button1->click();
-    EXPECT_EQ(dialogs.questions, QStringList{QStringLiteral("Biztosan törlöd a napló összes elemét?")});
+    EXPECT_EQ(dialogs.questions,
+              QStringList{QStringLiteral("Biztosan törlöd a napló összes elemét?")});
     EXPECT_EQ(form.log.grid().rowCount(), 3);
     form.hibasak_ujra->click();
     EXPECT_EQ(form.queue.url(2), "http://bad");

@@ -7,7 +7,7 @@ namespace vardelo {
 namespace {
 
 class ListFiles : public WindowFixture {
-protected:
+  protected:
     void writeFile(const QString& name, const QByteArray& bytes) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));

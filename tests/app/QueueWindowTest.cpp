@@ -12,7 +12,7 @@ namespace vardelo {
 namespace {
 
 class QueueWindow : public WindowFixture {
-protected:
+  protected:
     TForm1& openWith(const std::vector<std::string>& urls) {
         TForm1& form = open();
         for (const auto& url : urls)

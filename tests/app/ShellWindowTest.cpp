@@ -23,7 +23,7 @@ const QString kLinkA = QStringLiteral("http://rapidshare.com/files/1/a.zip");
 const QString kLinkB = QStringLiteral("http://rapidshare.com/files/2/b.rar");
 
 class ShellWindow : public WindowFixture {
-protected:
+  protected:
     void copy(const QString& text) { QGuiApplication::clipboard()->setText(text); }
     std::vector<std::string> urls() {
         std::vector<std::string> list;
@@ -80,9 +80,9 @@ TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
 
 class UrlCatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     QList<QUrl> opened;
-public Q_SLOTS:
+  public Q_SLOTS:
     void open(const QUrl& url) { opened.push_back(url); }
 };
 

@@ -10,14 +10,16 @@ namespace vardelo {
 namespace {
 
 class Skins : public WindowFixture {
-protected:
+  protected:
     QString skinFolder() const { return recordFolder() + QStringLiteral("/Skins"); }
 
     // A skin folder whose sheet colours the window with `colour`.
     void makeSkin(const QString& name, const QString& colour = QStringLiteral("#123456")) {
         QDir().mkpath(skinFolder() + QLatin1Char('/') + name);
         writeFile(name + QStringLiteral("/Options.dat"),
-                  QStringLiteral("[skinSection=\"FORM\"] { background-color: %1; }").arg(colour).toUtf8());
+                  QStringLiteral("[skinSection=\"FORM\"] { background-color: %1; }")
+                      .arg(colour)
+                      .toUtf8());
     }
     void writeFile(const QString& relative, const QByteArray& bytes) {
         QFile file(skinFolder() + QLatin1Char('/') + relative);
@@ -77,7 +79,8 @@ TEST_F(Skins, UnreadableOrHugeSheetsFallBackToTheCompiledInSkin) {
 
 TEST_F(Skins, SheetImagesResolveInTheSkinsFolder) {
     QDir().mkpath(skinFolder() + QStringLiteral("/Pics"));
-    writeFile(QStringLiteral("Pics/Options.dat"), "QCheckBox::indicator { image: url(img/x.png); }");
+    writeFile(QStringLiteral("Pics/Options.dat"),
+              "QCheckBox::indicator { image: url(img/x.png); }");
     QWidget window;
     SkinEngine engine(recordFolder());
     engine.setTarget(&window);

@@ -15,7 +15,7 @@ namespace vardelo {
 namespace {
 
 class Startup : public WindowFixture {
-protected:
+  protected:
     void storeQueue(const std::vector<std::string>& urls) {
         DownloadQueue queue;
         for (const auto& url : urls)

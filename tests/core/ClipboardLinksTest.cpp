@@ -15,7 +15,9 @@ struct ClipCase {
     Links links;
 };
 
-void PrintTo(const ClipCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ClipCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ClipboardExamination : public ::testing::TestWithParam<ClipCase> {};
 
@@ -25,20 +27,22 @@ TEST_P(ClipboardExamination, FindsExactlyTheMatchingLines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClipboardExamination,
-    ::testing::Values(
-        ClipCase{"OneLink", a, {a}},
-        ClipCase{"CrLfLinesTwoLinks", a + "\r\nsome words\r\n" + b, {a, b}},
-        ClipCase{"PageAddressCutAtHtm", "http://rapidshare.com/files/3/c.html", {"http://rapidshare.com/files/3/c"}},
-        ClipCase{"BlanksAndTabsTrimmed", " \t" + a + " \t\r\n", {a}},
-        ClipCase{"LineFeedsAloneAreOneLine", a + "\n" + b, {a + "\n" + b}},
-        ClipCase{"CarriageReturnsAloneLoseAFirstCharacter", a + "\r" + b + "\r<" + a,
-                 {a, a}}, // b lost its "h"
-        ClipCase{"SameLinkTwice", a + "\r\n" + a, {a, a}},
-        ClipCase{"CapitalsAreNotTheHost", "HTTP://RAPIDSHARE.COM/files/1/a.zip", {}},
-        ClipCase{"OtherHost", "http://example.com/files/1/a.zip", {}},
-        ClipCase{"PrefixInsideALine", "see " + a + " now", {"see " + a + " now"}},
-        ClipCase{"NothingBeforeHtm", ".html " + a, {}},
-        ClipCase{"EmptyText", "", {}}),
+    ::testing::Values(ClipCase{"OneLink", a, {a}},
+                      ClipCase{"CrLfLinesTwoLinks", a + "\r\nsome words\r\n" + b, {a, b}},
+                      ClipCase{"PageAddressCutAtHtm",
+                               "http://rapidshare.com/files/3/c.html",
+                               {"http://rapidshare.com/files/3/c"}},
+                      ClipCase{"BlanksAndTabsTrimmed", " \t" + a + " \t\r\n", {a}},
+                      ClipCase{"LineFeedsAloneAreOneLine", a + "\n" + b, {a + "\n" + b}},
+                      ClipCase{"CarriageReturnsAloneLoseAFirstCharacter",
+                               a + "\r" + b + "\r<" + a,
+                               {a, a}}, // b lost its "h"
+                      ClipCase{"SameLinkTwice", a + "\r\n" + a, {a, a}},
+                      ClipCase{"CapitalsAreNotTheHost", "HTTP://RAPIDSHARE.COM/files/1/a.zip", {}},
+                      ClipCase{"OtherHost", "http://example.com/files/1/a.zip", {}},
+                      ClipCase{"PrefixInsideALine", "see " + a + " now", {"see " + a + " now"}},
+                      ClipCase{"NothingBeforeHtm", ".html " + a, {}},
+                      ClipCase{"EmptyText", "", {}}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ClipboardBalloon, TitleByCountAndBodyWithCarriageReturns) {

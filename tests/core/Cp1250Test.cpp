@@ -8,9 +8,9 @@ namespace {
 TEST(Cp1250, HungarianLettersRoundTrip) {
     const std::string text = "Árvíztűrő tükörfúrógép ŐŰőű";
     const std::string bytes = utf8ToCp1250(text);
-    EXPECT_EQ(bytes.size(), 27u); // one byte a letter
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xC1);  // Á
-    EXPECT_EQ(static_cast<unsigned char>(bytes[6]), 0xFB);  // ű
+    EXPECT_EQ(bytes.size(), 27u);                          // one byte a letter
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xC1); // Á
+    EXPECT_EQ(static_cast<unsigned char>(bytes[6]), 0xFB); // ű
     EXPECT_EQ(cp1250ToUtf8(bytes), text);
 }
 
@@ -22,9 +22,9 @@ TEST(Cp1250, EveryByteSurvivesARoundTrip) {
 }
 
 TEST(Cp1250, UnmappableAndMalformedBecomeQuestionMarks) {
-    EXPECT_EQ(utf8ToCp1250("a\xE6\x97\xA5z"), "a?z");  // a CJK character
-    EXPECT_EQ(utf8ToCp1250("a\xFFz"), "a?z");          // not UTF-8 at all
-    EXPECT_EQ(utf8ToCp1250("a\xC3"), "a?");            // cut sequence
+    EXPECT_EQ(utf8ToCp1250("a\xE6\x97\xA5z"), "a?z"); // a CJK character
+    EXPECT_EQ(utf8ToCp1250("a\xFFz"), "a?z");         // not UTF-8 at all
+    EXPECT_EQ(utf8ToCp1250("a\xC3"), "a?");           // cut sequence
 }
 
 } // namespace

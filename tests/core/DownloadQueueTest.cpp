@@ -107,7 +107,9 @@ struct DragCase {
     Rows expected;
 };
 
-void PrintTo(const DragCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const DragCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class QueueDragTest : public ::testing::TestWithParam<DragCase> {};
 

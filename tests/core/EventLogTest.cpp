@@ -5,8 +5,12 @@
 namespace vardelo {
 namespace {
 
-LogEntry success(std::string url) { return {std::move(url), kStatusSuccess, "1 MB", "Próbálva:1"}; }
-LogEntry failure(std::string url) { return {std::move(url), kStatusFailed, kSizeUnknown, "Próbálva:5"}; }
+LogEntry success(std::string url) {
+    return {std::move(url), kStatusSuccess, "1 MB", "Próbálva:1"};
+}
+LogEntry failure(std::string url) {
+    return {std::move(url), kStatusFailed, kSizeUnknown, "Próbálva:5"};
+}
 
 std::vector<std::string> entries(const EventLog& log) {
     std::vector<std::string> rows;

@@ -13,7 +13,9 @@ struct SplitCase {
     Lines lines;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ListSplitTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -21,17 +23,18 @@ TEST_P(ListSplitTest, CutsLinesAsTheLineEndsSay) {
     EXPECT_EQ(splitListLines(GetParam().bytes), GetParam().lines);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineEnds, ListSplitTest,
-    ::testing::Values(SplitCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
-                      SplitCase{"LfOnly", "a\nb\n", {"a", "b"}},
-                      SplitCase{"CrOnly", "a\rb\r", {"a", "b"}},
-                      SplitCase{"LfCrIsTwoEnds", "a\n\rb", {"a", "", "b"}},
-                      SplitCase{"LastLineWithoutEnd", "a\r\nb", {"a", "b"}},
-                      SplitCase{"ZeroByteEndsTheText", std::string("a\r\nbc\0d\r\ne", 10), {"a", "bc"}},
-                      SplitCase{"Empty", "", {}},
-                      SplitCase{"Code1250", "\xE1rv\xEDz", {"árvíz"}}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(LineEnds, ListSplitTest,
+                         ::testing::Values(SplitCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+                                           SplitCase{"LfOnly", "a\nb\n", {"a", "b"}},
+                                           SplitCase{"CrOnly", "a\rb\r", {"a", "b"}},
+                                           SplitCase{"LfCrIsTwoEnds", "a\n\rb", {"a", "", "b"}},
+                                           SplitCase{"LastLineWithoutEnd", "a\r\nb", {"a", "b"}},
+                                           SplitCase{"ZeroByteEndsTheText",
+                                                     std::string("a\r\nbc\0d\r\ne", 10),
+                                                     {"a", "bc"}},
+                                           SplitCase{"Empty", "", {}},
+                                           SplitCase{"Code1250", "\xE1rv\xEDz", {"árvíz"}}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(ListImport, SkipsBlankLinesAndKeepsBlanksAroundLinks) {
     const Lines lines = splitListLines("a\r\n\r\n   \r\n\t b \r\n");

@@ -47,7 +47,8 @@ TEST(RecordFileRoundTrip, LogOfTwoEntriesComesBackUnchanged) {
     TempDir dir;
     EventLog log;
     log.append({"http://x/á", kStatusSuccess, "1,5 MB", "Próbálva:1"});
-    log.append({"http://y", kStatusFailed, kSizeUnknown, "Próbálva:5 (Másik rapidos szál futott.)"});
+    log.append(
+        {"http://y", kStatusFailed, kSizeUnknown, "Próbálva:5 (Másik rapidos szál futott.)"});
     writeRecordFile(dir / "Naplo.Vdl", logRecordLayout(), log.grid());
     EXPECT_EQ(std::filesystem::file_size(dir / "Naplo.Vdl"), 978u);
 

@@ -41,7 +41,9 @@ struct TimeCase {
     std::optional<std::int32_t> seconds;
 };
 
-void PrintTo(const TimeCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const TimeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class WaitPageTimeCases : public ::testing::TestWithParam<TimeCase> {};
 
@@ -49,23 +51,22 @@ TEST_P(WaitPageTimeCases, ReadsAsTheIntegerConversionSays) {
     EXPECT_EQ(read_waiting_time(GetParam().page), GetParam().seconds);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WaitPageTimeCases,
-    ::testing::Values(TimeCase{"Plain", "var c=30;", 30},
-                      TimeCase{"Zero", "var c=0;", 0},
-                      TimeCase{"LeadingBlank", "var c= 12;", 12},
-                      TimeCase{"TrailingBlank", "var c=12 ;", std::nullopt},
-                      TimeCase{"SemicolonFirst", "var c=;5;", std::nullopt},
-                      TimeCase{"Negative", "var c=-4;", -4},
-                      TimeCase{"Dollar", "var c=$1F;", 31},
-                      TimeCase{"ZeroX", "var c=0x10;", 16},
-                      TimeCase{"Letters", "var c=abc;", std::nullopt},
-                      TimeCase{"TooBig", "var c=2147483648;", std::nullopt},
-                      TimeCase{"Smallest", "var c=-2147483648;", INT32_MIN},
-                      TimeCase{"NoTerminator", "var c=5", std::nullopt},
-                      TimeCase{"FirstOfSeveral", "var c=3; var c=9;", 3},
-                      TimeCase{"Missing", "var d=3;", std::nullopt}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, WaitPageTimeCases,
+                         ::testing::Values(TimeCase{"Plain", "var c=30;", 30},
+                                           TimeCase{"Zero", "var c=0;", 0},
+                                           TimeCase{"LeadingBlank", "var c= 12;", 12},
+                                           TimeCase{"TrailingBlank", "var c=12 ;", std::nullopt},
+                                           TimeCase{"SemicolonFirst", "var c=;5;", std::nullopt},
+                                           TimeCase{"Negative", "var c=-4;", -4},
+                                           TimeCase{"Dollar", "var c=$1F;", 31},
+                                           TimeCase{"ZeroX", "var c=0x10;", 16},
+                                           TimeCase{"Letters", "var c=abc;", std::nullopt},
+                                           TimeCase{"TooBig", "var c=2147483648;", std::nullopt},
+                                           TimeCase{"Smallest", "var c=-2147483648;", INT32_MIN},
+                                           TimeCase{"NoTerminator", "var c=5", std::nullopt},
+                                           TimeCase{"FirstOfSeveral", "var c=3; var c=9;", 3},
+                                           TimeCase{"Missing", "var d=3;", std::nullopt}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 } // namespace
 } // namespace vardelo

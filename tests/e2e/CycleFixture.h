@@ -16,7 +16,7 @@ namespace vardelo {
 // The real window with the real browser engine and the real HTTP client,
 // against the local file host.
 class CycleFixture : public WindowFixture {
-protected:
+  protected:
     std::unique_ptr<Browser> makeBrowser() override { return std::make_unique<WebEngineBrowser>(); }
 
     void SetUp() override {

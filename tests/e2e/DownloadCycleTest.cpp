@@ -20,7 +20,8 @@ TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
     host.addFile("a.bin", file(a, Mode::Length));
     host.addFile("b.bin", file(b, Mode::Chunked));
     host.addFile("c.bin", file(c, Mode::NoLength));
-    TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
+    TForm1& form =
+        openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
     form.inditasClick();
     EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
     ASSERT_TRUE(runsToIdle());
@@ -28,8 +29,8 @@ TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
     EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
     EXPECT_EQ(downloaded(QStringLiteral("b.bin")), QByteArray::fromStdString(b));
     EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
-    EXPECT_EQ(logColumn(LogUrl), (Strings{host.linkFor("a.bin"), host.linkFor("b.bin"),
-                                          host.linkFor("c.bin")}));
+    EXPECT_EQ(logColumn(LogUrl),
+              (Strings{host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")}));
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
     EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1"));
     // Length-less bodies count what arrived.
@@ -118,7 +119,10 @@ TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
     TForm1& form = openWithLinks({host.deadLinkFor("a"), host.deadLinkFor("b")});
     form.inditasClick();
     ASSERT_TRUE(waitFor(
-        [&] { return form.allapot->text().startsWith(QStringLiteral("Elhalt link utáni várakozás, még ")); },
+        [&] {
+            return form.allapot->text().startsWith(
+                QStringLiteral("Elhalt link utáni várakozás, még "));
+        },
         15000));
     EXPECT_TRUE(form.allapot->text().endsWith(QStringLiteral(" másodperc")));
     form.PM_megallit->trigger();
@@ -230,7 +234,8 @@ TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link.", "Hibás link."}));
     // An existing file of that name is replaced by the new one.
-    EXPECT_EQ(downloaded(QStringLiteral("data.bin?x=1")), QByteArray::fromStdString(bytes(100, 'd')));
+    EXPECT_EQ(downloaded(QStringLiteral("data.bin?x=1")),
+              QByteArray::fromStdString(bytes(100, 'd')));
 }
 
 TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {

@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
 
     std::string links = host.linkFor("holiday-photos.zip") + "\n" +
                         host.deadLinkFor("deleted-file.rar") + "\n" +
-                        host.linkFor("lecture-notes.pdf") + "\n" +
-                        host.busyLinkFor("busy.avi") + "\n" + host.linkFor("demo-song.mp3") + "\n";
+                        host.linkFor("lecture-notes.pdf") + "\n" + host.busyLinkFor("busy.avi") +
+                        "\n" + host.linkFor("demo-song.mp3") + "\n";
     if (linksFile.empty()) {
         std::cout << links << std::flush;
     } else {

@@ -17,7 +17,8 @@ std::string lowerCase(std::string text) {
 
 std::string page(const std::string& body) {
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>RapidShare</title></head>"
-           "<body>" + body + "</body></html>";
+           "<body>" +
+           body + "</body></html>";
 }
 
 std::string urlEncode(const std::string& text) {
@@ -63,7 +64,9 @@ TestHost::~TestHost() {
     thread_.join();
 }
 
-std::string TestHost::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string TestHost::base() const {
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
 
 void TestHost::setWaitSeconds(int seconds) {
     std::lock_guard lock(mutex_);
@@ -111,9 +114,8 @@ void TestHost::route() {
     // One request a connection: browsers keep idle connections open, and each
     // would hold one of the server's threads.
     server_->set_keep_alive_max_count(1);
-    server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
-        (void)request;
-    });
+    server_->set_logger(
+        [this](const httplib::Request& request, const httplib::Response&) { (void)request; });
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         RecordedRequest recorded{request.method, request.target, {}};
         for (const auto& [name, value] : request.headers)
@@ -125,12 +127,14 @@ void TestHost::route() {
 
     server_->Get(R"(/link/(.*))", [](const httplib::Request& request, httplib::Response& response) {
         const std::string name = request.matches[1];
-        response.set_content(
-            page("<h1>" + name + "</h1><p>Válaszd a letöltés módját:</p>"
-                 "<form id=\"ff\" action=\"/wait/" + urlEncode(name) + "\" method=\"post\">"
-                 "<input type=\"hidden\" name=\"dl.start\" value=\"Free\">"
-                 "<input type=\"submit\" value=\"Free user\"></form>"),
-            "text/html; charset=utf-8");
+        response.set_content(page("<h1>" + name +
+                                  "</h1><p>Válaszd a letöltés módját:</p>"
+                                  "<form id=\"ff\" action=\"/wait/" +
+                                  urlEncode(name) +
+                                  "\" method=\"post\">"
+                                  "<input type=\"hidden\" name=\"dl.start\" value=\"Free\">"
+                                  "<input type=\"submit\" value=\"Free user\"></form>"),
+                             "text/html; charset=utf-8");
     });
     server_->Get(R"(/dead/(.*))", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(page("<h1>Error</h1><p>This file has been deleted.</p>"),
@@ -146,20 +150,21 @@ void TestHost::route() {
                                   "the download is completed.</p>"),
                              "text/html; charset=utf-8");
     });
-    server_->Post(R"(/wait/(.*))", [this](const httplib::Request& request,
-                                          httplib::Response& response) {
-        const std::string filePath = request.matches[1];
-        int wait = 0;
-        {
-            std::lock_guard lock(mutex_);
-            wait = waitSeconds_;
-        }
-        response.set_content(
-            page("<h2>Kérlek várj!</h2><form name=\"dlf\" action=\"" + fileAddress(filePath) +
-                 "\" method=\"post\"><input type=\"submit\" value=\"Download\"></form>"
-                 "<script>var c=" + std::to_string(wait) + ";</script>"),
-            "text/html; charset=utf-8");
-    });
+    server_->Post(
+        R"(/wait/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string filePath = request.matches[1];
+            int wait = 0;
+            {
+                std::lock_guard lock(mutex_);
+                wait = waitSeconds_;
+            }
+            response.set_content(
+                page("<h2>Kérlek várj!</h2><form name=\"dlf\" action=\"" + fileAddress(filePath) +
+                     "\" method=\"post\"><input type=\"submit\" value=\"Download\"></form>"
+                     "<script>var c=" +
+                     std::to_string(wait) + ";</script>"),
+                "text/html; charset=utf-8");
+        });
     const auto files = [this](const httplib::Request& request, httplib::Response& response) {
         serveFile(request.matches[1], &request, &response);
     };

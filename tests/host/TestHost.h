@@ -36,7 +36,7 @@ struct HostedFile {
 
 struct RecordedRequest {
     std::string method;
-    std::string path;                          // with the query, as asked
+    std::string path;                           // with the query, as asked
     std::map<std::string, std::string> headers; // lower-case names
 };
 
@@ -46,7 +46,7 @@ struct RecordedRequest {
 // waiting time in "var c=N;". Dead links have no form; busy links lead to a
 // wait page without the markers. Files set a session cookie.
 class TestHost {
-public:
+  public:
     explicit TestHost(int port = 0); // 0: any free port on 127.0.0.1
     ~TestHost();
     TestHost(const TestHost&) = delete;
@@ -68,7 +68,7 @@ public:
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
 
-private:
+  private:
     void route();
     void serveFile(const std::string& name, const void* request, void* response);
     std::string fileAddress(const std::string& filePath) const;

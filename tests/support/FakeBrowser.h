@@ -6,13 +6,12 @@
 #include <QStringList>
 #include <QWidget>
 
-
 namespace vardelo {
 
 // A browser that loads nothing: it records what the window asked of it, and
 // a test answers for it by emitting the browser's signals.
 class FakeBrowser final : public Browser {
-public:
+  public:
     ~FakeBrowser() override {
         if (view_ && !view_->parent())
             delete view_;
@@ -26,7 +25,7 @@ public:
     QList<quint64> submitTickets;
     QList<quint64> readTickets;
 
-private:
+  private:
     QPointer<QWidget> view_ = new QWidget; // the window takes it over
 };
 

@@ -10,7 +10,7 @@ namespace vardelo {
 
 // Prepared answers for the window's dialogs, and a record of what it showed.
 class FakeDialogs final : public Dialogs {
-public:
+  public:
     void showError(const QString& message) override { errors.push_back(message); }
     void showInformation(const QString& message) override { informations.push_back(message); }
     bool askYesNo(const QString& question) override {
@@ -33,7 +33,7 @@ public:
     std::deque<std::optional<QString>> saveAnswers;
     std::deque<std::optional<QString>> folderAnswers;
 
-private:
+  private:
     static std::optional<QString> next(std::deque<std::optional<QString>>& answers) {
         if (answers.empty())
             return std::nullopt;
@@ -46,4 +46,6 @@ private:
 } // namespace vardelo
 
 // Readable QString values in GoogleTest's failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}

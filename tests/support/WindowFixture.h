@@ -20,7 +20,7 @@ namespace vardelo {
 // A window over a temporary record folder, a temporary settings file and
 // fake dialogs. Files and settings can be prepared before open().
 class WindowFixture : public ::testing::Test {
-protected:
+  protected:
     QString recordFolder() const { return dir_.path() + QStringLiteral("/program"); }
     QString settingsFile() const { return dir_.path() + QStringLiteral("/Vardelo.conf"); }
     QString targetFolder() const { return dir_.path() + QStringLiteral("/Letoltesek"); }
@@ -49,8 +49,8 @@ protected:
         form_.reset();
         browser_ = makeBrowser(); // a window takes its browser's view over
         skins_ = std::make_unique<SkinEngine>(recordFolder());
-        form_ = std::make_unique<TForm1>(Services{*store_, dialogs, *browser_, http, *skins_,
-                                                  recordFolder(), targetFolder()});
+        form_ = std::make_unique<TForm1>(
+            Services{*store_, dialogs, *browser_, http, *skins_, recordFolder(), targetFolder()});
         return *form_;
     }
 
@@ -65,7 +65,7 @@ protected:
     FakeDialogs dialogs;
     HttpClient http;
 
-private:
+  private:
     QTemporaryDir dir_;
     std::unique_ptr<QtSettingsStore> store_;
     std::unique_ptr<Browser> browser_;

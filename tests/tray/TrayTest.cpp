@@ -8,18 +8,18 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QSystemTrayIcon>
 
 namespace vardelo {
 namespace {
 
 class Tray : public WindowFixture {
-protected:
+  protected:
     void SetUp() override {
         WindowFixture::SetUp();
         ASSERT_TRUE(waitFor([] { return TrayIcon::available(); }, 10000))
