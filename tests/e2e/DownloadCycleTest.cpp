@@ -181,19 +181,23 @@ TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
     HostedFile stalled = file(bytes(50'000, 'z'), Mode::Slow);
     stalled.pieceBytes = 10'000;
     stalled.pieceDelayMs = 4000;
+    HostedFile circle = file("", Mode::Redirect);
+    circle.redirectTo = "/files/circle.bin";
     host.addFile("missing.bin", missing);
     host.addFile("truncated.bin", truncated);
     host.addFile("stalled.bin", stalled);
+    host.addFile("circle.bin", circle);
     http.setStallSeconds(2);
-    TForm1& form = openWithLinks(
-        {host.linkFor("missing.bin"), host.linkFor("truncated.bin"), host.linkFor("stalled.bin")});
+    TForm1& form =
+        openWithLinks({host.linkFor("missing.bin"), host.linkFor("truncated.bin"),
+                       host.linkFor("stalled.bin"), host.linkFor("circle.bin")});
     form.inditasClick();
     ASSERT_TRUE(runsToIdle(40000));
-    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1 (Letöltési hiba.)"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Hibás link."));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1 (Letöltési hiba.)"));
     EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
-    EXPECT_EQ(form.jkdb->text(), QStringLiteral("3"));
-    for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin"})
+    EXPECT_EQ(form.jkdb->text(), QStringLiteral("4"));
+    for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin", "/circle.bin"})
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
 
@@ -236,6 +240,15 @@ TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
     // An existing file of that name is replaced by the new one.
     EXPECT_EQ(downloaded(QStringLiteral("data.bin?x=1")),
               QByteArray::fromStdString(bytes(100, 'd')));
+}
+
+TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    TForm1& form = openWithLinks({host.linkFor("raw:file:///etc/hostname")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
+    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/hostname")));
 }
 
 TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {
