@@ -29,12 +29,29 @@ QString submitScript(const QString& id) {
         .arg(id);
 }
 
+// The pages run unattended: their script dialogs would stop the queue until
+// somebody answered, and their console chatter is nobody's business.
+class QuietPage final : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
+        return false;
+    }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
+};
+
 const QString kBodyScript =
     QStringLiteral("(function () { return document.body ? document.body.innerHTML : null; })()");
 
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent) : Browser(parent), view_(new QWebEngineView) {
+    view_->setPage(new QuietPage(view_));
     connect(view_->page(), &QWebEnginePage::loadingChanged, this,
             &WebEngineBrowser::onLoadingChanged);
 }

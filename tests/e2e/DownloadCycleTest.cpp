@@ -242,6 +242,14 @@ TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
               QByteArray::fromStdString(bytes(100, 'd')));
 }
 
+TEST_F(DownloadCycle, ScriptDialogsOfAPageDoNotHoldTheQueue) {
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    TForm1& form = openWithLinks({host.alertLinkFor("a.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+}
+
 TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     TForm1& form = openWithLinks({host.linkFor("raw:file:///etc/hostname")});

@@ -88,6 +88,10 @@ std::string TestHost::linkFor(const std::string& filePath) const {
     return base() + "/link/" + urlEncode(filePath);
 }
 
+std::string TestHost::alertLinkFor(const std::string& name) const {
+    return base() + "/alert/" + urlEncode(name);
+}
+
 std::string TestHost::deadLinkFor(const std::string& name) const {
     return base() + "/dead/" + name;
 }
@@ -135,6 +139,15 @@ void TestHost::route() {
                                   "<input type=\"hidden\" name=\"dl.start\" value=\"Free\">"
                                   "<input type=\"submit\" value=\"Free user\"></form>"),
                              "text/html; charset=utf-8");
+    });
+    server_->Get(R"(/alert/(.*))", [](const httplib::Request& request,
+                                       httplib::Response& response) {
+        const std::string name = request.matches[1];
+        response.set_content(
+            page("<script>alert('Reklám!'); confirm('Biztos?');</script>"
+                 "<form id=\"ff\" action=\"/wait/" + urlEncode(name) + "\" method=\"post\">"
+                 "<input type=\"submit\" value=\"Free user\"></form>"),
+            "text/html; charset=utf-8");
     });
     server_->Get(R"(/dead/(.*))", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(page("<h1>Error</h1><p>This file has been deleted.</p>"),

@@ -63,6 +63,8 @@ class TestHost {
     // written "raw:ADDRESS" puts ADDRESS on the wait page as it is.
     std::string linkFor(const std::string& filePath) const;
     std::string deadLinkFor(const std::string& name) const;
+    // A link page whose script raises an alert and a confirmation first.
+    std::string alertLinkFor(const std::string& name) const;
     std::string busyLinkFor(const std::string& name) const;
 
     std::vector<RecordedRequest> requests() const;
