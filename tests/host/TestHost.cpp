@@ -118,8 +118,6 @@ void TestHost::route() {
     // One request a connection: browsers keep idle connections open, and each
     // would hold one of the server's threads.
     server_->set_keep_alive_max_count(1);
-    server_->set_logger(
-        [this](const httplib::Request& request, const httplib::Response&) { (void)request; });
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         RecordedRequest recorded{request.method, request.target, {}};
         for (const auto& [name, value] : request.headers)
