@@ -162,7 +162,7 @@ void TForm1::buildControls() {
     sLabel1->adjustSize();
 
     // Tab order as designed.
-    setTabOrder(Lapok, Link_hozza);
+    setTabOrder(Lapok, megnyit);
     setTabOrder(megnyit, button3);
     setTabOrder(button3, sor_torles);
     setTabOrder(sor_torles, Hozzaad);
