@@ -83,6 +83,7 @@ void TForm1::connectCommands() {
 }
 
 void TForm1::FormCreate() {
+    QApplication::setWindowIcon(windowIcon());
     jelenlegi_letoltott_db = 0;
     jelenlegi_letoltott_meret = 0;
     jelenlegi_kihagyott_db = 0;
