@@ -8,9 +8,23 @@
 
 namespace vardelo {
 
-QtSettingsStore::QtSettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QStringLiteral("Vardelo"))) {}
+namespace {
+
+std::unique_ptr<QSettings> usersOwnSettings() {
+#ifdef Q_OS_WIN
+    // The key itself, not Qt's "OrganizationDefaults" below it.
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\Vardelo"),
+                                       QSettings::NativeFormat);
+#else
+    // Organisation "Vardelo" and no application: $XDG_CONFIG_HOME/Vardelo.conf.
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Vardelo"));
+#endif
+}
+
+} // namespace
+
+QtSettingsStore::QtSettingsStore() : settings_(usersOwnSettings()) {}
 
 QtSettingsStore::QtSettingsStore(const QString& iniFile)
     : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
