@@ -1,5 +1,7 @@
 #include "core/SettingsTable.h"
 
+#include "core/AsciiCase.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>

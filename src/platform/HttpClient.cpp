@@ -1,5 +1,7 @@
 #include "platform/HttpClient.h"
 
+#include "core/AsciiCase.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -9,12 +11,6 @@
 
 namespace vardelo {
 namespace {
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string trimmed(std::string text) {
     const auto notBlank = [](unsigned char c) { return !std::isspace(c); };
@@ -89,11 +85,11 @@ int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 } // namespace
 
 void HttpHeaders::add(const std::string& name, const std::string& value) {
-    lines_[lowerCase(name)] = value;
+    lines_[asciiLower(name)] = value;
 }
 
 const std::string* HttpHeaders::find(const std::string& name) const {
-    const auto it = lines_.find(lowerCase(name));
+    const auto it = lines_.find(asciiLower(name));
     return it == lines_.end() ? nullptr : &it->second;
 }
 

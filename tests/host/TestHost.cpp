@@ -1,5 +1,7 @@
 #include "TestHost.h"
 
+#include "core/AsciiCase.h"
+
 #include <httplib.h>
 
 #include <algorithm>
@@ -8,12 +10,6 @@
 
 namespace vardelo {
 namespace {
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string page(const std::string& body) {
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>RapidShare</title></head>"
@@ -121,7 +117,7 @@ void TestHost::route() {
     server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
         RecordedRequest recorded{request.method, request.target, {}};
         for (const auto& [name, value] : request.headers)
-            recorded.headers[lowerCase(name)] = value;
+            recorded.headers[asciiLower(name)] = value;
         std::lock_guard lock(mutex_);
         requests_.push_back(std::move(recorded));
         return httplib::Server::HandlerResponse::Unhandled;
@@ -138,15 +134,16 @@ void TestHost::route() {
                                   "<input type=\"submit\" value=\"Free user\"></form>"),
                              "text/html; charset=utf-8");
     });
-    server_->Get(R"(/alert/(.*))", [](const httplib::Request& request,
-                                       httplib::Response& response) {
-        const std::string name = request.matches[1];
-        response.set_content(
-            page("<script>alert('Reklám!'); confirm('Biztos?');</script>"
-                 "<form id=\"ff\" action=\"/wait/" + urlEncode(name) + "\" method=\"post\">"
-                 "<input type=\"submit\" value=\"Free user\"></form>"),
-            "text/html; charset=utf-8");
-    });
+    server_->Get(
+        R"(/alert/(.*))", [](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            response.set_content(page("<script>alert('Reklám!'); confirm('Biztos?');</script>"
+                                      "<form id=\"ff\" action=\"/wait/" +
+                                      urlEncode(name) +
+                                      "\" method=\"post\">"
+                                      "<input type=\"submit\" value=\"Free user\"></form>"),
+                                 "text/html; charset=utf-8");
+        });
     server_->Get(R"(/dead/(.*))", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(page("<h1>Error</h1><p>This file has been deleted.</p>"),
                              "text/html; charset=utf-8");
