@@ -300,6 +300,7 @@ class TForm1 final : public QWidget {
     void pageFailed(OutcomeKind kind);
     void startTransfer();
     void dropWorker();
+    void setGaugeMaximum(int maximum);
     void setGaugeBytes(std::int64_t value, std::int64_t maximum);
     void countSuccess(std::int64_t bytes);
     void countSkipped();

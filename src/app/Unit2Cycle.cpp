@@ -154,7 +154,7 @@ void TForm1::readWaitPage(const std::string& page) {
     countdown = *seconds;
     pageWatchdog_->stop();
     Timer3->setIntervalMs(countdown * 1000 + 1000);
-    gauge1->setMaximum(countdown + 1);
+    setGaugeMaximum(countdown + 1);
     Timer4->setEnabled(true);
     Timer3->setEnabled(true);
 }

@@ -55,7 +55,7 @@ void TForm1::naplozas(OutcomeKind kind) {
         inditasClick();
         return;
     }
-    gauge1->setMaximum(elhalt->value());
+    setGaugeMaximum(elhalt->value());
     dead_wait_left = static_cast<unsigned char>(elhalt->value());
     elhalt_kijelzo->setEnabled(true);
 }

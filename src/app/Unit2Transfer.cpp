@@ -46,10 +46,15 @@ void TForm1::dropWorker() {
     transferring_ = false;
 }
 
+void TForm1::setGaugeMaximum(int maximum) {
+    // A gauge whose maximum is 0 stays empty; Qt would animate it as busy.
+    gauge1->setRange(0, std::max(maximum, 1));
+}
+
 void TForm1::setGaugeBytes(std::int64_t value, std::int64_t maximum) {
     // The gauge counts in int; sizes past 2 GiB are shown in KiB steps.
     const std::int64_t scale = maximum > INT_MAX ? 1024 : 1;
-    gauge1->setMaximum(static_cast<int>(maximum / scale));
+    setGaugeMaximum(static_cast<int>(maximum / scale));
     gauge1->setValue(static_cast<int>(std::min(value, maximum) / scale));
 }
 

@@ -133,6 +133,7 @@ TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     EXPECT_TRUE(form.list_idle);
     EXPECT_TRUE(form.elhalt_kijelzo->enabled());
     EXPECT_EQ(form.gauge1->maximum(), 3);
+    EXPECT_EQ(form.gauge1->minimum(), 0);
     for (const char* shown : {"3", "2", "1"}) {
         form.elhalt_kijelzoTimer();
         EXPECT_EQ(form.allapot->text(), QStringLiteral("Elhalt link utáni várakozás, még ") +
@@ -166,6 +167,18 @@ TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
     answerWaitPage(kWaitPage.arg(-1));
     EXPECT_EQ(form.queue.attempts(2), "1");
     EXPECT_FALSE(form.Timer3->enabled());
+}
+
+TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
+    TForm1& form = open();
+    form.linket_hozzaad("http://h/dead");
+    form.linket_hozzaad("http://h/link/b");
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(false);
+    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
+    EXPECT_GT(form.gauge1->maximum(), 0); // a 0..0 range would be Qt's busy animation
+    EXPECT_EQ(form.gauge1->value(), 0);
 }
 
 TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
