@@ -40,6 +40,40 @@ void closeChecked(FilePtr file) {
         throwErrno(IoDiskFull);
 }
 
+// Writes a temporary file beside the target and renames it over the target
+// once it is complete and flushed.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    if (lacksWritePermission(path))
+        throw IoError(IoAccessDenied);
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    errno = 0;
+    FilePtr file(std::fopen(temporary.c_str(), "wb"));
+    if (!file)
+        throwErrno(IoAccessDenied);
+    try {
+        errno = 0;
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+            std::fflush(file.get()) != 0)
+            throwErrno(IoDiskFull);
+#ifdef VARDELO_HAVE_FSYNC
+        errno = 0;
+        if (::fsync(::fileno(file.get())) != 0)
+            throwErrno(IoDiskFull);
+#endif
+        closeChecked(std::move(file));
+        std::error_code ec;
+        std::filesystem::rename(temporary, path, ec);
+        if (ec)
+            throw IoError(ioCodeFromErrno(ec.value()));
+    } catch (...) {
+        file.reset();
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw;
+    }
+}
+
 } // namespace
 
 int RecordLayout::recordSize() const {
@@ -117,38 +151,6 @@ bool readRecordFile(const std::filesystem::path& path, const RecordLayout& layou
 
     decodeRecords(bytes, layout, grid);
     return true;
-}
-
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    if (lacksWritePermission(path))
-        throw IoError(IoAccessDenied);
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    errno = 0;
-    FilePtr file(std::fopen(temporary.c_str(), "wb"));
-    if (!file)
-        throwErrno(IoAccessDenied);
-    try {
-        errno = 0;
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-            std::fflush(file.get()) != 0)
-            throwErrno(IoDiskFull);
-#ifdef VARDELO_HAVE_FSYNC
-        errno = 0;
-        if (::fsync(::fileno(file.get())) != 0)
-            throwErrno(IoDiskFull);
-#endif
-        closeChecked(std::move(file));
-        std::error_code ec;
-        std::filesystem::rename(temporary, path, ec);
-        if (ec)
-            throw IoError(ioCodeFromErrno(ec.value()));
-    } catch (...) {
-        file.reset();
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
 }
 
 void writeRecordFile(const std::filesystem::path& path, const RecordLayout& layout,

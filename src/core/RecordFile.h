@@ -39,7 +39,4 @@ bool readRecordFile(const std::filesystem::path& path, const RecordLayout& layou
 void writeRecordFile(const std::filesystem::path& path, const RecordLayout& layout,
                      const TextGrid& grid);
 
-// The same atomic replacement for any bytes; shared with the list export.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
-
 } // namespace vardelo

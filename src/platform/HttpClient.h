@@ -59,7 +59,6 @@ class HttpClient {
     HttpResult head(const std::string& url, const std::atomic<bool>& abort);
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
-    bool authorisationOn() const { return authorisationOn_; }
 
   private:
     struct Shared;

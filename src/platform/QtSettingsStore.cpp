@@ -41,7 +41,6 @@ QString QtSettingsStore::storedKeyFor(std::string_view name) const {
 }
 
 std::optional<std::string> QtSettingsStore::read(std::string_view name) {
-    settings_->sync(); // see what other writers left since the last pass
     const QString key = storedKeyFor(name);
     if (key.isEmpty())
         return std::nullopt;

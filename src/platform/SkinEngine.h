@@ -36,8 +36,6 @@ class SkinEngine {
     void setSkinName(const QString& name);
     QString skinName() const { return name_; }
 
-    QString skinDirectory() const { return directory_; }
-
   private:
     void load();
     QString folderSkinSheet(const QString& name) const;
