@@ -241,6 +241,7 @@ class TForm1 final : public QWidget {
     void nameSkinSections();
     void listSkins();
     void connectCommands();
+    void nameControls();
 
     void buildCycle();
     void buildShell();

@@ -56,6 +56,14 @@ class WindowFixture : public ::testing::Test {
 
     TForm1& form() { return *form_; }
 
+    // A control of the open window by its designed object name; the test
+    // fails at once when there is none of that name and type.
+    template <typename Control> Control* control(const char* name) {
+        auto* found = form_->findChild<Control*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << "no control named " << name;
+        return found;
+    }
+
     // The browser the window gets; the end-to-end tests give a real one.
     virtual std::unique_ptr<Browser> makeBrowser() { return std::make_unique<FakeBrowser>(); }
     FakeBrowser& fakeBrowser() { return dynamic_cast<FakeBrowser&>(*browser_); }
