@@ -7,6 +7,7 @@ VARDELO_PACKAGES=(
     libcurl4-openssl-dev libcpp-httplib-dev libgtest-dev
     xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-liberation2
     curl trayer libqt6svg6
+    clang libfuzzer-14-dev
 )
 
 vardelo_install_packages() {

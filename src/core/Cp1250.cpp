@@ -77,7 +77,9 @@ char32_t nextCodePoint(std::string_view text, std::size_t& i) {
         c = (c << 6) | (next & 0x3F);
         ++i;
     }
-    return c;
+    // An overlong form would smuggle in a character, such as "/" as C0 AF.
+    constexpr char32_t kShortest[] = {0x80, 0x800, 0x10000};
+    return c < kShortest[extra - 1] ? 0xFFFD : c;
 }
 
 } // namespace

@@ -27,5 +27,14 @@ TEST(Cp1250, UnmappableAndMalformedBecomeQuestionMarks) {
     EXPECT_EQ(utf8ToCp1250("a\xC3"), "a?");           // cut sequence
 }
 
+// Found by fuzzing: overlong forms decoded to the character they disguise.
+TEST(Cp1250, OverlongFormsAreMalformedNotTheirCharacter) {
+    EXPECT_EQ(utf8ToCp1250("a\xC0\xAFz"), "a?z");                // "/" in two bytes
+    EXPECT_EQ(utf8ToCp1250("\xC1\xAD"), "?");                    // "m" in two bytes
+    EXPECT_EQ(utf8ToCp1250("\xE0\x80\xAF"), "?");                // "/" in three bytes
+    EXPECT_EQ(utf8ToCp1250("\xF0\x82\x82\xAC"), "?");            // the euro sign in four
+    EXPECT_EQ(utf8ToCp1250("\xC2\x81\xE2\x82\xAC"), "\x81\x80"); // shortest forms still count
+}
+
 } // namespace
 } // namespace vardelo
