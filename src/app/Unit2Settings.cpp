@@ -1,6 +1,7 @@
 // The ten stored values: read at start-up in the table's order (a missing
-// one is written with its default), written back at closing; the folder
-// chooser; the settings check boxes and their tray menu mirrors.
+// one is written with its default), written back at closing through one
+// table of bindings to their controls and counters; the folder chooser; the
+// settings check boxes and their tray menu mirrors.
 #include "app/SettingBinding.h"
 #include "app/Unit2.h"
 #include "core/SizeText.h"
@@ -146,9 +147,15 @@ void TForm1::storeSettings() {
     const std::vector<SettingBinding> bindings = settingBindings();
     for (const SettingId id : settingsWriteOrder()) {
         const SettingDef& def = settingDef(id);
+        const auto storedNow = [&]() -> std::optional<std::string> {
+            try {
+                return services_.settings.read(def.writeName);
+            } catch (const SettingsError&) {
+                return "?"; // unreadable: no number, so it stays as it is
+            }
+        };
         const auto value =
-            settingsRun_.valueToWrite(id, bindingOf(bindings, id).valueToStore(),
-                                      [&] { return services_.settings.read(def.writeName); });
+            settingsRun_.valueToWrite(id, bindingOf(bindings, id).valueToStore(), storedNow);
         if (value)
             services_.settings.write(def.writeName, *value);
     }

@@ -70,10 +70,8 @@ std::optional<QString> plainWrittenValue(const QString& fileName, const QString&
 QString textOf(const QSettings& settings, const QString& key, const QVariant& value) {
     if (value.typeId() != QMetaType::QStringList)
         return value.toString();
-    if (settings.format() == QSettings::IniFormat || QFile::exists(settings.fileName())) {
-        if (const auto written = plainWrittenValue(settings.fileName(), key))
-            return *written;
-    }
+    if (const auto written = plainWrittenValue(settings.fileName(), key))
+        return *written;
     return value.toStringList().join(QStringLiteral(", "));
 }
 
@@ -124,14 +122,15 @@ void QtSettingsStore::write(std::string_view name, const std::string& text) {
         settings->remove(key);
     settings->setValue(toQt(name), toQt(text));
     settings->sync();
-    // After a malformed line was read, QSettings no longer records a failed
-    // write in status(); what a fresh read finds is the truth.
+    // status() keeps the first problem met, so after a malformed line was
+    // read a failed write goes unrecorded, and a read problem would pass for
+    // a write failure. The value is stored exactly when a fresh read finds it.
     std::optional<QString> stored;
     try {
         stored = readFrom(*open(), name);
     } catch (const SettingsError&) {
     }
-    if (settings->status() == QSettings::AccessError || stored != toQt(text))
+    if (stored != toQt(text))
         throw SettingsError(failedToSetMessage(name));
 }
 
