@@ -20,7 +20,9 @@ bool TForm1::closeProgram(QString* failure) {
     recordSaveTimer_->stop();
     CTI->setIconVisible(false);
     hide();
-    QCoreApplication::exit(0);
+    // quit(), not exit(): outside the application's own loop (start-up, tests)
+    // it does nothing, where exit() would end every later loop at once.
+    QCoreApplication::quit();
     return true;
 }
 

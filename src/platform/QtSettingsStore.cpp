@@ -7,6 +7,10 @@
 #include <QSettings>
 #include <QStringList>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace vardelo {
 
 namespace {
@@ -85,6 +89,50 @@ std::optional<QString> readFrom(const QSettings& settings, std::string_view name
     return textOf(settings, key, value);
 }
 
+#ifdef Q_OS_WIN
+// The registry has no format problems, so its status tells.
+struct FileStamp {};
+FileStamp stampOf(const QString&) {
+    return {};
+}
+bool written(const QSettings& settings, const FileStamp&) {
+    return settings.status() == QSettings::NoError;
+}
+#else
+// The file as it is on disk: a write replaces it (a new file renamed over
+// it) or, where no temporary file can be made, changes it.
+struct FileStamp {
+    bool exists = false;
+    ino_t inode = 0;
+    timespec modified{};
+    off_t size = 0;
+
+    bool operator==(const FileStamp& other) const {
+        return exists == other.exists && inode == other.inode &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec && size == other.size;
+    }
+};
+
+FileStamp stampOf(const QString& fileName) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+        return {};
+    return {true, info.st_ino, info.st_mtim, info.st_size};
+}
+
+// Whether sync() stored the changes. status() keeps the first problem met, so
+// after a malformed line was read a failed write goes unrecorded (and a read
+// problem would pass for a write failure); and QSettings objects share one
+// cache per file that still holds an unwritten value, so reading it back
+// would find it. The file itself tells.
+bool written(const QSettings& settings, const FileStamp& before) {
+    const FileStamp after = stampOf(settings.fileName());
+    return after.exists && !(after == before);
+}
+
+#endif
+
 } // namespace
 
 QtSettingsStore::QtSettingsStore() = default;
@@ -121,16 +169,9 @@ void QtSettingsStore::write(std::string_view name, const std::string& text) {
          key = storedKeyFor(*settings, name))
         settings->remove(key);
     settings->setValue(toQt(name), toQt(text));
+    const FileStamp before = stampOf(settings->fileName());
     settings->sync();
-    // status() keeps the first problem met, so after a malformed line was
-    // read a failed write goes unrecorded, and a read problem would pass for
-    // a write failure. The value is stored exactly when a fresh read finds it.
-    std::optional<QString> stored;
-    try {
-        stored = readFrom(*open(), name);
-    } catch (const SettingsError&) {
-    }
-    if (stored != toQt(text))
+    if (!written(*settings, before))
         throw SettingsError(failedToSetMessage(name));
 }
 
