@@ -24,7 +24,7 @@ class QtSettingsStore final : public SettingsStore {
 
   private:
     // A fresh view of the store: QSettings keeps the first problem it met for
-    // its whole life, so each write and each check gets its own.
+    // its whole life, so each write gets its own.
     std::unique_ptr<QSettings> open() const;
     QSettings& reader();
 
