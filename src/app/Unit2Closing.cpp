@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QThread>
 #include <QTimer>
 
 namespace vardelo {
@@ -20,9 +21,10 @@ bool TForm1::closeProgram(QString* failure) {
     recordSaveTimer_->stop();
     CTI->setIconVisible(false);
     hide();
-    // quit(), not exit(): outside the application's own loop (start-up, tests)
-    // it does nothing, where exit() would end every later loop at once.
-    QCoreApplication::quit();
+    // exit(), not quit(): another window could refuse quit()'s close. Outside
+    // any loop (start-up, tests) exit() would end the next loop before it ran.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
     return true;
 }
 
