@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -39,6 +38,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     recordSaveTimer_->setInterval(3000);
     connect(recordSaveTimer_, &QTimer::timeout, this, &TForm1::saveRecordsQuietly);
 
+    rememberStartingSettings();
     guarded([this] { FormCreate(); });
 }
 
@@ -192,25 +192,6 @@ bool TForm1::FormClose(QString* failure) {
         *failure = toQt(withFinalPeriod(error.what()));
         return false;
     }
-}
-
-void TForm1::closeEvent(QCloseEvent* event) {
-    QString failure;
-    if (FormClose(&failure)) {
-        recordSaveTimer_->stop();
-        event->accept();
-        return;
-    }
-    services_.dialogs.showError(failure);
-    event->ignore();
-}
-
-bool TForm1::closeForTermination(QString* failure) {
-    if (!FormClose(failure))
-        return false;
-    recordSaveTimer_->stop();
-    hide();
-    return true;
 }
 
 void TForm1::showEvent(QShowEvent* event) {

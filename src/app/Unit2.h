@@ -4,6 +4,7 @@
 #include "core/EventLog.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
+#include "core/SettingsRun.h"
 #include "core/SettingsTable.h"
 
 #include <QPointer>
@@ -38,6 +39,7 @@ class Dialogs;
 class GridModel;
 class HttpClient;
 class QueueGridView;
+struct SettingBinding;
 class SettingsStore;
 class SkinEngine;
 class TTesztThread;
@@ -66,6 +68,10 @@ class TForm1 final : public QWidget {
     // Closing requested by a termination signal: the same sequence as the
     // close box, but a failure is returned instead of shown in a box.
     bool closeForTermination(QString* failure);
+    // The one way the program ends in order (close box, "Kilépés", signals):
+    // the close sequence, then the event loop ends. On failure nothing ends
+    // and the reason is returned.
+    bool closeProgram(QString* failure);
 
     // --- state of the run -------------------------------------------------
     bool list_idle = false;
@@ -285,12 +291,12 @@ class TForm1 final : public QWidget {
     void saveRecordsQuietly();
     QString recordPath(const char* name) const;
 
+    std::vector<SettingBinding> settingBindings();
+    void rememberStartingSettings();
     void loadSettings();
-    void loadSetting(const SettingDef& def);
-    void applySetting(const SettingDef& def, const std::string& stored);
-    void applySettingDefault(const SettingDef& def);
+    void loadSetting(const SettingDef& def, const SettingBinding& binding);
+    void applySkinIndex(std::int64_t index);
     void storeSettings();
-    std::string settingValueToStore(SettingId id) const;
     void autoStart();
 
     enum class RunState { Running, Transfer, Idle };
@@ -322,6 +328,8 @@ class TForm1 final : public QWidget {
     QTimer* recordSaveTimer_ = nullptr;
     bool queueLoaded_ = true; // a file that failed to load is not saved over in the background
     bool logLoaded_ = true;
+    SettingsRun settingsRun_;
+    bool closedInOrder_ = false;
 };
 
 } // namespace vardelo

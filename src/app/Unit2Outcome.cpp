@@ -2,6 +2,7 @@
 // statistics, and how the cycle goes on.
 #include "app/TTimer.h"
 #include "app/Unit2.h"
+#include "core/Saturating.h"
 #include "platform/QtText.h"
 
 #include <QCheckBox>
@@ -61,17 +62,17 @@ void TForm1::naplozas(OutcomeKind kind) {
 }
 
 void TForm1::countSuccess(std::int64_t bytes) {
-    ++jelenlegi_letoltott_db;
-    ++osszes_letoltott_db;
-    jelenlegi_letoltott_meret += bytes;
-    osszes_letoltott_meret += bytes;
+    jelenlegi_letoltott_db = saturatingAdd(jelenlegi_letoltott_db, 1);
+    osszes_letoltott_db = saturatingAdd(osszes_letoltott_db, 1);
+    jelenlegi_letoltott_meret = saturatingAdd(jelenlegi_letoltott_meret, bytes);
+    osszes_letoltott_meret = saturatingAdd(osszes_letoltott_meret, bytes);
     showCurrentCounters();
     showAllTimeCounters();
 }
 
 void TForm1::countSkipped() {
-    ++jelenlegi_kihagyott_db;
-    ++osszes_kihagyott_db;
+    jelenlegi_kihagyott_db = saturatingAdd(jelenlegi_kihagyott_db, 1);
+    osszes_kihagyott_db = saturatingAdd(osszes_kihagyott_db, 1);
     showCurrentCounters();
     showAllTimeCounters();
 }

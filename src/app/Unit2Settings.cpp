@@ -1,6 +1,8 @@
 // The ten stored values: read at start-up in the table's order (a missing
-// one is written with its default), written back at closing; the folder
-// chooser; the settings check boxes and their tray menu mirrors.
+// one is written with its default), written back at closing through one
+// table of bindings to their controls and counters; the folder chooser; the
+// settings check boxes and their tray menu mirrors.
+#include "app/SettingBinding.h"
 #include "app/Unit2.h"
 #include "core/SizeText.h"
 #include "platform/Dialogs.h"
@@ -18,8 +20,15 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+#include <algorithm>
+
 namespace vardelo {
 namespace {
+
+const SettingBinding& bindingOf(const std::vector<SettingBinding>& bindings, SettingId id) {
+    return *std::find_if(bindings.begin(), bindings.end(),
+                         [id](const SettingBinding& binding) { return binding.id == id; });
+}
 
 std::string flagText(bool on) {
     return on ? "1" : "0";
@@ -34,118 +43,122 @@ void mirrorFromMenu(QAction* item, QCheckBox* box) {
 
 } // namespace
 
-void TForm1::loadSettings() {
-    for (const SettingDef& def : settingsInReadOrder())
-        loadSetting(def);
+std::vector<SettingBinding> TForm1::settingBindings() {
+    const auto flag = [](QCheckBox* box) {
+        return SettingBinding::Apply{
+            [box](std::int64_t number, const std::string&) { box->setChecked(number != 0); }};
+    };
+    const auto flagOf = [](QCheckBox* box) { return [box] { return flagText(box->isChecked()); }; };
+    const auto spin = [](QSpinBox* box) {
+        return SettingBinding::Apply{[box](std::int64_t number, const std::string&) {
+            box->setValue(static_cast<int>(number));
+        }};
+    };
+    const auto spinOf = [](QSpinBox* box) {
+        return [box] { return std::to_string(box->value()); };
+    };
+    const auto counter = [this](std::int64_t& total) {
+        return SettingBinding::Apply{[this, &total](std::int64_t number, const std::string&) {
+            total = number;
+            showAllTimeCounters();
+        }};
+    };
+    const auto counterOf = [](const std::int64_t& total) {
+        return [&total] { return std::to_string(total); };
+    };
+
+    return {
+        {SettingId::OsszesLetoltottDb, counter(osszes_letoltott_db),
+         counterOf(osszes_letoltott_db)},
+        {SettingId::OsszesKihagyottDb, counter(osszes_kihagyott_db),
+         counterOf(osszes_kihagyott_db)},
+        {SettingId::OsszesLetoltottMeret, counter(osszes_letoltott_meret),
+         counterOf(osszes_letoltott_meret)},
+        {SettingId::SkinEngedelyezve,
+         [this](std::int64_t number, const std::string&) {
+             skin_hasznalata->setChecked(number != 0);
+             services_.skins.setActive(skin_hasznalata->isChecked());
+             kinezet->setEnabled(skin_hasznalata->isChecked());
+         },
+         flagOf(skin_hasznalata)},
+        {SettingId::Skin,
+         [this](std::int64_t number, const std::string&) { applySkinIndex(number); },
+         [this] { return std::to_string(kinezet->currentIndex()); }},
+        {SettingId::MentesHelye,
+         [this](std::int64_t, const std::string& text) {
+             Mentes_helye->setText(text.empty() ? services_.defaultTargetFolder : toQt(text));
+         },
+         [this] { return toStd(Mentes_helye->text()); }},
+        {SettingId::AutomatikusLetoltes, flag(auto_le), flagOf(auto_le)},
+        {SettingId::Vagolap, flag(vagolap), flagOf(vagolap)},
+        {SettingId::Ujraprobalkozasok, spin(ujra), spinOf(ujra)},
+        {SettingId::Elhalt, spin(elhalt), spinOf(elhalt)},
+    };
 }
 
-void TForm1::loadSetting(const SettingDef& def) {
+void TForm1::rememberStartingSettings() {
+    for (const SettingBinding& binding : settingBindings())
+        settingsRun_.rememberStartingValue(binding.id, binding.valueToStore());
+}
+
+void TForm1::loadSettings() {
+    const std::vector<SettingBinding> bindings = settingBindings();
+    for (const SettingDef& def : settingsInReadOrder())
+        loadSetting(def, bindingOf(bindings, def.id));
+}
+
+void TForm1::loadSetting(const SettingDef& def, const SettingBinding& binding) {
     const std::optional<std::string> stored = services_.settings.read(def.readName);
     if (stored) {
-        applySetting(def, *stored);
+        if (def.kind == SettingKind::Text) {
+            binding.apply(0, *stored);
+        } else {
+            const auto parsed = parseStoredNumber(*stored, def.kind);
+            if (!parsed)
+                throw SettingsError(invalidTypeMessage(def.readName));
+            binding.apply(clampSetting(def, *parsed), *stored);
+        }
+    } else if (def.kind == SettingKind::Text) {
+        const std::string folder = toStd(services_.defaultTargetFolder);
+        services_.settings.write(def.readName, folder);
+        binding.apply(0, folder);
+        QDir().mkdir(services_.defaultTargetFolder); // one level; failure is no error
     } else {
-        services_.settings.write(def.readName, def.kind == SettingKind::Text
-                                                   ? toStd(services_.defaultTargetFolder)
-                                                   : std::to_string(def.defaultNumber));
-        applySettingDefault(def);
+        services_.settings.write(def.readName, std::to_string(def.defaultNumber));
+        binding.apply(def.defaultNumber, {});
     }
+    settingsRun_.markRead(def.id);
     if (def.id == SettingId::AutomatikusLetoltes && auto_le->isChecked())
         autoStart();
 }
 
-void TForm1::applySetting(const SettingDef& def, const std::string& stored) {
-    std::int64_t number = 0;
-    if (def.kind != SettingKind::Text) {
-        const auto parsed = parseStoredNumber(stored, def.kind);
-        if (!parsed)
-            throw SettingsError(invalidTypeMessage(def.readName));
-        number = clampSetting(def, *parsed);
-    }
-    switch (def.id) {
-    case SettingId::OsszesLetoltottDb:
-        osszes_letoltott_db = number;
-        showAllTimeCounters();
-        break;
-    case SettingId::OsszesKihagyottDb:
-        osszes_kihagyott_db = number;
-        showAllTimeCounters();
-        break;
-    case SettingId::OsszesLetoltottMeret:
-        osszes_letoltott_meret = number;
-        showAllTimeCounters();
-        break;
-    case SettingId::SkinEngedelyezve:
-        skin_hasznalata->setChecked(number != 0);
-        services_.skins.setActive(skin_hasznalata->isChecked());
-        kinezet->setEnabled(skin_hasznalata->isChecked());
-        break;
-    case SettingId::Skin:
-        skin_loading = true;
-        kinezet->setCurrentIndex(number >= 0 && number < kinezet->count() ? static_cast<int>(number)
-                                                                          : -1);
-        if (kinezet->currentIndex() < 0)
-            kinezet->setEditText(QString());
-        services_.skins.setSkinName(kinezet->currentText());
-        skin_loading = false;
-        break;
-    case SettingId::MentesHelye:
-        Mentes_helye->setText(stored.empty() ? services_.defaultTargetFolder : toQt(stored));
-        break;
-    case SettingId::AutomatikusLetoltes:
-        auto_le->setChecked(number != 0);
-        break;
-    case SettingId::Vagolap:
-        vagolap->setChecked(number != 0);
-        break;
-    case SettingId::Ujraprobalkozasok:
-        ujra->setValue(static_cast<int>(number));
-        break;
-    case SettingId::Elhalt:
-        elhalt->setValue(static_cast<int>(number));
-        break;
-    }
+void TForm1::applySkinIndex(std::int64_t index) {
+    skin_loading = true;
+    kinezet->setCurrentIndex(index >= 0 && index < kinezet->count() ? static_cast<int>(index) : -1);
+    if (kinezet->currentIndex() < 0)
+        kinezet->setEditText(QString());
+    services_.skins.setSkinName(kinezet->currentText());
+    skin_loading = false;
 }
 
-void TForm1::applySettingDefault(const SettingDef& def) {
-    if (def.id == SettingId::MentesHelye) {
-        Mentes_helye->setText(services_.defaultTargetFolder);
-        QDir().mkdir(services_.defaultTargetFolder); // one level; failure is no error
-        return;
-    }
-    applySetting(def, std::to_string(def.defaultNumber));
-}
-
+// A value start-up never reached keeps what is stored unless the user changed
+// it; writing the window's starting values would replace the user's settings.
 void TForm1::storeSettings() {
+    const std::vector<SettingBinding> bindings = settingBindings();
     for (const SettingId id : settingsWriteOrder()) {
         const SettingDef& def = settingDef(id);
-        services_.settings.write(def.writeName, settingValueToStore(id));
+        const auto storedNow = [&]() -> std::optional<std::string> {
+            try {
+                return services_.settings.read(def.writeName);
+            } catch (const SettingsError&) {
+                return "?"; // unreadable: no number, so it stays as it is
+            }
+        };
+        const auto value =
+            settingsRun_.valueToWrite(id, bindingOf(bindings, id).valueToStore(), storedNow);
+        if (value)
+            services_.settings.write(def.writeName, *value);
     }
-}
-
-std::string TForm1::settingValueToStore(SettingId id) const {
-    switch (id) {
-    case SettingId::OsszesLetoltottDb:
-        return std::to_string(osszes_letoltott_db);
-    case SettingId::OsszesKihagyottDb:
-        return std::to_string(osszes_kihagyott_db);
-    case SettingId::OsszesLetoltottMeret:
-        return std::to_string(osszes_letoltott_meret);
-    case SettingId::SkinEngedelyezve:
-        return flagText(skin_hasznalata->isChecked());
-    case SettingId::Skin:
-        return std::to_string(kinezet->currentIndex());
-    case SettingId::MentesHelye:
-        return toStd(Mentes_helye->text());
-    case SettingId::AutomatikusLetoltes:
-        return flagText(auto_le->isChecked());
-    case SettingId::Vagolap:
-        return flagText(vagolap->isChecked());
-    case SettingId::Ujraprobalkozasok:
-        return std::to_string(ujra->value());
-    case SettingId::Elhalt:
-        return std::to_string(elhalt->value());
-    }
-    return {};
 }
 
 void TForm1::autoStart() {

@@ -1,3 +1,4 @@
+#include "app/Termination.h"
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
 #include "platform/HttpClient.h"
@@ -9,10 +10,12 @@
 
 #include <QApplication>
 
-#include <cstdio>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // From the first moment: start-up may already show a box.
+    vardelo::UnixSignals::catchTermination();
+
     // The embedded browser refuses to start as root unless its sandbox is off.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -23,6 +26,9 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));
 
+    vardelo::UnixSignals signals;
+    vardelo::Termination termination(signals);
+
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
     vardelo::WebEngineBrowser browser;
@@ -31,18 +37,8 @@ int main(int argc, char** argv) {
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
-
-    vardelo::UnixSignals signals;
-    QObject::connect(&signals, &vardelo::UnixSignals::terminationRequested, &form, [&](int) {
-        QString failure;
-        if (form.closeForTermination(&failure)) {
-            QCoreApplication::exit(0);
-            return;
-        }
-        std::fprintf(stderr, "Vardelo: %s\n", failure.toLocal8Bit().constData());
-        // exit(), not quit(): quitting would ask the window to close again.
-        QCoreApplication::exit(1);
-    });
+    if (const auto status = termination.windowReady(form))
+        return *status;
 
     form.show();
     return QApplication::exec();

@@ -3,8 +3,13 @@
 #include "core/SettingsTable.h"
 #include "platform/QtText.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace vardelo {
 
@@ -22,17 +27,8 @@ std::unique_ptr<QSettings> usersOwnSettings() {
 #endif
 }
 
-} // namespace
-
-QtSettingsStore::QtSettingsStore() : settings_(usersOwnSettings()) {}
-
-QtSettingsStore::QtSettingsStore(const QString& iniFile)
-    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
-
-QtSettingsStore::~QtSettingsStore() = default;
-
-QString QtSettingsStore::storedKeyFor(std::string_view name) const {
-    const QStringList keys = settings_->childKeys();
+QString storedKeyFor(const QSettings& settings, std::string_view name) {
+    const QStringList keys = settings.childKeys();
     for (const QString& key : keys) {
         if (settingNamesMatch(toStd(key), name))
             return key;
@@ -40,27 +36,142 @@ QString QtSettingsStore::storedKeyFor(std::string_view name) const {
     return {};
 }
 
-std::optional<std::string> QtSettingsStore::read(std::string_view name) {
-    const QString key = storedKeyFor(name);
+bool isSectionLine(const QString& line) {
+    return line.startsWith(QLatin1Char('['));
+}
+
+bool isGeneralSection(const QString& line) {
+    return line.compare(QLatin1String("[General]"), Qt::CaseInsensitive) == 0;
+}
+
+// The value of `key` in the file's first section as the user wrote it, when
+// it needs no unescaping; nothing otherwise.
+std::optional<QString> plainWrittenValue(const QString& fileName, const QString& key) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return std::nullopt;
+    std::optional<QString> found;
+    bool inGeneral = true;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (isSectionLine(line)) {
+            inGeneral = isGeneralSection(line);
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inGeneral || equals < 0 || line.left(equals).trimmed() != key)
+            continue;
+        found = line.mid(equals + 1).trimmed();
+    }
+    if (!found || found->contains(QLatin1Char('"')) || found->contains(QLatin1Char('\\')) ||
+        found->contains(QLatin1Char(';')))
+        return std::nullopt;
+    return found;
+}
+
+// QSettings splits an unquoted comma into a list and drops the blanks around
+// each part; a hand-written folder such as "/a, /b" is one text to us.
+QString textOf(const QSettings& settings, const QString& key, const QVariant& value) {
+    if (value.typeId() != QMetaType::QStringList)
+        return value.toString();
+    if (const auto written = plainWrittenValue(settings.fileName(), key))
+        return *written;
+    return value.toStringList().join(QStringLiteral(", "));
+}
+
+std::optional<QString> readFrom(const QSettings& settings, std::string_view name) {
+    const QString key = storedKeyFor(settings, name);
     if (key.isEmpty())
         return std::nullopt;
-    const QVariant value = settings_->value(key);
-    // An unquoted comma in a hand-edited file makes QSettings split the text.
-    if (value.typeId() == QMetaType::QStringList)
-        return toStd(value.toStringList().join(QLatin1Char(',')));
-    if (!value.canConvert<QString>())
+    const QVariant value = settings.value(key);
+    if (value.typeId() != QMetaType::QStringList && !value.canConvert<QString>())
         throw SettingsError(failedToGetMessage(name));
-    return toStd(value.toString());
+    return textOf(settings, key, value);
+}
+
+#ifdef Q_OS_WIN
+// The registry has no format problems, so its status tells.
+struct FileStamp {};
+FileStamp stampOf(const QString&) {
+    return {};
+}
+bool written(const QSettings& settings, const FileStamp&) {
+    return settings.status() == QSettings::NoError;
+}
+#else
+// The file as it is on disk: a write replaces it (a new file renamed over
+// it) or, where no temporary file can be made, changes it.
+struct FileStamp {
+    bool exists = false;
+    ino_t inode = 0;
+    timespec modified{};
+    off_t size = 0;
+
+    bool operator==(const FileStamp& other) const {
+        return exists == other.exists && inode == other.inode &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec && size == other.size;
+    }
+};
+
+FileStamp stampOf(const QString& fileName) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(fileName).constData(), &info) != 0)
+        return {};
+    return {true, info.st_ino, info.st_mtim, info.st_size};
+}
+
+// Whether sync() stored the changes. status() keeps the first problem met, so
+// after a malformed line was read a failed write goes unrecorded (and a read
+// problem would pass for a write failure); and QSettings objects share one
+// cache per file that still holds an unwritten value, so reading it back
+// would find it. The file itself tells.
+bool written(const QSettings& settings, const FileStamp& before) {
+    const FileStamp after = stampOf(settings.fileName());
+    return after.exists && !(after == before);
+}
+
+#endif
+
+} // namespace
+
+QtSettingsStore::QtSettingsStore() = default;
+
+QtSettingsStore::QtSettingsStore(const QString& iniFile) : iniFile_(iniFile) {}
+
+QtSettingsStore::~QtSettingsStore() = default;
+
+std::unique_ptr<QSettings> QtSettingsStore::open() const {
+    if (iniFile_.isEmpty())
+        return usersOwnSettings();
+    return std::make_unique<QSettings>(iniFile_, QSettings::IniFormat);
+}
+
+QSettings& QtSettingsStore::reader() {
+    if (!reader_)
+        reader_ = open();
+    return *reader_;
+}
+
+std::optional<std::string> QtSettingsStore::read(std::string_view name) {
+    const auto text = readFrom(reader(), name);
+    if (!text)
+        return std::nullopt;
+    return toStd(*text);
 }
 
 void QtSettingsStore::write(std::string_view name, const std::string& text) {
-    if (!settings_->isWritable())
+    reader_.reset(); // later reads see this write
+    const auto settings = open();
+    if (!settings->isWritable())
         throw SettingsError(failedToSetMessage(name));
-    for (QString key = storedKeyFor(name); !key.isEmpty(); key = storedKeyFor(name))
-        settings_->remove(key);
-    settings_->setValue(toQt(name), toQt(text));
-    settings_->sync();
-    if (settings_->status() != QSettings::NoError)
+    for (QString key = storedKeyFor(*settings, name); !key.isEmpty();
+         key = storedKeyFor(*settings, name))
+        settings->remove(key);
+    settings->setValue(toQt(name), toQt(text));
+    const FileStamp before = stampOf(settings->fileName());
+    settings->sync();
+    if (!written(*settings, before))
         throw SettingsError(failedToSetMessage(name));
 }
 

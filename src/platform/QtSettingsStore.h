@@ -23,9 +23,13 @@ class QtSettingsStore final : public SettingsStore {
     void write(std::string_view name, const std::string& text) override;
 
   private:
-    QString storedKeyFor(std::string_view name) const;
+    // A fresh view of the store: QSettings keeps the first problem it met for
+    // its whole life, so each write gets its own.
+    std::unique_ptr<QSettings> open() const;
+    QSettings& reader();
 
-    std::unique_ptr<QSettings> settings_;
+    QString iniFile_; // empty: the user's own store
+    std::unique_ptr<QSettings> reader_;
 };
 
 } // namespace vardelo

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,34 +10,44 @@
 namespace vardelo {
 namespace {
 
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int number) {
+    const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void setHandler(void (*handler)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : kTerminationSignals)
+        ::sigaction(number, &action, nullptr);
 }
 
 } // namespace
 
-UnixSignals::UnixSignals(QObject* parent) : QObject(parent) {
+void UnixSignals::catchTermination() {
     if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    setHandler(onSignal);
+}
+
+UnixSignals::UnixSignals(QObject* parent) : QObject(parent) {
+    catchTermination();
+    if (signalPipe[0] < 0)
         return;
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &UnixSignals::readPipe);
-
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int number : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(number, &action, nullptr);
 }
 
 UnixSignals::~UnixSignals() {
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    for (const int number : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(number, &action, nullptr);
+    setHandler(SIG_DFL);
 }
 
 void UnixSignals::readPipe() {

@@ -11,6 +11,10 @@ namespace vardelo {
 class UnixSignals final : public QObject {
     Q_OBJECT
   public:
+    // Catches the signals from now on; one that arrives before an object
+    // exists waits for it. Call it first thing in main().
+    static void catchTermination();
+
     explicit UnixSignals(QObject* parent = nullptr);
     ~UnixSignals() override;
 

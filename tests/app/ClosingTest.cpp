@@ -87,5 +87,58 @@ TEST_F(Closing, RestartGivesBackTheSameState) {
     EXPECT_EQ(again.jelenlegi_kihagyott_db, 0);
 }
 
+TEST_F(Closing, SettingsStartUpNeverReachedKeepTheirStoredValues) {
+    storeSetting(QStringLiteral("osszes_letoltott_db"), QStringLiteral("five")); // stops start-up
+    storeSetting(QStringLiteral("osszes_kihagyott_db"), QStringLiteral("40"));
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("7"));
+    storeSetting(QStringLiteral("Mentes_helye"), path(QStringLiteral("máshol")));
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("9"));
+    TForm1& form = open();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    form.osszes_kihagyott_db += 2;             // two links given up in this run
+    control<QSpinBox>("elhalt")->setValue(12); // the user's own change
+    EXPECT_TRUE(form.close());
+
+    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_db")).toString(),
+              QStringLiteral("five"));
+    EXPECT_EQ(storedSetting(QStringLiteral("osszes_kihagyott_db")).toString(),
+              QStringLiteral("42"));
+    EXPECT_EQ(storedSetting(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("7"));
+    EXPECT_EQ(storedSetting(QStringLiteral("Mentes_helye")).toString(),
+              path(QStringLiteral("máshol")));
+    EXPECT_EQ(storedSetting(QStringLiteral("Elhalt")).toString(), QStringLiteral("12"));
+    QSettings raw(settingsFile(), QSettings::IniFormat);
+    EXPECT_FALSE(raw.contains(QStringLiteral("skin"))); // never read, never written
+}
+
+TEST_F(Closing, AMalformedSettingsLineIsNoWriteFailure) {
+    {
+        QFile conf(settingsFile());
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write("[General]\nUjraprobalkozasok=7\nElhalt=2\n[Broken\n");
+    }
+    TForm1& form = open();
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_EQ(control<QSpinBox>("ujra")->value(), 7);
+    control<QSpinBox>("elhalt")->setValue(4);
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    EXPECT_EQ(storedSetting(QStringLiteral("Elhalt")).toString(), QStringLiteral("4"));
+}
+
+TEST_F(Closing, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
+    const QString nearLimit = QStringLiteral("9223372036854775800");
+    const QString limit = QStringLiteral("9223372036854775807");
+    storeSetting(QStringLiteral("osszes_letoltott_db"), limit);
+    storeSetting(QStringLiteral("osszes_letoltott_meret"), nearLimit);
+    TForm1& form = open();
+    form.linket_hozzaad("http://rapidshare.com/files/1/a.zip");
+    form.content_length = 5000;
+    form.naplozas(OutcomeKind::Success);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_db")).toString(), limit);
+    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_meret")).toString(), limit);
+}
+
 } // namespace
 } // namespace vardelo

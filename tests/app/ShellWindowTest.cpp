@@ -10,10 +10,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 namespace vardelo {
@@ -104,6 +108,30 @@ TEST_F(ShellWindow, ExitFromTheTrayMenuSavesAsTheCloseBoxDoes) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
     EXPECT_EQ(QFileInfo(recordPath("Naplo.Vdl")).size(), 489);
+}
+
+// Hidden in the tray, the window would not end Qt's loop by closing alone.
+TEST_F(ShellWindow, ExitFromTheTrayMenuEndsTheEventLoop) {
+    TForm1& form = open();
+    QTimer giveUp;
+    QObject::connect(&giveUp, &QTimer::timeout, &form, [] { QCoreApplication::exit(99); });
+    giveUp.start(3000);
+    QTimer::singleShot(0, &form, [&] { control<QAction>("Kilps1")->trigger(); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+}
+
+TEST_F(ShellWindow, AFailedExitFromTheTrayMenuKeepsTheProgramRunning) {
+    TForm1& form = open();
+    QFile::remove(settingsFile());
+    QDir().mkpath(settingsFile()); // the settings cannot be written
+    QTimer giveUp;
+    QObject::connect(&giveUp, &QTimer::timeout, &form, [] { QCoreApplication::exit(99); });
+    giveUp.start(500);
+    QTimer::singleShot(0, &form, [&] { control<QAction>("Kilps1")->trigger(); });
+    EXPECT_EQ(QCoreApplication::exec(), 99);
+    EXPECT_EQ(dialogs.errors,
+              QStringList{QStringLiteral("Failed to set data for 'osszes_kihagyott_db'")});
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole program under Xvfb: a termination signal closes it in order,
-# writing the queue, the log and the settings; a close that cannot save ends
-# with status 1 and the reason on standard error.
+# writing the queue, the log and the settings, also while start-up shows an
+# error box; a close that cannot save ends with status 1 and the reason on
+# standard error.
 #   signals.sh PATH_TO_VARDELO
 set -euo pipefail
 program=$1
@@ -34,6 +35,25 @@ for signal in TERM INT HUP; do
     [ "$(stat -c %s "$folder/Naplo.Vdl")" -eq 489 ] || fail "SIG$signal: Naplo.Vdl not written"
     grep -q '^Ujraprobalkozasok=5$' "$folder/config/Vardelo.conf" || fail "SIG$signal: settings"
 done
+
+# While start-up's error box is open (shown from inside the window's
+# constructor, before the event loop runs) SIGTERM takes the box away and
+# closes in order. Start-up stopped at "Elhalt", so its stored text stays.
+folder="$work/startup-box"
+mkdir -p "$folder/config"
+printf '[General]\nElhalt=five\n' >"$folder/config/Vardelo.conf"
+start "$folder"
+for _ in $(seq 100); do
+    xwininfo -root -tree | grep -q '"Vardelo"' && break
+    sleep 0.1
+done
+grep -q '^Ujraprobalkozasok=5$' "$folder/config/Vardelo.conf" || fail "start-up box: not shown"
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "start-up box: status $status ($(cat "$folder/err.txt"))"
+[ "$(stat -c %s "$folder/Lista.Vdl")" -eq 362 ] || fail "start-up box: Lista.Vdl not written"
+grep -q '^Elhalt=five$' "$folder/config/Vardelo.conf" || fail "start-up box: Elhalt replaced"
 
 # A queue file that cannot be replaced keeps the program from closing in order.
 folder="$work/failing"

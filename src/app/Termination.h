@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+
+#include <optional>
+
+namespace vardelo {
+
+class TForm1;
+class UnixSignals;
+
+// Ends the program in order on a termination signal: open boxes go away, the
+// window's close sequence runs and the event loop ends with status 0, or 1
+// with the reason on standard error when saving failed. A signal that comes
+// while the window is still being built (its start-up may show an error box)
+// waits until the window exists.
+class Termination final : public QObject {
+  public:
+    explicit Termination(UnixSignals& signals, QObject* parent = nullptr);
+
+    // The window is built. The program's status when a signal already asked
+    // for the end (the close has run), nothing otherwise.
+    std::optional<int> windowReady(TForm1& form);
+
+  private:
+    void requested();
+    int closeNow();
+
+    TForm1* form_ = nullptr;
+    bool pending_ = false;
+};
+
+} // namespace vardelo
