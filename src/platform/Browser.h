@@ -23,6 +23,9 @@ class Browser : public QObject {
     virtual void submitElement(quint64 ticket, const QString& id) = 0;
     // Reads the current page's body markup; answers bodyMarkupRead.
     virtual void readBodyMarkup(quint64 ticket) = 0;
+    // Ends the current page, however hung its script; the next navigation
+    // gets a page that works.
+    virtual void abandonPage() = 0;
 
   Q_SIGNALS:
     // A top-level document finished loading: ok is false for a failed load

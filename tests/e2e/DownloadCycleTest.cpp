@@ -127,7 +127,7 @@ TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
     EXPECT_TRUE(form.allapot->text().endsWith(QStringLiteral(" másodperc")));
     form.PM_megallit->trigger();
     waitFor([] { return false; }, 1500);
-    EXPECT_FALSE(form.downloading);
+    EXPECT_FALSE(form.downloading());
     EXPECT_EQ(form.allapot->text(), QString());
     EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
 }
