@@ -108,6 +108,31 @@ TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     EXPECT_EQ(form.queue.attempts(1), "0");
 }
 
+TEST_F(CycleWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    const quint64 oldTicket = fakeBrowser().submitTickets.back();
+    form.StopClick();
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true); // the new attempt asks for its own submission
+    Q_EMIT browser().elementSubmitted(oldTicket, true);
+    Q_EMIT browser().documentComplete(true);
+    EXPECT_TRUE(fakeBrowser().readTickets.isEmpty()); // still the first page
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
+    EXPECT_EQ(form.queue.attempts(2), "1");
+}
+
+TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    cycle().setPageTimeout(std::chrono::milliseconds(100));
+    form.inditasClick();
+    ASSERT_TRUE(waitFor([&] { return form.queue.attempts(2) == "1"; }, 5000));
+    EXPECT_EQ(form.queue.url(2), "http://h/link/a");
+    EXPECT_EQ(fakeBrowser().abandoned, 1);
+    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
+}
+
 TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();

@@ -86,7 +86,7 @@ TEST_P(OutcomeTransitions, FollowTheRetryAndStopRules) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OutcomeTransitions, ::testing::ValuesIn(kTransitions),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace vardelo
