@@ -30,10 +30,8 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
     pageWatchdog_ = new QTimer(this);
     pageWatchdog_->setSingleShot(true);
     setPageTimeout(kPageTimeout);
-    connect(pageWatchdog_, &QTimer::timeout, this, [this] {
-        const quint64 attempt = attempt_;
-        window_.runGuarded([this, attempt] { pageTimedOut(attempt); });
-    });
+    connect(pageWatchdog_, &QTimer::timeout, this,
+            [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 }
 
 DownloadCycle::~DownloadCycle() = default;
@@ -79,7 +77,7 @@ void DownloadCycle::start() {
     beginAttempt(CycleState::FirstPage);
     Memo1.clear();
     window_.showStatus(QStringLiteral("Weblap betöltése"));
-    pageWatchdog_->start();
+    armWatchdog();
     browser_.navigate(toQt(window_.headUrl()));
 }
 
@@ -128,7 +126,7 @@ void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
 
 void DownloadCycle::enterWaitPage() {
     state_ = CycleState::WaitPage;
-    pageWatchdog_->start(); // the wait page gets a time of its own
+    armWatchdog(); // the wait page gets a time of its own
 }
 
 void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
@@ -166,6 +164,11 @@ void DownloadCycle::readWaitPage(const std::string& page) {
 
 void DownloadCycle::pageFailed(OutcomeKind kind) {
     outcome(kind);
+}
+
+void DownloadCycle::armWatchdog() {
+    watchdogAttempt_ = attempt_;
+    pageWatchdog_->start();
 }
 
 void DownloadCycle::pageTimedOut(quint64 attempt) {

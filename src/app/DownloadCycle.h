@@ -102,6 +102,7 @@ class DownloadCycle final : public QObject {
     void enterWaitPage();
     void readWaitPage(const std::string& page);
     void pageFailed(OutcomeKind kind);
+    void armWatchdog();
     void pageTimedOut(quint64 attempt);
     void startTransfer();
     bool isCurrentTransfer(quint64 attempt) const;
@@ -116,7 +117,10 @@ class DownloadCycle final : public QObject {
     bool awaitingSubmit_ = false;
     std::optional<bool> completedWhileSubmitting_;
     std::int64_t gaugeBytes_ = 0; // the transfer's expected size
+    // Runs in the First page and Wait page states only, for the attempt
+    // that armed it.
     QTimer* pageWatchdog_ = nullptr;
+    quint64 watchdogAttempt_ = 0;
 };
 
 } // namespace vardelo

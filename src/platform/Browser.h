@@ -30,6 +30,8 @@ class Browser : public QObject {
   Q_SIGNALS:
     // A top-level document finished loading: ok is false for a failed load
     // (an error page); a load replaced by another navigation reports nothing.
+    // Frames report nothing: a frame that completed before its page would
+    // have the form submitted, or the wait page read, before they exist.
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);

@@ -98,6 +98,17 @@ TEST_F(HostileHost, ProgressReachesTheWindowAtMostAboutTwentyFiveTimesASecond) {
     EXPECT_LE(updates, spanMs / 40 + 3) << "over " << spanMs << " ms";
 }
 
+TEST_F(HostileHost, TheHeadAddressGoesToTheBrowserAsItIs) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    const std::string withoutScheme = host.linkFor("a.bin").substr(std::string("http://").size());
+    TForm1& form = openWithLinks({withoutScheme});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Hibás link."}); // no scheme is guessed
+    EXPECT_TRUE(host.requests().empty());
+}
+
 // The browser is the test's: it can complete a page and answer a script
 // at the worst moment, while the transfer is real.
 class LateAnswers : public WindowFixture {
