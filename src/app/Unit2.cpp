@@ -165,7 +165,6 @@ void TForm1::FormCreate() {
     jelenlegi_kihagyott_db = 0;
     showCurrentCounters();
     list_idle = true;
-    downloading = false;
     setWindowTitle(QStringLiteral("Vardelo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vardelo"));
     setGridColumns();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DownloadCycle.h"
 #include "core/DownloadQueue.h"
 #include "core/EventLog.h"
 #include "core/Outcome.h"
@@ -59,7 +60,7 @@ struct Services {
 
 // The main window. It owns the program's whole state for the run; its
 // handlers keep the names of the commands they carry out.
-class TForm1 final : public QWidget {
+class TForm1 final : public QWidget, private CycleWindow {
     Q_OBJECT
   public:
     explicit TForm1(Services services, QWidget* parent = nullptr);
@@ -75,10 +76,7 @@ class TForm1 final : public QWidget {
 
     // --- state of the run -------------------------------------------------
     bool list_idle = false;
-    bool first_page = false;
-    unsigned char dead_wait_left = 0;
-    std::int32_t countdown = 0;
-    bool downloading = false;
+    bool downloading() const; // a cycle works on the head link
     bool activated_once = false;
     bool skin_loading = false;
     QueueDrag drag;
@@ -88,15 +86,9 @@ class TForm1 final : public QWidget {
     std::int64_t osszes_kihagyott_db = 0;
     std::int64_t jelenlegi_letoltott_meret = 0;
     std::int64_t osszes_letoltott_meret = 0;
-    std::string download_url;
-    std::int64_t content_length = 0;
-    // The transfer worker started last; Stop abandons it (its own flag is the
-    // abort request the worker reads).
-    QPointer<TTesztThread> worker;
 
     DownloadQueue queue;               // shown in Linkek
     EventLog log;                      // shown in naplosg
-    std::string Memo1;                 // the page text being read
     std::vector<std::string> ListBox1; // line buffer of list import and export
 
     // --- controls ----------------------------------------------------------
@@ -168,9 +160,9 @@ class TForm1 final : public QWidget {
     QAction* Vardelo1 = nullptr;
     QAction* Kilps1 = nullptr;
 
-    TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
-    TTimer* Timer4 = nullptr;         // the countdown's second ticks
-    TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
+    TTimer* Timer3 = nullptr;         // the cycle's: the transfer starts
+    TTimer* Timer4 = nullptr;         // the cycle's: the countdown's second ticks
+    TTimer* elhalt_kijelzo = nullptr; // the cycle's: the dead-link wait's second ticks
     TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
 
     TrayIcon* CTI = nullptr; // the icon in the notification area
@@ -274,7 +266,7 @@ class TForm1 final : public QWidget {
     }
     void reportError(const std::exception& error);
 
-    QueueGuards queueGuards() const { return {downloading, list_idle}; }
+    QueueGuards queueGuards() const { return {downloading(), list_idle}; }
     // Clears list_idle while the queue is rewritten, and always sets it again.
     struct QueueRewrite {
         explicit QueueRewrite(bool& idle) : idle_(idle) { idle_ = false; }
@@ -299,32 +291,28 @@ class TForm1 final : public QWidget {
     void storeSettings();
     void autoStart();
 
-    enum class RunState { Running, Transfer, Idle };
-    void showRunState(RunState state);
-    void onElementSubmitted(quint64 ticket, bool submitted);
-    void onBodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
-    void readWaitPage(const std::string& page);
-    void pageFailed(OutcomeKind kind);
-    void startTransfer();
-    void dropWorker();
-    void setGaugeMaximum(int maximum);
-    void setGaugeBytes(std::int64_t value, std::int64_t maximum);
-    void countSuccess(std::int64_t bytes);
-    void countSkipped();
+    // The cycle's view of the window.
+    bool queueIsEmpty() const override;
+    std::string headUrl() const override;
+    std::string targetFolder() const override;
+    void showEmptyQueueMessage() override;
+    void showStatus(const QString& text) override;
+    void setGaugeMaximum(int maximum) override;
+    void setGaugeValue(int value) override;
+    void showBytes(std::int64_t received, std::int64_t expected) override;
+    void showTransferred(std::int64_t received, std::int64_t expected,
+                         std::int64_t contentLength) override;
+    void clearTransferred() override;
+    void showRunControls(RunControls controls) override;
+    OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t contentLength) override;
+    void runGuarded(const std::function<void()>& step) override;
 
     void showAllTimeCounters();
     void showCurrentCounters();
     std::string sizeTextOf(std::int64_t bytes) const;
 
     Services services_;
-    // Script answers carry the attempt they were asked for; Start, Stop and
-    // every outcome begin a new attempt, so a late answer is dropped.
-    quint64 attempt_ = 0;
-    bool awaitingSubmit_ = false;
-    std::optional<bool> completedWhileSubmitting_;
-    bool transferring_ = false;
-    std::int64_t gaugeBytes_ = 0; // the transfer's expected size, the gauge's maximum
-    QTimer* pageWatchdog_ = nullptr;
+    DownloadCycle* cycle_ = nullptr;
     QTimer* recordSaveTimer_ = nullptr;
     bool queueLoaded_ = true; // a file that failed to load is not saved over in the background
     bool logLoaded_ = true;

@@ -1,80 +1,50 @@
-// naplozas: what an attempt's outcome means for the queue, the log and the
-// statistics, and how the cycle goes on.
-#include "app/TTimer.h"
+// What an attempt's outcome changes in the queue, the log and the
+// statistics; the cycle decides how it goes on (see planOutcome).
+#include "app/DownloadCycle.h"
 #include "app/Unit2.h"
 #include "core/Saturating.h"
 #include "platform/QtText.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QProgressBar>
+#include <QLocale>
 #include <QSpinBox>
-#include <QTimer>
 
 namespace vardelo {
 
-void TForm1::naplozas(OutcomeKind kind) {
+OutcomePlan TForm1::recordOutcome(OutcomeKind kind, std::int64_t contentLength) {
     const QueueRewrite rewrite(list_idle);
+    OutcomeFacts facts;
+    facts.kind = kind;
+    facts.headUrl = queue.url(1);
+    facts.headAttemptsCell = queue.attempts(1);
+    facts.queueRowCount = queue.rowCount();
+    facts.secondRowHasLink = queue.rowCount() > 2 && !queue.url(2).empty();
+    facts.retries = ujra->value();
+    facts.deadWaitSeconds = elhalt->value();
+    facts.stopAfterChecked = letoltes_utan_stop->isChecked();
+    facts.contentLength = contentLength;
+    facts.decimalSeparator = toStd(QLocale().decimalPoint());
+    const OutcomePlan plan = planOutcome(facts);
 
-    if (kind == OutcomeKind::Success) {
-        log.append(successEntry(queue.url(1), sizeTextOf(content_length)));
+    if (plan.queueChange == QueueChange::RotateHead)
+        queue.rotateHead(plan.rotatedAttempts);
+    else
         queue.removeHead();
-        countSuccess(content_length);
-    } else {
-        if (queue.attempts(1).empty())
-            queue.setAttempts(1, "0");
-        const int attempts = attemptsFromCell(queue.attempts(1));
-        if (shouldRequeue(queue.rowCount(), attempts, ujra->value())) {
-            queue.rotateHead(std::to_string(attempts + 1));
-        } else {
-            log.append(givenUpEntry(queue.url(1), kind, ujra->value()));
-            queue.removeHead();
-            countSkipped();
-        }
-    }
+    if (plan.logEntry)
+        log.append(*plan.logEntry);
+    // Counters stop at their limit instead of wrapping round.
+    for (auto* counter : {&jelenlegi_letoltott_db, &osszes_letoltott_db})
+        *counter = saturatingAdd(*counter, plan.downloadedFiles);
+    for (auto* counter : {&jelenlegi_letoltott_meret, &osszes_letoltott_meret})
+        *counter = saturatingAdd(*counter, plan.downloadedBytes);
+    for (auto* counter : {&jelenlegi_kihagyott_db, &osszes_kihagyott_db})
+        *counter = saturatingAdd(*counter, plan.skippedFiles);
+    showCurrentCounters();
+    showAllTimeCounters();
     queueChanged();
     logChanged();
-
-    // A new attempt begins: nothing of the old one may act any more.
-    ++attempt_;
-    awaitingSubmit_ = false;
-    completedWhileSubmitting_.reset();
-    pageWatchdog_->stop();
-    Timer3->setEnabled(false);
-    Timer4->setEnabled(false);
-    transferring_ = false;
-
-    downloading = false;
-    first_page = true;
-    if (!queue.hasHead() || letoltes_utan_stop->isChecked()) {
-        elhalt_kijelzo->setEnabled(false);
-        showRunState(RunState::Idle);
-        return;
-    }
-    letoltve->clear();
-    if (kind == OutcomeKind::Success) {
-        inditasClick();
-        return;
-    }
-    setGaugeMaximum(elhalt->value());
-    dead_wait_left = static_cast<unsigned char>(elhalt->value());
-    elhalt_kijelzo->setEnabled(true);
-}
-
-void TForm1::countSuccess(std::int64_t bytes) {
-    jelenlegi_letoltott_db = saturatingAdd(jelenlegi_letoltott_db, 1);
-    osszes_letoltott_db = saturatingAdd(osszes_letoltott_db, 1);
-    jelenlegi_letoltott_meret = saturatingAdd(jelenlegi_letoltott_meret, bytes);
-    osszes_letoltott_meret = saturatingAdd(osszes_letoltott_meret, bytes);
-    showCurrentCounters();
-    showAllTimeCounters();
-}
-
-void TForm1::countSkipped() {
-    jelenlegi_kihagyott_db = saturatingAdd(jelenlegi_kihagyott_db, 1);
-    osszes_kihagyott_db = saturatingAdd(osszes_kihagyott_db, 1);
-    showCurrentCounters();
-    showAllTimeCounters();
+    return plan;
 }
 
 } // namespace vardelo

@@ -23,10 +23,15 @@ class Browser : public QObject {
     virtual void submitElement(quint64 ticket, const QString& id) = 0;
     // Reads the current page's body markup; answers bodyMarkupRead.
     virtual void readBodyMarkup(quint64 ticket) = 0;
+    // Ends the current page, however hung its script; the next navigation
+    // gets a page that works.
+    virtual void abandonPage() = 0;
 
   Q_SIGNALS:
     // A top-level document finished loading: ok is false for a failed load
     // (an error page); a load replaced by another navigation reports nothing.
+    // Frames report nothing: a frame that completed before its page would
+    // have the form submitted, or the wait page read, before they exist.
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);

@@ -33,7 +33,16 @@ struct Transfer {
     HttpHeaders headers;
     bool begun = false;
     bool writeFailed = false;
+    bool notAFile = false;
     std::int64_t received = 0;
+
+    // Only a 2xx reply carries the file; any other final reply (a redirect
+    // that is not followed, say) is an error reply, whatever its body.
+    bool answeredWithFile() const {
+        long code = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+        return code >= 200 && code <= 299;
+    }
 
     std::int64_t expected() const {
         curl_off_t length = -1;
@@ -67,6 +76,10 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     const std::size_t bytes = size * count;
     if (transfer->abort->load())
         return 0;
+    if (!transfer->answeredWithFile()) {
+        transfer->notAFile = true;
+        return 0;
+    }
     transfer->beginOnce();
     if (transfer->body->write && !transfer->body->write(data, bytes)) {
         transfer->writeFailed = true;
@@ -145,6 +158,9 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Accept: text/html, */*");
     headers = curl_slist_append(headers, "Content-Type: text/html");
+    // The body is decoded as a browser would, but the request does not offer
+    // encodings: the designed headers stay as they are.
+    headers = curl_slist_append(headers, "Accept-Encoding:");
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers,
                                                                            &curl_slist_free_all);
     char errorText[CURL_ERROR_SIZE] = {};
@@ -165,9 +181,13 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
+    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""); // every coding libcurl can decode
+    // One stall rule: a connection that takes the stall time to open has
+    // stalled as a body that receives nothing for that long has.
+    const long stallSeconds = stallSeconds_.load();
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallSeconds_.load()));
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
@@ -177,6 +197,7 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     if (authorisationOn_.load()) {
         curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
         curl_easy_setopt(h, CURLOPT_USERPWD, ":");
+        curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 1L); // also after a redirect elsewhere
     }
     if (headOnly) {
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
@@ -190,6 +211,11 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     result.received = transfer.received;
     if (abort.load()) {
         result.status = HttpResult::Status::Aborted;
+    } else if (transfer.notAFile || (code == CURLE_OK && !transfer.answeredWithFile())) {
+        long status = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+        result.status = HttpResult::Status::Failed;
+        result.error = "the server answered " + std::to_string(status);
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
         result.error = transfer.writeFailed ? "the file could not be written"

@@ -46,8 +46,10 @@ struct HttpResult {
 // over HTTP/1.1 without a proxy. Only http and https are allowed, for the
 // request and for redirects, which are followed up to 15 in a row. From the
 // first body of the run on, requests carry Basic authorisation of an empty
-// user and password. A request that receives nothing for the stall time has
-// failed; an error status is a failure.
+// user and password, also to the host of a redirect. A request that
+// connects or receives nothing for the stall time has failed; any final
+// reply other than 2xx is a failure. A body with a content coding is stored
+// decoded; one that cannot be decoded fails.
 class HttpClient {
   public:
     HttpClient();

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+#include <signal.h>
+
 namespace vardelo {
 namespace {
 
@@ -32,10 +34,10 @@ QString submitScript(const QString& id) {
 // The pages run unattended: their script dialogs would stop the queue until
 // somebody answered, and their console chatter is nobody's business.
 class QuietPage final : public QWebEnginePage {
-public:
+  public:
     using QWebEnginePage::QWebEnginePage;
 
-protected:
+  protected:
     void javaScriptAlert(const QUrl&, const QString&) override {}
     bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
     bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
@@ -66,8 +68,10 @@ QWidget* WebEngineBrowser::widget() {
 }
 
 void WebEngineBrowser::navigate(const QString& url) {
-    const QUrl address = QUrl::fromUserInput(url);
-    if (!address.isValid() || address.isEmpty()) {
+    // The address goes to the engine as it is: no scheme is guessed and no
+    // local path becomes a file: address.
+    const QUrl address(url, QUrl::StrictMode);
+    if (!address.isValid() || address.isRelative()) {
         // Nothing will load; say so as a failed load would, but not from
         // inside the caller's own step.
         QMetaObject::invokeMethod(
@@ -99,6 +103,7 @@ void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer a
         if (*answered)
             return;
         *answered = true;
+        abandonPage(); // a renderer that does not answer would hold later pages too
         answer(this, ticket, QVariant());
     });
     view_->page()->runJavaScript(script, [self, answered, ticket, answer](const QVariant& result) {
@@ -107,6 +112,15 @@ void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer a
         *answered = true;
         answer(self.data(), ticket, result);
     });
+}
+
+void WebEngineBrowser::abandonPage() {
+    // A script in an endless loop cannot be stopped from outside its
+    // renderer, and every later page of its host would wait for it. The
+    // process is the page's own; the next navigation starts a new one.
+    const qint64 pid = view_->page()->renderProcessPid();
+    if (pid > 0)
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 void WebEngineBrowser::submitElement(quint64 ticket, const QString& id) {

@@ -22,6 +22,7 @@ class WebEngineBrowser final : public Browser {
     void navigate(const QString& url) override;
     void submitElement(quint64 ticket, const QString& id) override;
     void readBodyMarkup(quint64 ticket) override;
+    void abandonPage() override;
 
   private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);

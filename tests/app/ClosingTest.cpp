@@ -133,7 +133,7 @@ TEST_F(Closing, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
     storeSetting(QStringLiteral("osszes_letoltott_meret"), nearLimit);
     TForm1& form = open();
     form.linket_hozzaad("http://rapidshare.com/files/1/a.zip");
-    form.content_length = 5000;
+    cycle().content_length = 5000;
     form.naplozas(OutcomeKind::Success);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_db")).toString(), limit);

@@ -44,14 +44,14 @@ TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
     form.PM_indit->trigger();
     EXPECT_EQ(dialogs.informations, QStringList{QStringLiteral("Üres a letöltési lista!")});
     EXPECT_EQ(form.allapot->text(), QString());
-    EXPECT_FALSE(form.downloading);
+    EXPECT_FALSE(form.downloading());
 }
 
 TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditas->click();
     EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://h/link/a")});
-    EXPECT_TRUE(form.downloading);
+    EXPECT_TRUE(form.downloading());
     EXPECT_FALSE(form.inditas->isEnabled());
     EXPECT_FALSE(form.PM_indit->isEnabled());
     EXPECT_TRUE(form.Stop->isEnabled());
@@ -67,8 +67,8 @@ TEST_F(CycleWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     reachWaitPage();
     EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
     answerWaitPage(kWaitPage.arg(30));
-    EXPECT_EQ(form.download_url, "http://127.0.0.1:9/files/a.bin");
-    EXPECT_EQ(form.countdown, 30);
+    EXPECT_EQ(cycle().download_url, "http://127.0.0.1:9/files/a.bin");
+    EXPECT_EQ(cycle().countdown, 30);
     EXPECT_EQ(form.Timer3->interval(), 31000);
     EXPECT_EQ(form.gauge1->maximum(), 31);
     EXPECT_TRUE(form.Timer3->enabled());
@@ -104,8 +104,33 @@ TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     form.inditasClick();
     Q_EMIT browser().elementSubmitted(oldTicket, false); // would be a dead link
     EXPECT_TRUE(form.log.isEmpty());
-    EXPECT_TRUE(form.downloading);
+    EXPECT_TRUE(form.downloading());
     EXPECT_EQ(form.queue.attempts(1), "0");
+}
+
+TEST_F(CycleWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    const quint64 oldTicket = fakeBrowser().submitTickets.back();
+    form.StopClick();
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true); // the new attempt asks for its own submission
+    Q_EMIT browser().elementSubmitted(oldTicket, true);
+    Q_EMIT browser().documentComplete(true);
+    EXPECT_TRUE(fakeBrowser().readTickets.isEmpty()); // still the first page
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
+    EXPECT_EQ(form.queue.attempts(2), "1");
+}
+
+TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    cycle().setPageTimeout(std::chrono::milliseconds(100));
+    form.inditasClick();
+    ASSERT_TRUE(waitFor([&] { return form.queue.attempts(2) == "1"; }, 5000));
+    EXPECT_EQ(form.queue.url(2), "http://h/link/a");
+    EXPECT_EQ(fakeBrowser().abandoned, 1);
+    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
 }
 
 TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
@@ -116,7 +141,7 @@ TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
     ASSERT_EQ(fakeBrowser().readTickets.size(), 1);
     answerWaitPage(kWaitPage.arg(5));
-    EXPECT_EQ(form.countdown, 5);
+    EXPECT_EQ(cycle().countdown, 5);
 }
 
 TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
@@ -186,8 +211,9 @@ TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
     form.inditasClick();
     reachWaitPage();
     answerWaitPage(kWaitPage.arg(10));
-    form.downloading = false; // as after an outcome that left the timers armed
-    form.Timer4Timer();
+    form.StopClick();
+    form.Timer4Timer(); // a tick already on its way
+
     EXPECT_EQ(form.allapot->text(), QStringLiteral("Letöltés megállítva!"));
     EXPECT_EQ(form.gauge1->value(), 0);
     EXPECT_FALSE(form.Timer4->enabled());

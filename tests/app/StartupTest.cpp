@@ -34,7 +34,7 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     EXPECT_EQ(form.Mentes_helye->text(), targetFolder());
     EXPECT_TRUE(QFileInfo(targetFolder()).isDir());
     EXPECT_FALSE(form.Stop->isEnabled());
-    EXPECT_FALSE(form.downloading);
+    EXPECT_FALSE(form.downloading());
 
     QSettings raw(settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(raw.childKeys().size(), 10);
@@ -97,7 +97,7 @@ TEST_F(Startup, AutoStartBeginsTheHeadLinkBeforeTheWindowShows) {
     TForm1& form = open();
     EXPECT_TRUE(form.auto_le->isChecked());
     EXPECT_TRUE(form.PM_auto_le->isChecked());
-    EXPECT_TRUE(form.downloading);
+    EXPECT_TRUE(form.downloading());
     EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_FALSE(form.isVisible());
 }
@@ -105,7 +105,7 @@ TEST_F(Startup, AutoStartBeginsTheHeadLinkBeforeTheWindowShows) {
 TEST_F(Startup, AutoStartWithAnEmptyQueueSaysNothing) {
     storeSetting(QStringLiteral("Automatikus_letoltes"), QStringLiteral("1"));
     TForm1& form = open();
-    EXPECT_FALSE(form.downloading);
+    EXPECT_FALSE(form.downloading());
     EXPECT_TRUE(dialogs.informations.isEmpty());
 }
 

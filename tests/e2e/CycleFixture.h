@@ -53,7 +53,7 @@ class CycleFixture : public WindowFixture {
     bool runsToIdle(int timeoutMs = 30000) {
         return waitFor(
             [this] {
-                return !form().downloading && form().inditas->isEnabled() &&
+                return !form().downloading() && form().inditas->isEnabled() &&
                        !form().elhalt_kijelzo->enabled();
             },
             timeoutMs);

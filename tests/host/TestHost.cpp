@@ -177,6 +177,7 @@ void TestHost::route() {
         serveFile(request.matches[1], &request, &response);
     };
     server_->Get(R"(/files/([^?]*))", files);
+    routeHostile();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -237,6 +238,94 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
         return;
     }
     }
+}
+
+// --- Hostile pages and replies -------------------------------------------
+
+namespace {
+
+std::uint32_t crc32Of(const std::string& data) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char byte : data) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void appendLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A gzip stream of stored deflate blocks: valid gzip without a compressor.
+std::string gzipStored(const std::string& body) {
+    std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
+    std::size_t offset = 0;
+    do {
+        const std::size_t n = std::min<std::size_t>(0xFFFF, body.size() - offset);
+        const bool last = offset + n == body.size();
+        out += static_cast<char>(last ? 1 : 0);
+        appendLittleEndian(out, static_cast<std::uint32_t>(n), 2);
+        appendLittleEndian(out, static_cast<std::uint32_t>(~n & 0xFFFF), 2);
+        out.append(body, offset, n);
+        offset += n;
+    } while (offset < body.size());
+    appendLittleEndian(out, crc32Of(body), 4);
+    appendLittleEndian(out, static_cast<std::uint32_t>(body.size()), 4);
+    return out;
+}
+
+} // namespace
+
+std::string TestHost::hangLinkFor(const std::string& name) const {
+    return base() + "/hang/" + urlEncode(name);
+}
+
+std::string TestHost::gzipFileAddress(const std::string& name) const {
+    return base() + "/gzip/" + name;
+}
+
+std::string TestHost::unknownCodingFileAddress(const std::string& name) const {
+    return base() + "/coded/" + name;
+}
+
+std::string TestHost::redirectAddress(const std::string& address) const {
+    return base() + "/away?to=" + address;
+}
+
+void TestHost::routeHostile() {
+    server_->Get(R"(/hang/(.*))", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string name = request.matches[1];
+        response.set_content(page("<script>for (;;) {}</script>"
+                                  "<form id=\"ff\" action=\"/wait/" +
+                                  urlEncode(name) +
+                                  "\" method=\"post\">"
+                                  "<input type=\"submit\" value=\"Free user\"></form>"),
+                             "text/html; charset=utf-8");
+    });
+    const auto coded = [this](const char* coding) {
+        return [this, coding](const httplib::Request& request, httplib::Response& response) {
+            std::string body;
+            {
+                std::lock_guard lock(mutex_);
+                const auto it = files_.find(request.matches[1]);
+                if (it == files_.end()) {
+                    response.status = 404;
+                    return;
+                }
+                body = it->second.body;
+            }
+            response.set_header("Content-Encoding", coding);
+            response.set_content(gzipStored(body), "application/octet-stream");
+        };
+    };
+    server_->Get(R"(/gzip/(.*))", coded("gzip"));
+    server_->Get(R"(/coded/(.*))", coded("x-squeeze"));
+    server_->Get("/away", [](const httplib::Request& request, httplib::Response& response) {
+        response.set_redirect(request.get_param_value("to"), 302);
+    });
 }
 
 } // namespace vardelo

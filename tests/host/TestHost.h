@@ -67,11 +67,21 @@ class TestHost {
     std::string alertLinkFor(const std::string& name) const;
     std::string busyLinkFor(const std::string& name) const;
 
+    // Hostile pages and replies.
+    // A link page whose script never returns.
+    std::string hangLinkFor(const std::string& name) const;
+    // The file `name` sent gzip-coded, or under a coding nobody knows.
+    std::string gzipFileAddress(const std::string& name) const;
+    std::string unknownCodingFileAddress(const std::string& name) const;
+    // A 302 reply sending the client to `address`, on any host.
+    std::string redirectAddress(const std::string& address) const;
+
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
 
   private:
     void route();
+    void routeHostile();
     void serveFile(const std::string& name, const void* request, void* response);
     std::string fileAddress(const std::string& filePath) const;
 

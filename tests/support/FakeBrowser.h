@@ -20,10 +20,12 @@ class FakeBrowser final : public Browser {
     void navigate(const QString& url) override { navigated.push_back(url); }
     void submitElement(quint64 ticket, const QString&) override { submitTickets.push_back(ticket); }
     void readBodyMarkup(quint64 ticket) override { readTickets.push_back(ticket); }
+    void abandonPage() override { ++abandoned; }
 
     QStringList navigated;
     QList<quint64> submitTickets;
     QList<quint64> readTickets;
+    int abandoned = 0;
 
   private:
     QPointer<QWidget> view_ = new QWidget; // the window takes it over

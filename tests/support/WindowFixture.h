@@ -55,6 +55,7 @@ class WindowFixture : public ::testing::Test {
     }
 
     TForm1& form() { return *form_; }
+    DownloadCycle& cycle() { return *form_->findChild<DownloadCycle*>(); }
 
     // A control of the open window by its designed object name; the test
     // fails at once when there is none of that name and type.

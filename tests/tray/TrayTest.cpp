@@ -69,11 +69,11 @@ TEST_F(Tray, MenuStartsAndStopsWhileTheWindowIsHidden) {
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
     EXPECT_FALSE(form.PM_megallit->isEnabled());
     form.PM_indit->trigger();
-    EXPECT_TRUE(form.downloading);
+    EXPECT_TRUE(form.downloading());
     EXPECT_FALSE(form.PM_indit->isEnabled());
     EXPECT_TRUE(form.PM_megallit->isEnabled());
     form.PM_megallit->trigger();
-    EXPECT_FALSE(form.downloading);
+    EXPECT_FALSE(form.downloading());
     EXPECT_TRUE(form.PM_indit->isEnabled());
     EXPECT_FALSE(form.isVisible()); // the window stays in the tray
 }

@@ -1,0 +1,317 @@
+#include "app/DownloadCycle.h"
+
+#include "app/TTimer.h"
+#include "app/letolto.h"
+#include "core/WaitPage.h"
+#include "platform/Browser.h"
+#include "platform/QtText.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+namespace vardelo {
+namespace {
+
+// A wait page asking for more than a day is not one the host would send.
+constexpr std::int32_t kLongestWaitSeconds = 24 * 60 * 60;
+// A page that never finishes loading must not hold the cycle for ever.
+constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
+
+} // namespace
+
+DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
+                             QObject* window)
+    : QObject(window), window_(cycleWindow), browser_(browser), http_(http) {
+    Timer3 = new TTimer(1000, window);
+    Timer4 = new TTimer(1000, window);
+    elhalt_kijelzo = new TTimer(1000, window);
+
+    pageWatchdog_ = new QTimer(this);
+    pageWatchdog_->setSingleShot(true);
+    setPageTimeout(kPageTimeout);
+    connect(pageWatchdog_, &QTimer::timeout, this,
+            [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
+}
+
+DownloadCycle::~DownloadCycle() = default;
+
+bool DownloadCycle::downloading() const {
+    return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait;
+}
+
+void DownloadCycle::setPageTimeout(std::chrono::milliseconds timeout) {
+    pageWatchdog_->setInterval(static_cast<int>(timeout.count()));
+}
+
+void DownloadCycle::beginAttempt(CycleState state) {
+    ++attempt_;
+    state_ = state;
+    awaitingSubmit_ = false;
+    completedWhileSubmitting_.reset();
+}
+
+// Nothing of the attempt may act any more: its timers, its watchdog and its
+// answers are disarmed or will not match.
+void DownloadCycle::endAttempt() {
+    ++attempt_;
+    state_ = CycleState::Idle;
+    awaitingSubmit_ = false;
+    completedWhileSubmitting_.reset();
+    pageWatchdog_->stop();
+    Timer3->setEnabled(false);
+    Timer4->setEnabled(false);
+    worker = nullptr; // a finished worker may still send its HEAD; it is no longer heard
+}
+
+void DownloadCycle::start() {
+    if (window_.queueIsEmpty()) {
+        window_.showEmptyQueueMessage();
+        window_.showStatus(QString());
+        return;
+    }
+    if (downloading())
+        return;
+    elhalt_kijelzo->setEnabled(false); // Start pressed during the dead-link wait
+    window_.showRunControls(RunControls::Running);
+    beginAttempt(CycleState::FirstPage);
+    Memo1.clear();
+    window_.showStatus(QStringLiteral("Weblap betöltése"));
+    armWatchdog();
+    browser_.navigate(toQt(window_.headUrl()));
+}
+
+void DownloadCycle::documentComplete(bool ok) {
+    switch (state_) {
+    case CycleState::FirstPage:
+        if (awaitingSubmit_) {
+            // The next page came before the answer to the submission.
+            completedWhileSubmitting_ = ok;
+            return;
+        }
+        if (!ok) {
+            pageFailed(OutcomeKind::DeadLink); // an error page has no form to submit
+            return;
+        }
+        awaitingSubmit_ = true;
+        browser_.submitElement(attempt_, QStringLiteral("ff"));
+        return;
+    case CycleState::WaitPage:
+    case CycleState::Countdown: // the wait page again: it is read again
+        if (!ok) {
+            pageFailed(OutcomeKind::WaitPageUnreadable);
+            return;
+        }
+        browser_.readBodyMarkup(attempt_);
+        return;
+    case CycleState::Idle:
+    case CycleState::Transfer: // a second transfer must not run beside this one
+    case CycleState::DeadLinkWait:
+        return;
+    }
+}
+
+void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
+    if (ticket != attempt_ || state_ != CycleState::FirstPage || !awaitingSubmit_)
+        return;
+    awaitingSubmit_ = false;
+    if (!submitted) {
+        pageFailed(OutcomeKind::DeadLink);
+        return;
+    }
+    enterWaitPage();
+    if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
+        documentComplete(*early);
+}
+
+void DownloadCycle::enterWaitPage() {
+    state_ = CycleState::WaitPage;
+    armWatchdog(); // the wait page gets a time of its own
+}
+
+void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
+    if (ticket != attempt_ || (state_ != CycleState::WaitPage && state_ != CycleState::Countdown))
+        return;
+    if (!ok) {
+        pageFailed(OutcomeKind::WaitPageUnreadable);
+        return;
+    }
+    readWaitPage(toStd(markup));
+}
+
+void DownloadCycle::readWaitPage(const std::string& page) {
+    Memo1 = page;
+    download_url.clear();
+    const auto url = read_download_url(Memo1);
+    if (!url) {
+        pageFailed(OutcomeKind::WaitPageUnreadable);
+        return;
+    }
+    download_url = *url;
+    const auto seconds = read_waiting_time(Memo1);
+    if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds) {
+        pageFailed(OutcomeKind::WaitPageUnreadable);
+        return;
+    }
+    countdown = *seconds;
+    state_ = CycleState::Countdown;
+    pageWatchdog_->stop(); // the countdown and the transfer have their own ends
+    Timer3->setIntervalMs(countdown * 1000 + 1000);
+    window_.setGaugeMaximum(countdown + 1);
+    Timer4->setEnabled(true);
+    Timer3->setEnabled(true);
+}
+
+void DownloadCycle::pageFailed(OutcomeKind kind) {
+    outcome(kind);
+}
+
+void DownloadCycle::armWatchdog() {
+    watchdogAttempt_ = attempt_;
+    pageWatchdog_->start();
+}
+
+void DownloadCycle::pageTimedOut(quint64 attempt) {
+    if (attempt != attempt_ || (state_ != CycleState::FirstPage && state_ != CycleState::WaitPage))
+        return;
+    const OutcomeKind kind =
+        state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+    browser_.abandonPage(); // a hung page would hold every later link of its host
+    outcome(kind);
+}
+
+void DownloadCycle::countdownTick() {
+    window_.showStatus(QString::number(countdown - 1) +
+                       QStringLiteral(" mp múlva indul a letöltés"));
+    --countdown;
+    window_.setGaugeValue(std::max(countdown, 0));
+    if (state_ != CycleState::Countdown) {
+        window_.showStatus(QStringLiteral("Letöltés megállítva!"));
+        Timer4->setEnabled(false);
+        window_.setGaugeValue(0);
+    }
+}
+
+void DownloadCycle::transferDue() {
+    if (state_ != CycleState::Countdown) {
+        Timer3->setEnabled(false);
+        return;
+    }
+    window_.showStatus(QStringLiteral("Letöltés"));
+    window_.showRunControls(RunControls::Transfer);
+    Timer3->setEnabled(false);
+    Timer4->setEnabled(false);
+    startTransfer();
+}
+
+void DownloadCycle::startTransfer() {
+    state_ = CycleState::Transfer;
+    const quint64 attempt = attempt_;
+    auto* thread = new TTesztThread(http_, download_url, window_.targetFolder(), this);
+    // Only the transfer of the running attempt is heard.
+    const auto ofThisAttempt = [this, attempt](auto step) {
+        return [this, attempt, step](auto... args) {
+            if (isCurrentTransfer(attempt))
+                window_.runGuarded([&] { (this->*step)(args...); });
+        };
+    };
+    connect(thread, &TTesztThread::workBegin, this, ofThisAttempt(&DownloadCycle::transferBegun));
+    connect(thread, &TTesztThread::work, this, ofThisAttempt(&DownloadCycle::transferProgress));
+    connect(thread, &TTesztThread::workEnd, this, ofThisAttempt(&DownloadCycle::transferEnded));
+    connect(thread, &TTesztThread::failed, this, [this, attempt](const QString&) {
+        if (isCurrentTransfer(attempt))
+            window_.runGuarded([this] { transferFailed(); });
+    });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    worker = thread;
+    thread->start();
+}
+
+bool DownloadCycle::isCurrentTransfer(quint64 attempt) const {
+    return attempt == attempt_ && state_ == CycleState::Transfer;
+}
+
+void DownloadCycle::transferBegun(qint64 expected, qint64 announcedLength) {
+    if (state_ != CycleState::Transfer)
+        return;
+    gaugeBytes_ = expected;
+    window_.showBytes(0, expected);
+    if (announcedLength >= 0)
+        content_length = announcedLength;
+}
+
+void DownloadCycle::transferProgress(qint64 received) {
+    if (state_ != CycleState::Transfer)
+        return;
+    window_.showTransferred(received, gaugeBytes_, content_length);
+}
+
+void DownloadCycle::transferEnded(qint64 received) {
+    if (state_ != CycleState::Transfer)
+        return;
+    window_.setGaugeValue(0);
+    content_length = received; // what arrived, also when no length was announced
+    outcome(OutcomeKind::Success);
+}
+
+void DownloadCycle::transferFailed() {
+    if (state_ != CycleState::Transfer)
+        return;
+    window_.setGaugeValue(0);
+    outcome(OutcomeKind::TransferFailed);
+}
+
+void DownloadCycle::outcome(OutcomeKind kind) {
+    const bool fromTransfer = state_ == CycleState::Transfer;
+    const bool transferKind = kind == OutcomeKind::Success || kind == OutcomeKind::TransferFailed;
+    if (!downloading() || fromTransfer != transferKind)
+        return; // no attempt of that kind is running
+    endAttempt();
+    const OutcomePlan plan = window_.recordOutcome(kind, content_length);
+    switch (plan.next) {
+    case NextStep::Idle:
+        elhalt_kijelzo->setEnabled(false);
+        window_.showRunControls(RunControls::Idle);
+        return;
+    case NextStep::StartNow:
+        window_.clearTransferred();
+        start();
+        return;
+    case NextStep::DeadLinkWait:
+        window_.clearTransferred();
+        window_.setGaugeMaximum(plan.deadWaitSeconds);
+        dead_wait_left = static_cast<unsigned char>(plan.deadWaitSeconds);
+        state_ = CycleState::DeadLinkWait;
+        elhalt_kijelzo->setEnabled(true);
+        return;
+    }
+}
+
+void DownloadCycle::deadWaitTick() {
+    if (state_ != CycleState::DeadLinkWait) {
+        elhalt_kijelzo->setEnabled(false);
+        return;
+    }
+    window_.showStatus(QStringLiteral("Elhalt link utáni várakozás, még ") +
+                       QString::number(dead_wait_left) + QStringLiteral(" másodperc"));
+    window_.setGaugeValue(dead_wait_left);
+    if (dead_wait_left == 0) {
+        elhalt_kijelzo->setEnabled(false);
+        state_ = CycleState::Idle;
+        start();
+    } else {
+        --dead_wait_left;
+    }
+}
+
+void DownloadCycle::stop() {
+    if (worker)
+        worker->abandon(); // nothing of it reaches the window; its file keeps what arrived
+    endAttempt();
+    elhalt_kijelzo->setEnabled(false);
+    window_.setGaugeValue(0);
+    window_.showStatus(QString());
+    window_.showRunControls(RunControls::Idle);
+}
+
+} // namespace vardelo

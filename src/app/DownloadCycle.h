@@ -1,0 +1,126 @@
+#pragma once
+
+#include "core/Outcome.h"
+#include "core/OutcomePlan.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QTimer;
+
+namespace vardelo {
+
+class Browser;
+class HttpClient;
+class TTesztThread;
+class TTimer;
+
+// Where the cycle is with the queue's head link.
+enum class CycleState { Idle, FirstPage, WaitPage, Countdown, Transfer, DeadLinkWait };
+
+// The enabled states of Start, Stop and the stop-after switch.
+enum class RunControls { Running, Transfer, Idle };
+
+// What the cycle needs of the window: the queue's head, the displays, and
+// the recording of an outcome in the queue, the log and the statistics.
+class CycleWindow {
+  public:
+    virtual bool queueIsEmpty() const = 0;
+    virtual std::string headUrl() const = 0;
+    virtual std::string targetFolder() const = 0;
+    virtual void showEmptyQueueMessage() = 0;
+    virtual void showStatus(const QString& text) = 0;
+    virtual void setGaugeMaximum(int maximum) = 0;
+    virtual void setGaugeValue(int value) = 0;
+    // The gauge in bytes of the transfer.
+    virtual void showBytes(std::int64_t received, std::int64_t expected) = 0;
+    // The gauge and the transferred-amount label.
+    virtual void showTransferred(std::int64_t received, std::int64_t expected,
+                                 std::int64_t contentLength) = 0;
+    virtual void clearTransferred() = 0;
+    virtual void showRunControls(RunControls controls) = 0;
+    virtual OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t contentLength) = 0;
+    // Runs a step of the cycle so that no failure reaches the event loop.
+    virtual void runGuarded(const std::function<void()>& step) = 0;
+
+  protected:
+    ~CycleWindow() = default;
+};
+
+// The download cycle: takes the head link through its first page, the wait
+// page, the countdown and the transfer, and on to the next link. Every event
+// asks the state first; each attempt has an identity, and the answers,
+// worker signals and watchdog of an attempt that has ended reach nothing.
+class DownloadCycle final : public QObject {
+    Q_OBJECT
+  public:
+    // The timers are children of `window`, which names them.
+    DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http, QObject* window);
+    ~DownloadCycle() override;
+
+    CycleState state() const { return state_; }
+    bool downloading() const;
+    // How long a page step may take before the link counts as failed.
+    void setPageTimeout(std::chrono::milliseconds timeout);
+
+    void start();
+    void stop();
+    void documentComplete(bool ok);
+    void elementSubmitted(quint64 ticket, bool submitted);
+    void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
+    void countdownTick();
+    void transferDue();
+    void deadWaitTick();
+    void outcome(OutcomeKind kind);
+
+    void transferBegun(qint64 expected, qint64 announcedLength);
+    void transferProgress(qint64 received);
+    void transferEnded(qint64 received);
+    void transferFailed();
+
+    TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
+    TTimer* Timer4 = nullptr;         // the countdown's second ticks
+    TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
+
+    std::int32_t countdown = 0;
+    unsigned char dead_wait_left = 0;
+    std::string download_url;
+    std::int64_t content_length = 0; // kept from one transfer to the next
+    std::string Memo1;               // the page text being read
+    QPointer<TTesztThread> worker;   // the transfer running now, if any
+
+  private:
+    void beginAttempt(CycleState state);
+    void endAttempt();
+    void enterWaitPage();
+    void readWaitPage(const std::string& page);
+    void pageFailed(OutcomeKind kind);
+    void armWatchdog();
+    void pageTimedOut(quint64 attempt);
+    void startTransfer();
+    bool isCurrentTransfer(quint64 attempt) const;
+
+    CycleWindow& window_;
+    Browser& browser_;
+    HttpClient& http_;
+    CycleState state_ = CycleState::Idle;
+    quint64 attempt_ = 0; // changes whenever an attempt begins or ends
+    // First page: the submission's answer is awaited; a page that completes
+    // before it is kept here and handled after it.
+    bool awaitingSubmit_ = false;
+    std::optional<bool> completedWhileSubmitting_;
+    std::int64_t gaugeBytes_ = 0; // the transfer's expected size
+    // Runs in the First page and Wait page states only, for the attempt
+    // that armed it.
+    QTimer* pageWatchdog_ = nullptr;
+    quint64 watchdogAttempt_ = 0;
+};
+
+} // namespace vardelo

@@ -1,0 +1,164 @@
+// Hostile pages and replies: each attempt ends in one outcome for its own
+// link, and the queue goes on.
+#include "CycleFixture.h"
+
+#include "app/DownloadCycle.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+
+namespace vardelo {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Mode = HostedFile::Mode;
+
+class HostileHost : public CycleFixture {};
+
+TEST_F(HostileHost, FinalRedirectRepliesAreFailedTransfers) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    for (const int status : {300, 302, 304}) { // the 302 has no Location
+        HostedFile reply = file("", Mode::Status);
+        reply.status = status;
+        host.addFile(std::to_string(status) + ".bin", reply);
+    }
+    TForm1& form =
+        openWithLinks({host.linkFor("300.bin"), host.linkFor("302.bin"), host.linkFor("304.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1 (Letöltési hiba.)"));
+    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
+    for (const char* name : {"/300.bin", "/302.bin", "/304.bin"})
+        EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
+}
+
+TEST_F(HostileHost, CodedBodiesAreStoredDecodedOrFail) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    const std::string body = bytes(100'000, 'g');
+    host.addFile("g.bin", file(body));
+    TForm1& form = openWithLinks({host.linkFor("raw:" + host.gzipFileAddress("g.bin")),
+                                  host.linkFor("raw:" + host.unknownCodingFileAddress("g.bin"))});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link."}));
+    EXPECT_EQ(downloaded(QStringLiteral("g.bin")), QByteArray::fromStdString(body));
+    for (const auto& request : host.requests()) {
+        if (request.path.rfind("/gzip/", 0) == 0) // the browser's own requests may offer codings
+            EXPECT_EQ(request.headers.count("accept-encoding"), 0u);
+    }
+}
+
+TEST_F(HostileHost, AuthorisationFollowsARedirectToAnotherHost) {
+    TestHost other;
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    other.addFile("b.bin", file(bytes(100, 'b')));
+    TForm1& form =
+        openWithLinks({host.linkFor("a.bin"),
+                       host.linkFor("raw:" + host.redirectAddress(other.base() + "/files/b.bin"))});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
+    const auto requests = other.fileRequests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].headers.count("authorization"), 1u);
+    EXPECT_EQ(requests[0].headers.at("authorization"), "Basic Og==");
+}
+
+TEST_F(HostileHost, AHungPageCostsItsOwnLinkOnly) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("good.bin", file(bytes(1000, 'g')));
+    TForm1& form = openWithLinks({host.hangLinkFor("hung.bin"), host.linkFor("good.bin")});
+    cycle().setPageTimeout(std::chrono::seconds(4));
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(logColumn(LogUrl), (Strings{host.hangLinkFor("hung.bin"), host.linkFor("good.bin")}));
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Sikeres letöltés"}));
+}
+
+TEST_F(HostileHost, ProgressReachesTheWindowAtMostAboutTwentyFiveTimesASecond) {
+    HostedFile many = file(bytes(1'000'000, 'm'), Mode::Slow);
+    many.pieceBytes = 2000;
+    many.pieceDelayMs = 1;
+    host.addFile("many.bin", many);
+    TForm1& form = openWithLinks({host.linkFor("many.bin")});
+    int updates = 0;
+    QElapsedTimer clock;
+    QObject::connect(form.gauge1, &QProgressBar::valueChanged, [&](int value) {
+        if (value <= 0)
+            return;
+        if (updates++ == 0)
+            clock.start();
+    });
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    const qint64 spanMs = clock.isValid() ? clock.elapsed() : 0;
+    EXPECT_GT(updates, 1);
+    EXPECT_LE(updates, spanMs / 40 + 3) << "over " << spanMs << " ms";
+}
+
+TEST_F(HostileHost, TheHeadAddressGoesToTheBrowserAsItIs) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    const std::string withoutScheme = host.linkFor("a.bin").substr(std::string("http://").size());
+    TForm1& form = openWithLinks({withoutScheme});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Hibás link."}); // no scheme is guessed
+    EXPECT_TRUE(host.requests().empty());
+}
+
+// The browser is the test's: it can complete a page and answer a script
+// at the worst moment, while the transfer is real.
+class LateAnswers : public WindowFixture {
+  protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        QDir().mkpath(targetFolder());
+        storeSetting(QStringLiteral("Mentes_helye"), targetFolder());
+        storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
+    }
+    QString waitPage(const std::string& address) const {
+        return QStringLiteral("<form name=\"dlf\" action=\"%1\"></form><script>var c=0;</script>")
+            .arg(QString::fromStdString(address));
+    }
+    TestHost host;
+};
+
+TEST_F(LateAnswers, AReReadDuringTheCountdownCannotTouchTheTransfer) {
+    HostedFile slow;
+    slow.body = std::string(300'000, 's');
+    slow.mode = Mode::Slow;
+    slow.pieceBytes = 16 * 1024;
+    slow.pieceDelayMs = 120;
+    host.addFile("slow.bin", slow);
+    TForm1& form = open();
+    form.linket_hozzaad(host.linkFor("slow.bin"));
+    form.linket_hozzaad(host.linkFor("next.bin"));
+    cycle().setPageTimeout(std::chrono::milliseconds(1500));
+
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
+    Q_EMIT browser().documentComplete(true);
+    const QString page = waitPage(host.base() + "/files/slow.bin");
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, page);
+    Q_EMIT browser().documentComplete(true); // the page again; its reading is slow
+    const quint64 lateRead = fakeBrowser().readTickets.back();
+    ASSERT_TRUE(waitFor([&] { return cycle().state() == CycleState::Transfer; }, 5000));
+    Q_EMIT browser().bodyMarkupRead(lateRead, true, page);
+
+    ASSERT_TRUE(waitFor([&] { return fakeBrowser().navigated.size() == 2; }, 15000));
+    EXPECT_EQ(fakeBrowser().navigated.back(), QString::fromStdString(host.linkFor("next.bin")));
+    ASSERT_EQ(form.log.grid().rowCount(), 2); // one entry
+    EXPECT_EQ(form.log.grid().cell(1, LogUrl), host.linkFor("slow.bin"));
+    EXPECT_EQ(form.log.grid().cell(1, LogStatus), "Sikeres letöltés");
+    EXPECT_EQ(form.queue.url(1), host.linkFor("next.bin"));
+    EXPECT_EQ(form.queue.attempts(1), "0"); // never tried
+    EXPECT_EQ(form.jkdb->text(), QStringLiteral("0"));
+    form.StopClick();
+}
+
+} // namespace
+} // namespace vardelo
