@@ -2,6 +2,7 @@
 
 #include "app/GridModel.h"
 #include "app/QueueGridView.h"
+#include "app/RecordStore.h"
 #include "app/TTimer.h"
 #include "core/IoError.h"
 #include "platform/Dialogs.h"
@@ -34,10 +35,11 @@ TForm1::TForm1(Services services, QWidget* parent)
     connectCommands();
     nameControls();
 
-    recordSaveTimer_ = new QTimer(this);
-    recordSaveTimer_->setSingleShot(true);
-    recordSaveTimer_->setInterval(3000);
-    connect(recordSaveTimer_, &QTimer::timeout, this, &TForm1::saveRecordsQuietly);
+    records_ =
+        std::make_unique<RecordStore>(services_.recordFolder, queue.grid(), log.grid(), [this] {
+            linkekModel->sync();
+            naplosgModel->sync();
+        });
 
     guarded([this] { FormCreate(); });
 }
@@ -197,7 +199,6 @@ bool TForm1::FormClose(QString* failure) {
 void TForm1::closeEvent(QCloseEvent* event) {
     QString failure;
     if (FormClose(&failure)) {
-        recordSaveTimer_->stop();
         event->accept();
         return;
     }
@@ -208,7 +209,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::closeForTermination(QString* failure) {
     if (!FormClose(failure))
         return false;
-    recordSaveTimer_->stop();
     hide();
     return true;
 }

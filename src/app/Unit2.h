@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ class Dialogs;
 class GridModel;
 class HttpClient;
 class QueueGridView;
+class RecordStore;
 class SettingsStore;
 class SkinEngine;
 class TTesztThread;
@@ -220,7 +222,8 @@ class TForm1 final : public QWidget {
     void button1Click();
     void hibasak_ujraClick();
 
-    // Writes the queue and the log now, as the close does; throws IoError.
+    // Writes the queue and the log now, as the close does; throws the first
+    // file's failure.
     void writeRecordFiles();
 
   protected:
@@ -282,8 +285,6 @@ class TForm1 final : public QWidget {
 
     void readRecordFiles();
     void scheduleRecordSave();
-    void saveRecordsQuietly();
-    QString recordPath(const char* name) const;
 
     void loadSettings();
     void loadSetting(const SettingDef& def);
@@ -319,9 +320,7 @@ class TForm1 final : public QWidget {
     bool transferring_ = false;
     std::int64_t gaugeBytes_ = 0; // the transfer's expected size, the gauge's maximum
     QTimer* pageWatchdog_ = nullptr;
-    QTimer* recordSaveTimer_ = nullptr;
-    bool queueLoaded_ = true; // a file that failed to load is not saved over in the background
-    bool logLoaded_ = true;
+    std::unique_ptr<RecordStore> records_; // the stored queue and log
 };
 
 } // namespace vardelo
