@@ -22,10 +22,14 @@ void BackgroundSave::submit(std::function<void()> save) {
     wake_.notify_one();
 }
 
-void BackgroundSave::settle() {
-    std::unique_lock lock(mutex_);
+void BackgroundSave::dropWaiting() {
+    const std::lock_guard lock(mutex_);
     waiting_ = nullptr;
-    settled_.wait(lock, [this] { return !running_; });
+}
+
+void BackgroundSave::waitIdle() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !running_ && !waiting_; });
 }
 
 void BackgroundSave::run() {
@@ -42,7 +46,7 @@ void BackgroundSave::run() {
         save = nullptr; // its snapshot goes here, not on the caller's thread
         lock.lock();
         running_ = false;
-        settled_.notify_all();
+        idle_.notify_all();
     }
 }
 

@@ -20,15 +20,17 @@ class BackgroundSave {
     // The save must not throw and must not touch the caller's objects.
     void submit(std::function<void()> save);
 
-    // Drops a waiting save and returns once none is running.
-    void settle();
+    // Drops a save that has not started yet.
+    void dropWaiting();
+    // Returns once no save is waiting or running.
+    void waitIdle();
 
   private:
     void run();
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::condition_variable settled_;
+    std::condition_variable idle_;
     std::function<void()> waiting_;
     bool running_ = false;
     bool stopping_ = false;

@@ -69,7 +69,8 @@ void RecordStore::saveInBackground() {
 
 void RecordStore::saveAtClosing() {
     timer_.stop();
-    saver_.settle();
+    saver_.dropWaiting(); // closing writes the newer state itself
+    saver_.waitIdle();
     for (File& file : files_)
         saveAtClosing(file);
 }

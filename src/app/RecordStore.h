@@ -34,8 +34,8 @@ class RecordStore {
 
     // Hands copies of the changed lists to the worker thread at once.
     void saveInBackground();
-    // Returns once no background save is running.
-    void settle() { saver_.settle(); }
+    // Returns once the background saves handed over are written.
+    void waitForBackgroundSave() { saver_.waitIdle(); }
 
     // Closing: waits for a background save in progress, then writes the queue
     // and then the log. Throws the first failure; the log is then unwritten.

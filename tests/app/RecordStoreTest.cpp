@@ -152,7 +152,7 @@ TEST_F(Store, BackgroundSaveLeavesAListThatDidNotLoad) {
     queue.append("http://run/1");
     log.append({"http://run/2", kStatusSuccess, "1 MB", "Próbálva:1"});
     store.saveInBackground();
-    store.settle();
+    store.waitForBackgroundSave();
     EXPECT_EQ(bytesOf("Lista.Vdl"), before);
     EXPECT_FALSE(QFile::exists(recordPath("Naplo.Vdl")));
 }
@@ -162,11 +162,12 @@ TEST_F(Store, ClosingWritesAfterTheBackgroundSaveInProgress) {
     for (int i = 0; i < 50'000; ++i)
         queue.append("http://older/" + std::to_string(i));
     store.saveInBackground(); // a large save, still running when closing starts
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     queue.grid().setRowCount(2);
     queue.grid().clearRow(1);
     queue.append("http://newest");
     store.saveAtClosing();
-    store.settle();
+    store.waitForBackgroundSave();
     EXPECT_EQ(storedRows("Lista.Vdl"), (std::vector<std::string>{"1|http://newest|0"}));
 }
 
