@@ -30,7 +30,6 @@ class RecordStore {
 
     // A list changed: a background save follows after the delay.
     void scheduleSave();
-    void setSaveDelay(int milliseconds) { timer_.setInterval(milliseconds); }
 
     // Hands copies of the changed lists to the worker thread at once.
     void saveInBackground();

@@ -1,6 +1,7 @@
 #include "core/TextGrid.h"
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 #include <utility>
 
@@ -18,6 +19,8 @@ TextGrid::Row& TextGrid::row(int r) {
     // Copies are made only on the grid's own thread: a count of 1 cannot grow.
     if (shared.use_count() > 1)
         shared = std::make_shared<Row>(*shared);
+    else // a copy released on another thread has finished reading this row
+        std::atomic_thread_fence(std::memory_order_acquire);
     return *shared;
 }
 
