@@ -2,6 +2,7 @@
 
 #include "app/GridModel.h"
 #include "app/QueueGridView.h"
+#include "app/RecordStore.h"
 #include "app/TTimer.h"
 #include "core/IoError.h"
 #include "platform/Dialogs.h"
@@ -33,10 +34,11 @@ TForm1::TForm1(Services services, QWidget* parent)
     connectCommands();
     nameControls();
 
-    recordSaveTimer_ = new QTimer(this);
-    recordSaveTimer_->setSingleShot(true);
-    recordSaveTimer_->setInterval(3000);
-    connect(recordSaveTimer_, &QTimer::timeout, this, &TForm1::saveRecordsQuietly);
+    records_ =
+        std::make_unique<RecordStore>(services_.recordFolder, queue.grid(), log.grid(), [this] {
+            linkekModel->sync();
+            naplosgModel->sync();
+        });
 
     rememberStartingSettings();
     guarded([this] { FormCreate(); });

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,7 @@ class Dialogs;
 class GridModel;
 class HttpClient;
 class QueueGridView;
+class RecordStore;
 struct SettingBinding;
 class SettingsStore;
 class SkinEngine;
@@ -218,7 +220,8 @@ class TForm1 final : public QWidget, private CycleWindow {
     void button1Click();
     void hibasak_ujraClick();
 
-    // Writes the queue and the log now, as the close does; throws IoError.
+    // Writes the queue and the log now, as the close does; throws the first
+    // file's failure.
     void writeRecordFiles();
 
   protected:
@@ -280,8 +283,6 @@ class TForm1 final : public QWidget, private CycleWindow {
 
     void readRecordFiles();
     void scheduleRecordSave();
-    void saveRecordsQuietly();
-    QString recordPath(const char* name) const;
 
     std::vector<SettingBinding> settingBindings();
     void rememberStartingSettings();
@@ -313,9 +314,7 @@ class TForm1 final : public QWidget, private CycleWindow {
 
     Services services_;
     DownloadCycle* cycle_ = nullptr;
-    QTimer* recordSaveTimer_ = nullptr;
-    bool queueLoaded_ = true; // a file that failed to load is not saved over in the background
-    bool logLoaded_ = true;
+    std::unique_ptr<RecordStore> records_; // the stored queue and log
     SettingsRun settingsRun_;
     bool closedInOrder_ = false;
 };

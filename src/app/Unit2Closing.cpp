@@ -18,7 +18,6 @@ bool TForm1::closeProgram(QString* failure) {
     if (!FormClose(failure))
         return false;
     closedInOrder_ = true;
-    recordSaveTimer_->stop();
     CTI->setIconVisible(false);
     hide();
     // exit(), not quit(): another window could refuse quit()'s close. Outside

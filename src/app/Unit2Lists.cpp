@@ -36,6 +36,7 @@ void writeListFile(const QString& path, const std::vector<std::string>& lines) {
     if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFileDevice::WriteOwner))
         fail(QStringLiteral("Permission denied"));
     QSaveFile file(path);
+    file.setDirectWriteFallback(true); // a folder that allows no temporary file
     if (!file.open(QIODevice::WriteOnly))
         fail(file.errorString());
     const std::string bytes = joinListLines(lines);

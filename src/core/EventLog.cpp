@@ -2,6 +2,15 @@
 
 namespace vardelo {
 
+bool EventLog::isEmpty() const {
+    if (grid_.rowCount() != 2)
+        return false;
+    for (int column = 0; column < grid_.columnCount(); ++column)
+        if (!grid_.cell(1, column).empty())
+            return false;
+    return true;
+}
+
 void EventLog::append(const LogEntry& entry) {
     if (isEmpty())
         grid_.setCell(1, LogNumber, "1");

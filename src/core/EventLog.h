@@ -20,8 +20,9 @@ struct LogEntry {
     std::string attempts;
 };
 
-// The event log: one entry per finished or given-up link. It counts as empty
-// while the number cell of row 1 is not "1".
+// The event log: one entry per finished or given-up link. It is empty while
+// its only row is blank; a stored log may number its entries in any way, so
+// the number cell alone does not tell.
 class EventLog {
   public:
     EventLog() : grid_(5) {}
@@ -29,7 +30,7 @@ class EventLog {
     TextGrid& grid() { return grid_; }
     const TextGrid& grid() const { return grid_; }
 
-    bool isEmpty() const { return grid_.cell(1, LogNumber) != "1"; }
+    bool isEmpty() const;
     void append(const LogEntry& entry);
     void clear();
 

@@ -1,80 +1,11 @@
 #include "core/RecordFile.h"
 
 #include "core/Cp1250.h"
-#include "core/IoError.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <memory>
 #include <numeric>
-#include <system_error>
-
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#define VARDELO_HAVE_FSYNC 1
-#endif
 
 namespace vardelo {
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-[[noreturn]] void throwErrno(int fallbackCode) {
-    const int error = errno;
-    throw IoError(error != 0 ? ioCodeFromErrno(error) : fallbackCode);
-}
-
-bool lacksWritePermission(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto perms = std::filesystem::status(path, ec).permissions();
-    return !ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
-}
-
-void closeChecked(FilePtr file) {
-    errno = 0;
-    if (std::fclose(file.release()) != 0)
-        throwErrno(IoDiskFull);
-}
-
-// Writes a temporary file beside the target and renames it over the target
-// once it is complete and flushed.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    if (lacksWritePermission(path))
-        throw IoError(IoAccessDenied);
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    errno = 0;
-    FilePtr file(std::fopen(temporary.c_str(), "wb"));
-    if (!file)
-        throwErrno(IoAccessDenied);
-    try {
-        errno = 0;
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-            std::fflush(file.get()) != 0)
-            throwErrno(IoDiskFull);
-#ifdef VARDELO_HAVE_FSYNC
-        errno = 0;
-        if (::fsync(::fileno(file.get())) != 0)
-            throwErrno(IoDiskFull);
-#endif
-        closeChecked(std::move(file));
-        std::error_code ec;
-        std::filesystem::rename(temporary, path, ec);
-        if (ec)
-            throw IoError(ioCodeFromErrno(ec.value()));
-    } catch (...) {
-        file.reset();
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
-}
-
-} // namespace
 
 int RecordLayout::recordSize() const {
     return std::accumulate(capacities.begin(), capacities.end(), 0,
@@ -129,33 +60,45 @@ int decodeRecords(std::string_view bytes, const RecordLayout& layout, TextGrid& 
     return records;
 }
 
-bool readRecordFile(const std::filesystem::path& path, const RecordLayout& layout, TextGrid& grid) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
+std::string recordFileTooLargeMessage(std::string_view fileName) {
+    return "File too large: " + std::string(fileName) + " holds more than 1 GiB";
+}
+
+bool isBlankGrid(const TextGrid& grid) {
+    if (grid.rowCount() != 2)
         return false;
-    if (lacksWritePermission(path))
-        throw IoError(IoAccessDenied);
-    errno = 0;
-    FilePtr file(std::fopen(path.c_str(), "r+b"));
-    if (!file)
-        throwErrno(IoFileNotFound);
-
-    std::string bytes;
-    char chunk[1 << 16];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        bytes.append(chunk, got);
-    if (std::ferror(file.get()))
-        throwErrno(IoReadBeyondEnd);
-    closeChecked(std::move(file));
-
-    decodeRecords(bytes, layout, grid);
+    for (int column = 0; column < grid.columnCount(); ++column)
+        if (!grid.cell(1, column).empty())
+            return false;
     return true;
 }
 
-void writeRecordFile(const std::filesystem::path& path, const RecordLayout& layout,
-                     const TextGrid& grid) {
-    writeFileAtomically(path, encodeRecords(grid, layout));
+void appendRows(TextGrid& stored, const TextGrid& added) {
+    if (isBlankGrid(added))
+        return;
+    const int first = isBlankGrid(stored) ? 1 : stored.rowCount();
+    stored.setRowCount(first + added.lastRow());
+    for (int row = 1; row <= added.lastRow(); ++row) {
+        const int to = first + row - 1;
+        stored.setCell(to, 0, std::to_string(to));
+        for (int column = 1; column < stored.columnCount(); ++column)
+            stored.setCell(to, column, added.cell(row, column));
+    }
+}
+
+bool isInterruptedSaveName(std::string_view fileName) {
+    for (const std::string_view record : {"Lista.Vdl.", "Naplo.Vdl."}) {
+        if (!fileName.starts_with(record))
+            continue;
+        const std::string_view suffix = fileName.substr(record.size());
+        if (suffix == "tmp")
+            return true;
+        return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+                   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9');
+               });
+    }
+    return false;
 }
 
 } // namespace vardelo

@@ -2,7 +2,7 @@
 
 #include "core/TextGrid.h"
 
-#include <filesystem>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +20,11 @@ struct RecordLayout {
 const RecordLayout& queueRecordLayout(); // Lista.Vdl: 5, 254, 100 -> 362 bytes
 const RecordLayout& logRecordLayout();   // Naplo.Vdl: 10, 254, 100, 20, 100 -> 489 bytes
 
+// The largest record file read: about 2.9 million queue records or 2.1
+// million log records. A larger file is refused rather than held.
+inline constexpr std::int64_t kRecordFileLimit = std::int64_t{1} << 30;
+std::string recordFileTooLargeMessage(std::string_view fileName);
+
 // One record per data row; the bytes after each text are zero.
 std::string encodeRecords(const TextGrid& grid, const RecordLayout& layout);
 
@@ -28,15 +33,18 @@ std::string encodeRecords(const TextGrid& grid, const RecordLayout& layout);
 // capacity is cut to the capacity. Returns the number of records read.
 int decodeRecords(std::string_view bytes, const RecordLayout& layout, TextGrid& grid);
 
-// Returns false when the file does not exist. Throws IoError. A file without
-// write permission fails with "File access denied", as the program opens its
-// record files for reading and writing.
-bool readRecordFile(const std::filesystem::path& path, const RecordLayout& layout, TextGrid& grid);
+// A grid whose only row is blank: an empty queue or log.
+bool isBlankGrid(const TextGrid& grid);
 
-// Writes a temporary file beside the target and renames it over the target
-// once it is complete and flushed, so a failure never leaves a half-written
-// file. Throws IoError.
-void writeRecordFile(const std::filesystem::path& path, const RecordLayout& layout,
-                     const TextGrid& grid);
+// Appends the data rows of `added` after those of `stored`, numbering each
+// by its new position; the stored rows keep their numbers. A blank side
+// contributes nothing.
+void appendRows(TextGrid& stored, const TextGrid& added);
+
+// Whether a name beside the record files is a temporary file that an
+// interrupted save of one of them left: the record file's name followed by
+// ".tmp" (older saves) or by a dot and six letters or digits (the atomic
+// save's temporary names).
+bool isInterruptedSaveName(std::string_view fileName);
 
 } // namespace vardelo

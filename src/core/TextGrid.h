@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,10 @@ namespace vardelo {
 // A grid of text cells in the shape the queue and the log share: row 0 is the
 // title row (owned by the view, not stored here), data rows are 1-based, and
 // there is always at least one data row, so rowCount() never drops below 2.
+//
+// Copies share their rows until either side changes one, so a copy taken for
+// a background save is cheap, and that copy may be read on another thread
+// while the original goes on changing.
 class TextGrid {
   public:
     explicit TextGrid(int columns);
@@ -33,11 +38,12 @@ class TextGrid {
     unsigned long long revision() const { return revision_; }
 
   private:
-    std::vector<std::string>& row(int row);
-    const std::vector<std::string>& row(int row) const;
+    using Row = std::vector<std::string>;
+    Row& row(int row); // unshares the row first
+    const Row& row(int row) const;
 
     int columns_;
-    std::vector<std::vector<std::string>> rows_;
+    std::vector<std::shared_ptr<Row>> rows_;
     unsigned long long revision_ = 0;
 };
 

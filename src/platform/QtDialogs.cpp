@@ -30,7 +30,18 @@ bool QtDialogs::askYesNo(const QString& question) {
 }
 
 std::optional<QString> QtDialogs::openFileName() {
-    auto name = confirmed(QFileDialog::getOpenFileName(parent_, QString(), lastOpened_));
+    // A typed name of a file that does not exist is taken as it is: opening
+    // it then says why it cannot be read.
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The desktops' own open dialogs insist on an existing file.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (!lastOpened_.isEmpty())
+        dialog.selectFile(lastOpened_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    auto name = confirmed(dialog.selectedFiles().constFirst());
     if (name)
         lastOpened_ = *name;
     return name;

@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "core/RecordFile.h"
+#include "platform/RecordFiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,7 +20,7 @@ class Startup : public WindowFixture {
         DownloadQueue queue;
         for (const auto& url : urls)
             queue.append(url);
-        writeRecordFile(recordPath("Lista.Vdl").toStdString(), queueRecordLayout(), queue.grid());
+        writeRecordFile(recordPath("Lista.Vdl"), encodeRecords(queue.grid(), queueRecordLayout()));
     }
 };
 

@@ -31,6 +31,18 @@ TEST(EventLogAppend, FirstEntryTakesRowOneAfterClearing) {
     EXPECT_EQ(entries(log), (std::vector<std::string>{"1|c|Sikeres letöltés", "2|d|Hibás link."}));
 }
 
+TEST(EventLogAppend, NeverOverwritesAStoredEntryWhateverItsNumber) {
+    for (const std::string number : {"5", "", "1"}) {
+        EventLog log; // as loaded from a stored log
+        log.grid().setCell(1, LogNumber, number);
+        log.grid().setCell(1, LogUrl, "stored");
+        EXPECT_FALSE(log.isEmpty());
+        log.append(success("new"));
+        EXPECT_EQ(entries(log),
+                  (std::vector<std::string>{number + "|stored|", "2|new|Sikeres letöltés"}));
+    }
+}
+
 TEST(EventLogRequeue, FailedEntriesLeaveAndTheRestCloseUp) {
     EventLog log;
     log.append(success("s1"));

@@ -1,5 +1,4 @@
 #include "QueueTestHelpers.h"
-#include "TempDir.h"
 
 #include "core/EventLog.h"
 #include "core/IoError.h"
@@ -14,25 +13,26 @@ int lengthByteAt(const std::string& bytes, std::size_t offset) {
     return static_cast<unsigned char>(bytes.at(offset));
 }
 
+DownloadQueue decodedQueue(const std::string& bytes) {
+    DownloadQueue queue;
+    decodeRecords(bytes, queueRecordLayout(), queue.grid());
+    return queue;
+}
+
 TEST(RecordLayouts, HaveTheStoredSizes) {
     EXPECT_EQ(queueRecordLayout().recordSize(), 362);
     EXPECT_EQ(logRecordLayout().recordSize(), 489);
 }
 
-TEST(RecordFileWrite, EmptyGridsAreOneRecordOfEmptyFields) {
-    TempDir dir;
-    writeRecordFile(dir / "Lista.Vdl", queueRecordLayout(), DownloadQueue().grid());
-    writeRecordFile(dir / "Naplo.Vdl", logRecordLayout(), EventLog().grid());
-    EXPECT_EQ(readBytes(dir / "Lista.Vdl"), std::string(362, '\0'));
-    EXPECT_EQ(readBytes(dir / "Naplo.Vdl"), std::string(489, '\0'));
+TEST(RecordEncoding, EmptyGridsAreOneRecordOfEmptyFields) {
+    EXPECT_EQ(encodeRecords(DownloadQueue().grid(), queueRecordLayout()), std::string(362, '\0'));
+    EXPECT_EQ(encodeRecords(EventLog().grid(), logRecordLayout()), std::string(489, '\0'));
 }
 
-TEST(RecordFileWrite, ThreeLinksAreThreeRecordsAtFixedOffsets) {
-    TempDir dir;
+TEST(RecordEncoding, ThreeLinksAreThreeRecordsAtFixedOffsets) {
     DownloadQueue queue = queueOf({"http://a/1", "http://b/22", "http://c/333"});
     queue.setAttempts(2, "4");
-    writeRecordFile(dir / "Lista.Vdl", queueRecordLayout(), queue.grid());
-    const std::string bytes = readBytes(dir / "Lista.Vdl");
+    const std::string bytes = encodeRecords(queue.grid(), queueRecordLayout());
     ASSERT_EQ(bytes.size(), 1086u);
     EXPECT_EQ(lengthByteAt(bytes, 362 + 0), 1);
     EXPECT_EQ(bytes.substr(362 + 1, 1), "2");
@@ -43,29 +43,25 @@ TEST(RecordFileWrite, ThreeLinksAreThreeRecordsAtFixedOffsets) {
     EXPECT_EQ(bytes[362 + 7 + 11], '\0');
 }
 
-TEST(RecordFileRoundTrip, LogOfTwoEntriesComesBackUnchanged) {
-    TempDir dir;
+TEST(RecordRoundTrip, LogOfTwoEntriesComesBackUnchanged) {
     EventLog log;
     log.append({"http://x/á", kStatusSuccess, "1,5 MB", "Próbálva:1"});
     log.append(
         {"http://y", kStatusFailed, kSizeUnknown, "Próbálva:5 (Másik rapidos szál futott.)"});
-    writeRecordFile(dir / "Naplo.Vdl", logRecordLayout(), log.grid());
-    EXPECT_EQ(std::filesystem::file_size(dir / "Naplo.Vdl"), 978u);
+    const std::string bytes = encodeRecords(log.grid(), logRecordLayout());
+    EXPECT_EQ(bytes.size(), 978u);
 
     EventLog loaded;
-    ASSERT_TRUE(readRecordFile(dir / "Naplo.Vdl", logRecordLayout(), loaded.grid()));
+    EXPECT_EQ(decodeRecords(bytes, logRecordLayout(), loaded.grid()), 2);
     ASSERT_EQ(loaded.grid().rowCount(), 3);
     for (int row = 1; row <= 2; ++row)
         for (int column = 0; column < 5; ++column)
             EXPECT_EQ(loaded.grid().cell(row, column), log.grid().cell(row, column));
 }
 
-TEST(RecordFileRoundTrip, LongTextsAreCutToTheirFields) {
-    TempDir dir;
-    DownloadQueue queue = queueOf({std::string(300, 'u')});
-    writeRecordFile(dir / "Lista.Vdl", queueRecordLayout(), queue.grid());
-    DownloadQueue loaded;
-    readRecordFile(dir / "Lista.Vdl", queueRecordLayout(), loaded.grid());
+TEST(RecordRoundTrip, LongTextsAreCutToTheirFields) {
+    const DownloadQueue loaded =
+        decodedQueue(encodeRecords(queueOf({std::string(300, 'u')}).grid(), queueRecordLayout()));
     EXPECT_EQ(loaded.url(1), std::string(254, 'u'));
 
     EventLog log;
@@ -74,98 +70,82 @@ TEST(RecordFileRoundTrip, LongTextsAreCutToTheirFields) {
     EXPECT_EQ(lengthByteAt(bytes, 367), 19); // "Nem meghatározható." fits its field whole
 }
 
-TEST(RecordFileRoundTrip, NumbersComeBackAsStored) {
-    TempDir dir;
+TEST(RecordRoundTrip, NumbersComeBackAsStored) {
     DownloadQueue queue = queueOf({"a", "b"});
     queue.grid().setCell(2, QueueNumber, "7");
-    writeRecordFile(dir / "Lista.Vdl", queueRecordLayout(), queue.grid());
-    DownloadQueue loaded;
-    readRecordFile(dir / "Lista.Vdl", queueRecordLayout(), loaded.grid());
+    const DownloadQueue loaded = decodedQueue(encodeRecords(queue.grid(), queueRecordLayout()));
     EXPECT_EQ(rowsOf(loaded), (std::vector<std::string>{"1|a|0", "7|b|0"}));
 }
 
-TEST(RecordFileRead, MissingFileLeavesTheBlankRow) {
-    TempDir dir;
-    DownloadQueue queue;
-    EXPECT_FALSE(readRecordFile(dir / "Lista.Vdl", queueRecordLayout(), queue.grid()));
-    EXPECT_TRUE(queue.isEmpty());
-}
-
-TEST(RecordFileRead, ShortFilesAndPartialRecordsAreIgnored) {
-    TempDir dir;
-    writeBytes(dir / "empty", "");
-    writeBytes(dir / "short", std::string(361, 'x'));
+TEST(RecordDecoding, ShortFilesAndPartialRecordsAreIgnored) {
     std::string twoAndABit = encodeRecords(queueOf({"a", "b"}).grid(), queueRecordLayout());
     twoAndABit += std::string(100, '\x05');
-    writeBytes(dir / "partial", twoAndABit);
-
-    DownloadQueue empty, shortOne, partial;
-    readRecordFile(dir / "empty", queueRecordLayout(), empty.grid());
-    readRecordFile(dir / "short", queueRecordLayout(), shortOne.grid());
-    readRecordFile(dir / "partial", queueRecordLayout(), partial.grid());
-    EXPECT_EQ(rowsOf(empty), (std::vector<std::string>{"||"}));
-    EXPECT_EQ(rowsOf(shortOne), (std::vector<std::string>{"||"}));
-    EXPECT_EQ(rowsOf(partial), (std::vector<std::string>{"1|a|0", "2|b|0"}));
+    EXPECT_EQ(rowsOf(decodedQueue("")), (std::vector<std::string>{"||"}));
+    EXPECT_EQ(rowsOf(decodedQueue(std::string(361, 'x'))), (std::vector<std::string>{"||"}));
+    EXPECT_EQ(rowsOf(decodedQueue(twoAndABit)), (std::vector<std::string>{"1|a|0", "2|b|0"}));
 }
 
-TEST(RecordFileRead, LengthBytesAboveCapacityAreCut) {
+TEST(RecordDecoding, LengthBytesAboveCapacityAreCut) {
     std::string record(362, 'z');
     record[0] = static_cast<char>(255); // number field holds 5
     record[6] = static_cast<char>(255); // URL field holds 254
     record[261] = static_cast<char>(0);
-    DownloadQueue queue;
-    decodeRecords(record, queueRecordLayout(), queue.grid());
+    const DownloadQueue queue = decodedQueue(record);
     EXPECT_EQ(queue.grid().cell(1, QueueNumber), "zzzzz");
     EXPECT_EQ(queue.url(1).size(), 254u);
     EXPECT_EQ(queue.attempts(1), "");
 }
 
-TEST(RecordFileRead, MoreThanAThousandRecordsReadBack) {
-    TempDir dir;
+TEST(RecordDecoding, MoreThanAThousandRecordsReadBack) {
     DownloadQueue queue;
     for (int i = 0; i < 1500; ++i)
         queue.append("link" + std::to_string(i));
-    writeRecordFile(dir / "Lista.Vdl", queueRecordLayout(), queue.grid());
-    DownloadQueue loaded;
-    readRecordFile(dir / "Lista.Vdl", queueRecordLayout(), loaded.grid());
+    const DownloadQueue loaded = decodedQueue(encodeRecords(queue.grid(), queueRecordLayout()));
     EXPECT_EQ(loaded.rowCount(), 1501);
     EXPECT_EQ(loaded.url(1500), "link1499");
 }
 
-TEST(RecordFileErrors, ReadOnlyFileIsAccessDeniedWithAFinalPeriod) {
-    TempDir dir;
-    writeBytes(dir / "Lista.Vdl", std::string(362, '\0'));
-    std::filesystem::permissions(dir / "Lista.Vdl", std::filesystem::perms::owner_read |
-                                                        std::filesystem::perms::group_read);
-    DownloadQueue queue;
-    try {
-        readRecordFile(dir / "Lista.Vdl", queueRecordLayout(), queue.grid());
-        FAIL() << "a read-only record file must not load";
-    } catch (const IoError& error) {
-        EXPECT_EQ(error.code(), IoAccessDenied);
-        EXPECT_EQ(withFinalPeriod(error.what()), "File access denied.");
-    }
+// What closing writes for a list that did not load but was changed: the
+// stored rows, then this run's.
+TEST(RecordAppend, StoredRowsComeFirstAndAddedRowsTakeTheirPositions) {
+    EventLog stored;
+    stored.grid().setRowCount(3);
+    stored.grid().setCell(1, LogNumber, "5");
+    stored.grid().setCell(1, LogUrl, "old1");
+    stored.grid().setCell(2, LogNumber, "9");
+    stored.grid().setCell(2, LogUrl, "old2");
+    EventLog run;
+    run.append({"new1", kStatusSuccess, "1 MB", "Próbálva:1"});
+    run.append({"new2", kStatusFailed, kSizeUnknown, "Próbálva:5"});
+    appendRows(stored.grid(), run.grid());
+    ASSERT_EQ(stored.grid().rowCount(), 5);
+    EXPECT_EQ(stored.grid().cell(2, LogNumber), "9");
+    EXPECT_EQ(stored.grid().cell(3, LogNumber), "3");
+    EXPECT_EQ(stored.grid().cell(4, LogNumber), "4");
+    EXPECT_EQ(stored.grid().cell(4, LogUrl), "new2");
+    EXPECT_EQ(stored.grid().cell(4, LogAttempts), "Próbálva:5");
 }
 
-TEST(RecordFileErrors, FailedWriteKeepsThePreviousFileWhole) {
-    TempDir dir;
-    const auto path = dir / "Lista.Vdl";
-    writeRecordFile(path, queueRecordLayout(), queueOf({"old"}).grid());
-    const std::string before = readBytes(path);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-    EXPECT_THROW(writeRecordFile(path, queueRecordLayout(), queueOf({"new"}).grid()), IoError);
-    EXPECT_EQ(readBytes(path), before);
-    EXPECT_FALSE(std::filesystem::exists(dir / "Lista.Vdl.tmp"));
+TEST(RecordAppend, BlankSidesAddNothing) {
+    DownloadQueue stored;
+    appendRows(stored.grid(), queueOf({"a", "b"}).grid());
+    EXPECT_EQ(rowsOf(stored), (std::vector<std::string>{"1|a|0", "2|b|0"}));
+    appendRows(stored.grid(), DownloadQueue().grid());
+    EXPECT_EQ(rowsOf(stored), (std::vector<std::string>{"1|a|0", "2|b|0"}));
 }
 
-TEST(RecordFileErrors, MissingFolderIsFileNotFound) {
-    TempDir dir;
-    try {
-        writeRecordFile(dir / "nope" / "Lista.Vdl", queueRecordLayout(), DownloadQueue().grid());
-        FAIL();
-    } catch (const IoError& error) {
-        EXPECT_EQ(std::string(error.what()), "File not found");
-    }
+TEST(RecordFileNames, OnlyLeftoversOfTheTwoRecordFilesAreInterruptedSaves) {
+    EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.tmp"));
+    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.tmp"));
+    EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.aBcDeF"));
+    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.Q1w2E3"));
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl"));
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.bak"));
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.abcdefg"));
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.abc-ef"));
+    EXPECT_FALSE(isInterruptedSaveName("Other.Vdl.abcdef"));
+    EXPECT_FALSE(isInterruptedSaveName("xLista.Vdl.tmp"));
+    EXPECT_FALSE(isInterruptedSaveName("lista.vdl.tmp"));
 }
 
 TEST(IoErrorMessages, UnknownCodesNameTheirNumber) {

@@ -7,7 +7,10 @@
 #include "core/RecordFile.h"
 
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -23,12 +26,15 @@ int main(int argc, char** argv) {
             DownloadQueue queue;
             for (int i = 3; i < argc; ++i)
                 queue.append(argv[i]);
-            writeRecordFile(file, queueRecordLayout(), queue.grid());
+            std::ofstream(file, std::ios::binary | std::ios::trunc)
+                << encodeRecords(queue.grid(), queueRecordLayout());
             return 0;
         }
         const bool isLog = file.filename() == "Naplo.Vdl";
         TextGrid grid(isLog ? 5 : 3);
-        readRecordFile(file, isLog ? logRecordLayout() : queueRecordLayout(), grid);
+        std::ifstream in(file, std::ios::binary); // a missing file is an empty list
+        decodeRecords(std::string(std::istreambuf_iterator<char>(in), {}),
+                      isLog ? logRecordLayout() : queueRecordLayout(), grid);
         if (command == "empty")
             return grid.cell(1, 1).empty() && grid.rowCount() == 2 ? 0 : 1;
         for (int row = 1; row < grid.rowCount(); ++row) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/RecordFile.h"
+
+#include <QString>
+
+#include <string_view>
+
+namespace vardelo {
+
+// The record files on disk. Encoding and decoding are the core's; this is
+// where the bytes meet the file system.
+//
+// A record file is only used where this user may write it: an existing path
+// that is not a regular file, a file without the owner's write bit (also for
+// root) or one the process may not write fails with "File access denied".
+
+// Reads a whole record file into the grid; false when no file exists. The
+// grid is unchanged when it throws (IoError, or UserError for a file above
+// kRecordFileLimit). Never blocks on a FIFO or device.
+bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid);
+
+// Replaces the file's contents as a whole, through a temporary file beside
+// it, or in place where the folder allows no temporary file. A symbolic link
+// stays a link and its target is written; the mode and, where the process
+// may set it, the owner are kept. Throws IoError; on failure the old file is
+// left as it was, except after a failed write in place.
+void writeRecordFile(const QString& path, std::string_view bytes);
+
+// Removes what interrupted saves of the record files left in the folder.
+void removeInterruptedSaves(const QString& folder);
+
+} // namespace vardelo

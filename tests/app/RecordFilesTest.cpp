@@ -1,0 +1,224 @@
+// The record files on disk under hostile conditions: whatever goes wrong,
+// the old file stays whole, and what the user set up around it stays.
+#include "ChildProcess.h"
+#include "FakeDialogs.h"
+
+#include "core/DownloadQueue.h"
+#include "core/IoError.h"
+#include "platform/RecordFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vardelo {
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+class RecordFiles : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+    static QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+    static std::string queueBytes(const std::vector<std::string>& urls) {
+        DownloadQueue queue;
+        for (const auto& url : urls)
+            queue.append(url);
+        return encodeRecords(queue.grid(), queueRecordLayout());
+    }
+    static QByteArray contents(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+    static mode_t modeOf(const QString& path) {
+        struct stat info {};
+        ::stat(native(path).constData(), &info);
+        return info.st_mode & 07777;
+    }
+    static int errorCodeOf(const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const IoError& error) {
+            return error.code();
+        }
+        return 0;
+    }
+    QStringList namesInFolder() const {
+        QStringList names = QDir(dir_.path()).entryList(QDir::Files);
+        names.sort();
+        return names;
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(RecordFiles, FileWithoutTheOwnersWriteBitIsReadOnlyEvenForRoot) {
+    const QString lista = path("Lista.Vdl");
+    writeRecordFile(lista, queueBytes({"old"}));
+    const QByteArray before = contents(lista);
+    ::chmod(native(lista).constData(), 0444);
+    DownloadQueue queue;
+    EXPECT_EQ(errorCodeOf([&] { readRecordFile(lista, queueRecordLayout(), queue.grid()); }),
+              IoAccessDenied);
+    EXPECT_TRUE(queue.isEmpty());
+    EXPECT_EQ(errorCodeOf([&] { writeRecordFile(lista, queueBytes({"new"})); }), IoAccessDenied);
+    EXPECT_EQ(contents(lista), before);
+    EXPECT_EQ(namesInFolder(), QStringList{QStringLiteral("Lista.Vdl")});
+}
+
+TEST_F(RecordFiles, MissingFolderIsFileNotFound) {
+    EXPECT_EQ(errorCodeOf([&] { writeRecordFile(path("nope/Lista.Vdl"), queueBytes({})); }),
+              IoFileNotFound);
+}
+
+TEST_F(RecordFiles, WriteStoppedHalfWayLeavesTheOldFileWhole) {
+    const QString lista = path("Lista.Vdl");
+    writeRecordFile(lista, queueBytes({"old"}));
+    const QByteArray before = contents(lista);
+    const std::string large = queueBytes(std::vector<std::string>(300, "http://new"));
+    const int code = runInChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        return errorCodeOf([&] { writeRecordFile(lista, large); });
+    });
+    EXPECT_EQ(code, IoDiskFull);
+    EXPECT_EQ(contents(lista), before);
+    EXPECT_EQ(namesInFolder(), QStringList{QStringLiteral("Lista.Vdl")});
+}
+
+TEST_F(RecordFiles, AnotherUsersFileIsNotReplaced) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a file of another user; run the suite as root";
+    // A folder of the unprivileged user holding a root-owned 644 queue file.
+    ::chmod(native(dir_.path()).constData(), 0755);
+    const QString folder = path("home");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::chown(native(folder).constData(), kNobody, kNobody), 0);
+    const QString lista = folder + QStringLiteral("/Lista.Vdl");
+    writeRecordFile(lista, queueBytes({"stored with sudo"}));
+    ::chmod(native(lista).constData(), 0644);
+    const QByteArray before = contents(lista);
+
+    const int code = runInChild([&] {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            return 98;
+        DownloadQueue queue;
+        const int read =
+            errorCodeOf([&] { readRecordFile(lista, queueRecordLayout(), queue.grid()); });
+        const int written = errorCodeOf([&] { writeRecordFile(lista, queueBytes({})); });
+        return read == IoAccessDenied && written == IoAccessDenied ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(contents(lista), before);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("Lista.Vdl")});
+}
+
+TEST_F(RecordFiles, SymbolicLinkStaysALinkAndItsTargetIsWritten) {
+    ASSERT_TRUE(QDir().mkpath(path("synced")));
+    const QString target = path("synced/Lista.Vdl");
+    writeRecordFile(target, queueBytes({"old"}));
+    ASSERT_TRUE(QFile::link(target, path("Lista.Vdl")));
+    writeRecordFile(path("Lista.Vdl"), queueBytes({"new", "newer"}));
+    EXPECT_TRUE(QFileInfo(path("Lista.Vdl")).isSymLink());
+    EXPECT_EQ(contents(target), QByteArray::fromStdString(queueBytes({"new", "newer"})));
+}
+
+TEST_F(RecordFiles, ModeAndOwnerAreKept) {
+    const QString lista = path("Lista.Vdl");
+    writeRecordFile(lista, queueBytes({"old"}));
+    ::chmod(native(lista).constData(), 0600);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(native(lista).constData(), kNobody, kNobody), 0);
+    }
+    writeRecordFile(lista, queueBytes({"new"}));
+    EXPECT_EQ(modeOf(lista), 0600u);
+    if (root) {
+        struct stat info {};
+        ::stat(native(lista).constData(), &info);
+        EXPECT_EQ(info.st_uid, kNobody);
+        EXPECT_EQ(info.st_gid, kNobody);
+    }
+}
+
+TEST_F(RecordFiles, FolderThatAllowsNoTemporaryFileIsWrittenInPlace) {
+    const QString folder = path("readonly");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString lista = folder + QStringLiteral("/Lista.Vdl");
+    writeRecordFile(lista, queueBytes({"old"}));
+    const auto write = [&] {
+        return errorCodeOf([&] { writeRecordFile(lista, queueBytes({"new"})); });
+    };
+    int code = 0;
+    if (::geteuid() == 0) {
+        // Root may create files anywhere: write as a user who owns only the file.
+        ::chmod(native(dir_.path()).constData(), 0755);
+        ASSERT_EQ(::chown(native(lista).constData(), kNobody, kNobody), 0);
+        code = runInChild(
+            [&] { return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? write() : 98; });
+    } else {
+        ::chmod(native(folder).constData(), 0555);
+        code = write();
+        ::chmod(native(folder).constData(), 0755);
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(contents(lista), QByteArray::fromStdString(queueBytes({"new"})));
+}
+
+TEST_F(RecordFiles, FifoFolderAndDeviceFailAtOnceWithoutBlocking) {
+    ASSERT_EQ(::mkfifo(native(path("Naplo.Vdl")).constData(), 0644), 0);
+    ASSERT_TRUE(QDir().mkpath(path("Lista.Vdl")));
+    for (const QString& unusable :
+         {path("Naplo.Vdl"), path("Lista.Vdl"), QStringLiteral("/dev/zero")}) {
+        const int code = runInChild([&] {
+            TextGrid grid(5);
+            return errorCodeOf([&] { readRecordFile(unusable, logRecordLayout(), grid); });
+        });
+        EXPECT_EQ(code, IoAccessDenied) << unusable.toStdString();
+    }
+    EXPECT_EQ(errorCodeOf([&] { writeRecordFile(path("Naplo.Vdl"), ""); }), IoAccessDenied);
+    EXPECT_TRUE(QFileInfo(path("Lista.Vdl")).isDir());
+}
+
+TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
+    const QString lista = path("Lista.Vdl");
+    {
+        QFile file(lista);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(kRecordFileLimit + 1)); // sparse: takes no disk space
+    }
+    DownloadQueue queue;
+    try {
+        readRecordFile(lista, queueRecordLayout(), queue.grid());
+        FAIL() << "a file above the limit must not load";
+    } catch (const UserError& error) {
+        EXPECT_EQ(std::string(error.what()), "File too large: Lista.Vdl holds more than 1 GiB");
+    }
+    EXPECT_TRUE(queue.isEmpty());
+}
+
+TEST_F(RecordFiles, InterruptedSavesOfTheRecordFilesAreRemovedAndNothingElse) {
+    for (const char* name : {"Lista.Vdl.tmp", "Naplo.Vdl.AbCdEf", "Lista.Vdl.bak",
+                             "Lista.Vdl.backups", "Other.Vdl.tmp", "Lista.Vdl"}) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    removeInterruptedSaves(dir_.path());
+    EXPECT_EQ(namesInFolder(),
+              (QStringList{QStringLiteral("Lista.Vdl"), QStringLiteral("Lista.Vdl.backups"),
+                           QStringLiteral("Lista.Vdl.bak"), QStringLiteral("Other.Vdl.tmp")}));
+}
+
+} // namespace
+} // namespace vardelo
