@@ -33,6 +33,7 @@ struct Transfer {
     HttpHeaders headers;
     bool begun = false;
     bool writeFailed = false;
+    bool refused = false;
     std::int64_t received = 0;
 
     std::int64_t expected() const {
@@ -41,13 +42,25 @@ struct Transfer {
         return length > 0 ? static_cast<std::int64_t>(length) : 0;
     }
 
-    void beginOnce() {
+    int status() const {
+        long code = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+        return static_cast<int>(code);
+    }
+
+    // False when the body is refused.
+    bool beginOnce() {
         if (begun || !body)
-            return;
+            return !refused;
         begun = true;
+        if (body->accept && !body->accept(status(), headers)) {
+            refused = true;
+            return false;
+        }
         authorisationOn->store(true);
         if (body->begin)
             body->begin(expected(), headers);
+        return true;
     }
 };
 
@@ -67,7 +80,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     const std::size_t bytes = size * count;
     if (transfer->abort->load())
         return 0;
-    transfer->beginOnce();
+    if (!transfer->beginOnce())
+        return 0;
     if (transfer->body->write && !transfer->body->write(data, bytes)) {
         transfer->writeFailed = true;
         return 0;
@@ -145,6 +159,10 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Accept: text/html, */*");
     headers = curl_slist_append(headers, "Content-Type: text/html");
+    if (body) {
+        for (const std::string& line : body->requestHeaders)
+            headers = curl_slist_append(headers, line.c_str());
+    }
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers,
                                                                            &curl_slist_free_all);
     char errorText[CURL_ERROR_SIZE] = {};
@@ -188,14 +206,18 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     const CURLcode code = curl_easy_perform(h);
     HttpResult result;
     result.received = transfer.received;
+    result.httpStatus = transfer.status();
     if (abort.load()) {
         result.status = HttpResult::Status::Aborted;
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
         result.error = transfer.writeFailed ? "the file could not be written"
+                       : transfer.refused   ? "the answer was refused"
                                             : (errorText[0] ? errorText : curl_easy_strerror(code));
+    } else if (!transfer.beginOnce()) { // an empty body still begins and ends
+        result.status = HttpResult::Status::Failed;
+        result.error = "the answer was refused";
     } else {
-        transfer.beginOnce(); // an empty body still begins and ends
         result.status = HttpResult::Status::Ok;
     }
     return result;
