@@ -5,6 +5,7 @@
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
 #include "core/SettingsTable.h"
+#include "core/TransferRate.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -303,6 +304,11 @@ class TForm1 final : public QWidget {
     void dropWorker();
     void setGaugeMaximum(int maximum);
     void setGaugeBytes(std::int64_t value, std::int64_t maximum);
+    // Speed and time left during a transfer (Unit2Rate.cpp).
+    void buildTransferRate();
+    void rateReceived(std::int64_t received);
+    void showTransferRate();
+    void endTransferRate();
     void countSuccess(std::int64_t bytes);
     void countSkipped();
 
@@ -318,6 +324,10 @@ class TForm1 final : public QWidget {
     std::optional<bool> completedWhileSubmitting_;
     bool transferring_ = false;
     std::int64_t gaugeBytes_ = 0; // the transfer's expected size, the gauge's maximum
+    QLabel* transferRate_ = nullptr;
+    QTimer* rateTimer_ = nullptr;
+    TransferRate rate_;
+    std::int64_t rateBytes_ = -1; // the last amount reported, -1 before the first
     QTimer* pageWatchdog_ = nullptr;
     QTimer* recordSaveTimer_ = nullptr;
     bool queueLoaded_ = true; // a file that failed to load is not saved over in the background

@@ -44,6 +44,7 @@ void TForm1::dropWorker() {
         worker = nullptr;
     }
     transferring_ = false;
+    endTransferRate();
 }
 
 void TForm1::setGaugeMaximum(int maximum) {
@@ -59,6 +60,7 @@ void TForm1::setGaugeBytes(std::int64_t value, std::int64_t maximum) {
 }
 
 void TForm1::IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength) {
+    endTransferRate(); // a body started again counts afresh
     gaugeBytes_ = expected;
     setGaugeBytes(0, expected);
     if (announcedLength >= 0)
@@ -67,6 +69,7 @@ void TForm1::IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength) {
 
 void TForm1::IdHTTP1Work(qint64 received) {
     setGaugeBytes(received, gaugeBytes_);
+    rateReceived(received);
     letoltve->setText(toQt(transferredText(wholePercent(received, gaugeBytes_), content_length,
                                            toStd(QLocale().decimalPoint()))));
 }
@@ -75,12 +78,14 @@ void TForm1::IdHTTP1WorkEnd(qint64 received) {
     gauge1->setValue(0);
     content_length = received; // what arrived, also when no length was announced
     transferring_ = false;
+    endTransferRate();
     naplozas(OutcomeKind::Success);
 }
 
 void TForm1::transferFailed() {
     gauge1->setValue(0);
     transferring_ = false;
+    endTransferRate();
     first_page = true;
     downloading = false;
     naplozas(OutcomeKind::TransferFailed);
