@@ -62,6 +62,7 @@ void DownloadCycle::endAttempt() {
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     worker = nullptr; // a finished worker may still send its HEAD; it is no longer heard
+    window_.clearTransferRate();
 }
 
 void DownloadCycle::start() {
@@ -235,6 +236,7 @@ void DownloadCycle::transferBegun(qint64 expected, qint64 announcedLength) {
     if (state_ != CycleState::Transfer)
         return;
     gaugeBytes_ = expected;
+    window_.clearTransferRate(); // a body started again counts afresh
     window_.showBytes(0, expected);
     if (announcedLength >= 0)
         content_length = announcedLength;

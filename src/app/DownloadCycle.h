@@ -45,6 +45,8 @@ class CycleWindow {
     virtual void showTransferred(std::int64_t received, std::int64_t expected,
                                  std::int64_t contentLength) = 0;
     virtual void clearTransferred() = 0;
+    // Speed and time left count from the start of a body, and go with it.
+    virtual void clearTransferRate() = 0;
     virtual void showRunControls(RunControls controls) = 0;
     virtual OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t contentLength) = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.

@@ -31,6 +31,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     buildControls();
     buildCycle();
     buildShell();
+    buildTransferRate();
     connectCommands();
     nameControls();
 

@@ -7,6 +7,7 @@
 #include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
 #include "core/SettingsTable.h"
+#include "core/TransferRate.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -307,6 +308,12 @@ class TForm1 final : public QWidget, private CycleWindow {
     void showRunControls(RunControls controls) override;
     OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t contentLength) override;
     void runGuarded(const std::function<void()>& step) override;
+    void clearTransferRate() override;
+
+    // Speed and time left during a transfer (Unit2Rate.cpp).
+    void buildTransferRate();
+    void rateReceived(std::int64_t received, std::int64_t expected);
+    void showTransferRate();
 
     void showAllTimeCounters();
     void showCurrentCounters();
@@ -317,6 +324,11 @@ class TForm1 final : public QWidget, private CycleWindow {
     std::unique_ptr<RecordStore> records_; // the stored queue and log
     SettingsRun settingsRun_;
     bool closedInOrder_ = false;
+    QLabel* transferRate_ = nullptr;
+    QTimer* rateTimer_ = nullptr;
+    TransferRate rate_;
+    std::int64_t rateBytes_ = -1;    // the last amount reported, -1 before the first
+    std::int64_t rateExpected_ = 0; // the transfer's whole size
 };
 
 } // namespace vardelo

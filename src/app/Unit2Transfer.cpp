@@ -31,6 +31,7 @@ void TForm1::showBytes(std::int64_t received, std::int64_t expected) {
 void TForm1::showTransferred(std::int64_t received, std::int64_t expected,
                              std::int64_t contentLength) {
     showBytes(received, expected);
+    rateReceived(received, expected);
     letoltve->setText(toQt(transferredText(wholePercent(received, expected), contentLength,
                                            toStd(QLocale().decimalPoint()))));
 }

@@ -1,15 +1,17 @@
 #include "app/letolto.h"
 
+#include "app/PartialTarget.h"
 #include "core/Outcome.h"
+#include "core/PartialFile.h"
 #include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <optional>
 
 namespace vardelo {
 namespace {
@@ -24,6 +26,16 @@ std::int64_t contentLengthOf(const HttpHeaders& headers) {
     const auto* end = value->data() + value->size();
     const auto [ptr, ec] = std::from_chars(value->data(), end, length);
     return (ec == std::errc{} && ptr == end && length >= 0) ? length : -1;
+}
+
+std::optional<std::string> optionalHeader(const HttpHeaders& headers, const char* name) {
+    const std::string* value = headers.find(name);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
+}
+
+std::string headerOr(const HttpHeaders& headers, const char* name) {
+    const std::string* value = headers.find(name);
+    return value ? *value : std::string();
 }
 
 QString systemError(const char* what) {
@@ -53,49 +65,96 @@ void TTesztThread::reportProgress(std::int64_t received, bool force) {
 
 void TTesztThread::Execute() {
     clock_.start();
-    const std::string target = targetFolder_ + "/" + link_kiszed(downloadUrl_);
-    const std::string partial = target + ".part";
-    std::FILE* file =
-        link_kiszed(downloadUrl_).empty() ? nullptr : std::fopen(partial.c_str(), "wb");
-    if (!file) {
+    const std::string name = link_kiszed(downloadUrl_);
+    if (!isStorableName(name)) {
         if (!abort_requested.load())
-            Q_EMIT failed(link_kiszed(downloadUrl_).empty()
-                              ? QStringLiteral("no file name")
-                              : systemError("cannot create the file"));
+            Q_EMIT failed(QStringLiteral("no file name"));
+        return;
+    }
+    PartialTarget target(targetFolder_, name);
+    if (!target.open(abort_requested)) {
+        if (!abort_requested.load())
+            Q_EMIT failed(systemError("cannot create the file"));
         return;
     }
 
-    HttpBody body;
-    body.begin = [this](std::int64_t expected, const HttpHeaders& headers) {
-        Q_EMIT workBegin(expected, contentLengthOf(headers));
-    };
-    body.write = [file](const char* data, std::size_t size) {
-        return std::fwrite(data, 1, size, file) == size;
-    };
-    body.progress = [this](std::int64_t received) { reportProgress(received, false); };
-
-    const HttpResult result = http_.get(downloadUrl_, body, abort_requested);
-    const bool closed = std::fclose(file) == 0;
-    if (result.status == HttpResult::Status::Aborted || abort_requested.load())
-        return;
-    if (result.status == HttpResult::Status::Failed) {
-        std::error_code ignored;
-        if (result.received == 0)
-            std::filesystem::remove(partial, ignored); // nothing of it arrived
-        Q_EMIT failed(QString::fromStdString(result.error));
-        return;
-    }
-    std::error_code renameError;
-    if (closed)
-        std::filesystem::rename(partial, target, renameError);
-    if (!closed || renameError) {
+    Fetch fetch = fetchInto(target, resumeRequest(target.record(), target.size()));
+    if (fetch.refetch && !abort_requested.load())
+        fetch = fetchInto(target, ResumeRequest{}); // the whole file, once
+    const bool closed = target.close();
+    if (fetch.result.status == HttpResult::Status::Aborted || abort_requested.load())
+        return; // kept for the next attempt
+    if (fetch.localFailure || (fetch.result.status == HttpResult::Status::Ok && !closed)) {
+        target.discard(); // a full disk must not also fail the next file
         Q_EMIT failed(QStringLiteral("cannot store the file"));
         return;
     }
-    reportProgress(result.received, true);
-    Q_EMIT workEnd(result.received);
+    if (fetch.result.status == HttpResult::Status::Failed || fetch.refetch) {
+        if (target.sizeOnDisk() == 0 || !target.record())
+            target.discard(); // nothing a later attempt could go on from
+        Q_EMIT failed(QString::fromStdString(fetch.result.error));
+        return;
+    }
+    const std::int64_t whole = fetch.offset + fetch.result.received;
+    if ((fetch.total > 0 && whole != fetch.total) || target.sizeOnDisk() != whole) {
+        target.discard(); // the answer did not make the file it announced
+        Q_EMIT failed(QStringLiteral("the file does not have its announced length"));
+        return;
+    }
+    if (!target.store(targetFolder_ + "/" + name)) {
+        Q_EMIT failed(QStringLiteral("cannot store the file"));
+        return;
+    }
+    reportProgress(whole, true);
+    Q_EMIT workEnd(whole);
 
     http_.head(downloadUrl_, abort_requested); // its answer is not used
+}
+
+TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeRequest& request) {
+    Fetch fetch;
+    const std::optional<PartialRecord> record = request.offset > 0 ? target.record() : std::nullopt;
+    HttpBody body;
+    body.requestHeaders = request.headers;
+    body.accept = [&](int status, const HttpHeaders& headers) {
+        const AnswerHead head{status, optionalHeader(headers, "Content-Range"),
+                              optionalHeader(headers, "Content-Encoding")};
+        const BodyStart start = bodyStartFor(head, request.offset, record ? record->total : 0);
+        bool ready = false;
+        if (start == BodyStart::Append) {
+            fetch.offset = request.offset;
+            fetch.total = record->total;
+            ready = target.continueAt(request.offset);
+        } else {
+            const std::int64_t length = contentLengthOf(headers);
+            fetch.total = head.contentEncoding ? 0 : std::max<std::int64_t>(length, 0);
+            ready = target.startAgain(start == BodyStart::Restart
+                                          ? recordForAnswer(length, headerOr(headers, "ETag"),
+                                                            headerOr(headers, "Last-Modified"),
+                                                            headerOr(headers, "Content-Encoding"))
+                                          : std::nullopt);
+        }
+        fetch.localFailure = !ready;
+        fetch.refetch = ready && start == BodyStart::Refetch;
+        return ready && start != BodyStart::Refetch;
+    };
+    body.begin = [&](std::int64_t expected, const HttpHeaders& headers) {
+        const std::int64_t announced = fetch.offset > 0 ? fetch.total : contentLengthOf(headers);
+        Q_EMIT workBegin(expected > 0 ? fetch.offset + expected : 0, announced);
+    };
+    body.write = [&](const char* data, std::size_t size) {
+        fetch.localFailure = !target.write(data, size);
+        return !fetch.localFailure;
+    };
+    body.progress = [&](std::int64_t received) { reportProgress(fetch.offset + received, false); };
+    fetch.result = http_.get(downloadUrl_, body, abort_requested);
+    // A range the server cannot give: the whole file instead.
+    if (request.offset > 0 && fetch.result.status == HttpResult::Status::Failed &&
+        fetch.result.httpStatus == 416 && !fetch.localFailure) {
+        fetch.localFailure = !target.startAgain(std::nullopt);
+        fetch.refetch = !fetch.localFailure;
+    }
+    return fetch;
 }
 
 } // namespace vardelo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HttpClient.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -9,7 +11,8 @@
 
 namespace vardelo {
 
-class HttpClient;
+class PartialTarget;
+struct ResumeRequest;
 
 // The transfer worker: fetches one file on its own thread. It gets the file
 // address and the target folder when it is made and never touches the
@@ -42,6 +45,16 @@ class TTesztThread final : public QThread {
 
   private:
     void Execute();
+    // One GET into the partial file: what arrived, from which byte of the
+    // file it was written, and whether the whole file is to be asked for.
+    struct Fetch {
+        HttpResult result;
+        std::int64_t offset = 0;
+        std::int64_t total = 0; // the whole file's announced length, 0 if unknown
+        bool refetch = false;
+        bool localFailure = false;
+    };
+    Fetch fetchInto(PartialTarget& target, const ResumeRequest& request);
     void reportProgress(std::int64_t received, bool force);
 
     HttpClient& http_;

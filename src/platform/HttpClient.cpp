@@ -34,6 +34,7 @@ struct Transfer {
     bool begun = false;
     bool writeFailed = false;
     bool notAFile = false;
+    bool refused = false;
     std::int64_t received = 0;
 
     // Only a 2xx reply carries the file; any other final reply (a redirect
@@ -50,13 +51,25 @@ struct Transfer {
         return length > 0 ? static_cast<std::int64_t>(length) : 0;
     }
 
-    void beginOnce() {
+    int status() const {
+        long code = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+        return static_cast<int>(code);
+    }
+
+    // False when the body is refused.
+    bool beginOnce() {
         if (begun || !body)
-            return;
+            return !refused;
         begun = true;
+        if (body->accept && !body->accept(status(), headers)) {
+            refused = true;
+            return false;
+        }
         authorisationOn->store(true);
         if (body->begin)
             body->begin(expected(), headers);
+        return true;
     }
 };
 
@@ -80,7 +93,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
         transfer->notAFile = true;
         return 0;
     }
-    transfer->beginOnce();
+    if (!transfer->beginOnce())
+        return 0;
     if (transfer->body->write && !transfer->body->write(data, bytes)) {
         transfer->writeFailed = true;
         return 0;
@@ -161,6 +175,10 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     // The body is decoded as a browser would, but the request does not offer
     // encodings: the designed headers stay as they are.
     headers = curl_slist_append(headers, "Accept-Encoding:");
+    if (body) {
+        for (const std::string& line : body->requestHeaders)
+            headers = curl_slist_append(headers, line.c_str());
+    }
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers,
                                                                            &curl_slist_free_all);
     char errorText[CURL_ERROR_SIZE] = {};
@@ -209,6 +227,7 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     const CURLcode code = curl_easy_perform(h);
     HttpResult result;
     result.received = transfer.received;
+    result.httpStatus = transfer.status();
     if (abort.load()) {
         result.status = HttpResult::Status::Aborted;
     } else if (transfer.notAFile || (code == CURLE_OK && !transfer.answeredWithFile())) {
@@ -219,9 +238,12 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
         result.error = transfer.writeFailed ? "the file could not be written"
+                       : transfer.refused   ? "the answer was refused"
                                             : (errorText[0] ? errorText : curl_easy_strerror(code));
+    } else if (!transfer.beginOnce()) { // an empty body still begins and ends
+        result.status = HttpResult::Status::Failed;
+        result.error = "the answer was refused";
     } else {
-        transfer.beginOnce(); // an empty body still begins and ends
         result.status = HttpResult::Status::Ok;
     }
     return result;

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vardelo {
 
@@ -21,6 +22,13 @@ class HttpHeaders {
 };
 
 struct HttpBody {
+    // Request lines sent with this GET besides the designed ones, such as
+    // "Range: bytes=N-".
+    std::vector<std::string> requestHeaders;
+    // Once, before the first byte of the body is written (for an empty body:
+    // before `begin`), with the answer's status and headers; false refuses
+    // the body: nothing is written and the request fails.
+    std::function<bool(int status, const HttpHeaders& headers)> accept;
     // Once, when the body begins (for an empty body: when it ends); the size
     // the server announces, 0 when it announces none.
     std::function<void(std::int64_t expected, const HttpHeaders& headers)> begin;
@@ -35,6 +43,7 @@ struct HttpResult {
     Status status = Status::Failed;
     std::string error; // why it failed
     std::int64_t received = 0;
+    int httpStatus = 0; // of the last answer, 0 when none came
 };
 
 // The transfer's HTTP client over libcurl. One object serves the whole run:

@@ -37,6 +37,11 @@ void TrayIcon::showBalloon(const QString& title, const QString& body, int timeou
     icon_->showMessage(title, text.trimmed(), QSystemTrayIcon::Information, timeoutSeconds * 1000);
 }
 
+void TrayIcon::setDetail(const QString& detail) {
+    icon_->setToolTip(detail.isEmpty() ? QStringLiteral("Vardelo")
+                                       : QStringLiteral("Vardelo\n") + detail);
+}
+
 void TrayIcon::hideBalloon() {
     // An empty message takes the balloon on show away.
     icon_->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 0);

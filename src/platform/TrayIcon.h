@@ -27,6 +27,8 @@ class TrayIcon final : public QObject {
     // Carriage returns in the body separate its lines.
     void showBalloon(const QString& title, const QString& body, int timeoutSeconds);
     void hideBalloon();
+    // A line after "Vardelo" in the tip; empty: the tip is "Vardelo" alone.
+    void setDetail(const QString& detail);
 
     QSystemTrayIcon* systemIcon() const { return icon_; }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 
 namespace vardelo {
 namespace {
@@ -185,6 +186,7 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
     auto& response = *static_cast<httplib::Response*>(responsePtr);
     HostedFile file;
     int session = 0;
+    bool firstGet = false;
     {
         std::lock_guard lock(mutex_);
         const auto it = files_.find(name);
@@ -194,6 +196,7 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
         }
         file = it->second;
         session = ++sessions_;
+        firstGet = request.method == "GET" && ++gets_[name] == 1;
     }
     response.set_header("Set-Cookie", "session=" + std::to_string(session) + "; Path=/");
     const bool head = request.method == "HEAD";
@@ -215,6 +218,12 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
         return;
     case Mode::NoLength:
         response.set_content_provider("application/octet-stream", piecesOf(body));
+        return;
+    case Mode::Ranged:
+    case Mode::RangeRefused:
+    case Mode::RangeWrongStart:
+    case Mode::RangeWrongTotal:
+        serveRanged(file, body, firstGet, &request, &response);
         return;
     case Mode::Truncated:
     case Mode::Slow: {
@@ -326,6 +335,70 @@ void TestHost::routeHostile() {
     server_->Get("/away", [](const httplib::Request& request, httplib::Response& response) {
         response.set_redirect(request.get_param_value("to"), 302);
     });
+}
+
+// --- resuming --------------------------------------------------------------
+
+void TestHost::serveRanged(const HostedFile& file, std::shared_ptr<const std::string> body,
+                           bool firstGet, const void* requestPtr, void* responsePtr) {
+    auto& request =
+        *const_cast<httplib::Request*>(static_cast<const httplib::Request*>(requestPtr));
+    auto& response = *static_cast<httplib::Response*>(responsePtr);
+    // The answers below are this host's own; cpp-httplib must not cut the
+    // body to the asked range behind them.
+    request.ranges.clear();
+    using Mode = HostedFile::Mode;
+    const std::size_t total = body->size();
+    const std::string etag = "\"v1-" + std::to_string(total) + "\"";
+    const std::string lastModified = "Tue, 01 Dec 2026 10:00:00 GMT";
+    response.set_header("ETag", etag);
+    response.set_header("Last-Modified", lastModified);
+    response.set_header("Accept-Ranges", "bytes");
+
+    std::size_t asked = 0;
+    const std::string range = request.get_header_value("Range");
+    if (range.rfind("bytes=", 0) == 0 && range.back() == '-')
+        asked = std::strtoull(range.c_str() + 6, nullptr, 10);
+    const std::string ifRange = request.get_header_value("If-Range");
+    if (!ifRange.empty() && ifRange != etag && ifRange != lastModified)
+        asked = 0; // another version: the whole file
+    if (asked >= total)
+        asked = 0;
+
+    std::size_t from = 0;
+    std::size_t claimedTotal = total;
+    if (asked > 0 && file.mode != Mode::RangeRefused) {
+        from = file.mode == Mode::RangeWrongStart ? asked / 2 : asked;
+        if (file.mode == Mode::RangeWrongTotal)
+            claimedTotal = total + 1000;
+        response.status = 206;
+        response.set_header("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                 std::to_string(total - 1) + "/" +
+                                                 std::to_string(claimedTotal));
+    } else {
+        response.status = 200;
+    }
+    if (request.method == "HEAD") {
+        response.set_header("Content-Length", std::to_string(total - from));
+        return;
+    }
+    const std::size_t limit = firstGet && file.sendBytes > 0 ? file.sendBytes : total;
+    const std::size_t piece = file.pieceBytes;
+    const int delay = file.pieceDelayMs;
+    auto* sent = &rangedBytesSent_;
+    response.set_content_provider(
+        total - from, "application/octet-stream",
+        [body, from, limit, piece, delay, sent](std::size_t offset, std::size_t,
+                                                httplib::DataSink& sink) {
+            const std::size_t at = from + offset;
+            if (at >= limit)
+                return false; // closes the connection: the body ends early
+            if (delay > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            const std::size_t n = std::min(piece, limit - at);
+            *sent += n;
+            return sink.write(body->data() + at, n);
+        });
 }
 
 } // namespace vardelo

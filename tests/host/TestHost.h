@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -24,6 +25,14 @@ struct HostedFile {
         Status,    // answers `status` with no file
         Redirect,  // answers 302 to `redirectTo` (a path on this host)
         Slow,      // Content-Length, then pieces of `pieceBytes` every `pieceDelayMs`
+
+        // Resuming. Each sends ETag and Last-Modified, paces its pieces as
+        // Slow does, and sends only `sendBytes` of its first GET when that is
+        // not 0 (then closes, as Truncated does).
+        Ranged,          // honours "Range: bytes=N-" (and If-Range) with a 206
+        RangeRefused,    // answers every Range with a 200 and the whole file
+        RangeWrongStart, // a 206 that starts at half of the asked byte
+        RangeWrongTotal, // a 206 of the rest that claims a larger file
     };
     std::string body;
     Mode mode = Mode::Length;
@@ -78,11 +87,15 @@ class TestHost {
 
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
+    // Body bytes the resuming modes have sent.
+    std::uint64_t rangedBytesSent() const { return rangedBytesSent_.load(); }
 
   private:
     void route();
     void routeHostile();
     void serveFile(const std::string& name, const void* request, void* response);
+    void serveRanged(const HostedFile& file, std::shared_ptr<const std::string> body, bool firstGet,
+                     const void* request, void* response);
     std::string fileAddress(const std::string& filePath) const;
 
     std::unique_ptr<httplib::Server> server_;
@@ -93,6 +106,8 @@ class TestHost {
     std::vector<RecordedRequest> requests_;
     int waitSeconds_ = 0;
     int sessions_ = 0;
+    std::map<std::string, int> gets_;
+    std::atomic<std::uint64_t> rangedBytesSent_{0};
 };
 
 } // namespace vardelo
