@@ -126,19 +126,5 @@ TEST_F(Closing, AMalformedSettingsLineIsNoWriteFailure) {
     EXPECT_EQ(storedSetting(QStringLiteral("Elhalt")).toString(), QStringLiteral("4"));
 }
 
-TEST_F(Closing, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
-    const QString nearLimit = QStringLiteral("9223372036854775800");
-    const QString limit = QStringLiteral("9223372036854775807");
-    storeSetting(QStringLiteral("osszes_letoltott_db"), limit);
-    storeSetting(QStringLiteral("osszes_letoltott_meret"), nearLimit);
-    TForm1& form = open();
-    form.linket_hozzaad("http://rapidshare.com/files/1/a.zip");
-    cycle().content_length = 5000;
-    form.naplozas(OutcomeKind::Success);
-    EXPECT_TRUE(form.close());
-    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_db")).toString(), limit);
-    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_meret")).toString(), limit);
-}
-
 } // namespace
 } // namespace vardelo

@@ -259,6 +259,21 @@ TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/hostname")));
 }
 
+TEST_F(DownloadCycle, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
+    const QString nearLimit = QStringLiteral("9223372036854775800");
+    const QString limit = QStringLiteral("9223372036854775807");
+    storeSetting(QStringLiteral("osszes_letoltott_db"), limit);
+    storeSetting(QStringLiteral("osszes_letoltott_meret"), nearLimit);
+    host.addFile("a.bin", file(bytes(5000, 'a')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_db")).toString(), limit);
+    EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_meret")).toString(), limit);
+}
+
 TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     host.addFile("a.bin", file(bytes(1'572'864, 'a')));
