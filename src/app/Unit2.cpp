@@ -197,6 +197,7 @@ bool TForm1::FormClose(QString* failure) {
 void TForm1::closeEvent(QCloseEvent* event) {
     QString failure;
     if (FormClose(&failure)) {
+        closed_ = true;
         recordSaveTimer_->stop();
         event->accept();
         return;
@@ -208,6 +209,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::closeForTermination(QString* failure) {
     if (!FormClose(failure))
         return false;
+    closed_ = true;
     recordSaveTimer_->stop();
     hide();
     return true;

@@ -220,6 +220,11 @@ class TForm1 final : public QWidget {
     void button1Click();
     void hibasak_ujraClick();
 
+    // Links a command line brings, this program's or a later start's: they
+    // are queued as copied links are; no links at all brings the window to
+    // the front. False once the window has closed: nothing is queued then.
+    bool takeHandedLinks(const std::vector<std::string>& links, bool bringToFront);
+
     // Writes the queue and the log now, as the close does; throws IoError.
     void writeRecordFiles();
 
@@ -246,6 +251,7 @@ class TForm1 final : public QWidget {
     void buildCycle();
     void buildShell();
     void hideToTray();
+    void queueWithBalloon(const std::vector<std::string>& links);
     void FormCreate();
     void FormActivate();
     bool FormClose(QString* failure);
@@ -322,6 +328,7 @@ class TForm1 final : public QWidget {
     QTimer* recordSaveTimer_ = nullptr;
     bool queueLoaded_ = true; // a file that failed to load is not saved over in the background
     bool logLoaded_ = true;
+    bool closed_ = false; // the close has written everything; nothing may change now
 };
 
 } // namespace vardelo

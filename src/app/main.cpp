@@ -1,8 +1,10 @@
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
+#include "platform/CommandLine.h"
 #include "platform/HttpClient.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
+#include "platform/SingleInstance.h"
 #include "platform/SkinEngine.h"
 #include "platform/UnixSignals.h"
 #include "platform/WebEngineBrowser.h"
@@ -23,6 +25,14 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));
 
+    // One program per record folder: a later start hands its links over and ends.
+    const vardelo::HandedArguments handed =
+        vardelo::readArguments(QCoreApplication::arguments().mid(1));
+    vardelo::SingleInstance instance(vardelo::recordFolder());
+    using Claim = vardelo::SingleInstance::Claim;
+    if (const Claim claim = instance.claim(vardelo::encodeArguments(handed)); claim != Claim::First)
+        return claim == Claim::HandedOver ? 0 : 1;
+
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
     vardelo::WebEngineBrowser browser;
@@ -31,6 +41,11 @@ int main(int argc, char** argv) {
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
+    form.takeHandedLinks(handed.links, false);
+    instance.serve([&form](const QByteArray& message) {
+        const auto later = vardelo::decodeArguments(message);
+        return later && form.takeHandedLinks(later->links, later->bringToFront);
+    });
 
     vardelo::UnixSignals signals;
     QObject::connect(&signals, &vardelo::UnixSignals::terminationRequested, &form, [&](int) {
