@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     vardelo::QtDialogs dialogs;
     vardelo::WebEngineBrowser browser;
     vardelo::HttpClient http;
-    vardelo::SkinEngine skins(QCoreApplication::applicationDirPath());
+    vardelo::SkinEngine skins(vardelo::dataFolder());
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
