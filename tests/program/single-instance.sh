@@ -128,4 +128,20 @@ grep -q 'nem válaszolt' "$work/third-err.txt" || fail "no answer: $(cat "$work/
 close_in_order "$keeper"
 [ "$(queued)" = "$expected" ] || fail "queue after a refused start: $(queued)"
 
+# A lock file of another user that this user cannot open: status 1 and a
+# line on standard error, at once (checked where the test runs as root).
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    chmod 600 "$folder/Vardelo.lock"
+    chmod 755 "$work"
+    chmod 777 "$folder"
+    mkdir -m 700 "$work/run-nobody"
+    chown nobody "$work/run-nobody"
+    status=0
+    HOME="$work" QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run-nobody" \
+        timeout 20 setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        "$folder/vardelo" "$(link 9)" 2>"$work/other-err.txt" || status=$?
+    [ "$status" -eq 1 ] || fail "another user's lock: status $status ($(cat "$work/other-err.txt"))"
+    grep -q 'Vardelo.lock' "$work/other-err.txt" || fail "another user's lock: $(cat "$work/other-err.txt")"
+fi
+
 echo "1 passed, 0 failed"
