@@ -3,7 +3,8 @@
 # hands its links over to the running one and ends at once; two starts never
 # both keep the same record files; a lock left by a killed program is taken
 # over; a running program that does not answer makes a later start give up
-# with status 1 instead of waiting for ever.
+# with status 1 instead of waiting for ever. A later start that wrongly keeps
+# running is ended by `timeout` and fails the test.
 #   single-instance.sh PATH_TO_VARDELO PATH_TO_VARDELO_RECORDS
 set -euo pipefail
 program=$1
@@ -57,7 +58,7 @@ printf '%s\r\n\r\n%s\r\n' "$(link 3)" "$(link 4)" >"$work/list.txt"
 began=$(now_ms)
 status=0
 (cd "$work" && XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" \
-    "$folder/vardelo" "$(link 2)" list.txt "no link" $'\xff\x01\r\n' "$work" \
+    timeout 20 "$folder/vardelo" "$(link 2)" list.txt "no link" $'\xff\x01\r\n' "$work" \
     >"$work/second-out.txt" 2>"$work/second-err.txt") || status=$?
 took=$(($(now_ms) - began))
 [ "$status" -eq 0 ] || fail "handing over: status $status ($(cat "$work/second-err.txt"))"
@@ -103,7 +104,7 @@ run "$(link 6)"
 keeper=$pid
 wait_until_up
 kill -0 "$keeper" || fail "the start after a crash ended: $(cat "$folder/err.txt")"
-XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" "$folder/vardelo" "$(link 7)" ||
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 7)" ||
     fail "handing over after a crash"
 close_in_order "$keeper"
 expected=$(for n in 0 1 2 3 4 5 6 7; do link "$n"; done)
@@ -118,7 +119,7 @@ wait_until_up
 kill -STOP "$keeper"
 began=$(now_ms)
 status=0
-XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" "$folder/vardelo" "$(link 8)" \
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 8)" \
     2>"$work/third-err.txt" || status=$?
 took=$(($(now_ms) - began))
 kill -CONT "$keeper"
