@@ -38,9 +38,6 @@ class SingleInstance final : public QObject {
     // and, once this program has ended, starts as the first.
     void serve(std::function<bool(const QByteArray&)> receiver);
 
-    QString lockPath() const { return lockPath_; }
-    QString socketPath() const { return socketPath_; }
-
   private:
     enum class Lock { Taken, Held, Denied, Unavailable };
     Lock takeLock();
