@@ -221,6 +221,11 @@ class TForm1 final : public QWidget, private CycleWindow {
     void button1Click();
     void hibasak_ujraClick();
 
+    // Links a command line brings, this program's or a later start's: they
+    // are queued as copied links are; no links at all brings the window to
+    // the front. False once the window has closed: nothing is queued then.
+    bool takeHandedLinks(const std::vector<std::string>& links, bool bringToFront);
+
     // Writes the queue and the log now, as the close does; throws the first
     // file's failure.
     void writeRecordFiles();
@@ -248,6 +253,7 @@ class TForm1 final : public QWidget, private CycleWindow {
     void buildCycle();
     void buildShell();
     void hideToTray();
+    void queueWithBalloon(const std::vector<std::string>& links);
     void FormCreate();
     void FormActivate();
     bool FormClose(QString* failure);
@@ -323,7 +329,7 @@ class TForm1 final : public QWidget, private CycleWindow {
     DownloadCycle* cycle_ = nullptr;
     std::unique_ptr<RecordStore> records_; // the stored queue and log
     SettingsRun settingsRun_;
-    bool closedInOrder_ = false;
+    bool closedInOrder_ = false; // the close has written everything; nothing may change now
     QLabel* transferRate_ = nullptr;
     QTimer* rateTimer_ = nullptr;
     TransferRate rate_;

@@ -75,6 +75,10 @@ void TForm1::WMDrawClipboard() {
     if (!text)
         return;
     const std::vector<std::string> links = linksInClipboardText(toStd(*text));
+    queueWithBalloon(links);
+}
+
+void TForm1::queueWithBalloon(const std::vector<std::string>& links) {
     if (links.empty())
         return;
     for (const std::string& link : links)

@@ -1,9 +1,11 @@
 #include "app/Termination.h"
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
+#include "platform/CommandLine.h"
 #include "platform/HttpClient.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
+#include "platform/SingleInstance.h"
 #include "platform/SkinEngine.h"
 #include "platform/UnixSignals.h"
 #include "platform/WebEngineBrowser.h"
@@ -29,16 +31,30 @@ int main(int argc, char** argv) {
     vardelo::UnixSignals signals;
     vardelo::Termination termination(signals);
 
+    // One program per record folder: a later start hands its links over and ends.
+    const vardelo::HandedArguments handed =
+        vardelo::readArguments(QCoreApplication::arguments().mid(1));
+    vardelo::SingleInstance instance(vardelo::recordFolder());
+    using Claim = vardelo::SingleInstance::Claim;
+    if (const Claim claim = instance.claim(vardelo::encodeArguments(handed)); claim != Claim::First)
+        return claim == Claim::HandedOver ? 0 : 1;
+
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
     vardelo::WebEngineBrowser browser;
     vardelo::HttpClient http;
-    vardelo::SkinEngine skins(QCoreApplication::applicationDirPath());
+    vardelo::SkinEngine skins(vardelo::dataFolder());
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
     if (const auto status = termination.windowReady(form))
         return *status;
+
+    form.takeHandedLinks(handed.links, false);
+    instance.serve([&form](const QByteArray& message) {
+        const auto later = vardelo::decodeArguments(message);
+        return later && form.takeHandedLinks(later->links, later->bringToFront);
+    });
 
     form.show();
     return QApplication::exec();

@@ -23,6 +23,12 @@ std::vector<std::string> linksInClipboardText(std::string_view text, std::string
     return links;
 }
 
+std::vector<std::string> linksInArgument(std::string_view argument, std::string_view prefix) {
+    if (!argument.starts_with(prefix))
+        return {};
+    return linksInClipboardText(argument, prefix);
+}
+
 std::string balloonTitle(std::size_t count) {
     return count == 1 ? "Letöltés hozzáadva" : "Letöltési linkek hozzáadva";
 }

@@ -19,6 +19,11 @@ inline constexpr std::string_view kHostAddress = "http://rapidshare.com";
 std::vector<std::string> linksInClipboardText(std::string_view text,
                                               std::string_view prefix = kLinkPrefix);
 
+// The links a command-line argument brings: none unless the argument starts
+// with the prefix; then those the clipboard's rule finds in it.
+std::vector<std::string> linksInArgument(std::string_view argument,
+                                         std::string_view prefix = kLinkPrefix);
+
 // The balloon that announces added links: its title for the count, and its
 // body, each link followed by a carriage return.
 std::string balloonTitle(std::size_t count);

@@ -5,11 +5,35 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#ifndef VARDELO_DATA_FROM_BINDIR
+#define VARDELO_DATA_FROM_BINDIR "../share/vardelo"
+#endif
+
 namespace vardelo {
+namespace {
+
+QString installedDataFolder() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                           QStringLiteral(VARDELO_DATA_FROM_BINDIR));
+}
+
+} // namespace
+
+bool isInstalled() {
+    // Decided by the installed layout, not by where the prefix was
+    // configured: a package under /usr and `cmake --install --prefix ~/.local`
+    // both count, a build folder does not.
+    return QFileInfo(installedDataFolder()).isDir();
+}
+
+QString dataFolder() {
+    return isInstalled() ? installedDataFolder() : QCoreApplication::applicationDirPath();
+}
 
 QString recordFolder() {
     const QString programFolder = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programFolder).isWritable())
+    // Never the installation's own folder, even for root, who may write it.
+    if (!isInstalled() && QFileInfo(programFolder).isWritable())
         return programFolder;
     const QString dataFolder =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +

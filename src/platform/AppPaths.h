@@ -4,9 +4,18 @@
 
 namespace vardelo {
 
-// Where Lista.Vdl and Naplo.Vdl live: beside the executable (a portable
-// program), or, when that folder is not writable (an installed program),
-// in $XDG_DATA_HOME/Vardelo, created on demand.
+// An installed program lies in a bin folder with its data in the share
+// folder beside it (<prefix>/share/vardelo); a portable one keeps everything
+// beside the executable.
+bool isInstalled();
+
+// Where the shipped data (the folder Skins) lies: <prefix>/share/vardelo for
+// an installed program, the executable's folder for a portable one.
+QString dataFolder();
+
+// Where Lista.Vdl and Naplo.Vdl live: beside the executable for a portable
+// program whose folder is writable; otherwise (an installed program, also
+// when run as root) in $XDG_DATA_HOME/Vardelo, created on demand.
 QString recordFolder();
 
 // The target folder a first start offers: the user's download folder.

@@ -72,6 +72,26 @@ TEST_F(ShellWindow, FloodsAndNonTextContentLoseNothingAndAddNothingElse) {
     EXPECT_EQ(form.queue.url(200), kLinkA.toStdString() + "199");
 }
 
+TEST_F(ShellWindow, HandedLinksAreQueuedWithTheBalloonUntilTheCloseHasSaved) {
+    TForm1& form = open();
+    form.linket_hozzaad("http://rapidshare.com/files/0/s.zip");
+    EXPECT_TRUE(form.takeHandedLinks({kLinkA.toStdString(), kLinkB.toStdString()}, false));
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://rapidshare.com/files/0/s.zip",
+                                                kLinkA.toStdString(), kLinkB.toStdString()}));
+    EXPECT_TRUE(form.balloon_hide->enabled());
+
+    // A later start with no arguments only brings the window to the front.
+    form.showMinimized();
+    EXPECT_TRUE(form.takeHandedLinks({}, true));
+    EXPECT_FALSE(form.isMinimized());
+    EXPECT_EQ(form.queue.rowCount(), 4);
+
+    // Links that come after the queue was written would be lost: refused.
+    EXPECT_TRUE(form.close());
+    EXPECT_FALSE(form.takeHandedLinks({kLinkA.toStdString()}, false));
+    EXPECT_EQ(form.queue.rowCount(), 4);
+}
+
 TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
     ASSERT_FALSE(TrayIcon::available()); // offscreen has none
     TForm1& form = open();

@@ -51,6 +51,16 @@ TEST(ClipboardBalloon, TitleByCountAndBodyWithCarriageReturns) {
     EXPECT_EQ(balloonBody({a, b}), a + "\r" + b + "\r");
 }
 
+TEST(CommandLineLinks, OnlyAnArgumentThatStartsWithThePrefixIsALink) {
+    EXPECT_EQ(linksInArgument(a), Links{a});
+    EXPECT_EQ(linksInArgument(a + ".html"), Links{a});
+    EXPECT_EQ(linksInArgument(a + "\r\n" + b), (Links{a, b}));
+    EXPECT_TRUE(linksInArgument("see " + a).empty());
+    EXPECT_TRUE(linksInArgument(" " + a).empty());
+    EXPECT_TRUE(linksInArgument("HTTP://RAPIDSHARE.COM/files/1/a.zip").empty());
+    EXPECT_TRUE(linksInArgument(std::string("\xff\0\x01", 3)).empty());
+}
+
 TEST(ClipboardFlood, MegabytesOfTextAreExaminedInOnePass) {
     std::string text;
     for (int i = 0; i < 100'000; ++i)

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vardelo {
+
+// What a start's arguments ask of the program that keeps the queue.
+struct HandedArguments {
+    std::vector<std::string> links; // in order: links, and the lines of list files
+    bool bringToFront = false;      // started with no arguments at all
+};
+
+// Reads a start's arguments where they were given: an argument that starts
+// with the link prefix brings its links; one that names an existing file is
+// read as a link list, as "Megnyitás" reads one; anything else, and a list
+// that cannot be read, is left out with a line on standard error.
+HandedArguments readArguments(const QStringList& arguments);
+
+// The form in which a later start hands its arguments over.
+QByteArray encodeArguments(const HandedArguments& handed);
+std::optional<HandedArguments> decodeArguments(const QByteArray& bytes);
+
+} // namespace vardelo

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The Debian package, made from the program this build has already built:
+# its name, its dependencies from dpkg-shlibdeps, what it installs where, and
+# that the program it installs keeps its records in $XDG_DATA_HOME/Vardelo,
+# never in its own folder, also when that folder is writable.
+#   package.sh BUILD_FOLDER VERSION
+set -euo pipefail
+build=$1
+version=$2
+work=$(mktemp -d)
+pid=
+cleanup() {
+    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.txt" 2>&1 ||
+    fail "cpack: $(cat "$work/cpack.txt")"
+deb="$work/out/vardelo_${version}_amd64.deb"
+[ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$work/out")"
+
+[ "$(dpkg-deb -f "$deb" Package)" = vardelo ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libc6 libcurl4 libqt6core6 libqt6webenginewidgets6 libqt6svg6; do
+    grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "no $needed in Depends: $depends"
+done
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for file in ./usr/bin/vardelo \
+    ./usr/share/vardelo/Skins/WMP11/Options.dat \
+    ./usr/share/applications/vardelo.desktop \
+    ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
+    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml; do
+    grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
+done
+outside=$(grep -Ev '^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*)$' <<<"$contents" | grep -v '^\./$' || true)
+[ -z "$outside" ] || fail "files outside /usr/bin and /usr/share: $outside"
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+grep -q '^Exec=vardelo %U$' "$root/usr/share/applications/vardelo.desktop" || fail "Exec line"
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml" \
+        >"$work/appstream.txt" 2>&1 || fail "appstream: $(cat "$work/appstream.txt")"
+fi
+
+# The installed program, its folder writable as root's /usr/bin is.
+chmod -R u+w "$root"
+mkdir -p "$work/data" "$work/config" "$work/run"
+chmod 700 "$work/run"
+XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
+    QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" "$root/usr/bin/vardelo" \
+    "http://rapidshare.com/files/1/a.zip" >"$work/out.txt" 2>"$work/err.txt" &
+pid=$!
+for _ in $(seq 150); do
+    [ -s "$work/config/Vardelo.conf" ] && break
+    sleep 0.1
+done
+sleep 1
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" -eq 0 ] || fail "installed program: status $status ($(cat "$work/err.txt"))"
+[ -s "$work/data/Vardelo/Lista.Vdl" ] || fail "no Lista.Vdl in \$XDG_DATA_HOME/Vardelo"
+[ -z "$(find "$root" -name '*.Vdl' -o -name 'Vardelo.lock')" ] ||
+    fail "records inside the installation: $(find "$root" -name '*.Vdl')"
+
+echo "1 passed, 0 failed"

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# The whole program under Xvfb, one program per record folder: a later start
+# hands its links over to the running one and ends at once; two starts never
+# both keep the same record files; a lock left by a killed program is taken
+# over; a running program that does not answer makes a later start give up
+# with status 1 instead of waiting for ever. A later start that wrongly keeps
+# running is ended by `timeout` and fails the test.
+#   single-instance.sh PATH_TO_VARDELO PATH_TO_VARDELO_RECORDS
+set -euo pipefail
+program=$1
+records=$2
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill -KILL "$p" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+folder="$work/program"
+mkdir -p "$folder/config" "$work/run"
+chmod 700 "$work/run"
+cp "$program" "$folder/vardelo"
+link() { echo "http://rapidshare.com/files/$1/file$1.zip"; }
+
+run() { # arguments... ; the program of $folder, in the background -> pid in $pid
+    XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" \
+        QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" "$folder/vardelo" "$@" \
+        >>"$folder/out.txt" 2>>"$folder/err.txt" &
+    pid=$!
+    pids+=("$pid")
+}
+wait_until_up() { # the first start has read its settings and shows its window
+    for _ in $(seq 150); do
+        [ -s "$folder/config/Vardelo.conf" ] && break
+        sleep 0.1
+    done
+    [ -s "$folder/config/Vardelo.conf" ] || fail "the first start did not come up"
+    sleep 1
+}
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+close_in_order() { # pid
+    kill -TERM "$1"
+    local status=0
+    wait "$1" || status=$?
+    [ "$status" -eq 0 ] || fail "closing: status $status ($(cat "$folder/err.txt"))"
+}
+queued() { "$records" print "$folder/Lista.Vdl" | cut -d'|' -f2 | tr -d ' '; }
+
+# A first start queues its links after the stored queue; a later one hands
+# links and list files over, leaves out what is neither, and ends with 0.
+"$records" queue "$folder/Lista.Vdl" "$(link 0)"
+run "$(link 1)"
+first=$pid
+wait_until_up
+printf '%s\r\n\r\n%s\r\n' "$(link 3)" "$(link 4)" >"$work/list.txt"
+began=$(now_ms)
+status=0
+(cd "$work" && XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" \
+    timeout 20 "$folder/vardelo" "$(link 2)" list.txt "no link" $'\xff\x01\r\n' "$work" \
+    >"$work/second-out.txt" 2>"$work/second-err.txt") || status=$?
+took=$(($(now_ms) - began))
+[ "$status" -eq 0 ] || fail "handing over: status $status ($(cat "$work/second-err.txt"))"
+[ "$took" -lt 3000 ] || fail "handing over took $took ms"
+[ "$(grep -c 'kihagyva' "$work/second-err.txt")" -eq 3 ] ||
+    fail "left-out arguments: $(cat "$work/second-err.txt")"
+kill -0 "$first" || fail "the first start ended"
+close_in_order "$first"
+expected=$(for n in 0 1 2 3 4; do link "$n"; done)
+[ "$(queued)" = "$expected" ] || fail "queue after handing over: $(queued)"
+
+# Two starts at once: one keeps the folder, the other hands over and ends.
+rm -f "$folder/config/Vardelo.conf"
+run
+a=$pid
+run "$(link 5)"
+b=$pid
+wait_until_up
+for _ in $(seq 100); do
+    { kill -0 "$a" 2>/dev/null && kill -0 "$b" 2>/dev/null; } || break
+    sleep 0.1
+done
+if kill -0 "$a" 2>/dev/null; then keeper=$a; other=$b; else keeper=$b; other=$a; fi
+kill -0 "$other" 2>/dev/null && fail "two programs keep the same record folder"
+status=0
+wait "$other" || status=$?
+[ "$status" -eq 0 ] || fail "the start that lost: status $status ($(cat "$folder/err.txt"))"
+close_in_order "$keeper"
+expected=$(for n in 0 1 2 3 4 5; do link "$n"; done)
+[ "$(queued)" = "$expected" ] || fail "queue after two starts at once: $(queued)"
+
+# A killed program leaves its lock file and socket behind; the next start
+# keeps the folder, and later starts hand over to it.
+rm -f "$folder/config/Vardelo.conf"
+run
+wait_until_up
+kill -KILL "$pid"
+wait "$pid" || true
+[ -e "$folder/Vardelo.lock" ] || fail "no lock file in the record folder"
+ls "$work/run"/vardelo-* >/dev/null 2>&1 || fail "no socket left behind"
+rm -f "$folder/config/Vardelo.conf"
+run "$(link 6)"
+keeper=$pid
+wait_until_up
+kill -0 "$keeper" || fail "the start after a crash ended: $(cat "$folder/err.txt")"
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 7)" ||
+    fail "handing over after a crash"
+close_in_order "$keeper"
+expected=$(for n in 0 1 2 3 4 5 6 7; do link "$n"; done)
+[ "$(queued)" = "$expected" ] || fail "queue after a crash: $(queued)"
+
+# A program that does not answer: the later start gives up with status 1 and
+# says so, and the stopped program's queue is left to it.
+rm -f "$folder/config/Vardelo.conf"
+run
+keeper=$pid
+wait_until_up
+kill -STOP "$keeper"
+began=$(now_ms)
+status=0
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 8)" \
+    2>"$work/third-err.txt" || status=$?
+took=$(($(now_ms) - began))
+kill -CONT "$keeper"
+[ "$status" -eq 1 ] || fail "no answer: status $status"
+[ "$took" -lt 9000 ] || fail "no answer: gave up after $took ms"
+grep -q 'nem válaszolt' "$work/third-err.txt" || fail "no answer: $(cat "$work/third-err.txt")"
+close_in_order "$keeper"
+[ "$(queued)" = "$expected" ] || fail "queue after a refused start: $(queued)"
+
+# A lock file of another user that this user cannot open: status 1 and a
+# line on standard error, at once (checked where the test runs as root).
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    chmod 600 "$folder/Vardelo.lock"
+    chmod 755 "$work"
+    chmod 777 "$folder"
+    mkdir -m 700 "$work/run-nobody"
+    chown nobody "$work/run-nobody"
+    status=0
+    HOME="$work" QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run-nobody" \
+        timeout 20 setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        "$folder/vardelo" "$(link 9)" 2>"$work/other-err.txt" || status=$?
+    [ "$status" -eq 1 ] || fail "another user's lock: status $status ($(cat "$work/other-err.txt"))"
+    grep -q 'Vardelo.lock' "$work/other-err.txt" || fail "another user's lock: $(cat "$work/other-err.txt")"
+fi
+
+echo "1 passed, 0 failed"
