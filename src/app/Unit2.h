@@ -6,6 +6,8 @@
 #include "core/QueueDrag.h"
 #include "core/SettingsTable.h"
 
+#include "ui_Unit2.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -57,7 +59,7 @@ struct Services {
 
 // The main window. It owns the program's whole state for the run; its
 // handlers keep the names of the commands they carry out.
-class TForm1 final : public QWidget {
+class TForm1 final : public QWidget, public Ui::TForm1 {
     Q_OBJECT
   public:
     explicit TForm1(Services services, QWidget* parent = nullptr);
@@ -94,46 +96,11 @@ class TForm1 final : public QWidget {
     std::vector<std::string> ListBox1; // line buffer of list import and export
 
     // --- controls ----------------------------------------------------------
-    QLabel* allapot = nullptr;
-    QProgressBar* gauge1 = nullptr;
-    QLabel* letoltve = nullptr;
-    QTabWidget* Lapok = nullptr;
-    QWidget* letolt = nullptr;
-    QWidget* Weblap = nullptr;
-    QWidget* beallitasok = nullptr;
-    QWidget* naplo = nullptr;
-    QWidget* fontos = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QPushButton* inditas = nullptr;
-    QPushButton* Stop = nullptr;
-    QCheckBox* letoltes_utan_stop = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* sLabel1 = nullptr;
-
-    QueueGridView* Linkek = nullptr;
+    // The form (Unit2.ui) provides the designed controls; these are the ones
+    // that live in the log page and the statistics box.
     QTableView* naplosg = nullptr;
     QPushButton* hibasak_ujra = nullptr;
     QPushButton* button1 = nullptr;
-
-    QLineEdit* Mentes_helye = nullptr;
-    QPushButton* Button4 = nullptr;
-    QCheckBox* auto_le = nullptr;
-    QCheckBox* vagolap = nullptr;
-    QSpinBox* ujra = nullptr;
-    QSpinBox* elhalt = nullptr;
-    QGroupBox* GroupBox6 = nullptr;
-    QCheckBox* skin_hasznalata = nullptr;
-    QComboBox* kinezet = nullptr;
-
-    QLineEdit* Link_hozza = nullptr;
-    QPushButton* Hozzaad = nullptr;
-    QPushButton* sor_torles = nullptr;
-    QPushButton* elore = nullptr;
-    QPushButton* hatra = nullptr;
-    QPushButton* megnyit = nullptr;
-    QPushButton* button3 = nullptr;
-
     QLabel* oldb = nullptr;
     QLabel* olm = nullptr;
     QLabel* okdb = nullptr;
@@ -141,10 +108,6 @@ class TForm1 final : public QWidget {
     QLabel* jlm = nullptr;
     QLabel* jkdb = nullptr;
     QPushButton* stat_null1 = nullptr;
-
-    QPlainTextEdit* Memo2 = nullptr;
-    QPlainTextEdit* Memo3 = nullptr;
-    QPushButton* hompage = nullptr;
 
     QMenu* PMSG = nullptr;
     QAction* rls1 = nullptr;
@@ -231,11 +194,8 @@ class TForm1 final : public QWidget {
 
   private:
     void buildControls();
-    void buildListGroup();
-    void buildStatisticsGroup();
-    void buildSettingsPage();
-    void buildLogPage();
-    void buildInfoPages();
+    void takeSubformControls();
+    void setTabOrderOfSubforms();
     void buildMenus();
     void setGridColumns();
     void nameSkinSections();
