@@ -122,7 +122,9 @@ void TForm1::takeSubformControls() {
 }
 
 // The form's tab stops cannot name controls inside the log page and the
-// statistics box; they take their designed places here.
+// statistics box; they take their designed places here. The page control
+// leads by being created first: naming it as a tab stop (its focus goes to
+// its tab bar) makes Qt 6.4 cut the stops out of the window's chain.
 void TForm1::setTabOrderOfSubforms() {
     setTabOrder(elhalt, naplosg);
     setTabOrder(naplosg, hibasak_ujra);

@@ -4,6 +4,7 @@
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/SkinEngine.h"
+#include "platform/Translations.h"
 #include "platform/UnixSignals.h"
 #include "platform/WebEngineBrowser.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));
+    vardelo::installQtTranslations();
 
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
