@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyleOptionGroupBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QTranslator>
 
@@ -116,28 +117,44 @@ class Appearance : public WindowFixture {
             << "file dialog in " << skin.toStdString();
     }
 
-    // Every control of every group lies in the area below the caption the
-    // style reports for that group, and inside the group.
+    // Every control of every group lies below the caption the style reports
+    // for that group, and inside the group's frame; each page is looked at.
     void expectGroupsHoldTheirContents(const QString& skin) {
-        for (QGroupBox* group : form().findChildren<QGroupBox*>()) {
-            QStyleOptionGroupBox option;
-            option.initFrom(group);
-            option.text = group->title();
-            option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-            const QRect caption = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
-                                                                 QStyle::SC_GroupBoxLabel, group);
-            const QRect inside = group->contentsRect();
-            for (QWidget* child : group->findChildren<QWidget*>()) {
-                if (child->parentWidget()->parentWidget() != group || child->isWindow())
-                    continue; // the controls of the group's own area
-                const QRect placed(child->mapTo(group, QPoint(0, 0)), child->size());
-                EXPECT_GE(placed.top(), caption.bottom())
-                    << child->objectName().toStdString() << " under the caption of "
-                    << group->objectName().toStdString() << " in " << skin.toStdString();
-                EXPECT_TRUE(inside.contains(placed))
-                    << child->objectName().toStdString() << " cut off in "
-                    << group->objectName().toStdString() << " in " << skin.toStdString();
-            }
+        auto* pages = control<QTabWidget>("Lapok");
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (QGroupBox* group : form().findChildren<QGroupBox*>())
+                if (group->isVisible())
+                    expectGroupHoldsItsContents(group, skin);
+        }
+    }
+
+    static QGroupBox* enclosingGroup(QWidget* widget) {
+        for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget())
+            if (auto* group = qobject_cast<QGroupBox*>(up))
+                return group;
+        return nullptr;
+    }
+
+    void expectGroupHoldsItsContents(QGroupBox* group, const QString& skin) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect caption = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                             QStyle::SC_GroupBoxLabel, group);
+        const QRect inside = group->contentsRect();
+        for (QWidget* child : group->findChildren<QWidget*>()) {
+            if (enclosingGroup(child) != group || child->objectName().isEmpty() ||
+                child->objectName().startsWith(QStringLiteral("qt_")))
+                continue;
+            const QRect placed(child->mapTo(group, QPoint(0, 0)), child->size());
+            const std::string where = child->objectName().toStdString() + " in " +
+                                      group->objectName().toStdString() + ", skin " +
+                                      skin.toStdString();
+            EXPECT_GT(placed.top(), caption.bottom()) << where << " on the caption";
+            EXPECT_TRUE(inside.contains(placed)) << where << " cut off";
         }
     }
 };
