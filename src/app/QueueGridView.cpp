@@ -21,6 +21,31 @@ void QueueGridView::selectDataRow(int row) {
     selectRow(row - 1);
 }
 
+void QueueGridView::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    if (!model)
+        return;
+    // Connected after the view's own handlers, which move the current row
+    // off a removed one.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, this, &QueueGridView::keepSelection);
+    connect(model, &QAbstractItemModel::dataChanged, this, &QueueGridView::keepSelection);
+    connect(model, &QAbstractItemModel::modelReset, this, &QueueGridView::keepSelection);
+    keepSelection();
+}
+
+void QueueGridView::keepSelection() {
+    const bool hasLink =
+        model()->rowCount() > 0 && !model()->index(0, 1).data().toString().isEmpty();
+    if (!hasLink) {
+        selectionModel()->clear();
+        return;
+    }
+    const int row = currentIndex().isValid() ? currentIndex().row() + 1 : 1;
+    if (!selectionModel()->isRowSelected(row - 1, QModelIndex()))
+        selectDataRow(row);
+}
+
 std::pair<int, int> QueueGridView::cellAt(const QPoint& pos) const {
     const QModelIndex index = indexAt(pos);
     if (index.isValid())

@@ -6,6 +6,7 @@ namespace vardelo {
 
 // The queue grid: reports mouse presses and releases with the cell under the
 // pointer (row 0 is the title row, -1 outside the grid) and the Delete key.
+// Tab leaves the grid; the arrow keys move between rows.
 class QueueGridView final : public QTableView {
     Q_OBJECT
   public:
@@ -14,6 +15,7 @@ class QueueGridView final : public QTableView {
     // The 1-based data row that is selected, or 0.
     int selectedRow() const;
     void selectDataRow(int row);
+    void setModel(QAbstractItemModel* model) override;
 
   Q_SIGNALS:
     void mouseDown(Qt::MouseButton button, int row, int column);
@@ -27,6 +29,9 @@ class QueueGridView final : public QTableView {
 
   private:
     std::pair<int, int> cellAt(const QPoint& viewportPos) const;
+    // The commands act on the selected row, so one is always shown while
+    // the queue has a link: the current row, or the head.
+    void keepSelection();
 };
 
 } // namespace vardelo

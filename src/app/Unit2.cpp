@@ -7,6 +7,7 @@
 #include "core/IoError.h"
 #include "platform/Dialogs.h"
 #include "platform/QtText.h"
+#include "platform/TrayIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -92,73 +93,32 @@ void TForm1::connectCommands() {
     connect(hibasak_ujra, &QPushButton::clicked, this, guard(&TForm1::hibasak_ujraClick));
 }
 
-// Every designed control answers to its designed name, so tests and tools
-// find it as a user of the window would.
+// The form names its controls; the menus and timers built in code answer to
+// their designed names as well.
 void TForm1::nameControls() {
-    allapot->setObjectName(QStringLiteral("allapot"));
-    gauge1->setObjectName(QStringLiteral("gauge1"));
-    letoltve->setObjectName(QStringLiteral("letoltve"));
-    Lapok->setObjectName(QStringLiteral("Lapok"));
-    letolt->setObjectName(QStringLiteral("letolt"));
-    Weblap->setObjectName(QStringLiteral("Weblap"));
-    beallitasok->setObjectName(QStringLiteral("beallitasok"));
-    naplo->setObjectName(QStringLiteral("naplo"));
-    fontos->setObjectName(QStringLiteral("fontos"));
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    inditas->setObjectName(QStringLiteral("inditas"));
-    Stop->setObjectName(QStringLiteral("Stop"));
-    letoltes_utan_stop->setObjectName(QStringLiteral("letoltes_utan_stop"));
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    sLabel1->setObjectName(QStringLiteral("sLabel1"));
-    Linkek->setObjectName(QStringLiteral("Linkek"));
-    naplosg->setObjectName(QStringLiteral("naplosg"));
-    hibasak_ujra->setObjectName(QStringLiteral("hibasak_ujra"));
-    button1->setObjectName(QStringLiteral("button1"));
-    Mentes_helye->setObjectName(QStringLiteral("Mentes_helye"));
-    Button4->setObjectName(QStringLiteral("Button4"));
-    auto_le->setObjectName(QStringLiteral("auto_le"));
-    vagolap->setObjectName(QStringLiteral("vagolap"));
-    ujra->setObjectName(QStringLiteral("ujra"));
-    elhalt->setObjectName(QStringLiteral("elhalt"));
-    GroupBox6->setObjectName(QStringLiteral("GroupBox6"));
-    skin_hasznalata->setObjectName(QStringLiteral("skin_hasznalata"));
-    kinezet->setObjectName(QStringLiteral("kinezet"));
-    Link_hozza->setObjectName(QStringLiteral("Link_hozza"));
-    Hozzaad->setObjectName(QStringLiteral("Hozzaad"));
-    sor_torles->setObjectName(QStringLiteral("sor_torles"));
-    elore->setObjectName(QStringLiteral("elore"));
-    hatra->setObjectName(QStringLiteral("hatra"));
-    megnyit->setObjectName(QStringLiteral("megnyit"));
-    button3->setObjectName(QStringLiteral("button3"));
-    oldb->setObjectName(QStringLiteral("oldb"));
-    olm->setObjectName(QStringLiteral("olm"));
-    okdb->setObjectName(QStringLiteral("okdb"));
-    jldb->setObjectName(QStringLiteral("jldb"));
-    jlm->setObjectName(QStringLiteral("jlm"));
-    jkdb->setObjectName(QStringLiteral("jkdb"));
-    stat_null1->setObjectName(QStringLiteral("stat_null1"));
-    Memo2->setObjectName(QStringLiteral("Memo2"));
-    Memo3->setObjectName(QStringLiteral("Memo3"));
-    hompage->setObjectName(QStringLiteral("hompage"));
-    PMSG->setObjectName(QStringLiteral("PMSG"));
-    rls1->setObjectName(QStringLiteral("rls1"));
-    Listalegelejre1->setObjectName(QStringLiteral("Listalegelejre1"));
-    Listalegvgre1->setObjectName(QStringLiteral("Listalegvgre1"));
-    PM->setObjectName(QStringLiteral("PM"));
-    PM_indit->setObjectName(QStringLiteral("PM_indit"));
-    PM_megallit->setObjectName(QStringLiteral("PM_megallit"));
-    PM_letoltes_utan_stop->setObjectName(QStringLiteral("PM_letoltes_utan_stop"));
-    N2->setObjectName(QStringLiteral("N2"));
-    PM_vagolap->setObjectName(QStringLiteral("PM_vagolap"));
-    PM_Skin->setObjectName(QStringLiteral("PM_Skin"));
-    PM_auto_le->setObjectName(QStringLiteral("PM_auto_le"));
-    Vardelo1->setObjectName(QStringLiteral("Vardelo1"));
-    Kilps1->setObjectName(QStringLiteral("Kilps1"));
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer4->setObjectName(QStringLiteral("Timer4"));
-    elhalt_kijelzo->setObjectName(QStringLiteral("elhalt_kijelzo"));
-    balloon_hide->setObjectName(QStringLiteral("balloon_hide"));
+    const std::initializer_list<std::pair<QObject*, const char*>> named{
+        {PMSG, "PMSG"},
+        {rls1, "rls1"},
+        {Listalegelejre1, "Listalegelejre1"},
+        {Listalegvgre1, "Listalegvgre1"},
+        {PM, "PM"},
+        {PM_indit, "PM_indit"},
+        {PM_megallit, "PM_megallit"},
+        {PM_letoltes_utan_stop, "PM_letoltes_utan_stop"},
+        {N2, "N2"},
+        {PM_vagolap, "PM_vagolap"},
+        {PM_Skin, "PM_Skin"},
+        {PM_auto_le, "PM_auto_le"},
+        {Vardelo1, "Vardelo1"},
+        {Kilps1, "Kilps1"},
+        {Timer3, "Timer3"},
+        {Timer4, "Timer4"},
+        {elhalt_kijelzo, "elhalt_kijelzo"},
+        {balloon_hide, "balloon_hide"},
+        {CTI, "CTI"},
+    };
+    for (const auto& [object, name] : named)
+        object->setObjectName(QLatin1String(name));
 }
 
 void TForm1::FormCreate() {

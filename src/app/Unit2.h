@@ -9,6 +9,8 @@
 #include "core/SettingsTable.h"
 #include "core/TransferRate.h"
 
+#include "ui_Unit2.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -63,7 +65,7 @@ struct Services {
 
 // The main window. It owns the program's whole state for the run; its
 // handlers keep the names of the commands they carry out.
-class TForm1 final : public QWidget, private CycleWindow {
+class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     Q_OBJECT
   public:
     explicit TForm1(Services services, QWidget* parent = nullptr);
@@ -93,86 +95,6 @@ class TForm1 final : public QWidget, private CycleWindow {
     DownloadQueue queue;               // shown in Linkek
     EventLog log;                      // shown in naplosg
     std::vector<std::string> ListBox1; // line buffer of list import and export
-
-    // --- controls ----------------------------------------------------------
-    QLabel* allapot = nullptr;
-    QProgressBar* gauge1 = nullptr;
-    QLabel* letoltve = nullptr;
-    QTabWidget* Lapok = nullptr;
-    QWidget* letolt = nullptr;
-    QWidget* Weblap = nullptr;
-    QWidget* beallitasok = nullptr;
-    QWidget* naplo = nullptr;
-    QWidget* fontos = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QPushButton* inditas = nullptr;
-    QPushButton* Stop = nullptr;
-    QCheckBox* letoltes_utan_stop = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* sLabel1 = nullptr;
-
-    QueueGridView* Linkek = nullptr;
-    QTableView* naplosg = nullptr;
-    QPushButton* hibasak_ujra = nullptr;
-    QPushButton* button1 = nullptr;
-
-    QLineEdit* Mentes_helye = nullptr;
-    QPushButton* Button4 = nullptr;
-    QCheckBox* auto_le = nullptr;
-    QCheckBox* vagolap = nullptr;
-    QSpinBox* ujra = nullptr;
-    QSpinBox* elhalt = nullptr;
-    QGroupBox* GroupBox6 = nullptr;
-    QCheckBox* skin_hasznalata = nullptr;
-    QComboBox* kinezet = nullptr;
-
-    QLineEdit* Link_hozza = nullptr;
-    QPushButton* Hozzaad = nullptr;
-    QPushButton* sor_torles = nullptr;
-    QPushButton* elore = nullptr;
-    QPushButton* hatra = nullptr;
-    QPushButton* megnyit = nullptr;
-    QPushButton* button3 = nullptr;
-
-    QLabel* oldb = nullptr;
-    QLabel* olm = nullptr;
-    QLabel* okdb = nullptr;
-    QLabel* jldb = nullptr;
-    QLabel* jlm = nullptr;
-    QLabel* jkdb = nullptr;
-    QPushButton* stat_null1 = nullptr;
-
-    QPlainTextEdit* Memo2 = nullptr;
-    QPlainTextEdit* Memo3 = nullptr;
-    QPushButton* hompage = nullptr;
-
-    QMenu* PMSG = nullptr;
-    QAction* rls1 = nullptr;
-    QAction* Listalegelejre1 = nullptr;
-    QAction* Listalegvgre1 = nullptr;
-
-    QMenu* PM = nullptr;
-    QAction* PM_indit = nullptr;
-    QAction* PM_megallit = nullptr;
-    QAction* PM_letoltes_utan_stop = nullptr;
-    QMenu* N2 = nullptr;
-    QAction* PM_vagolap = nullptr;
-    QAction* PM_Skin = nullptr;
-    QAction* PM_auto_le = nullptr;
-    QAction* Vardelo1 = nullptr;
-    QAction* Kilps1 = nullptr;
-
-    TTimer* Timer3 = nullptr;         // the cycle's: the transfer starts
-    TTimer* Timer4 = nullptr;         // the cycle's: the countdown's second ticks
-    TTimer* elhalt_kijelzo = nullptr; // the cycle's: the dead-link wait's second ticks
-    TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
-
-    TrayIcon* CTI = nullptr; // the icon in the notification area
-    ClipboardWatcher* clipboardWatcher = nullptr;
-
-    GridModel* linkekModel = nullptr;
-    GridModel* naplosgModel = nullptr;
 
     // --- commands ----------------------------------------------------------
     void inditasClick();
@@ -237,12 +159,50 @@ class TForm1 final : public QWidget, private CycleWindow {
     bool event(QEvent* event) override;
 
   private:
+    // --- controls (tests and tools find them by their object names) ------
+    // The form (Unit2.ui) provides the designed controls; these are the ones
+    // that live in the log page and the statistics box.
+    QTableView* naplosg = nullptr;
+    QPushButton* hibasak_ujra = nullptr;
+    QPushButton* button1 = nullptr;
+    QLabel* oldb = nullptr;
+    QLabel* olm = nullptr;
+    QLabel* okdb = nullptr;
+    QLabel* jldb = nullptr;
+    QLabel* jlm = nullptr;
+    QLabel* jkdb = nullptr;
+    QPushButton* stat_null1 = nullptr;
+
+    QMenu* PMSG = nullptr;
+    QAction* rls1 = nullptr;
+    QAction* Listalegelejre1 = nullptr;
+    QAction* Listalegvgre1 = nullptr;
+
+    QMenu* PM = nullptr;
+    QAction* PM_indit = nullptr;
+    QAction* PM_megallit = nullptr;
+    QAction* PM_letoltes_utan_stop = nullptr;
+    QMenu* N2 = nullptr;
+    QAction* PM_vagolap = nullptr;
+    QAction* PM_Skin = nullptr;
+    QAction* PM_auto_le = nullptr;
+    QAction* Vardelo1 = nullptr;
+    QAction* Kilps1 = nullptr;
+
+    TTimer* Timer3 = nullptr;         // the cycle's: the transfer starts
+    TTimer* Timer4 = nullptr;         // the cycle's: the countdown's second ticks
+    TTimer* elhalt_kijelzo = nullptr; // the cycle's: the dead-link wait's second ticks
+    TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
+
+    TrayIcon* CTI = nullptr; // the icon in the notification area
+    ClipboardWatcher* clipboardWatcher = nullptr;
+
+    GridModel* linkekModel = nullptr;
+    GridModel* naplosgModel = nullptr;
+
     void buildControls();
-    void buildListGroup();
-    void buildStatisticsGroup();
-    void buildSettingsPage();
-    void buildLogPage();
-    void buildInfoPages();
+    void takeSubformControls();
+    void setTabOrderOfSubforms();
     void buildMenus();
     void setGridColumns();
     void nameSkinSections();
@@ -330,10 +290,9 @@ class TForm1 final : public QWidget, private CycleWindow {
     std::unique_ptr<RecordStore> records_; // the stored queue and log
     SettingsRun settingsRun_;
     bool closedInOrder_ = false; // the close has written everything; nothing may change now
-    QLabel* transferRate_ = nullptr;
     QTimer* rateTimer_ = nullptr;
     TransferRate rate_;
-    std::int64_t rateBytes_ = -1;    // the last amount reported, -1 before the first
+    std::int64_t rateBytes_ = -1;   // the last amount reported, -1 before the first
     std::int64_t rateExpected_ = 0; // the transfer's whole size
 };
 

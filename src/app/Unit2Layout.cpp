@@ -1,5 +1,5 @@
-// The window's controls at their design places. Controls keep their
-// positions and sizes when the window is resized, as designed.
+// What the form (Unit2.ui) cannot say: the window's font, the grids'
+// models, texts made at run time, the menus and the skin sections.
 #include "app/GridModel.h"
 #include "app/InfoTexts.h"
 #include "app/QueueGridView.h"
@@ -31,33 +31,8 @@ static void initIconResources() {
 namespace vardelo {
 namespace {
 
-template <typename W> W* place(W* widget, int x, int y, int width, int height) {
-    widget->setGeometry(x, y, width, height);
-    return widget;
-}
-
-QLabel* caption(QWidget* parent, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
-
-QPushButton* button(QWidget* parent, const QString& text, int x, int y, int width, int height) {
-    return place(new QPushButton(text, parent), x, y, width, height);
-}
-
 QIcon picture(const char* name) {
     return QIcon(QStringLiteral(":/icons/") + QLatin1String(name) + QStringLiteral(".svg"));
-}
-
-// The design's buttons with a 32 x 32 picture beside the caption.
-QPushButton* pictureButton(QWidget* parent, const QString& text, const char* icon, int x, int y,
-                           int width, int height) {
-    QPushButton* b = button(parent, text, x, y, width, height);
-    b->setIcon(picture(icon));
-    b->setIconSize(QSize(32, 32));
-    return b;
 }
 
 void makeRegular(QWidget* widget) {
@@ -77,19 +52,6 @@ QFont windowFont() {
     return font;
 }
 
-void setUpGrid(QTableView* grid) {
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
-    grid->verticalHeader()->hide();
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid->horizontalHeader()->setHighlightSections(false);
-    grid->horizontalHeader()->setStretchLastSection(false);
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-}
-
 void setColumnWidths(QTableView* grid, std::initializer_list<int> widths) {
     int column = 0;
     for (const int width : widths)
@@ -100,88 +62,43 @@ void setColumnWidths(QTableView* grid, std::initializer_list<int> widths) {
 
 void TForm1::buildControls() {
     initIconResources();
+    setupUi(this);
+    takeSubformControls();
     setFont(windowFont());
     resize(773, 714); // the design's 781 x 741 outer size, less the frame
     move(186, 106);
     setAutoFillBackground(true);
+    setWindowIcon(picture("vardelo"));
 
-    auto* statusCaption = caption(this, QStringLiteral("Állapot:"), 8, 8);
-    makeRegular(statusCaption);
-    statusCaption->adjustSize();
-    allapot = place(new QLabel(this), 48, 8, 545, 13);
-    makeRegular(allapot);
-    gauge1 = place(new QProgressBar(this), 8, 24, 593, 17);
+    for (QWidget* regular : std::initializer_list<QWidget*>{
+             Label1, allapot, letoltve, transferRate, sLabel1, Link_hozza, Mentes_helye, kinezet})
+        makeRegular(regular);
     gauge1->setRange(0, 100);
-    gauge1->setValue(0);
-    gauge1->setTextVisible(false);
-    letoltve = place(new QLabel(this), 608, 24, 160, 17);
-    makeRegular(letoltve);
 
-    Lapok = place(new QTabWidget(this), 8, 48, 593, 441);
-    letolt = new QWidget;
-    Weblap = new QWidget;
-    beallitasok = new QWidget;
-    naplo = new QWidget;
-    fontos = new QWidget;
-    TabSheet1 = new QWidget;
-    Lapok->addTab(letolt, QStringLiteral("Letöltés"));
-    Lapok->addTab(Weblap, QStringLiteral("Weblap"));
-    Lapok->addTab(beallitasok, QStringLiteral("Beállitások"));
-    Lapok->addTab(naplo, QStringLiteral("Naplózás"));
-    Lapok->addTab(fontos, QStringLiteral("Fontos"));
-    Lapok->addTab(TabSheet1, QStringLiteral("Fejlesztések"));
-
-    Linkek = place(new QueueGridView(letolt), 0, 0, 585, 409);
-    setUpGrid(Linkek);
-    Linkek->verticalHeader()->setDefaultSectionSize(20);
     linkekModel = new GridModel(
         queue.grid(),
         {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Próbálkozások")}, this);
     Linkek->setModel(linkekModel);
-    Linkek->setContextMenuPolicy(Qt::CustomContextMenu);
+    naplosgModel =
+        new GridModel(log.grid(),
+                      {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Állapot"),
+                       QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
+                      this);
+    naplosg->setModel(naplosgModel);
+    for (QTableView* grid : {static_cast<QTableView*>(Linkek), naplosg})
+        grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
-    setWindowIcon(picture("vardelo"));
-    inditas = pictureButton(this, QStringLiteral("  Indítás   "), "start", 608, 72, 105, 40);
-    Stop = pictureButton(this, QStringLiteral("Megállítás"), "stop", 608, 120, 105, 40);
-    letoltes_utan_stop =
-        place(new QCheckBox(QStringLiteral("Letöltés után megáll"), this), 608, 168, 160, 19);
-    letoltes_utan_stop->setEnabled(false);
+    vagolap->setText(QStringLiteral("Vágólap figyelő (a '") + toQt(kHostAddress) +
+                     QStringLiteral("' kezdetű linkekre figyel csak)"));
+    for (QPlainTextEdit* memo : {Memo2, Memo3}) {
+        memo->setBackgroundRole(QPalette::Button);
+        memo->viewport()->setBackgroundRole(QPalette::Button);
+    }
+    Memo2->setPlainText(importantText());
+    Memo3->setPlainText(changeHistoryText());
 
-    buildStatisticsGroup();
-    buildListGroup();
-    buildSettingsPage();
-    buildLogPage();
-    buildInfoPages();
     buildMenus();
-
-    sLabel1 = caption(this,
-                      QStringLiteral("Amennyiben tetszik és használható a progi kérlek jelezd! "
-                                     "Fontos lapon megtalálod a további információkat!"),
-                      8, 688);
-    makeRegular(sLabel1);
-    sLabel1->adjustSize();
-
-    // Tab order as designed.
-    setTabOrder(Lapok, megnyit);
-    setTabOrder(megnyit, button3);
-    setTabOrder(button3, sor_torles);
-    setTabOrder(sor_torles, Hozzaad);
-    setTabOrder(Hozzaad, Link_hozza);
-    setTabOrder(Link_hozza, elore);
-    setTabOrder(elore, hatra);
-    setTabOrder(hatra, stat_null1);
-    setTabOrder(stat_null1, letoltes_utan_stop);
-    setTabOrder(letoltes_utan_stop, Stop);
-    setTabOrder(Stop, inditas);
-    setTabOrder(ujra, Mentes_helye);
-    setTabOrder(Mentes_helye, Button4);
-    setTabOrder(Button4, auto_le);
-    setTabOrder(auto_le, vagolap);
-    setTabOrder(vagolap, kinezet);
-    setTabOrder(kinezet, skin_hasznalata);
-    setTabOrder(skin_hasznalata, elhalt);
-
-    Lapok->setCurrentWidget(beallitasok); // the design's page; first activation shows "Letöltés"
+    setTabOrderOfSubforms();
     nameSkinSections();
     // A style sheet drops fonts a control only inherits; each control keeps
     // the window's font (or its own regular one) whatever the skin.
@@ -189,11 +106,40 @@ void TForm1::buildControls() {
         control->setFont(control->font());
 }
 
+// The log page and the statistics box are forms of their own; the handlers
+// reach their controls by the designed names.
+void TForm1::takeSubformControls() {
+    naplosg = naplo->naplosg;
+    hibasak_ujra = naplo->hibasak_ujra;
+    button1 = naplo->button1;
+    oldb = GroupBox3->oldb;
+    olm = GroupBox3->olm;
+    okdb = GroupBox3->okdb;
+    jldb = GroupBox3->jldb;
+    jlm = GroupBox3->jlm;
+    jkdb = GroupBox3->jkdb;
+    stat_null1 = GroupBox3->stat_null1;
+}
+
+// The form's tab stops cannot name controls inside the log page and the
+// statistics box; they take their designed places here. The page control
+// leads by being created first: naming it as a tab stop (its focus goes to
+// its tab bar) makes Qt 6.4 cut the stops out of the window's chain.
+void TForm1::setTabOrderOfSubforms() {
+    setTabOrder(elhalt, naplosg);
+    setTabOrder(naplosg, hibasak_ujra);
+    setTabOrder(hibasak_ujra, button1);
+    setTabOrder(button1, Memo2);
+    setTabOrder(hatra, stat_null1);
+    setTabOrder(stat_null1, letoltes_utan_stop);
+}
+
 void TForm1::nameSkinSections() {
     const char* property = "skinSection";
-    setObjectName(QStringLiteral("TForm1"));
-    setAttribute(Qt::WA_StyledBackground);
-    setProperty(property, QStringLiteral("FORM"));
+    // The skin draws the window's client area, not the window: dialogs that
+    // have the window as their parent stay out of the skin's reach.
+    clientArea->setAttribute(Qt::WA_StyledBackground);
+    clientArea->setProperty(property, QStringLiteral("FORM"));
     for (QPushButton* b : findChildren<QPushButton*>())
         b->setProperty(property, QStringLiteral("BUTTON"));
     for (QCheckBox* box : findChildren<QCheckBox*>())
@@ -201,128 +147,12 @@ void TForm1::nameSkinSections() {
     for (QLineEdit* edit : {Link_hozza, Mentes_helye})
         edit->setProperty(property, QStringLiteral("EDIT"));
     kinezet->setProperty(property, QStringLiteral("COMBOBOX"));
-    services_.skins.setTarget(this);
+    services_.skins.setTarget(clientArea);
 }
 
 void TForm1::setGridColumns() {
     setColumnWidths(Linkek, {50, 438, 90});
     setColumnWidths(naplosg, {50, 300, 70, 70, 100});
-}
-
-void TForm1::buildListGroup() {
-    GroupBox1 = place(new QGroupBox(QStringLiteral("Lista kezelés"), this), 8, 496, 593, 185);
-    caption(GroupBox1, QStringLiteral("Link hozzáadása:"), 8, 16);
-    Link_hozza = place(new QLineEdit(GroupBox1), 8, 32, 481, 21);
-    makeRegular(Link_hozza);
-    Hozzaad = pictureButton(GroupBox1, QStringLiteral("Hozzáadás"), "add", 8, 56, 113, 40);
-    sor_torles =
-        pictureButton(GroupBox1, QStringLiteral("   Törlés    "), "delete", 128, 56, 113, 40);
-    elore = pictureButton(GroupBox1, QStringLiteral("Lista elejére"), "top", 248, 56, 113, 40);
-    hatra = pictureButton(GroupBox1, QStringLiteral("Lista végére"), "bottom", 376, 56, 113, 40);
-    megnyit = pictureButton(GroupBox1, QStringLiteral("Megnyitás"), "open", 8, 112, 113, 40);
-    button3 = pictureButton(GroupBox1, QStringLiteral(" Mentés   "), "save", 128, 112, 113, 40);
-
-    auto* order =
-        place(new QGroupBox(QStringLiteral("Linkek sorrendjének változtatása"), GroupBox1), 376,
-              128, 215, 57);
-    caption(order, QStringLiteral("Egérrel,gombokkal"), 8, 16);
-    caption(order, QStringLiteral("Törlése:delete gomb vagy gomb"), 8, 32);
-
-    // The design keeps hint texts on these buttons but never shows them.
-    Hozzaad->setStatusTip(QStringLiteral("Link hozzáadása"));
-    sor_torles->setStatusTip(QStringLiteral("Kijelölt sor törlése"));
-    elore->setStatusTip(QStringLiteral("Kijelölt a lista legelejére"));
-    hatra->setStatusTip(QStringLiteral("Kijelölt a lista legvégére"));
-    megnyit->setStatusTip(QStringLiteral("Lista megnyitása fájlból"));
-    button3->setStatusTip(QStringLiteral("Lista mentése fájlba"));
-    inditas->setStatusTip(QStringLiteral("Letöltés indítása"));
-    Stop->setStatusTip(QStringLiteral("Letöltés megállítása"));
-}
-
-void TForm1::buildStatisticsGroup() {
-    GroupBox3 =
-        place(new QGroupBox(QStringLiteral("Letöltési statisztika"), this), 608, 224, 153, 457);
-
-    const auto counterGroup = [this](const QString& title, int y, int height, QLabel*& count,
-                                     QLabel*& size, QLabel*& skipped) {
-        auto* group = place(new QGroupBox(title, GroupBox3), 8, y, 137, height);
-        caption(group, QStringLiteral("Letöltött fájlok száma:"), 4, 16);
-        count = caption(group, QStringLiteral("0"), 4, 32);
-        caption(group, QStringLiteral("Letöltött fájlok mérete:"), 4, 64);
-        size = caption(group, QStringLiteral("0"), 4, 80);
-        caption(group, QStringLiteral("Kihagyott fájlok száma:"), 4, 112);
-        skipped = caption(group, QStringLiteral("0"), 4, 128);
-        for (QLabel* value : {count, size, skipped})
-            value->setFixedWidth(129);
-        return group;
-    };
-    counterGroup(QStringLiteral("Összes"), 24, 153, oldb, olm, okdb);
-    QGroupBox* current = counterGroup(QStringLiteral("Jelenlegi"), 216, 225, jldb, jlm, jkdb);
-    stat_null1 = button(current, QStringLiteral("Nullázás"), 32, 168, 75, 25);
-}
-
-void TForm1::buildSettingsPage() {
-    caption(beallitasok, QStringLiteral("Fájlok mentési helye:"), 0, 0);
-    Mentes_helye = place(new QLineEdit(beallitasok), 0, 16, 121, 21);
-    Mentes_helye->setReadOnly(true);
-    makeRegular(Mentes_helye);
-    Button4 = button(beallitasok, QStringLiteral("Tallózás"), 128, 16, 75, 25);
-    auto_le =
-        place(new QCheckBox(QStringLiteral("Letöltés indítása program indulásakor"), beallitasok),
-              0, 48, 280, 19);
-    vagolap = place(new QCheckBox(QStringLiteral("Vágólap figyelő (a '") + toQt(kHostAddress) +
-                                      QStringLiteral("' kezdetű linkekre figyel csak)"),
-                                  beallitasok),
-                    0, 72, 431, 19);
-    caption(beallitasok, QStringLiteral("Hibás linkek ujraprobálkozásának száma:"), 4, 100);
-    ujra = place(new QSpinBox(beallitasok), 248, 96, 41, 22);
-    ujra->setRange(1, 8);
-    ujra->setValue(3);
-    caption(beallitasok, QStringLiteral("Elhalt link utáni várakozás (mp):"), 4, 124);
-    elhalt = place(new QSpinBox(beallitasok), 192, 120, 41, 22);
-    elhalt->setRange(0, 15);
-    elhalt->setValue(5);
-    caption(beallitasok,
-            QStringLiteral("Ha kicsire állítod,letilthat a rapid ha sok az elhalt link a "
-                           "letöltési listában."),
-            4, 140);
-    GroupBox6 = place(new QGroupBox(QStringLiteral("Kinézet"), beallitasok), 4, 160, 165, 105);
-    skin_hasznalata =
-        place(new QCheckBox(QStringLiteral("Skin használata"), GroupBox6), 8, 16, 118, 19);
-    kinezet = place(new QComboBox(GroupBox6), 8, 40, 145, 21);
-    kinezet->setEditable(true);
-    kinezet->setMaxVisibleItems(16);
-    kinezet->setEditText(QStringLiteral("kinezet"));
-    makeRegular(kinezet);
-}
-
-void TForm1::buildLogPage() {
-    naplosg = place(new QTableView(naplo), 0, 8, 553, 353);
-    setUpGrid(naplosg);
-    naplosgModel =
-        new GridModel(log.grid(),
-                      {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Állapot"),
-                       QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
-                      this);
-    naplosg->setModel(naplosgModel);
-    naplosg->verticalHeader()->setDefaultSectionSize(24);
-    hibasak_ujra = button(naplo, QStringLiteral("Hibás linkek ujratöltése"), 120, 376, 145, 25);
-    button1 = button(naplo, QStringLiteral("Napló ürítése"), 304, 376, 89, 25);
-}
-
-void TForm1::buildInfoPages() {
-    const auto infoText = [](QWidget* page, const QString& text, int height) {
-        auto* memo = place(new QPlainTextEdit(text, page), 0, 0, 489, height);
-        memo->setReadOnly(true);
-        memo->setFrameShape(QFrame::NoFrame);
-        memo->setBackgroundRole(QPalette::Button);
-        memo->viewport()->setBackgroundRole(QPalette::Button);
-        return memo;
-    };
-    Memo2 = infoText(fontos, importantText(), 217);
-    hompage =
-        pictureButton(fontos, QStringLiteral("Megnézem a weblapját"), "home", 184, 240, 177, 41);
-    Memo3 = infoText(TabSheet1, changeHistoryText(), 257);
 }
 
 void TForm1::buildMenus() {

@@ -32,13 +32,17 @@ void TForm1::sor_torlesClick() {
 }
 
 void TForm1::eloreClick() {
-    if (queue.moveToTop(Linkek->selectedRow(), queueGuards()))
-        queueChanged();
+    if (!queue.moveToTop(Linkek->selectedRow(), queueGuards()))
+        return;
+    queueChanged();
+    Linkek->selectDataRow(1); // the selection goes with the moved link
 }
 
 void TForm1::hatraClick() {
-    if (queue.moveToEnd(Linkek->selectedRow(), queueGuards()))
-        queueChanged();
+    if (!queue.moveToEnd(Linkek->selectedRow(), queueGuards()))
+        return;
+    queueChanged();
+    Linkek->selectDataRow(linkekModel->rowCount());
 }
 
 void TForm1::LinkekMouseDown(Qt::MouseButton button, int row, int column) {

@@ -20,12 +20,6 @@ std::int64_t nowMs() {
 } // namespace
 
 void TForm1::buildTransferRate() {
-    transferRate_ = new QLabel(this);
-    transferRate_->setObjectName(QStringLiteral("transferRate"));
-    transferRate_->setGeometry(608, 44, 160, 17);
-    QFont font = transferRate_->font();
-    font.setBold(false);
-    transferRate_->setFont(font);
     // Ticks also while nothing arrives, so a stalled transfer shows its speed fall.
     rateTimer_ = new QTimer(this);
     rateTimer_->setInterval(1000);
@@ -49,7 +43,7 @@ void TForm1::showTransferRate() {
     if (!speed)
         return;
     const QString text = toQt(rateText(*speed, rate_.secondsLeft(rateExpected_)));
-    transferRate_->setText(text);
+    transferRate->setText(text);
     CTI->setDetail(CTI->iconVisible() ? text : QString());
 }
 
@@ -57,7 +51,7 @@ void TForm1::clearTransferRate() {
     rateTimer_->stop();
     rate_.reset();
     rateBytes_ = -1;
-    transferRate_->clear();
+    transferRate->clear();
     CTI->setDetail(QString());
 }
 

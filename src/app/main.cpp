@@ -7,6 +7,7 @@
 #include "platform/QtSettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "platform/SkinEngine.h"
+#include "platform/Translations.h"
 #include "platform/UnixSignals.h"
 #include "platform/WebEngineBrowser.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));
+    vardelo::installQtTranslations();
 
     vardelo::UnixSignals signals;
     vardelo::Termination termination(signals);

@@ -17,8 +17,8 @@ TEST_F(Closing, WritesSettingsQueueAndLog) {
     form.linket_hozzaad("http://a/3");
     form.log.append({"http://x", kStatusSuccess, "1 MB", "Próbálva:1"});
     form.log.append({"http://y", kStatusFailed, kSizeUnknown, "Próbálva:5"});
-    form.ujra->setValue(7);
-    form.skin_hasznalata->setChecked(false);
+    control<QSpinBox>("ujra")->setValue(7);
+    control<QCheckBox>("skin_hasznalata")->setChecked(false);
     form.show();
     EXPECT_TRUE(form.close());
 
@@ -76,14 +76,14 @@ TEST_F(Closing, RestartGivesBackTheSameState) {
         TForm1& form = open();
         form.linket_hozzaad("http://á/ő");
         form.osszes_kihagyott_db = 4;
-        form.elhalt->setValue(0);
-        form.auto_le->setChecked(false);
+        control<QSpinBox>("elhalt")->setValue(0);
+        control<QCheckBox>("auto_le")->setChecked(false);
         EXPECT_TRUE(form.close());
     }
     TForm1& again = open();
     EXPECT_EQ(again.queue.url(1), "http://á/ő");
     EXPECT_EQ(again.osszes_kihagyott_db, 4);
-    EXPECT_EQ(again.elhalt->value(), 0);
+    EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 0);
     EXPECT_EQ(again.jelenlegi_kihagyott_db, 0);
 }
 

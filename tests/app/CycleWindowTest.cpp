@@ -40,23 +40,23 @@ class CycleWindow : public WindowFixture {
 
 TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
     TForm1& form = openWithLinks({});
-    form.allapot->setText(QStringLiteral("x"));
-    form.PM_indit->trigger();
+    control<QLabel>("allapot")->setText(QStringLiteral("x"));
+    control<QAction>("PM_indit")->trigger();
     EXPECT_EQ(dialogs.informations, QStringList{QStringLiteral("Üres a letöltési lista!")});
-    EXPECT_EQ(form.allapot->text(), QString());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
     EXPECT_FALSE(form.downloading());
 }
 
 TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
-    form.inditas->click();
+    control<QPushButton>("inditas")->click();
     EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://h/link/a")});
     EXPECT_TRUE(form.downloading());
-    EXPECT_FALSE(form.inditas->isEnabled());
-    EXPECT_FALSE(form.PM_indit->isEnabled());
-    EXPECT_TRUE(form.Stop->isEnabled());
-    EXPECT_TRUE(form.PM_megallit->isEnabled());
-    EXPECT_TRUE(form.letoltes_utan_stop->isEnabled());
+    EXPECT_FALSE(control<QPushButton>("inditas")->isEnabled());
+    EXPECT_FALSE(control<QAction>("PM_indit")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>("Stop")->isEnabled());
+    EXPECT_TRUE(control<QAction>("PM_megallit")->isEnabled());
+    EXPECT_TRUE(control<QCheckBox>("letoltes_utan_stop")->isEnabled());
     form.inditasClick(); // a second Start while running does nothing
     EXPECT_EQ(fakeBrowser().navigated.size(), 1);
 }
@@ -65,18 +65,18 @@ TEST_F(CycleWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     answerWaitPage(kWaitPage.arg(30));
     EXPECT_EQ(cycle().download_url, "http://127.0.0.1:9/files/a.bin");
     EXPECT_EQ(cycle().countdown, 30);
-    EXPECT_EQ(form.Timer3->interval(), 31000);
-    EXPECT_EQ(form.gauge1->maximum(), 31);
-    EXPECT_TRUE(form.Timer3->enabled());
-    EXPECT_TRUE(form.Timer4->enabled());
+    EXPECT_EQ(control<TTimer>("Timer3")->interval(), 31000);
+    EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 31);
+    EXPECT_TRUE(control<TTimer>("Timer3")->enabled());
+    EXPECT_TRUE(control<TTimer>("Timer4")->enabled());
 
     form.Timer4Timer();
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("29 mp múlva indul a letöltés"));
-    EXPECT_EQ(form.gauge1->value(), 29);
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("29 mp múlva indul a letöltés"));
+    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 29);
 }
 
 TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
@@ -85,14 +85,14 @@ TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
     reachWaitPage();
     answerWaitPage(kWaitPage.arg(30));
     waitFor([] { return false; }, 300);
-    const int remaining = form.Timer3->remainingTime();
+    const int remaining = control<TTimer>("Timer3")->remainingTime();
     EXPECT_LT(remaining, 30800);
     Q_EMIT browser().documentComplete(true); // a frame of the wait page
     answerWaitPage(kWaitPage.arg(30));
-    EXPECT_LE(form.Timer3->remainingTime(), remaining);
+    EXPECT_LE(control<TTimer>("Timer3")->remainingTime(), remaining);
     answerWaitPage(kWaitPage.arg(20));
-    EXPECT_EQ(form.Timer3->interval(), 21000);
-    EXPECT_GT(form.Timer3->remainingTime(), 20800);
+    EXPECT_EQ(control<TTimer>("Timer3")->interval(), 21000);
+    EXPECT_GT(control<TTimer>("Timer3")->remainingTime(), 20800);
 }
 
 TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
@@ -130,7 +130,7 @@ TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     ASSERT_TRUE(waitFor([&] { return form.queue.attempts(2) == "1"; }, 5000));
     EXPECT_EQ(form.queue.url(2), "http://h/link/a");
     EXPECT_EQ(fakeBrowser().abandoned, 1);
-    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
+    EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
 }
 
 TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
@@ -156,18 +156,19 @@ TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     EXPECT_EQ(form.queue.attempts(2), "1");
     EXPECT_TRUE(form.log.isEmpty());
     EXPECT_TRUE(form.list_idle);
-    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
-    EXPECT_EQ(form.gauge1->maximum(), 3);
-    EXPECT_EQ(form.gauge1->minimum(), 0);
+    EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
+    EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 3);
+    EXPECT_EQ(control<QProgressBar>("gauge1")->minimum(), 0);
     for (const char* shown : {"3", "2", "1"}) {
         form.elhalt_kijelzoTimer();
-        EXPECT_EQ(form.allapot->text(), QStringLiteral("Elhalt link utáni várakozás, még ") +
-                                            QLatin1String(shown) + QStringLiteral(" másodperc"));
+        EXPECT_EQ(control<QLabel>("allapot")->text(),
+                  QStringLiteral("Elhalt link utáni várakozás, még ") + QLatin1String(shown) +
+                      QStringLiteral(" másodperc"));
         EXPECT_EQ(fakeBrowser().navigated.size(), 1);
     }
     form.elhalt_kijelzoTimer(); // the tick that shows 0 starts the next link
-    EXPECT_FALSE(form.elhalt_kijelzo->enabled());
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    EXPECT_FALSE(control<TTimer>("elhalt_kijelzo")->enabled());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_EQ(fakeBrowser().navigated.back(), QStringLiteral("http://h/link/b"));
 }
 
@@ -179,10 +180,10 @@ TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers)
     Q_EMIT browser().documentComplete(true);
     answerWaitPage(QStringLiteral("<p>Már töltesz egy fájlt.</p>"));
     EXPECT_EQ(form.log.grid().cell(1, LogAttempts), "Próbálva:5 (Másik rapidos szál futott.)");
-    EXPECT_FALSE(form.Timer3->enabled());
-    EXPECT_FALSE(form.Timer4->enabled());
-    EXPECT_TRUE(form.inditas->isEnabled());
-    EXPECT_EQ(form.jkdb->text(), QStringLiteral("1"));
+    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
+    EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
 }
 
 TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
@@ -191,7 +192,7 @@ TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
     reachWaitPage();
     answerWaitPage(kWaitPage.arg(-1));
     EXPECT_EQ(form.queue.attempts(2), "1");
-    EXPECT_FALSE(form.Timer3->enabled());
+    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
 }
 
 TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
@@ -201,9 +202,10 @@ TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     form.linket_hozzaad("http://h/link/b");
     form.inditasClick();
     Q_EMIT browser().documentComplete(false);
-    EXPECT_TRUE(form.elhalt_kijelzo->enabled());
-    EXPECT_GT(form.gauge1->maximum(), 0); // a 0..0 range would be Qt's busy animation
-    EXPECT_EQ(form.gauge1->value(), 0);
+    EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
+    EXPECT_GT(control<QProgressBar>("gauge1")->maximum(),
+              0); // a 0..0 range would be Qt's busy animation
+    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
 }
 
 TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
@@ -214,37 +216,37 @@ TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
     form.StopClick();
     form.Timer4Timer(); // a tick already on its way
 
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("Letöltés megállítva!"));
-    EXPECT_EQ(form.gauge1->value(), 0);
-    EXPECT_FALSE(form.Timer4->enabled());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Letöltés megállítva!"));
+    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
+    EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
 }
 
 TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
-    form.letoltes_utan_stop->click();
-    EXPECT_TRUE(form.PM_letoltes_utan_stop->isChecked());
-    form.PM_letoltes_utan_stop->trigger();
-    EXPECT_FALSE(form.letoltes_utan_stop->isChecked());
-    EXPECT_FALSE(form.PM_letoltes_utan_stop->isChecked());
-    form.PM_letoltes_utan_stop->trigger();
-    EXPECT_TRUE(form.letoltes_utan_stop->isChecked());
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    EXPECT_TRUE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
+    control<QAction>("PM_letoltes_utan_stop")->trigger();
+    EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
+    EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
+    control<QAction>("PM_letoltes_utan_stop")->trigger();
+    EXPECT_TRUE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
     form.StopClick();
-    EXPECT_FALSE(form.letoltes_utan_stop->isChecked());
-    EXPECT_FALSE(form.PM_letoltes_utan_stop->isChecked());
-    EXPECT_FALSE(form.PM_letoltes_utan_stop->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
+    EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
+    EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
 }
 
 TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
     TForm1& form = openWithLinks({});
-    form.PM_auto_le->trigger();
-    EXPECT_TRUE(form.auto_le->isChecked());
-    EXPECT_TRUE(form.PM_auto_le->isChecked());
-    form.vagolap->click();
-    EXPECT_TRUE(form.PM_vagolap->isChecked());
-    form.PM_vagolap->trigger();
-    EXPECT_FALSE(form.vagolap->isChecked());
-    EXPECT_FALSE(form.PM_vagolap->isChecked());
+    control<QAction>("PM_auto_le")->trigger();
+    EXPECT_TRUE(control<QCheckBox>("auto_le")->isChecked());
+    EXPECT_TRUE(control<QAction>("PM_auto_le")->isChecked());
+    control<QCheckBox>("vagolap")->click();
+    EXPECT_TRUE(control<QAction>("PM_vagolap")->isChecked());
+    control<QAction>("PM_vagolap")->trigger();
+    EXPECT_FALSE(control<QCheckBox>("vagolap")->isChecked());
+    EXPECT_FALSE(control<QAction>("PM_vagolap")->isChecked());
 }
 
 TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
@@ -252,15 +254,15 @@ TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
     form.log.append(successEntry("http://ok", "1 MB"));
     form.log.append(givenUpEntry("http://bad", OutcomeKind::DeadLink, 5));
     dialogs.nextAnswer = false;
-    form.button1->click();
+    control<QPushButton>("button1")->click();
     EXPECT_EQ(dialogs.questions,
               QStringList{QStringLiteral("Biztosan törlöd a napló összes elemét?")});
     EXPECT_EQ(form.log.grid().rowCount(), 3);
-    form.hibasak_ujra->click();
+    control<QPushButton>("hibasak_ujra")->click();
     EXPECT_EQ(form.queue.url(2), "http://bad");
     EXPECT_EQ(form.log.grid().rowCount(), 2);
     dialogs.nextAnswer = true;
-    form.button1->click();
+    control<QPushButton>("button1")->click();
     EXPECT_TRUE(form.log.isEmpty());
 }
 
@@ -268,9 +270,9 @@ TEST_F(CycleWindow, ResetClearsOnlyTheCurrentRun) {
     TForm1& form = openWithLinks({});
     form.jelenlegi_letoltott_db = 2;
     form.osszes_letoltott_db = 9;
-    form.stat_null1->click();
-    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
-    EXPECT_EQ(form.jlm->text(), QStringLiteral("0 MB"));
+    control<QPushButton>("stat_null1")->click();
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0 MB"));
     EXPECT_EQ(form.osszes_letoltott_db, 9);
 }
 

@@ -47,7 +47,7 @@ TEST_F(ListFiles, MissingFileShowsTheOpenErrorAndChangesNothing) {
     TForm1& form = open();
     dialogs.openAnswers.push_back(path(QStringLiteral("nincs.txt")));
     form.show();
-    form.megnyit->click();
+    control<QPushButton>("megnyit")->click();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.front(),
               QStringLiteral("Cannot open file \"%1\". No such file or directory.")
@@ -79,7 +79,7 @@ TEST_F(ListFiles, ExportOverAReadOnlyFileShowsTheCreateError) {
     QFile::setPermissions(path(QStringLiteral("ro.txt")), QFileDevice::ReadOwner);
     TForm1& form = open();
     dialogs.saveAnswers.push_back(path(QStringLiteral("ro.txt")));
-    form.button3->click();
+    control<QPushButton>("button3")->click();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_TRUE(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));
     EXPECT_EQ(readFile(QStringLiteral("ro.txt")), QByteArray("keep"));

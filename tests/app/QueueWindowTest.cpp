@@ -23,7 +23,9 @@ class QueueWindow : public WindowFixture {
     }
 
     QPoint cellCenter(int row, int column) {
-        return form().Linkek->visualRect(form().Linkek->model()->index(row - 1, column)).center();
+        return control<QueueGridView>("Linkek")
+            ->visualRect(control<QueueGridView>("Linkek")->model()->index(row - 1, column))
+            .center();
     }
 
     std::vector<std::string> urls() {
@@ -34,7 +36,7 @@ class QueueWindow : public WindowFixture {
     }
 
     void dragRow(int from, int to, int column = 1) {
-        QWidget* viewport = form().Linkek->viewport();
+        QWidget* viewport = control<QueueGridView>("Linkek")->viewport();
         QTest::mousePress(viewport, Qt::LeftButton, {}, cellCenter(from, column));
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cellCenter(to, column));
     }
@@ -63,38 +65,40 @@ TEST_F(QueueWindow, DragOntoTheHeadWhileDownloadingMovesNothing) {
 
 TEST_F(QueueWindow, RightButtonSelectsTheRowUnderThePointer) {
     openWith({"a", "b", "c"});
-    form().Linkek->selectDataRow(1);
-    QTest::mousePress(form().Linkek->viewport(), Qt::RightButton, {}, cellCenter(3, 1));
-    EXPECT_EQ(form().Linkek->selectedRow(), 3);
-    QTest::mouseRelease(form().Linkek->viewport(), Qt::RightButton, {}, cellCenter(3, 1));
-    form().rls1->trigger(); // the popup's "Törlés" acts on that row
+    control<QueueGridView>("Linkek")->selectDataRow(1);
+    QTest::mousePress(control<QueueGridView>("Linkek")->viewport(), Qt::RightButton, {},
+                      cellCenter(3, 1));
+    EXPECT_EQ(control<QueueGridView>("Linkek")->selectedRow(), 3);
+    QTest::mouseRelease(control<QueueGridView>("Linkek")->viewport(), Qt::RightButton, {},
+                        cellCenter(3, 1));
+    control<QAction>("rls1")->trigger(); // the popup's "Törlés" acts on that row
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(QueueWindow, DeleteKeyAndButtonsActOnTheSelectedRow) {
     openWith({"a", "b", "c", "d"});
-    form().Linkek->selectDataRow(2);
-    QTest::keyClick(form().Linkek, Qt::Key_Delete);
+    control<QueueGridView>("Linkek")->selectDataRow(2);
+    QTest::keyClick(control<QueueGridView>("Linkek"), Qt::Key_Delete);
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "c", "d"}));
-    form().Linkek->selectDataRow(3);
-    form().elore->click();
+    control<QueueGridView>("Linkek")->selectDataRow(3);
+    control<QPushButton>("elore")->click();
     EXPECT_EQ(urls(), (std::vector<std::string>{"d", "a", "c"}));
-    form().Linkek->selectDataRow(1);
-    form().Listalegvgre1->trigger();
+    control<QueueGridView>("Linkek")->selectDataRow(1);
+    control<QAction>("Listalegvgre1")->trigger();
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "c", "d"}));
 }
 
 TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {
     openWith({});
-    QTest::keyClick(form().Link_hozza, Qt::Key_Return);
+    QTest::keyClick(control<QLineEdit>("Link_hozza"), Qt::Key_Return);
     EXPECT_TRUE(form().queue.isEmpty());
-    QTest::keyClicks(form().Link_hozza, QStringLiteral("http://x/1"));
-    QTest::keyClick(form().Link_hozza, Qt::Key_Return);
-    QTest::keyClicks(form().Link_hozza, QStringLiteral("   "));
-    form().Hozzaad->click();
+    QTest::keyClicks(control<QLineEdit>("Link_hozza"), QStringLiteral("http://x/1"));
+    QTest::keyClick(control<QLineEdit>("Link_hozza"), Qt::Key_Return);
+    QTest::keyClicks(control<QLineEdit>("Link_hozza"), QStringLiteral("   "));
+    control<QPushButton>("Hozzaad")->click();
     EXPECT_EQ(urls(), (std::vector<std::string>{"http://x/1", "   "}));
-    EXPECT_TRUE(form().Link_hozza->text().isEmpty());
-    EXPECT_EQ(form().Linkek->model()->rowCount(), 2);
+    EXPECT_TRUE(control<QLineEdit>("Link_hozza")->text().isEmpty());
+    EXPECT_EQ(control<QueueGridView>("Linkek")->model()->rowCount(), 2);
 }
 
 TEST_F(QueueWindow, ChangesAreSavedInTheBackgroundWithinSeconds) {

@@ -49,19 +49,19 @@ TEST_F(ShellWindow, CopiedLinksAreQueuedWhileTheWatcherIsOn) {
     TForm1& form = open();
     copy(kLinkA);
     EXPECT_TRUE(form.queue.isEmpty()); // the watcher is off
-    form.PM_vagolap->trigger();
+    control<QAction>("PM_vagolap")->trigger();
     copy(kLinkA + QStringLiteral("\r\nsome words\r\n") + kLinkB + QStringLiteral(".html"));
     EXPECT_EQ(urls(), (std::vector<std::string>{kLinkA.toStdString(),
                                                 "http://rapidshare.com/files/2/b.rar"}));
     EXPECT_EQ(form.queue.grid().cell(2, QueueNumber), "2");
-    EXPECT_TRUE(form.balloon_hide->enabled());
+    EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
     form.balloon_hideTimer();
-    EXPECT_FALSE(form.balloon_hide->enabled());
+    EXPECT_FALSE(control<TTimer>("balloon_hide")->enabled());
 }
 
 TEST_F(ShellWindow, FloodsAndNonTextContentLoseNothingAndAddNothingElse) {
     TForm1& form = open();
-    form.vagolap->setChecked(true);
+    control<QCheckBox>("vagolap")->setChecked(true);
     auto* binary = new QMimeData;
     binary->setData(QStringLiteral("application/octet-stream"), QByteArray(1 << 20, '\x01'));
     QGuiApplication::clipboard()->setMimeData(binary);
@@ -78,7 +78,7 @@ TEST_F(ShellWindow, HandedLinksAreQueuedWithTheBalloonUntilTheCloseHasSaved) {
     EXPECT_TRUE(form.takeHandedLinks({kLinkA.toStdString(), kLinkB.toStdString()}, false));
     EXPECT_EQ(urls(), (std::vector<std::string>{"http://rapidshare.com/files/0/s.zip",
                                                 kLinkA.toStdString(), kLinkB.toStdString()}));
-    EXPECT_TRUE(form.balloon_hide->enabled());
+    EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
 
     // A later start with no arguments only brings the window to the front.
     form.showMinimized();
@@ -99,7 +99,7 @@ TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
     form.showMinimized();
     waitFor([] { return false; }, 50);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.CTI->iconVisible());
+    EXPECT_FALSE(control<TrayIcon>("CTI")->iconVisible());
 }
 
 class UrlCatcher : public QObject {
@@ -114,7 +114,7 @@ TEST_F(ShellWindow, HomePageButtonOpensTheProjectsAddress) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
     TForm1& form = open();
-    form.hompage->click();
+    control<QPushButton>("hompage")->click();
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened.front(), QUrl(homePageAddress()));
@@ -124,7 +124,7 @@ TEST_F(ShellWindow, ExitFromTheTrayMenuSavesAsTheCloseBoxDoes) {
     TForm1& form = open();
     form.linket_hozzaad("http://rapidshare.com/files/9/z.zip");
     form.show();
-    form.Kilps1->trigger();
+    control<QAction>("Kilps1")->trigger();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
     EXPECT_EQ(QFileInfo(recordPath("Naplo.Vdl")).size(), 489);

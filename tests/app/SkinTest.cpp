@@ -26,6 +26,8 @@ class Skins : public WindowFixture {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
+    // The skin draws the window's client area; dialogs stay outside it.
+    QString skinnedSheet() { return control<QWidget>("clientArea")->styleSheet(); }
     static QString internalSheet() {
         QFile file(QStringLiteral(":/skins/MacOS2/Options.dat"));
         file.open(QIODevice::ReadOnly);
@@ -94,21 +96,21 @@ TEST_F(Skins, FirstRunTurnsSkinsOnAndDrawsTheThirdName) {
     makeSkin(QStringLiteral("WMP11"), QStringLiteral("#0a0b0c"));
     makeSkin(QStringLiteral("Zune"));
     TForm1& form = open();
-    EXPECT_TRUE(form.skin_hasznalata->isChecked());
-    EXPECT_TRUE(form.PM_Skin->isChecked());
-    EXPECT_TRUE(form.kinezet->isEnabled());
-    EXPECT_EQ(form.kinezet->currentIndex(), 2);
-    EXPECT_EQ(form.kinezet->currentText(), QStringLiteral("WMP11"));
-    EXPECT_TRUE(form.styleSheet().contains(QStringLiteral("#0a0b0c")));
+    EXPECT_TRUE(control<QCheckBox>("skin_hasznalata")->isChecked());
+    EXPECT_TRUE(control<QAction>("PM_Skin")->isChecked());
+    EXPECT_TRUE(control<QComboBox>("kinezet")->isEnabled());
+    EXPECT_EQ(control<QComboBox>("kinezet")->currentIndex(), 2);
+    EXPECT_EQ(control<QComboBox>("kinezet")->currentText(), QStringLiteral("WMP11"));
+    EXPECT_TRUE(skinnedSheet().contains(QStringLiteral("#0a0b0c")));
     EXPECT_EQ(storedSetting(QStringLiteral("skin")).toString(), QStringLiteral("2"));
     EXPECT_EQ(storedSetting(QStringLiteral("Skin_engedelyezve")).toString(), QStringLiteral("1"));
 }
 
 TEST_F(Skins, FirstRunWithOnlyTheCompiledInSkinSelectsNothing) {
     TForm1& form = open();
-    EXPECT_EQ(form.kinezet->currentIndex(), -1);
-    EXPECT_EQ(form.kinezet->currentText(), QString());
-    EXPECT_EQ(form.styleSheet(), internalSheet());
+    EXPECT_EQ(control<QComboBox>("kinezet")->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>("kinezet")->currentText(), QString());
+    EXPECT_EQ(skinnedSheet(), internalSheet());
 }
 
 TEST_F(Skins, StoredOffKeepsTheSystemLookUntilTheTrayTurnsThemOn) {
@@ -116,16 +118,16 @@ TEST_F(Skins, StoredOffKeepsTheSystemLookUntilTheTrayTurnsThemOn) {
     storeSetting(QStringLiteral("Skin_engedelyezve"), QStringLiteral("0"));
     storeSetting(QStringLiteral("skin"), QStringLiteral("1"));
     TForm1& form = open();
-    EXPECT_TRUE(form.styleSheet().isEmpty());
-    EXPECT_FALSE(form.kinezet->isEnabled());
-    EXPECT_FALSE(form.PM_Skin->isChecked());
-    form.PM_Skin->trigger();
-    EXPECT_TRUE(form.skin_hasznalata->isChecked());
-    EXPECT_TRUE(form.kinezet->isEnabled());
-    EXPECT_TRUE(form.styleSheet().contains(QStringLiteral("#fedcba")));
-    form.skin_hasznalata->click();
-    EXPECT_TRUE(form.styleSheet().isEmpty());
-    EXPECT_FALSE(form.PM_Skin->isChecked());
+    EXPECT_TRUE(skinnedSheet().isEmpty());
+    EXPECT_FALSE(control<QComboBox>("kinezet")->isEnabled());
+    EXPECT_FALSE(control<QAction>("PM_Skin")->isChecked());
+    control<QAction>("PM_Skin")->trigger();
+    EXPECT_TRUE(control<QCheckBox>("skin_hasznalata")->isChecked());
+    EXPECT_TRUE(control<QComboBox>("kinezet")->isEnabled());
+    EXPECT_TRUE(skinnedSheet().contains(QStringLiteral("#fedcba")));
+    control<QCheckBox>("skin_hasznalata")->click();
+    EXPECT_TRUE(skinnedSheet().isEmpty());
+    EXPECT_FALSE(control<QAction>("PM_Skin")->isChecked());
 }
 
 TEST_F(Skins, ChoosingANameRedrawsAndTheIndexIsStored) {
@@ -133,9 +135,9 @@ TEST_F(Skins, ChoosingANameRedrawsAndTheIndexIsStored) {
     makeSkin(QStringLiteral("Zune"), QStringLiteral("#222222"));
     storeSetting(QStringLiteral("skin"), QStringLiteral("0"));
     TForm1& form = open();
-    EXPECT_TRUE(form.styleSheet().contains(QStringLiteral("#111111")));
-    form.kinezet->setCurrentIndex(2);
-    EXPECT_TRUE(form.styleSheet().contains(QStringLiteral("#222222")));
+    EXPECT_TRUE(skinnedSheet().contains(QStringLiteral("#111111")));
+    control<QComboBox>("kinezet")->setCurrentIndex(2);
+    EXPECT_TRUE(skinnedSheet().contains(QStringLiteral("#222222")));
     EXPECT_TRUE(form.close());
     EXPECT_EQ(storedSetting(QStringLiteral("skin")).toString(), QStringLiteral("2"));
 }
@@ -144,9 +146,9 @@ TEST_F(Skins, StoredIndexOutsideTheListShowsNoSelectionAndStoresMinusOne) {
     storeSetting(QStringLiteral("skin"), QStringLiteral("7"));
     TForm1& form = open();
     EXPECT_TRUE(dialogs.errors.isEmpty());
-    EXPECT_EQ(form.kinezet->currentIndex(), -1);
-    EXPECT_EQ(form.kinezet->currentText(), QString());
-    EXPECT_EQ(form.styleSheet(), internalSheet());
+    EXPECT_EQ(control<QComboBox>("kinezet")->currentIndex(), -1);
+    EXPECT_EQ(control<QComboBox>("kinezet")->currentText(), QString());
+    EXPECT_EQ(skinnedSheet(), internalSheet());
     EXPECT_TRUE(form.close());
     EXPECT_EQ(storedSetting(QStringLiteral("skin")).toString(), QStringLiteral("-1"));
 }

@@ -29,11 +29,11 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_TRUE(form.queue.isEmpty());
     EXPECT_TRUE(form.log.isEmpty());
-    EXPECT_EQ(form.ujra->value(), 5);
-    EXPECT_EQ(form.elhalt->value(), 5);
-    EXPECT_EQ(form.Mentes_helye->text(), targetFolder());
+    EXPECT_EQ(control<QSpinBox>("ujra")->value(), 5);
+    EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 5);
+    EXPECT_EQ(control<QLineEdit>("Mentes_helye")->text(), targetFolder());
     EXPECT_TRUE(QFileInfo(targetFolder()).isDir());
-    EXPECT_FALSE(form.Stop->isEnabled());
+    EXPECT_FALSE(control<QPushButton>("Stop")->isEnabled());
     EXPECT_FALSE(form.downloading());
 
     QSettings raw(settingsFile(), QSettings::IniFormat);
@@ -57,17 +57,17 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
     EXPECT_EQ(form.queue.rowCount(), 3);
     EXPECT_EQ(form.queue.url(2), "http://b/2");
-    EXPECT_EQ(form.oldb->text(), QStringLiteral("3"));
-    EXPECT_EQ(form.olm->text(), QStringLiteral("5120 MB"));
-    EXPECT_EQ(form.ujra->value(), 8);
-    EXPECT_EQ(form.elhalt->value(), 15);
-    EXPECT_TRUE(form.vagolap->isChecked());
-    EXPECT_TRUE(form.PM_vagolap->isChecked());
+    EXPECT_EQ(control<QLabel>("oldb")->text(), QStringLiteral("3"));
+    EXPECT_EQ(control<QLabel>("olm")->text(), QStringLiteral("5120 MB"));
+    EXPECT_EQ(control<QSpinBox>("ujra")->value(), 8);
+    EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 15);
+    EXPECT_TRUE(control<QCheckBox>("vagolap")->isChecked());
+    EXPECT_TRUE(control<QAction>("PM_vagolap")->isChecked());
     // An empty stored folder shows the default but is not written back yet.
-    EXPECT_EQ(form.Mentes_helye->text(), targetFolder());
+    EXPECT_EQ(control<QLineEdit>("Mentes_helye")->text(), targetFolder());
     EXPECT_EQ(storedSetting(QStringLiteral("Mentes_helye")).toString(), QString());
-    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
-    EXPECT_EQ(form.jlm->text(), QStringLiteral("0 MB"));
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0 MB"));
 }
 
 TEST_F(Startup, WrongTypeStopsLoadingAtThatValue) {
@@ -76,8 +76,8 @@ TEST_F(Startup, WrongTypeStopsLoadingAtThatValue) {
     TForm1& form = open();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.front(), QStringLiteral("Invalid data type for 'Elhalt'"));
-    EXPECT_EQ(form.ujra->value(), 2);   // read before the failing value
-    EXPECT_EQ(form.elhalt->value(), 5); // the layout's value
+    EXPECT_EQ(control<QSpinBox>("ujra")->value(), 2);   // read before the failing value
+    EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 5); // the layout's value
 }
 
 TEST_F(Startup, ReadOnlyListFileSkipsTheRestOfStartup) {
@@ -88,17 +88,17 @@ TEST_F(Startup, ReadOnlyListFileSkipsTheRestOfStartup) {
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.front(), QStringLiteral("File access denied."));
     EXPECT_TRUE(form.queue.isEmpty());
-    EXPECT_EQ(form.ujra->value(), 3); // no setting was read
+    EXPECT_EQ(control<QSpinBox>("ujra")->value(), 3); // no setting was read
 }
 
 TEST_F(Startup, AutoStartBeginsTheHeadLinkBeforeTheWindowShows) {
     storeQueue({"http://a/1"});
     storeSetting(QStringLiteral("Automatikus_letoltes"), QStringLiteral("1"));
     TForm1& form = open();
-    EXPECT_TRUE(form.auto_le->isChecked());
-    EXPECT_TRUE(form.PM_auto_le->isChecked());
+    EXPECT_TRUE(control<QCheckBox>("auto_le")->isChecked());
+    EXPECT_TRUE(control<QAction>("PM_auto_le")->isChecked());
     EXPECT_TRUE(form.downloading());
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_FALSE(form.isVisible());
 }
 
@@ -112,11 +112,11 @@ TEST_F(Startup, AutoStartWithAnEmptyQueueSaysNothing) {
 TEST_F(Startup, FirstActivationShowsTheDownloadPageOnlyOnce) {
     TForm1& form = open();
     form.show();
-    EXPECT_EQ(form.Lapok->currentIndex(), 0);
-    form.Lapok->setCurrentIndex(3);
+    EXPECT_EQ(control<QTabWidget>("Lapok")->currentIndex(), 0);
+    control<QTabWidget>("Lapok")->setCurrentIndex(3);
     form.hide();
     form.show();
-    EXPECT_EQ(form.Lapok->currentIndex(), 3);
+    EXPECT_EQ(control<QTabWidget>("Lapok")->currentIndex(), 3);
 }
 
 } // namespace
@@ -130,12 +130,12 @@ using FolderChooser = WindowFixture;
 TEST_F(FolderChooser, SetsTheTargetFolderOnOkAndKeepsItOnCancel) {
     TForm1& form = open();
     dialogs.folderAnswers.push_back(path(QStringLiteral("máshol")));
-    form.Button4->click();
+    control<QPushButton>("Button4")->click();
     EXPECT_EQ(dialogs.prompts, QStringList{QStringLiteral("Mentés helye")});
-    EXPECT_EQ(form.Mentes_helye->text(), path(QStringLiteral("máshol")));
+    EXPECT_EQ(control<QLineEdit>("Mentes_helye")->text(), path(QStringLiteral("máshol")));
     dialogs.folderAnswers.push_back(std::nullopt);
-    form.Button4->click();
-    EXPECT_EQ(form.Mentes_helye->text(), path(QStringLiteral("máshol")));
+    control<QPushButton>("Button4")->click();
+    EXPECT_EQ(control<QLineEdit>("Mentes_helye")->text(), path(QStringLiteral("máshol")));
     // Stored only at closing.
     EXPECT_EQ(storedSetting(QStringLiteral("Mentes_helye")).toString(), targetFolder());
 }

@@ -53,8 +53,8 @@ class CycleFixture : public WindowFixture {
     bool runsToIdle(int timeoutMs = 30000) {
         return waitFor(
             [this] {
-                return !form().downloading() && form().inditas->isEnabled() &&
-                       !form().elhalt_kijelzo->enabled();
+                return !form().downloading() && control<QPushButton>("inditas")->isEnabled() &&
+                       !control<TTimer>("elhalt_kijelzo")->enabled();
             },
             timeoutMs);
     }

@@ -23,7 +23,7 @@ TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
     TForm1& form =
         openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
     form.inditasClick();
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("Weblap betöltése"));
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     ASSERT_TRUE(runsToIdle());
 
     EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
@@ -36,10 +36,10 @@ TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
     // Length-less bodies count what arrived.
     EXPECT_EQ(logColumn(LogSize)[1], "0.07 MB");
     EXPECT_TRUE(form.queue.isEmpty());
-    EXPECT_EQ(form.jldb->text(), QStringLiteral("3"));
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("3"));
     EXPECT_EQ(form.jelenlegi_letoltott_meret, 271'234);
-    EXPECT_FALSE(form.Stop->isEnabled());
-    EXPECT_FALSE(form.PM_megallit->isEnabled());
+    EXPECT_FALSE(control<QPushButton>("Stop")->isEnabled());
+    EXPECT_FALSE(control<QAction>("PM_megallit")->isEnabled());
 }
 
 TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
@@ -81,8 +81,8 @@ TEST_F(DownloadCycle, DeadLinkIsRequeuedThenGivenUp) {
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link."}));
     EXPECT_EQ(logColumn(LogSize)[1], "Nem meghatározható.");
     EXPECT_EQ(logColumn(LogAttempts)[1], "Próbálva:2");
-    EXPECT_EQ(form.jkdb->text(), QStringLiteral("1"));
-    EXPECT_EQ(form.okdb->text(), QStringLiteral("1"));
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
+    EXPECT_EQ(control<QLabel>("okdb")->text(), QStringLiteral("1"));
     EXPECT_TRUE(form.queue.isEmpty());
 }
 
@@ -99,16 +99,19 @@ TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
     form.inditasClick();
     ASSERT_TRUE(waitFor(
-        [&] { return form.allapot->text() == QStringLiteral("29 mp múlva indul a letöltés"); },
+        [&] {
+            return control<QLabel>("allapot")->text() ==
+                   QStringLiteral("29 mp múlva indul a letöltés");
+        },
         15000));
-    EXPECT_EQ(form.gauge1->maximum(), 31);
-    EXPECT_EQ(form.Timer3->interval(), 31000);
-    form.Stop->click();
-    EXPECT_EQ(form.allapot->text(), QString());
-    EXPECT_EQ(form.gauge1->value(), 0);
-    EXPECT_FALSE(form.Timer3->enabled());
-    EXPECT_FALSE(form.Timer4->enabled());
-    EXPECT_TRUE(form.inditas->isEnabled());
+    EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 31);
+    EXPECT_EQ(control<TTimer>("Timer3")->interval(), 31000);
+    control<QPushButton>("Stop")->click();
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
+    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
+    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
+    EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
     waitFor([] { return false; }, 1500);
     EXPECT_TRUE(host.fileRequests().empty());
     EXPECT_EQ(form.queue.url(1), host.linkFor("a.bin"));
@@ -120,15 +123,15 @@ TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
     form.inditasClick();
     ASSERT_TRUE(waitFor(
         [&] {
-            return form.allapot->text().startsWith(
+            return control<QLabel>("allapot")->text().startsWith(
                 QStringLiteral("Elhalt link utáni várakozás, még "));
         },
         15000));
-    EXPECT_TRUE(form.allapot->text().endsWith(QStringLiteral(" másodperc")));
-    form.PM_megallit->trigger();
+    EXPECT_TRUE(control<QLabel>("allapot")->text().endsWith(QStringLiteral(" másodperc")));
+    control<QAction>("PM_megallit")->trigger();
     waitFor([] { return false; }, 1500);
     EXPECT_FALSE(form.downloading());
-    EXPECT_EQ(form.allapot->text(), QString());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
     EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
 }
 
@@ -139,18 +142,19 @@ TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     host.addFile("slow.bin", slow);
     TForm1& form = openWithLinks({host.linkFor("slow.bin")});
     form.inditasClick();
-    ASSERT_TRUE(waitFor([&] { return !form.letoltve->text().isEmpty(); }, 15000));
-    EXPECT_EQ(form.allapot->text(), QStringLiteral("Letöltés"));
-    EXPECT_FALSE(form.Stop->isEnabled());
-    EXPECT_TRUE(form.PM_megallit->isEnabled());
-    EXPECT_TRUE(form.letoltve->text().endsWith(QStringLiteral(" / 3.81 MB")));
+    ASSERT_TRUE(waitFor([&] { return !control<QLabel>("letoltve")->text().isEmpty(); }, 15000));
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Letöltés"));
+    EXPECT_FALSE(control<QPushButton>("Stop")->isEnabled());
+    EXPECT_TRUE(control<QAction>("PM_megallit")->isEnabled());
+    EXPECT_TRUE(control<QLabel>("letoltve")->text().endsWith(QStringLiteral(" / 3.81 MB")));
 
-    form.PM_megallit->trigger();
-    EXPECT_EQ(form.gauge1->value(), 0);
-    EXPECT_EQ(form.allapot->text(), QString());
-    const QString shown = form.letoltve->text();
+    control<QAction>("PM_megallit")->trigger();
+    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
+    const QString shown = control<QLabel>("letoltve")->text();
     waitFor([] { return false; }, 1000);
-    EXPECT_EQ(form.letoltve->text(), shown); // nothing of the abandoned transfer arrives
+    EXPECT_EQ(control<QLabel>("letoltve")->text(),
+              shown); // nothing of the abandoned transfer arrives
     EXPECT_TRUE(form.log.isEmpty());
     EXPECT_EQ(form.queue.url(1), host.linkFor("slow.bin"));
     EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin.part")));
@@ -162,14 +166,14 @@ TEST_F(DownloadCycle, StopAfterTheDownloadStopsAndUnchecksBoth) {
     host.addFile("b.bin", file(bytes(10, 'b')));
     TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
     form.inditasClick();
-    form.PM_letoltes_utan_stop->trigger();
-    EXPECT_TRUE(form.letoltes_utan_stop->isChecked());
+    control<QAction>("PM_letoltes_utan_stop")->trigger();
+    EXPECT_TRUE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(form.queue.url(1), host.linkFor("b.bin"));
-    EXPECT_FALSE(form.letoltes_utan_stop->isChecked());
-    EXPECT_FALSE(form.letoltes_utan_stop->isEnabled());
-    EXPECT_FALSE(form.PM_letoltes_utan_stop->isChecked());
-    EXPECT_FALSE(form.PM_letoltes_utan_stop->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isEnabled());
+    EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
+    EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
 }
 
 TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
@@ -194,8 +198,8 @@ TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
     ASSERT_TRUE(runsToIdle(40000));
     EXPECT_EQ(logColumn(LogStatus), Strings(4, "Hibás link."));
     EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1 (Letöltési hiba.)"));
-    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
-    EXPECT_EQ(form.jkdb->text(), QStringLiteral("4"));
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("4"));
     for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin", "/circle.bin"})
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
@@ -281,13 +285,13 @@ TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
-    EXPECT_EQ(form.jlm->text(), QStringLiteral("1,5 MB"));
+    EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("1,5 MB"));
     EXPECT_EQ(logColumn(LogSize), Strings{"1,5 MB"});
-    form.stat_null1->click();
+    control<QPushButton>("stat_null1")->click();
     form.linket_hozzaad(host.linkFor("b.bin"));
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
-    EXPECT_EQ(form.jlm->text(), QStringLiteral("0,95 MB"));
+    EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0,95 MB"));
     QLocale::setDefault(QLocale::c());
 }
 

@@ -28,7 +28,7 @@ TEST_F(HostileHost, FinalRedirectRepliesAreFailedTransfers) {
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1 (Letöltési hiba.)"));
-    EXPECT_EQ(form.jldb->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
     for (const char* name : {"/300.bin", "/302.bin", "/304.bin"})
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
@@ -84,7 +84,7 @@ TEST_F(HostileHost, ProgressReachesTheWindowAtMostAboutTwentyFiveTimesASecond) {
     TForm1& form = openWithLinks({host.linkFor("many.bin")});
     int updates = 0;
     QElapsedTimer clock;
-    QObject::connect(form.gauge1, &QProgressBar::valueChanged, [&](int value) {
+    QObject::connect(control<QProgressBar>("gauge1"), &QProgressBar::valueChanged, [&](int value) {
         if (value <= 0)
             return;
         if (updates++ == 0)
@@ -156,7 +156,7 @@ TEST_F(LateAnswers, AReReadDuringTheCountdownCannotTouchTheTransfer) {
     EXPECT_EQ(form.log.grid().cell(1, LogStatus), "Sikeres letöltés");
     EXPECT_EQ(form.queue.url(1), host.linkFor("next.bin"));
     EXPECT_EQ(form.queue.attempts(1), "0"); // never tried
-    EXPECT_EQ(form.jkdb->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("0"));
     form.StopClick();
 }
 

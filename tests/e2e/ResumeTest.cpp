@@ -154,7 +154,7 @@ TEST_F(Resume, AFileThatCannotBeWrittenLeavesNoPartialBehind) {
     host.addFile("w.bin", slow);
     TForm1& form = openWithLinks({host.linkFor("w.bin")});
     form.inditasClick();
-    ASSERT_TRUE(waitFor([&] { return !form.letoltve->text().isEmpty(); }, 15000));
+    ASSERT_TRUE(waitFor([&] { return !control<QLabel>("letoltve")->text().isEmpty(); }, 15000));
     // Files of this process can grow no further: the disk is as good as full.
     rlimit original{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &original), 0);
@@ -203,21 +203,26 @@ TEST_F(Resume, SpeedAndTimeLeftShowOnlyWhileTransferring) {
     auto* rate = control<QLabel>("transferRate");
     ASSERT_NE(rate, nullptr);
     EXPECT_TRUE(rate->text().isEmpty());
-    form.CTI->setIconVisible(true); // the window is in the tray
+    control<TrayIcon>("CTI")->setIconVisible(true); // the window is in the tray
     form.inditasClick();
     ASSERT_TRUE(waitFor([&] { return rate->text().contains(QStringLiteral(", még ")); }, 20000));
     EXPECT_TRUE(rate->text().contains(QStringLiteral("KB/s")) ||
                 rate->text().contains(QStringLiteral("MB/s")))
         << rate->text().toStdString();
     ASSERT_TRUE(waitFor(
-        [&] { return form.CTI->systemIcon()->toolTip().startsWith(QStringLiteral("Vardelo\n")); },
+        [&] {
+            return control<TrayIcon>("CTI")->systemIcon()->toolTip().startsWith(
+                QStringLiteral("Vardelo\n"));
+        },
         3000));
-    EXPECT_TRUE(form.CTI->systemIcon()->toolTip().endsWith(rate->text()));
-    EXPECT_TRUE(form.letoltve->text().endsWith(QStringLiteral(" MB"))); // the designed label stays
+    EXPECT_TRUE(control<TrayIcon>("CTI")->systemIcon()->toolTip().endsWith(rate->text()));
+    EXPECT_TRUE(control<QLabel>("letoltve")
+                    ->text()
+                    .endsWith(QStringLiteral(" MB"))); // the designed label stays
 
-    form.PM_megallit->trigger();
+    control<QAction>("PM_megallit")->trigger();
     EXPECT_TRUE(rate->text().isEmpty());
-    EXPECT_EQ(form.CTI->systemIcon()->toolTip(), QStringLiteral("Vardelo"));
+    EXPECT_EQ(control<TrayIcon>("CTI")->systemIcon()->toolTip(), QStringLiteral("Vardelo"));
     waitFor([] { return false; }, 1500);
     EXPECT_TRUE(rate->text().isEmpty());
 }

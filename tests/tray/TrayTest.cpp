@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -35,31 +36,31 @@ class Tray : public WindowFixture {
 
 TEST_F(Tray, MinimisingHidesTheWindowAndShowsTheIcon) {
     TForm1& form = openShown();
-    EXPECT_FALSE(form.CTI->iconVisible());
+    EXPECT_FALSE(control<TrayIcon>("CTI")->iconVisible());
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
-    EXPECT_TRUE(form.CTI->iconVisible());
-    EXPECT_EQ(form.CTI->systemIcon()->toolTip(), QStringLiteral("Vardelo"));
-    EXPECT_EQ(form.CTI->systemIcon()->contextMenu(), form.PM);
+    EXPECT_TRUE(control<TrayIcon>("CTI")->iconVisible());
+    EXPECT_EQ(control<TrayIcon>("CTI")->systemIcon()->toolTip(), QStringLiteral("Vardelo"));
+    EXPECT_EQ(control<TrayIcon>("CTI")->systemIcon()->contextMenu(), control<QMenu>("PM"));
 }
 
 TEST_F(Tray, AClickOnTheIconBringsTheWindowBack) {
     TForm1& form = openShown();
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
-    Q_EMIT form.CTI->systemIcon()->activated(QSystemTrayIcon::Trigger);
+    Q_EMIT control<TrayIcon>("CTI")->systemIcon()->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.isMinimized());
-    EXPECT_FALSE(form.CTI->iconVisible());
+    EXPECT_FALSE(control<TrayIcon>("CTI")->iconVisible());
 }
 
 TEST_F(Tray, TheMenusVardeloItemBringsTheWindowBack) {
     TForm1& form = openShown();
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
-    form.Vardelo1->trigger();
+    control<QAction>("Vardelo1")->trigger();
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(form.CTI->iconVisible());
+    EXPECT_FALSE(control<TrayIcon>("CTI")->iconVisible());
 }
 
 TEST_F(Tray, MenuStartsAndStopsWhileTheWindowIsHidden) {
@@ -67,14 +68,14 @@ TEST_F(Tray, MenuStartsAndStopsWhileTheWindowIsHidden) {
     form.linket_hozzaad("http://rapidshare.com/files/1/a.zip");
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
-    EXPECT_FALSE(form.PM_megallit->isEnabled());
-    form.PM_indit->trigger();
+    EXPECT_FALSE(control<QAction>("PM_megallit")->isEnabled());
+    control<QAction>("PM_indit")->trigger();
     EXPECT_TRUE(form.downloading());
-    EXPECT_FALSE(form.PM_indit->isEnabled());
-    EXPECT_TRUE(form.PM_megallit->isEnabled());
-    form.PM_megallit->trigger();
+    EXPECT_FALSE(control<QAction>("PM_indit")->isEnabled());
+    EXPECT_TRUE(control<QAction>("PM_megallit")->isEnabled());
+    control<QAction>("PM_megallit")->trigger();
     EXPECT_FALSE(form.downloading());
-    EXPECT_TRUE(form.PM_indit->isEnabled());
+    EXPECT_TRUE(control<QAction>("PM_indit")->isEnabled());
     EXPECT_FALSE(form.isVisible()); // the window stays in the tray
 }
 
@@ -82,20 +83,20 @@ TEST_F(Tray, ExitFromTheMenuClosesAndSaves) {
     TForm1& form = openShown();
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
-    form.Kilps1->trigger();
+    control<QAction>("Kilps1")->trigger();
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
     EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(Tray, ClipboardLinksWhileInTheTrayShowABalloon) {
     TForm1& form = openShown();
-    form.vagolap->setChecked(true);
+    control<QCheckBox>("vagolap")->setChecked(true);
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
     QGuiApplication::clipboard()->setText(QStringLiteral("http://rapidshare.com/files/1/a.zip"));
     EXPECT_EQ(form.queue.url(1), "http://rapidshare.com/files/1/a.zip");
-    EXPECT_TRUE(form.balloon_hide->enabled());
-    EXPECT_TRUE(waitFor([&] { return !form.balloon_hide->enabled(); }, 5000));
+    EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
+    EXPECT_TRUE(waitFor([&] { return !control<TTimer>("balloon_hide")->enabled(); }, 5000));
 }
 
 TEST_F(Tray, APanelThatRestartsFindsTheIconStillMeantToShow) {
@@ -107,9 +108,9 @@ TEST_F(Tray, APanelThatRestartsFindsTheIconStillMeantToShow) {
     QProcess::startDetached(QStringLiteral("trayer"),
                             {QStringLiteral("--SetDockType"), QStringLiteral("true")});
     ASSERT_TRUE(waitFor([] { return TrayIcon::available(); }, 10000));
-    EXPECT_TRUE(form.CTI->iconVisible());
+    EXPECT_TRUE(control<TrayIcon>("CTI")->iconVisible());
     EXPECT_FALSE(form.isVisible());
-    Q_EMIT form.CTI->systemIcon()->activated(QSystemTrayIcon::Trigger);
+    Q_EMIT control<TrayIcon>("CTI")->systemIcon()->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(form.isVisible());
 }
 

@@ -1,0 +1,216 @@
+// What a skin may and may not reach: the window's groups in every skin,
+// dialogs readable whatever the skin, the skin box's list, Qt's Hungarian.
+#include "WindowFixture.h"
+
+#include "platform/Translations.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyleOptionGroupBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTranslator>
+
+#include <cmath>
+#include <map>
+
+namespace vardelo {
+namespace {
+
+double luminance(QColor colour) {
+    const auto channel = [](double value) {
+        value /= 255.0;
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) +
+           0.0722 * channel(colour.blue());
+}
+
+double contrast(QColor a, QColor b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The contrast of a label's text as drawn in its dialog: the commonest colour
+// under the label is the background, the one standing out most is the text.
+double drawnContrast(QWidget* dialog, QLabel* label) {
+    const QImage image =
+        dialog->grab().toImage().copy(QRect(label->mapTo(dialog, QPoint(0, 0)), label->size()));
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = 0;
+    for (const auto& [rgb, count] : counts)
+        if (count > most) {
+            most = count;
+            background = rgb;
+        }
+    double best = 1.0;
+    for (const auto& [rgb, count] : counts)
+        best = std::max(best, contrast(QColor(rgb), QColor(background)));
+    return best;
+}
+
+class Appearance : public WindowFixture {
+  protected:
+    QString skinFolder() const { return recordFolder() + QStringLiteral("/Skins"); }
+
+    void copyShippedSkins() {
+        const QDir shipped(QStringLiteral(VARDELO_SHIPPED_SKINS));
+        QDirIterator it(shipped.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString target =
+                skinFolder() + QLatin1Char('/') + shipped.relativeFilePath(it.next());
+            QDir().mkpath(QFileInfo(target).path());
+            ASSERT_TRUE(QFile::copy(it.filePath(), target));
+        }
+    }
+
+    // A skin that aims at dialogs and points its images at itself.
+    void makeHostileSkin() {
+        QDir().mkpath(skinFolder() + QStringLiteral("/Hostile"));
+        QFile sheet(skinFolder() + QStringLiteral("/Hostile/Options.dat"));
+        ASSERT_TRUE(sheet.open(QIODevice::WriteOnly));
+        sheet.write("QDialog, QMessageBox, QFileDialog, QWidget { background: #ffffff; }\n"
+                    "QLabel, QMessageBox QLabel, #qt_msgbox_label, QDialog * { color: #fdfdfd; }\n"
+                    "* { background-image: url(Options.dat); border-image: url(url(url(x))); }\n"
+                    "QPushButton { color: #fefefe; { unbalanced\n");
+    }
+
+    TForm1& openWithSkin(const QString& name) {
+        TForm1& form = open();
+        auto* box = control<QComboBox>("kinezet");
+        box->setCurrentIndex(box->findText(name));
+        EXPECT_EQ(skins().skinName(), name);
+        form.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        return form;
+    }
+
+    void expectReadableDialogs(TForm1& form, const QString& skin) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Vardelo"),
+                        QStringLiteral("Üres a letöltési lista!"), QMessageBox::Ok, &form);
+        box.show();
+        QApplication::processEvents();
+        EXPECT_GE(drawnContrast(&box, box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))),
+                  4.5)
+            << "message box in " << skin.toStdString();
+
+        QFileDialog files(&form);
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        files.show();
+        QApplication::processEvents();
+        EXPECT_GE(drawnContrast(&files, files.findChild<QLabel*>(QStringLiteral("fileNameLabel"))),
+                  4.5)
+            << "file dialog in " << skin.toStdString();
+    }
+
+    // Every control of every group lies below the caption the style reports
+    // for that group, and inside the group's frame; each page is looked at.
+    void expectGroupsHoldTheirContents(const QString& skin) {
+        auto* pages = control<QTabWidget>("Lapok");
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            QApplication::processEvents();
+            for (QGroupBox* group : form().findChildren<QGroupBox*>())
+                if (group->isVisible())
+                    expectGroupHoldsItsContents(group, skin);
+        }
+    }
+
+    static QGroupBox* enclosingGroup(QWidget* widget) {
+        for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget())
+            if (auto* group = qobject_cast<QGroupBox*>(up))
+                return group;
+        return nullptr;
+    }
+
+    void expectGroupHoldsItsContents(QGroupBox* group, const QString& skin) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect caption = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                             QStyle::SC_GroupBoxLabel, group);
+        const QRect inside = group->contentsRect();
+        for (QWidget* child : group->findChildren<QWidget*>()) {
+            if (enclosingGroup(child) != group || child->objectName().isEmpty() ||
+                child->objectName().startsWith(QStringLiteral("qt_")))
+                continue;
+            const QRect placed(child->mapTo(group, QPoint(0, 0)), child->size());
+            const std::string where = child->objectName().toStdString() + " in " +
+                                      group->objectName().toStdString() + ", skin " +
+                                      skin.toStdString();
+            EXPECT_GT(placed.top(), caption.bottom()) << where << " on the caption";
+            EXPECT_TRUE(inside.contains(placed)) << where << " cut off";
+        }
+    }
+};
+
+TEST_F(Appearance, DialogsStayReadableAndGroupsHoldTheirContentsInEverySkin) {
+    copyShippedSkins();
+    makeHostileSkin();
+    for (const QString& skin :
+         {QStringLiteral("MacOS2"), QStringLiteral("Office2007"), QStringLiteral("WMP11"),
+          QStringLiteral("Zune"), QStringLiteral("Hostile")}) {
+        TForm1& form = openWithSkin(skin);
+        expectReadableDialogs(form, skin);
+        expectGroupsHoldTheirContents(skin);
+    }
+    TForm1& form = open();
+    control<QCheckBox>("skin_hasznalata")->setChecked(false);
+    form.show();
+    expectReadableDialogs(form, QStringLiteral("no skin"));
+    expectGroupsHoldTheirContents(QStringLiteral("no skin"));
+}
+
+TEST_F(Appearance, TheSkinBoxListsOnlyTheSkinsFound) {
+    copyShippedSkins();
+    TForm1& form = open();
+    form.show();
+    auto* box = control<QComboBox>("kinezet");
+    const QStringList found = skins().listSkinNames();
+    box->setCurrentIndex(box->findText(QStringLiteral("WMP11")));
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("Sajat"));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QStringList listed;
+    for (int i = 0; i < box->count(); ++i)
+        listed << box->itemText(i);
+    EXPECT_EQ(listed, found);
+    EXPECT_EQ(skins().skinName(), QStringLiteral("MacOS2")); // a name of no skin draws MacOS2
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(storedSetting(QStringLiteral("skin")).toInt(),
+              found.indexOf(QStringLiteral("WMP11")));
+}
+
+TEST_F(Appearance, StandardButtonsAndFileDialogsSpeakHungarian) {
+    QTranslator* translator = installQtTranslations();
+    ASSERT_NE(translator, nullptr) << "qtbase_hu.qm is not installed";
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Vardelo"), QStringLiteral("?"),
+                         QMessageBox::Yes | QMessageBox::No);
+    const QString yes = question.button(QMessageBox::Yes)->text();
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    const QString lookIn = files.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(yes, QStringLiteral("&Igen"));
+    EXPECT_NE(lookIn, QStringLiteral("Look in:"));
+}
+
+} // namespace
+} // namespace vardelo
