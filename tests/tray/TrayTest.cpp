@@ -9,12 +9,16 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace vardelo {
 namespace {
@@ -103,10 +107,21 @@ TEST_F(Tray, APanelThatRestartsFindsTheIconStillMeantToShow) {
     TForm1& form = openShown();
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
-    QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-x"), QStringLiteral("trayer")});
+    // Only the panel this run started, known by its process id.
+    QFile pidFile(qEnvironmentVariable("VARDELO_TRAYER_PIDFILE"));
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadWrite)) << "run through run-with-tray.sh";
+    const qint64 panel = pidFile.readAll().trimmed().toLongLong();
+    ASSERT_GT(panel, 0);
+    ::kill(static_cast<pid_t>(panel), SIGTERM);
     ASSERT_TRUE(waitFor([] { return !TrayIcon::available(); }, 5000));
-    QProcess::startDetached(QStringLiteral("trayer"),
-                            {QStringLiteral("--SetDockType"), QStringLiteral("true")});
+    qint64 restarted = 0;
+    ASSERT_TRUE(QProcess::startDetached(QStringLiteral("trayer"),
+                                        {QStringLiteral("--SetDockType"), QStringLiteral("true")},
+                                        QString(), &restarted));
+    pidFile.resize(0);
+    pidFile.seek(0);
+    pidFile.write(QByteArray::number(restarted));
+    pidFile.close();
     ASSERT_TRUE(waitFor([] { return TrayIcon::available(); }, 10000));
     EXPECT_TRUE(control<TrayIcon>("CTI")->iconVisible());
     EXPECT_FALSE(form.isVisible());

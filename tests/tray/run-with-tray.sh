@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Runs a test program on a private X display that has a notification area.
+# The panel's process id is kept in a file the test may update when it
+# restarts the panel, so only the panel started for this run is ended.
 set -euo pipefail
+pidfile=$(mktemp)
 trayer --SetDockType true --expand false --widthtype pixel --width 120 >/dev/null 2>&1 &
-tray=$!
-trap 'kill "$tray" 2>/dev/null || true' EXIT # only the panel started here
+echo $! >"$pidfile"
+trap 'kill "$(cat "$pidfile")" 2>/dev/null || true; rm -f "$pidfile"' EXIT
 sleep 1
-QT_QPA_PLATFORM=xcb "$@"
+VARDELO_TRAYER_PIDFILE="$pidfile" QT_QPA_PLATFORM=xcb "$@"
