@@ -31,6 +31,9 @@ void TForm1::buildCycle() {
     layout->addWidget(browser.widget());
     browser.widget()->setFixedSize(561, 409);
     layout->setAlignment(browser.widget(), Qt::AlignLeft | Qt::AlignTop);
+    browser.widget()->setObjectName(QStringLiteral("lap"));
+    // Tab reaches the browser where the page control stands, as every page's controls.
+    setTabOrder(Linkek, browser.widget());
     connect(&browser, &Browser::documentComplete, this, guard(&TForm1::lapDocumentComplete));
     connect(&browser, &Browser::elementSubmitted, this, [this](quint64 ticket, bool submitted) {
         guarded([&] { cycle_->elementSubmitted(ticket, submitted); });

@@ -75,6 +75,10 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
     EXPECT_EQ(tabRoad(13),
               QStringList{QStringLiteral("Lapok")} << QStringLiteral("Linkek") << around);
 
+    control<QTabWidget>("Lapok")->setCurrentIndex(1);
+    EXPECT_EQ(tabRoad(13),
+              QStringList{QStringLiteral("Lapok")} << QStringLiteral("lap") << around);
+
     control<QTabWidget>("Lapok")->setCurrentIndex(2);
     EXPECT_EQ(tabRoad(20), QStringList{QStringLiteral("Lapok")}
                                << QStringLiteral("ujra") << QStringLiteral("Mentes_helye")

@@ -28,7 +28,13 @@ class FakeBrowser final : public Browser {
     int abandoned = 0;
 
   private:
-    QPointer<QWidget> view_ = new QWidget; // the window takes it over
+    QPointer<QWidget> view_ = focusableView(); // the window takes it over
+
+    static QWidget* focusableView() {
+        auto* view = new QWidget;
+        view->setFocusPolicy(Qt::StrongFocus); // as a web view takes focus
+        return view;
+    }
 };
 
 } // namespace vardelo
