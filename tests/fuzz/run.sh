@@ -34,4 +34,5 @@ for target in "${targets[@]}"; do
         failed+=("$target")
     fi
 done
+echo "fuzz: $((${#targets[@]} - ${#failed[@]})) passed, ${#failed[@]} failed"
 [ ${#failed[@]} -eq 0 ]
