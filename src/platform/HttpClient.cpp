@@ -1,6 +1,7 @@
 #include "platform/HttpClient.h"
 
 #include "core/AsciiCase.h"
+#include "platform/BodyDecoder.h"
 
 #include <curl/curl.h>
 
@@ -35,6 +36,8 @@ struct Transfer {
     bool writeFailed = false;
     bool notAFile = false;
     bool refused = false;
+    bool undecodable = false;
+    std::unique_ptr<BodyDecoder> decoder; // made at the body's first piece
     std::int64_t received = 0;
 
     // Only a 2xx reply carries the file; any other final reply (a redirect
@@ -55,6 +58,14 @@ struct Transfer {
         long code = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
         return static_cast<int>(code);
+    }
+
+    // False for a body in a coding that cannot be undone.
+    bool decodable() {
+        if (!decoder)
+            decoder = std::make_unique<BodyDecoder>(headers.find("Content-Encoding"));
+        undecodable = !decoder->known();
+        return !undecodable;
     }
 
     // False when the body is refused.
@@ -93,13 +104,20 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
         transfer->notAFile = true;
         return 0;
     }
-    if (!transfer->beginOnce())
+    if (!transfer->decodable() || !transfer->beginOnce())
         return 0;
-    if (transfer->body->write && !transfer->body->write(data, bytes)) {
-        transfer->writeFailed = true;
+    const auto store = [transfer](const char* decoded, std::size_t length) {
+        if (transfer->body->write && !transfer->body->write(decoded, length)) {
+            transfer->writeFailed = true;
+            return false;
+        }
+        transfer->received += static_cast<std::int64_t>(length);
+        return true;
+    };
+    if (!transfer->decoder->decode(data, bytes, store)) {
+        transfer->undecodable = !transfer->writeFailed; // a broken stream
         return 0;
     }
-    transfer->received += static_cast<std::int64_t>(bytes);
     if (transfer->body->progress)
         transfer->body->progress(transfer->received);
     return bytes;
@@ -199,7 +217,8 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""); // every coding libcurl can decode
+    // Decoded here, where a coded stream cut short is seen (see BodyDecoder).
+    curl_easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     // One stall rule: a connection that takes the stall time to open has
     // stalled as a body that receives nothing for that long has.
     const long stallSeconds = stallSeconds_.load();
@@ -237,12 +256,20 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
         result.error = "the server answered " + std::to_string(status);
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
-        result.error = transfer.writeFailed ? "the file could not be written"
-                       : transfer.refused   ? "the answer was refused"
-                                            : (errorText[0] ? errorText : curl_easy_strerror(code));
+        result.error = transfer.writeFailed   ? "the file could not be written"
+                       : transfer.refused     ? "the answer was refused"
+                       : transfer.undecodable ? "the body's coding cannot be undone"
+                       : errorText[0]         ? errorText
+                                              : curl_easy_strerror(code);
+    } else if (body && !transfer.decodable()) {
+        result.status = HttpResult::Status::Failed;
+        result.error = "the body's coding cannot be undone";
     } else if (!transfer.beginOnce()) { // an empty body still begins and ends
         result.status = HttpResult::Status::Failed;
         result.error = "the answer was refused";
+    } else if (body && !transfer.decoder->complete()) {
+        result.status = HttpResult::Status::Failed;
+        result.error = "the coded body ends before its end";
     } else {
         result.status = HttpResult::Status::Ok;
     }

@@ -57,8 +57,9 @@ struct HttpResult {
 // first body of the run on, requests carry Basic authorisation of an empty
 // user and password, also to the host of a redirect. A request that
 // connects or receives nothing for the stall time has failed; any final
-// reply other than 2xx is a failure. A body with a content coding is stored
-// decoded; one that cannot be decoded fails.
+// reply other than 2xx is a failure. A body in gzip or deflate coding is
+// stored decoded; one in another coding, or whose coded stream is cut
+// short, fails.
 class HttpClient {
   public:
     HttpClient();

@@ -49,6 +49,17 @@ TEST_F(HostileHost, CodedBodiesAreStoredDecodedOrFail) {
     }
 }
 
+TEST_F(HostileHost, ACodedBodyCutShortIsAFailureNotAShorterFile) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("c.bin", file(bytes(300'000, 'c')));
+    TForm1& form = openWithLinks({host.linkFor("raw:" + host.cutGzipFileAddress("c.bin"))});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
+    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/c.bin")));
+}
+
 TEST_F(HostileHost, AuthorisationFollowsARedirectToAnotherHost) {
     TestHost other;
     host.addFile("a.bin", file(bytes(100, 'a')));

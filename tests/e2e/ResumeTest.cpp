@@ -112,20 +112,24 @@ TEST_F(Resume, ARefusedRangeStartsTheFileAgain) {
 
 TEST_F(Resume, ABadlyAnsweredRangeIsRefusedAndTheWholeFileFetched) {
     const std::string start = bytes(300'000, 's'), total = bytes(300'000, 't');
+    const std::string unsatisfiable = bytes(300'000, 'u');
     hostCutOff("start.bin", start, Mode::RangeWrongStart, 120'000);
     hostCutOff("total.bin", total, Mode::RangeWrongTotal, 120'000);
-    runTwice({"start.bin", "total.bin"});
+    hostCutOff("u.bin", unsatisfiable, Mode::RangeUnsatisfiable, 120'000);
+    runTwice({"start.bin", "total.bin", "u.bin"});
     EXPECT_EQ(downloaded(QStringLiteral("start.bin")), QByteArray::fromStdString(start));
     EXPECT_EQ(downloaded(QStringLiteral("total.bin")), QByteArray::fromStdString(total));
-    for (const char* name : {"start.bin", "total.bin"}) {
+    EXPECT_EQ(downloaded(QStringLiteral("u.bin")), QByteArray::fromStdString(unsatisfiable));
+    for (const char* name : {"start.bin", "total.bin", "u.bin"}) {
         const auto requests = gets(name);
         ASSERT_EQ(requests.size(), 3u) << name;
         EXPECT_EQ(header(requests[1], "range"), "bytes=120000-") << name;
         EXPECT_EQ(header(requests[2], "range"), "<none>") << name;
     }
     EXPECT_EQ(logColumn(LogStatus),
-              (Strings{"Hibás link.", "Hibás link.", "Sikeres letöltés", "Sikeres letöltés"}));
-    EXPECT_EQ(leftInTarget().size(), 2);
+              (Strings{"Hibás link.", "Hibás link.", "Hibás link.", "Sikeres letöltés",
+                       "Sikeres letöltés", "Sikeres letöltés"}));
+    EXPECT_EQ(leftInTarget().size(), 3);
 }
 
 TEST_F(Resume, APartialOfAnotherFileIsStartedAgain) {

@@ -223,6 +223,7 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
     case Mode::RangeRefused:
     case Mode::RangeWrongStart:
     case Mode::RangeWrongTotal:
+    case Mode::RangeUnsatisfiable:
         serveRanged(file, body, firstGet, &request, &response);
         return;
     case Mode::Truncated:
@@ -296,6 +297,10 @@ std::string TestHost::gzipFileAddress(const std::string& name) const {
     return base() + "/gzip/" + name;
 }
 
+std::string TestHost::cutGzipFileAddress(const std::string& name) const {
+    return base() + "/gzip-cut/" + name;
+}
+
 std::string TestHost::unknownCodingFileAddress(const std::string& name) const {
     return base() + "/coded/" + name;
 }
@@ -314,23 +319,33 @@ void TestHost::routeHostile() {
                                   "<input type=\"submit\" value=\"Free user\"></form>"),
                              "text/html; charset=utf-8");
     });
-    const auto coded = [this](const char* coding) {
-        return [this, coding](const httplib::Request& request, httplib::Response& response) {
-            std::string body;
-            {
-                std::lock_guard lock(mutex_);
-                const auto it = files_.find(request.matches[1]);
-                if (it == files_.end()) {
-                    response.status = 404;
+    const auto coded = [this](const char* coding, bool cutShort = false) {
+        return
+            [this, coding, cutShort](const httplib::Request& request, httplib::Response& response) {
+                std::string body;
+                {
+                    std::lock_guard lock(mutex_);
+                    const auto it = files_.find(request.matches[1]);
+                    if (it == files_.end()) {
+                        response.status = 404;
+                        return;
+                    }
+                    body = it->second.body;
+                }
+                response.set_header("Content-Encoding", coding);
+                if (!cutShort) {
+                    response.set_content(gzipStored(body), "application/octet-stream");
                     return;
                 }
-                body = it->second.body;
-            }
-            response.set_header("Content-Encoding", coding);
-            response.set_content(gzipStored(body), "application/octet-stream");
-        };
+                // Half the stream, and no length: the end of the connection
+                // is all that ends the body.
+                auto stream = std::make_shared<std::string>(gzipStored(body));
+                stream->resize(stream->size() / 2);
+                response.set_content_provider("application/octet-stream", piecesOf(stream));
+            };
     };
     server_->Get(R"(/gzip/(.*))", coded("gzip"));
+    server_->Get(R"(/gzip-cut/(.*))", coded("gzip", true));
     server_->Get(R"(/coded/(.*))", coded("x-squeeze"));
     server_->Get("/away", [](const httplib::Request& request, httplib::Response& response) {
         response.set_redirect(request.get_param_value("to"), 302);
@@ -367,6 +382,11 @@ void TestHost::serveRanged(const HostedFile& file, std::shared_ptr<const std::st
 
     std::size_t from = 0;
     std::size_t claimedTotal = total;
+    if (asked > 0 && file.mode == Mode::RangeUnsatisfiable) {
+        response.status = 416;
+        response.set_header("Content-Range", "bytes */" + std::to_string(total));
+        return;
+    }
     if (asked > 0 && file.mode != Mode::RangeRefused) {
         from = file.mode == Mode::RangeWrongStart ? asked / 2 : asked;
         if (file.mode == Mode::RangeWrongTotal)

@@ -29,10 +29,11 @@ struct HostedFile {
         // Resuming. Each sends ETag and Last-Modified, paces its pieces as
         // Slow does, and sends only `sendBytes` of its first GET when that is
         // not 0 (then closes, as Truncated does).
-        Ranged,          // honours "Range: bytes=N-" (and If-Range) with a 206
-        RangeRefused,    // answers every Range with a 200 and the whole file
-        RangeWrongStart, // a 206 that starts at half of the asked byte
-        RangeWrongTotal, // a 206 of the rest that claims a larger file
+        Ranged,             // honours "Range: bytes=N-" (and If-Range) with a 206
+        RangeRefused,       // answers every Range with a 200 and the whole file
+        RangeWrongStart,    // a 206 that starts at half of the asked byte
+        RangeWrongTotal,    // a 206 of the rest that claims a larger file
+        RangeUnsatisfiable, // answers every Range with a 416
     };
     std::string body;
     Mode mode = Mode::Length;
@@ -82,6 +83,8 @@ class TestHost {
     // The file `name` sent gzip-coded, or under a coding nobody knows.
     std::string gzipFileAddress(const std::string& name) const;
     std::string unknownCodingFileAddress(const std::string& name) const;
+    // Half of the gzip stream, then the connection closes.
+    std::string cutGzipFileAddress(const std::string& name) const;
     // A 302 reply sending the client to `address`, on any host.
     std::string redirectAddress(const std::string& address) const;
 
