@@ -13,6 +13,16 @@ constexpr std::string_view kPartial = ".part";
 constexpr std::string_view kRecord = ".meta";
 constexpr std::string_view kRecordHeader = "Vardelo partial file 1";
 
+// A validator goes into a request header as it is: a hand-edited record
+// must not smuggle a line end or another control byte into the request.
+bool isHeaderValue(std::string_view value) {
+    for (const unsigned char c : value) {
+        if (c < 0x20 || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
 // FNV-1a: the same name gives the same partial name in every build.
 std::uint64_t stableHash(std::string_view text) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -97,7 +107,8 @@ std::optional<PartialRecord> parseRecord(std::string_view text) {
             lastModified = true;
         }
     }
-    if (!total || *total <= 0 || !etag || !lastModified)
+    if (!total || *total <= 0 || !etag || !lastModified || !isHeaderValue(record.etag) ||
+        !isHeaderValue(record.lastModified))
         return std::nullopt;
     record.total = *total;
     return record;

@@ -45,6 +45,11 @@ TEST(PartialFile, RecordsReadBackAndBrokenOnesAreNone) {
     EXPECT_FALSE(parseRecord("something else\nlength=5\netag=\nlast-modified=\n"));
     EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=x\netag=\nlast-modified=\n"));
     EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=0\netag=\nlast-modified=\n"));
+    // A validator with a control byte would reach the request's headers.
+    EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=5\netag=\"a\"\rX-Evil: 1\n"
+                             "last-modified=\n"));
+    EXPECT_FALSE(parseRecord(std::string("Vardelo partial file 1\nlength=5\netag=\n") +
+                             "last-modified=Tue\t08\n"));
 }
 
 TEST(PartialFile, OnlyAPlainAnnouncedBodyGetsARecord) {
