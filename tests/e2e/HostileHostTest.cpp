@@ -44,8 +44,9 @@ TEST_F(HostileHost, CodedBodiesAreStoredDecodedOrFail) {
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link."}));
     EXPECT_EQ(downloaded(QStringLiteral("g.bin")), QByteArray::fromStdString(body));
     for (const auto& request : host.requests()) {
-        if (request.path.rfind("/gzip/", 0) == 0) // the browser's own requests may offer codings
+        if (request.path.rfind("/gzip/", 0) == 0) { // the browser's own requests may offer codings
             EXPECT_EQ(request.headers.count("accept-encoding"), 0u);
+        }
     }
 }
 
