@@ -52,6 +52,17 @@ QFont windowFont() {
     return font;
 }
 
+// The design places each group's first row 16 pixels down, under a caption
+// that sits on the frame line; the desktop style draws the line below the
+// caption, through that row. The line goes back to the caption's middle.
+void putCaptionsOnTheFrame(const QList<QGroupBox*>& groups) {
+    for (QGroupBox* group : groups)
+        group->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px;"
+            " padding-top: 9px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
+}
+
 void setColumnWidths(QTableView* grid, std::initializer_list<int> widths) {
     int column = 0;
     for (const int width : widths)
@@ -104,6 +115,8 @@ void TForm1::buildControls() {
     // the window's font (or its own regular one) whatever the skin.
     for (QWidget* control : findChildren<QWidget*>())
         control->setFont(control->font());
+    // Only now: a group's own sheet resets the fonts its controls inherit.
+    putCaptionsOnTheFrame(findChildren<QGroupBox*>());
 }
 
 // The log page and the statistics box are forms of their own; the handlers

@@ -88,8 +88,13 @@ void SkinEngine::load() {
             name_ = kInternalSkin;
         sheet = readSheet(QStringLiteral(":/skins/MacOS2/Options.dat"));
     }
-    if (target_)
+    if (target_) {
+        // Qt keeps the colours a control had when a sheet reached it and
+        // gives them back when the sheet goes; a sheet laid over a sheet
+        // would keep the old skin's colours for the system look.
+        target_->setStyleSheet(QString());
         target_->setStyleSheet(sheet);
+    }
 }
 
 } // namespace vardelo

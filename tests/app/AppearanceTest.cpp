@@ -4,6 +4,7 @@
 
 #include "platform/Translations.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -137,6 +138,23 @@ class Appearance : public WindowFixture {
         return nullptr;
     }
 
+    // The first row of the group's top frame line as drawn in the window,
+    // looked for at the group's right end, clear of the caption; -1: none.
+    int drawnFrameTop(QGroupBox* group) {
+        const QImage image = form().grab().toImage();
+        const QPoint origin = group->mapTo(&form(), QPoint(0, 0));
+        const int x = origin.x() + group->width() - 8;
+        const QColor above = image.pixelColor(x, origin.y());
+        for (int y = 1; y < group->height(); ++y) {
+            const QColor here = image.pixelColor(x, origin.y() + y);
+            if (std::abs(here.red() - above.red()) + std::abs(here.green() - above.green()) +
+                    std::abs(here.blue() - above.blue()) >
+                40)
+                return y;
+        }
+        return -1;
+    }
+
     void expectGroupHoldsItsContents(QGroupBox* group, const QString& skin) {
         QStyleOptionGroupBox option;
         option.initFrom(group);
@@ -145,6 +163,13 @@ class Appearance : public WindowFixture {
         const QRect caption = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
                                                              QStyle::SC_GroupBoxLabel, group);
         const QRect inside = group->contentsRect();
+        // The caption sits on the frame line, as the design's row positions
+        // expect; a line below the caption runs through the first row.
+        const int frameTop = drawnFrameTop(group);
+        const std::string which =
+            group->objectName().toStdString() + ", skin " + skin.toStdString();
+        EXPECT_GE(frameTop, caption.top()) << "no frame line drawn for " << which;
+        EXPECT_LE(frameTop, caption.bottom()) << "frame line under the caption of " << which;
         for (QWidget* child : group->findChildren<QWidget*>()) {
             if (enclosingGroup(child) != group || child->objectName().isEmpty() ||
                 child->objectName().startsWith(QStringLiteral("qt_")))
@@ -154,6 +179,8 @@ class Appearance : public WindowFixture {
                                       group->objectName().toStdString() + ", skin " +
                                       skin.toStdString();
             EXPECT_GT(placed.top(), caption.bottom()) << where << " on the caption";
+            EXPECT_GT(placed.top(), frameTop + 2) << where << " on the frame line";
+            EXPECT_EQ(child->font().pixelSize(), 11) << where << " lost the window's font";
             EXPECT_TRUE(inside.contains(placed)) << where << " cut off";
         }
     }
@@ -174,6 +201,24 @@ TEST_F(Appearance, DialogsStayReadableAndGroupsHoldTheirContentsInEverySkin) {
     form.show();
     expectReadableDialogs(form, QStringLiteral("no skin"));
     expectGroupsHoldTheirContents(QStringLiteral("no skin"));
+}
+
+// The tray turns skins off while the window hides in the tray.
+TEST_F(Appearance, SkinsTurnedOffWhileHiddenLeaveTheSystemColours) {
+    copyShippedSkins();
+    TForm1& form = open();
+    control<QComboBox>("kinezet")->setCurrentIndex(3);
+    control<QAction>("PM_Skin")->trigger();
+    ASSERT_FALSE(control<QCheckBox>("skin_hasznalata")->isChecked());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    for (const char* name : {"Label1", "sLabel1", "Hozzaad", "Link_hozza"}) {
+        QWidget* widget = control<QWidget>(name);
+        const QPalette system = QApplication::palette(widget);
+        for (const QPalette::ColorRole role : {widget->foregroundRole(), widget->backgroundRole()})
+            EXPECT_EQ(widget->palette().color(role), system.color(role))
+                << name << ", colour role " << role;
+    }
 }
 
 TEST_F(Appearance, TheSkinBoxListsOnlyTheSkinsFound) {
