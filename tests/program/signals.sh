@@ -59,6 +59,28 @@ wait "$pid" || status=$?
 grep -aq 'rapidshare.com/files/77/own.zip' "$folder/Lista.Vdl" || fail "start-up box: the link is lost"
 grep -q '^Elhalt=five$' "$folder/config/Vardelo.conf" || fail "start-up box: Elhalt replaced"
 
+# A settings file that is no regular file (a FIFO) does not block start-up,
+# and SIGTERM still closes in order, leaving it as it is.
+folder="$work/settings-fifo"
+mkdir -p "$folder/config"
+mkfifo "$folder/config/Vardelo.conf"
+start "$folder"
+sleep 3
+kill -TERM "$pid"
+for _ in $(seq 200); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    kill -KILL "$pid"
+    fail "settings FIFO: SIGTERM did not end the program"
+fi
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "settings FIFO: status $status ($(cat "$folder/err.txt"))"
+[ -p "$folder/config/Vardelo.conf" ] || fail "settings FIFO: replaced"
+[ "$(stat -c %s "$folder/Lista.Vdl")" -eq 362 ] || fail "settings FIFO: Lista.Vdl not written"
+
 # A queue file that cannot be replaced keeps the program from closing in order.
 folder="$work/failing"
 start "$folder"
