@@ -41,6 +41,21 @@ int main(int argc, char** argv) {
     if (const Claim claim = instance.claim(vardelo::encodeArguments(handed)); claim != Claim::First)
         return claim == Claim::HandedOver ? 0 : 1;
 
+    // Links handed over while start-up still runs (its error box is open)
+    // are kept until the window can take them.
+    vardelo::TForm1* ready = nullptr;
+    std::vector<std::string> early;
+    instance.serve([&ready, &early](const QByteArray& message) {
+        const auto later = vardelo::decodeArguments(message);
+        if (!later)
+            return false;
+        if (!ready) {
+            early.insert(early.end(), later->links.begin(), later->links.end());
+            return true;
+        }
+        return ready->takeHandedLinks(later->links, later->bringToFront);
+    });
+
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
     vardelo::WebEngineBrowser browser;
@@ -49,14 +64,12 @@ int main(int argc, char** argv) {
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder()});
     dialogs.setParent(&form);
+    // Taken before a close that a signal during start-up asked for, so it keeps them.
+    form.takeHandedLinks(handed.links, false);
+    form.takeHandedLinks(early, false);
+    ready = &form;
     if (const auto status = termination.windowReady(form))
         return *status;
-
-    form.takeHandedLinks(handed.links, false);
-    instance.serve([&form](const QByteArray& message) {
-        const auto later = vardelo::decodeArguments(message);
-        return later && form.takeHandedLinks(later->links, later->bringToFront);
-    });
 
     form.show();
     return QApplication::exec();

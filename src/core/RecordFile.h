@@ -44,7 +44,7 @@ void appendRows(TextGrid& stored, const TextGrid& added);
 // Whether a name beside the record files is a temporary file that an
 // interrupted save of one of them left: the record file's name followed by
 // ".tmp" (older saves) or by a dot and six letters or digits (the atomic
-// save's temporary names).
+// save's temporary names, which mix at least two capitals and two small letters).
 bool isInterruptedSaveName(std::string_view fileName);
 
 } // namespace vardelo

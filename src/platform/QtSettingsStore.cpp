@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 
 #ifndef Q_OS_WIN
@@ -133,6 +134,18 @@ bool written(const QSettings& settings, const FileStamp& before) {
 
 #endif
 
+// QSettings reads its file whole as it opens it: a FIFO there would block
+// for good, a device or folder never holds settings.
+bool isUsableFile(const QString& fileName) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(fileName);
+    return true;
+#else
+    struct stat info = {};
+    return ::stat(QFile::encodeName(fileName).constData(), &info) != 0 || S_ISREG(info.st_mode);
+#endif
+}
+
 } // namespace
 
 QtSettingsStore::QtSettingsStore() = default;
@@ -140,6 +153,17 @@ QtSettingsStore::QtSettingsStore() = default;
 QtSettingsStore::QtSettingsStore(const QString& iniFile) : iniFile_(iniFile) {}
 
 QtSettingsStore::~QtSettingsStore() = default;
+
+QString QtSettingsStore::fileName() const {
+#ifdef Q_OS_WIN
+    return iniFile_;
+#else
+    if (!iniFile_.isEmpty())
+        return iniFile_;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Vardelo.conf");
+#endif
+}
 
 std::unique_ptr<QSettings> QtSettingsStore::open() const {
     if (iniFile_.isEmpty())
@@ -154,6 +178,8 @@ QSettings& QtSettingsStore::reader() {
 }
 
 std::optional<std::string> QtSettingsStore::read(std::string_view name) {
+    if (!isUsableFile(fileName()))
+        throw SettingsError(failedToGetMessage(name));
     const auto text = readFrom(reader(), name);
     if (!text)
         return std::nullopt;
@@ -162,6 +188,8 @@ std::optional<std::string> QtSettingsStore::read(std::string_view name) {
 
 void QtSettingsStore::write(std::string_view name, const std::string& text) {
     reader_.reset(); // later reads see this write
+    if (!isUsableFile(fileName()))
+        throw SettingsError(failedToSetMessage(name));
     const auto settings = open();
     if (!settings->isWritable())
         throw SettingsError(failedToSetMessage(name));

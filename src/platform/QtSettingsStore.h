@@ -26,6 +26,7 @@ class QtSettingsStore final : public SettingsStore {
     // A fresh view of the store: QSettings keeps the first problem it met for
     // its whole life, so each write gets its own.
     std::unique_ptr<QSettings> open() const;
+    QString fileName() const; // the settings file; empty for the registry
     QSettings& reader();
 
     QString iniFile_; // empty: the user's own store

@@ -209,15 +209,17 @@ TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
 }
 
 TEST_F(RecordFiles, InterruptedSavesOfTheRecordFilesAreRemovedAndNothingElse) {
-    for (const char* name : {"Lista.Vdl.tmp", "Naplo.Vdl.AbCdEf", "Lista.Vdl.bak",
-                             "Lista.Vdl.backups", "Other.Vdl.tmp", "Lista.Vdl"}) {
+    for (const char* name :
+         {"Lista.Vdl.tmp", "Naplo.Vdl.AbCdEf", "Lista.Vdl.bak", "Lista.Vdl.backups",
+          "Lista.Vdl.backup", "Other.Vdl.tmp", "Lista.Vdl"}) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     removeInterruptedSaves(dir_.path());
     EXPECT_EQ(namesInFolder(),
-              (QStringList{QStringLiteral("Lista.Vdl"), QStringLiteral("Lista.Vdl.backups"),
-                           QStringLiteral("Lista.Vdl.bak"), QStringLiteral("Other.Vdl.tmp")}));
+              (QStringList{QStringLiteral("Lista.Vdl"), QStringLiteral("Lista.Vdl.backup"),
+                           QStringLiteral("Lista.Vdl.backups"), QStringLiteral("Lista.Vdl.bak"),
+                           QStringLiteral("Other.Vdl.tmp")}));
 }
 
 } // namespace

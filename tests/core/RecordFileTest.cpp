@@ -138,7 +138,13 @@ TEST(RecordFileNames, OnlyLeftoversOfTheTwoRecordFilesAreInterruptedSaves) {
     EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.tmp"));
     EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.tmp"));
     EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.aBcDeF"));
-    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.Q1w2E3"));
+    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.Q1w2Er"));
+    // A user's own copies beside the record files are no leftovers.
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.backup"));
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.261208"));
+    EXPECT_FALSE(isInterruptedSaveName("Naplo.Vdl.Mentes"));
+    EXPECT_FALSE(isInterruptedSaveName("Naplo.Vdl.BACKUP"));
+    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.regi01"));
     EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl"));
     EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.bak"));
     EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.abcdefg"));

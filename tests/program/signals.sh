@@ -10,14 +10,16 @@ work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-start() { # folder -> pid in $pid
-    mkdir -p "$1/config"
-    cp "$program" "$1/vardelo"
-    XDG_CONFIG_HOME="$1/config" QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" \
-        "$1/vardelo" >"$1/out.txt" 2>"$1/err.txt" &
+start() { # folder [arguments...] -> pid in $pid
+    local at=$1
+    shift
+    mkdir -p "$at/config"
+    cp "$program" "$at/vardelo"
+    XDG_CONFIG_HOME="$at/config" QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" \
+        "$at/vardelo" "$@" >"$at/out.txt" 2>"$at/err.txt" &
     pid=$!
     for _ in $(seq 100); do
-        [ -s "$1/config/Vardelo.conf" ] && break
+        [ -s "$at/config/Vardelo.conf" ] && break
         sleep 0.1
     done
     sleep 1
@@ -38,11 +40,12 @@ done
 
 # While start-up's error box is open (shown from inside the window's
 # constructor, before the event loop runs) SIGTERM takes the box away and
-# closes in order. Start-up stopped at "Elhalt", so its stored text stays.
+# closes in order. Start-up stopped at "Elhalt", so its stored text stays;
+# the link of the command line is queued and kept.
 folder="$work/startup-box"
 mkdir -p "$folder/config"
 printf '[General]\nElhalt=five\n' >"$folder/config/Vardelo.conf"
-start "$folder"
+start "$folder" http://rapidshare.com/files/77/own.zip
 for _ in $(seq 100); do
     xwininfo -root -tree | grep -q '"Vardelo"' && break
     sleep 0.1
@@ -53,7 +56,30 @@ status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "start-up box: status $status ($(cat "$folder/err.txt"))"
 [ "$(stat -c %s "$folder/Lista.Vdl")" -eq 362 ] || fail "start-up box: Lista.Vdl not written"
+grep -aq 'rapidshare.com/files/77/own.zip' "$folder/Lista.Vdl" || fail "start-up box: the link is lost"
 grep -q '^Elhalt=five$' "$folder/config/Vardelo.conf" || fail "start-up box: Elhalt replaced"
+
+# A settings file that is no regular file (a FIFO) does not block start-up,
+# and SIGTERM still closes in order, leaving it as it is.
+folder="$work/settings-fifo"
+mkdir -p "$folder/config"
+mkfifo "$folder/config/Vardelo.conf"
+start "$folder"
+sleep 3
+kill -TERM "$pid"
+for _ in $(seq 200); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    kill -KILL "$pid"
+    fail "settings FIFO: SIGTERM did not end the program"
+fi
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "settings FIFO: status $status ($(cat "$folder/err.txt"))"
+[ -p "$folder/config/Vardelo.conf" ] || fail "settings FIFO: replaced"
+[ "$(stat -c %s "$folder/Lista.Vdl")" -eq 362 ] || fail "settings FIFO: Lista.Vdl not written"
 
 # A queue file that cannot be replaced keeps the program from closing in order.
 folder="$work/failing"

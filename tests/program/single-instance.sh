@@ -129,6 +129,25 @@ grep -q 'nem válaszolt' "$work/third-err.txt" || fail "no answer: $(cat "$work/
 close_in_order "$keeper"
 [ "$(queued)" = "$expected" ] || fail "queue after a refused start: $(queued)"
 
+# While start-up's error box is open (the window is not built yet) a later
+# start still hands its link over at once; the link is queued behind the
+# stored ones and kept by the close.
+printf '[General]\nElhalt=five\n' >"$folder/config/Vardelo.conf"
+run
+keeper=$pid
+for _ in $(seq 150); do # start-up writes the missing values before "Elhalt"
+    grep -q '^Ujraprobalkozasok=5' "$folder/config/Vardelo.conf" && break
+    sleep 0.1
+done
+sleep 1
+status=0
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 9)" \
+    2>"$work/box-err.txt" || status=$?
+[ "$status" -eq 0 ] || fail "handing over to a start-up box: status $status ($(cat "$work/box-err.txt"))"
+close_in_order "$keeper"
+expected=$(for n in 0 1 2 3 4 5 6 7 9; do link "$n"; done)
+[ "$(queued)" = "$expected" ] || fail "queue after handing over to a start-up box: $(queued)"
+
 # A lock file of another user that this user cannot open: status 1 and a
 # line on standard error, at once (checked where the test runs as root).
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
@@ -140,7 +159,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     status=0
     HOME="$work" QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run-nobody" \
         timeout 20 setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        "$folder/vardelo" "$(link 9)" 2>"$work/other-err.txt" || status=$?
+        "$folder/vardelo" "$(link 10)" 2>"$work/other-err.txt" || status=$?
     [ "$status" -eq 1 ] || fail "another user's lock: status $status ($(cat "$work/other-err.txt"))"
     grep -q 'Vardelo.lock' "$work/other-err.txt" || fail "another user's lock: $(cat "$work/other-err.txt")"
 fi
