@@ -238,7 +238,7 @@ TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
 }
 
 TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
-    TForm1& form = openWithLinks({});
+    openWithLinks({});
     control<QAction>("PM_auto_le")->trigger();
     EXPECT_TRUE(control<QCheckBox>("auto_le")->isChecked());
     EXPECT_TRUE(control<QAction>("PM_auto_le")->isChecked());

@@ -77,7 +77,7 @@ TEST_F(ListFiles, ExportWritesEveryUrlWithCrLfAndReimportsTheSame) {
 TEST_F(ListFiles, ExportOverAReadOnlyFileShowsTheCreateError) {
     writeFile(QStringLiteral("ro.txt"), "keep");
     QFile::setPermissions(path(QStringLiteral("ro.txt")), QFileDevice::ReadOwner);
-    TForm1& form = open();
+    open();
     dialogs.saveAnswers.push_back(path(QStringLiteral("ro.txt")));
     control<QPushButton>("button3")->click();
     ASSERT_EQ(dialogs.errors.size(), 1);

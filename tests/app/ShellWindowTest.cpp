@@ -113,7 +113,7 @@ class UrlCatcher : public QObject {
 TEST_F(ShellWindow, HomePageButtonOpensTheProjectsAddress) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-    TForm1& form = open();
+    open();
     control<QPushButton>("hompage")->click();
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     ASSERT_EQ(catcher.opened.size(), 1);

@@ -95,7 +95,7 @@ TEST_F(Skins, FirstRunTurnsSkinsOnAndDrawsTheThirdName) {
     makeSkin(QStringLiteral("Office2007"));
     makeSkin(QStringLiteral("WMP11"), QStringLiteral("#0a0b0c"));
     makeSkin(QStringLiteral("Zune"));
-    TForm1& form = open();
+    open();
     EXPECT_TRUE(control<QCheckBox>("skin_hasznalata")->isChecked());
     EXPECT_TRUE(control<QAction>("PM_Skin")->isChecked());
     EXPECT_TRUE(control<QComboBox>("kinezet")->isEnabled());
@@ -107,7 +107,7 @@ TEST_F(Skins, FirstRunTurnsSkinsOnAndDrawsTheThirdName) {
 }
 
 TEST_F(Skins, FirstRunWithOnlyTheCompiledInSkinSelectsNothing) {
-    TForm1& form = open();
+    open();
     EXPECT_EQ(control<QComboBox>("kinezet")->currentIndex(), -1);
     EXPECT_EQ(control<QComboBox>("kinezet")->currentText(), QString());
     EXPECT_EQ(skinnedSheet(), internalSheet());
@@ -117,7 +117,7 @@ TEST_F(Skins, StoredOffKeepsTheSystemLookUntilTheTrayTurnsThemOn) {
     makeSkin(QStringLiteral("Zune"), QStringLiteral("#fedcba"));
     storeSetting(QStringLiteral("Skin_engedelyezve"), QStringLiteral("0"));
     storeSetting(QStringLiteral("skin"), QStringLiteral("1"));
-    TForm1& form = open();
+    open();
     EXPECT_TRUE(skinnedSheet().isEmpty());
     EXPECT_FALSE(control<QComboBox>("kinezet")->isEnabled());
     EXPECT_FALSE(control<QAction>("PM_Skin")->isChecked());

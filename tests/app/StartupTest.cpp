@@ -73,7 +73,7 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
 TEST_F(Startup, WrongTypeStopsLoadingAtThatValue) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("five"));
-    TForm1& form = open();
+    open();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.front(), QStringLiteral("Invalid data type for 'Elhalt'"));
     EXPECT_EQ(control<QSpinBox>("ujra")->value(), 2);   // read before the failing value
@@ -128,7 +128,7 @@ namespace {
 using FolderChooser = WindowFixture;
 
 TEST_F(FolderChooser, SetsTheTargetFolderOnOkAndKeepsItOnCancel) {
-    TForm1& form = open();
+    open();
     dialogs.folderAnswers.push_back(path(QStringLiteral("máshol")));
     control<QPushButton>("Button4")->click();
     EXPECT_EQ(dialogs.prompts, QStringList{QStringLiteral("Mentés helye")});
