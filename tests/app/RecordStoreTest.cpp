@@ -27,12 +27,6 @@ std::vector<std::string> rowsOf(const TextGrid& grid) {
 
 class StoredRecords : public WindowFixture {
   protected:
-    void storeQueue(const std::vector<std::string>& urls) {
-        DownloadQueue queue;
-        for (const auto& url : urls)
-            queue.append(url);
-        writeRecordFile(recordPath("Lista.Vdl"), encodeRecords(queue.grid(), queueRecordLayout()));
-    }
     // A log as another program version may have left it: numbered from 5.
     void storeLog(const std::string& url) {
         EventLog log;

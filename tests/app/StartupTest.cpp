@@ -14,15 +14,7 @@
 namespace vardelo {
 namespace {
 
-class Startup : public WindowFixture {
-  protected:
-    void storeQueue(const std::vector<std::string>& urls) {
-        DownloadQueue queue;
-        for (const auto& url : urls)
-            queue.append(url);
-        writeRecordFile(recordPath("Lista.Vdl"), encodeRecords(queue.grid(), queueRecordLayout()));
-    }
-};
+class Startup : public WindowFixture {};
 
 TEST_F(Startup, FirstStartWritesEveryDefault) {
     TForm1& form = open();

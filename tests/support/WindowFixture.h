@@ -6,6 +6,7 @@
 #include "app/Unit2.h"
 #include "platform/HttpClient.h"
 #include "platform/QtSettingsStore.h"
+#include "platform/RecordFiles.h"
 #include "platform/SkinEngine.h"
 
 #include <QSettings>
@@ -42,6 +43,14 @@ class WindowFixture : public ::testing::Test {
     QVariant storedSetting(const QString& name) {
         QSettings raw(settingsFile(), QSettings::IniFormat);
         return raw.value(name);
+    }
+
+    // A stored queue of these links, as an earlier run would have left it.
+    void storeQueue(const std::vector<std::string>& urls) {
+        DownloadQueue queue;
+        for (const auto& url : urls)
+            queue.append(url);
+        writeRecordFile(recordPath("Lista.Vdl"), encodeRecords(queue.grid(), queueRecordLayout()));
     }
 
     TForm1& open() {
