@@ -2,6 +2,7 @@
 
 #include "app/TTimer.h"
 #include "app/letolto.h"
+#include "core/HostProfile.h"
 #include "core/WaitPage.h"
 #include "platform/Browser.h"
 #include "platform/QtText.h"
@@ -49,6 +50,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     state_ = state;
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
+    reading_ = ProfileRead::None;
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its
@@ -58,6 +60,8 @@ void DownloadCycle::endAttempt() {
     state_ = CycleState::Idle;
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
+    reading_ = ProfileRead::None;
+    profile_.reset();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
@@ -77,9 +81,11 @@ void DownloadCycle::start() {
     window_.showRunControls(RunControls::Running);
     beginAttempt(CycleState::FirstPage);
     Memo1.clear();
+    const std::string link = window_.headUrl();
+    profile_ = profiles_ ? profiles_->forLink(link) : nullptr;
     window_.showStatus(QStringLiteral("Weblap betöltése"));
     armWatchdog();
-    browser_.navigate(toQt(window_.headUrl()));
+    browser_.navigate(toQt(link));
 }
 
 void DownloadCycle::documentComplete(bool ok) {
@@ -94,6 +100,11 @@ void DownloadCycle::documentComplete(bool ok) {
             pageFailed(OutcomeKind::DeadLink); // an error page has no form to submit
             return;
         }
+        tell(CycleStep::FirstPage, toStd(browser_.pageAddress()));
+        if (profile_) {
+            requestMarkup(ProfileRead::FirstPage);
+            return;
+        }
         awaitingSubmit_ = true;
         browser_.submitElement(attempt_, QStringLiteral("ff"));
         return;
@@ -103,8 +114,14 @@ void DownloadCycle::documentComplete(bool ok) {
             pageFailed(OutcomeKind::WaitPageUnreadable);
             return;
         }
+        tell(CycleStep::WaitPage, toStd(browser_.pageAddress()));
+        if (profile_) {
+            requestMarkup(ProfileRead::WaitPage);
+            return;
+        }
         browser_.readBodyMarkup(attempt_);
         return;
+    case CycleState::AfterWait: // the page goes on to the file; its address is awaited
     case CycleState::Idle:
     case CycleState::Transfer: // a second transfer must not run beside this one
     case CycleState::DeadLinkWait:
@@ -113,6 +130,10 @@ void DownloadCycle::documentComplete(bool ok) {
 }
 
 void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
+    if (profile_ && ticket == profileTicket_) {
+        afterWaitActivated(ticket, submitted);
+        return;
+    }
     if (ticket != attempt_ || state_ != CycleState::FirstPage || !awaitingSubmit_)
         return;
     awaitingSubmit_ = false;
@@ -120,6 +141,7 @@ void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
         pageFailed(OutcomeKind::DeadLink);
         return;
     }
+    tell(CycleStep::Submitted, profile_ ? profile_->profile().form : std::string("#ff"));
     enterWaitPage();
     if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
         documentComplete(*early);
@@ -131,6 +153,10 @@ void DownloadCycle::enterWaitPage() {
 }
 
 void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
+    if (profile_ && ticket == profileTicket_) {
+        profileMarkupRead(ticket, ok, toStd(markup));
+        return;
+    }
     if (ticket != attempt_ || (state_ != CycleState::WaitPage && state_ != CycleState::Countdown))
         return;
     if (!ok) {
@@ -149,12 +175,18 @@ void DownloadCycle::readWaitPage(const std::string& page) {
         return;
     }
     download_url = *url;
+    tell(CycleStep::Address, download_url);
     const auto seconds = read_waiting_time(Memo1);
     if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable);
         return;
     }
-    countdown = *seconds;
+    armCountdown(*seconds);
+}
+
+void DownloadCycle::armCountdown(std::int32_t seconds) {
+    tell(CycleStep::Wait, std::to_string(seconds));
+    countdown = seconds;
     state_ = CycleState::Countdown;
     pageWatchdog_->stop(); // the countdown and the transfer have their own ends
     Timer3->setIntervalMs(countdown * 1000 + 1000);
@@ -164,6 +196,7 @@ void DownloadCycle::readWaitPage(const std::string& page) {
 }
 
 void DownloadCycle::pageFailed(OutcomeKind kind) {
+    tellFailure("");
     outcome(kind);
 }
 
@@ -173,12 +206,28 @@ void DownloadCycle::armWatchdog() {
 }
 
 void DownloadCycle::pageTimedOut(quint64 attempt) {
-    if (attempt != attempt_ || (state_ != CycleState::FirstPage && state_ != CycleState::WaitPage))
+    if (attempt != attempt_ || (state_ != CycleState::FirstPage && state_ != CycleState::WaitPage &&
+                                state_ != CycleState::AfterWait))
         return;
     const OutcomeKind kind =
         state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+    tellFailure(" (no answer within the page time-out)");
     browser_.abandonPage(); // a hung page would hold every later link of its host
     outcome(kind);
+}
+
+void DownloadCycle::tell(CycleStep step, const std::string& detail) const {
+    if (trace_)
+        trace_(step, detail);
+}
+
+void DownloadCycle::tellFailure(const char* why) const {
+    if (!trace_)
+        return;
+    const char* step = state_ == CycleState::FirstPage   ? "first page"
+                       : state_ == CycleState::AfterWait ? "after the wait"
+                                                         : "wait page";
+    trace_(CycleStep::Failed, std::string(step) + why);
 }
 
 void DownloadCycle::countdownTick() {
@@ -202,10 +251,20 @@ void DownloadCycle::transferDue() {
     window_.showRunControls(RunControls::Transfer);
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
+    if (profileStepsAfterWait()) {
+        profileAfterWait();
+        return;
+    }
     startTransfer();
 }
 
 void DownloadCycle::startTransfer() {
+    if (trace_) {
+        const std::string address = download_url;
+        endAttempt();
+        tell(CycleStep::Transfer, address);
+        return;
+    }
     state_ = CycleState::Transfer;
     const quint64 attempt = attempt_;
     auto* thread = new TTesztThread(http_, download_url, window_.targetFolder(), this);

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,12 +19,19 @@ class QTimer;
 namespace vardelo {
 
 class Browser;
+class CompiledProfile;
+class HostProfiles;
 class HttpClient;
 class TTesztThread;
 class TTimer;
 
-// Where the cycle is with the queue's head link.
-enum class CycleState { Idle, FirstPage, WaitPage, Countdown, Transfer, DeadLinkWait };
+// Where the cycle is with the queue's head link. AfterWait: the wait is
+// over and a host profile's page is asked for the file's address.
+enum class CycleState { Idle, FirstPage, WaitPage, Countdown, AfterWait, Transfer, DeadLinkWait };
+
+// The page steps as the probe tells them; the window does not listen.
+enum class CycleStep { FirstPage, Submitted, WaitPage, Wait, Address, Transfer, Failed };
+using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
 // The enabled states of Start, Stop and the stop-after switch.
 enum class RunControls { Running, Transfer, Idle };
@@ -71,12 +79,20 @@ class DownloadCycle final : public QObject {
     bool downloading() const;
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
+    // A link that one of these claims goes through its profile's steps; any
+    // other through the built-in ones. They must outlive the cycle.
+    void setHostProfiles(const HostProfiles* profiles) { profiles_ = profiles; }
+    // For the probe: every page step is told, and where the transfer would
+    // start, the attempt ends with the address told instead.
+    void setTrace(CycleTrace trace) { trace_ = std::move(trace); }
 
     void start();
     void stop();
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
+    void elementRead(quint64 ticket, bool ok, const QString& text);
+    void downloadRequested(const QString& url);
     void countdownTick();
     void transferDue();
     void deadWaitTick();
@@ -103,6 +119,24 @@ class DownloadCycle final : public QObject {
     void endAttempt();
     void enterWaitPage();
     void readWaitPage(const std::string& page);
+    void armCountdown(std::int32_t seconds);
+
+    // A host profile's steps (DownloadCycleProfile.cpp).
+    enum class ProfileRead { None, FirstPage, WaitPage, Wait, Address, LateAddress, Download };
+    quint64 profileRequest(ProfileRead read);
+    void requestMarkup(ProfileRead read);
+    void requestValue(ProfileRead read);
+    void profileMarkupRead(quint64 ticket, bool ok, const std::string& markup);
+    void readProfileFirstPage(const std::string& markup);
+    void readProfileWaitPage(const std::string& markup);
+    void profileWaitRead(const std::optional<std::string>& text);
+    void profileAddressRead(const std::optional<std::string>& text);
+    bool profileStepsAfterWait() const;
+    void profileAfterWait();
+    void afterWaitActivated(quint64 ticket, bool activated);
+    std::optional<std::string> fetchableAddress(const std::string& text) const;
+    void tell(CycleStep step, const std::string& detail) const;
+    void tellFailure(const char* why) const;
     void pageFailed(OutcomeKind kind);
     void armWatchdog();
     void pageTimedOut(quint64 attempt);
@@ -123,6 +157,13 @@ class DownloadCycle final : public QObject {
     // that armed it.
     QTimer* pageWatchdog_ = nullptr;
     quint64 watchdogAttempt_ = 0;
+
+    const HostProfiles* profiles_ = nullptr;
+    std::shared_ptr<const CompiledProfile> profile_; // the head link's, for this attempt
+    ProfileRead reading_ = ProfileRead::None;        // what the awaited answer is
+    quint64 profileTicket_ = 0;                      // the awaited answer's ticket
+    quint64 profileRequests_ = 0;
+    CycleTrace trace_;
 };
 
 } // namespace vardelo

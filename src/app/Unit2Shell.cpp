@@ -74,7 +74,7 @@ void TForm1::WMDrawClipboard() {
     const std::optional<QString> text = clipboardWatcher->text();
     if (!text)
         return;
-    const std::vector<std::string> links = linksInClipboardText(toStd(*text));
+    const std::vector<std::string> links = linksInClipboardText(toStd(*text), services_.profiles);
     queueWithBalloon(links);
 }
 

@@ -1,7 +1,10 @@
 #include "platform/WebEngineBrowser.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -46,6 +49,34 @@ class QuietPage final : public QWebEnginePage {
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
                                   const QString&) override {}
 };
+
+// Host profiles' scripts are fixed; what a profile gives reaches them as a
+// JSON value, so no selector can become script.
+QString withData(const char* script, const QJsonObject& data) {
+    return QString::fromLatin1(script).arg(
+        QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact)));
+}
+
+constexpr const char* kActivateScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return false; }"
+    "  if (!element) return false;"
+    "  if (element instanceof HTMLFormElement) {"
+    "    HTMLFormElement.prototype.submit.call(element); return true; }"
+    "  if (typeof element.click === 'function') { element.click(); return true; }"
+    "  return false;"
+    "})(%1)";
+
+constexpr const char* kReadScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return null; }"
+    "  if (!element) return null;"
+    "  if (!data.attribute) return element.textContent;"
+    "  var value = element.getAttribute(data.attribute);"
+    "  return value === null ? null : String(value);"
+    "})(%1)";
 
 const QString kBodyScript =
     QStringLiteral("(function () { return document.body ? document.body.innerHTML : null; })()");
@@ -134,6 +165,52 @@ void WebEngineBrowser::readBodyMarkup(quint64 ticket) {
         const bool ok = r.isValid() && !r.isNull();
         Q_EMIT self->bodyMarkupRead(t, ok, ok ? r.toString() : QString());
     });
+}
+
+} // namespace vardelo
+
+namespace vardelo {
+
+QWebEnginePage* WebEngineBrowser::profilePage() {
+    QWebEnginePage* page = view_->page();
+    if (!watchingDownloads_) {
+        watchingDownloads_ = true;
+        connect(page->profile(), &QWebEngineProfile::downloadRequested, this,
+                &WebEngineBrowser::onDownloadRequested);
+    }
+    return page;
+}
+
+void WebEngineBrowser::onDownloadRequested(QWebEngineDownloadRequest* request) {
+    if (!view_ || request->page() != view_->page())
+        return; // another browser's page
+    // The transfer worker fetches the file; the engine writes nothing.
+    request->cancel();
+    Q_EMIT downloadRequested(request->url().toString(QUrl::FullyEncoded));
+}
+
+void WebEngineBrowser::activateElement(quint64 ticket, const QString& selector) {
+    profilePage();
+    runScript(ticket, withData(kActivateScript, {{QStringLiteral("selector"), selector}}),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  Q_EMIT self->elementSubmitted(t, r.toBool());
+              });
+}
+
+void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,
+                                   const QString& attribute) {
+    profilePage();
+    const QJsonObject data{{QStringLiteral("selector"), selector},
+                           {QStringLiteral("attribute"), attribute}};
+    runScript(ticket, withData(kReadScript, data),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  const bool ok = r.isValid() && !r.isNull();
+                  Q_EMIT self->elementRead(t, ok, ok ? r.toString() : QString());
+              });
+}
+
+QString WebEngineBrowser::pageAddress() const {
+    return view_ ? view_->page()->url().toString(QUrl::FullyEncoded) : QString();
 }
 
 } // namespace vardelo

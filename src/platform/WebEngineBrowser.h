@@ -5,6 +5,8 @@
 #include <QPointer>
 
 class QTimer;
+class QWebEngineDownloadRequest;
+class QWebEnginePage;
 class QWebEngineView;
 class QWebEngineLoadingInfo;
 
@@ -22,13 +24,20 @@ class WebEngineBrowser final : public Browser {
     void navigate(const QString& url) override;
     void submitElement(quint64 ticket, const QString& id) override;
     void readBodyMarkup(quint64 ticket) override;
+    void activateElement(quint64 ticket, const QString& selector) override;
+    void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
+    QString pageAddress() const override;
     void abandonPage() override;
 
   private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
+    // The page of host profiles' steps; downloads are watched from its first use.
+    QWebEnginePage* profilePage();
+    void onDownloadRequested(QWebEngineDownloadRequest* request);
 
     QPointer<QWebEngineView> view_; // the window takes it over
+    bool watchingDownloads_ = false;
 };
 
 } // namespace vardelo
