@@ -57,13 +57,15 @@ class TrayIcon;
 struct Services {
     SettingsStore& settings;
     Dialogs& dialogs;
-    Browser& browser;                       // shown on the "Weblap" page
-    HttpClient& http;                       // the transfers' client, one for the run
-    SkinEngine& skins;                      // sSkinManager1: draws the window in a skin
-    QString recordFolder;                   // where Lista.Vdl and Naplo.Vdl live
-    QString defaultTargetFolder;            // offered on a first start
-    const HostProfiles* profiles = nullptr; // the hosts beside the built-in one
-    QStringList profileProblems;            // profile files left out, shown once
+    Browser& browser;            // shown on the "Weblap" page
+    HttpClient& http;            // the transfers' client, one for the run
+    SkinEngine& skins;           // sSkinManager1: draws the window in a skin
+    QString recordFolder;        // where Lista.Vdl and Naplo.Vdl live
+    QString defaultTargetFolder; // offered on a first start
+    // The hosts beside the built-in one, and the profile files left out
+    // (shown once, when the window first appears).
+    const HostProfiles* profiles = nullptr;
+    QStringList profileProblems;
 };
 
 // The main window. It owns the program's whole state for the run; its
