@@ -31,6 +31,7 @@ done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in ./usr/bin/vardelo \
     ./usr/share/vardelo/Skins/WMP11/Options.dat \
+    ./usr/share/vardelo/HostProfiles/rapidshare.json.example \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
     ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml; do
