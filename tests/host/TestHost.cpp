@@ -429,11 +429,11 @@ void TestHost::routeOtherHosts() {
     server_->Get(R"(/c/([^/]*))", [this](const httplib::Request& request,
                                          httplib::Response& response) {
         const std::string name = request.matches[1];
-        if (name == "busy.bin") {
-            sendPage(response, "<p>All free slots are busy. Come back later.</p>");
-            return;
-        }
-        sendPage(response, "<p>Your link is ready in <b id=\"c\">" + std::to_string(waitSeconds()) +
+        // A busy page that would otherwise read as a countdown.
+        const std::string busy =
+            name == "busy.bin" ? "<p>All free slots are busy. Come back later.</p>" : "";
+        sendPage(response, busy + "<p>Your link is ready in <b id=\"c\">" +
+                               std::to_string(waitSeconds()) +
                                "</b> s</p><div id=\"link\"></div><script>"
                                "var n = " +
                                std::to_string(waitSeconds()) +
