@@ -100,7 +100,7 @@ void DownloadCycle::documentComplete(bool ok) {
             pageFailed(OutcomeKind::DeadLink); // an error page has no form to submit
             return;
         }
-        tell(CycleStep::FirstPage, toStd(browser_.pageAddress()));
+        tellPage(CycleStep::FirstPage);
         if (profile_) {
             requestMarkup(ProfileRead::FirstPage);
             return;
@@ -114,7 +114,7 @@ void DownloadCycle::documentComplete(bool ok) {
             pageFailed(OutcomeKind::WaitPageUnreadable);
             return;
         }
-        tell(CycleStep::WaitPage, toStd(browser_.pageAddress()));
+        tellPage(CycleStep::WaitPage);
         if (profile_) {
             requestMarkup(ProfileRead::WaitPage);
             return;
@@ -219,6 +219,11 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
 void DownloadCycle::tell(CycleStep step, const std::string& detail) const {
     if (trace_)
         trace_(step, detail);
+}
+
+void DownloadCycle::tellPage(CycleStep step) const {
+    if (trace_)
+        trace_(step, toStd(browser_.pageAddress()));
 }
 
 void DownloadCycle::tellFailure(const char* why) const {

@@ -136,6 +136,7 @@ class DownloadCycle final : public QObject {
     void afterWaitActivated(quint64 ticket, bool activated);
     std::optional<std::string> fetchableAddress(const std::string& text) const;
     void tell(CycleStep step, const std::string& detail) const;
+    void tellPage(CycleStep step) const; // with the page's address
     void tellFailure(const char* why) const;
     void pageFailed(OutcomeKind kind);
     void armWatchdog();
