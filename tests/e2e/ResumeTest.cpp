@@ -143,6 +143,7 @@ TEST_F(Resume, PartialsOfOtherLinksAndOfTheUserAreKept) {
     // record of another link. Each claims a shorter part of the same length.
     const QByteArray users(20'000, 'x');
     writeTarget(QStringLiteral("a.bin.part"), users);
+    writeTarget(QStringLiteral("a.bin.1.part.meta"), "the user's notes");
     writeTarget(QStringLiteral("b.bin.part"), users);
     writeTarget(QStringLiteral("b.bin.part.meta"),
                 "Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\nlast-modified=\n");
@@ -160,7 +161,8 @@ TEST_F(Resume, PartialsOfOtherLinksAndOfTheUserAreKept) {
         EXPECT_EQ(downloaded(QLatin1String(name) + QStringLiteral(".part")), users) << name;
         EXPECT_EQ(header(gets(name).at(0), "range"), "<none>") << name;
     }
-    EXPECT_EQ(leftInTarget().size(), 8);
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin.1.part.meta")), QByteArray("the user's notes"));
+    EXPECT_EQ(leftInTarget().size(), 9);
 }
 
 TEST_F(Resume, TheRestOfAnotherVersionIsNotJoined) {
