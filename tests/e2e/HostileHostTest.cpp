@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 namespace vardelo {
 namespace {
@@ -161,6 +163,39 @@ TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
     }
     // A stall is waited out this long by default.
     EXPECT_EQ(http.stallSeconds(), 120);
+}
+
+// A script left unanswered by a hung page ends that page only: the next
+// link's page, loaded after Stop and Start, outlives the old time-out.
+TEST(BrowserScripts, ATimeOutEndsOnlyThePageItsScriptWasAskedOf) {
+    TestHost host;
+    WebEngineBrowser browser;
+    browser.setScriptTimeout(std::chrono::milliseconds(1000));
+    QWebEnginePage* page = qobject_cast<QWebEngineView*>(browser.widget())->page();
+    std::vector<bool> loads;
+    std::vector<std::pair<quint64, bool>> reads;
+    int rendererEnds = 0;
+    QObject::connect(&browser, &Browser::documentComplete, [&](bool ok) { loads.push_back(ok); });
+    QObject::connect(
+        &browser, &Browser::bodyMarkupRead,
+        [&](quint64 ticket, bool ok, const QString&) { reads.emplace_back(ticket, ok); });
+    QObject::connect(page, &QWebEnginePage::renderProcessTerminated, [&] { ++rendererEnds; });
+
+    browser.navigate(QString::fromStdString(host.linkFor("a.bin")));
+    ASSERT_TRUE(waitFor([&] { return loads.size() == 1; }, 15000));
+    page->runJavaScript(QStringLiteral("for (;;) {}"));
+    browser.readBodyMarkup(1);
+    browser.navigate(QString::fromStdString(host.linkFor("b.bin")));
+    ASSERT_TRUE(waitFor([&] { return loads.size() == 2; }, 15000));
+    EXPECT_TRUE(loads[1]);
+    ASSERT_TRUE(waitFor([&] { return !reads.empty(); }, 5000));
+    EXPECT_EQ(reads, (std::vector<std::pair<quint64, bool>>{{1, false}}));
+    const int endsSoFar = rendererEnds;
+
+    EXPECT_FALSE(waitFor([&] { return rendererEnds > endsSoFar; }, 2500));
+    browser.readBodyMarkup(2);
+    ASSERT_TRUE(waitFor([&] { return reads.size() == 2; }, 5000));
+    EXPECT_EQ(reads.back(), std::make_pair(quint64{2}, true));
 }
 
 // The browser is the test's: it can complete a page and answer a script
