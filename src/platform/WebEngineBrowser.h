@@ -3,6 +3,9 @@
 #include "platform/Browser.h"
 
 #include <QPointer>
+#include <QUrl>
+
+#include <chrono>
 
 class QTimer;
 class QWebEngineDownloadRequest;
@@ -29,14 +32,24 @@ class WebEngineBrowser final : public Browser {
     QString pageAddress() const override;
     void abandonPage() override;
 
+    void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
+
   private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
+    bool endPageScripts();
+    void rendererEnded();
     // The page of host profiles' steps; downloads are watched from its first use.
     QWebEnginePage* profilePage();
     void onDownloadRequested(QWebEngineDownloadRequest* request);
 
     QPointer<QWebEngineView> view_; // the window takes it over
+    // The current page's scripts: their time-outs live and die with it.
+    QObject* pageScripts_ = nullptr;
+    int unansweredScripts_ = 0;
+    std::chrono::milliseconds scriptTimeout_{15000};
+    bool rendererEnding_ = false;
+    QUrl afterRendererEnds_;
     bool watchingDownloads_ = false;
 };
 
