@@ -78,14 +78,14 @@ void headOf(const std::string& address, QNetworkAccessManager& network) {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        const std::string name = link_kiszed(address);
+        const std::string name = storableName(link_kiszed(address)); // as the worker names it
         say("HEAD " + address + ": status " + std::to_string(status) + ", length " +
             (length.isValid() ? std::to_string(length.toLongLong()) : std::string("unknown")) +
             ", file name " + name);
         if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
             say("Result: would not download (" + toStd(reply->errorString()) + ")");
             QCoreApplication::exit(1);
-        } else if (!isStorableName(name)) {
+        } else if (name.empty()) {
             say("Result: would not download (the address gives no file name)");
             QCoreApplication::exit(1);
         } else {
