@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include "app/TTimer.h"
+#include "platform/HostProfileFiles.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -274,6 +275,46 @@ TEST_F(CycleWindow, ResetClearsOnlyTheCurrentRun) {
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
     EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0 MB"));
     EXPECT_EQ(form.osszes_letoltott_db, 9);
+}
+
+// A host profile's steps take only their own answers, and the download the
+// page leads to only once the wait is over and the attempt still runs.
+TEST_F(CycleWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"], "form": "#go",
+        "wait": {"selector": "#s"}, "after_wait": "#dl"})j",
+                             &reason));
+    profiles = &set;
+    TForm1& form = openWithLinks({"http://p.example/f/1"});
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    const quint64 firstRead = fakeBrowser().readTickets.back();
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().navigated.size(), true,
+                                    QString()); // not its ticket
+    Q_EMIT browser().elementSubmitted(firstRead, true);
+    EXPECT_TRUE(fakeBrowser().activated.isEmpty());
+    Q_EMIT browser().bodyMarkupRead(firstRead, true, QStringLiteral("<a id=go>"));
+    ASSERT_EQ(fakeBrowser().activated.size(), 1);
+    EXPECT_EQ(fakeBrowser().activated[0].second, QStringLiteral("#go"));
+
+    Q_EMIT browser().elementSubmitted(fakeBrowser().activated[0].first, true);
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true, QStringLiteral(" 5 "));
+    EXPECT_EQ(control<TTimer>("Timer3")->interval(), 6000);
+    Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/early.bin"));
+    EXPECT_EQ(cycle().state(), CycleState::Countdown);
+
+    form.Timer3Timer();
+    ASSERT_EQ(fakeBrowser().activated.size(), 2);
+    EXPECT_EQ(fakeBrowser().activated[1].second, QStringLiteral("#dl"));
+    form.StopClick();
+    Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/late.bin"));
+    EXPECT_EQ(cycle().state(), CycleState::Idle);
+    EXPECT_TRUE(cycle().worker.isNull());
+    EXPECT_TRUE(form.log.isEmpty());
 }
 
 } // namespace
