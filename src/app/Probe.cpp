@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace vardelo {
 namespace {
 
@@ -194,6 +196,9 @@ int runProbe(int argc, char** argv) {
         std::fprintf(stderr, "usage: vardelo --probe URL [--wait]\n");
         return 1;
     }
+    // The embedded browser refuses to start as root unless its sandbox is off.
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The probe needs no screen: without one, the browser draws offscreen.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -20,16 +20,17 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // A profile author's probe: no window, queue, settings or lock, and
+    // Ctrl+C ends it at once.
+    if (vardelo::isProbe(argc, argv))
+        return vardelo::runProbe(argc, argv);
+
     // From the first moment: start-up may already show a box.
     vardelo::UnixSignals::catchTermination();
 
     // The embedded browser refuses to start as root unless its sandbox is off.
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-
-    // A profile author's probe: no window, queue, settings or lock.
-    if (vardelo::isProbe(argc, argv))
-        return vardelo::runProbe(argc, argv);
 
     // The browser engine shares its GL contexts; say so before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
