@@ -38,9 +38,9 @@ std::string headerOr(const HttpHeaders& headers, const char* name) {
     return value ? *value : std::string();
 }
 
-QString systemError(const char* what) {
-    return QString::fromUtf8(what) + QStringLiteral(": ") +
-           QString::fromLocal8Bit(std::strerror(errno));
+FailureReason systemError(const char* what) {
+    return {FailureKind::LocalFile,
+            std::string(what) + ": " + QString::fromLocal8Bit(std::strerror(errno)).toStdString()};
 }
 
 } // namespace
@@ -68,7 +68,7 @@ void TTesztThread::Execute() {
     const std::string name = link_kiszed(downloadUrl_);
     if (!isStorableName(name)) {
         if (!abort_requested.load())
-            Q_EMIT failed(QStringLiteral("no file name"));
+            Q_EMIT failed({FailureKind::LocalFile, "the address names no file"});
         return;
     }
     PartialTarget target(targetFolder_, name);
@@ -85,24 +85,26 @@ void TTesztThread::Execute() {
     if (fetch.result.status == HttpResult::Status::Aborted || abort_requested.load())
         return; // kept for the next attempt
     if (fetch.localFailure || (fetch.result.status == HttpResult::Status::Ok && !closed)) {
+        const FailureReason reason = systemError("cannot store the file");
         target.discard(); // a full disk must not also fail the next file
-        Q_EMIT failed(QStringLiteral("cannot store the file"));
+        Q_EMIT failed(reason);
         return;
     }
     if (fetch.result.status == HttpResult::Status::Failed || fetch.refetch) {
         if (target.sizeOnDisk() == 0 || !target.record())
             target.discard(); // nothing a later attempt could go on from
-        Q_EMIT failed(QString::fromStdString(fetch.result.error));
+        Q_EMIT failed(transferFailure(fetch.result.refusedAddress, fetch.result.httpStatus,
+                                      fetch.result.error));
         return;
     }
     const std::int64_t whole = fetch.offset + fetch.result.received;
     if ((fetch.total > 0 && whole != fetch.total) || target.sizeOnDisk() != whole) {
         target.discard(); // the answer did not make the file it announced
-        Q_EMIT failed(QStringLiteral("the file does not have its announced length"));
+        Q_EMIT failed({FailureKind::Network, "the file does not have its announced length"});
         return;
     }
     if (!target.store(targetFolder_ + "/" + name)) {
-        Q_EMIT failed(QStringLiteral("cannot store the file"));
+        Q_EMIT failed(systemError("cannot store the file"));
         return;
     }
     reportProgress(whole, true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AttemptResult.h"
 #include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
@@ -38,7 +39,7 @@ class TTesztThread final : public QThread {
     // The whole body is in the file under its final name.
     void workEnd(qint64 received);
     // The transfer has failed; nothing was stored under the final name.
-    void failed(const QString& reason);
+    void failed(const vardelo::FailureReason& reason);
 
   protected:
     void run() override { Execute(); }

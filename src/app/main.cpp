@@ -2,6 +2,7 @@
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
 #include "platform/CommandLine.h"
+#include "platform/Diagnostics.h"
 #include "platform/HttpClient.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));
     vardelo::installQtTranslations();
+    // Why attempts failed, for a user who asks; the designed log stays as it is.
+    const vardelo::DiagnosticsLog diagnostics(vardelo::diagnosticsFolder());
 
     vardelo::UnixSignals signals;
     vardelo::Termination termination(signals);

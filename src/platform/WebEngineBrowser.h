@@ -5,12 +5,15 @@
 #include <QPointer>
 
 class QTimer;
+class QWebEnginePage;
 class QWebEngineView;
 class QWebEngineLoadingInfo;
 
 namespace vardelo {
 
-// The browser over Qt WebEngine. A script whose answer does not come within
+// The browser over Qt WebEngine. Its widget is a light holder until the
+// engine is first needed; every use of the engine goes through view() and
+// page(), which start it. A script whose answer does not come within
 // the time-out (a crashed or hung renderer) is answered as failed.
 class WebEngineBrowser final : public Browser {
     Q_OBJECT
@@ -24,11 +27,21 @@ class WebEngineBrowser final : public Browser {
     void readBodyMarkup(quint64 ticket) override;
     void abandonPage() override;
 
+    // The engine has been started (by a page to load or by being looked at).
+    bool started() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    QWebEngineView* view();
+    QWebEnginePage* page();
+    void createView();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
 
-    QPointer<QWebEngineView> view_; // the window takes it over
+    QPointer<QWidget> holder_;      // the window takes it over
+    QPointer<QWebEngineView> view_; // inside the holder, once started
 };
 
 } // namespace vardelo

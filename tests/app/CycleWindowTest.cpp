@@ -186,6 +186,26 @@ TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers)
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
 }
 
+TEST_F(CycleWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    TForm1& form = openWithLinks({"h/no-scheme", "http://h/link/b", "http://h/link/c"});
+    const auto nextLink = [&] {
+        for (int tick = 0; tick <= 3; ++tick)
+            form.elhalt_kijelzoTimer();
+    };
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(false); // the browser refuses what is no address
+    nextLink();
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
+    nextLink();
+    Q_EMIT browser().documentComplete(false);
+    EXPECT_EQ(statusTips(), (std::vector<std::string>{
+                                "Elutasított cím: not an address: h/no-scheme",
+                                "Weblap hiba: the link's page has no free-user form (\"ff\")",
+                                "Weblap hiba: the link's page did not load"}));
+}
+
 TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditasClick();
