@@ -57,7 +57,10 @@ void rotateIfFull(Sink& s, qint64 adding) {
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     const char* category = context.category ? context.category : "";
-    if (!sink || qstrncmp(category, "vardelo.", 8) != 0) {
+    // The program's own categories, and the browser engine's reports.
+    const bool ours =
+        qstrncmp(category, "vardelo.", 8) == 0 || qstrncmp(category, "qt.webengine", 12) == 0;
+    if (!sink || !ours) {
         if (sink && sink->previous)
             sink->previous(type, context, text);
         return;

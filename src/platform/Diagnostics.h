@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // One category per subsystem; the diagnostics log takes every message of
-// the "vardelo." categories.
+// the "vardelo." categories, and the browser engine's own ("qt.webengine").
 Q_DECLARE_LOGGING_CATEGORY(lcCycle)    // the download cycle and its outcomes
 Q_DECLARE_LOGGING_CATEGORY(lcTransfer) // the transfer worker
 Q_DECLARE_LOGGING_CATEGORY(lcBrowser)  // the embedded browser: loads, scripts, its processes

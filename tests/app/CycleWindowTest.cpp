@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include "app/TTimer.h"
+#include "platform/LazyBrowser.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,6 +11,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
 
 namespace vardelo {
 namespace {
@@ -204,6 +207,48 @@ TEST_F(CycleWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
                                 "Elutasított cím: not an address: h/no-scheme",
                                 "Weblap hiba: the link's page has no free-user form (\"ff\")",
                                 "Weblap hiba: the link's page did not load"}));
+}
+
+// The program's browser: the engine is made at its first need, or fails.
+class LazyEngine : public CycleWindow {
+  protected:
+    std::unique_ptr<Browser> makeBrowser() override {
+        return std::make_unique<LazyBrowser>([this](QObject* parent, QString* failure) -> Browser* {
+            ++made;
+            if (!engineStarts) {
+                *failure = QStringLiteral("no engine here");
+                return nullptr;
+            }
+            engine = new FakeBrowser;
+            engine->setParent(parent);
+            return engine;
+        });
+    }
+    int made = 0;
+    bool engineStarts = true;
+    FakeBrowser* engine = nullptr;
+};
+
+TEST_F(LazyEngine, IsMadeAtTheFirstLookOrStartAndOnlyOnce) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.show(); // the first activation passes the "Weblap" page
+    QCoreApplication::processEvents();
+    EXPECT_EQ(made, 0);
+    control<QTabWidget>("Lapok")->setCurrentWidget(control<QWidget>("Weblap"));
+    QTRY_COMPARE(made, 1);
+    form.inditasClick();
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(engine->navigated, QStringList{QStringLiteral("http://h/link/a")});
+}
+
+TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    engineStarts = false;
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    QTRY_COMPARE(form.log.grid().cell(1, LogStatus), std::string("Hibás link."));
+    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: the link's page did not load"});
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
 TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
