@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -207,10 +208,15 @@ pid_t launch(const std::string& program, const std::string& home) {
     env.push_back(nullptr);
     std::string path = program;
     char* argv[] = {path.data(), nullptr};
+    // The program's own chatter would bury the figures.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, env.data()) != 0)
-        return -1;
-    return pid;
+    const int failed = posix_spawn(&pid, path.c_str(), &quiet, nullptr, argv, env.data());
+    posix_spawn_file_actions_destroy(&quiet);
+    return failed ? -1 : pid;
 }
 
 // Ends the program as a desktop session would, and whatever it left.
@@ -253,6 +259,11 @@ std::string copyProgram(const QString& source, const QString& folder) {
     const QString target = folder + QStringLiteral("/vardelo");
     QFile::copy(source, target);
     QFile::setPermissions(target, QFile::permissions(source));
+    // The browser's module, where the build has one beside the program.
+    const QString module =
+        QFileInfo(source).absolutePath() + QStringLiteral("/vardelo_webengine.so");
+    if (QFileInfo::exists(module))
+        QFile::copy(module, folder + QStringLiteral("/vardelo_webengine.so"));
     return target.toStdString();
 }
 
