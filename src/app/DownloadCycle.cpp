@@ -308,9 +308,10 @@ void DownloadCycle::logResult(const AttemptResult& result) const {
         qCInfo(lcCycle).noquote() << "downloaded" << link << content_length << "bytes";
         return;
     }
-    qCWarning(lcCycle).noquote() << "attempt failed:" << link << "-"
-                                 << failureKindName(result.reason.kind) << "-"
-                                 << toQt(result.reason.text);
+    const bool transfer = result.outcome == OutcomeKind::TransferFailed;
+    qCWarning(transfer ? lcTransfer : lcCycle).noquote()
+        << "attempt failed:" << link << "-" << failureKindName(result.reason.kind) << "-"
+        << toQt(result.reason.text);
 }
 
 void DownloadCycle::deadWaitTick() {

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLibrary>
 #include <QVBoxLayout>
@@ -67,9 +68,12 @@ Browser* LazyBrowser::engine() {
     if (engine_ || failed_ || !holder_)
         return engine_;
     QString failure;
+    QElapsedTimer clock;
+    clock.start();
     outerHandler = qInstallMessageHandler(&intoDiagnostics);
     engine_ = factory_(this, &failure);
     qInstallMessageHandler(outerHandler);
+    qCInfo(lcBrowser) << "browser module loaded in" << clock.elapsed() << "ms";
     if (!engine_) {
         failed_ = true;
         qCWarning(lcBrowser).noquote() << "the browser cannot start:" << failure;

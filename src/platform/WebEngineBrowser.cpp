@@ -2,6 +2,7 @@
 
 #include "platform/Diagnostics.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QPointer>
 #include <QTimer>
@@ -117,6 +118,8 @@ QWebEnginePage* WebEngineBrowser::page() {
 }
 
 void WebEngineBrowser::createView() {
+    QElapsedTimer clock;
+    clock.start();
     speakHungarian();
     view_ = new QWebEngineView(holder_);
     auto* quiet = new QuietPage(view_);
@@ -131,7 +134,7 @@ void WebEngineBrowser::createView() {
                     qCWarning(lcBrowser)
                         << "the page's process ended:" << status << "exit code" << exitCode;
             });
-    qCInfo(lcBrowser) << "browser started";
+    qCInfo(lcBrowser) << "browser started in" << clock.elapsed() << "ms";
 }
 
 void WebEngineBrowser::navigate(const QString& url) {
