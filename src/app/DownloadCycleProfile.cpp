@@ -42,7 +42,8 @@ void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& marku
     const ProfileRead read = std::exchange(reading_, ProfileRead::None);
     if (!ok) {
         pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
-                                                   : OutcomeKind::WaitPageUnreadable);
+                                                   : OutcomeKind::WaitPageUnreadable,
+                   "the page's text could not be read");
         return;
     }
     switch (read) {
@@ -73,7 +74,7 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
 
 void DownloadCycle::readProfileFirstPage(const std::string& markup) {
     if (profile_->isDead(markup)) {
-        pageFailed(OutcomeKind::DeadLink);
+        pageFailed(OutcomeKind::DeadLink, "the profile's dead pattern matches the page");
         return;
     }
     if (profile_->profile().form.empty()) {
@@ -89,7 +90,7 @@ void DownloadCycle::readProfileWaitPage(const std::string& markup) {
     Memo1 = markup;
     download_url.clear();
     if (profile_->isBusy(markup)) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable, "the profile's busy pattern matches the page");
         return;
     }
     const auto& wait = profile_->profile().wait;
@@ -103,7 +104,9 @@ void DownloadCycle::readProfileWaitPage(const std::string& markup) {
 void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
     const std::optional<std::int32_t> seconds = text ? parseWaitSeconds(*text) : std::nullopt;
     if (!seconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable,
+                   text ? "the waiting time read is no whole number of seconds: \"" + *text + "\""
+                        : std::string("the profile's wait reader finds nothing"));
         return;
     }
     countdown = *seconds;
@@ -121,7 +124,9 @@ void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
 void DownloadCycle::profileAddressRead(const std::optional<std::string>& text) {
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable,
+                   text ? "the address read is no http or https address: \"" + *text + "\""
+                        : std::string("the profile's address reader finds nothing"));
         return;
     }
     download_url = *address;
@@ -156,7 +161,8 @@ void DownloadCycle::profileAfterWait() {
 void DownloadCycle::afterWaitActivated(quint64, bool activated) {
     // Activated: the download it leads to is awaited, within the watchdog's time.
     if (!activated && state_ == CycleState::AfterWait)
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable,
+                   "nothing matches the after_wait selector " + profile_->profile().afterWait);
 }
 
 void DownloadCycle::downloadRequested(const QString& url) {
@@ -165,7 +171,8 @@ void DownloadCycle::downloadRequested(const QString& url) {
     reading_ = ProfileRead::None;
     const std::string address = toStd(url);
     if (!isHttpAddress(address)) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable,
+                   "the download's address is no http or https address: " + address);
         return;
     }
     download_url = address;

@@ -7,8 +7,8 @@
 #include "core/PartialFile.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/HttpClient.h"
+#include "platform/LazyBrowser.h"
 #include "platform/QtText.h"
-#include "platform/WebEngineBrowser.h"
 
 #include <QApplication>
 #include <QNetworkAccessManager>
@@ -48,8 +48,8 @@ class ProbeWindow final : public CycleWindow {
     void clearTransferred() override {}
     void clearTransferRate() override {}
     void showRunControls(RunControls) override {}
-    OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t) override {
-        outcome = kind;
+    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t) override {
+        outcome = result.outcome;
         QCoreApplication::exit(1);
         return OutcomePlan{}; // idle
     }
@@ -130,7 +130,7 @@ int probe(const std::string& link, bool waitOut) {
         return 1;
     }
 
-    WebEngineBrowser browser;
+    LazyBrowser browser;
     // Shown, so that the page's timers run as in the window, but never on screen.
     browser.widget()->setAttribute(Qt::WA_DontShowOnScreen);
     browser.widget()->show();

@@ -15,7 +15,9 @@ class QWebEngineLoadingInfo;
 
 namespace vardelo {
 
-// The browser over Qt WebEngine. A script whose answer does not come within
+// The browser over Qt WebEngine. Its widget is a light holder until the
+// engine is first needed; every use of the engine goes through view() and
+// page(), which start it. A script whose answer does not come within
 // the time-out (a crashed or hung renderer) is answered as failed.
 class WebEngineBrowser final : public Browser {
     Q_OBJECT
@@ -34,16 +36,26 @@ class WebEngineBrowser final : public Browser {
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
 
+    // The engine has been started (by a page to load or by being looked at).
+    bool started() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    QWebEngineView* view();
+    QWebEnginePage* page();
+    void createView();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
     bool endPageScripts();
     void rendererEnded();
-    // The page of host profiles' steps; downloads are watched from its first use.
-    QWebEnginePage* profilePage();
+    // Host profiles' steps watch the page's downloads from their first use.
+    void watchDownloads();
     void onDownloadRequested(QWebEngineDownloadRequest* request);
 
-    QPointer<QWebEngineView> view_; // the window takes it over
+    QPointer<QWidget> holder_;      // the window takes it over
+    QPointer<QWebEngineView> view_; // inside the holder, once started
     // The current page's scripts: their time-outs live and die with it.
     QObject* pageScripts_ = nullptr;
     int unansweredScripts_ = 0;
