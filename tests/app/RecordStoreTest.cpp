@@ -1,5 +1,6 @@
 // The stored queue and log through start-up and closing: nothing stored is
 // replaced by less, and the background save never holds the window up.
+#include "WaitFor.h"
 #include "WindowFixture.h"
 
 #include "app/BackgroundSave.h"
@@ -155,8 +156,15 @@ TEST_F(Store, ClosingWritesAfterTheBackgroundSaveInProgress) {
     store.load();
     for (int i = 0; i < 50'000; ++i)
         queue.append("http://older/" + std::to_string(i));
-    store.saveInBackground(); // a large save, still running when closing starts
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    store.saveInBackground(); // a large save, usually still running when closing starts
+    // Its temporary file, or the file itself, shows that it has begun.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !QDir(recordFolder())
+                        .entryList({QStringLiteral("Lista.Vdl*")}, QDir::Files)
+                        .isEmpty();
+        },
+        10000));
     queue.grid().setRowCount(2);
     queue.grid().clearRow(1);
     queue.append("http://newest");

@@ -112,7 +112,7 @@ TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
     EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
     EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
-    waitFor([] { return false; }, 1500);
+    settle();
     EXPECT_TRUE(host.fileRequests().empty());
     EXPECT_EQ(form.queue.url(1), host.linkFor("a.bin"));
 }
@@ -129,7 +129,8 @@ TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
         15000));
     EXPECT_TRUE(control<QLabel>("allapot")->text().endsWith(QStringLiteral(" másodperc")));
     control<QAction>("PM_megallit")->trigger();
-    waitFor([] { return false; }, 1500);
+    ASSERT_TRUE(waitFor([&] { return !control<TTimer>("elhalt_kijelzo")->enabled(); }, 5000));
+    settle();
     EXPECT_FALSE(form.downloading());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
     EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
@@ -152,7 +153,7 @@ TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
     const QString shown = control<QLabel>("letoltve")->text();
-    waitFor([] { return false; }, 1000);
+    ASSERT_TRUE(transfersEnded());
     EXPECT_EQ(control<QLabel>("letoltve")->text(),
               shown); // nothing of the abandoned transfer arrives
     EXPECT_TRUE(form.log.isEmpty());
