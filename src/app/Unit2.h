@@ -245,8 +245,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
         QueueRewrite& operator=(const QueueRewrite&) = delete;
         bool& idle_;
     };
-    void queueChanged();
-    void logChanged();
 
     void readRecordFiles();
     void scheduleRecordSave();

@@ -42,8 +42,6 @@ OutcomePlan TForm1::recordOutcome(OutcomeKind kind, std::int64_t contentLength) 
         *counter = saturatingAdd(*counter, plan.skippedFiles);
     showCurrentCounters();
     showAllTimeCounters();
-    queueChanged();
-    logChanged();
     return plan;
 }
 

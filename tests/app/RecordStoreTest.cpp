@@ -135,7 +135,7 @@ class Store : public StoredRecords {
   protected:
     DownloadQueue queue;
     EventLog log;
-    RecordStore store{recordFolder(), queue.grid(), log.grid(), [] {}};
+    RecordStore store{recordFolder(), queue.grid(), log.grid()};
 };
 
 TEST_F(Store, BackgroundSaveLeavesAListThatDidNotLoad) {
