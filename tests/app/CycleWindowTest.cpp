@@ -18,7 +18,7 @@ const QString kWaitPage =
     QStringLiteral("<form name=\"dlf\" action=\"http://127.0.0.1:9/files/a.bin\"></form>"
                    "<script>var c=%1;</script>");
 
-class CycleWindow : public WindowFixture {
+class CycleInTheWindow : public WindowFixture {
   protected:
     TForm1& openWithLinks(const std::vector<std::string>& links) {
         storeSetting(QStringLiteral("Elhalt"), QStringLiteral("3"));
@@ -38,7 +38,7 @@ class CycleWindow : public WindowFixture {
     }
 };
 
-TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
+TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
     TForm1& form = openWithLinks({});
     control<QLabel>("allapot")->setText(QStringLiteral("x"));
     control<QAction>("PM_indit")->trigger();
@@ -47,7 +47,7 @@ TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
     EXPECT_FALSE(form.downloading());
 }
 
-TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
+TEST_F(CycleInTheWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     control<QPushButton>("inditas")->click();
     EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://h/link/a")});
@@ -61,7 +61,7 @@ TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     EXPECT_EQ(fakeBrowser().navigated.size(), 1);
 }
 
-TEST_F(CycleWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
+TEST_F(CycleInTheWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
@@ -79,7 +79,7 @@ TEST_F(CycleWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 29);
 }
 
-TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
+TEST_F(CycleInTheWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
@@ -94,7 +94,7 @@ TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
     EXPECT_GT(control<TTimer>("Timer3")->remainingTime(), 20800);
 }
 
-TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
+TEST_F(CycleInTheWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditasClick();
     Q_EMIT browser().documentComplete(true);
@@ -107,7 +107,7 @@ TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     EXPECT_EQ(form.queue.attempts(1), "0");
 }
 
-TEST_F(CycleWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
+TEST_F(CycleInTheWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditasClick();
     Q_EMIT browser().documentComplete(true);
@@ -122,7 +122,7 @@ TEST_F(CycleWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
     EXPECT_EQ(form.queue.attempts(2), "1");
 }
 
-TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
+TEST_F(CycleInTheWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     cycle().setPageTimeout(std::chrono::milliseconds(100));
     form.inditasClick();
@@ -132,7 +132,7 @@ TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
 }
 
-TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+TEST_F(CycleInTheWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     Q_EMIT browser().documentComplete(true);
@@ -143,7 +143,7 @@ TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     EXPECT_EQ(cycle().countdown, 5);
 }
 
-TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
+TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
     form.queue.setAttempts(1, "x"); // a hand-edited list: counts as 0
     form.inditasClick();
@@ -171,7 +171,7 @@ TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     EXPECT_EQ(fakeBrowser().navigated.back(), QStringLiteral("http://h/link/b"));
 }
 
-TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers) {
+TEST_F(CycleInTheWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
@@ -185,7 +185,7 @@ TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers)
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
 }
 
-TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
+TEST_F(CycleInTheWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditasClick();
     reachWaitPage();
@@ -194,7 +194,7 @@ TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
     EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
 }
 
-TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
+TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
     TForm1& form = open();
     form.linket_hozzaad("http://h/dead");
@@ -207,7 +207,7 @@ TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
 }
 
-TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
+TEST_F(CycleInTheWindow, CountdownTickAfterStopSaysStopped) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
@@ -220,7 +220,7 @@ TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
     EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
 }
 
-TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
+TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     control<QCheckBox>("letoltes_utan_stop")->click();
@@ -236,7 +236,7 @@ TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
 }
 
-TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
+TEST_F(CycleInTheWindow, SettingsCheckBoxesAndTrayItemsMirror) {
     openWithLinks({});
     control<QAction>("PM_auto_le")->trigger();
     EXPECT_TRUE(control<QCheckBox>("auto_le")->isChecked());
@@ -248,7 +248,7 @@ TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
     EXPECT_FALSE(control<QAction>("PM_vagolap")->isChecked());
 }
 
-TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
+TEST_F(CycleInTheWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
     TForm1& form = openWithLinks({"http://h/q"});
     form.log.append(successEntry("http://ok", "1 MB"));
     form.log.append(givenUpEntry("http://bad", OutcomeKind::DeadLink, 5));
@@ -265,7 +265,7 @@ TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
     EXPECT_TRUE(form.log.isEmpty());
 }
 
-TEST_F(CycleWindow, ResetClearsOnlyTheCurrentRun) {
+TEST_F(CycleInTheWindow, ResetClearsOnlyTheCurrentRun) {
     TForm1& form = openWithLinks({});
     form.jelenlegi_letoltott_db = 2;
     form.osszes_letoltott_db = 9;

@@ -13,9 +13,9 @@ namespace {
 using Strings = std::vector<std::string>;
 using Mode = HostedFile::Mode;
 
-class DownloadCycle : public CycleFixture {};
+class CycleAgainstTheHost : public CycleFixture {};
 
-TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
+TEST_F(CycleAgainstTheHost, ThreeLinksArriveInOrderByteForByte) {
     const std::string a = bytes(200'000, 'a'), b = bytes(70'000, 'b'), c = bytes(1234, 'c');
     host.addFile("a.bin", file(a, Mode::Length));
     host.addFile("b.bin", file(b, Mode::Chunked));
@@ -42,7 +42,7 @@ TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
     EXPECT_FALSE(control<QAction>("PM_megallit")->isEnabled());
 }
 
-TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
+TEST_F(CycleAgainstTheHost, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
     host.addFile("a.bin", file(bytes(1000, 'a')));
     host.addFile("b.bin", file(bytes(1000, 'b')));
     TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
@@ -68,7 +68,7 @@ TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
     EXPECT_EQ(later.count("cookie"), 1u); // the client's own cookie store
 }
 
-TEST_F(DownloadCycle, DeadLinkIsRequeuedThenGivenUp) {
+TEST_F(CycleAgainstTheHost, DeadLinkIsRequeuedThenGivenUp) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
     host.addFile("good.bin", file(bytes(5000, 'g')));
     TForm1& form = openWithLinks({host.deadLinkFor("gone.rar"), host.linkFor("good.bin")});
@@ -86,14 +86,14 @@ TEST_F(DownloadCycle, DeadLinkIsRequeuedThenGivenUp) {
     EXPECT_TRUE(form.queue.isEmpty());
 }
 
-TEST_F(DownloadCycle, BusyWaitPageIsLoggedWithItsSuffix) {
+TEST_F(CycleAgainstTheHost, BusyWaitPageIsLoggedWithItsSuffix) {
     TForm1& form = openWithLinks({host.busyLinkFor("x.avi")});
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:5 (Másik rapidos szál futott.)"});
 }
 
-TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
+TEST_F(CycleAgainstTheHost, StopDuringTheCountdownStartsNoTransfer) {
     host.setWaitSeconds(30);
     host.addFile("a.bin", file(bytes(100, 'a')));
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
@@ -117,7 +117,7 @@ TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
     EXPECT_EQ(form.queue.url(1), host.linkFor("a.bin"));
 }
 
-TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
+TEST_F(CycleAgainstTheHost, StopDuringTheDeadLinkWaitStartsNothing) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("5"));
     TForm1& form = openWithLinks({host.deadLinkFor("a"), host.deadLinkFor("b")});
     form.inditasClick();
@@ -136,7 +136,7 @@ TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
     EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
 }
 
-TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
+TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     HostedFile slow = file(bytes(4'000'000, 's'), Mode::Slow);
     slow.pieceBytes = 16 * 1024;
     slow.pieceDelayMs = 50;
@@ -162,7 +162,7 @@ TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin")));
 }
 
-TEST_F(DownloadCycle, StopAfterTheDownloadStopsAndUnchecksBoth) {
+TEST_F(CycleAgainstTheHost, StopAfterTheDownloadStopsAndUnchecksBoth) {
     host.addFile("a.bin", file(bytes(10, 'a')));
     host.addFile("b.bin", file(bytes(10, 'b')));
     TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
@@ -177,7 +177,7 @@ TEST_F(DownloadCycle, StopAfterTheDownloadStopsAndUnchecksBoth) {
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
 }
 
-TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
+TEST_F(CycleAgainstTheHost, FailedTransfersAreFailuresNeverSuccesses) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     HostedFile missing = file("", Mode::Status);
     missing.status = 404;
@@ -205,7 +205,7 @@ TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
 
-TEST_F(DownloadCycle, MissingTargetFolderFailsTheTransfer) {
+TEST_F(CycleAgainstTheHost, MissingTargetFolderFailsTheTransfer) {
     storeSetting(QStringLiteral("Mentes_helye"), path(QStringLiteral("nincs/ilyen")));
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("a.bin", file(bytes(10, 'a')));
@@ -216,7 +216,7 @@ TEST_F(DownloadCycle, MissingTargetFolderFailsTheTransfer) {
     EXPECT_TRUE(host.fileRequests().empty());
 }
 
-TEST_F(DownloadCycle, RedirectsAreFollowedFromTheFirstRequest) {
+TEST_F(CycleAgainstTheHost, RedirectsAreFollowedFromTheFirstRequest) {
     HostedFile moved = file("", Mode::Redirect);
     moved.redirectTo = "/files/real.bin";
     host.addFile("moved.bin", moved);
@@ -228,7 +228,7 @@ TEST_F(DownloadCycle, RedirectsAreFollowedFromTheFirstRequest) {
     EXPECT_EQ(downloaded(QStringLiteral("moved.bin")), QByteArray::fromStdString(bytes(3000, 'r')));
 }
 
-TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
+TEST_F(CycleAgainstTheHost, FileNamesFollowTheAddress) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("data.bin", file(bytes(100, 'd')));
     host.addFile("dir/", file(bytes(100, 'e')));
@@ -247,7 +247,7 @@ TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
               QByteArray::fromStdString(bytes(100, 'd')));
 }
 
-TEST_F(DownloadCycle, ScriptDialogsOfAPageDoNotHoldTheQueue) {
+TEST_F(CycleAgainstTheHost, ScriptDialogsOfAPageDoNotHoldTheQueue) {
     host.addFile("a.bin", file(bytes(100, 'a')));
     TForm1& form = openWithLinks({host.alertLinkFor("a.bin")});
     form.inditasClick();
@@ -255,7 +255,7 @@ TEST_F(DownloadCycle, ScriptDialogsOfAPageDoNotHoldTheQueue) {
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
 }
 
-TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
+TEST_F(CycleAgainstTheHost, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     TForm1& form = openWithLinks({host.linkFor("raw:file:///etc/hostname")});
     form.inditasClick();
@@ -264,7 +264,7 @@ TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/hostname")));
 }
 
-TEST_F(DownloadCycle, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
+TEST_F(CycleAgainstTheHost, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
     const QString nearLimit = QStringLiteral("9223372036854775800");
     const QString limit = QStringLiteral("9223372036854775807");
     storeSetting(QStringLiteral("osszes_letoltott_db"), limit);
@@ -279,7 +279,7 @@ TEST_F(DownloadCycle, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
     EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_meret")).toString(), limit);
 }
 
-TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {
+TEST_F(CycleAgainstTheHost, SizesShowInMebibytesWithTheLocalesSeparator) {
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     host.addFile("a.bin", file(bytes(1'572'864, 'a')));
     host.addFile("b.bin", file(bytes(1'000'000, 'b')));

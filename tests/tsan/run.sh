@@ -15,5 +15,5 @@ cmake --build "$build" --target vardelo vardelo_records vardelo_window_tests var
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/suppressions.txt"
 cd "$build"
 ctest --output-on-failure -j1 \
-    -R '^(Store|BackgroundSaveOrder|CycleWindow|DownloadCycle|Resume)\.|^WholeProgram\.OneProgramPerRecordFolder$' \
+    -R '^(Store|BackgroundSaveOrder|CycleInTheWindow|CycleAgainstTheHost|Resume)\.|^WholeProgram\.OneProgramPerRecordFolder$' \
     "$@"
