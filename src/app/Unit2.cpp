@@ -112,9 +112,6 @@ void TForm1::nameControls() {
         {PM_auto_le, "PM_auto_le"},
         {Vardelo1, "Vardelo1"},
         {Kilps1, "Kilps1"},
-        {Timer3, "Timer3"},
-        {Timer4, "Timer4"},
-        {elhalt_kijelzo, "elhalt_kijelzo"},
         {balloon_hide, "balloon_hide"},
         {CTI, "CTI"},
     };

@@ -2,6 +2,7 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
+#include "app/DownloadCycle.h"
 #include "app/TTimer.h"
 
 #include <QAction>
@@ -38,6 +39,88 @@ class CycleInTheWindow : public WindowFixture {
     }
 };
 
+// A window that records what the cycle shows and asks of it.
+class RecordingWindow final : public CycleWindow {
+  public:
+    bool queueIsEmpty() const override { return head.empty(); }
+    std::string headUrl() const override { return head; }
+    std::string targetFolder() const override { return "/nonexistent"; }
+    void showEmptyQueueMessage() override {}
+    void showStatus(const QString& text) override { status = text; }
+    void setGaugeMaximum(int maximum) override { gaugeMaximum = maximum; }
+    void setGaugeValue(int value) override { gaugeValue = value; }
+    void showBytes(std::int64_t, std::int64_t) override {}
+    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
+    void clearTransferred() override {}
+    void clearTransferRate() override {}
+    void showRunControls(RunControls) override {}
+    OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t) override {
+        outcomes.push_back(kind);
+        return {};
+    }
+    void runGuarded(const std::function<void()>& step) override { step(); }
+
+    std::string head = "http://h/link/a";
+    QString status;
+    int gaugeMaximum = -1;
+    int gaugeValue = -1;
+    std::vector<OutcomeKind> outcomes;
+};
+
+// The cycle alone, against the recording window and the fake browser.
+class CycleAlone : public ::testing::Test {
+  protected:
+    void startToWaitPage(const QString& markup) {
+        cycle.start();
+        cycle.documentComplete(true);
+        cycle.elementSubmitted(browser.submitTickets.back(), true);
+        cycle.documentComplete(true);
+        cycle.bodyMarkupRead(browser.readTickets.back(), true, markup);
+    }
+    TTimer* timer(const char* name) {
+        return cycle.findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    }
+
+    RecordingWindow window;
+    FakeBrowser browser;
+    HttpClient http;
+    DownloadCycle cycle{window, browser, http};
+};
+
+TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+    cycle.start();
+    cycle.documentComplete(true);
+    cycle.documentComplete(true); // the wait page, before the answer
+    cycle.elementSubmitted(browser.submitTickets.back(), true);
+    ASSERT_EQ(browser.readTickets.size(), 1);
+    cycle.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(5));
+    EXPECT_EQ(cycle.secondsToTransfer(), 5);
+    EXPECT_EQ(cycle.fileAddress(), "http://127.0.0.1:9/files/a.bin");
+    EXPECT_EQ(window.gaugeMaximum, 6);
+}
+
+TEST_F(CycleAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
+    for (const QString& seconds : {QStringLiteral("-1"), QStringLiteral("86401")}) {
+        window.outcomes.clear();
+        startToWaitPage(kWaitPage.arg(seconds));
+        EXPECT_EQ(window.outcomes, std::vector{OutcomeKind::WaitPageUnreadable})
+            << seconds.toStdString();
+        EXPECT_FALSE(timer("Timer3")->enabled());
+        EXPECT_FALSE(cycle.downloading());
+    }
+}
+
+TEST_F(CycleAlone, CountdownTickAfterStopSaysStopped) {
+    startToWaitPage(kWaitPage.arg(10));
+    EXPECT_TRUE(timer("Timer4")->enabled());
+    cycle.stop();
+    cycle.countdownTick(); // a tick already on its way
+    EXPECT_EQ(window.status, QStringLiteral("Letöltés megállítva!"));
+    EXPECT_EQ(window.gaugeValue, 0);
+    EXPECT_FALSE(timer("Timer4")->enabled());
+    EXPECT_TRUE(window.outcomes.empty());
+}
+
 TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
     TForm1& form = openWithLinks({});
     control<QLabel>("allapot")->setText(QStringLiteral("x"));
@@ -67,14 +150,14 @@ TEST_F(CycleInTheWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     reachWaitPage();
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     answerWaitPage(kWaitPage.arg(30));
-    EXPECT_EQ(cycle().download_url, "http://127.0.0.1:9/files/a.bin");
-    EXPECT_EQ(cycle().countdown, 30);
+    EXPECT_EQ(cycle().fileAddress(), "http://127.0.0.1:9/files/a.bin");
+    EXPECT_EQ(cycle().secondsToTransfer(), 30);
     EXPECT_EQ(control<TTimer>("Timer3")->interval(), 31000);
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 31);
     EXPECT_TRUE(control<TTimer>("Timer3")->enabled());
     EXPECT_TRUE(control<TTimer>("Timer4")->enabled());
 
-    form.Timer4Timer();
+    cycle().countdownTick();
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("29 mp múlva indul a letöltés"));
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 29);
 }
@@ -132,17 +215,6 @@ TEST_F(CycleInTheWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
 }
 
-TEST_F(CycleInTheWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
-    Q_EMIT browser().documentComplete(true);
-    Q_EMIT browser().documentComplete(true); // the wait page, before the answer
-    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
-    ASSERT_EQ(fakeBrowser().readTickets.size(), 1);
-    answerWaitPage(kWaitPage.arg(5));
-    EXPECT_EQ(cycle().countdown, 5);
-}
-
 TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
     form.queue.setAttempts(1, "x"); // a hand-edited list: counts as 0
@@ -159,13 +231,13 @@ TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 3);
     EXPECT_EQ(control<QProgressBar>("gauge1")->minimum(), 0);
     for (const char* shown : {"3", "2", "1"}) {
-        form.elhalt_kijelzoTimer();
+        cycle().deadWaitTick();
         EXPECT_EQ(control<QLabel>("allapot")->text(),
                   QStringLiteral("Elhalt link utáni várakozás, még ") + QLatin1String(shown) +
                       QStringLiteral(" másodperc"));
         EXPECT_EQ(fakeBrowser().navigated.size(), 1);
     }
-    form.elhalt_kijelzoTimer(); // the tick that shows 0 starts the next link
+    cycle().deadWaitTick(); // the tick that shows 0 starts the next link
     EXPECT_FALSE(control<TTimer>("elhalt_kijelzo")->enabled());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_EQ(fakeBrowser().navigated.back(), QStringLiteral("http://h/link/b"));
@@ -185,15 +257,6 @@ TEST_F(CycleInTheWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTi
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
 }
 
-TEST_F(CycleInTheWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
-    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
-    form.inditasClick();
-    reachWaitPage();
-    answerWaitPage(kWaitPage.arg(-1));
-    EXPECT_EQ(form.queue.attempts(2), "1");
-    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
-}
-
 TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
     TForm1& form = open();
@@ -205,19 +268,6 @@ TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     EXPECT_GT(control<QProgressBar>("gauge1")->maximum(),
               0); // a 0..0 range would be Qt's busy animation
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
-}
-
-TEST_F(CycleInTheWindow, CountdownTickAfterStopSaysStopped) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
-    reachWaitPage();
-    answerWaitPage(kWaitPage.arg(10));
-    form.StopClick();
-    form.Timer4Timer(); // a tick already on its way
-
-    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Letöltés megállítva!"));
-    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
-    EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
 }
 
 TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
