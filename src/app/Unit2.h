@@ -100,12 +100,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void inditasClick();
     void StopClick();
     void lapDocumentComplete(bool ok);
-    void naplozas(OutcomeKind kind);
-
-    void IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength);
-    void IdHTTP1Work(qint64 received);
-    void IdHTTP1WorkEnd(qint64 received);
-    void transferFailed();
 
     void linket_hozzaad(const std::string& url);
     void HozzaadClick();

@@ -54,10 +54,6 @@ void TForm1::lapDocumentComplete(bool ok) {
     cycle_->documentComplete(ok);
 }
 
-void TForm1::naplozas(OutcomeKind kind) {
-    cycle_->outcome(kind);
-}
-
 bool TForm1::queueIsEmpty() const {
     return queue.isEmpty();
 }
