@@ -34,6 +34,7 @@ class RecordStore {
     void saveInBackground();
     // Returns once the background saves handed over are written.
     void waitForBackgroundSave() { saver_.waitIdle(); }
+    bool backgroundSaveRunning() { return saver_.running(); }
 
     // Closing: waits for a background save in progress, then writes the queue
     // and then the log. Throws the first failure; the log is then unwritten.
