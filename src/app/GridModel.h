@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
+
 namespace vardelo {
 
 // Shows a core TextGrid in a view. The grid is changed by core operations
@@ -23,6 +25,11 @@ class GridModel final : public QAbstractTableModel, private GridListener {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Tooltips by grid row (1 is the first data row) and column; an empty
+    // text is no tooltip.
+    using ToolTips = std::function<QString(int row, int column)>;
+    void setToolTips(ToolTips toolTips) { toolTips_ = std::move(toolTips); }
+
   Q_SIGNALS:
     void changed();
 
@@ -32,6 +39,7 @@ class GridModel final : public QAbstractTableModel, private GridListener {
     TextGrid& grid_;
     QStringList titles_;
     int shownRows_ = 0; // data rows the view knows of
+    ToolTips toolTips_;
 };
 
 } // namespace vardelo
