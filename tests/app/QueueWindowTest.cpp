@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -56,6 +57,10 @@ TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
     const auto shown = [&](QAbstractItemModel* model, int row) {
         return model->index(row - 1, 1).data().toString().toStdString();
     };
+    // The rows a view has been told of.
+    const auto viewRows = [&](const char* name) {
+        return control<QTableView>(name)->verticalHeader()->count();
+    };
 
     form.linket_hozzaad("e");
     EXPECT_EQ(queueModel->rowCount(), 5);
@@ -65,6 +70,7 @@ TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
     control<QueueGridView>("Linkek")->selectDataRow(3);
     control<QPushButton>("sor_torles")->click();
     EXPECT_EQ(queueModel->rowCount(), 4);
+    EXPECT_EQ(viewRows("Linkek"), 4);
     EXPECT_EQ(shown(queueModel, 3), "c");
 
     form.log.append({"x", kStatusFailed, kSizeUnknown, "Próbálva:5"});
@@ -73,6 +79,7 @@ TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
     EXPECT_EQ(logModel->rowCount(), 3);
     control<QPushButton>("hibasak_ujra")->click();
     EXPECT_EQ(logModel->rowCount(), 1);
+    EXPECT_EQ(viewRows("naplosg"), 1);
     EXPECT_EQ(shown(logModel, 1), "y");
     EXPECT_EQ(queueModel->rowCount(), 6);
     EXPECT_EQ(shown(queueModel, 6), "z");
