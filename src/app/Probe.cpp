@@ -1,7 +1,6 @@
 #include "app/Probe.h"
 
 #include "app/DownloadCycle.h"
-#include "app/TTimer.h"
 #include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
@@ -156,8 +155,6 @@ int probe(const std::string& link, bool waitOut) {
     QObject::connect(&browser, &Browser::downloadRequested, &owner, [&](const QString& url) {
         window.runGuarded([&] { cycle.downloadRequested(url); });
     });
-    QObject::connect(cycle.Timer4, &QTimer::timeout, &owner, [&] { cycle.countdownTick(); });
-    QObject::connect(cycle.Timer3, &QTimer::timeout, &owner, [&] { cycle.transferDue(); });
 
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));
