@@ -167,8 +167,10 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     # Another user holding a shared lock on a lock file an older program left
     # readable to all: this start ends at once, and the file becomes private.
     chmod 644 "$folder/Vardelo.lock"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        bash -c 'exec 9<"$1"; flock -s 9; exec sleep 60' holder "$folder/Vardelo.lock" &
+    # One process that holds the lock itself, so its id is the holder's.
+    setpriv --reuid=nobody --regid=nogroup --clear-groups perl -e \
+        'use Fcntl ":flock"; open(my $f, "<", $ARGV[0]) or die; flock($f, LOCK_SH) or die; sleep 60' \
+        "$folder/Vardelo.lock" &
     pids+=("$!")
     for _ in $(seq 100); do
         flock -n -x "$folder/Vardelo.lock" true 2>/dev/null || break
