@@ -5,10 +5,12 @@
 #include "app/DownloadCycle.h"
 #include "app/QueueGridView.h"
 #include "app/letolto.h"
+#include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -123,6 +125,46 @@ TEST_F(HostileHost, TheHeadAddressGoesToTheBrowserAsItIs) {
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Hibás link."}); // no scheme is guessed
     EXPECT_TRUE(host.requests().empty());
+}
+
+// The client's own rules, below the worker's checks.
+TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
+    TestHost host;
+    HostedFile choice;
+    choice.mode = Mode::Status;
+    choice.status = 300;
+    host.addFile("300.bin", choice);
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("local.txt"));
+    QFile out(local);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("a local file");
+    out.close();
+
+    HttpClient http;
+    const std::atomic<bool> abort{false};
+    const struct {
+        std::string address;
+        std::string reason;
+    } cases[] = {
+        {host.base() + "/files/300.bin", "the server answered 300"},
+        // A redirect out of http and https is not followed.
+        {host.redirectAddress("file://" + local.toStdString()), "not an http or https address"},
+    };
+    for (const auto& c : cases) {
+        std::string written;
+        HttpBody body;
+        body.write = [&](const char* data, std::size_t size) {
+            written.append(data, size);
+            return true;
+        };
+        const HttpResult result = http.get(c.address, body, abort);
+        EXPECT_EQ(result.status, HttpResult::Status::Failed) << c.address;
+        EXPECT_EQ(result.error, c.reason) << c.address;
+        EXPECT_EQ(written, "") << c.address;
+    }
+    // A stall is waited out this long by default.
+    EXPECT_EQ(http.stallSeconds(), 120);
 }
 
 // A script left unanswered by a hung page ends that page only: the next
