@@ -1,6 +1,7 @@
 #include "app/RecordStore.h"
 
 #include "core/IoError.h"
+#include "platform/Diagnostics.h"
 #include "platform/RecordFiles.h"
 
 #include <QFile>
@@ -71,6 +72,8 @@ void RecordStore::saveInBackground() {
                 std::fprintf(stderr, "Vardelo: %s was not saved: %s\n",
                              QFile::encodeName(snapshot.path).constData(),
                              withFinalPeriod(error.what()).c_str());
+                qCWarning(lcRecords).noquote()
+                    << "background save of" << snapshot.path << "failed:" << error.what();
             }
         }
     });
