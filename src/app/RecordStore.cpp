@@ -64,7 +64,8 @@ void RecordStore::saveInBackground() {
         return;
     saver_.submit([snapshots = std::move(snapshots)] {
         // The window's texts are not this thread's: a failure goes to standard
-        // error, and the orderly close writes the file again and shows its error.
+        // error and the diagnostics log, and the orderly close writes the file
+        // again and shows its error.
         for (const Snapshot& snapshot : snapshots) {
             try {
                 writeRecordFile(snapshot.path, encodeRecords(snapshot.grid, *snapshot.layout));
