@@ -29,11 +29,11 @@ bool isAddress(const std::string& link) {
 } // namespace
 
 DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
-                             QObject* window)
-    : QObject(window), window_(cycleWindow), browser_(browser), http_(http) {
-    Timer3 = new TTimer(1000, window);
-    Timer4 = new TTimer(1000, window);
-    elhalt_kijelzo = new TTimer(1000, window);
+                             QObject* parent)
+    : QObject(parent), window_(cycleWindow), browser_(browser), http_(http) {
+    Timer3 = makeTimer("Timer3", &DownloadCycle::transferDue);
+    Timer4 = makeTimer("Timer4", &DownloadCycle::countdownTick);
+    elhalt_kijelzo = makeTimer("elhalt_kijelzo", &DownloadCycle::deadWaitTick);
 
     pageWatchdog_ = new QTimer(this);
     pageWatchdog_->setSingleShot(true);
@@ -43,6 +43,14 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
 }
 
 DownloadCycle::~DownloadCycle() = default;
+
+TTimer* DownloadCycle::makeTimer(const char* name, void (DownloadCycle::*tick)()) {
+    auto* timer = new TTimer(1000, this);
+    timer->setObjectName(QLatin1String(name));
+    connect(timer, &QTimer::timeout, this,
+            [this, tick] { window_.runGuarded([&] { (this->*tick)(); }); });
+    return timer;
+}
 
 bool DownloadCycle::downloading() const {
     return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait;

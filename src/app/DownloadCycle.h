@@ -64,12 +64,17 @@ class CycleWindow {
 class DownloadCycle final : public QObject {
     Q_OBJECT
   public:
-    // The timers are children of `window`, which names them.
-    DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http, QObject* window);
+    // Creates its timers as its own children, under their designed names,
+    // and runs their ticks through the window's guard.
+    DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
+                  QObject* parent = nullptr);
     ~DownloadCycle() override;
 
     CycleState state() const { return state_; }
     bool downloading() const;
+    // The file address and the waiting time the last wait page gave.
+    const std::string& fileAddress() const { return download_url; }
+    std::int32_t secondsToTransfer() const { return countdown; }
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
 
@@ -88,6 +93,7 @@ class DownloadCycle final : public QObject {
     void transferEnded(qint64 received);
     void transferFailed(const FailureReason& reason);
 
+  private:
     TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
     TTimer* Timer4 = nullptr;         // the countdown's second ticks
     TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
@@ -99,7 +105,7 @@ class DownloadCycle final : public QObject {
     std::string Memo1;               // the page text being read
     QPointer<TTesztThread> worker;   // the transfer running now, if any
 
-  private:
+    TTimer* makeTimer(const char* name, void (DownloadCycle::*tick)());
     void beginAttempt(CycleState state);
     void endAttempt();
     void enterWaitPage();

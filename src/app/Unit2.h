@@ -101,15 +101,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void inditasClick();
     void StopClick();
     void lapDocumentComplete(bool ok);
-    void Timer4Timer();
-    void Timer3Timer();
-    void elhalt_kijelzoTimer();
-    void naplozas(OutcomeKind kind);
-
-    void IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength);
-    void IdHTTP1Work(qint64 received);
-    void IdHTTP1WorkEnd(qint64 received);
-    void transferFailed();
 
     void linket_hozzaad(const std::string& url);
     void HozzaadClick();
@@ -190,10 +181,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     QAction* Vardelo1 = nullptr;
     QAction* Kilps1 = nullptr;
 
-    TTimer* Timer3 = nullptr;         // the cycle's: the transfer starts
-    TTimer* Timer4 = nullptr;         // the cycle's: the countdown's second ticks
-    TTimer* elhalt_kijelzo = nullptr; // the cycle's: the dead-link wait's second ticks
-    TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
+    TTimer* balloon_hide = nullptr; // takes the clipboard's balloon away
 
     TrayIcon* CTI = nullptr; // the icon in the notification area
     ClipboardWatcher* clipboardWatcher = nullptr;
@@ -246,8 +234,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
         QueueRewrite& operator=(const QueueRewrite&) = delete;
         bool& idle_;
     };
-    void queueChanged();
-    void logChanged();
 
     void readRecordFiles();
     void scheduleRecordSave();

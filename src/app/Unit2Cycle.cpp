@@ -18,12 +18,6 @@ namespace vardelo {
 
 void TForm1::buildCycle() {
     cycle_ = new DownloadCycle(*this, services_.browser, services_.http, this);
-    Timer3 = cycle_->Timer3;
-    Timer4 = cycle_->Timer4;
-    elhalt_kijelzo = cycle_->elhalt_kijelzo;
-    connect(Timer3, &QTimer::timeout, this, guard(&TForm1::Timer3Timer));
-    connect(Timer4, &QTimer::timeout, this, guard(&TForm1::Timer4Timer));
-    connect(elhalt_kijelzo, &QTimer::timeout, this, guard(&TForm1::elhalt_kijelzoTimer));
 
     Browser& browser = services_.browser;
     auto* layout = new QVBoxLayout(Weblap);
@@ -58,22 +52,6 @@ void TForm1::StopClick() {
 
 void TForm1::lapDocumentComplete(bool ok) {
     cycle_->documentComplete(ok);
-}
-
-void TForm1::Timer4Timer() {
-    cycle_->countdownTick();
-}
-
-void TForm1::Timer3Timer() {
-    cycle_->transferDue();
-}
-
-void TForm1::elhalt_kijelzoTimer() {
-    cycle_->deadWaitTick();
-}
-
-void TForm1::naplozas(OutcomeKind kind) {
-    cycle_->outcome({kind, {}});
 }
 
 bool TForm1::queueIsEmpty() const {

@@ -81,9 +81,11 @@ void TForm1::WMDrawClipboard() {
 void TForm1::queueWithBalloon(const std::vector<std::string>& links) {
     if (links.empty())
         return;
-    for (const std::string& link : links)
-        queue.append(link);
-    queueChanged();
+    {
+        const TextGrid::Batch batch(queue.grid());
+        for (const std::string& link : links)
+            queue.append(link);
+    }
     CTI->showBalloon(toQt(balloonTitle(links.size())), toQt(balloonBody(links)), 10);
     balloon_hide->setEnabled(true);
 }

@@ -60,7 +60,8 @@ for _ in $(seq 150); do
     [ -s "$work/config/Vardelo.conf" ] && break
     sleep 0.1
 done
-sleep 1
+timeout 60 xdotool search --sync --onlyvisible --pid "$pid" --name '^Vardelo$' >/dev/null ||
+    fail "the installed program showed no window"
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
