@@ -242,7 +242,7 @@ TEST_F(LateAnswers, AStoppedTransfersLateSignalCannotEndTheNextOne) {
         ASSERT_EQ(cycle().state(), CycleState::Transfer);
     };
     toTransfer("old.bin");
-    const QPointer<TTesztThread> stopped = cycle().worker;
+    const QPointer<TTesztThread> stopped = cycle().findChild<TTesztThread*>();
     ASSERT_NE(stopped, nullptr);
     form.StopClick();
     control<QueueGridView>("Linkek")->selectDataRow(1);
