@@ -1,7 +1,12 @@
 #include "app/RecordStore.h"
 
+#include "core/IoError.h"
 #include "platform/Diagnostics.h"
 #include "platform/RecordFiles.h"
+
+#include <QFile>
+
+#include <cstdio>
 
 namespace vardelo {
 
@@ -56,11 +61,16 @@ void RecordStore::saveInBackground() {
     if (snapshots.empty())
         return;
     saver_.submit([snapshots = std::move(snapshots)] {
-        // A background save reports nothing; the orderly close reports failures.
+        // The window's texts are not this thread's: a failure goes to standard
+        // error and the diagnostics log, and the orderly close writes the file
+        // again and shows its error.
         for (const Snapshot& snapshot : snapshots) {
             try {
                 writeRecordFile(snapshot.path, encodeRecords(snapshot.grid, *snapshot.layout));
             } catch (const std::exception& error) {
+                std::fprintf(stderr, "Vardelo: %s was not saved: %s\n",
+                             QFile::encodeName(snapshot.path).constData(),
+                             withFinalPeriod(error.what()).c_str());
                 qCWarning(lcRecords).noquote()
                     << "background save of" << snapshot.path << "failed:" << error.what();
             }

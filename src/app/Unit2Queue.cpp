@@ -28,7 +28,8 @@ void TForm1::sor_torlesClick() {
 void TForm1::eloreClick() {
     if (!queue.moveToTop(Linkek->selectedRow(), queueGuards()))
         return;
-    Linkek->selectDataRow(1); // the selection goes with the moved link
+    // The selection goes with the moved link; during a cycle the head stays.
+    Linkek->selectDataRow(queueGuards().downloading ? 2 : 1);
 }
 
 void TForm1::hatraClick() {

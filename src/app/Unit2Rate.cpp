@@ -5,6 +5,7 @@
 #include "platform/TrayIcon.h"
 
 #include <QLabel>
+#include <QLocale>
 #include <QTimer>
 
 #include <chrono>
@@ -42,7 +43,9 @@ void TForm1::showTransferRate() {
     const auto speed = rate_.bytesPerSecond();
     if (!speed)
         return;
-    const QString text = toQt(rateText(*speed, rate_.secondsLeft(rateExpected_)));
+    // The separator of the sizes beside it.
+    const QString text =
+        toQt(rateText(*speed, rate_.secondsLeft(rateExpected_), toStd(QLocale().decimalPoint())));
     transferRate->setText(text);
     CTI->setDetail(CTI->iconVisible() ? text : QString());
 }

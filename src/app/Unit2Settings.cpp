@@ -156,7 +156,9 @@ void TForm1::storeSettings() {
         };
         const auto value =
             settingsRun_.valueToWrite(id, bindingOf(bindings, id).valueToStore(), storedNow);
-        if (value)
+        // A value already stored is not written again: a full disk then
+        // fails only on what has changed.
+        if (value && storedNow() != value)
             services_.settings.write(def.writeName, *value);
     }
 }

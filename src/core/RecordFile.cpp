@@ -87,22 +87,16 @@ void appendRows(TextGrid& stored, const TextGrid& added) {
 }
 
 bool isInterruptedSaveName(std::string_view fileName) {
-    for (const std::string_view record : {"Lista.Vdl.", "Naplo.Vdl."}) {
-        if (!fileName.starts_with(record))
+    for (const std::string_view record : {"Lista.Vdl", "Naplo.Vdl"}) {
+        if (!fileName.starts_with(record) ||
+            !fileName.substr(record.size()).starts_with(kInterruptedSaveMark))
             continue;
-        const std::string_view suffix = fileName.substr(record.size());
-        if (suffix == "tmp")
-            return true;
-        const auto count = [suffix](char from, char to) {
-            return std::count_if(suffix.begin(), suffix.end(),
-                                 [from, to](char c) { return c >= from && c <= to; });
-        };
-        // The temporary names mix cases at random; a user's copy ("backup",
-        // "261208", "Mentes") rarely does, and must never be taken for one.
-        const auto upper = count('A', 'Z');
-        const auto lower = count('a', 'z');
-        return suffix.size() == 6 && upper + lower + count('0', '9') == 6 && upper >= 2 &&
-               lower >= 2;
+        const std::string_view suffix =
+            fileName.substr(record.size() + std::string_view(kInterruptedSaveMark).size());
+        return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+                   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9');
+               });
     }
     return false;
 }

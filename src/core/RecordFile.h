@@ -41,10 +41,13 @@ bool isBlankGrid(const TextGrid& grid);
 // contributes nothing.
 void appendRows(TextGrid& stored, const TextGrid& added);
 
+// What a save's temporary file adds to the record file's name, before six
+// random letters or digits.
+inline constexpr char kInterruptedSaveMark[] = ".vardelo-save-";
+
 // Whether a name beside the record files is a temporary file that an
-// interrupted save of one of them left: the record file's name followed by
-// ".tmp" (older saves) or by a dot and six letters or digits (the atomic
-// save's temporary names, which mix at least two capitals and two small letters).
+// interrupted save of one of them left: the record file's name, the mark and
+// six letters or digits. Anything else there is the user's.
 bool isInterruptedSaveName(std::string_view fileName);
 
 } // namespace vardelo

@@ -38,14 +38,18 @@ std::optional<std::int64_t> TransferRate::secondsLeft(std::int64_t total) const 
     return static_cast<std::int64_t>(std::ceil(static_cast<double>(left) / *rate));
 }
 
-std::string rateText(double bytesPerSecond, std::optional<std::int64_t> secondsLeft) {
+std::string rateText(double bytesPerSecond, std::optional<std::int64_t> secondsLeft,
+                     std::string_view decimalSeparator) {
+    const auto number = [decimalSeparator](double value) {
+        return formatUpToTwoDecimals(value, decimalSeparator);
+    };
     std::string text;
     if (bytesPerSecond >= 1024.0 * 1024.0)
-        text = formatUpToTwoDecimals(std::round(bytesPerSecond / 104857.6) / 10.0, ",") + " MB/s";
+        text = number(std::round(bytesPerSecond / 104857.6) / 10.0) + " MB/s";
     else if (bytesPerSecond >= 1024.0)
-        text = formatUpToTwoDecimals(std::round(bytesPerSecond / 1024.0), ",") + " KB/s";
+        text = number(std::round(bytesPerSecond / 1024.0)) + " KB/s";
     else
-        text = formatUpToTwoDecimals(std::round(std::max(bytesPerSecond, 0.0)), ",") + " B/s";
+        text = number(std::round(std::max(bytesPerSecond, 0.0))) + " B/s";
     if (!secondsLeft)
         return text;
     const std::int64_t s = *secondsLeft;

@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vardelo {
 
@@ -32,7 +33,9 @@ class TransferRate {
 };
 
 // "1,5 MB/s, még 0:42", "850 KB/s", "12 B/s, még 1:02:03": the speed in
-// binary units with a decimal comma, then the time left when it is known.
-std::string rateText(double bytesPerSecond, std::optional<std::int64_t> secondsLeft);
+// binary units with the sizes' decimal separator, then the time left when it
+// is known.
+std::string rateText(double bytesPerSecond, std::optional<std::int64_t> secondsLeft,
+                     std::string_view decimalSeparator);
 
 } // namespace vardelo

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -38,7 +39,10 @@ QString recordFolder() {
     const QString dataFolder =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
         QStringLiteral("/Vardelo");
-    QDir().mkpath(dataFolder);
+    // The download history is the user's own business.
+    if (!QFileInfo::exists(dataFolder) && QDir().mkpath(dataFolder))
+        QFile::setPermissions(dataFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
     return dataFolder;
 }
 

@@ -15,7 +15,8 @@ QString dataFolder();
 
 // Where Lista.Vdl and Naplo.Vdl live: beside the executable for a portable
 // program whose folder is writable; otherwise (an installed program, also
-// when run as root) in $XDG_DATA_HOME/Vardelo, created on demand.
+// when run as root) in $XDG_DATA_HOME/Vardelo, created on demand for this
+// user only (0700).
 QString recordFolder();
 
 // The target folder a first start offers: the user's download folder.

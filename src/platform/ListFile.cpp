@@ -8,11 +8,19 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 namespace vardelo {
 namespace {
 
 QString fileError(const char* pattern, const QString& path, const QString& reason) {
     return QString::fromLatin1(pattern).arg(QFileInfo(path).absoluteFilePath(), reason);
+}
+
+// The system's message for an error number, in the program's language: the
+// same source as the messages QFile gives for a failed open.
+QString systemMessage(int error) {
+    return qt_error_string(error);
 }
 
 } // namespace
@@ -34,7 +42,7 @@ void writeListFile(const QString& path, const std::vector<std::string>& lines) {
     };
     // A read-only file stays as it is, even for a user the system lets write it.
     if (QFileInfo::exists(path) && !(QFile::permissions(path) & QFileDevice::WriteOwner))
-        fail(QStringLiteral("Permission denied"));
+        fail(systemMessage(EACCES));
     QSaveFile file(path);
     file.setDirectWriteFallback(true); // a folder that allows no temporary file
     if (!file.open(QIODevice::WriteOnly))

@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -69,11 +69,92 @@ std::string readAll(int fd, std::int64_t size) {
     return bytes;
 }
 
-void keepOwner(QSaveFile& file, const struct stat& old) {
+void keepOwner(int fd, const struct stat& old) {
     // Allowed for root; for others only towards themselves or their groups.
-    const int fd = file.handle();
     [[maybe_unused]] const int ownerKept = ::fchown(fd, old.st_uid, static_cast<gid_t>(-1));
     [[maybe_unused]] const int groupKept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+}
+
+void writeAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throwErrno(n < 0 ? errno : 0, IoDiskFull);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// The file a path names, through any symbolic links: a link stays a link.
+QByteArray finalTarget(const QByteArray& path) {
+    char* resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved)
+        throwErrno(errno, IoFileNotFound);
+    QByteArray target(resolved);
+    ::free(resolved);
+    return target;
+}
+
+// A temporary file beside the target, named with the program's mark so that
+// start-up can tell its leftovers from the user's own files.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(const QByteArray& target)
+        : name_(target + QByteArray(kInterruptedSaveMark) + "XXXXXX"),
+          fd_(::mkostemp(name_.data(), O_CLOEXEC)) {}
+    ~TemporaryFile() {
+        if (fd_ < 0)
+            return;
+        ::close(fd_);
+        if (!kept_)
+            ::unlink(name_.constData());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int fd() const { return fd_; }
+    void replace(const QByteArray& target) {
+        if (::fsync(fd_) != 0 || ::rename(name_.constData(), target.constData()) != 0)
+            throwErrno(errno, IoDiskFull);
+        kept_ = true;
+    }
+
+  private:
+    QByteArray name_;
+    int fd_;
+    bool kept_ = false;
+};
+
+// Where no temporary file may be made, the file is rewritten in place; the
+// space is reserved first, so a full disk fails before a byte of the old
+// file has changed.
+void writeInPlace(const QByteArray& target, std::string_view bytes) {
+    const Descriptor file(::open(target.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (file.get() < 0)
+        throwErrno(errno, IoAccessDenied);
+    if (::fstat(file.get(), &info) != 0)
+        throwErrno(errno, IoDiskFull);
+    if (!S_ISREG(info.st_mode))
+        throw IoError(IoAccessDenied);
+    if (!bytes.empty()) {
+        if (const int error = ::posix_fallocate(file.get(), 0, static_cast<off_t>(bytes.size()))) {
+            // A partly reserved extension is not left at the end of the file.
+            [[maybe_unused]] const int kept = ::ftruncate(file.get(), info.st_size);
+            throwErrno(error, IoDiskFull);
+        }
+    }
+    writeAll(file.get(), bytes);
+    if (::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(file.get()) != 0)
+        throwErrno(errno, IoDiskFull);
+}
+
+bool allowsNoNewFile(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == EDQUOT ||
+           error == ENOSPC;
 }
 
 } // namespace
@@ -116,31 +197,30 @@ void writeRecordFile(const QString& path, std::string_view bytes) {
     const bool existed = statPath(native, old);
     if (existed)
         requireWritableRegularFile(native, old);
+    const QByteArray target = existed ? finalTarget(native) : native;
 
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        throwErrno(errno, IoAccessDenied);
-    if (existed)
-        keepOwner(file, old);
-    errno = 0;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
+    TemporaryFile temporary(target);
+    if (temporary.fd() < 0) {
         const int error = errno;
-        file.cancelWriting();
-        throwErrno(error, IoDiskFull);
+        if (!existed || !allowsNoNewFile(error))
+            throwErrno(error, IoAccessDenied);
+        writeInPlace(target, bytes);
+        return;
     }
-    errno = 0;
-    if (!file.commit())
-        throwErrno(errno, IoDiskFull);
+    if (existed) { // a new file stays private to its user, as the temporary file is
+        keepOwner(temporary.fd(), old);
+        ::fchmod(temporary.fd(), old.st_mode & 07777);
+    }
+    writeAll(temporary.fd(), bytes);
+    temporary.replace(target);
 }
 
 void removeInterruptedSaves(const QString& folder) {
     const QDir dir(folder);
-    const QStringList names =
-        dir.entryList({QStringLiteral("Lista.Vdl.*"), QStringLiteral("Naplo.Vdl.*")},
-                      QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    const QString mark = QLatin1String(kInterruptedSaveMark);
+    const QStringList names = dir.entryList({QStringLiteral("Lista.Vdl") + mark + QLatin1Char('*'),
+                                             QStringLiteral("Naplo.Vdl") + mark + QLatin1Char('*')},
+                                            QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QString& name : names)
         if (isInterruptedSaveName(name.toStdString()))
             QFile::remove(dir.filePath(name));

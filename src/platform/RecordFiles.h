@@ -21,13 +21,17 @@ namespace vardelo {
 bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid);
 
 // Replaces the file's contents as a whole, through a temporary file beside
-// it, or in place where the folder allows no temporary file. A symbolic link
-// stays a link and its target is written; the mode and, where the process
-// may set it, the owner are kept. Throws IoError; on failure the old file is
-// left as it was, except after a failed write in place.
+// it, or in place where the folder allows no temporary file (the space is
+// reserved before the first byte is written). A symbolic link stays a link
+// and its target is written; the mode and, where the process may set it, the
+// owner are kept; a new file is readable by its user only. Throws IoError; on
+// failure the old file is left as it was, except after a write in place that
+// failed past the reservation (a failing disk).
 void writeRecordFile(const QString& path, std::string_view bytes);
 
-// Removes what interrupted saves of the record files left in the folder.
+// Removes the temporary files that interrupted saves left in the folder:
+// only names with this program's mark (kInterruptedSaveMark), never a user's
+// own copy beside the records.
 void removeInterruptedSaves(const QString& folder);
 
 } // namespace vardelo

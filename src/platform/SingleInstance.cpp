@@ -20,6 +20,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vardelo {
@@ -70,6 +72,38 @@ bool senderGaveUp(QLocalSocket* socket) {
                   MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
+// The user whose process holds a lock on the file open as `fd`, from the
+// system's table of locks; -1 when it cannot be told.
+long lockHolderUid(int fd) {
+    struct stat info {};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::fstat(fd, &info) != 0 || !locks.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray file = QByteArray::number(major(info.st_dev), 16).rightJustified(2, '0') +
+                            ':' +
+                            QByteArray::number(minor(info.st_dev), 16).rightJustified(2, '0') +
+                            ':' + QByteArray::number(static_cast<qulonglong>(info.st_ino));
+    // "1: FLOCK  ADVISORY  READ 4242 08:01:1234 0 EOF"; waiters have "->".
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields[1] == "->" || fields[5] != file)
+            continue;
+        struct stat holder {};
+        if (::stat(("/proc/" + fields[4]).constData(), &holder) == 0)
+            return static_cast<long>(holder.st_uid);
+    }
+    return -1;
+}
+
+// Without the table, the file's owner stands for the holder.
+bool heldByAnotherUser(int fd) {
+    long holder = lockHolderUid(fd);
+    struct stat info {};
+    if (holder < 0 && ::fstat(fd, &info) == 0)
+        holder = static_cast<long>(info.st_uid);
+    return holder >= 0 && holder != static_cast<long>(::geteuid());
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& recordFolder, QObject* parent)
@@ -88,9 +122,13 @@ SingleInstance::Lock SingleInstance::takeLock() {
     const QByteArray path = QFile::encodeName(lockPath_);
     // The file is never removed: removing a locked file would let a third
     // start lock a new file of the same name.
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Private: another user who could open it could hold it.
+    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0 && (errno == EACCES || errno == EPERM))
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC); // another user's file
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid())
+        ::fchmod(fd, 0600); // an older program's file was readable by all
     if (fd < 0) {
         const int error = errno;
         const bool denied = error == EACCES || error == EPERM;
@@ -103,7 +141,10 @@ SingleInstance::Lock SingleInstance::takeLock() {
         return Lock::Taken;
     }
     const int error = errno;
+    const bool foreign = error == EWOULDBLOCK && heldByAnotherUser(fd);
     ::close(fd);
+    if (foreign)
+        return Lock::Denied; // that program does not answer this user
     if (error == EWOULDBLOCK)
         return Lock::Held;
     report(QStringLiteral("a mappa nem zárolható: %1 (%2)").arg(recordFolder_, systemError(error)));

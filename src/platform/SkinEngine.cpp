@@ -91,7 +91,10 @@ void SkinEngine::load() {
     if (target_) {
         // Qt keeps the colours a control had when a sheet reached it and
         // gives them back when the sheet goes; a sheet laid over a sheet
-        // would keep the old skin's colours for the system look.
+        // would keep the old skin's colours for the system look. Only a
+        // polished window gives them back: before it was first drawn, the
+        // design skin's colours would stay under the stored skin.
+        target_->ensurePolished();
         target_->setStyleSheet(QString());
         target_->setStyleSheet(sheet);
     }

@@ -4,6 +4,22 @@
 #include <QSystemTrayIcon>
 
 namespace vardelo {
+namespace {
+
+// The notification area's own limits: longer texts are cut, silently.
+constexpr int kBalloonTitleLimit = 63;
+constexpr int kBalloonBodyLimit = 255;
+
+// The first `limit` characters; a character outside the basic plane counts
+// as one and is never split.
+QString firstCharacters(const QString& text, int limit) {
+    qsizetype end = 0;
+    for (int count = 0; count < limit && end < text.size(); ++count)
+        end += text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+    return text.left(end);
+}
+
+} // namespace
 
 TrayIcon::TrayIcon(const QIcon& icon, QMenu* menu, QObject* parent)
     : QObject(parent), icon_(new QSystemTrayIcon(icon, this)) {
@@ -32,9 +48,10 @@ void TrayIcon::showBalloon(const QString& title, const QString& body, int timeou
     if (!icon_->isVisible())
         return; // no icon to show it at: the window is on the screen
     hideBalloon();
-    QString text = body;
+    QString text = firstCharacters(body, kBalloonBodyLimit);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    icon_->showMessage(title, text.trimmed(), QSystemTrayIcon::Information, timeoutSeconds * 1000);
+    icon_->showMessage(firstCharacters(title, kBalloonTitleLimit), text.trimmed(),
+                       QSystemTrayIcon::Information, timeoutSeconds * 1000);
 }
 
 void TrayIcon::setDetail(const QString& detail) {

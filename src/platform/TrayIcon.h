@@ -24,7 +24,8 @@ class TrayIcon final : public QObject {
     void setIconVisible(bool visible);
     bool iconVisible() const;
 
-    // Carriage returns in the body separate its lines.
+    // Carriage returns in the body separate its lines. The body is cut at 255
+    // characters and the title at 63.
     void showBalloon(const QString& title, const QString& body, int timeoutSeconds);
     void hideBalloon();
     // A line after "Vardelo" in the tip; empty: the tip is "Vardelo" alone.

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QSpinBox>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace vardelo {
 namespace {
 
@@ -59,6 +62,42 @@ TEST_F(Closing, FailureKeepsTheWindowOpenAndLeavesTheLogUnwritten) {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+}
+
+// A full disk at closing (a file size limit stands in for it): settings that
+// did not change are not written again, so the box names the queue file's
+// own error, and the stored queue stays whole.
+TEST_F(Closing, AFullDiskNamesTheQueueFileWhenNoSettingChanged) {
+    storeQueue({"http://stored/1"});
+    storeSetting(QStringLiteral("skin"), QStringLiteral("-1")); // what closing keeps here
+    TForm1& form = open();
+    form.linket_hozzaad("http://a/1");
+    form.show();
+    QFile lista(recordPath("Lista.Vdl"));
+    ASSERT_TRUE(lista.open(QIODevice::ReadOnly));
+    const QByteArray before = lista.readAll();
+    lista.close();
+    QFile settings(settingsFile());
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    const QByteArray settingsBefore = settings.readAll();
+    settings.close();
+
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit small{100, old.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool closed = form.close();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Disk full.")});
+    ASSERT_TRUE(lista.open(QIODevice::ReadOnly));
+    EXPECT_EQ(lista.readAll(), before);
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settings.readAll(), settingsBefore);
+    EXPECT_TRUE(form.close());
 }
 
 TEST_F(Closing, TerminationReturnsTheFailureInsteadOfABox) {

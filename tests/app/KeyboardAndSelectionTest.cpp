@@ -76,8 +76,7 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
               QStringList{QStringLiteral("Lapok")} << QStringLiteral("Linkek") << around);
 
     control<QTabWidget>("Lapok")->setCurrentIndex(1);
-    EXPECT_EQ(tabRoad(13),
-              QStringList{QStringLiteral("Lapok")} << QStringLiteral("lap") << around);
+    EXPECT_EQ(tabRoad(13), QStringList{QStringLiteral("Lapok")} << QStringLiteral("lap") << around);
 
     control<QTabWidget>("Lapok")->setCurrentIndex(2);
     EXPECT_EQ(tabRoad(20), QStringList{QStringLiteral("Lapok")}
@@ -124,6 +123,15 @@ TEST_F(Keyboard, TheHeadRowIsSelectedAtStartAndTheSelectionFollowsTheCommands) {
     control<QPushButton>("sor_torles")->click();
     control<QPushButton>("sor_torles")->click();
     EXPECT_EQ(selectedRow(), 0);
+
+    // During a cycle the head stays: the moved link lands on row 2, and so
+    // does the selection, so the next command acts on it.
+    addLinks(3);
+    form().inditasClick();
+    control<QueueGridView>("Linkek")->selectDataRow(3);
+    control<QPushButton>("elore")->click();
+    EXPECT_EQ(form().queue.url(2), "http://a/3");
+    EXPECT_EQ(selectedRow(), 2);
 }
 
 } // namespace

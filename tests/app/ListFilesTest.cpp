@@ -1,7 +1,13 @@
 #include "WindowFixture.h"
 
+#include "platform/Translations.h"
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QTranslator>
+
+#include <cerrno>
 
 namespace vardelo {
 namespace {
@@ -74,14 +80,27 @@ TEST_F(ListFiles, ExportWritesEveryUrlWithCrLfAndReimportsTheSame) {
     EXPECT_EQ(form.queue.rowCount(), 5);
 }
 
-TEST_F(ListFiles, ExportOverAReadOnlyFileShowsTheCreateError) {
+// Both commands give the system's message for the error, in the program's
+// language (Hungarian with Qt's translations), never a text of their own.
+TEST_F(ListFiles, ExportOverAReadOnlyFileShowsTheCreateErrorInTheImportsLanguage) {
+    QTranslator* translator = installQtTranslations();
+    ASSERT_NE(translator, nullptr) << "qtbase_hu.qm is not installed";
     writeFile(QStringLiteral("ro.txt"), "keep");
     QFile::setPermissions(path(QStringLiteral("ro.txt")), QFileDevice::ReadOwner);
     open();
     dialogs.saveAnswers.push_back(path(QStringLiteral("ro.txt")));
     control<QPushButton>("button3")->click();
-    ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_TRUE(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));
+    dialogs.openAnswers.push_back(path(QStringLiteral("nincs.txt")));
+    control<QPushButton>("megnyit")->click();
+    const QString denied = qt_error_string(EACCES);
+    const QString missing = qt_error_string(ENOENT);
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_NE(denied, QStringLiteral("Permission denied")); // the translation is in use
+    EXPECT_EQ(dialogs.errors, (QStringList{QStringLiteral("Cannot create file \"%1\". %2.")
+                                               .arg(path(QStringLiteral("ro.txt")), denied),
+                                           QStringLiteral("Cannot open file \"%1\". %2.")
+                                               .arg(path(QStringLiteral("nincs.txt")), missing)}));
     EXPECT_EQ(readFile(QStringLiteral("ro.txt")), QByteArray("keep"));
 }
 

@@ -152,28 +152,47 @@ TEST_F(RecordFiles, ModeAndOwnerAreKept) {
     }
 }
 
-TEST_F(RecordFiles, FolderThatAllowsNoTemporaryFileIsWrittenInPlace) {
+// In place, a full disk is found before the first byte is written: the old
+// file stays whole (the size limit makes the reservation fail as a full disk).
+TEST_F(RecordFiles, FolderThatAllowsNoTemporaryFileIsWrittenInPlaceOrNotAtAll) {
     const QString folder = path("readonly");
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString lista = folder + QStringLiteral("/Lista.Vdl");
-    writeRecordFile(lista, queueBytes({"old"}));
-    const auto write = [&] {
-        return errorCodeOf([&] { writeRecordFile(lista, queueBytes({"new"})); });
+    const std::string large = queueBytes(std::vector<std::string>(300, "http://new"));
+    const std::string small = queueBytes({"small"});
+    struct Case {
+        std::string bytes;
+        rlim_t sizeLimit;
+        int code;
+        bool written;
     };
-    int code = 0;
-    if (::geteuid() == 0) {
-        // Root may create files anywhere: write as a user who owns only the file.
-        ::chmod(native(dir_.path()).constData(), 0755);
-        ASSERT_EQ(::chown(native(lista).constData(), kNobody, kNobody), 0);
-        code = runInChild(
-            [&] { return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? write() : 98; });
-    } else {
-        ::chmod(native(folder).constData(), 0555);
-        code = write();
-        ::chmod(native(folder).constData(), 0755);
+    for (const Case& c : {Case{large, 8192, IoDiskFull, false}, Case{large, RLIM_INFINITY, 0, true},
+                          Case{small, 8192, 0, true}}) {
+        writeRecordFile(lista, queueBytes({"old", "older"}));
+        const QByteArray before = contents(lista);
+        const auto write = [&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{c.sizeLimit, c.sizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return errorCodeOf([&] { writeRecordFile(lista, c.bytes); });
+        };
+        int code = 0;
+        if (::geteuid() == 0) {
+            // Root may create files anywhere: write as a user who owns only the file.
+            ::chmod(native(dir_.path()).constData(), 0755);
+            ASSERT_EQ(::chown(native(lista).constData(), kNobody, kNobody), 0);
+            code = runInChild(
+                [&] { return ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? write() : 98; });
+        } else {
+            ::chmod(native(folder).constData(), 0555);
+            code = runInChild(write);
+            ::chmod(native(folder).constData(), 0755);
+        }
+        EXPECT_EQ(code, c.code) << c.bytes.size();
+        EXPECT_EQ(contents(lista), c.written ? QByteArray::fromStdString(c.bytes) : before)
+            << c.bytes.size();
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("Lista.Vdl")});
     }
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(contents(lista), QByteArray::fromStdString(queueBytes({"new"})));
 }
 
 TEST_F(RecordFiles, FifoFolderAndDeviceFailAtOnceWithoutBlocking) {
@@ -196,7 +215,7 @@ TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
     {
         QFile file(lista);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(kRecordFileLimit + 1)); // sparse: takes no disk space
+        ASSERT_TRUE(file.resize(1'073'741'825)); // 1 GiB and a byte, sparse: takes no disk space
     }
     DownloadQueue queue;
     try {
@@ -208,18 +227,18 @@ TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
     EXPECT_TRUE(queue.isEmpty());
 }
 
-TEST_F(RecordFiles, InterruptedSavesOfTheRecordFilesAreRemovedAndNothingElse) {
+TEST_F(RecordFiles, OnlyTheProgramsOwnTemporaryFilesAreRemoved) {
     for (const char* name :
-         {"Lista.Vdl.tmp", "Naplo.Vdl.AbCdEf", "Lista.Vdl.bak", "Lista.Vdl.backups",
-          "Lista.Vdl.backup", "Other.Vdl.tmp", "Lista.Vdl"}) {
+         {"Lista.Vdl.vardelo-save-aB12cD", "Naplo.Vdl.vardelo-save-XyZ987", "Lista.Vdl.MyCopy",
+          "Naplo.Vdl.OldLog", "Lista.Vdl.tmp", "Lista.Vdl.bak", "Lista.Vdl"}) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     removeInterruptedSaves(dir_.path());
     EXPECT_EQ(namesInFolder(),
-              (QStringList{QStringLiteral("Lista.Vdl"), QStringLiteral("Lista.Vdl.backup"),
-                           QStringLiteral("Lista.Vdl.backups"), QStringLiteral("Lista.Vdl.bak"),
-                           QStringLiteral("Other.Vdl.tmp")}));
+              (QStringList{QStringLiteral("Lista.Vdl"), QStringLiteral("Lista.Vdl.MyCopy"),
+                           QStringLiteral("Lista.Vdl.bak"), QStringLiteral("Lista.Vdl.tmp"),
+                           QStringLiteral("Naplo.Vdl.OldLog")}));
 }
 
 } // namespace

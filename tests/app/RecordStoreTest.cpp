@@ -109,7 +109,7 @@ TEST_F(StoredRecords, FileAboveTheLimitGivesAMessageAndTheWindowOpens) {
     {
         QFile file(recordPath("Lista.Vdl"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(kRecordFileLimit + 362));
+        ASSERT_TRUE(file.resize(1'073'741'824 + 362));
     }
     TForm1& form = open();
     EXPECT_EQ(dialogs.errors,
@@ -117,17 +117,20 @@ TEST_F(StoredRecords, FileAboveTheLimitGivesAMessageAndTheWindowOpens) {
     EXPECT_TRUE(form.queue.isEmpty());
     form.show();
     EXPECT_TRUE(form.close()); // unchanged, so left as it is
-    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), kRecordFileLimit + 362);
+    EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 1'073'741'824 + 362);
 }
 
-TEST_F(StoredRecords, StartRemovesWhatAnInterruptedSaveLeft) {
-    for (const char* name : {"Lista.Vdl.tmp", "Naplo.Vdl.Xy12Ab"}) {
+TEST_F(StoredRecords, StartRemovesWhatAnInterruptedSaveLeftAndKeepsTheUsersCopies) {
+    for (const char* name :
+         {"Lista.Vdl.vardelo-save-Xy12Ab", "Lista.Vdl.MyCopy", "Naplo.Vdl.OldLog"}) {
         QFile file(recordPath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("the user's own");
     }
     open();
-    EXPECT_FALSE(QFile::exists(recordPath("Lista.Vdl.tmp")));
-    EXPECT_FALSE(QFile::exists(recordPath("Naplo.Vdl.Xy12Ab")));
+    EXPECT_FALSE(QFile::exists(recordPath("Lista.Vdl.vardelo-save-Xy12Ab")));
+    for (const char* name : {"Lista.Vdl.MyCopy", "Naplo.Vdl.OldLog"})
+        EXPECT_EQ(bytesOf(name), QByteArray("the user's own")) << name;
 }
 
 // The store on its own, without the window.
@@ -150,6 +153,27 @@ TEST_F(Store, BackgroundSaveLeavesAListThatDidNotLoad) {
     store.waitForBackgroundSave();
     EXPECT_EQ(bytesOf("Lista.Vdl"), before);
     EXPECT_FALSE(QFile::exists(recordPath("Naplo.Vdl")));
+}
+
+TEST_F(Store, AFailedBackgroundSaveIsReportedAndClosingShowsTheFilesError) {
+    storeQueue({"http://stored/1"});
+    store.load();
+    const QByteArray before = bytesOf("Lista.Vdl");
+    setMode("Lista.Vdl", kReadOnly);
+    queue.append("http://run/1");
+    testing::internal::CaptureStderr();
+    store.saveInBackground();
+    store.waitForBackgroundSave();
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reported.find("Lista.Vdl was not saved: File access denied."), std::string::npos)
+        << reported;
+    try {
+        store.saveAtClosing();
+        ADD_FAILURE() << "closing must fail with the queue file's error";
+    } catch (const IoError& error) {
+        EXPECT_EQ(error.code(), IoAccessDenied);
+    }
+    EXPECT_EQ(bytesOf("Lista.Vdl"), before);
 }
 
 TEST_F(Store, ClosingWritesAfterTheBackgroundSaveInProgress) {

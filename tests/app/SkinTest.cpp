@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QTest>
 
 namespace vardelo {
 namespace {
@@ -140,6 +141,26 @@ TEST_F(Skins, ChoosingANameRedrawsAndTheIndexIsStored) {
     EXPECT_TRUE(skinnedSheet().contains(QStringLiteral("#222222")));
     EXPECT_TRUE(form.close());
     EXPECT_EQ(storedSetting(QStringLiteral("skin")).toString(), QStringLiteral("2"));
+}
+
+// What is drawn, not only the sheet: a stored skin other than the design's
+// WMP11 is the one on the screen after start-up.
+TEST_F(Skins, TheStoredSkinIsTheOneDrawnAtStartUp) {
+    makeSkin(QStringLiteral("Aqua"), QStringLiteral("#10a040"));
+    makeSkin(QStringLiteral("WMP11"), QStringLiteral("#0a0b0c"));
+    for (const auto& [index, colour] :
+         {std::pair{0, QColor(0x10, 0xa0, 0x40)}, std::pair{2, QColor(0x0a, 0x0b, 0x0c)}}) {
+        storeSetting(QStringLiteral("skin"), QString::number(index));
+        TForm1& form = open();
+        form.show();
+        QWidget* area = control<QWidget>("clientArea");
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        // The client area's own background, at its bottom right corner.
+        const QColor drawn =
+            area->grab().toImage().pixelColor(area->width() - 2, area->height() - 2);
+        EXPECT_EQ(drawn.name(), colour.name()) << "stored index " << index;
+        EXPECT_TRUE(form.close());
+    }
 }
 
 TEST_F(Skins, StoredIndexOutsideTheListShowsNoSelectionAndStoresMinusOne) {

@@ -134,24 +134,18 @@ TEST(RecordAppend, BlankSidesAddNothing) {
     EXPECT_EQ(rowsOf(stored), (std::vector<std::string>{"1|a|0", "2|b|0"}));
 }
 
-TEST(RecordFileNames, OnlyLeftoversOfTheTwoRecordFilesAreInterruptedSaves) {
-    EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.tmp"));
-    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.tmp"));
-    EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.aBcDeF"));
-    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.Q1w2Er"));
-    // A user's own copies beside the record files are no leftovers.
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.backup"));
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.261208"));
-    EXPECT_FALSE(isInterruptedSaveName("Naplo.Vdl.Mentes"));
-    EXPECT_FALSE(isInterruptedSaveName("Naplo.Vdl.BACKUP"));
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.regi01"));
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl"));
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.bak"));
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.abcdefg"));
-    EXPECT_FALSE(isInterruptedSaveName("Lista.Vdl.abc-ef"));
-    EXPECT_FALSE(isInterruptedSaveName("Other.Vdl.abcdef"));
-    EXPECT_FALSE(isInterruptedSaveName("xLista.Vdl.tmp"));
-    EXPECT_FALSE(isInterruptedSaveName("lista.vdl.tmp"));
+TEST(RecordFileNames, OnlyMarkedLeftoversOfTheTwoRecordFilesAreInterruptedSaves) {
+    EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.vardelo-save-aB3dEf"));
+    EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.vardelo-save-123456"));
+    // A user's own copies beside the record files are no leftovers, whatever
+    // their suffix looks like.
+    for (const char* name :
+         {"Lista.Vdl.tmp", "Lista.Vdl.MyCopy", "Naplo.Vdl.OldLog", "Lista.Vdl.aBcDeF",
+          "Lista.Vdl.backup", "Lista.Vdl", "Lista.Vdl.vardelo-save-", "Lista.Vdl.vardelo-save-abc",
+          "Lista.Vdl.vardelo-save-abcdefg", "Lista.Vdl.vardelo-save-ab.def",
+          "Other.Vdl.vardelo-save-abcdef", "xLista.Vdl.vardelo-save-abcdef",
+          "lista.vdl.vardelo-save-abcdef"})
+        EXPECT_FALSE(isInterruptedSaveName(name)) << name;
 }
 
 TEST(IoErrorMessages, UnknownCodesNameTheirNumber) {

@@ -3,6 +3,8 @@
 #include "CycleFixture.h"
 
 #include "app/DownloadCycle.h"
+#include "app/QueueGridView.h"
+#include "app/letolto.h"
 #include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
@@ -214,6 +216,48 @@ class LateAnswers : public WindowFixture {
     }
     TestHost host;
 };
+
+// A signal of a stopped transfer that comes while the next link's transfer
+// runs belongs to the old attempt: it is not heard.
+TEST_F(LateAnswers, AStoppedTransfersLateSignalCannotEndTheNextOne) {
+    HostedFile slow;
+    slow.body = std::string(200'000, 's');
+    slow.mode = Mode::Slow;
+    slow.pieceBytes = 16 * 1024;
+    slow.pieceDelayMs = 100;
+    host.addFile("old.bin", slow);
+    host.addFile("new.bin", slow);
+    TForm1& form = open();
+    form.linket_hozzaad(host.linkFor("old.bin"));
+    form.linket_hozzaad(host.linkFor("new.bin"));
+    // Each link to its transfer at once, without the event loop in between.
+    const auto toTransfer = [&](const std::string& name) {
+        form.inditasClick();
+        Q_EMIT browser().documentComplete(true);
+        Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
+        Q_EMIT browser().documentComplete(true);
+        Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true,
+                                        waitPage(host.base() + "/files/" + name));
+        cycle().transferDue();
+        ASSERT_EQ(cycle().state(), CycleState::Transfer);
+    };
+    toTransfer("old.bin");
+    const QPointer<TTesztThread> stopped = cycle().findChild<TTesztThread*>();
+    ASSERT_NE(stopped, nullptr);
+    form.StopClick();
+    control<QueueGridView>("Linkek")->selectDataRow(1);
+    form.sor_torlesClick(); // the stopped link goes
+    toTransfer("new.bin");
+    ASSERT_NE(stopped, nullptr); // not yet deleted: no event loop has run
+    Q_EMIT stopped->workEnd(1234);
+    EXPECT_EQ(cycle().state(), CycleState::Transfer);
+    ASSERT_TRUE(waitFor([&] { return !form.downloading(); }, 20000));
+    ASSERT_EQ(form.log.grid().rowCount(), 2); // one entry
+    EXPECT_EQ(form.log.grid().cell(1, LogUrl), host.linkFor("new.bin"));
+    EXPECT_EQ(form.log.grid().cell(1, LogStatus), "Sikeres letöltés");
+    QFile stored(targetFolder() + QStringLiteral("/new.bin"));
+    EXPECT_EQ(stored.size(), 200'000);
+}
 
 TEST_F(LateAnswers, AReReadDuringTheCountdownCannotTouchTheTransfer) {
     HostedFile slow;

@@ -69,6 +69,8 @@ wait "$pid" || status=$?
 pid=
 [ "$status" -eq 0 ] || fail "installed program: status $status ($(cat "$work/err.txt"))"
 [ -s "$work/data/Vardelo/Lista.Vdl" ] || fail "no Lista.Vdl in \$XDG_DATA_HOME/Vardelo"
+modes=$(stat -c %a "$work/data/Vardelo" "$work/data/Vardelo/Vardelo.lock" "$work/data/Vardelo/Lista.Vdl" | tr '\n' ' ')
+[ "$modes" = "700 600 600 " ] || fail "the record folder, lock and queue are not private: $modes"
 [ -z "$(find "$root" -name '*.Vdl' -o -name 'Vardelo.lock')" ] ||
     fail "records inside the installation: $(find "$root" -name '*.Vdl')"
 

@@ -103,6 +103,7 @@ wait_until_up
 kill -KILL "$pid"
 wait "$pid" || true
 [ -e "$folder/Vardelo.lock" ] || fail "no lock file in the record folder"
+[ "$(stat -c %a "$folder/Vardelo.lock")" = 600 ] || fail "lock file mode $(stat -c %a "$folder/Vardelo.lock")"
 ls "$work/run"/vardelo-* >/dev/null 2>&1 || fail "no socket left behind"
 rm -f "$folder/config/Vardelo.conf"
 run "$(link 6)"
@@ -167,6 +168,31 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
         "$folder/vardelo" "$(link 10)" 2>"$work/other-err.txt" || status=$?
     [ "$status" -eq 1 ] || fail "another user's lock: status $status ($(cat "$work/other-err.txt"))"
     grep -q 'Vardelo.lock' "$work/other-err.txt" || fail "another user's lock: $(cat "$work/other-err.txt")"
+
+    # Another user holding a shared lock on a lock file an older program left
+    # readable to all: this start ends at once, and the file becomes private.
+    chmod 644 "$folder/Vardelo.lock"
+    # One process that holds the lock itself, so its id is the holder's.
+    setpriv --reuid=nobody --regid=nogroup --clear-groups perl -e \
+        'use Fcntl ":flock"; open(my $f, "<", $ARGV[0]) or die; flock($f, LOCK_SH) or die; sleep 60' \
+        "$folder/Vardelo.lock" &
+    pids+=("$!")
+    for _ in $(seq 100); do
+        flock -n -x "$folder/Vardelo.lock" true 2>/dev/null || break
+        sleep 0.1
+    done
+    flock -n -x "$folder/Vardelo.lock" true 2>/dev/null && fail "the other user's lock was not taken"
+    began=$(now_ms)
+    status=0
+    XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 11)" \
+        2>"$work/shared-err.txt" || status=$?
+    took=$(($(now_ms) - began))
+    [ "$status" -eq 1 ] || fail "another user's shared lock: status $status ($(cat "$work/shared-err.txt"))"
+    [ "$took" -lt 3000 ] || fail "another user's shared lock: gave up after $took ms"
+    grep -q 'másik felhasználó' "$work/shared-err.txt" || fail "another user's shared lock: $(cat "$work/shared-err.txt")"
+    [ "$(stat -c %a "$folder/Vardelo.lock")" = 600 ] || fail "the lock file stayed readable to all"
+else
+    echo "another user's locks: skipped (needs root and setpriv)"
 fi
 
 echo "1 passed, 0 failed"

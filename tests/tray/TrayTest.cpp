@@ -7,6 +7,7 @@
 #include "platform/TrayIcon.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
@@ -25,6 +26,15 @@ namespace {
 
 class Tray : public WindowFixture {
   protected:
+    // The texts of the balloon on show, where Qt draws it itself.
+    static QStringList balloonTexts() {
+        QStringList texts;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && window->inherits("QBalloonTip"))
+                for (const QLabel* label : window->findChildren<QLabel*>())
+                    texts.push_back(label->text());
+        return texts;
+    }
     void SetUp() override {
         WindowFixture::SetUp();
         ASSERT_TRUE(waitFor([] { return TrayIcon::available(); }, 10000))
@@ -101,6 +111,22 @@ TEST_F(Tray, ClipboardLinksWhileInTheTrayShowABalloon) {
     EXPECT_EQ(form.queue.url(1), "http://rapidshare.com/files/1/a.zip");
     EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
     EXPECT_TRUE(waitFor([&] { return !control<TTimer>("balloon_hide")->enabled(); }, 5000));
+
+    // Sixty links: the balloon's body is cut at 255 characters.
+    QString many;
+    for (int i = 0; i < 60; ++i)
+        many += QStringLiteral("http://rapidshare.com/files/%1/file%1.zip\r\n").arg(i);
+    QGuiApplication::clipboard()->setText(many);
+    EXPECT_EQ(form.queue.rowCount(), 62);
+    QStringList shown;
+    ASSERT_TRUE(waitFor([&] { return !(shown = balloonTexts()).isEmpty(); }, 5000));
+    const QString first = QStringLiteral("http://rapidshare.com/files/0/file0.zip");
+    EXPECT_TRUE(shown.contains(QStringLiteral("Letöltési linkek hozzáadva")))
+        << shown.join(QStringLiteral("|")).toStdString();
+    const auto body = std::find_if(shown.begin(), shown.end(),
+                                   [&](const QString& text) { return text.startsWith(first); });
+    ASSERT_NE(body, shown.end()) << shown.join(QStringLiteral("|")).toStdString();
+    EXPECT_EQ(body->size(), 255); // six links whole and a part of the seventh
 }
 
 TEST_F(Tray, APanelThatRestartsFindsTheIconStillMeantToShow) {
