@@ -4,12 +4,14 @@
 #include "platform/QtText.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace vardelo {
@@ -92,6 +94,10 @@ std::optional<QString> readFrom(const QSettings& settings, std::string_view name
 
 #ifdef Q_OS_WIN
 // The registry has no format problems, so its status tells.
+struct PreviousFile {
+    explicit PreviousFile(const QString&) {}
+    void restore() {}
+};
 struct FileStamp {};
 FileStamp stampOf(const QString&) {
     return {};
@@ -122,14 +128,109 @@ FileStamp stampOf(const QString& fileName) {
     return {true, info.st_ino, info.st_mtim, info.st_size};
 }
 
+// A second name for `fileName`, gone with this object.
+class LinkedName {
+  public:
+    LinkedName(const QString& fileName, const char* purpose, bool hard) {
+        static int taken = 0;
+        name_ = QFile::encodeName(
+            fileName +
+            QStringLiteral(".%1.%2.%3").arg(QLatin1String(purpose)).arg(::getpid()).arg(++taken));
+        const QByteArray target = QFile::encodeName(fileName);
+        made_ = hard ? ::link(target.constData(), name_.constData()) == 0
+                     : ::symlink(target.constData(), name_.constData()) == 0;
+    }
+    ~LinkedName() {
+        if (made_)
+            ::unlink(name_.constData());
+    }
+    LinkedName(const LinkedName&) = delete;
+    LinkedName& operator=(const LinkedName&) = delete;
+
+    bool made() const { return made_; }
+    QString name() const { return QFile::decodeName(name_); }
+    bool moveTo(const QString& fileName) {
+        if (!made_ || ::rename(name_.constData(), QFile::encodeName(fileName).constData()) != 0)
+            return false;
+        made_ = false;
+        return true;
+    }
+
+  private:
+    QByteArray name_;
+    bool made_ = false;
+};
+
+// The stored file as it was before a write, to put back when the write falls
+// short: Qt's file writer takes a write cut off by a full disk for a whole one
+// and renames the short file over the user's settings.
+class PreviousFile {
+  public:
+    explicit PreviousFile(const QString& fileName)
+        : fileName_(fileName), link_(fileName, "previous", true) {
+        QFile file(fileName);
+        existed_ = file.exists();
+        if (existed_ && !link_.made() && file.open(QIODevice::ReadOnly))
+            bytes_ = file.readAll();
+    }
+
+    void restore() {
+        if (!existed_) {
+            QFile::remove(fileName_);
+            return;
+        }
+        if (link_.moveTo(fileName_))
+            return; // one rename: no room needed on the disk
+        // Unbuffered, so a write cut short shows in its count and is not committed.
+        QSaveFile file(fileName_);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+            file.write(bytes_) == bytes_.size())
+            file.commit();
+    }
+
+  private:
+    QString fileName_;
+    LinkedName link_;
+    bool existed_ = false;
+    QByteArray bytes_;
+};
+
+// Qt ends every line it writes, so a last line without its end was cut off,
+// even where what is left still reads as the value.
+bool endsWhole(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    char last = '\n';
+    return file.size() == 0 || (file.seek(file.size() - 1) && file.getChar(&last) && last == '\n');
+}
+
+// Whether the file on disk, read afresh, holds every value `settings` has.
+// Read under another name: QSettings objects share one cache per file name,
+// and that cache holds what was meant to be written.
+bool holdsAll(const QSettings& settings) {
+    if (!endsWhole(settings.fileName()))
+        return false;
+    const LinkedName alias(settings.fileName(), "check", false);
+    if (!alias.made())
+        return false;
+    const QSettings stored(alias.name(), QSettings::IniFormat);
+    const QStringList keys = settings.allKeys();
+    for (const QString& key : keys) {
+        if (stored.value(key) != settings.value(key))
+            return false;
+    }
+    return true;
+}
+
 // Whether sync() stored the changes. status() keeps the first problem met, so
 // after a malformed line was read a failed write goes unrecorded (and a read
 // problem would pass for a write failure); and QSettings objects share one
 // cache per file that still holds an unwritten value, so reading it back
-// would find it. The file itself tells.
+// would find it. The file itself tells, read afresh.
 bool written(const QSettings& settings, const FileStamp& before) {
     const FileStamp after = stampOf(settings.fileName());
-    return after.exists && !(after == before);
+    return after.exists && !(after == before) && holdsAll(settings);
 }
 
 #endif
@@ -198,9 +299,12 @@ void QtSettingsStore::write(std::string_view name, const std::string& text) {
         settings->remove(key);
     settings->setValue(toQt(name), toQt(text));
     const FileStamp before = stampOf(settings->fileName());
+    PreviousFile previous(settings->fileName());
     settings->sync();
-    if (!written(*settings, before))
+    if (!written(*settings, before)) {
+        previous.restore();
         throw SettingsError(failedToSetMessage(name));
+    }
 }
 
 } // namespace vardelo

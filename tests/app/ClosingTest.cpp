@@ -12,6 +12,24 @@ namespace {
 
 using Closing = WindowFixture;
 
+// A file size limit stands in for a full disk: writes past `bytes` fail.
+bool closeOnAFullDisk(TForm1& form, rlim_t bytes) {
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit small{bytes, old.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool closed = form.close();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+    return closed;
+}
+
+QByteArray contentOf(const QString& fileName) {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 TEST_F(Closing, WritesSettingsQueueAndLog) {
     storeSetting(QStringLiteral("Skin_engedelyezve"), QStringLiteral("1"));
     TForm1& form = open();
@@ -82,14 +100,7 @@ TEST_F(Closing, AFullDiskNamesTheQueueFileWhenNoSettingChanged) {
     const QByteArray settingsBefore = settings.readAll();
     settings.close();
 
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const rlimit small{100, old.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool closed = form.close();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldHandler);
+    const bool closed = closeOnAFullDisk(form, 100);
 
     EXPECT_FALSE(closed);
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Disk full.")});
@@ -98,6 +109,29 @@ TEST_F(Closing, AFullDiskNamesTheQueueFileWhenNoSettingChanged) {
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     EXPECT_EQ(settings.readAll(), settingsBefore);
     EXPECT_TRUE(form.close());
+}
+
+// A changed setting that no longer fits: the stored settings stay as they
+// were to the byte, not cut short, and the write counts as failed.
+TEST_F(Closing, AFullDiskKeepsTheStoredSettingsWhole) {
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("9"));
+    storeSetting(QStringLiteral("skin"), QStringLiteral("-1")); // what closing keeps here
+    TForm1& form = open();
+    control<QSpinBox>("elhalt")->setValue(12);
+    const QByteArray before = contentOf(settingsFile());
+    ASSERT_FALSE(before.isEmpty());
+
+    // The new file is one byte longer, its last line "skin=-1\n": cut short
+    // of that whole line, and of only its end.
+    for (const qint64 limit : {before.size() - 7, before.size()}) {
+        SCOPED_TRACE(limit);
+        dialogs.errors.clear();
+        EXPECT_FALSE(closeOnAFullDisk(form, limit));
+        EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Failed to set data for 'Elhalt'")});
+        EXPECT_EQ(contentOf(settingsFile()), before);
+    }
+    EXPECT_EQ(QDir(QFileInfo(settingsFile()).path()).entryList(QDir::Files),
+              QStringList{QStringLiteral("Vardelo.conf")});
 }
 
 TEST_F(Closing, TerminationReturnsTheFailureInsteadOfABox) {
