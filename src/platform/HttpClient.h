@@ -71,6 +71,7 @@ class HttpClient {
     HttpResult head(const std::string& url, const std::atomic<bool>& abort);
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
+    int stallSeconds() const { return stallSeconds_.load(); }
 
   private:
     struct Shared;
