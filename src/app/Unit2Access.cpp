@@ -9,7 +9,10 @@
 #include "platform/ClipboardWatcher.h"
 #include "platform/QtText.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
@@ -31,6 +34,9 @@ void TForm1::buildAccess() {
         if (PM_megallit->isEnabled())
             guarded([this] { StopClick(); });
     });
+    // The skin box's own editor and list speak for it.
+    kinezet->lineEdit()->setAccessibleName(kinezet->accessibleName());
+    kinezet->view()->setAccessibleName(QStringLiteral("Skinek"));
     connect(Linkek, &QueueGridView::pastePressed, this, guard(&TForm1::LinkekPaste));
     for (QAbstractItemView* grid :
          {static_cast<QAbstractItemView*>(Linkek), static_cast<QAbstractItemView*>(naplosg)})

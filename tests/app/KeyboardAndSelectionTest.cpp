@@ -68,8 +68,7 @@ class Keyboard : public WindowFixture {
         if ((node->state().focusable || informative) && node->text(QAccessible::Name).isEmpty())
             unnamed << node->object()->objectName() + QLatin1Char(':') +
                            QString::number(int(role), 16);
-        if (role == QAccessible::Table || role == QAccessible::List ||
-            role == QAccessible::ComboBox)
+        if (role == QAccessible::Table || role == QAccessible::List)
             return;
         for (int i = 0; i < node->childCount(); ++i)
             collectUnnamed(node->child(i), unnamed);
