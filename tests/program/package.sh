@@ -36,6 +36,7 @@ done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in ./usr/bin/vardelo \
+    ./usr/lib/vardelo/vardelo_webengine.so \
     ./usr/share/vardelo/Skins/WMP11/Options.dat \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
@@ -45,8 +46,8 @@ for file in ./usr/bin/vardelo \
     ./usr/share/doc/vardelo/changelog.Debian.gz; do
     grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
-outside=$(grep -Ev '^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*)$' <<<"$contents" | grep -v '^\./$' || true)
-[ -z "$outside" ] || fail "files outside /usr/bin and /usr/share: $outside"
+outside=$(grep -Ev '^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/lib/?|usr/lib/vardelo/?|usr/lib/vardelo/vardelo_webengine\.so|usr/share/.*)$' <<<"$contents" | grep -v '^\./$' || true)
+[ -z "$outside" ] || fail "files outside /usr/bin, the browser module and /usr/share: $outside"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
