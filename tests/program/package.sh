@@ -38,6 +38,7 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in ./usr/bin/vardelo \
     ./usr/lib/vardelo/vardelo_webengine.so \
     ./usr/share/vardelo/Skins/WMP11/Options.dat \
+    ./usr/share/vardelo/HostProfiles/rapidshare.json.example \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
     ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml \
@@ -77,7 +78,8 @@ for _ in $(seq 150); do
     [ -s "$work/config/Vardelo.conf" ] && break
     sleep 0.1
 done
-sleep 1
+timeout 60 xdotool search --sync --onlyvisible --pid "$pid" --name '^Vardelo$' >/dev/null ||
+    fail "the installed program showed no window"
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
