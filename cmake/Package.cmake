@@ -1,17 +1,45 @@
 # A Debian package of what `install` lays out:
-#   cmake --build build --target package   ->  build/vardelo_<version>_amd64.deb
+#   cmake --build build --target package   ->  build/vardelo_<version>-1_amd64.deb
+include(GNUInstallDirs)
+
+set(VARDELO_MAINTAINER "Vardelo developers <vardelo@users.noreply.github.com>")
+set(VARDELO_DEB_RELEASE 1)
+set(VARDELO_DEB_VERSION ${PROJECT_VERSION}-${VARDELO_DEB_RELEASE})
+
+# The manual page and the package's changelog, compressed as Debian wants
+# them: at most, and without a time stamp that would change every build.
+set(VARDELO_DOC_BUILD ${CMAKE_BINARY_DIR}/doc)
+function(vardelo_gzip_configured source name)
+    configure_file(${source} ${VARDELO_DOC_BUILD}/${name} @ONLY)
+    execute_process(COMMAND gzip -9nf ${VARDELO_DOC_BUILD}/${name} RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "gzip ${name}: ${failed}")
+    endif()
+endfunction()
+vardelo_gzip_configured(${PROJECT_SOURCE_DIR}/data/vardelo.1.in vardelo.1)
+vardelo_gzip_configured(${PROJECT_SOURCE_DIR}/data/changelog.Debian.in changelog.Debian)
+
+install(FILES ${VARDELO_DOC_BUILD}/vardelo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright ${VARDELO_DOC_BUILD}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vardelo)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vardelo)
 set(CPACK_PACKAGE_VENDOR Vardelo)
-set(CPACK_PACKAGE_CONTACT "Vardelo developers" CACHE STRING "The package's Maintainer field")
+set(CPACK_PACKAGE_CONTACT "${VARDELO_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VARDELO_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${VARDELO_DEB_RELEASE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Downloads a queue of file-host links one after the other")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Vardelo downloads a queue of file-host links the way a free user does by hand: it opens each link's page in an embedded browser, submits the free-user form, waits out the waiting time, fetches the file, logs the outcome, retries failed links and goes on unattended. Its texts are Hungarian.")
+    "Vardelo downloads a queue of file-host links the way a free user does by
+hand: it opens each link's page in an embedded browser, submits the
+free-user form, waits out the waiting time, fetches the file, logs the
+outcome, retries failed links and goes on unattended. Its texts are
+Hungarian.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://vardelo.hu/")
 # Libraries from dpkg-shlibdeps; the icon is drawn by a plugin no library names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")

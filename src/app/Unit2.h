@@ -207,6 +207,8 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void buildCycle();
     void buildShell();
     void hideToTray();
+    void buildAccess();
+    void LinkekPaste(); // Ctrl+V in the queue
     void queueWithBalloon(const std::vector<std::string>& links);
     void FormCreate();
     void FormActivate();

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package, made from the program this build has already built:
-# its name, its dependencies from dpkg-shlibdeps, what it installs where, and
-# that the program it installs keeps its records in $XDG_DATA_HOME/Vardelo,
-# never in its own folder, also when that folder is writable.
+# its name, its maintainer, its dependencies from dpkg-shlibdeps, what it
+# installs where, no error that lintian knows of (where lintian is
+# installed), and that the program it installs keeps its records in
+# $XDG_DATA_HOME/Vardelo, never in its own folder, also when that folder is
+# writable.
 #   package.sh BUILD_FOLDER VERSION
 set -euo pipefail
 build=$1
@@ -18,11 +20,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.txt" 2>&1 ||
     fail "cpack: $(cat "$work/cpack.txt")"
-deb="$work/out/vardelo_${version}_amd64.deb"
+deb="$work/out/vardelo_${version}-1_amd64.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$work/out")"
 
 [ "$(dpkg-deb -f "$deb" Package)" = vardelo ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+[[ "$maintainer" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "maintainer without an address: $maintainer"
+grep -qF "$maintainer" "$(dirname "$0")/../../README.md" || fail "README does not name $maintainer"
+[ -z "$(dpkg-deb -f "$deb" Homepage)" ] || fail "a home page nobody keeps: $(dpkg-deb -f "$deb" Homepage)"
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libc6 libcurl4 libqt6core6 libqt6webenginewidgets6 libqt6svg6; do
     grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "no $needed in Depends: $depends"
@@ -35,7 +41,10 @@ for file in ./usr/bin/vardelo \
     ./usr/share/vardelo/HostProfiles/rapidshare.json.example \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
-    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml; do
+    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml \
+    ./usr/share/man/man1/vardelo.1.gz \
+    ./usr/share/doc/vardelo/copyright \
+    ./usr/share/doc/vardelo/changelog.Debian.gz; do
     grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
 outside=$(grep -Ev '^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/lib/?|usr/lib/vardelo/?|usr/lib/vardelo/vardelo_webengine\.so|usr/share/.*)$' <<<"$contents" | grep -v '^\./$' || true)
@@ -47,6 +56,14 @@ grep -q '^Exec=vardelo %U$' "$root/usr/share/applications/vardelo.desktop" || fa
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml" \
         >"$work/appstream.txt" 2>&1 || fail "appstream: $(cat "$work/appstream.txt")"
+fi
+
+if command -v lintian >/dev/null; then
+    status=0
+    lintian "$deb" >"$work/lintian.txt" 2>&1 || status=$?
+    errors=$(grep -c '^E: ' "$work/lintian.txt" || true)
+    [ "$errors" -eq 0 ] || fail "lintian found $errors errors: $(grep '^E: ' "$work/lintian.txt")"
+    [ "$status" -le 1 ] || fail "lintian did not run ($status): $(cat "$work/lintian.txt")"
 fi
 
 # The installed program, its folder writable as root's /usr/bin is.
