@@ -18,6 +18,7 @@ class QTimer;
 namespace vardelo {
 
 class Browser;
+class DownloadHoursGate;
 class HttpClient;
 class TTesztThread;
 class TTimer;
@@ -71,6 +72,8 @@ class DownloadCycle final : public QObject {
     bool downloading() const;
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
+    // Outside the download hours a Start waits, and goes when they open.
+    void setHoursGate(DownloadHoursGate* gate);
 
     void start();
     void stop();
@@ -99,6 +102,8 @@ class DownloadCycle final : public QObject {
     QPointer<TTesztThread> worker;   // the transfer running now, if any
 
   private:
+    bool heldBackByHours();
+    void hoursOpened();
     void beginAttempt(CycleState state);
     void endAttempt();
     void enterWaitPage();
@@ -123,6 +128,7 @@ class DownloadCycle final : public QObject {
     // that armed it.
     QTimer* pageWatchdog_ = nullptr;
     quint64 watchdogAttempt_ = 0;
+    DownloadHoursGate* hours_ = nullptr;
 };
 
 } // namespace vardelo

@@ -3,6 +3,7 @@
 #include "platform/AppPaths.h"
 #include "platform/CommandLine.h"
 #include "platform/HttpClient.h"
+#include "platform/NativeMessagingHost.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/SingleInstance.h"
@@ -13,9 +14,15 @@
 
 #include <QApplication>
 
+#include <cstring>
+
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // The web browser's native messaging host: no window, no record files.
+    if (argc > 1 && std::strcmp(argv[1], "--native-messaging") == 0)
+        return vardelo::runNativeMessagingHost(argc, argv);
+
     // From the first moment: start-up may already show a box.
     vardelo::UnixSignals::catchTermination();
 

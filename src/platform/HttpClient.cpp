@@ -1,6 +1,7 @@
 #include "platform/HttpClient.h"
 
 #include "core/AsciiCase.h"
+#include "core/ReceivePacer.h"
 #include "platform/BodyDecoder.h"
 
 #include <curl/curl.h>
@@ -8,7 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace vardelo {
 namespace {
@@ -30,6 +33,8 @@ struct Transfer {
     HttpBody* body = nullptr;
     const std::atomic<bool>* abort = nullptr;
     std::atomic<bool>* authorisationOn = nullptr;
+    const std::atomic<std::int64_t>* receiveLimit = nullptr;
+    ReceivePacer pacer;
     CURL* curl = nullptr;
     HttpHeaders headers;
     bool begun = false;
@@ -123,8 +128,23 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     return bytes;
 }
 
-int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(user)->abort->load() ? 1 : 0;
+std::int64_t steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The speed limit. libcurl's own receive limit is an option that may not be
+// changed during a transfer, so the body is paced here: reading stops for as
+// long as the limit asks, and a changed limit is taken at the next call.
+int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::int64_t waitMs =
+        transfer->pacer.waitMs(transfer->receiveLimit->load(), steadyMs(), received);
+    const std::int64_t until = steadyMs() + waitMs;
+    while (!transfer->abort->load() && steadyMs() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            std::min<std::int64_t>(until - steadyMs(), 50))); // Stop is heard within 50 ms
+    return transfer->abort->load() ? 1 : 0;
 }
 
 } // namespace
@@ -185,6 +205,7 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     transfer.body = body;
     transfer.abort = &abort;
     transfer.authorisationOn = &authorisationOn_;
+    transfer.receiveLimit = &receiveLimit_;
     transfer.curl = curl.get();
 
     curl_slist* headers = nullptr;
@@ -225,7 +246,12 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
-    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    // Under a limit, smaller reads keep the pace even.
+    const std::int64_t limit = receiveLimit_.load();
+    curl_easy_setopt(
+        h, CURLOPT_BUFFERSIZE,
+        limit > 0 ? static_cast<long>(std::clamp<std::int64_t>(limit / 4, 16 * 1024, 256 * 1024))
+                  : 256L * 1024L);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);

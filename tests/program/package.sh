@@ -33,15 +33,28 @@ for file in ./usr/bin/vardelo \
     ./usr/share/vardelo/Skins/WMP11/Options.dat \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
-    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml; do
+    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml \
+    ./usr/libexec/vardelo/vardelo-native-host \
+    ./etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json \
+    ./etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json \
+    ./usr/lib/mozilla/native-messaging-hosts/io.github.vardelo.vardelo.json; do
     grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
-outside=$(grep -Ev '^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*)$' <<<"$contents" | grep -v '^\./$' || true)
-[ -z "$outside" ] || fail "files outside /usr/bin and /usr/share: $outside"
+# Beside /usr/bin and /usr/share only the host script and the browsers' manifests.
+hosts='etc/(chromium|opt/chrome)/native-messaging-hosts|usr/lib/mozilla/native-messaging-hosts'
+parents='usr/lib|usr/lib/mozilla|usr/libexec|etc|etc/opt|etc/chromium|etc/opt/chrome'
+outside=$(grep -Ev "^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*|usr/libexec/vardelo/.*|($parents)/?|($hosts)/.*)$" <<<"$contents" | grep -v '^\./$' || true)
+[ -z "$outside" ] || fail "files outside their folders: $outside"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 grep -q '^Exec=vardelo %U$' "$root/usr/share/applications/vardelo.desktop" || fail "Exec line"
+# The browsers' manifests name the host script, and the script the program.
+for manifest in "$root"/etc/chromium/native-messaging-hosts/*.json "$root"/usr/lib/mozilla/native-messaging-hosts/*.json; do
+    [ "$(jq -r .path "$manifest")" = /usr/libexec/vardelo/vardelo-native-host ] || fail "host path in $manifest"
+done
+[ "$(dpkg-deb -I "$deb" conffiles | grep -c '^/etc/.*native-messaging-hosts')" -eq 2 ] ||
+    fail "the manifests in /etc are not conffiles"
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml" \
         >"$work/appstream.txt" 2>&1 || fail "appstream: $(cat "$work/appstream.txt")"
