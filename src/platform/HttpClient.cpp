@@ -35,6 +35,7 @@ struct Transfer {
     std::atomic<bool>* authorisationOn = nullptr;
     const std::atomic<std::int64_t>* receiveLimit = nullptr;
     ReceivePacer pacer;
+    std::int64_t arrived = 0; // body bytes as they came, before decoding
     CURL* curl = nullptr;
     HttpHeaders headers;
     bool begun = false;
@@ -100,6 +101,27 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     return size * count;
 }
 
+std::int64_t steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The speed limit. libcurl's own receive limit is an option, which may not
+// be changed while a transfer runs, so the body is paced here: after each
+// piece reading waits as long as the limit asks, and the limit is read
+// again every 50 ms of the wait, so a change counts at once and Stop is
+// heard.
+void paceBody(Transfer& transfer, std::size_t bytes) {
+    transfer.arrived += static_cast<std::int64_t>(bytes);
+    while (!transfer.abort->load()) {
+        const std::int64_t waitMs =
+            transfer.pacer.waitMs(transfer.receiveLimit->load(), steadyMs(), transfer.arrived);
+        if (waitMs <= 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(waitMs, 50)));
+    }
+}
+
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
@@ -125,26 +147,12 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     }
     if (transfer->body->progress)
         transfer->body->progress(transfer->received);
+    paceBody(*transfer, bytes);
     return bytes;
 }
 
-std::int64_t steadyMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// The speed limit. libcurl's own receive limit is an option that may not be
-// changed during a transfer, so the body is paced here: reading stops for as
-// long as the limit asks, and a changed limit is taken at the next call.
-int onProgress(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
-    auto* transfer = static_cast<Transfer*>(user);
-    const std::int64_t waitMs =
-        transfer->pacer.waitMs(transfer->receiveLimit->load(), steadyMs(), received);
-    const std::int64_t until = steadyMs() + waitMs;
-    while (!transfer->abort->load() && steadyMs() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(
-            std::min<std::int64_t>(until - steadyMs(), 50))); // Stop is heard within 50 ms
-    return transfer->abort->load() ? 1 : 0;
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Transfer*>(user)->abort->load() ? 1 : 0;
 }
 
 } // namespace
