@@ -59,6 +59,12 @@ TEST_F(DownloadCycle, TheSpeedLimitPacesARunningTransferAndALiftedLimitCountsAtO
     paced.start();
     ASSERT_TRUE(waitFor([&] { return received() >= 768 * 1024; }, 10000));
     EXPECT_GT(paced.elapsed(), 1500); // unlimited, it takes milliseconds here
+    // The speed beside the gauge is the limited one.
+    auto* rate = control<QLabel>("transferRate");
+    ASSERT_TRUE(waitFor([&] { return rate->text().contains(QStringLiteral(" KB/s, még ")); }, 5000))
+        << rate->text().toStdString();
+    EXPECT_LT(rate->text().section(QLatin1Char(' '), 0, 0).toInt(), 400)
+        << rate->text().toStdString();
 
     control<QSpinBox>("Sebesseg_korlat")->setValue(0);
     ASSERT_TRUE(runsToIdle(8000)); // the rest at the old limit would take 13 s
