@@ -59,12 +59,12 @@ std::vector<SettingBinding> TForm1::settingBindings() {
         return [box] { return std::to_string(box->value()); };
     };
     // Times of day are stored as minutes after midnight.
-    const auto time = [](QTimeEdit* edit) {
+    const auto timeOfDay = [](QTimeEdit* edit) {
         return SettingBinding::Apply{[edit](std::int64_t minutes, const std::string&) {
             edit->setTime(QTime(static_cast<int>(minutes / 60), static_cast<int>(minutes % 60)));
         }};
     };
-    const auto timeOf = [](QTimeEdit* edit) {
+    const auto timeOfDayOf = [](QTimeEdit* edit) {
         return [edit] { return std::to_string(edit->time().hour() * 60 + edit->time().minute()); };
     };
     const auto counter = [this](std::int64_t& total) {
@@ -105,8 +105,8 @@ std::vector<SettingBinding> TForm1::settingBindings() {
         {SettingId::Elhalt, spin(elhalt), spinOf(elhalt)},
         {SettingId::SebessegKorlat, spin(Sebesseg_korlat), spinOf(Sebesseg_korlat)},
         {SettingId::Idoablak, flag(Idoablak), flagOf(Idoablak)},
-        {SettingId::IdoablakKezdete, time(Idoablak_kezdete), timeOf(Idoablak_kezdete)},
-        {SettingId::IdoablakVege, time(Idoablak_vege), timeOf(Idoablak_vege)},
+        {SettingId::IdoablakKezdete, timeOfDay(Idoablak_kezdete), timeOfDayOf(Idoablak_kezdete)},
+        {SettingId::IdoablakVege, timeOfDay(Idoablak_vege), timeOfDayOf(Idoablak_vege)},
     };
 }
 

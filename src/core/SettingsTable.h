@@ -44,7 +44,7 @@ struct SettingDef {
     std::int64_t minimum;
     std::int64_t maximum;
     // A stored text where a number belongs reads as the default instead of
-    // stopping start-up (the values added after the first ten).
+    // stopping start-up (the speed limit and the download hours).
     bool textReadsAsDefault = false;
 };
 
