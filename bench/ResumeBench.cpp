@@ -33,7 +33,7 @@ struct Attempt {
 Attempt runWorker(HttpClient& http, const std::string& url, const QString& folder, qint64 stopAt) {
     Attempt attempt;
     attempt.partialAtStart = QFile(folder + QStringLiteral("/big.bin.part")).size();
-    TTesztThread worker(http, url, folder.toStdString());
+    TTesztThread worker(http, url, url, folder.toStdString()); // the address as its link
     QObject::connect(&worker, &TTesztThread::work, &worker, [&](qint64 amount) {
         if (stopAt > 0 && amount >= stopAt)
             worker.abandon();

@@ -33,7 +33,7 @@ struct RoundResult {
 
 RoundResult runWorker(HttpClient& http, const QString& url, const QString& folder) {
     RoundResult result;
-    TTesztThread worker(http, url.toStdString(), folder.toStdString());
+    TTesztThread worker(http, url.toStdString(), url.toStdString(), folder.toStdString());
     QElapsedTimer clock;
     QObject::connect(&worker, &TTesztThread::work, &worker, [&](qint64 amount) {
         ++result.updates;

@@ -239,7 +239,8 @@ void DownloadCycle::transferDue() {
 void DownloadCycle::startTransfer() {
     state_ = CycleState::Transfer;
     const quint64 attempt = attempt_;
-    auto* thread = new TTesztThread(http_, download_url, window_.targetFolder(), this);
+    auto* thread =
+        new TTesztThread(http_, window_.headUrl(), download_url, window_.targetFolder(), this);
     // Only the transfer of the running attempt is heard.
     const auto ofThisAttempt = [this, attempt](auto step) {
         return [this, attempt, step](auto... args) {

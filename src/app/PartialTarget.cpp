@@ -7,78 +7,253 @@
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 #include <thread>
 
 namespace vardelo {
+namespace {
 
-PartialTarget::PartialTarget(const std::string& folder, const std::string& fileName) {
-    const PartialNames names = partialNamesFor(fileName);
-    partialPath_ = folder + "/" + names.partial;
-    recordPath_ = folder + "/" + names.record;
+constexpr int kPartialSlots = 100;
+constexpr int kNumberedCopies = 1000;
+constexpr off_t kRecordMax = 64 * 1024;
+
+// This user's plain file under this one name: nothing another user planted,
+// no device, no link to a file elsewhere.
+bool isOwnPlainFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
 }
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Gives `from` the name `to` unless that name exists, whatever it is.
+int renameNoReplace(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system without that rename: a second name, then the first goes.
+    if (::link(from, to) == 0) {
+        ::unlink(from);
+        return 0;
+    }
+    if (errno == EEXIST)
+        return -1;
+    struct stat info {};
+    if (::lstat(to, &info) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+
+} // namespace
+
+PartialTarget::PartialTarget(std::string folder, std::string fileName, std::string link)
+    : folder_(std::move(folder)), fileName_(std::move(fileName)), link_(std::move(link)) {}
 
 PartialTarget::~PartialTarget() {
     close();
 }
 
+void PartialTarget::failWith(const char* what) {
+    error_ = std::string(what) + ": " + std::strerror(errno);
+}
+
+void PartialTarget::useSlot(int slot) {
+    const PartialNames names = partialNamesFor(fileName_, slot);
+    partialPath_ = folder_ + "/" + names.partial;
+    recordPath_ = folder_ + "/" + names.record;
+}
+
 bool PartialTarget::open(const std::atomic<bool>& abort) {
-    const int fd = ::open(partialPath_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    // A worker abandoned by Stop may still flush its last piece; its lock
-    // goes with its close.
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK || abort.load()) {
-            ::close(fd);
+    // This link's partial file wherever it is; else the first free name.
+    int freeSlot = -1;
+    for (int slot = 0; slot < kPartialSlots; ++slot) {
+        useSlot(slot);
+        struct stat info {};
+        if (::lstat(partialPath_.c_str(), &info) == 0) {
+            if (!isOwnPlainFile(info))
+                continue;
+            const Claim claim = claimExisting(abort);
+            if (claim != Claim::Taken)
+                return claim == Claim::Claimed;
+        } else if (errno != ENOENT) {
+            failWith("cannot look for the partial file");
             return false;
+        } else if (freeSlot < 0 && isFreeRecord()) {
+            freeSlot = slot;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !(file_ = ::fdopen(fd, "wb"))) {
-        ::close(fd);
+    if (freeSlot < 0) {
+        error_ = "every partial name of the file is taken";
         return false;
+    }
+    useSlot(freeSlot);
+    return claimFresh();
+}
+
+PartialTarget::Claim PartialTarget::claimExisting(const std::atomic<bool>& abort) {
+    const auto ofThisLink = [this] {
+        record_ = readRecord();
+        if (record_ && record_->link == link_)
+            return true;
+        record_.reset(); // another link's, or the user's own file
+        return false;
+    };
+    const int fd = ::open(partialPath_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return Claim::Taken;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !isOwnPlainFile(info) || !ofThisLink()) {
+        ::close(fd);
+        return Claim::Taken;
+    }
+    if (!lockAgainst(fd, abort)) {
+        record_.reset();
+        ::close(fd);
+        return Claim::Failed;
+    }
+    // Read again under the lock: an abandoned worker may have rewritten it.
+    if (!ofThisLink() || ::fstat(fd, &info) != 0 || !(file_ = ::fdopen(fd, "wb"))) {
+        record_.reset();
+        ::close(fd);
+        return Claim::Taken;
     }
     openedSize_ = static_cast<std::int64_t>(info.st_size);
+    return Claim::Claimed;
+}
+
+bool PartialTarget::isFreeRecord() const {
+    // A record left without its partial file is replaced only when it is one.
+    struct stat info {};
+    return (::lstat(recordPath_.c_str(), &info) != 0 && errno == ENOENT) ||
+           readRecord().has_value();
+}
+
+bool PartialTarget::claimFresh() {
+    // The record first: a partial file of this program never lacks one.
+    PartialRecord mark;
+    mark.link = link_;
+    if (!writeRecord(mark))
+        return false;
+    const int fd =
+        ::open(partialPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        failWith("cannot create the partial file");
+        const int error = errno;
+        ::unlink(recordPath_.c_str());
+        errno = error;
+        return false;
+    }
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    if (!(file_ = ::fdopen(fd, "wb"))) {
+        failWith("cannot open the partial file");
+        ::close(fd);
+        ::unlink(partialPath_.c_str());
+        ::unlink(recordPath_.c_str());
+        return false;
+    }
+    record_ = mark;
+    openedSize_ = 0;
     return true;
 }
 
-std::optional<PartialRecord> PartialTarget::record() const {
-    std::ifstream in(recordPath_, std::ios::binary);
-    if (!in)
+bool PartialTarget::lockAgainst(int fd, const std::atomic<bool>& abort) {
+    // A worker abandoned by Stop may still flush its last piece; its lock
+    // goes with its close.
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) {
+            failWith("cannot lock the partial file");
+            return false;
+        }
+        if (abort.load())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::optional<PartialRecord> PartialTarget::readRecord() const {
+    const int fd = ::open(recordPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parseRecord(text.str());
+    struct stat info {};
+    std::string text;
+    if (::fstat(fd, &info) == 0 && isOwnPlainFile(info) && info.st_size <= kRecordMax) {
+        text.resize(static_cast<std::size_t>(info.st_size));
+        const ssize_t n = ::read(fd, text.data(), text.size());
+        text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    ::close(fd);
+    return parseRecord(text);
+}
+
+bool PartialTarget::writeRecord(const PartialRecord& record) {
+    if (::unlink(recordPath_.c_str()) != 0 && errno != ENOENT) {
+        failWith("cannot replace the partial file's record");
+        return false;
+    }
+    const int fd =
+        ::open(recordPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        failWith("cannot create the partial file's record");
+        return false;
+    }
+    const bool written = writeAll(fd, recordText(record));
+    const int error = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        if (!written)
+            errno = error;
+        failWith("cannot write the partial file's record");
+        ::unlink(recordPath_.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool PartialTarget::continueAt(std::int64_t offset) {
-    return std::fflush(file_) == 0 && ::ftruncate(::fileno(file_), offset) == 0 &&
-           ::fseeko(file_, offset, SEEK_SET) == 0;
+    if (std::fflush(file_) == 0 && ::ftruncate(::fileno(file_), offset) == 0 &&
+        ::fseeko(file_, offset, SEEK_SET) == 0)
+        return true;
+    failWith("cannot write the partial file");
+    return false;
 }
 
 bool PartialTarget::startAgain(const std::optional<PartialRecord>& record) {
-    std::error_code ignored;
-    std::filesystem::remove(recordPath_, ignored);
-    if (!continueAt(0))
+    // Emptied under a record that promises nothing: a record never
+    // describes bytes of another answer.
+    PartialRecord mark;
+    mark.link = link_;
+    if (!writeRecord(mark) || !continueAt(0))
         return false;
-    if (record) {
-        // Written after the file is emptied: a record never describes bytes
-        // of another answer. Without it the file is only started again.
-        std::ofstream out(recordPath_, std::ios::binary | std::ios::trunc);
-        out << recordText(*record);
-        out.close();
-        if (!out)
-            std::filesystem::remove(recordPath_, ignored);
+    record_ = mark;
+    if (record && record->total > 0) {
+        PartialRecord next = *record;
+        next.link = link_;
+        if (!writeRecord(next))
+            return false;
+        record_ = next;
     }
     return true;
 }
 
 bool PartialTarget::write(const char* data, std::size_t size) {
-    return std::fwrite(data, 1, size, file_) == size;
+    if (std::fwrite(data, 1, size, file_) == size)
+        return true;
+    failWith("cannot write the partial file");
+    return false;
 }
 
 bool PartialTarget::close() {
@@ -87,28 +262,39 @@ bool PartialTarget::close() {
     const bool flushed = std::fflush(file_) == 0;
     const bool closed = std::fclose(file_) == 0; // and the lock with it
     file_ = nullptr;
+    if (!flushed || !closed)
+        failWith("cannot write the partial file");
     return flushed && closed;
 }
 
 std::int64_t PartialTarget::sizeOnDisk() const {
     struct stat info {};
-    return ::stat(partialPath_.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
+    return ::lstat(partialPath_.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
 }
 
-bool PartialTarget::store(const std::string& target) {
-    std::error_code error;
-    std::filesystem::rename(partialPath_, target, error);
-    if (error)
-        return false;
-    std::filesystem::remove(recordPath_, error);
-    return true;
+bool PartialTarget::store() {
+    for (int n = 0; n < kNumberedCopies; ++n) {
+        const std::string target = folder_ + "/" + numberedName(fileName_, n);
+        if (renameNoReplace(partialPath_.c_str(), target.c_str()) == 0) {
+            ::unlink(recordPath_.c_str());
+            return true;
+        }
+        if (errno != EEXIST) {
+            failWith("cannot give the file its name");
+            return false;
+        }
+    }
+    error_ = "every numbered name of the file is taken";
+    return false;
 }
 
 void PartialTarget::discard() {
+    if (!record_)
+        return; // nothing here is this transfer's
     close();
-    std::error_code ignored;
-    std::filesystem::remove(partialPath_, ignored);
-    std::filesystem::remove(recordPath_, ignored);
+    ::unlink(partialPath_.c_str());
+    ::unlink(recordPath_.c_str());
+    record_.reset();
 }
 
 } // namespace vardelo

@@ -11,41 +11,67 @@
 namespace vardelo {
 
 // The partial file a transfer writes into and the record kept beside it.
-// Opening keeps what an earlier attempt left; the body then either goes on
-// after it or empties it first. Used by the worker thread only.
+// A partial file is taken over only when it is this user's plain file and
+// its record names the same queue link; any other (another link's, the
+// user's own, a planted link or device) is left as it is and the next free
+// partial name used. The finished file never replaces an existing one: a
+// taken name gets a number. Used by the worker thread only.
 class PartialTarget {
   public:
-    PartialTarget(const std::string& folder, const std::string& fileName);
+    PartialTarget(std::string folder, std::string fileName, std::string link);
     ~PartialTarget();
     PartialTarget(const PartialTarget&) = delete;
     PartialTarget& operator=(const PartialTarget&) = delete;
 
-    // Opens or creates the partial file. An earlier worker that still holds
-    // it (just abandoned) is waited for, unless `abort` is set meanwhile.
+    // Opens this link's partial file or creates a fresh one. An earlier
+    // worker that still holds it (just abandoned) is waited for, unless
+    // `abort` is set meanwhile.
     bool open(const std::atomic<bool>& abort);
     std::int64_t size() const { return openedSize_; }
-    std::optional<PartialRecord> record() const;
+    const std::optional<PartialRecord>& record() const { return record_; }
+    // The answer's length is recorded: a later attempt can go on from here.
+    bool resumable() const { return record_ && record_->total > 0; }
 
     // The body goes on at `offset`.
     bool continueAt(std::int64_t offset);
-    // The body starts again: the file is emptied, the record replaced (or
-    // removed when the answer cannot be resumed).
+    // The body starts again: the file is emptied and the record replaced
+    // (by one that only marks the file as this link's when the answer
+    // cannot be resumed).
     bool startAgain(const std::optional<PartialRecord>& record);
     bool write(const char* data, std::size_t size);
     // Flushes and closes; false when what was written did not reach the file.
     bool close();
     std::int64_t sizeOnDisk() const;
 
-    // The complete file takes its final name; the record goes.
-    bool store(const std::string& target);
+    // The complete file takes its final name, or "name (n).ext" when that
+    // is taken; the record goes.
+    bool store();
     // A local failure or nothing worth keeping: both files go.
     void discard();
 
+    // Why the last step failed, with the system's message.
+    const std::string& error() const { return error_; }
+
   private:
+    enum class Claim { Taken, Claimed, Failed };
+    void useSlot(int slot);
+    Claim claimExisting(const std::atomic<bool>& abort);
+    bool isFreeRecord() const;
+    bool claimFresh();
+    bool lockAgainst(int fd, const std::atomic<bool>& abort);
+    std::optional<PartialRecord> readRecord() const;
+    bool writeRecord(const PartialRecord& record);
+    void failWith(const char* what);
+
+    const std::string folder_;
+    const std::string fileName_;
+    const std::string link_;
     std::string partialPath_;
     std::string recordPath_;
     std::FILE* file_ = nullptr;
     std::int64_t openedSize_ = 0;
+    std::optional<PartialRecord> record_;
+    std::string error_;
 };
 
 } // namespace vardelo

@@ -8,9 +8,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <optional>
 
 namespace vardelo {
@@ -38,17 +36,17 @@ std::string headerOr(const HttpHeaders& headers, const char* name) {
     return value ? *value : std::string();
 }
 
-QString systemError(const char* what) {
-    return QString::fromUtf8(what) + QStringLiteral(": ") +
-           QString::fromLocal8Bit(std::strerror(errno));
+QString reasonOf(const PartialTarget& target, const char* otherwise) {
+    return target.error().empty() ? QString::fromUtf8(otherwise)
+                                  : QString::fromLocal8Bit(target.error());
 }
 
 } // namespace
 
-TTesztThread::TTesztThread(HttpClient& http, std::string downloadUrl, std::string targetFolder,
-                           QObject* parent)
-    : QThread(parent), http_(http), downloadUrl_(std::move(downloadUrl)),
-      targetFolder_(std::move(targetFolder)) {}
+TTesztThread::TTesztThread(HttpClient& http, std::string queueLink, std::string downloadUrl,
+                           std::string targetFolder, QObject* parent)
+    : QThread(parent), http_(http), queueLink_(std::move(queueLink)),
+      downloadUrl_(std::move(downloadUrl)), targetFolder_(std::move(targetFolder)) {}
 
 TTesztThread::~TTesztThread() {
     abandon();
@@ -63,46 +61,66 @@ void TTesztThread::reportProgress(std::int64_t received, bool force) {
     Q_EMIT work(received);
 }
 
+void TTesztThread::fail(const QString& reason) {
+    if (!abort_requested.load())
+        Q_EMIT failed(reason);
+}
+
 void TTesztThread::Execute() {
     clock_.start();
-    const std::string name = link_kiszed(downloadUrl_);
-    if (!isStorableName(name)) {
-        if (!abort_requested.load())
-            Q_EMIT failed(QStringLiteral("no file name"));
+    const std::string name = storableName(link_kiszed(downloadUrl_));
+    if (name.empty()) {
+        fail(QStringLiteral("the address names no file"));
         return;
     }
-    PartialTarget target(targetFolder_, name);
+    PartialTarget target(targetFolder_, name, queueLink_);
     if (!target.open(abort_requested)) {
-        if (!abort_requested.load())
-            Q_EMIT failed(systemError("cannot create the file"));
+        fail(reasonOf(target, "cannot create the partial file"));
         return;
     }
+    const Fetch fetch = fetchFile(target);
+    finish(target, fetch);
+}
 
+TTesztThread::Fetch TTesztThread::fetchFile(PartialTarget& target) {
+    if (isComplete(target.record(), target.size())) {
+        // Fetched whole last time; only its final name was missing.
+        Fetch fetch;
+        fetch.result.status = HttpResult::Status::Ok;
+        fetch.offset = fetch.total = target.size();
+        Q_EMIT workBegin(fetch.total, fetch.total);
+        return fetch;
+    }
     Fetch fetch = fetchInto(target, resumeRequest(target.record(), target.size()));
     if (fetch.refetch && !abort_requested.load())
         fetch = fetchInto(target, ResumeRequest{}); // the whole file, once
+    return fetch;
+}
+
+void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
     const bool closed = target.close();
     if (fetch.result.status == HttpResult::Status::Aborted || abort_requested.load())
         return; // kept for the next attempt
     if (fetch.localFailure || (fetch.result.status == HttpResult::Status::Ok && !closed)) {
+        const QString reason = reasonOf(target, "cannot store the file");
         target.discard(); // a full disk must not also fail the next file
-        Q_EMIT failed(QStringLiteral("cannot store the file"));
+        fail(reason);
         return;
     }
     if (fetch.result.status == HttpResult::Status::Failed || fetch.refetch) {
-        if (target.sizeOnDisk() == 0 || !target.record())
+        if (target.sizeOnDisk() == 0 || !target.resumable())
             target.discard(); // nothing a later attempt could go on from
-        Q_EMIT failed(QString::fromStdString(fetch.result.error));
+        fail(QString::fromStdString(fetch.result.error));
         return;
     }
     const std::int64_t whole = fetch.offset + fetch.result.received;
     if ((fetch.total > 0 && whole != fetch.total) || target.sizeOnDisk() != whole) {
         target.discard(); // the answer did not make the file it announced
-        Q_EMIT failed(QStringLiteral("the file does not have its announced length"));
+        fail(QStringLiteral("the file does not have its announced length"));
         return;
     }
-    if (!target.store(targetFolder_ + "/" + name)) {
-        Q_EMIT failed(QStringLiteral("cannot store the file"));
+    if (!target.store()) {
+        fail(reasonOf(target, "cannot give the file its name")); // kept: named next time
         return;
     }
     reportProgress(whole, true);
@@ -118,8 +136,10 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     body.requestHeaders = request.headers;
     body.accept = [&](int status, const HttpHeaders& headers) {
         const AnswerHead head{status, optionalHeader(headers, "Content-Range"),
-                              optionalHeader(headers, "Content-Encoding")};
-        const BodyStart start = bodyStartFor(head, request.offset, record ? record->total : 0);
+                              optionalHeader(headers, "Content-Encoding"),
+                              optionalHeader(headers, "ETag"),
+                              optionalHeader(headers, "Last-Modified")};
+        const BodyStart start = bodyStartFor(head, request.offset, record);
         bool ready = false;
         if (start == BodyStart::Append) {
             fetch.offset = request.offset;

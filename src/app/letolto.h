@@ -14,7 +14,8 @@ namespace vardelo {
 class PartialTarget;
 struct ResumeRequest;
 
-// The transfer worker: fetches one file on its own thread. It gets the file
+// The transfer worker: fetches one file on its own thread. It gets the queue
+// link the file is fetched for (the key of its partial file), the file
 // address and the target folder when it is made and never touches the
 // window; everything it has to say leaves through queued signals, in order.
 // Progress is coalesced to at most 25 signals a second, and the last amount
@@ -22,8 +23,8 @@ struct ResumeRequest;
 class TTesztThread final : public QThread {
     Q_OBJECT
   public:
-    TTesztThread(HttpClient& http, std::string downloadUrl, std::string targetFolder,
-                 QObject* parent = nullptr);
+    TTesztThread(HttpClient& http, std::string queueLink, std::string downloadUrl,
+                 std::string targetFolder, QObject* parent = nullptr);
     ~TTesztThread() override;
 
     // Ends the transfer at once: nothing more is signalled, the file is closed
@@ -54,10 +55,14 @@ class TTesztThread final : public QThread {
         bool refetch = false;
         bool localFailure = false;
     };
+    Fetch fetchFile(PartialTarget& target);
     Fetch fetchInto(PartialTarget& target, const ResumeRequest& request);
+    void finish(PartialTarget& target, const Fetch& fetch);
+    void fail(const QString& reason);
     void reportProgress(std::int64_t received, bool force);
 
     HttpClient& http_;
+    const std::string queueLink_;
     const std::string downloadUrl_;
     const std::string targetFolder_;
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body

@@ -9,6 +9,8 @@ namespace vardelo {
 namespace {
 
 constexpr std::size_t kNameMax = 255; // bytes of one directory entry
+// Longer, the text after the last dot is no extension worth keeping whole.
+constexpr std::size_t kExtensionMax = 32;
 constexpr std::string_view kPartial = ".part";
 constexpr std::string_view kRecord = ".meta";
 constexpr std::string_view kRecordHeader = "Vardelo partial file 1";
@@ -55,28 +57,95 @@ bool isIdentity(const std::optional<std::string>& encoding) {
     return !encoding || encoding->empty() || asciiLower(*encoding) == "identity";
 }
 
-} // namespace
-
-bool isStorableName(std::string_view name) {
-    return !name.empty() && name != "." && name != "..";
+// The longest start of `text` within `limit` bytes that does not end inside
+// a UTF-8 character.
+std::string_view cutAtCharacter(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit)
+        return text;
+    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80)
+        --limit;
+    return text.substr(0, limit);
 }
 
-PartialNames partialNamesFor(std::string_view fileName) {
+// A link goes on one line of the record: line ends and other control bytes
+// are written as %XX, and so is "%" itself.
+std::string escapedLink(std::string_view link) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char c : link) {
+        if (c < 0x20 || c == 0x7f || c == '%') {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapedLink(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        unsigned value = 0;
+        const char* digits = text.data() + i + 1;
+        if (i + 2 >= text.size() ||
+            std::from_chars(digits, digits + 2, value, 16).ptr != digits + 2)
+            return std::nullopt;
+        out += static_cast<char>(value);
+        i += 2;
+    }
+    return out;
+}
+
+bool isSameFile(const AnswerHead& answer, const PartialRecord& record) {
+    return (record.etag.empty() || answer.etag == record.etag) &&
+           (record.lastModified.empty() || answer.lastModified == record.lastModified);
+}
+
+} // namespace
+
+std::string storableName(std::string_view name) {
+    return numberedName(name, 0);
+}
+
+std::string numberedName(std::string_view name, int n) {
+    const auto first = name.find_first_not_of('.');
+    if (first == std::string_view::npos)
+        return {};
+    name.remove_prefix(first);
+    const std::string mark = n > 0 ? " (" + std::to_string(n) + ")" : std::string();
+    auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || name.size() - dot > kExtensionMax)
+        dot = name.size();
+    const std::string_view extension = name.substr(dot);
+    const std::string_view stem =
+        cutAtCharacter(name.substr(0, dot), kNameMax - mark.size() - extension.size());
+    return std::string(stem) + mark + std::string(extension);
+}
+
+PartialNames partialNamesFor(std::string_view fileName, int slot) {
+    const std::string slotMark = slot > 0 ? "." + std::to_string(slot) : std::string();
     std::string partial;
-    if (fileName.size() + kPartial.size() + kRecord.size() <= kNameMax) {
-        partial = std::string(fileName) + std::string(kPartial);
+    if (fileName.size() + slotMark.size() + kPartial.size() + kRecord.size() <= kNameMax) {
+        partial = std::string(fileName) + slotMark + std::string(kPartial);
     } else {
         char hex[17];
         std::snprintf(hex, sizeof hex, "%016llx",
                       static_cast<unsigned long long>(stableHash(fileName)));
-        partial = std::string("vardelo-") + hex + std::string(kPartial);
+        partial = std::string("vardelo-") + hex + slotMark + std::string(kPartial);
     }
     return {partial, partial + std::string(kRecord)};
 }
 
 std::string recordText(const PartialRecord& record) {
     return std::string(kRecordHeader) + "\nlength=" + std::to_string(record.total) +
-           "\netag=" + record.etag + "\nlast-modified=" + record.lastModified + "\n";
+           "\netag=" + record.etag + "\nlast-modified=" + record.lastModified +
+           "\nlink=" + escapedLink(record.link) + "\n";
 }
 
 std::optional<PartialRecord> parseRecord(std::string_view text) {
@@ -105,9 +174,14 @@ std::optional<PartialRecord> parseRecord(std::string_view text) {
         } else if (key == "last-modified") {
             record.lastModified = value;
             lastModified = true;
+        } else if (key == "link") {
+            const auto link = unescapedLink(value);
+            if (!link)
+                return std::nullopt;
+            record.link = *link;
         }
     }
-    if (!total || *total <= 0 || !etag || !lastModified || !isHeaderValue(record.etag) ||
+    if (!total || !etag || !lastModified || !isHeaderValue(record.etag) ||
         !isHeaderValue(record.lastModified))
         return std::nullopt;
     record.total = *total;
@@ -123,7 +197,7 @@ std::optional<PartialRecord> recordForAnswer(std::int64_t total, std::string eta
         etag.clear();
     if (!isLineSafe(lastModified))
         lastModified.clear();
-    return PartialRecord{total, std::move(etag), std::move(lastModified)};
+    return PartialRecord{total, std::move(etag), std::move(lastModified), {}};
 }
 
 ResumeRequest resumeRequest(const std::optional<PartialRecord>& record, std::int64_t partialSize) {
@@ -139,6 +213,10 @@ ResumeRequest resumeRequest(const std::optional<PartialRecord>& record, std::int
     else if (!record->lastModified.empty())
         request.headers.push_back("If-Range: " + record->lastModified);
     return request;
+}
+
+bool isComplete(const std::optional<PartialRecord>& record, std::int64_t partialSize) {
+    return record && record->total > 0 && partialSize == record->total;
 }
 
 std::optional<ContentRange> parseContentRange(std::string_view value) {
@@ -158,13 +236,15 @@ std::optional<ContentRange> parseContentRange(std::string_view value) {
     return ContentRange{*first, *last, *total};
 }
 
-BodyStart bodyStartFor(const AnswerHead& answer, std::int64_t offset, std::int64_t recordTotal) {
+BodyStart bodyStartFor(const AnswerHead& answer, std::int64_t offset,
+                       const std::optional<PartialRecord>& record) {
     if (answer.status == 206) {
         const auto range =
             answer.contentRange ? parseContentRange(*answer.contentRange) : std::nullopt;
-        const bool rest = range && range->first == offset && range->last == range->total - 1 &&
-                          (offset == 0 || range->total == recordTotal);
-        if (!rest || !isIdentity(answer.contentEncoding))
+        const bool ofThisFile = offset == 0 || (record && range && range->total == record->total &&
+                                                isSameFile(answer, *record));
+        const bool rest = range && range->first == offset && range->last == range->total - 1;
+        if (!rest || !ofThisFile || !isIdentity(answer.contentEncoding))
             return BodyStart::Refetch;
         return offset == 0 ? BodyStart::Restart : BodyStart::Append;
     }

@@ -8,24 +8,37 @@
 
 namespace vardelo {
 
-// A name a file can be stored under: not empty, not "." or "..".
-bool isStorableName(std::string_view name);
+// The name a server's file is stored under: without leading dots (no hidden
+// files such as ".bashrc"), and cut to one directory entry keeping its
+// extension. Empty when nothing is left.
+std::string storableName(std::string_view name);
+
+// The name of the n-th copy when the name is taken: "name (n).ext", cut to
+// one directory entry as above; n = 0 is the name itself.
+std::string numberedName(std::string_view name, int n);
 
 // Where the body is gathered before it gets its final name, and where the
 // record of what it belongs to is kept. "<name>.part" and "<name>.part.meta"
 // while those fit in a directory entry; for a longer name a short name made
 // from a stable hash of it, so a legal name never fails for its partial.
+// Slot n > 0 is the n-th other partial file of the same name
+// ("<name>.<n>.part"), used when the first belongs to another link or to
+// somebody else.
 struct PartialNames {
     std::string partial;
     std::string record;
 };
-PartialNames partialNamesFor(std::string_view fileName);
+PartialNames partialNamesFor(std::string_view fileName, int slot = 0);
 
-// What the first answer said of the file, kept beside the partial file.
+// What the first answer said of the file, kept beside the partial file,
+// and the queue link it was fetched for. A length of 0 marks a partial file
+// that cannot be resumed but is still this program's. Records written before
+// links were kept have no link and belong to no link.
 struct PartialRecord {
     std::int64_t total = 0; // the announced length of the whole file
     std::string etag;
     std::string lastModified;
+    std::string link;
 };
 std::string recordText(const PartialRecord& record);
 // Nothing for a text that is not a whole record.
@@ -46,6 +59,8 @@ struct ResumeRequest {
 // The rest is asked for only when the record exists and the partial file is
 // shorter than the whole; anything else starts again.
 ResumeRequest resumeRequest(const std::optional<PartialRecord>& record, std::int64_t partialSize);
+// The whole file is on disk already: only its final name is missing.
+bool isComplete(const std::optional<PartialRecord>& record, std::int64_t partialSize);
 
 // "Content-Range: bytes N-M/T".
 struct ContentRange {
@@ -65,7 +80,12 @@ struct AnswerHead {
     int status = 0;
     std::optional<std::string> contentRange;
     std::optional<std::string> contentEncoding;
+    std::optional<std::string> etag;
+    std::optional<std::string> lastModified;
 };
-BodyStart bodyStartFor(const AnswerHead& answer, std::int64_t offset, std::int64_t recordTotal);
+// The rest is appended only when it is of the same file: the recorded
+// length, and each validator the record holds sent again unchanged.
+BodyStart bodyStartFor(const AnswerHead& answer, std::int64_t offset,
+                       const std::optional<PartialRecord>& record);
 
 } // namespace vardelo

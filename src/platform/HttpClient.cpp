@@ -16,6 +16,8 @@
 namespace vardelo {
 namespace {
 
+constexpr const char* kWebSchemes = "http,https";
+
 std::string trimmed(std::string text) {
     const auto notBlank = [](unsigned char c) { return !std::isspace(c); };
     text.erase(text.begin(), std::find_if(text.begin(), text.end(), notBlank));
@@ -233,8 +235,10 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     CURL* h = curl.get();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // One list for the request and for every redirect: a redirect to
+    // file:// or any other scheme fails.
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kWebSchemes);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kWebSchemes);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
@@ -290,11 +294,12 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
         result.error = "the server answered " + std::to_string(status);
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
-        result.error = transfer.writeFailed   ? "the file could not be written"
-                       : transfer.refused     ? "the answer was refused"
-                       : transfer.undecodable ? "the body's coding cannot be undone"
-                       : errorText[0]         ? errorText
-                                              : curl_easy_strerror(code);
+        result.error = transfer.writeFailed                 ? "the file could not be written"
+                       : transfer.refused                   ? "the answer was refused"
+                       : transfer.undecodable               ? "the body's coding cannot be undone"
+                       : code == CURLE_UNSUPPORTED_PROTOCOL ? "not an http or https address"
+                       : errorText[0]                       ? errorText
+                                                            : curl_easy_strerror(code);
     } else if (body && !transfer.decodable()) {
         result.status = HttpResult::Status::Failed;
         result.error = "the body's coding cannot be undone";

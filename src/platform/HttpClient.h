@@ -71,6 +71,7 @@ class HttpClient {
     HttpResult head(const std::string& url, const std::atomic<bool>& abort);
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
+    int stallSeconds() const { return stallSeconds_.load(); }
     // Bytes a second a body may arrive at, 0 for no limit. A running
     // transfer takes a change at its next progress call.
     void setReceiveLimit(std::int64_t bytesPerSecond) { receiveLimit_ = bytesPerSecond; }

@@ -8,13 +8,12 @@
 #include <QWebEngineView>
 
 #include <memory>
+#include <utility>
 
 #include <signal.h>
 
 namespace vardelo {
 namespace {
-
-constexpr int kScriptTimeoutMs = 15000;
 
 // The script finds the element and submits it as a form, even when a field
 // named "submit" hides the form's own method. Anything else is no form.
@@ -52,10 +51,13 @@ const QString kBodyScript =
 
 } // namespace
 
-WebEngineBrowser::WebEngineBrowser(QObject* parent) : Browser(parent), view_(new QWebEngineView) {
+WebEngineBrowser::WebEngineBrowser(QObject* parent)
+    : Browser(parent), view_(new QWebEngineView), pageScripts_(new QObject(this)) {
     view_->setPage(new QuietPage(view_));
     connect(view_->page(), &QWebEnginePage::loadingChanged, this,
             &WebEngineBrowser::onLoadingChanged);
+    connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
+            &WebEngineBrowser::rendererEnded);
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
@@ -78,7 +80,30 @@ void WebEngineBrowser::navigate(const QString& url) {
             this, [this] { Q_EMIT documentComplete(false); }, Qt::QueuedConnection);
         return;
     }
+    // A page that still owes a script answer is hung or busy, and its
+    // renderer would hold the next page of its host: it goes first.
+    if (endPageScripts())
+        abandonPage();
+    if (rendererEnding_) {
+        afterRendererEnds_ = address;
+        return;
+    }
     view_->setUrl(address);
+}
+
+void WebEngineBrowser::rendererEnded() {
+    rendererEnding_ = false;
+    if (const QUrl address = std::exchange(afterRendererEnds_, QUrl()); address.isValid())
+        view_->setUrl(address);
+}
+
+bool WebEngineBrowser::endPageScripts() {
+    // Deleting the scope cancels the time-outs and answers the rest as failed.
+    const bool owed = unansweredScripts_ > 0;
+    delete pageScripts_;
+    pageScripts_ = new QObject(this);
+    unansweredScripts_ = 0;
+    return owed;
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
@@ -96,31 +121,40 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
 
 template <typename Answer>
 void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer answer) {
-    // Exactly one answer: the script's or the time-out's, whichever is first.
+    // Exactly one answer: the script's, the time-out's or the page's end,
+    // whichever is first.
     auto answered = std::make_shared<bool>(false);
     QPointer<WebEngineBrowser> self(this);
-    QTimer::singleShot(kScriptTimeoutMs, this, [this, answered, ticket, answer] {
-        if (*answered)
-            return;
-        *answered = true;
-        abandonPage(); // a renderer that does not answer would hold later pages too
-        answer(this, ticket, QVariant());
-    });
-    view_->page()->runJavaScript(script, [self, answered, ticket, answer](const QVariant& result) {
+    QPointer<QObject> page(pageScripts_);
+    const auto finish = [self, page, answered, ticket, answer](const QVariant& result) {
         if (!self || *answered)
             return;
         *answered = true;
+        if (page)
+            --self->unansweredScripts_;
         answer(self.data(), ticket, result);
+    };
+    ++unansweredScripts_;
+    QTimer::singleShot(scriptTimeout_, pageScripts_, [this, finish] {
+        finish(QVariant());
+        abandonPage(); // a renderer that does not answer would hold later pages too
     });
+    connect(pageScripts_, &QObject::destroyed, this, [this, finish] {
+        QMetaObject::invokeMethod(
+            this, [finish] { finish(QVariant()); }, Qt::QueuedConnection);
+    });
+    view_->page()->runJavaScript(script, finish);
 }
 
 void WebEngineBrowser::abandonPage() {
+    endPageScripts();
     // A script in an endless loop cannot be stopped from outside its
     // renderer, and every later page of its host would wait for it. The
-    // process is the page's own; the next navigation starts a new one.
+    // process is the page's own; the next navigation waits for its end and
+    // starts a new one.
     const qint64 pid = view_->page()->renderProcessPid();
-    if (pid > 0)
-        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), SIGKILL) == 0)
+        rendererEnding_ = true;
 }
 
 void WebEngineBrowser::submitElement(quint64 ticket, const QString& id) {

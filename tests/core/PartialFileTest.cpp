@@ -7,12 +7,35 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-TEST(PartialFile, DotNamesAreNoFileNames) {
-    EXPECT_FALSE(isStorableName(""));
-    EXPECT_FALSE(isStorableName("."));
-    EXPECT_FALSE(isStorableName(".."));
-    EXPECT_TRUE(isStorableName("..."));
-    EXPECT_TRUE(isStorableName(".hidden"));
+TEST(PartialFile, ServerNamesAreStoredVisibleAndWithinOneEntry) {
+    std::string accented;
+    for (int i = 0; i < 150; ++i)
+        accented += "\xc3\xa9"; // "é"
+    const struct {
+        std::string name;
+        int copy;
+        std::string stored;
+    } cases[] = {
+        {"", 0, ""},
+        {".", 0, ""},
+        {"...", 0, ""},
+        {".bashrc", 0, "bashrc"},
+        {"..hidden.txt", 0, "hidden.txt"},
+        {"film.avi", 0, "film.avi"},
+        {"film.avi", 1, "film (1).avi"},
+        {"archive.tar.gz", 2, "archive.tar (2).gz"},
+        {"README", 3, "README (3)"},
+        {".bashrc", 1, "bashrc (1)"},
+        {std::string(296, 'a') + ".zip", 0, std::string(251, 'a') + ".zip"},
+        {std::string(296, 'a') + ".zip", 12, std::string(246, 'a') + " (12).zip"},
+        // Cut before a character, never inside one.
+        {accented + ".zip", 0, accented.substr(0, 250) + ".zip"},
+        // A "extension" as long as a name is cut like one.
+        {"a." + std::string(300, 'x'), 0, "a." + std::string(253, 'x')},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(numberedName(c.name, c.copy), c.stored) << c.name << " " << c.copy;
+    EXPECT_EQ(storableName(".profile"), "profile");
 }
 
 TEST(PartialFile, LongNamesGetAShortStablePartialName) {
@@ -29,22 +52,40 @@ TEST(PartialFile, LongNamesGetAShortStablePartialName) {
     }
     EXPECT_NE(partialNamesFor(std::string(255, 'a')).partial,
               partialNamesFor(std::string(255, 'b')).partial);
+
+    // Other partial files of one name.
+    EXPECT_EQ(partialNamesFor("film.avi", 2).partial, "film.avi.2.part");
+    const PartialNames other = partialNamesFor(std::string(255, 'a'), 7);
+    EXPECT_EQ(other.partial,
+              partialNamesFor(std::string(255, 'a')).partial.substr(0, 24) + ".7.part");
 }
 
 TEST(PartialFile, RecordsReadBackAndBrokenOnesAreNone) {
-    const PartialRecord record{3'000'000'000, "\"abc\"", "Tue, 08 Dec 2026 09:00:00 GMT"};
+    const PartialRecord record{3'000'000'000, "\"abc\"", "Tue, 08 Dec 2026 09:00:00 GMT",
+                               "http://h/f/1%41\n\x01é"};
     const auto back = parseRecord(recordText(record));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->total, record.total);
     EXPECT_EQ(back->etag, record.etag);
     EXPECT_EQ(back->lastModified, record.lastModified);
+    EXPECT_EQ(back->link, record.link);
+    // Written before links were kept: read, and of no link.
+    const auto old = parseRecord("Vardelo partial file 1\nlength=5\netag=\"a\"\nlast-modified=\n");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->total, 5);
+    EXPECT_EQ(old->link, "");
+    // Length 0: the file is this program's but cannot be resumed.
+    EXPECT_EQ(
+        parseRecord("Vardelo partial file 1\nlength=0\netag=\nlast-modified=\nlink=x\n")->total, 0);
 
     const std::string text = recordText(record);
     EXPECT_FALSE(parseRecord(text.substr(0, text.size() - 1))); // cut short
     EXPECT_FALSE(parseRecord(""));
     EXPECT_FALSE(parseRecord("something else\nlength=5\netag=\nlast-modified=\n"));
     EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=x\netag=\nlast-modified=\n"));
-    EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=0\netag=\nlast-modified=\n"));
+    EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=-1\netag=\nlast-modified=\n"));
+    EXPECT_FALSE(
+        parseRecord("Vardelo partial file 1\nlength=5\netag=\nlast-modified=\nlink=%G0\n"));
     // A validator with a control byte would reach the request's headers.
     EXPECT_FALSE(parseRecord("Vardelo partial file 1\nlength=5\netag=\"a\"\rX-Evil: 1\n"
                              "last-modified=\n"));
@@ -62,19 +103,26 @@ TEST(PartialFile, OnlyAPlainAnnouncedBodyGetsARecord) {
 }
 
 TEST(PartialFile, TheRestIsAskedForOnlyOfAShorterPartialWithARecord) {
-    const PartialRecord tagged{1000, "\"v1\"", "Mon, 07 Dec 2026 10:00:00 GMT"};
+    const PartialRecord tagged{1000, "\"v1\"", "Mon, 07 Dec 2026 10:00:00 GMT", "l"};
     EXPECT_EQ(resumeRequest(tagged, 400).offset, 400);
     EXPECT_EQ(resumeRequest(tagged, 400).headers,
               (Strings{"Range: bytes=400-", "If-Range: \"v1\""}));
-    const PartialRecord weak{1000, "W/\"v1\"", "Mon, 07 Dec 2026 10:00:00 GMT"};
+    const PartialRecord weak{1000, "W/\"v1\"", "Mon, 07 Dec 2026 10:00:00 GMT", "l"};
     EXPECT_EQ(resumeRequest(weak, 1).headers,
               (Strings{"Range: bytes=1-", "If-Range: Mon, 07 Dec 2026 10:00:00 GMT"}));
-    EXPECT_EQ(resumeRequest(PartialRecord{1000, "", ""}, 1).headers, Strings{"Range: bytes=1-"});
+    EXPECT_EQ(resumeRequest(PartialRecord{1000, "", "", "l"}, 1).headers,
+              Strings{"Range: bytes=1-"});
 
     EXPECT_EQ(resumeRequest(std::nullopt, 400).offset, 0);
     EXPECT_EQ(resumeRequest(tagged, 0).offset, 0);
     EXPECT_EQ(resumeRequest(tagged, 1000).offset, 0); // nothing left to ask for
     EXPECT_TRUE(resumeRequest(tagged, 1500).headers.empty());
+
+    // Whole on disk: only named, not fetched again.
+    EXPECT_TRUE(isComplete(tagged, 1000));
+    EXPECT_FALSE(isComplete(tagged, 999));
+    EXPECT_FALSE(isComplete(PartialRecord{0, "", "", "l"}, 0));
+    EXPECT_FALSE(isComplete(std::nullopt, 1000));
 }
 
 TEST(PartialFile, ContentRangeIsReadStrictly) {
@@ -89,31 +137,51 @@ TEST(PartialFile, ContentRangeIsReadStrictly) {
         EXPECT_FALSE(parseContentRange(bad)) << bad;
 }
 
-TEST(PartialFile, OnlyTheExactRestIsAppended) {
-    const auto answer = [](int status, const char* range, const char* encoding = nullptr) {
-        AnswerHead head{status, std::nullopt, std::nullopt};
+TEST(PartialFile, OnlyTheExactRestOfTheSameFileIsAppended) {
+    const PartialRecord both{1000, "\"v1\"", "Mon, 07 Dec 2026 10:00:00 GMT", "l"};
+    const PartialRecord none{1000, "", "", "l"};
+    const std::optional<std::string> v1 = "\"v1\"", date = both.lastModified;
+    const auto answer = [&](int status, const char* range, const char* encoding = nullptr) {
+        AnswerHead head{status, std::nullopt, std::nullopt, v1, date};
         if (range)
             head.contentRange = range;
         if (encoding)
             head.contentEncoding = encoding;
         return head;
     };
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000"), 400, 1000), BodyStart::Append);
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000", "identity"), 400, 1000),
+    const auto validated = [&](std::optional<std::string> etag,
+                               std::optional<std::string> lastModified) {
+        AnswerHead head = answer(206, "bytes 400-999/1000");
+        head.etag = std::move(etag);
+        head.lastModified = std::move(lastModified);
+        return head;
+    };
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000"), 400, both), BodyStart::Append);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000", "identity"), 400, both),
               BodyStart::Append);
-    EXPECT_EQ(bodyStartFor(answer(200, nullptr), 400, 1000), BodyStart::Restart);
-    EXPECT_EQ(bodyStartFor(answer(200, nullptr, "gzip"), 0, 0), BodyStart::Restart);
+    EXPECT_EQ(bodyStartFor(answer(200, nullptr), 400, both), BodyStart::Restart);
+    EXPECT_EQ(bodyStartFor(answer(200, nullptr, "gzip"), 0, std::nullopt), BodyStart::Restart);
 
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 0-999/1000"), 400, 1000), BodyStart::Refetch);
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-1099/1100"), 400, 1000), BodyStart::Refetch);
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-599/1000"), 400, 1000), BodyStart::Refetch);
-    EXPECT_EQ(bodyStartFor(answer(206, nullptr), 400, 1000), BodyStart::Refetch);
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000", "gzip"), 400, 1000),
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 0-999/1000"), 400, both), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-1099/1100"), 400, both), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-599/1000"), 400, both), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(206, nullptr), 400, both), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000", "gzip"), 400, both),
               BodyStart::Refetch);
-    EXPECT_EQ(bodyStartFor(answer(416, "bytes */1000"), 400, 1000), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(416, "bytes */1000"), 400, both), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 400-999/1000"), 400, std::nullopt),
+              BodyStart::Refetch);
+    // A host that ignores If-Range: the rest of another version.
+    EXPECT_EQ(bodyStartFor(validated("\"v2\"", date), 400, both), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(validated(v1, "Tue, 08 Dec 2026 10:00:00 GMT"), 400, both),
+              BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(validated(std::nullopt, date), 400, both), BodyStart::Refetch);
+    // Nothing recorded to compare: the length alone (the link is matched
+    // before the request).
+    EXPECT_EQ(bodyStartFor(validated("\"v2\"", std::nullopt), 400, none), BodyStart::Append);
     // Unasked, a 206 counts only when it holds the whole file.
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 0-99/100"), 0, 0), BodyStart::Restart);
-    EXPECT_EQ(bodyStartFor(answer(206, "bytes 0-49/100"), 0, 0), BodyStart::Refetch);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 0-99/100"), 0, std::nullopt), BodyStart::Restart);
+    EXPECT_EQ(bodyStartFor(answer(206, "bytes 0-49/100"), 0, std::nullopt), BodyStart::Refetch);
 }
 
 } // namespace

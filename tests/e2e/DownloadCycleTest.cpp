@@ -270,8 +270,9 @@ TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link.", "Hibás link."}));
-    // An existing file of that name is replaced by the new one.
-    EXPECT_EQ(downloaded(QStringLiteral("data.bin?x=1")),
+    // An existing file of that name is kept; the new one gets a number.
+    EXPECT_EQ(downloaded(QStringLiteral("data.bin?x=1")), QByteArray(5000, 'o'));
+    EXPECT_EQ(downloaded(QStringLiteral("data (1).bin?x=1")),
               QByteArray::fromStdString(bytes(100, 'd')));
 }
 

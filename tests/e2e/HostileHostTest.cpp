@@ -3,10 +3,14 @@
 #include "CycleFixture.h"
 
 #include "app/DownloadCycle.h"
+#include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 namespace vardelo {
 namespace {
@@ -119,6 +123,79 @@ TEST_F(HostileHost, TheHeadAddressGoesToTheBrowserAsItIs) {
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Hibás link."}); // no scheme is guessed
     EXPECT_TRUE(host.requests().empty());
+}
+
+// The client's own rules, below the worker's checks.
+TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
+    TestHost host;
+    HostedFile choice;
+    choice.mode = Mode::Status;
+    choice.status = 300;
+    host.addFile("300.bin", choice);
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("local.txt"));
+    QFile out(local);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("a local file");
+    out.close();
+
+    HttpClient http;
+    const std::atomic<bool> abort{false};
+    const struct {
+        std::string address;
+        std::string reason;
+    } cases[] = {
+        {host.base() + "/files/300.bin", "the server answered 300"},
+        // A redirect out of http and https is not followed.
+        {host.redirectAddress("file://" + local.toStdString()), "not an http or https address"},
+    };
+    for (const auto& c : cases) {
+        std::string written;
+        HttpBody body;
+        body.write = [&](const char* data, std::size_t size) {
+            written.append(data, size);
+            return true;
+        };
+        const HttpResult result = http.get(c.address, body, abort);
+        EXPECT_EQ(result.status, HttpResult::Status::Failed) << c.address;
+        EXPECT_EQ(result.error, c.reason) << c.address;
+        EXPECT_EQ(written, "") << c.address;
+    }
+    // A stall is waited out this long by default.
+    EXPECT_EQ(http.stallSeconds(), 120);
+}
+
+// A script left unanswered by a hung page ends that page only: the next
+// link's page, loaded after Stop and Start, outlives the old time-out.
+TEST(BrowserScripts, ATimeOutEndsOnlyThePageItsScriptWasAskedOf) {
+    TestHost host;
+    WebEngineBrowser browser;
+    browser.setScriptTimeout(std::chrono::milliseconds(1000));
+    QWebEnginePage* page = qobject_cast<QWebEngineView*>(browser.widget())->page();
+    std::vector<bool> loads;
+    std::vector<std::pair<quint64, bool>> reads;
+    int rendererEnds = 0;
+    QObject::connect(&browser, &Browser::documentComplete, [&](bool ok) { loads.push_back(ok); });
+    QObject::connect(
+        &browser, &Browser::bodyMarkupRead,
+        [&](quint64 ticket, bool ok, const QString&) { reads.emplace_back(ticket, ok); });
+    QObject::connect(page, &QWebEnginePage::renderProcessTerminated, [&] { ++rendererEnds; });
+
+    browser.navigate(QString::fromStdString(host.linkFor("a.bin")));
+    ASSERT_TRUE(waitFor([&] { return loads.size() == 1; }, 15000));
+    page->runJavaScript(QStringLiteral("for (;;) {}"));
+    browser.readBodyMarkup(1);
+    browser.navigate(QString::fromStdString(host.linkFor("b.bin")));
+    ASSERT_TRUE(waitFor([&] { return loads.size() == 2; }, 15000));
+    EXPECT_TRUE(loads[1]);
+    ASSERT_TRUE(waitFor([&] { return !reads.empty(); }, 5000));
+    EXPECT_EQ(reads, (std::vector<std::pair<quint64, bool>>{{1, false}}));
+    const int endsSoFar = rendererEnds;
+
+    EXPECT_FALSE(waitFor([&] { return rendererEnds > endsSoFar; }, 2500));
+    browser.readBodyMarkup(2);
+    ASSERT_TRUE(waitFor([&] { return reads.size() == 2; }, 5000));
+    EXPECT_EQ(reads.back(), std::make_pair(quint64{2}, true));
 }
 
 // The browser is the test's: it can complete a page and answer a script

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QSystemTrayIcon>
 
+#include <pwd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -132,23 +134,142 @@ TEST_F(Resume, ABadlyAnsweredRangeIsRefusedAndTheWholeFileFetched) {
     EXPECT_EQ(leftInTarget().size(), 3);
 }
 
-TEST_F(Resume, APartialOfAnotherFileIsStartedAgain) {
-    const std::string a = bytes(50'000, 'a'), b = bytes(50'000, 'b');
+TEST_F(Resume, PartialsOfOtherLinksAndOfTheUserAreKept) {
+    const std::string a = bytes(50'000, 'a'), b = bytes(50'000, 'b'), c = bytes(50'000, 'c');
     host.addFile("a.bin", file(a, Mode::Ranged));
     host.addFile("b.bin", file(b, Mode::Ranged));
-    // No record beside it; a record of a file shorter than the partial one.
-    writeTarget(QStringLiteral("a.bin.part"), QByteArray(80'000, 'x'));
-    writeTarget(QStringLiteral("b.bin.part"), QByteArray(80'000, 'y'));
+    host.addFile("c.bin", file(c, Mode::Ranged));
+    // The user's own file; a record written before links were kept; a
+    // record of another link. Each claims a shorter part of the same length.
+    const QByteArray users(20'000, 'x');
+    writeTarget(QStringLiteral("a.bin.part"), users);
+    writeTarget(QStringLiteral("a.bin.1.part.meta"), "the user's notes");
+    writeTarget(QStringLiteral("b.bin.part"), users);
     writeTarget(QStringLiteral("b.bin.part.meta"),
-                "Vardelo partial file 1\nlength=60000\netag=\"v1-50000\"\nlast-modified=\n");
-    TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
+                "Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\nlast-modified=\n");
+    writeTarget(QStringLiteral("c.bin.part"), users);
+    writeTarget(QStringLiteral("c.bin.part.meta"),
+                "Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\nlast-modified=\n"
+                "link=http://elsewhere/c.bin\n");
+    TForm1& form =
+        openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
-    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
-    EXPECT_EQ(downloaded(QStringLiteral("b.bin")), QByteArray::fromStdString(b));
-    EXPECT_EQ(header(gets("a.bin").at(0), "range"), "<none>");
-    EXPECT_EQ(header(gets("b.bin").at(0), "range"), "<none>");
+    for (const auto& [name, body] :
+         {std::pair{"a.bin", a}, std::pair{"b.bin", b}, std::pair{"c.bin", c}}) {
+        EXPECT_EQ(downloaded(QLatin1String(name)), QByteArray::fromStdString(body)) << name;
+        EXPECT_EQ(downloaded(QLatin1String(name) + QStringLiteral(".part")), users) << name;
+        EXPECT_EQ(header(gets(name).at(0), "range"), "<none>") << name;
+    }
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin.1.part.meta")), QByteArray("the user's notes"));
+    EXPECT_EQ(leftInTarget().size(), 9);
+}
+
+TEST_F(Resume, TheRestOfAnotherVersionIsNotJoined) {
+    // The file changes between the attempts, and the host ignores If-Range.
+    HostedFile changing = file(bytes(300'000, '1'), Mode::RangeNewVersion);
+    changing.laterBody = bytes(300'000, '2');
+    changing.sendBytes = 120'000;
+    host.addFile("v.bin", changing);
+    runTwice({"v.bin"});
+    EXPECT_EQ(downloaded(QStringLiteral("v.bin")), QByteArray::fromStdString(changing.laterBody));
+    const auto requests = gets("v.bin");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(header(requests[1], "range"), "bytes=120000-");
+    EXPECT_EQ(header(requests[2], "range"), "<none>");
+    EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("v.bin")});
+}
+
+TEST_F(Resume, TwoLinksWithOneFileNameKeepTheirOwnPartials) {
+    // Two uploads' volumes of one name and one size.
+    const std::string one = bytes(300'000, 'o'), two = bytes(300'000, 't');
+    hostCutOff("1/vol.rar", one, Mode::Ranged, 100'000);
+    hostCutOff("2/vol.rar", two, Mode::Ranged, 140'000);
+    runTwice({"1/vol.rar", "2/vol.rar"});
+    EXPECT_EQ(downloaded(QStringLiteral("vol.rar")), QByteArray::fromStdString(one));
+    EXPECT_EQ(downloaded(QStringLiteral("vol (1).rar")), QByteArray::fromStdString(two));
+    EXPECT_EQ(header(gets("1/vol.rar").at(1), "range"), "bytes=100000-");
+    EXPECT_EQ(header(gets("2/vol.rar").at(1), "range"), "bytes=140000-");
+    EXPECT_EQ(host.rangedBytesSent(), 600'000u);
     EXPECT_EQ(leftInTarget().size(), 2);
+}
+
+TEST_F(Resume, ARestCutShortInCleanChunksIsNotStored) {
+    hostCutOff("k.bin", bytes(300'000, 'k'), Mode::RangeChunkedShort, 120'000);
+    runTwice({"k.bin"});
+    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Hibás link."));
+    EXPECT_EQ(header(gets("k.bin").at(1), "range"), "bytes=120000-");
+    EXPECT_TRUE(leftInTarget().isEmpty()) << leftInTarget().join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(Resume, AWholePartialThatMissedItsNameIsOnlyNamed) {
+    const std::string body = bytes(50'000, 'w');
+    host.addFile("w.bin", file(body, Mode::Ranged));
+    writeTarget(QStringLiteral("w.bin.part"), QByteArray::fromStdString(body));
+    writeTarget(QStringLiteral("w.bin.part.meta"),
+                QByteArray("Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\n"
+                           "last-modified=\nlink=") +
+                    QByteArray::fromStdString(host.linkFor("w.bin")) + "\n");
+    TForm1& form = openWithLinks({host.linkFor("w.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    EXPECT_EQ(form.jelenlegi_letoltott_meret, 50'000);
+    EXPECT_TRUE(gets("w.bin").empty());
+    EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(body));
+    EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("w.bin")});
+}
+
+// Another local user plants a partial file in a shared target folder.
+TEST_F(Resume, PlantedPartialsAreLeftAlone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files to another user";
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const std::string body = bytes(50'000, 'p');
+    host.addFile("s.bin", file(body, Mode::Ranged));
+    host.addFile("f.bin", file(body, Mode::Ranged));
+    const QString victim = path(QStringLiteral("victim"));
+    writeTarget(QStringLiteral("../victim"), "the user's own file");
+    const QByteArray foreign(20'000, 'f');
+    writeTarget(QStringLiteral("f.bin.part"), foreign);
+    ASSERT_TRUE(QFile::link(victim, targetFolder() + QStringLiteral("/s.bin.part")));
+    for (const char* name : {"s.bin", "f.bin"}) {
+        // A record that would match, so only the partial file itself tells.
+        writeTarget(QLatin1String(name) + QStringLiteral(".part.meta"),
+                    QByteArray("Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\n"
+                               "last-modified=\nlink=") +
+                        QByteArray::fromStdString(host.linkFor(name)) + "\n");
+        const QByteArray partial = QFile::encodeName(targetFolder() + QLatin1Char('/') +
+                                                     QLatin1String(name) + QStringLiteral(".part"));
+        ASSERT_EQ(::lchown(partial.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    TForm1& form = openWithLinks({host.linkFor("s.bin"), host.linkFor("f.bin")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
+    EXPECT_EQ(downloaded(QStringLiteral("s.bin")), QByteArray::fromStdString(body));
+    EXPECT_EQ(downloaded(QStringLiteral("f.bin")), QByteArray::fromStdString(body));
+    EXPECT_EQ(downloaded(QStringLiteral("../victim")), QByteArray("the user's own file"));
+    EXPECT_EQ(downloaded(QStringLiteral("f.bin.part")), foreign);
+    EXPECT_EQ(QFileInfo(targetFolder() + QStringLiteral("/s.bin.part")).symLinkTarget(), victim);
+}
+
+TEST_F(Resume, ExistingFilesAreKeptAndNoNameIsHidden) {
+    host.addFile("e.bin", file(bytes(1000, 'e')));
+    host.addFile(".bashrc", file(bytes(1000, 'h')));
+    writeTarget(QStringLiteral("e.bin"), "the user's e.bin");
+    TForm1& form =
+        openWithLinks({host.linkFor("e.bin"), host.linkFor("e.bin"), host.linkFor(".bashrc")});
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("3"));
+    EXPECT_EQ(downloaded(QStringLiteral("e.bin")), QByteArray("the user's e.bin"));
+    EXPECT_EQ(downloaded(QStringLiteral("e (1).bin")), QByteArray::fromStdString(bytes(1000, 'e')));
+    EXPECT_EQ(downloaded(QStringLiteral("e (2).bin")), QByteArray::fromStdString(bytes(1000, 'e')));
+    EXPECT_EQ(downloaded(QStringLiteral("bashrc")), QByteArray::fromStdString(bytes(1000, 'h')));
+    EXPECT_EQ(leftInTarget().size(), 4);
 }
 
 TEST_F(Resume, AFileThatCannotBeWrittenLeavesNoPartialBehind) {
@@ -174,18 +295,24 @@ TEST_F(Resume, AFileThatCannotBeWrittenLeavesNoPartialBehind) {
     EXPECT_TRUE(leftInTarget().isEmpty()) << leftInTarget().join(QLatin1Char(' ')).toStdString();
 }
 
-TEST_F(Resume, NamesUpToTheLongestLegalOneDownload) {
+TEST_F(Resume, NamesOfAnyLengthDownload) {
     const std::string long251(251, 'n'), long255 = std::string(251, 'm') + ".bin";
+    const std::string long300 = std::string(296, 'l') + ".zip";
     host.addFile(long251, file(bytes(2000, '1'), Mode::Ranged));
     host.addFile(long255, file(bytes(2000, '5'), Mode::Ranged));
-    openWithLinks({host.linkFor(long251), host.linkFor(long255)}).inditasClick();
+    host.addFile(long300, file(bytes(2000, '3'), Mode::Ranged));
+    openWithLinks({host.linkFor(long251), host.linkFor(long255), host.linkFor(long300)})
+        .inditasClick();
     ASSERT_TRUE(runsToIdle());
-    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    // Cut to one directory entry, the extension kept.
+    EXPECT_EQ(downloaded(QString::fromStdString(std::string(251, 'l') + ".zip")),
+              QByteArray::fromStdString(bytes(2000, '3')));
     EXPECT_EQ(downloaded(QString::fromStdString(long251)),
               QByteArray::fromStdString(bytes(2000, '1')));
     EXPECT_EQ(downloaded(QString::fromStdString(long255)),
               QByteArray::fromStdString(bytes(2000, '5')));
-    EXPECT_EQ(leftInTarget().size(), 2);
+    EXPECT_EQ(leftInTarget().size(), 3);
 }
 
 TEST_F(Resume, DotNamesFailBeforeAnythingIsCreated) {

@@ -224,6 +224,8 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
     case Mode::RangeWrongStart:
     case Mode::RangeWrongTotal:
     case Mode::RangeUnsatisfiable:
+    case Mode::RangeNewVersion:
+    case Mode::RangeChunkedShort:
         serveRanged(file, body, firstGet, &request, &response);
         return;
     case Mode::Truncated:
@@ -363,9 +365,13 @@ void TestHost::serveRanged(const HostedFile& file, std::shared_ptr<const std::st
     // body to the asked range behind them.
     request.ranges.clear();
     using Mode = HostedFile::Mode;
+    const bool newVersion = file.mode == Mode::RangeNewVersion && !firstGet;
+    if (newVersion)
+        body = std::make_shared<const std::string>(file.laterBody);
     const std::size_t total = body->size();
-    const std::string etag = "\"v1-" + std::to_string(total) + "\"";
-    const std::string lastModified = "Tue, 01 Dec 2026 10:00:00 GMT";
+    const std::string etag = (newVersion ? "\"v2-" : "\"v1-") + std::to_string(total) + "\"";
+    const std::string lastModified =
+        newVersion ? "Wed, 02 Dec 2026 10:00:00 GMT" : "Tue, 01 Dec 2026 10:00:00 GMT";
     response.set_header("ETag", etag);
     response.set_header("Last-Modified", lastModified);
     response.set_header("Accept-Ranges", "bytes");
@@ -375,7 +381,7 @@ void TestHost::serveRanged(const HostedFile& file, std::shared_ptr<const std::st
     if (range.rfind("bytes=", 0) == 0 && range.back() == '-')
         asked = std::strtoull(range.c_str() + 6, nullptr, 10);
     const std::string ifRange = request.get_header_value("If-Range");
-    if (!ifRange.empty() && ifRange != etag && ifRange != lastModified)
+    if (!ifRange.empty() && ifRange != etag && ifRange != lastModified && !newVersion)
         asked = 0; // another version: the whole file
     if (asked >= total)
         asked = 0;
@@ -400,6 +406,12 @@ void TestHost::serveRanged(const HostedFile& file, std::shared_ptr<const std::st
     }
     if (request.method == "HEAD") {
         response.set_header("Content-Length", std::to_string(total - from));
+        return;
+    }
+    if (asked > 0 && file.mode == Mode::RangeChunkedShort) {
+        auto half = std::make_shared<std::string>(body->substr(from, (total - from) / 2));
+        rangedBytesSent_ += half->size();
+        response.set_chunked_content_provider("application/octet-stream", piecesOf(half));
         return;
     }
     const std::size_t limit = firstGet && file.sendBytes > 0 ? file.sendBytes : total;

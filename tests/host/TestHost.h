@@ -34,11 +34,19 @@ struct HostedFile {
         RangeWrongStart,    // a 206 that starts at half of the asked byte
         RangeWrongTotal,    // a 206 of the rest that claims a larger file
         RangeUnsatisfiable, // answers every Range with a 416
+        // After its first GET serves `laterBody` under another ETag and
+        // Last-Modified, and answers every Range with a 206 of it, If-Range
+        // or not.
+        RangeNewVersion,
+        // Answers a Range with a 206 of the rest whose chunked body ends
+        // cleanly halfway.
+        RangeChunkedShort,
     };
     std::string body;
     Mode mode = Mode::Length;
     int status = 200;
     std::string redirectTo;
+    std::string laterBody; // RangeNewVersion
     std::size_t sendBytes = 0;
     std::size_t pieceBytes = 64 * 1024;
     int pieceDelayMs = 0;
