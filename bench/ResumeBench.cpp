@@ -40,8 +40,8 @@ Attempt runWorker(HttpClient& http, const std::string& url, const QString& folde
     });
     QObject::connect(&worker, &TTesztThread::workEnd, &worker,
                      [&](qint64) { attempt.ended = true; });
-    QObject::connect(&worker, &TTesztThread::failed, &worker, [](const QString& why) {
-        std::fprintf(stderr, "transfer failed: %s\n", qPrintable(why));
+    QObject::connect(&worker, &TTesztThread::failed, &worker, [](const FailureReason& why) {
+        std::fprintf(stderr, "transfer failed: %s\n", why.text.c_str());
     });
     QEventLoop loop;
     QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);

@@ -43,8 +43,8 @@ RoundResult runWorker(HttpClient& http, const QString& url, const QString& folde
         result.ended = true;
         result.seconds = clock.elapsed() / 1000.0;
     });
-    QObject::connect(&worker, &TTesztThread::failed, &worker, [](const QString& why) {
-        std::fprintf(stderr, "transfer failed: %s\n", qPrintable(why));
+    QObject::connect(&worker, &TTesztThread::failed, &worker, [](const FailureReason& why) {
+        std::fprintf(stderr, "transfer failed: %s\n", why.text.c_str());
     });
     QEventLoop loop;
     QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);

@@ -8,6 +8,7 @@ VARDELO_PACKAGES=(
     xvfb xauth x11-utils imagemagick fonts-dejavu-core fonts-liberation2
     curl trayer libqt6svg6 qt6-translations-l10n dpkg-dev appstream
     clang libfuzzer-14-dev
+    libqt6webengine6-data libxcb1-dev
 )
 
 vardelo_install_packages() {

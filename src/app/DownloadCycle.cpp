@@ -5,9 +5,11 @@
 #include "app/letolto.h"
 #include "core/WaitPage.h"
 #include "platform/Browser.h"
+#include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -18,6 +20,12 @@ namespace {
 constexpr std::int32_t kLongestWaitSeconds = 24 * 60 * 60;
 // A page that never finishes loading must not hold the cycle for ever.
 constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
+
+// The browser loads only absolute addresses, taken as they are.
+bool isAddress(const std::string& link) {
+    const QUrl address(toQt(link), QUrl::StrictMode);
+    return address.isValid() && !address.isRelative();
+}
 
 } // namespace
 
@@ -82,6 +90,7 @@ void DownloadCycle::start() {
     Memo1.clear();
     window_.showStatus(QStringLiteral("Weblap betöltése"));
     armWatchdog();
+    linkRefused_ = !isAddress(window_.headUrl());
     browser_.navigate(toQt(window_.headUrl()));
 }
 
@@ -122,7 +131,11 @@ void DownloadCycle::documentComplete(bool ok) {
             return;
         }
         if (!ok) {
-            pageFailed(OutcomeKind::DeadLink); // an error page has no form to submit
+            if (linkRefused_)
+                outcome({OutcomeKind::DeadLink,
+                         {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
+            else
+                pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
             return;
         }
         awaitingSubmit_ = true;
@@ -131,7 +144,7 @@ void DownloadCycle::documentComplete(bool ok) {
     case CycleState::WaitPage:
     case CycleState::Countdown: // the wait page again: it is read again
         if (!ok) {
-            pageFailed(OutcomeKind::WaitPageUnreadable);
+            pageFailed(OutcomeKind::WaitPageUnreadable, "the wait page did not load");
             return;
         }
         browser_.readBodyMarkup(attempt_);
@@ -148,7 +161,7 @@ void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
         return;
     awaitingSubmit_ = false;
     if (!submitted) {
-        pageFailed(OutcomeKind::DeadLink);
+        pageFailed(OutcomeKind::DeadLink, "the link's page has no free-user form (\"ff\")");
         return;
     }
     enterWaitPage();
@@ -165,7 +178,7 @@ void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& marku
     if (ticket != attempt_ || (state_ != CycleState::WaitPage && state_ != CycleState::Countdown))
         return;
     if (!ok) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable, "the wait page's text could not be read");
         return;
     }
     readWaitPage(toStd(markup));
@@ -176,13 +189,13 @@ void DownloadCycle::readWaitPage(const std::string& page) {
     download_url.clear();
     const auto url = read_download_url(Memo1);
     if (!url) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable, "no download address on the wait page");
         return;
     }
     download_url = *url;
     const auto seconds = read_waiting_time(Memo1);
     if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable);
+        pageFailed(OutcomeKind::WaitPageUnreadable, "no usable waiting time on the wait page");
         return;
     }
     countdown = *seconds;
@@ -194,8 +207,8 @@ void DownloadCycle::readWaitPage(const std::string& page) {
     Timer3->setEnabled(true);
 }
 
-void DownloadCycle::pageFailed(OutcomeKind kind) {
-    outcome(kind);
+void DownloadCycle::pageFailed(OutcomeKind kind, std::string why) {
+    outcome({kind, {FailureKind::PageStep, std::move(why)}});
 }
 
 void DownloadCycle::armWatchdog() {
@@ -209,7 +222,8 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
     const OutcomeKind kind =
         state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     browser_.abandonPage(); // a hung page would hold every later link of its host
-    outcome(kind);
+    pageFailed(kind, "the page did not finish within " +
+                         std::to_string(pageWatchdog_->interval() / 1000) + " s");
 }
 
 void DownloadCycle::countdownTick() {
@@ -251,10 +265,7 @@ void DownloadCycle::startTransfer() {
     connect(thread, &TTesztThread::workBegin, this, ofThisAttempt(&DownloadCycle::transferBegun));
     connect(thread, &TTesztThread::work, this, ofThisAttempt(&DownloadCycle::transferProgress));
     connect(thread, &TTesztThread::workEnd, this, ofThisAttempt(&DownloadCycle::transferEnded));
-    connect(thread, &TTesztThread::failed, this, [this, attempt](const QString&) {
-        if (isCurrentTransfer(attempt))
-            window_.runGuarded([this] { transferFailed(); });
-    });
+    connect(thread, &TTesztThread::failed, this, ofThisAttempt(&DownloadCycle::transferFailed));
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     worker = thread;
     thread->start();
@@ -285,23 +296,25 @@ void DownloadCycle::transferEnded(qint64 received) {
         return;
     window_.setGaugeValue(0);
     content_length = received; // what arrived, also when no length was announced
-    outcome(OutcomeKind::Success);
+    outcome({OutcomeKind::Success, {}});
 }
 
-void DownloadCycle::transferFailed() {
+void DownloadCycle::transferFailed(const FailureReason& reason) {
     if (state_ != CycleState::Transfer)
         return;
     window_.setGaugeValue(0);
-    outcome(OutcomeKind::TransferFailed);
+    outcome({OutcomeKind::TransferFailed, reason});
 }
 
-void DownloadCycle::outcome(OutcomeKind kind) {
+void DownloadCycle::outcome(const AttemptResult& result) {
+    const OutcomeKind kind = result.outcome;
     const bool fromTransfer = state_ == CycleState::Transfer;
     const bool transferKind = kind == OutcomeKind::Success || kind == OutcomeKind::TransferFailed;
     if (!downloading() || fromTransfer != transferKind)
         return; // no attempt of that kind is running
     endAttempt();
-    const OutcomePlan plan = window_.recordOutcome(kind, content_length);
+    logResult(result);
+    const OutcomePlan plan = window_.recordOutcome(result, content_length);
     switch (plan.next) {
     case NextStep::Idle:
         elhalt_kijelzo->setEnabled(false);
@@ -319,6 +332,18 @@ void DownloadCycle::outcome(OutcomeKind kind) {
         elhalt_kijelzo->setEnabled(true);
         return;
     }
+}
+
+void DownloadCycle::logResult(const AttemptResult& result) const {
+    const QString link = toQt(window_.headUrl());
+    if (result.outcome == OutcomeKind::Success) {
+        qCInfo(lcCycle).noquote() << "downloaded" << link << content_length << "bytes";
+        return;
+    }
+    const bool transfer = result.outcome == OutcomeKind::TransferFailed;
+    qCWarning(transfer ? lcTransfer : lcCycle).noquote()
+        << "attempt failed:" << link << "-" << failureKindName(result.reason.kind) << "-"
+        << toQt(result.reason.text);
 }
 
 void DownloadCycle::deadWaitTick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AttemptResult.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
 
@@ -49,7 +50,7 @@ class CycleWindow {
     // Speed and time left count from the start of a body, and go with it.
     virtual void clearTransferRate() = 0;
     virtual void showRunControls(RunControls controls) = 0;
-    virtual OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t contentLength) = 0;
+    virtual OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t contentLength) = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
     virtual void runGuarded(const std::function<void()>& step) = 0;
 
@@ -83,12 +84,12 @@ class DownloadCycle final : public QObject {
     void countdownTick();
     void transferDue();
     void deadWaitTick();
-    void outcome(OutcomeKind kind);
+    void outcome(const AttemptResult& result);
 
     void transferBegun(qint64 expected, qint64 announcedLength);
     void transferProgress(qint64 received);
     void transferEnded(qint64 received);
-    void transferFailed();
+    void transferFailed(const FailureReason& reason);
 
     TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
     TTimer* Timer4 = nullptr;         // the countdown's second ticks
@@ -108,7 +109,8 @@ class DownloadCycle final : public QObject {
     void endAttempt();
     void enterWaitPage();
     void readWaitPage(const std::string& page);
-    void pageFailed(OutcomeKind kind);
+    void pageFailed(OutcomeKind kind, std::string why);
+    void logResult(const AttemptResult& result) const;
     void armWatchdog();
     void pageTimedOut(quint64 attempt);
     void startTransfer();
@@ -128,6 +130,7 @@ class DownloadCycle final : public QObject {
     // that armed it.
     QTimer* pageWatchdog_ = nullptr;
     quint64 watchdogAttempt_ = 0;
+    bool linkRefused_ = false; // the head link is no address the browser takes
     DownloadHoursGate* hours_ = nullptr;
 };
 

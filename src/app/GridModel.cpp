@@ -17,6 +17,12 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (role == Qt::ToolTipRole && toolTips_ && index.isValid() &&
+        index.row() + 1 <= grid_.lastRow()) {
+        const QString tip = toolTips_(index.row() + 1, index.column());
+        if (!tip.isEmpty())
+            return tip;
+    }
     if (role != Qt::DisplayRole || !index.isValid() || index.row() + 1 > grid_.lastRow())
         return {};
     return toQt(grid_.cell(index.row() + 1, index.column()));

@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
+
 namespace vardelo {
 
 // Shows a core TextGrid in a view. The grid is changed by core operations;
@@ -22,6 +24,11 @@ class GridModel final : public QAbstractTableModel {
 
     void sync();
 
+    // Tooltips by grid row (1 is the first data row) and column; an empty
+    // text is no tooltip.
+    using ToolTips = std::function<QString(int row, int column)>;
+    void setToolTips(ToolTips toolTips) { toolTips_ = std::move(toolTips); }
+
   Q_SIGNALS:
     void changed();
 
@@ -29,6 +36,7 @@ class GridModel final : public QAbstractTableModel {
     const TextGrid& grid_;
     QStringList titles_;
     int shownRows_ = 0; // data rows the view knows of
+    ToolTips toolTips_;
 };
 
 } // namespace vardelo

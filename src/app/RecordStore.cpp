@@ -1,5 +1,6 @@
 #include "app/RecordStore.h"
 
+#include "platform/Diagnostics.h"
 #include "platform/RecordFiles.h"
 
 namespace vardelo {
@@ -61,7 +62,9 @@ void RecordStore::saveInBackground() {
         for (const Snapshot& snapshot : snapshots) {
             try {
                 writeRecordFile(snapshot.path, encodeRecords(snapshot.grid, *snapshot.layout));
-            } catch (const std::exception&) {
+            } catch (const std::exception& error) {
+                qCWarning(lcRecords).noquote()
+                    << "background save of" << snapshot.path << "failed:" << error.what();
             }
         }
     });

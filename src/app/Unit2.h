@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DownloadCycle.h"
+#include "core/AttemptResult.h"
 #include "core/DownloadQueue.h"
 #include "core/EventLog.h"
 #include "core/Outcome.h"
@@ -273,7 +274,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
                          std::int64_t contentLength) override;
     void clearTransferred() override;
     void showRunControls(RunControls controls) override;
-    OutcomePlan recordOutcome(OutcomeKind kind, std::int64_t contentLength) override;
+    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t contentLength) override;
     void runGuarded(const std::function<void()>& step) override;
     void clearTransferRate() override;
 
@@ -298,6 +299,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     bool closedInOrder_ = false; // the close has written everything; nothing may change now
     QTimer* rateTimer_ = nullptr;
     TransferRate rate_;
+    RunFailures runFailures_;       // why this run's attempts failed, by link
     std::int64_t rateBytes_ = -1;   // the last amount reported, -1 before the first
     std::int64_t rateExpected_ = 0; // the transfer's whole size
 };

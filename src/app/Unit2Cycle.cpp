@@ -73,7 +73,7 @@ void TForm1::elhalt_kijelzoTimer() {
 }
 
 void TForm1::naplozas(OutcomeKind kind) {
-    cycle_->outcome(kind);
+    cycle_->outcome({kind, {}});
 }
 
 bool TForm1::queueIsEmpty() const {

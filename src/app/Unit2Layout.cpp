@@ -96,6 +96,12 @@ void TForm1::buildControls() {
                        QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
                       this);
     naplosg->setModel(naplosgModel);
+    // A given-up link's status cell tells why its attempts of this run failed.
+    naplosgModel->setToolTips([this](int row, int column) {
+        if (column != LogStatus || log.grid().cell(row, LogStatus) != kStatusFailed)
+            return QString();
+        return toQt(runFailures_.reasonsOf(log.grid().cell(row, LogUrl)));
+    });
     for (QTableView* grid : {static_cast<QTableView*>(Linkek), naplosg})
         grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 

@@ -12,11 +12,12 @@
 
 namespace vardelo {
 
-OutcomePlan TForm1::recordOutcome(OutcomeKind kind, std::int64_t contentLength) {
+OutcomePlan TForm1::recordOutcome(const AttemptResult& result, std::int64_t contentLength) {
     const QueueRewrite rewrite(list_idle);
     OutcomeFacts facts;
-    facts.kind = kind;
+    facts.kind = result.outcome;
     facts.headUrl = queue.url(1);
+    runFailures_.record(facts.headUrl, result);
     facts.headAttemptsCell = queue.attempts(1);
     facts.queueRowCount = queue.rowCount();
     facts.secondRowHasLink = queue.rowCount() > 2 && !queue.url(2).empty();

@@ -53,7 +53,7 @@ void TForm1::IdHTTP1WorkEnd(qint64 received) {
 }
 
 void TForm1::transferFailed() {
-    cycle_->transferFailed();
+    cycle_->transferFailed({});
 }
 
 } // namespace vardelo

@@ -36,9 +36,10 @@ std::string headerOr(const HttpHeaders& headers, const char* name) {
     return value ? *value : std::string();
 }
 
-QString reasonOf(const PartialTarget& target, const char* otherwise) {
-    return target.error().empty() ? QString::fromUtf8(otherwise)
-                                  : QString::fromLocal8Bit(target.error());
+FailureReason reasonOf(const PartialTarget& target, const char* otherwise) {
+    return {FailureKind::LocalFile, target.error().empty()
+                                        ? std::string(otherwise)
+                                        : QString::fromLocal8Bit(target.error()).toStdString()};
 }
 
 } // namespace
@@ -61,7 +62,7 @@ void TTesztThread::reportProgress(std::int64_t received, bool force) {
     Q_EMIT work(received);
 }
 
-void TTesztThread::fail(const QString& reason) {
+void TTesztThread::fail(const FailureReason& reason) {
     if (!abort_requested.load())
         Q_EMIT failed(reason);
 }
@@ -70,7 +71,7 @@ void TTesztThread::Execute() {
     clock_.start();
     const std::string name = storableName(link_kiszed(downloadUrl_));
     if (name.empty()) {
-        fail(QStringLiteral("the address names no file"));
+        fail({FailureKind::LocalFile, "the address names no file"});
         return;
     }
     PartialTarget target(targetFolder_, name, queueLink_);
@@ -102,7 +103,7 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
     if (fetch.result.status == HttpResult::Status::Aborted || abort_requested.load())
         return; // kept for the next attempt
     if (fetch.localFailure || (fetch.result.status == HttpResult::Status::Ok && !closed)) {
-        const QString reason = reasonOf(target, "cannot store the file");
+        const FailureReason reason = reasonOf(target, "cannot store the file");
         target.discard(); // a full disk must not also fail the next file
         fail(reason);
         return;
@@ -110,13 +111,14 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
     if (fetch.result.status == HttpResult::Status::Failed || fetch.refetch) {
         if (target.sizeOnDisk() == 0 || !target.resumable())
             target.discard(); // nothing a later attempt could go on from
-        fail(QString::fromStdString(fetch.result.error));
+        fail(transferFailure(fetch.result.refusedAddress, fetch.result.httpStatus,
+                             fetch.result.error));
         return;
     }
     const std::int64_t whole = fetch.offset + fetch.result.received;
     if ((fetch.total > 0 && whole != fetch.total) || target.sizeOnDisk() != whole) {
         target.discard(); // the answer did not make the file it announced
-        fail(QStringLiteral("the file does not have its announced length"));
+        fail({FailureKind::Network, "the file does not have its announced length"});
         return;
     }
     if (!target.store()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AttemptResult.h"
 #include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
@@ -39,7 +40,7 @@ class TTesztThread final : public QThread {
     // The whole body is in the file under its final name.
     void workEnd(qint64 received);
     // The transfer has failed; nothing was stored under the final name.
-    void failed(const QString& reason);
+    void failed(const vardelo::FailureReason& reason);
 
   protected:
     void run() override { Execute(); }
@@ -58,7 +59,7 @@ class TTesztThread final : public QThread {
     Fetch fetchFile(PartialTarget& target);
     Fetch fetchInto(PartialTarget& target, const ResumeRequest& request);
     void finish(PartialTarget& target, const Fetch& fetch);
-    void fail(const QString& reason);
+    void fail(const FailureReason& reason);
     void reportProgress(std::int64_t received, bool force);
 
     HttpClient& http_;

@@ -2,7 +2,9 @@
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
 #include "platform/CommandLine.h"
+#include "platform/Diagnostics.h"
 #include "platform/HttpClient.h"
+#include "platform/LazyBrowser.h"
 #include "platform/NativeMessagingHost.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
@@ -10,7 +12,6 @@
 #include "platform/SkinEngine.h"
 #include "platform/Translations.h"
 #include "platform/UnixSignals.h"
-#include "platform/WebEngineBrowser.h"
 
 #include <QApplication>
 
@@ -30,12 +31,14 @@ int main(int argc, char** argv) {
     if (::geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
-    // The browser engine shares its GL contexts; say so before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No Qt::AA_ShareOpenGLContexts: it would load OpenGL with the window;
+    // the browser's module sets up the shared context when it first loads.
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vardelo"));
     QApplication::setApplicationName(QStringLiteral("Vardelo"));
     vardelo::installQtTranslations();
+    // Why attempts failed, for a user who asks; the designed log stays as it is.
+    const vardelo::DiagnosticsLog diagnostics(vardelo::diagnosticsFolder());
 
     vardelo::UnixSignals signals;
     vardelo::Termination termination(signals);
@@ -65,7 +68,7 @@ int main(int argc, char** argv) {
 
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
-    vardelo::WebEngineBrowser browser;
+    vardelo::LazyBrowser browser;
     vardelo::HttpClient http;
     vardelo::SkinEngine skins(vardelo::dataFolder());
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),

@@ -294,6 +294,7 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
         result.error = "the server answered " + std::to_string(status);
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
+        result.refusedAddress = code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT;
         result.error = transfer.writeFailed                 ? "the file could not be written"
                        : transfer.refused                   ? "the answer was refused"
                        : transfer.undecodable               ? "the body's coding cannot be undone"

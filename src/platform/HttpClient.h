@@ -43,7 +43,8 @@ struct HttpResult {
     Status status = Status::Failed;
     std::string error; // why it failed
     std::int64_t received = 0;
-    int httpStatus = 0; // of the last answer, 0 when none came
+    int httpStatus = 0;          // of the last answer, 0 when none came
+    bool refusedAddress = false; // the address, or a redirect's, is not one it may fetch
 };
 
 // The transfer's HTTP client over libcurl. One object serves the whole run:

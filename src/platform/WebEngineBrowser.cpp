@@ -1,7 +1,12 @@
 #include "platform/WebEngineBrowser.h"
 
+#include "platform/Diagnostics.h"
+
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QPointer>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -42,9 +47,23 @@ class QuietPage final : public QWebEnginePage {
     bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
         return false;
     }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
-                                  const QString&) override {}
+    // Only the page's errors are kept, in the diagnostics log.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override {
+        if (level == ErrorMessageLevel)
+            qCWarning(lcBrowser).noquote() << "script error:" << message << "at" << source << line;
+    }
 };
+
+// Error pages and Accept-Language follow the program's language, whatever
+// the user's locale; the engine reads its flags when it first starts.
+void speakHungarian() {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains("--lang="))
+        return;
+    flags += flags.isEmpty() ? "--lang=hu" : " --lang=hu";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
 
 const QString kBodyScript =
     QStringLiteral("(function () { return document.body ? document.body.innerHTML : null; })()");
@@ -52,21 +71,71 @@ const QString kBodyScript =
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QObject* parent)
-    : Browser(parent), view_(new QWebEngineView), pageScripts_(new QObject(this)) {
-    view_->setPage(new QuietPage(view_));
-    connect(view_->page(), &QWebEnginePage::loadingChanged, this,
-            &WebEngineBrowser::onLoadingChanged);
-    connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
-            &WebEngineBrowser::rendererEnded);
+    : Browser(parent), holder_(new QWidget), pageScripts_(new QObject(this)) {
+    // The engine, its profile and its helper processes come up at the first
+    // need: a page to load, or the "Weblap" page looked at.
+    holder_->setLayout(new QVBoxLayout);
+    holder_->layout()->setContentsMargins(0, 0, 0, 0);
+    holder_->setFocusPolicy(Qt::StrongFocus); // as the view will take focus
+    holder_->installEventFilter(this);
 }
 
 WebEngineBrowser::~WebEngineBrowser() {
-    if (view_ && !view_->parent())
-        delete view_;
+    if (holder_ && !holder_->parent())
+        delete holder_;
 }
 
 QWidget* WebEngineBrowser::widget() {
+    return holder_;
+}
+
+bool WebEngineBrowser::started() const {
+    return view_ != nullptr;
+}
+
+bool WebEngineBrowser::eventFilter(QObject* watched, QEvent* event) {
+    // Looked at, not merely passed: the first activation flips through the
+    // pages, and a page shown and hidden in one go needs no engine.
+    if (watched == holder_ && event->type() == QEvent::Show && !view_)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (holder_ && holder_->isVisible())
+                    view();
+            },
+            Qt::QueuedConnection);
+    return Browser::eventFilter(watched, event);
+}
+
+QWebEngineView* WebEngineBrowser::view() {
+    if (!view_ && holder_)
+        createView();
     return view_;
+}
+
+QWebEnginePage* WebEngineBrowser::page() {
+    return view()->page();
+}
+
+void WebEngineBrowser::createView() {
+    QElapsedTimer clock;
+    clock.start();
+    speakHungarian();
+    view_ = new QWebEngineView(holder_);
+    auto* quiet = new QuietPage(view_);
+    quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));
+    view_->setPage(quiet);
+    holder_->layout()->addWidget(view_);
+    holder_->setFocusProxy(view_);
+    connect(quiet, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
+    connect(quiet, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+                if (status != QWebEnginePage::NormalTerminationStatus && !rendererEnding_)
+                    qCWarning(lcBrowser)
+                        << "the page's process ended:" << status << "exit code" << exitCode;
+                rendererEnded();
+            });
+    qCInfo(lcBrowser) << "browser started in" << clock.elapsed() << "ms";
 }
 
 void WebEngineBrowser::navigate(const QString& url) {
@@ -88,7 +157,7 @@ void WebEngineBrowser::navigate(const QString& url) {
         afterRendererEnds_ = address;
         return;
     }
-    view_->setUrl(address);
+    view()->setUrl(address);
 }
 
 void WebEngineBrowser::rendererEnded() {
@@ -112,6 +181,8 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
         Q_EMIT documentComplete(true);
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
+        qCWarning(lcBrowser).noquote() << "page failed to load:" << info.url().toString() << "-"
+                                       << info.errorString() << info.errorCode();
         Q_EMIT documentComplete(false);
         break;
     default:
@@ -136,6 +207,8 @@ void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer a
     };
     ++unansweredScripts_;
     QTimer::singleShot(scriptTimeout_, pageScripts_, [this, finish] {
+        qCWarning(lcBrowser) << "a page script did not answer within" << scriptTimeout_.count()
+                             << "ms";
         finish(QVariant());
         abandonPage(); // a renderer that does not answer would hold later pages too
     });
@@ -143,16 +216,18 @@ void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer a
         QMetaObject::invokeMethod(
             this, [finish] { finish(QVariant()); }, Qt::QueuedConnection);
     });
-    view_->page()->runJavaScript(script, finish);
+    view()->page()->runJavaScript(script, finish);
 }
 
 void WebEngineBrowser::abandonPage() {
     endPageScripts();
+    if (!view_)
+        return; // no page runs
     // A script in an endless loop cannot be stopped from outside its
     // renderer, and every later page of its host would wait for it. The
     // process is the page's own; the next navigation waits for its end and
     // starts a new one.
-    const qint64 pid = view_->page()->renderProcessPid();
+    const qint64 pid = page()->renderProcessPid();
     if (pid > 0 && ::kill(static_cast<pid_t>(pid), SIGKILL) == 0)
         rendererEnding_ = true;
 }

@@ -8,12 +8,15 @@
 #include <chrono>
 
 class QTimer;
+class QWebEnginePage;
 class QWebEngineView;
 class QWebEngineLoadingInfo;
 
 namespace vardelo {
 
-// The browser over Qt WebEngine. A script whose answer does not come within
+// The browser over Qt WebEngine. Its widget is a light holder until the
+// engine is first needed; every use of the engine goes through view() and
+// page(), which start it. A script whose answer does not come within
 // the time-out (a crashed or hung renderer) is answered as failed.
 class WebEngineBrowser final : public Browser {
     Q_OBJECT
@@ -29,13 +32,23 @@ class WebEngineBrowser final : public Browser {
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
 
+    // The engine has been started (by a page to load or by being looked at).
+    bool started() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    QWebEngineView* view();
+    QWebEnginePage* page();
+    void createView();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
     bool endPageScripts();
     void rendererEnded();
 
-    QPointer<QWebEngineView> view_; // the window takes it over
+    QPointer<QWidget> holder_;      // the window takes it over
+    QPointer<QWebEngineView> view_; // inside the holder, once started
     // The current page's scripts: their time-outs live and die with it.
     QObject* pageScripts_ = nullptr;
     int unansweredScripts_ = 0;

@@ -4,6 +4,7 @@
 
 #include "app/DownloadHoursGate.h"
 #include "app/TTimer.h"
+#include "platform/LazyBrowser.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 
 namespace vardelo {
 namespace {
@@ -185,6 +187,68 @@ TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers)
     EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
+}
+
+TEST_F(CycleWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    TForm1& form = openWithLinks({"h/no-scheme", "http://h/link/b", "http://h/link/c"});
+    const auto nextLink = [&] {
+        for (int tick = 0; tick <= 3; ++tick)
+            form.elhalt_kijelzoTimer();
+    };
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(false); // the browser refuses what is no address
+    nextLink();
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
+    nextLink();
+    Q_EMIT browser().documentComplete(false);
+    EXPECT_EQ(statusTips(), (std::vector<std::string>{
+                                "Elutasított cím: not an address: h/no-scheme",
+                                "Weblap hiba: the link's page has no free-user form (\"ff\")",
+                                "Weblap hiba: the link's page did not load"}));
+}
+
+// The program's browser: the engine is made at its first need, or fails.
+class LazyEngine : public CycleWindow {
+  protected:
+    std::unique_ptr<Browser> makeBrowser() override {
+        return std::make_unique<LazyBrowser>([this](QObject* parent, QString* failure) -> Browser* {
+            ++made;
+            if (!engineStarts) {
+                *failure = QStringLiteral("no engine here");
+                return nullptr;
+            }
+            engine = new FakeBrowser;
+            engine->setParent(parent);
+            return engine;
+        });
+    }
+    int made = 0;
+    bool engineStarts = true;
+    FakeBrowser* engine = nullptr;
+};
+
+TEST_F(LazyEngine, IsMadeAtTheFirstLookOrStartAndOnlyOnce) {
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.show(); // the first activation passes the "Weblap" page
+    QCoreApplication::processEvents();
+    EXPECT_EQ(made, 0);
+    control<QTabWidget>("Lapok")->setCurrentWidget(control<QWidget>("Weblap"));
+    ASSERT_TRUE(waitFor([this] { return made == 1; }, 5000));
+    form.inditasClick();
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(engine->navigated, QStringList{QStringLiteral("http://h/link/a")});
+}
+
+TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    engineStarts = false;
+    TForm1& form = openWithLinks({"http://h/link/a"});
+    form.inditasClick();
+    ASSERT_TRUE(waitFor([&] { return form.log.grid().cell(1, LogStatus) == "Hibás link."; }, 5000));
+    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: the link's page did not load"});
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
 TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {

@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 
+#include "platform/Diagnostics.h"
 #include "platform/RecordFiles.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -16,6 +18,48 @@ namespace vardelo {
 namespace {
 
 class Startup : public WindowFixture {};
+
+TEST(Diagnostics, WritesTimeStampedLinesAndKeepsTwoFiles) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/state/Vardelo");
+    {
+        const DiagnosticsLog log(folder, 400);
+        ASSERT_TRUE(log.writing());
+        for (int i = 0; i < 20; ++i)
+            qCWarning(lcTransfer) << "attempt" << i << "failed";
+    }
+    qCWarning(lcTransfer) << "after the log closed";
+    QFile current(folder + QStringLiteral("/vardelo.log"));
+    QFile older(folder + QStringLiteral("/vardelo.log.1"));
+    ASSERT_TRUE(current.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    EXPECT_LE(current.size(), 400);
+    EXPECT_LE(older.size(), 400);
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/vardelo.log.2")));
+    const QStringList lines = QString::fromUtf8(current.readAll()).split(QLatin1Char('\n'));
+    const QString olderText = QString::fromUtf8(older.readAll());
+    EXPECT_TRUE(olderText.contains(QStringLiteral("attempt 1")));
+    EXPECT_FALSE(olderText.contains(QStringLiteral("attempt 0 "))); // the oldest went
+    EXPECT_TRUE(lines.at(lines.size() - 2)
+                    .contains(QRegularExpression(
+                        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\S* "
+                                       "warning vardelo.transfer: attempt 19 failed$"))))
+        << lines.join(QLatin1Char('|')).toStdString();
+
+    // A folder that cannot be made: no file, and the program goes on.
+    const DiagnosticsLog blocked(current.fileName() + QStringLiteral("/below"));
+    EXPECT_FALSE(blocked.writing());
+}
+
+TEST(Diagnostics, LiveInTheUsersStateFolder) {
+    const QByteArray kept = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", "/tmp/state");
+    EXPECT_EQ(diagnosticsFolder(), QStringLiteral("/tmp/state/Vardelo"));
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(diagnosticsFolder(), QDir::homePath() + QStringLiteral("/.local/state/Vardelo"));
+    if (!kept.isNull())
+        qputenv("XDG_STATE_HOME", kept);
+}
 
 TEST_F(Startup, FirstStartWritesEveryDefault) {
     TForm1& form = open();

@@ -1,4 +1,5 @@
 #include "core/Outcome.h"
+#include "core/AttemptResult.h"
 #include "core/SizeText.h"
 
 #include <gtest/gtest.h>
@@ -32,6 +33,23 @@ TEST(OutcomeEntries, CarryTheDesignedTexts) {
     EXPECT_EQ(failed.attempts, "Próbálva:2 (Letöltési hiba.)");
     EXPECT_EQ(failed.status, "Hibás link.");
     EXPECT_EQ(failed.size, "Nem meghatározható.");
+}
+
+TEST(RunFailures, KeepTheLastReasonsOfALinkUntilItSucceeds) {
+    RunFailures failures;
+    const AttemptResult refused{OutcomeKind::TransferFailed,
+                                transferFailure(true, 404, "Protocol \"file\" not supported")};
+    failures.record("a", {OutcomeKind::DeadLink, {}}); // no reason given: nothing to show
+    failures.record("a", refused);
+    failures.record("b", {OutcomeKind::TransferFailed, transferFailure(false, 503, "x")});
+    EXPECT_EQ(failures.reasonsOf("a"), "Elutasított cím: Protocol \"file\" not supported");
+    EXPECT_EQ(failures.reasonsOf("b"), "A szerver válasza: HTTP 503");
+    for (int i = 0; i < 9; ++i)
+        failures.record("a", {OutcomeKind::TransferFailed,
+                              transferFailure(false, 200, "lost " + std::to_string(i))});
+    EXPECT_EQ(failures.reasonsOf("a").rfind("Hálózati hiba: lost 1\n", 0), 0u); // the last 8
+    failures.record("a", {OutcomeKind::Success, {}});
+    EXPECT_EQ(failures.reasonsOf("a"), "");
 }
 
 TEST(FileName, IsTheTextAfterTheLastSlash) {

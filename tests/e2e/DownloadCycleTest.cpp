@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QWebEngineView>
 
 namespace vardelo {
 namespace {
@@ -69,6 +71,40 @@ TEST_F(DownloadCycle, TheSpeedLimitPacesARunningTransferAndALiftedLimitCountsAtO
     control<QSpinBox>("Sebesseg_korlat")->setValue(0);
     ASSERT_TRUE(runsToIdle(8000)); // the rest at the old limit would take 13 s
     EXPECT_EQ(downloaded(QStringLiteral("limited.bin")), QByteArray::fromStdString(body));
+}
+
+TEST_F(DownloadCycle, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin")});
+    auto& engine = dynamic_cast<WebEngineBrowser&>(browser());
+    // The first activation passes the "Weblap" page; that is no look at it.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(engine.started());
+    EXPECT_TRUE(form.findChildren<QWebEngineView*>().isEmpty());
+
+    auto* pages = control<QTabWidget>("Lapok");
+    pages->setCurrentWidget(control<QWidget>("Weblap"));
+    EXPECT_TRUE(waitFor([&] { return engine.started(); }, 5000));
+    pages->setCurrentIndex(0);
+
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    const auto pageRequest = host.requests().front();
+    EXPECT_TRUE(pageRequest.headers.count("accept-language") &&
+                pageRequest.headers.at("accept-language").starts_with("hu"));
+
+    // An address nobody answers: the engine's own error page, in Hungarian.
+    QString errorPage;
+    QObject::connect(&engine, &Browser::bodyMarkupRead, &engine,
+                     [&](quint64, bool, const QString& markup) { errorPage = markup; });
+    bool loaded = false;
+    QObject::connect(&engine, &Browser::documentComplete, &engine, [&](bool) { loaded = true; });
+    engine.navigate(QStringLiteral("http://127.0.0.1:1/"));
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 20000));
+    engine.readBodyMarkup(1);
+    ASSERT_TRUE(waitFor([&] { return !errorPage.isEmpty(); }, 20000));
+    EXPECT_TRUE(errorPage.contains(QStringLiteral("nem érhető el"))) << errorPage.toStdString();
 }
 
 TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
@@ -229,6 +265,11 @@ TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
     EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1 (Letöltési hiba.)"));
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("4"));
+    const Strings tips = statusTips();
+    ASSERT_EQ(tips.size(), 4u);
+    EXPECT_EQ(tips[0], "A szerver válasza: HTTP 404");
+    for (const std::string& tip : {tips[1], tips[2], tips[3]})
+        EXPECT_TRUE(tip.starts_with("Hálózati hiba: ")) << tip;
     for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin", "/circle.bin"})
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
@@ -241,6 +282,9 @@ TEST_F(DownloadCycle, MissingTargetFolderFailsTheTransfer) {
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
+    ASSERT_EQ(statusTips().size(), 1u); // the system's own message
+    EXPECT_TRUE(statusTips()[0].starts_with("Helyi fájlhiba: ")) << statusTips()[0];
+    EXPECT_TRUE(statusTips()[0].ends_with(": No such file or directory")) << statusTips()[0];
     EXPECT_TRUE(host.fileRequests().empty());
 }
 
@@ -290,6 +334,8 @@ TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
+    ASSERT_EQ(statusTips().size(), 1u);
+    EXPECT_TRUE(statusTips()[0].starts_with("Elutasított cím: ")) << statusTips()[0];
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/hostname")));
 }
 

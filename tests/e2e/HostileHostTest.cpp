@@ -171,7 +171,6 @@ TEST(BrowserScripts, ATimeOutEndsOnlyThePageItsScriptWasAskedOf) {
     TestHost host;
     WebEngineBrowser browser;
     browser.setScriptTimeout(std::chrono::milliseconds(1000));
-    QWebEnginePage* page = qobject_cast<QWebEngineView*>(browser.widget())->page();
     std::vector<bool> loads;
     std::vector<std::pair<quint64, bool>> reads;
     int rendererEnds = 0;
@@ -179,9 +178,10 @@ TEST(BrowserScripts, ATimeOutEndsOnlyThePageItsScriptWasAskedOf) {
     QObject::connect(
         &browser, &Browser::bodyMarkupRead,
         [&](quint64 ticket, bool ok, const QString&) { reads.emplace_back(ticket, ok); });
-    QObject::connect(page, &QWebEnginePage::renderProcessTerminated, [&] { ++rendererEnds; });
-
     browser.navigate(QString::fromStdString(host.linkFor("a.bin")));
+    // The engine's view comes with the first page.
+    QWebEnginePage* page = browser.widget()->findChild<QWebEngineView*>()->page();
+    QObject::connect(page, &QWebEnginePage::renderProcessTerminated, [&] { ++rendererEnds; });
     ASSERT_TRUE(waitFor([&] { return loads.size() == 1; }, 15000));
     page->runJavaScript(QStringLiteral("for (;;) {}"));
     browser.readBodyMarkup(1);

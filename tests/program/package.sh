@@ -30,6 +30,7 @@ done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in ./usr/bin/vardelo \
+    ./usr/lib/vardelo/vardelo_webengine.so \
     ./usr/share/vardelo/Skins/WMP11/Options.dat \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
@@ -40,10 +41,11 @@ for file in ./usr/bin/vardelo \
     ./usr/lib/mozilla/native-messaging-hosts/io.github.vardelo.vardelo.json; do
     grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
-# Beside /usr/bin and /usr/share only the host script and the browsers' manifests.
+# Beside /usr/bin and /usr/share only the browser module, the host script and the
+# browsers' manifests.
 hosts='etc/(chromium|opt/chrome)/native-messaging-hosts|usr/lib/mozilla/native-messaging-hosts'
-parents='usr/lib|usr/lib/mozilla|usr/libexec|etc|etc/opt|etc/chromium|etc/opt/chrome'
-outside=$(grep -Ev "^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*|usr/libexec/vardelo/.*|($parents)/?|($hosts)/.*)$" <<<"$contents" | grep -v '^\./$' || true)
+parents='usr/lib|usr/lib/vardelo|usr/lib/mozilla|usr/libexec|etc|etc/opt|etc/chromium|etc/opt/chrome'
+outside=$(grep -Ev "^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*|usr/libexec/vardelo/.*|usr/lib/vardelo/vardelo_webengine\.so|($parents)/?|($hosts)/.*)$" <<<"$contents" | grep -v '^\./$' || true)
 [ -z "$outside" ] || fail "files outside their folders: $outside"
 
 root="$work/root"

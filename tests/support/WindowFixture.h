@@ -10,6 +10,7 @@
 #include "platform/SkinEngine.h"
 
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -72,6 +73,16 @@ class WindowFixture : public ::testing::Test {
         auto* found = form_->findChild<Control*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << "no control named " << name;
         return found;
+    }
+
+    // The tooltips of the log's status cells: why a given-up link failed.
+    std::vector<std::string> statusTips() {
+        std::vector<std::string> tips;
+        const QAbstractItemModel* model = control<QTableView>("naplosg")->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            tips.push_back(
+                model->index(row, LogStatus).data(Qt::ToolTipRole).toString().toStdString());
+        return tips;
     }
 
     // The browser the window gets; the end-to-end tests give a real one.

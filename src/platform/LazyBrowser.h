@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Browser.h"
+
+#include <QPointer>
+
+#include <functional>
+
+namespace vardelo {
+
+// The browser the program hands its window. At start-up it is a light
+// holder; the engine is a module of its own, loaded at the first need (a
+// page to load, or the "Weblap" page looked at), so that neither its
+// libraries nor its OpenGL context load with the program. An engine that
+// cannot start answers every request as failed and says why in the
+// diagnostics log.
+class LazyBrowser final : public Browser {
+    Q_OBJECT
+  public:
+    // Makes the engine; nullptr with the reason when it cannot.
+    using Factory = std::function<Browser*(QObject* parent, QString* failure)>;
+
+    explicit LazyBrowser(Factory factory = loadEngineModule, QObject* parent = nullptr);
+    ~LazyBrowser() override;
+
+    QWidget* widget() override;
+    void navigate(const QString& url) override;
+    void submitElement(quint64 ticket, const QString& id) override;
+    void readBodyMarkup(quint64 ticket) override;
+    void abandonPage() override;
+
+    bool started() const { return engine_ != nullptr; }
+
+    // The engine module beside the program, or where an installed one lies.
+    static Browser* loadEngineModule(QObject* parent, QString* failure);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    Browser* engine();
+
+    Factory factory_;
+    QPointer<QWidget> holder_; // the window takes it over
+    Browser* engine_ = nullptr;
+    bool failed_ = false; // tried once and could not: not tried again
+};
+
+} // namespace vardelo
