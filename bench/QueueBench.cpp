@@ -42,9 +42,11 @@ int main(int argc, char** argv) {
     view.show();
 
     clock.start();
-    for (const std::string& line : linesToImport(splitListLines(listFile)))
-        queue.append(line);
-    model.sync();
+    {
+        const TextGrid::Batch batch(queue.grid()); // as the window imports
+        for (const std::string& line : linesToImport(splitListLines(listFile)))
+            queue.append(line);
+    }
     QApplication::processEvents();
     const qint64 importMs = clock.restart();
 
@@ -58,7 +60,6 @@ int main(int argc, char** argv) {
     const qint64 loadMs = clock.restart();
 
     queue.deleteRow(1, {});
-    model.sync();
     QApplication::processEvents();
     const qint64 deleteMs = clock.restart();
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     // worker; best of five saves, each after a change.
     DownloadQueue saved;
     EventLog log;
-    RecordStore store(dir.path(), saved.grid(), log.grid(), [] {});
+    RecordStore store(dir.path(), saved.grid(), log.grid());
     store.load(); // the queue stored above
     QElapsedTimer saveClock;
     double handOverMs = 1e9;

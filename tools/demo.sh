@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Vardelo against the local file host: a handful of sample files, a dead link
-# and a busy page among them, short waits. Run through `./run demo`.
+# Vardelo against the local file host: a handful of sample files, a dead link,
+# a busy page and one link of another host's page shape (walked by its host
+# profile) among them, short waits. Run through `./run demo`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -9,7 +10,9 @@ demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo/config" "$demo/Letoltesek" "$demo/screens"
 cp build/vardelo "$demo/"
-cp -r build/Skins "$demo/"
+cp -r build/Skins build/HostProfiles "$demo/"
+# The second host shape's profile, as a user would drop it in.
+cp tests/e2e/HostProfiles/30-redirect-form.json "$demo/HostProfiles/"
 
 build/vardelo_testhost --wait 5 --links "$demo/links.txt" >"$demo/host.log" 2>&1 &
 host=$!

@@ -32,6 +32,11 @@ void BackgroundSave::waitIdle() {
     idle_.wait(lock, [this] { return !running_ && !waiting_; });
 }
 
+bool BackgroundSave::running() {
+    const std::lock_guard lock(mutex_);
+    return running_;
+}
+
 void BackgroundSave::run() {
     std::unique_lock lock(mutex_);
     for (;;) {

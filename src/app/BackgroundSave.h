@@ -24,6 +24,8 @@ class BackgroundSave {
     void dropWaiting();
     // Returns once no save is waiting or running.
     void waitIdle();
+    // Whether a save is being written now.
+    bool running();
 
   private:
     void run();

@@ -3,6 +3,7 @@
 #include "app/DownloadHoursGate.h"
 #include "app/TTimer.h"
 #include "app/letolto.h"
+#include "core/HostProfile.h"
 #include "core/WaitPage.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
@@ -30,11 +31,11 @@ bool isAddress(const std::string& link) {
 } // namespace
 
 DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
-                             QObject* window)
-    : QObject(window), window_(cycleWindow), browser_(browser), http_(http) {
-    Timer3 = new TTimer(1000, window);
-    Timer4 = new TTimer(1000, window);
-    elhalt_kijelzo = new TTimer(1000, window);
+                             QObject* parent)
+    : QObject(parent), window_(cycleWindow), browser_(browser), http_(http) {
+    Timer3 = makeTimer("Timer3", &DownloadCycle::transferDue);
+    Timer4 = makeTimer("Timer4", &DownloadCycle::countdownTick);
+    elhalt_kijelzo = makeTimer("elhalt_kijelzo", &DownloadCycle::deadWaitTick);
 
     pageWatchdog_ = new QTimer(this);
     pageWatchdog_->setSingleShot(true);
@@ -44,6 +45,14 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
 }
 
 DownloadCycle::~DownloadCycle() = default;
+
+TTimer* DownloadCycle::makeTimer(const char* name, void (DownloadCycle::*tick)()) {
+    auto* timer = new TTimer(1000, this);
+    timer->setObjectName(QLatin1String(name));
+    connect(timer, &QTimer::timeout, this,
+            [this, tick] { window_.runGuarded([&] { (this->*tick)(); }); });
+    return timer;
+}
 
 bool DownloadCycle::downloading() const {
     return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait;
@@ -58,6 +67,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     state_ = state;
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
+    reading_ = ProfileRead::None;
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its
@@ -67,6 +77,8 @@ void DownloadCycle::endAttempt() {
     state_ = CycleState::Idle;
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
+    reading_ = ProfileRead::None;
+    profile_.reset();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
@@ -88,10 +100,12 @@ void DownloadCycle::start() {
     window_.showRunControls(RunControls::Running);
     beginAttempt(CycleState::FirstPage);
     Memo1.clear();
+    const std::string link = window_.headUrl();
+    profile_ = profiles_ ? profiles_->forLink(link) : nullptr;
     window_.showStatus(QStringLiteral("Weblap betöltése"));
     armWatchdog();
-    linkRefused_ = !isAddress(window_.headUrl());
-    browser_.navigate(toQt(window_.headUrl()));
+    linkRefused_ = !isAddress(link);
+    browser_.navigate(toQt(link));
 }
 
 void DownloadCycle::setHoursGate(DownloadHoursGate* gate) {
@@ -138,6 +152,11 @@ void DownloadCycle::documentComplete(bool ok) {
                 pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
             return;
         }
+        tellPage(CycleStep::FirstPage);
+        if (profile_) {
+            requestMarkup(ProfileRead::FirstPage);
+            return;
+        }
         awaitingSubmit_ = true;
         browser_.submitElement(attempt_, QStringLiteral("ff"));
         return;
@@ -147,8 +166,14 @@ void DownloadCycle::documentComplete(bool ok) {
             pageFailed(OutcomeKind::WaitPageUnreadable, "the wait page did not load");
             return;
         }
+        tellPage(CycleStep::WaitPage);
+        if (profile_) {
+            requestMarkup(ProfileRead::WaitPage);
+            return;
+        }
         browser_.readBodyMarkup(attempt_);
         return;
+    case CycleState::AfterWait: // the page goes on to the file; its address is awaited
     case CycleState::Idle:
     case CycleState::Transfer: // a second transfer must not run beside this one
     case CycleState::DeadLinkWait:
@@ -157,13 +182,21 @@ void DownloadCycle::documentComplete(bool ok) {
 }
 
 void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
+    if (profile_ && ticket == profileTicket_) {
+        afterWaitActivated(ticket, submitted);
+        return;
+    }
     if (ticket != attempt_ || state_ != CycleState::FirstPage || !awaitingSubmit_)
         return;
     awaitingSubmit_ = false;
     if (!submitted) {
-        pageFailed(OutcomeKind::DeadLink, "the link's page has no free-user form (\"ff\")");
+        pageFailed(OutcomeKind::DeadLink,
+                   profile_ ? "nothing on the link's page matches the form selector " +
+                                  profile_->profile().form
+                            : std::string("the link's page has no free-user form (\"ff\")"));
         return;
     }
+    tell(CycleStep::Submitted, profile_ ? profile_->profile().form : std::string("#ff"));
     enterWaitPage();
     if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
         documentComplete(*early);
@@ -175,6 +208,10 @@ void DownloadCycle::enterWaitPage() {
 }
 
 void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
+    if (profile_ && ticket == profileTicket_) {
+        profileMarkupRead(ticket, ok, toStd(markup));
+        return;
+    }
     if (ticket != attempt_ || (state_ != CycleState::WaitPage && state_ != CycleState::Countdown))
         return;
     if (!ok) {
@@ -193,12 +230,18 @@ void DownloadCycle::readWaitPage(const std::string& page) {
         return;
     }
     download_url = *url;
+    tell(CycleStep::Address, download_url);
     const auto seconds = read_waiting_time(Memo1);
     if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, "no usable waiting time on the wait page");
         return;
     }
-    countdown = *seconds;
+    armCountdown(*seconds);
+}
+
+void DownloadCycle::armCountdown(std::int32_t seconds) {
+    tell(CycleStep::Wait, std::to_string(seconds));
+    countdown = seconds;
     state_ = CycleState::Countdown;
     pageWatchdog_->stop(); // the countdown and the transfer have their own ends
     Timer3->setIntervalMs(countdown * 1000 + 1000);
@@ -208,6 +251,7 @@ void DownloadCycle::readWaitPage(const std::string& page) {
 }
 
 void DownloadCycle::pageFailed(OutcomeKind kind, std::string why) {
+    tellFailure(why);
     outcome({kind, {FailureKind::PageStep, std::move(why)}});
 }
 
@@ -217,13 +261,33 @@ void DownloadCycle::armWatchdog() {
 }
 
 void DownloadCycle::pageTimedOut(quint64 attempt) {
-    if (attempt != attempt_ || (state_ != CycleState::FirstPage && state_ != CycleState::WaitPage))
+    if (attempt != attempt_ || (state_ != CycleState::FirstPage && state_ != CycleState::WaitPage &&
+                                state_ != CycleState::AfterWait))
         return;
     const OutcomeKind kind =
         state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     browser_.abandonPage(); // a hung page would hold every later link of its host
     pageFailed(kind, "the page did not finish within " +
                          std::to_string(pageWatchdog_->interval() / 1000) + " s");
+}
+
+void DownloadCycle::tell(CycleStep step, const std::string& detail) const {
+    if (trace_)
+        trace_(step, detail);
+}
+
+void DownloadCycle::tellPage(CycleStep step) const {
+    if (trace_)
+        trace_(step, toStd(browser_.pageAddress()));
+}
+
+void DownloadCycle::tellFailure(const std::string& why) const {
+    if (!trace_)
+        return;
+    const char* step = state_ == CycleState::FirstPage   ? "first page"
+                       : state_ == CycleState::AfterWait ? "after the wait"
+                                                         : "wait page";
+    trace_(CycleStep::Failed, std::string(step) + ": " + why);
 }
 
 void DownloadCycle::countdownTick() {
@@ -247,10 +311,20 @@ void DownloadCycle::transferDue() {
     window_.showRunControls(RunControls::Transfer);
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
+    if (profileStepsAfterWait()) {
+        profileAfterWait();
+        return;
+    }
     startTransfer();
 }
 
 void DownloadCycle::startTransfer() {
+    if (trace_) {
+        const std::string address = download_url;
+        endAttempt();
+        tell(CycleStep::Transfer, address);
+        return;
+    }
     state_ = CycleState::Transfer;
     const quint64 attempt = attempt_;
     auto* thread =

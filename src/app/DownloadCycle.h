@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -19,13 +20,20 @@ class QTimer;
 namespace vardelo {
 
 class Browser;
+class CompiledProfile;
+class HostProfiles;
 class DownloadHoursGate;
 class HttpClient;
 class TTesztThread;
 class TTimer;
 
-// Where the cycle is with the queue's head link.
-enum class CycleState { Idle, FirstPage, WaitPage, Countdown, Transfer, DeadLinkWait };
+// Where the cycle is with the queue's head link. AfterWait: the wait is
+// over and a host profile's page is asked for the file's address.
+enum class CycleState { Idle, FirstPage, WaitPage, Countdown, AfterWait, Transfer, DeadLinkWait };
+
+// The page steps as the probe tells them; the window does not listen.
+enum class CycleStep { FirstPage, Submitted, WaitPage, Wait, Address, Transfer, Failed };
+using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
 // The enabled states of Start, Stop and the stop-after switch.
 enum class RunControls { Running, Transfer, Idle };
@@ -65,14 +73,25 @@ class CycleWindow {
 class DownloadCycle final : public QObject {
     Q_OBJECT
   public:
-    // The timers are children of `window`, which names them.
-    DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http, QObject* window);
+    // Creates its timers as its own children, under their designed names,
+    // and runs their ticks through the window's guard.
+    DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
+                  QObject* parent = nullptr);
     ~DownloadCycle() override;
 
     CycleState state() const { return state_; }
     bool downloading() const;
+    // The file address and the waiting time the last wait page gave.
+    const std::string& fileAddress() const { return download_url; }
+    std::int32_t secondsToTransfer() const { return countdown; }
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
+    // A link that one of these claims goes through its profile's steps; any
+    // other through the built-in ones. They must outlive the cycle.
+    void setHostProfiles(const HostProfiles* profiles) { profiles_ = profiles; }
+    // For the probe: every page step is told, and where the transfer would
+    // start, the attempt ends with the address told instead.
+    void setTrace(CycleTrace trace) { trace_ = std::move(trace); }
     // Outside the download hours a Start waits, and goes when they open.
     void setHoursGate(DownloadHoursGate* gate);
 
@@ -81,6 +100,8 @@ class DownloadCycle final : public QObject {
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
+    void elementRead(quint64 ticket, bool ok, const QString& text);
+    void downloadRequested(const QString& url);
     void countdownTick();
     void transferDue();
     void deadWaitTick();
@@ -91,6 +112,7 @@ class DownloadCycle final : public QObject {
     void transferEnded(qint64 received);
     void transferFailed(const FailureReason& reason);
 
+  private:
     TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
     TTimer* Timer4 = nullptr;         // the countdown's second ticks
     TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks
@@ -102,6 +124,8 @@ class DownloadCycle final : public QObject {
     std::string Memo1;               // the page text being read
     QPointer<TTesztThread> worker;   // the transfer running now, if any
 
+    TTimer* makeTimer(const char* name, void (DownloadCycle::*tick)());
+
   private:
     bool heldBackByHours();
     void hoursOpened();
@@ -109,6 +133,25 @@ class DownloadCycle final : public QObject {
     void endAttempt();
     void enterWaitPage();
     void readWaitPage(const std::string& page);
+    void armCountdown(std::int32_t seconds);
+
+    // A host profile's steps (DownloadCycleProfile.cpp).
+    enum class ProfileRead { None, FirstPage, WaitPage, Wait, Address, LateAddress, Download };
+    quint64 profileRequest(ProfileRead read);
+    void requestMarkup(ProfileRead read);
+    void requestValue(ProfileRead read);
+    void profileMarkupRead(quint64 ticket, bool ok, const std::string& markup);
+    void readProfileFirstPage(const std::string& markup);
+    void readProfileWaitPage(const std::string& markup);
+    void profileWaitRead(const std::optional<std::string>& text);
+    void profileAddressRead(const std::optional<std::string>& text);
+    bool profileStepsAfterWait() const;
+    void profileAfterWait();
+    void afterWaitActivated(quint64 ticket, bool activated);
+    std::optional<std::string> fetchableAddress(const std::string& text) const;
+    void tell(CycleStep step, const std::string& detail) const;
+    void tellPage(CycleStep step) const; // with the page's address
+    void tellFailure(const std::string& why) const;
     void pageFailed(OutcomeKind kind, std::string why);
     void logResult(const AttemptResult& result) const;
     void armWatchdog();
@@ -131,6 +174,13 @@ class DownloadCycle final : public QObject {
     QTimer* pageWatchdog_ = nullptr;
     quint64 watchdogAttempt_ = 0;
     bool linkRefused_ = false; // the head link is no address the browser takes
+
+    const HostProfiles* profiles_ = nullptr;
+    std::shared_ptr<const CompiledProfile> profile_; // the head link's, for this attempt
+    ProfileRead reading_ = ProfileRead::None;        // what the awaited answer is
+    quint64 profileTicket_ = 0;                      // the awaited answer's ticket
+    quint64 profileRequests_ = 0;
+    CycleTrace trace_;
     DownloadHoursGate* hours_ = nullptr;
 };
 

@@ -4,9 +4,15 @@
 
 namespace vardelo {
 
-GridModel::GridModel(const TextGrid& grid, QStringList titles, QObject* parent)
+GridModel::GridModel(TextGrid& grid, QStringList titles, QObject* parent)
     : QAbstractTableModel(parent), grid_(grid), titles_(std::move(titles)),
-      shownRows_(grid.rowCount() - 1) {}
+      shownRows_(grid.rowCount() - 1) {
+    grid_.setListener(this);
+}
+
+GridModel::~GridModel() {
+    grid_.setListener(nullptr);
+}
 
 int GridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shownRows_;
@@ -34,7 +40,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     return titles_.at(section);
 }
 
-void GridModel::sync() {
+void GridModel::gridChanged() {
     const int rows = grid_.rowCount() - 1;
     if (rows > shownRows_) {
         beginInsertRows({}, shownRows_, rows - 1);

@@ -9,20 +9,21 @@
 
 namespace vardelo {
 
-// Shows a core TextGrid in a view. The grid is changed by core operations;
-// sync() then tells the view, adding or removing rows at the end (every
-// operation grows or shrinks a grid only there) and repainting the rest.
-class GridModel final : public QAbstractTableModel {
+// Shows a core TextGrid in a view. The grid is changed by core operations
+// and tells the model, which tells the view, adding or removing rows at the
+// end (every operation grows or shrinks a grid only there) and repainting the
+// rest.
+class GridModel final : public QAbstractTableModel, private GridListener {
     Q_OBJECT
   public:
-    GridModel(const TextGrid& grid, QStringList titles, QObject* parent = nullptr);
+    // Listens to `grid` until the model is destroyed.
+    GridModel(TextGrid& grid, QStringList titles, QObject* parent = nullptr);
+    ~GridModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    void sync();
 
     // Tooltips by grid row (1 is the first data row) and column; an empty
     // text is no tooltip.
@@ -33,7 +34,9 @@ class GridModel final : public QAbstractTableModel {
     void changed();
 
   private:
-    const TextGrid& grid_;
+    void gridChanged() override;
+
+    TextGrid& grid_;
     QStringList titles_;
     int shownRows_ = 0; // data rows the view knows of
     ToolTips toolTips_;

@@ -5,11 +5,9 @@
 
 namespace vardelo {
 
-RecordStore::RecordStore(QString folder, TextGrid& queue, TextGrid& log,
-                         std::function<void()> replaced)
+RecordStore::RecordStore(QString folder, TextGrid& queue, TextGrid& log)
     : folder_(std::move(folder)), files_{File{"Lista.Vdl", queueRecordLayout(), queue},
-                                         File{"Naplo.Vdl", logRecordLayout(), log}},
-      replaced_(std::move(replaced)) {
+                                         File{"Naplo.Vdl", logRecordLayout(), log}} {
     for (File& file : files_)
         file.loadedRevision = file.savedRevision = file.grid.revision();
     timer_.setSingleShot(true);
@@ -90,14 +88,16 @@ void RecordStore::saveAtClosing(File& file) {
     readRecordFile(pathOf(file), file.layout, merged);
     appendRows(merged, file.grid);
     writeRecordFile(pathOf(file), encodeRecords(merged, file.layout));
-    // Cell by cell, so the grid's revision only ever grows.
-    file.grid.setRowCount(merged.rowCount());
-    for (int row = 1; row <= merged.lastRow(); ++row)
-        for (int column = 0; column < merged.columnCount(); ++column)
-            file.grid.setCell(row, column, merged.cell(row, column));
+    {
+        // Cell by cell, so the grid's revision only ever grows.
+        const TextGrid::Batch batch(file.grid);
+        file.grid.setRowCount(merged.rowCount());
+        for (int row = 1; row <= merged.lastRow(); ++row)
+            for (int column = 0; column < merged.columnCount(); ++column)
+                file.grid.setCell(row, column, merged.cell(row, column));
+    }
     file.loading = Loading::Loaded;
     file.loadedRevision = file.savedRevision = file.grid.revision();
-    replaced_();
 }
 
 } // namespace vardelo

@@ -21,8 +21,7 @@ namespace vardelo {
 // stored rows followed by this run's, or fails with the file's error.
 class RecordStore {
   public:
-    // `replaced` runs after closing put stored rows into a grid.
-    RecordStore(QString folder, TextGrid& queue, TextGrid& log, std::function<void()> replaced);
+    RecordStore(QString folder, TextGrid& queue, TextGrid& log);
 
     // Start-up: removes what interrupted saves left, then reads the queue and
     // the log, in that order; the first failure throws and ends the loading.
@@ -35,6 +34,7 @@ class RecordStore {
     void saveInBackground();
     // Returns once the background saves handed over are written.
     void waitForBackgroundSave() { saver_.waitIdle(); }
+    bool backgroundSaveRunning() { return saver_.running(); }
 
     // Closing: waits for a background save in progress, then writes the queue
     // and then the log. Throws the first failure; the log is then unwritten.
@@ -60,7 +60,6 @@ class RecordStore {
 
     QString folder_;
     std::array<File, 2> files_;
-    std::function<void()> replaced_;
     QTimer timer_;
     BackgroundSave saver_; // last: it finishes before the rest goes
 };

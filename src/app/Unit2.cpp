@@ -37,17 +37,18 @@ TForm1::TForm1(Services services, QWidget* parent)
     connectCommands();
     nameControls();
 
-    records_ =
-        std::make_unique<RecordStore>(services_.recordFolder, queue.grid(), log.grid(), [this] {
-            linkekModel->sync();
-            naplosgModel->sync();
-        });
+    records_ = std::make_unique<RecordStore>(services_.recordFolder, queue.grid(), log.grid());
 
     rememberStartingSettings();
     guarded([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+// The models listen to the queue's and the log's grids, which go before the
+// window's children.
+TForm1::~TForm1() {
+    delete linkekModel;
+    delete naplosgModel;
+}
 
 void TForm1::connectCommands() {
     connect(Hozzaad, &QPushButton::clicked, this, guard(&TForm1::HozzaadClick));
@@ -112,9 +113,6 @@ void TForm1::nameControls() {
         {PM_auto_le, "PM_auto_le"},
         {Vardelo1, "Vardelo1"},
         {Kilps1, "Kilps1"},
-        {Timer3, "Timer3"},
-        {Timer4, "Timer4"},
-        {elhalt_kijelzo, "elhalt_kijelzo"},
         {balloon_hide, "balloon_hide"},
         {CTI, "CTI"},
     };

@@ -13,6 +13,7 @@
 #include "ui_Unit2.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -63,6 +64,10 @@ struct Services {
     SkinEngine& skins;           // sSkinManager1: draws the window in a skin
     QString recordFolder;        // where Lista.Vdl and Naplo.Vdl live
     QString defaultTargetFolder; // offered on a first start
+    // The hosts beside the built-in one, and the profile files left out
+    // (shown once, when the window first appears).
+    const HostProfiles* profiles = nullptr;
+    QStringList profileProblems;
 };
 
 // The main window. It owns the program's whole state for the run; its
@@ -102,15 +107,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void inditasClick();
     void StopClick();
     void lapDocumentComplete(bool ok);
-    void Timer4Timer();
-    void Timer3Timer();
-    void elhalt_kijelzoTimer();
-    void naplozas(OutcomeKind kind);
-
-    void IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength);
-    void IdHTTP1Work(qint64 received);
-    void IdHTTP1WorkEnd(qint64 received);
-    void transferFailed();
 
     void linket_hozzaad(const std::string& url);
     void HozzaadClick();
@@ -191,10 +187,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     QAction* Vardelo1 = nullptr;
     QAction* Kilps1 = nullptr;
 
-    TTimer* Timer3 = nullptr;         // the cycle's: the transfer starts
-    TTimer* Timer4 = nullptr;         // the cycle's: the countdown's second ticks
-    TTimer* elhalt_kijelzo = nullptr; // the cycle's: the dead-link wait's second ticks
-    TTimer* balloon_hide = nullptr;   // takes the clipboard's balloon away
+    TTimer* balloon_hide = nullptr; // takes the clipboard's balloon away
 
     TrayIcon* CTI = nullptr; // the icon in the notification area
     ClipboardWatcher* clipboardWatcher = nullptr;
@@ -247,8 +240,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
         QueueRewrite& operator=(const QueueRewrite&) = delete;
         bool& idle_;
     };
-    void queueChanged();
-    void logChanged();
 
     void readRecordFiles();
     void scheduleRecordSave();

@@ -5,6 +5,7 @@
 #include "app/Unit2.h"
 #include "platform/Browser.h"
 #include "platform/Dialogs.h"
+#include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
 
 #include <QAction>
@@ -12,18 +13,45 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vardelo {
+namespace {
+
+// Runs a step once, when the window first appears.
+class OnFirstShow final : public QObject {
+  public:
+    OnFirstShow(QWidget* window, std::function<void()> step)
+        : QObject(window), step_(std::move(step)) {
+        window->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched == parent()) {
+            watched->removeEventFilter(this);
+            // After the show itself, so that the box stands over the window.
+            QTimer::singleShot(0, parent(), std::move(step_));
+            deleteLater();
+        }
+        return false;
+    }
+
+  private:
+    std::function<void()> step_;
+};
+
+} // namespace
 
 void TForm1::buildCycle() {
     cycle_ = new DownloadCycle(*this, services_.browser, services_.http, this);
-    Timer3 = cycle_->Timer3;
-    Timer4 = cycle_->Timer4;
-    elhalt_kijelzo = cycle_->elhalt_kijelzo;
-    connect(Timer3, &QTimer::timeout, this, guard(&TForm1::Timer3Timer));
-    connect(Timer4, &QTimer::timeout, this, guard(&TForm1::Timer4Timer));
-    connect(elhalt_kijelzo, &QTimer::timeout, this, guard(&TForm1::elhalt_kijelzoTimer));
+    cycle_->setHostProfiles(services_.profiles);
+    if (!services_.profileProblems.isEmpty()) {
+        new OnFirstShow(this, [this] {
+            services_.dialogs.showError(profileProblemsText(services_.profileProblems));
+        });
+    }
 
     Browser& browser = services_.browser;
     auto* layout = new QVBoxLayout(Weblap);
@@ -42,6 +70,12 @@ void TForm1::buildCycle() {
             [this](quint64 ticket, bool ok, const QString& markup) {
                 guarded([&] { cycle_->bodyMarkupRead(ticket, ok, markup); });
             });
+    connect(&browser, &Browser::elementRead, this,
+            [this](quint64 ticket, bool ok, const QString& text) {
+                guarded([&] { cycle_->elementRead(ticket, ok, text); });
+            });
+    connect(&browser, &Browser::downloadRequested, this,
+            [this](const QString& url) { guarded([&] { cycle_->downloadRequested(url); }); });
 }
 
 bool TForm1::downloading() const {
@@ -58,22 +92,6 @@ void TForm1::StopClick() {
 
 void TForm1::lapDocumentComplete(bool ok) {
     cycle_->documentComplete(ok);
-}
-
-void TForm1::Timer4Timer() {
-    cycle_->countdownTick();
-}
-
-void TForm1::Timer3Timer() {
-    cycle_->transferDue();
-}
-
-void TForm1::elhalt_kijelzoTimer() {
-    cycle_->deadWaitTick();
-}
-
-void TForm1::naplozas(OutcomeKind kind) {
-    cycle_->outcome({kind, {}});
 }
 
 bool TForm1::queueIsEmpty() const {

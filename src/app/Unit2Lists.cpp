@@ -14,9 +14,9 @@ void TForm1::megnyitClick() {
     if (!path)
         return; // a cancelled dialog appends nothing
     ListBox1 = readListFile(*path);
+    const TextGrid::Batch batch(queue.grid());
     for (const std::string& line : linesToImport(ListBox1))
         queue.append(line);
-    queueChanged();
 }
 
 void TForm1::button3Click() {

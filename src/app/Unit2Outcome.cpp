@@ -43,8 +43,6 @@ OutcomePlan TForm1::recordOutcome(const AttemptResult& result, std::int64_t cont
         *counter = saturatingAdd(*counter, plan.skippedFiles);
     showCurrentCounters();
     showAllTimeCounters();
-    queueChanged();
-    logChanged();
     return plan;
 }
 

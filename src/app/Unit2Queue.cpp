@@ -10,13 +10,8 @@
 
 namespace vardelo {
 
-void TForm1::queueChanged() {
-    linkekModel->sync();
-}
-
 void TForm1::linket_hozzaad(const std::string& url) {
     queue.append(url);
-    queueChanged();
 }
 
 void TForm1::HozzaadClick() {
@@ -27,21 +22,18 @@ void TForm1::HozzaadClick() {
 }
 
 void TForm1::sor_torlesClick() {
-    if (queue.deleteRow(Linkek->selectedRow(), queueGuards()))
-        queueChanged();
+    queue.deleteRow(Linkek->selectedRow(), queueGuards());
 }
 
 void TForm1::eloreClick() {
     if (!queue.moveToTop(Linkek->selectedRow(), queueGuards()))
         return;
-    queueChanged();
     Linkek->selectDataRow(1); // the selection goes with the moved link
 }
 
 void TForm1::hatraClick() {
     if (!queue.moveToEnd(Linkek->selectedRow(), queueGuards()))
         return;
-    queueChanged();
     Linkek->selectDataRow(linkekModel->rowCount());
 }
 
@@ -55,12 +47,9 @@ void TForm1::LinkekMouseDown(Qt::MouseButton button, int row, int column) {
 void TForm1::LinkekMouseUp(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return;
-    const auto revision = queue.grid().revision();
     if (drag.release(queue, row, column, queueGuards()) != QueueDrag::Release::Ended)
         return;
     QApplication::restoreOverrideCursor();
-    if (queue.grid().revision() != revision)
-        queueChanged();
 }
 
 } // namespace vardelo

@@ -74,16 +74,18 @@ void TForm1::WMDrawClipboard() {
     const std::optional<QString> text = clipboardWatcher->text();
     if (!text)
         return;
-    const std::vector<std::string> links = linksInClipboardText(toStd(*text));
+    const std::vector<std::string> links = linksInClipboardText(toStd(*text), services_.profiles);
     queueWithBalloon(links);
 }
 
 void TForm1::queueWithBalloon(const std::vector<std::string>& links) {
     if (links.empty())
         return;
-    for (const std::string& link : links)
-        queue.append(link);
-    queueChanged();
+    {
+        const TextGrid::Batch batch(queue.grid());
+        for (const std::string& link : links)
+            queue.append(link);
+    }
     CTI->showBalloon(toQt(balloonTitle(links.size())), toQt(balloonBody(links)), 10);
     balloon_hide->setEnabled(true);
 }

@@ -40,20 +40,4 @@ void TForm1::clearTransferred() {
     letoltve->clear();
 }
 
-void TForm1::IdHTTP1WorkBegin(qint64 expected, qint64 announcedLength) {
-    cycle_->transferBegun(expected, announcedLength);
-}
-
-void TForm1::IdHTTP1Work(qint64 received) {
-    cycle_->transferProgress(received);
-}
-
-void TForm1::IdHTTP1WorkEnd(qint64 received) {
-    cycle_->transferEnded(received);
-}
-
-void TForm1::transferFailed() {
-    cycle_->transferFailed({});
-}
-
 } // namespace vardelo

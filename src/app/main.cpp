@@ -1,8 +1,10 @@
+#include "app/Probe.h"
 #include "app/Termination.h"
 #include "app/Unit2.h"
 #include "platform/AppPaths.h"
 #include "platform/CommandLine.h"
 #include "platform/Diagnostics.h"
+#include "platform/HostProfileFiles.h"
 #include "platform/HttpClient.h"
 #include "platform/LazyBrowser.h"
 #include "platform/NativeMessagingHost.h"
@@ -15,11 +17,17 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <cstring>
 
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    // A profile author's probe: no window, queue, settings or lock, and
+    // Ctrl+C ends it at once.
+    if (vardelo::isProbe(argc, argv))
+        return vardelo::runProbe(argc, argv);
+
     // The web browser's native messaging host: no window, no record files.
     if (argc > 1 && std::strcmp(argv[1], "--native-messaging") == 0)
         return vardelo::runNativeMessagingHost(argc, argv);
@@ -43,9 +51,16 @@ int main(int argc, char** argv) {
     vardelo::UnixSignals signals;
     vardelo::Termination termination(signals);
 
+    // Host profiles decide which arguments are links, so they come first.
+    const vardelo::LoadedProfiles profiles =
+        vardelo::loadHostProfiles(vardelo::hostProfileFolders());
+    if (!profiles.problems.isEmpty())
+        std::fprintf(stderr, "Vardelo: %s\n",
+                     vardelo::profileProblemsText(profiles.problems).toLocal8Bit().constData());
+
     // One program per record folder: a later start hands its links over and ends.
     const vardelo::HandedArguments handed =
-        vardelo::readArguments(QCoreApplication::arguments().mid(1));
+        vardelo::readArguments(QCoreApplication::arguments().mid(1), &profiles.profiles);
     vardelo::SingleInstance instance(vardelo::recordFolder());
     using Claim = vardelo::SingleInstance::Claim;
     if (const Claim claim = instance.claim(vardelo::encodeArguments(handed)); claim != Claim::First)
@@ -72,7 +87,7 @@ int main(int argc, char** argv) {
     vardelo::HttpClient http;
     vardelo::SkinEngine skins(vardelo::dataFolder());
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
-                          vardelo::defaultTargetFolder()});
+                          vardelo::defaultTargetFolder(), &profiles.profiles, profiles.problems});
     dialogs.setParent(&form);
     // Taken before a close that a signal during start-up asked for, so it keeps them.
     form.takeHandedLinks(handed.links, false);

@@ -1,13 +1,16 @@
 #include "core/ClipboardLinks.h"
 
+#include "core/HostProfile.h"
 #include "core/ListText.h"
 
 namespace vardelo {
 
-std::vector<std::string> linksInClipboardText(std::string_view text, std::string_view prefix) {
+namespace {
+
+using LinkTest = bool (*)(std::string_view line, const void* context);
+
+std::vector<std::string> linksOn(std::string_view text, LinkTest isLink, const void* context) {
     std::vector<std::string> links;
-    if (text.find(prefix) == std::string_view::npos)
-        return links;
     std::string_view rest = text;
     while (!rest.empty()) {
         const std::size_t cr = rest.find('\r');
@@ -16,17 +19,53 @@ std::vector<std::string> linksInClipboardText(std::string_view text, std::string
         std::string_view line = trimControls(rest.substr(0, length));
         if (const std::size_t htm = line.find(".htm"); htm != std::string_view::npos)
             line = line.substr(0, htm);
-        if (!line.empty() && line.find(prefix) != std::string_view::npos)
+        if (!line.empty() && isLink(line, context))
             links.emplace_back(line);
         rest.remove_prefix(std::min(rest.size(), length + 1));
     }
     return links;
 }
 
+struct ProfileTest {
+    std::string_view prefix;
+    const HostProfiles* profiles;
+};
+
+bool holdsPrefix(std::string_view line, const void* context) {
+    return line.find(*static_cast<const std::string_view*>(context)) != std::string_view::npos;
+}
+
+bool prefixOrProfile(std::string_view line, const void* context) {
+    const auto& test = *static_cast<const ProfileTest*>(context);
+    return holdsPrefix(line, &test.prefix) || (test.profiles && test.profiles->claims(line));
+}
+
+} // namespace
+
+std::vector<std::string> linksInClipboardText(std::string_view text, std::string_view prefix) {
+    if (text.find(prefix) == std::string_view::npos)
+        return {};
+    return linksOn(text, holdsPrefix, &prefix);
+}
+
 std::vector<std::string> linksInArgument(std::string_view argument, std::string_view prefix) {
     if (!argument.starts_with(prefix))
         return {};
     return linksInClipboardText(argument, prefix);
+}
+
+std::vector<std::string> linksInClipboardText(std::string_view text, const HostProfiles* profiles) {
+    const ProfileTest test{kLinkPrefix, profiles};
+    return linksOn(text, prefixOrProfile, &test);
+}
+
+std::vector<std::string> linksInArgument(std::string_view argument, const HostProfiles* profiles) {
+    if (argument.starts_with(kLinkPrefix))
+        return linksInArgument(argument);
+    // A web address that a profile claims; never a file name that happens to match.
+    if (!isHttpAddress(argument) || !profiles || !profiles->claims(argument))
+        return {};
+    return linksInClipboardText(argument, profiles);
 }
 
 std::string balloonTitle(std::size_t count) {

@@ -7,6 +7,8 @@
 
 namespace vardelo {
 
+class HostProfiles;
+
 // The file host's link prefix, and the host address the settings page shows.
 inline constexpr std::string_view kLinkPrefix = "http://rapidshare.com/";
 inline constexpr std::string_view kHostAddress = "http://rapidshare.com";
@@ -23,6 +25,12 @@ std::vector<std::string> linksInClipboardText(std::string_view text,
 // with the prefix; then those the clipboard's rule finds in it.
 std::vector<std::string> linksInArgument(std::string_view argument,
                                          std::string_view prefix = kLinkPrefix);
+
+// The same rules, where a line is also a link when a host profile claims it;
+// an argument that is a web address a profile claims counts as one with the
+// prefix.
+std::vector<std::string> linksInClipboardText(std::string_view text, const HostProfiles* profiles);
+std::vector<std::string> linksInArgument(std::string_view argument, const HostProfiles* profiles);
 
 // The balloon that announces added links: its title for the count, and its
 // body, each link followed by a carriage return.

@@ -3,6 +3,7 @@
 namespace vardelo {
 
 void DownloadQueue::append(std::string link) {
+    const TextGrid::Batch batch(grid_);
     int row = rowCount();
     if (isEmpty()) {
         row = 1;
@@ -15,6 +16,7 @@ void DownloadQueue::append(std::string link) {
 }
 
 bool DownloadQueue::deleteRow(int s, QueueGuards guards) {
+    const TextGrid::Batch batch(grid_);
     if (s < 1 || s > grid_.lastRow())
         return false;
     if (s == 1 && guards.downloading)
@@ -49,6 +51,7 @@ bool DownloadQueue::moveToEnd(int s, QueueGuards guards) {
 }
 
 void DownloadQueue::moveRow(int from, int to, std::string link, std::string tries) {
+    const TextGrid::Batch batch(grid_);
     if (to > from) {
         for (int r = from; r < to; ++r)
             grid_.moveDataCells(r + 1, r);
@@ -61,6 +64,7 @@ void DownloadQueue::moveRow(int from, int to, std::string link, std::string trie
 }
 
 void DownloadQueue::removeHead() {
+    const TextGrid::Batch batch(grid_);
     for (int r = 1; r < grid_.lastRow(); ++r)
         grid_.moveDataCells(r + 1, r);
     if (rowCount() <= 2)
@@ -70,6 +74,7 @@ void DownloadQueue::removeHead() {
 }
 
 void DownloadQueue::rotateHead(std::string tries) {
+    const TextGrid::Batch batch(grid_);
     grid_.setCell(1, QueueAttempts, std::move(tries));
     const int last = rowCount();
     grid_.setRowCount(last + 1);

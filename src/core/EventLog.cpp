@@ -12,6 +12,7 @@ bool EventLog::isEmpty() const {
 }
 
 void EventLog::append(const LogEntry& entry) {
+    const TextGrid::Batch batch(grid_);
     if (isEmpty())
         grid_.setCell(1, LogNumber, "1");
     else
@@ -25,11 +26,13 @@ void EventLog::append(const LogEntry& entry) {
 }
 
 void EventLog::clear() {
+    const TextGrid::Batch batch(grid_);
     grid_.setRowCount(2);
     grid_.clearRow(1);
 }
 
 std::vector<std::string> EventLog::takeFailed() {
+    const TextGrid::Batch batch(grid_);
     std::vector<std::string> urls;
     int kept = 0;
     for (int row = 1; row <= grid_.lastRow(); ++row) {

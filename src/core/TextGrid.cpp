@@ -12,6 +12,46 @@ TextGrid::TextGrid(int columns) : columns_(columns) {
     revision_ = 0;
 }
 
+TextGrid::TextGrid(const TextGrid& other)
+    : columns_(other.columns_), rows_(other.rows_), revision_(other.revision_) {}
+
+TextGrid::TextGrid(TextGrid&& other) noexcept
+    : columns_(other.columns_), rows_(std::move(other.rows_)), revision_(other.revision_) {}
+
+TextGrid& TextGrid::operator=(const TextGrid& other) {
+    if (this != &other) {
+        columns_ = other.columns_;
+        rows_ = other.rows_;
+        changed();
+    }
+    return *this;
+}
+
+TextGrid& TextGrid::operator=(TextGrid&& other) noexcept {
+    if (this != &other) {
+        columns_ = other.columns_;
+        rows_ = std::move(other.rows_);
+        changed();
+    }
+    return *this;
+}
+
+TextGrid::Batch::~Batch() {
+    if (--grid_.batchDepth_ == 0 && grid_.changedInBatch_) {
+        grid_.changedInBatch_ = false;
+        if (grid_.listener_)
+            grid_.listener_->gridChanged();
+    }
+}
+
+void TextGrid::changed() {
+    ++revision_;
+    if (batchDepth_ > 0)
+        changedInBatch_ = true;
+    else if (listener_)
+        listener_->gridChanged();
+}
+
 TextGrid::Row& TextGrid::row(int r) {
     if (r < 1 || r > static_cast<int>(rows_.size()))
         throw std::out_of_range("grid row out of range");
@@ -36,7 +76,7 @@ const std::string& TextGrid::cell(int r, int column) const {
 
 void TextGrid::setCell(int r, int column, std::string text) {
     row(r).at(static_cast<std::size_t>(column)) = std::move(text);
-    ++revision_;
+    changed();
 }
 
 void TextGrid::setRowCount(int count) {
@@ -45,13 +85,13 @@ void TextGrid::setRowCount(int count) {
     rows_.resize(dataRows);
     for (std::size_t r = kept; r < dataRows; ++r)
         rows_[r] = std::make_shared<Row>(static_cast<std::size_t>(columns_));
-    ++revision_;
+    changed();
 }
 
 void TextGrid::clearRow(int r) {
     for (auto& text : row(r))
         text.clear();
-    ++revision_;
+    changed();
 }
 
 void TextGrid::copyDataCells(int fromRow, int toRow) {
@@ -59,7 +99,7 @@ void TextGrid::copyDataCells(int fromRow, int toRow) {
     auto& to = row(toRow);
     for (std::size_t c = 1; c < from.size(); ++c)
         to[c] = from[c];
-    ++revision_;
+    changed();
 }
 
 void TextGrid::moveDataCells(int fromRow, int toRow) {
@@ -69,7 +109,7 @@ void TextGrid::moveDataCells(int fromRow, int toRow) {
     auto& to = row(toRow);
     for (std::size_t c = 1; c < from.size(); ++c)
         to[c] = std::move(from[c]);
-    ++revision_;
+    changed();
 }
 
 } // namespace vardelo

@@ -6,6 +6,16 @@
 
 namespace vardelo {
 
+// Told after a grid has changed: after each change, or once at the end of a
+// batch of changes.
+class GridListener {
+  public:
+    virtual void gridChanged() = 0;
+
+  protected:
+    ~GridListener() = default;
+};
+
 // A grid of text cells in the shape the queue and the log share: row 0 is the
 // title row (owned by the view, not stored here), data rows are 1-based, and
 // there is always at least one data row, so rowCount() never drops below 2.
@@ -16,6 +26,30 @@ namespace vardelo {
 class TextGrid {
   public:
     explicit TextGrid(int columns);
+    // A copy or a moved-from grid takes the rows, never the listener: a copy
+    // may be read on another thread. Assigning keeps this grid's listener and
+    // tells it.
+    TextGrid(const TextGrid& other);
+    TextGrid(TextGrid&& other) noexcept;
+    TextGrid& operator=(const TextGrid& other);
+    TextGrid& operator=(TextGrid&& other) noexcept;
+    ~TextGrid() = default;
+
+    // At most one listener; nullptr removes it.
+    void setListener(GridListener* listener) { listener_ = listener; }
+
+    // Changes made while a batch lives are told once, when the outermost
+    // batch ends.
+    class Batch {
+      public:
+        explicit Batch(TextGrid& grid) : grid_(grid) { ++grid_.batchDepth_; }
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+      private:
+        TextGrid& grid_;
+    };
 
     int rowCount() const { return static_cast<int>(rows_.size()) + 1; }
     int columnCount() const { return columns_; }
@@ -41,10 +75,14 @@ class TextGrid {
     using Row = std::vector<std::string>;
     Row& row(int row); // unshares the row first
     const Row& row(int row) const;
+    void changed();
 
     int columns_;
     std::vector<std::shared_ptr<Row>> rows_;
     unsigned long long revision_ = 0;
+    GridListener* listener_ = nullptr;
+    int batchDepth_ = 0;
+    bool changedInBatch_ = false;
 };
 
 } // namespace vardelo

@@ -23,6 +23,17 @@ class Browser : public QObject {
     virtual void submitElement(quint64 ticket, const QString& id) = 0;
     // Reads the current page's body markup; answers bodyMarkupRead.
     virtual void readBodyMarkup(quint64 ticket) = 0;
+    // Host profiles' steps. The selector and the attribute reach the page as
+    // data. Activates the first element the selector finds: a form is
+    // submitted, anything else clicked; answers elementSubmitted (false when
+    // nothing matches).
+    virtual void activateElement(quint64 ticket, const QString& selector) = 0;
+    // Reads the first element the selector finds: the attribute, or its text
+    // when `attribute` is empty; answers elementRead (ok false when nothing
+    // matches or the element has no such attribute).
+    virtual void readElement(quint64 ticket, const QString& selector, const QString& attribute) = 0;
+    // The current page's address, against which its relative addresses count.
+    virtual QString pageAddress() const = 0;
     // Ends the current page, however hung its script; the next navigation
     // gets a page that works.
     virtual void abandonPage() = 0;
@@ -35,6 +46,10 @@ class Browser : public QObject {
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
+    void elementRead(quint64 ticket, bool ok, const QString& text);
+    // The page asked for a download: the browser saves nothing itself and
+    // gives the address the download comes from, after redirects.
+    void downloadRequested(const QString& url);
 };
 
 } // namespace vardelo

@@ -21,11 +21,11 @@ void reportLeftOut(const QString& text) {
 
 } // namespace
 
-HandedArguments readArguments(const QStringList& arguments) {
+HandedArguments readArguments(const QStringList& arguments, const HostProfiles* profiles) {
     HandedArguments handed;
     handed.bringToFront = arguments.isEmpty();
     for (const QString& argument : arguments) {
-        const std::vector<std::string> links = linksInArgument(toStd(argument));
+        const std::vector<std::string> links = linksInArgument(toStd(argument), profiles);
         if (!links.empty()) {
             handed.links.insert(handed.links.end(), links.begin(), links.end());
             continue;

@@ -9,6 +9,8 @@
 
 namespace vardelo {
 
+class HostProfiles;
+
 // What a start's arguments ask of the program that keeps the queue.
 struct HandedArguments {
     std::vector<std::string> links; // in order: links, and the lines of list files
@@ -19,7 +21,8 @@ struct HandedArguments {
 // with the link prefix brings its links; one that names an existing file is
 // read as a link list, as "Megnyitás" reads one; anything else, and a list
 // that cannot be read, is left out with a line on standard error.
-HandedArguments readArguments(const QStringList& arguments);
+// A web address that a host profile claims counts as a link too.
+HandedArguments readArguments(const QStringList& arguments, const HostProfiles* profiles = nullptr);
 
 // The form in which a later start hands its arguments over.
 QByteArray encodeArguments(const HandedArguments& handed);

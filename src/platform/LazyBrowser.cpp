@@ -84,6 +84,8 @@ Browser* LazyBrowser::engine() {
     connect(engine_, &Browser::documentComplete, this, &Browser::documentComplete);
     connect(engine_, &Browser::elementSubmitted, this, &Browser::elementSubmitted);
     connect(engine_, &Browser::bodyMarkupRead, this, &Browser::bodyMarkupRead);
+    connect(engine_, &Browser::elementRead, this, &Browser::elementRead);
+    connect(engine_, &Browser::downloadRequested, this, &Browser::downloadRequested);
     return engine_;
 }
 
@@ -107,6 +109,25 @@ void LazyBrowser::readBodyMarkup(quint64 ticket) {
     QMetaObject::invokeMethod(
         this, [this, ticket] { Q_EMIT bodyMarkupRead(ticket, false, QString()); },
         Qt::QueuedConnection);
+}
+
+void LazyBrowser::activateElement(quint64 ticket, const QString& selector) {
+    if (Browser* browser = engine())
+        return browser->activateElement(ticket, selector);
+    QMetaObject::invokeMethod(
+        this, [this, ticket] { Q_EMIT elementSubmitted(ticket, false); }, Qt::QueuedConnection);
+}
+
+void LazyBrowser::readElement(quint64 ticket, const QString& selector, const QString& attribute) {
+    if (Browser* browser = engine())
+        return browser->readElement(ticket, selector, attribute);
+    QMetaObject::invokeMethod(
+        this, [this, ticket] { Q_EMIT elementRead(ticket, false, QString()); },
+        Qt::QueuedConnection);
+}
+
+QString LazyBrowser::pageAddress() const {
+    return engine_ ? engine_->pageAddress() : QString();
 }
 
 void LazyBrowser::abandonPage() {

@@ -27,6 +27,9 @@ class LazyBrowser final : public Browser {
     void navigate(const QString& url) override;
     void submitElement(quint64 ticket, const QString& id) override;
     void readBodyMarkup(quint64 ticket) override;
+    void activateElement(quint64 ticket, const QString& selector) override;
+    void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
+    QString pageAddress() const override;
     void abandonPage() override;
 
     bool started() const { return engine_ != nullptr; }

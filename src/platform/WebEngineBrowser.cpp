@@ -4,9 +4,12 @@
 
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -54,6 +57,34 @@ class QuietPage final : public QWebEnginePage {
             qCWarning(lcBrowser).noquote() << "script error:" << message << "at" << source << line;
     }
 };
+
+// Host profiles' scripts are fixed; what a profile gives reaches them as a
+// JSON value, so no selector can become script.
+QString withData(const char* script, const QJsonObject& data) {
+    return QString::fromLatin1(script).arg(
+        QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact)));
+}
+
+constexpr const char* kActivateScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return false; }"
+    "  if (!element) return false;"
+    "  if (element instanceof HTMLFormElement) {"
+    "    HTMLFormElement.prototype.submit.call(element); return true; }"
+    "  if (typeof element.click === 'function') { element.click(); return true; }"
+    "  return false;"
+    "})(%1)";
+
+constexpr const char* kReadScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return null; }"
+    "  if (!element) return null;"
+    "  if (!data.attribute) return element.textContent;"
+    "  var value = element.getAttribute(data.attribute);"
+    "  return value === null ? null : String(value);"
+    "})(%1)";
 
 // Error pages and Accept-Language follow the program's language, whatever
 // the user's locale; the engine reads its flags when it first starts.
@@ -243,6 +274,46 @@ void WebEngineBrowser::readBodyMarkup(quint64 ticket) {
         const bool ok = r.isValid() && !r.isNull();
         Q_EMIT self->bodyMarkupRead(t, ok, ok ? r.toString() : QString());
     });
+}
+
+void WebEngineBrowser::watchDownloads() {
+    if (watchingDownloads_)
+        return;
+    watchingDownloads_ = true;
+    connect(page()->profile(), &QWebEngineProfile::downloadRequested, this,
+            &WebEngineBrowser::onDownloadRequested);
+}
+
+void WebEngineBrowser::onDownloadRequested(QWebEngineDownloadRequest* request) {
+    if (!view_ || request->page() != view_->page())
+        return; // another browser's page
+    // The transfer worker fetches the file; the engine writes nothing.
+    request->cancel();
+    Q_EMIT downloadRequested(request->url().toString(QUrl::FullyEncoded));
+}
+
+void WebEngineBrowser::activateElement(quint64 ticket, const QString& selector) {
+    watchDownloads();
+    runScript(ticket, withData(kActivateScript, {{QStringLiteral("selector"), selector}}),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  Q_EMIT self->elementSubmitted(t, r.toBool());
+              });
+}
+
+void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,
+                                   const QString& attribute) {
+    watchDownloads();
+    const QJsonObject data{{QStringLiteral("selector"), selector},
+                           {QStringLiteral("attribute"), attribute}};
+    runScript(ticket, withData(kReadScript, data),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  const bool ok = r.isValid() && !r.isNull();
+                  Q_EMIT self->elementRead(t, ok, ok ? r.toString() : QString());
+              });
+}
+
+QString WebEngineBrowser::pageAddress() const {
+    return view_ ? view_->page()->url().toString(QUrl::FullyEncoded) : QString();
 }
 
 } // namespace vardelo

@@ -8,6 +8,7 @@
 #include <chrono>
 
 class QTimer;
+class QWebEngineDownloadRequest;
 class QWebEnginePage;
 class QWebEngineView;
 class QWebEngineLoadingInfo;
@@ -28,6 +29,9 @@ class WebEngineBrowser final : public Browser {
     void navigate(const QString& url) override;
     void submitElement(quint64 ticket, const QString& id) override;
     void readBodyMarkup(quint64 ticket) override;
+    void activateElement(quint64 ticket, const QString& selector) override;
+    void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
+    QString pageAddress() const override;
     void abandonPage() override;
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
@@ -46,6 +50,9 @@ class WebEngineBrowser final : public Browser {
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
     bool endPageScripts();
     void rendererEnded();
+    // Host profiles' steps watch the page's downloads from their first use.
+    void watchDownloads();
+    void onDownloadRequested(QWebEngineDownloadRequest* request);
 
     QPointer<QWidget> holder_;      // the window takes it over
     QPointer<QWebEngineView> view_; // inside the holder, once started
@@ -55,6 +62,7 @@ class WebEngineBrowser final : public Browser {
     std::chrono::milliseconds scriptTimeout_{15000};
     bool rendererEnding_ = false;
     QUrl afterRendererEnds_;
+    bool watchingDownloads_ = false;
 };
 
 } // namespace vardelo

@@ -2,8 +2,10 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
+#include "app/DownloadCycle.h"
 #include "app/DownloadHoursGate.h"
 #include "app/TTimer.h"
+#include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
 
 #include <QAction>
@@ -21,7 +23,7 @@ const QString kWaitPage =
     QStringLiteral("<form name=\"dlf\" action=\"http://127.0.0.1:9/files/a.bin\"></form>"
                    "<script>var c=%1;</script>");
 
-class CycleWindow : public WindowFixture {
+class CycleInTheWindow : public WindowFixture {
   protected:
     TForm1& openWithLinks(const std::vector<std::string>& links) {
         storeSetting(QStringLiteral("Elhalt"), QStringLiteral("3"));
@@ -41,7 +43,89 @@ class CycleWindow : public WindowFixture {
     }
 };
 
-TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
+// A window that records what the cycle shows and asks of it.
+class RecordingWindow final : public CycleWindow {
+  public:
+    bool queueIsEmpty() const override { return head.empty(); }
+    std::string headUrl() const override { return head; }
+    std::string targetFolder() const override { return "/nonexistent"; }
+    void showEmptyQueueMessage() override {}
+    void showStatus(const QString& text) override { status = text; }
+    void setGaugeMaximum(int maximum) override { gaugeMaximum = maximum; }
+    void setGaugeValue(int value) override { gaugeValue = value; }
+    void showBytes(std::int64_t, std::int64_t) override {}
+    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
+    void clearTransferred() override {}
+    void clearTransferRate() override {}
+    void showRunControls(RunControls) override {}
+    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t) override {
+        outcomes.push_back(result.outcome);
+        return {};
+    }
+    void runGuarded(const std::function<void()>& step) override { step(); }
+
+    std::string head = "http://h/link/a";
+    QString status;
+    int gaugeMaximum = -1;
+    int gaugeValue = -1;
+    std::vector<OutcomeKind> outcomes;
+};
+
+// The cycle alone, against the recording window and the fake browser.
+class CycleAlone : public ::testing::Test {
+  protected:
+    void startToWaitPage(const QString& markup) {
+        cycle.start();
+        cycle.documentComplete(true);
+        cycle.elementSubmitted(browser.submitTickets.back(), true);
+        cycle.documentComplete(true);
+        cycle.bodyMarkupRead(browser.readTickets.back(), true, markup);
+    }
+    TTimer* timer(const char* name) {
+        return cycle.findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+    }
+
+    RecordingWindow window;
+    FakeBrowser browser;
+    HttpClient http;
+    DownloadCycle cycle{window, browser, http};
+};
+
+TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+    cycle.start();
+    cycle.documentComplete(true);
+    cycle.documentComplete(true); // the wait page, before the answer
+    cycle.elementSubmitted(browser.submitTickets.back(), true);
+    ASSERT_EQ(browser.readTickets.size(), 1);
+    cycle.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(5));
+    EXPECT_EQ(cycle.secondsToTransfer(), 5);
+    EXPECT_EQ(cycle.fileAddress(), "http://127.0.0.1:9/files/a.bin");
+    EXPECT_EQ(window.gaugeMaximum, 6);
+}
+
+TEST_F(CycleAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
+    for (const QString& seconds : {QStringLiteral("-1"), QStringLiteral("86401")}) {
+        window.outcomes.clear();
+        startToWaitPage(kWaitPage.arg(seconds));
+        EXPECT_EQ(window.outcomes, std::vector{OutcomeKind::WaitPageUnreadable})
+            << seconds.toStdString();
+        EXPECT_FALSE(timer("Timer3")->enabled());
+        EXPECT_FALSE(cycle.downloading());
+    }
+}
+
+TEST_F(CycleAlone, CountdownTickAfterStopSaysStopped) {
+    startToWaitPage(kWaitPage.arg(10));
+    EXPECT_TRUE(timer("Timer4")->enabled());
+    cycle.stop();
+    cycle.countdownTick(); // a tick already on its way
+    EXPECT_EQ(window.status, QStringLiteral("Letöltés megállítva!"));
+    EXPECT_EQ(window.gaugeValue, 0);
+    EXPECT_FALSE(timer("Timer4")->enabled());
+    EXPECT_TRUE(window.outcomes.empty());
+}
+
+TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
     TForm1& form = openWithLinks({});
     control<QLabel>("allapot")->setText(QStringLiteral("x"));
     control<QAction>("PM_indit")->trigger();
@@ -50,7 +134,7 @@ TEST_F(CycleWindow, StartRefusesAnEmptyQueueWithAMessage) {
     EXPECT_FALSE(form.downloading());
 }
 
-TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
+TEST_F(CycleInTheWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     control<QPushButton>("inditas")->click();
     EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://h/link/a")});
@@ -64,32 +148,31 @@ TEST_F(CycleWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     EXPECT_EQ(fakeBrowser().navigated.size(), 1);
 }
 
-TEST_F(CycleWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
+TEST_F(CycleInTheWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     answerWaitPage(kWaitPage.arg(30));
-    EXPECT_EQ(cycle().download_url, "http://127.0.0.1:9/files/a.bin");
-    EXPECT_EQ(cycle().countdown, 30);
+    EXPECT_EQ(cycle().fileAddress(), "http://127.0.0.1:9/files/a.bin");
+    EXPECT_EQ(cycle().secondsToTransfer(), 30);
     EXPECT_EQ(control<TTimer>("Timer3")->interval(), 31000);
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 31);
     EXPECT_TRUE(control<TTimer>("Timer3")->enabled());
     EXPECT_TRUE(control<TTimer>("Timer4")->enabled());
 
-    form.Timer4Timer();
+    cycle().countdownTick();
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("29 mp múlva indul a letöltés"));
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 29);
 }
 
-TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
+TEST_F(CycleInTheWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
     answerWaitPage(kWaitPage.arg(30));
-    waitFor([] { return false; }, 300);
+    ASSERT_TRUE(waitFor([&] { return control<TTimer>("Timer3")->remainingTime() < 30800; }, 5000));
     const int remaining = control<TTimer>("Timer3")->remainingTime();
-    EXPECT_LT(remaining, 30800);
     Q_EMIT browser().documentComplete(true); // a frame of the wait page
     answerWaitPage(kWaitPage.arg(30));
     EXPECT_LE(control<TTimer>("Timer3")->remainingTime(), remaining);
@@ -98,7 +181,7 @@ TEST_F(CycleWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
     EXPECT_GT(control<TTimer>("Timer3")->remainingTime(), 20800);
 }
 
-TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
+TEST_F(CycleInTheWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditasClick();
     Q_EMIT browser().documentComplete(true);
@@ -111,7 +194,7 @@ TEST_F(CycleWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     EXPECT_EQ(form.queue.attempts(1), "0");
 }
 
-TEST_F(CycleWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
+TEST_F(CycleInTheWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     form.inditasClick();
     Q_EMIT browser().documentComplete(true);
@@ -126,7 +209,7 @@ TEST_F(CycleWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
     EXPECT_EQ(form.queue.attempts(2), "1");
 }
 
-TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
+TEST_F(CycleInTheWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     cycle().setPageTimeout(std::chrono::milliseconds(100));
     form.inditasClick();
@@ -136,18 +219,7 @@ TEST_F(CycleWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
 }
 
-TEST_F(CycleWindow, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
-    Q_EMIT browser().documentComplete(true);
-    Q_EMIT browser().documentComplete(true); // the wait page, before the answer
-    Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
-    ASSERT_EQ(fakeBrowser().readTickets.size(), 1);
-    answerWaitPage(kWaitPage.arg(5));
-    EXPECT_EQ(cycle().countdown, 5);
-}
-
-TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
+TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
     form.queue.setAttempts(1, "x"); // a hand-edited list: counts as 0
     form.inditasClick();
@@ -163,19 +235,19 @@ TEST_F(CycleWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 3);
     EXPECT_EQ(control<QProgressBar>("gauge1")->minimum(), 0);
     for (const char* shown : {"3", "2", "1"}) {
-        form.elhalt_kijelzoTimer();
+        cycle().deadWaitTick();
         EXPECT_EQ(control<QLabel>("allapot")->text(),
                   QStringLiteral("Elhalt link utáni várakozás, még ") + QLatin1String(shown) +
                       QStringLiteral(" másodperc"));
         EXPECT_EQ(fakeBrowser().navigated.size(), 1);
     }
-    form.elhalt_kijelzoTimer(); // the tick that shows 0 starts the next link
+    cycle().deadWaitTick(); // the tick that shows 0 starts the next link
     EXPECT_FALSE(control<TTimer>("elhalt_kijelzo")->enabled());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_EQ(fakeBrowser().navigated.back(), QStringLiteral("http://h/link/b"));
 }
 
-TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers) {
+TEST_F(CycleInTheWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     reachWaitPage();
@@ -189,12 +261,12 @@ TEST_F(CycleWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers)
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
 }
 
-TEST_F(CycleWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
+TEST_F(CycleInTheWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     TForm1& form = openWithLinks({"h/no-scheme", "http://h/link/b", "http://h/link/c"});
     const auto nextLink = [&] {
         for (int tick = 0; tick <= 3; ++tick)
-            form.elhalt_kijelzoTimer();
+            cycle().deadWaitTick();
     };
     form.inditasClick();
     Q_EMIT browser().documentComplete(false); // the browser refuses what is no address
@@ -210,7 +282,7 @@ TEST_F(CycleWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
 }
 
 // The program's browser: the engine is made at its first need, or fails.
-class LazyEngine : public CycleWindow {
+class LazyEngine : public CycleInTheWindow {
   protected:
     std::unique_ptr<Browser> makeBrowser() override {
         return std::make_unique<LazyBrowser>([this](QObject* parent, QString* failure) -> Browser* {
@@ -251,16 +323,7 @@ TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
-TEST_F(CycleWindow, NegativeOrHugeWaitingTimesAreUnreadable) {
-    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
-    form.inditasClick();
-    reachWaitPage();
-    answerWaitPage(kWaitPage.arg(-1));
-    EXPECT_EQ(form.queue.attempts(2), "1");
-    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
-}
-
-TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
+TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
     TForm1& form = open();
     form.linket_hozzaad("http://h/dead");
@@ -273,20 +336,7 @@ TEST_F(CycleWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
 }
 
-TEST_F(CycleWindow, CountdownTickAfterStopSaysStopped) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
-    reachWaitPage();
-    answerWaitPage(kWaitPage.arg(10));
-    form.StopClick();
-    form.Timer4Timer(); // a tick already on its way
-
-    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Letöltés megállítva!"));
-    EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
-    EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
-}
-
-TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
+TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     TForm1& form = openWithLinks({"http://h/link/a"});
     form.inditasClick();
     control<QCheckBox>("letoltes_utan_stop")->click();
@@ -302,7 +352,7 @@ TEST_F(CycleWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
 }
 
-TEST_F(CycleWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEndsTheWait) {
+TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEndsTheWait) {
     storeSetting(QStringLiteral("Idoablak"), QStringLiteral("1"));
     storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1320")); // 22:00
     storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("360"));     // 06:00
@@ -325,7 +375,7 @@ TEST_F(CycleWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEnds
     now = QTime(6, 0);
     Q_EMIT browser().documentComplete(false);
     for (int tick = 0; tick < 4; ++tick)
-        form.elhalt_kijelzoTimer();
+        cycle().deadWaitTick();
     EXPECT_EQ(fakeBrowser().navigated.size(), 1);
     EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
     EXPECT_TRUE(gate->waiting());
@@ -336,7 +386,7 @@ TEST_F(CycleWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEnds
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
 }
 
-TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
+TEST_F(CycleInTheWindow, SettingsCheckBoxesAndTrayItemsMirror) {
     openWithLinks({});
     control<QAction>("PM_auto_le")->trigger();
     EXPECT_TRUE(control<QCheckBox>("auto_le")->isChecked());
@@ -348,7 +398,7 @@ TEST_F(CycleWindow, SettingsCheckBoxesAndTrayItemsMirror) {
     EXPECT_FALSE(control<QAction>("PM_vagolap")->isChecked());
 }
 
-TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
+TEST_F(CycleInTheWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
     TForm1& form = openWithLinks({"http://h/q"});
     form.log.append(successEntry("http://ok", "1 MB"));
     form.log.append(givenUpEntry("http://bad", OutcomeKind::DeadLink, 5));
@@ -365,7 +415,7 @@ TEST_F(CycleWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
     EXPECT_TRUE(form.log.isEmpty());
 }
 
-TEST_F(CycleWindow, ResetClearsOnlyTheCurrentRun) {
+TEST_F(CycleInTheWindow, ResetClearsOnlyTheCurrentRun) {
     TForm1& form = openWithLinks({});
     form.jelenlegi_letoltott_db = 2;
     form.osszes_letoltott_db = 9;
@@ -373,6 +423,46 @@ TEST_F(CycleWindow, ResetClearsOnlyTheCurrentRun) {
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
     EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0 MB"));
     EXPECT_EQ(form.osszes_letoltott_db, 9);
+}
+
+// A host profile's steps take only their own answers, and the download the
+// page leads to only once the wait is over and the attempt still runs.
+TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"], "form": "#go",
+        "wait": {"selector": "#s"}, "after_wait": "#dl"})j",
+                             &reason));
+    profiles = &set;
+    TForm1& form = openWithLinks({"http://p.example/f/1"});
+    form.inditasClick();
+    Q_EMIT browser().documentComplete(true);
+    const quint64 firstRead = fakeBrowser().readTickets.back();
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().navigated.size(), true,
+                                    QString()); // not its ticket
+    Q_EMIT browser().elementSubmitted(firstRead, true);
+    EXPECT_TRUE(fakeBrowser().activated.isEmpty());
+    Q_EMIT browser().bodyMarkupRead(firstRead, true, QStringLiteral("<a id=go>"));
+    ASSERT_EQ(fakeBrowser().activated.size(), 1);
+    EXPECT_EQ(fakeBrowser().activated[0].second, QStringLiteral("#go"));
+
+    Q_EMIT browser().elementSubmitted(fakeBrowser().activated[0].first, true);
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true, QStringLiteral(" 5 "));
+    EXPECT_EQ(control<TTimer>("Timer3")->interval(), 6000);
+    Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/early.bin"));
+    EXPECT_EQ(cycle().state(), CycleState::Countdown);
+
+    cycle().transferDue();
+    ASSERT_EQ(fakeBrowser().activated.size(), 2);
+    EXPECT_EQ(fakeBrowser().activated[1].second, QStringLiteral("#dl"));
+    form.StopClick();
+    Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/late.bin"));
+    EXPECT_EQ(cycle().state(), CycleState::Idle);
+    EXPECT_FALSE(form.downloading());
+    EXPECT_TRUE(form.log.isEmpty());
 }
 
 } // namespace

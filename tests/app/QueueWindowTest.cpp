@@ -2,8 +2,10 @@
 
 #include "app/QueueGridView.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -41,6 +43,50 @@ class QueueWindow : public WindowFixture {
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, cellCenter(to, column));
     }
 };
+
+// Every change of the queue and the log reaches their views by itself, in
+// the order and shape a view expects.
+TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
+    TForm1& form = openWith({"a", "b", "c", "d"});
+    QAbstractItemModel* queueModel = control<QueueGridView>("Linkek")->model();
+    QAbstractItemModel* logModel = control<QTableView>("naplosg")->model();
+    const QAbstractItemModelTester queueTester(
+        queueModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModelTester logTester(logModel,
+                                             QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto shown = [&](QAbstractItemModel* model, int row) {
+        return model->index(row - 1, 1).data().toString().toStdString();
+    };
+    // The rows a view has been told of.
+    const auto viewRows = [&](const char* name) {
+        return control<QTableView>(name)->verticalHeader()->count();
+    };
+
+    form.linket_hozzaad("e");
+    EXPECT_EQ(queueModel->rowCount(), 5);
+    EXPECT_EQ(shown(queueModel, 5), "e");
+    dragRow(4, 2);
+    EXPECT_EQ(shown(queueModel, 2), "d");
+    control<QueueGridView>("Linkek")->selectDataRow(3);
+    control<QPushButton>("sor_torles")->click();
+    EXPECT_EQ(queueModel->rowCount(), 4);
+    EXPECT_EQ(viewRows("Linkek"), 4);
+    EXPECT_EQ(shown(queueModel, 3), "c");
+
+    form.log.append({"x", kStatusFailed, kSizeUnknown, "Próbálva:5"});
+    form.log.append({"y", kStatusSuccess, "1 MB", "Próbálva:1"});
+    form.log.append({"z", kStatusFailed, kSizeUnknown, "Próbálva:5"});
+    EXPECT_EQ(logModel->rowCount(), 3);
+    control<QPushButton>("hibasak_ujra")->click();
+    EXPECT_EQ(logModel->rowCount(), 1);
+    EXPECT_EQ(viewRows("naplosg"), 1);
+    EXPECT_EQ(shown(logModel, 1), "y");
+    EXPECT_EQ(queueModel->rowCount(), 6);
+    EXPECT_EQ(shown(queueModel, 6), "z");
+    control<QPushButton>("button1")->click(); // answered yes
+    EXPECT_EQ(logModel->rowCount(), 1);
+    EXPECT_EQ(shown(logModel, 1), "");
+}
 
 TEST_F(QueueWindow, DraggingRowFourOntoRowTwoShiftsTheRowsBetween) {
     openWith({"a", "b", "c", "d"});

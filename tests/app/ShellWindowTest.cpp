@@ -41,7 +41,7 @@ TEST_F(ShellWindow, NothingOnTheClipboardAtStartIsTaken) {
     copy(kLinkA);
     storeSetting(QStringLiteral("Vagolap"), QStringLiteral("1"));
     TForm1& form = open();
-    waitFor([] { return false; }, 50);
+    settle();
     EXPECT_TRUE(form.queue.isEmpty());
 }
 
@@ -97,7 +97,7 @@ TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
     TForm1& form = open();
     form.show();
     form.showMinimized();
-    waitFor([] { return false; }, 50);
+    settle();
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(control<TrayIcon>("CTI")->iconVisible());
 }

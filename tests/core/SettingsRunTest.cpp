@@ -16,20 +16,20 @@ SettingsRun startedWith(SettingId id, const std::string& value) {
     return run;
 }
 
-TEST(SettingsRun, ValuesReadAtStartUpAreAlwaysWritten) {
+TEST(SettingsOfOneRun, ValuesReadAtStartUpAreAlwaysWritten) {
     SettingsRun run = startedWith(SettingId::Elhalt, "5");
     run.markRead(SettingId::Elhalt);
     EXPECT_EQ(run.valueToWrite(SettingId::Elhalt, "5", [] { return Stored(); }), "5");
 }
 
-TEST(SettingsRun, AnUnreadValueIsWrittenOnlyWhenTheUserChangedIt) {
+TEST(SettingsOfOneRun, AnUnreadValueIsWrittenOnlyWhenTheUserChangedIt) {
     const SettingsRun run = startedWith(SettingId::Ujraprobalkozasok, "3");
     EXPECT_EQ(run.valueToWrite(SettingId::Ujraprobalkozasok, "3", [] { return Stored("7"); }),
               std::nullopt);
     EXPECT_EQ(run.valueToWrite(SettingId::Ujraprobalkozasok, "4", [] { return Stored("7"); }), "4");
 }
 
-TEST(SettingsRun, AnUnreadCounterAddsThisRunsCountToWhatIsStored) {
+TEST(SettingsOfOneRun, AnUnreadCounterAddsThisRunsCountToWhatIsStored) {
     const SettingsRun run = startedWith(SettingId::OsszesLetoltottMeret, "0");
     const auto write = [&](const Stored& stored) {
         return run.valueToWrite(SettingId::OsszesLetoltottMeret, "300", [&] { return stored; });

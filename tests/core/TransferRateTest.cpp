@@ -6,7 +6,7 @@
 namespace vardelo {
 namespace {
 
-TEST(TransferRate, AveragesOverTheLastFewSeconds) {
+TEST(SpeedAverage, AveragesOverTheLastFewSeconds) {
     TransferRate rate(5000);
     EXPECT_FALSE(rate.bytesPerSecond());
     rate.sample(0, 0);
@@ -20,7 +20,7 @@ TEST(TransferRate, AveragesOverTheLastFewSeconds) {
     EXPECT_EQ(rate.secondsLeft(10'000'000 + 6000 + 42'000), 42);
 }
 
-TEST(TransferRate, AStallBringsTheSpeedDownAndLeavesNoTimeLeft) {
+TEST(SpeedAverage, AStallBringsTheSpeedDownAndLeavesNoTimeLeft) {
     TransferRate rate(3000);
     rate.sample(0, 0);
     rate.sample(1000, 3000);
@@ -32,7 +32,7 @@ TEST(TransferRate, AStallBringsTheSpeedDownAndLeavesNoTimeLeft) {
     EXPECT_FALSE(rate.secondsLeft(10'000));
 }
 
-TEST(TransferRate, UnknownSizeOrANewTransferGivesNoTimeLeft) {
+TEST(SpeedAverage, UnknownSizeOrANewTransferGivesNoTimeLeft) {
     TransferRate rate;
     rate.sample(0, 5000);
     rate.sample(1000, 6000);
@@ -42,7 +42,7 @@ TEST(TransferRate, UnknownSizeOrANewTransferGivesNoTimeLeft) {
     EXPECT_FALSE(rate.bytesPerSecond());
 }
 
-TEST(TransferRate, TextIsHungarian) {
+TEST(SpeedAverage, TextIsHungarian) {
     EXPECT_EQ(rateText(1.5 * 1024 * 1024, 42), "1,5 MB/s, még 0:42");
     EXPECT_EQ(rateText(12.34 * 1024 * 1024, std::nullopt), "12,3 MB/s");
     EXPECT_EQ(rateText(850 * 1024 + 300, 600), "850 KB/s, még 10:00");

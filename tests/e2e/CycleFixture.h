@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 
 #include "app/TTimer.h"
+#include "app/letolto.h"
 #include "platform/WebEngineBrowser.h"
 
 #include <QFile>
@@ -57,6 +58,15 @@ class CycleFixture : public WindowFixture {
                        !control<TTimer>("elhalt_kijelzo")->enabled();
             },
             timeoutMs);
+    }
+
+    // Waits until no transfer thread is left and what the last one sent has
+    // been handled.
+    bool transfersEnded(int timeoutMs = 15000) {
+        const bool ended =
+            waitFor([this] { return form().findChildren<TTesztThread*>().isEmpty(); }, timeoutMs);
+        settle();
+        return ended;
     }
 
     QByteArray downloaded(const QString& name) const {

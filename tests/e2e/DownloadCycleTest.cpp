@@ -17,9 +17,9 @@ namespace {
 using Strings = std::vector<std::string>;
 using Mode = HostedFile::Mode;
 
-class DownloadCycle : public CycleFixture {};
+class CycleAgainstTheHost : public CycleFixture {};
 
-TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
+TEST_F(CycleAgainstTheHost, ThreeLinksArriveInOrderByteForByte) {
     const std::string a = bytes(200'000, 'a'), b = bytes(70'000, 'b'), c = bytes(1234, 'c');
     host.addFile("a.bin", file(a, Mode::Length));
     host.addFile("b.bin", file(b, Mode::Chunked));
@@ -47,7 +47,7 @@ TEST_F(DownloadCycle, ThreeLinksArriveInOrderByteForByte) {
 }
 
 // 4 MiB at 256 KiB/s would take 16 s; the limit is lifted on the way.
-TEST_F(DownloadCycle, TheSpeedLimitPacesARunningTransferAndALiftedLimitCountsAtOnce) {
+TEST_F(CycleAgainstTheHost, TheSpeedLimitPacesARunningTransferAndALiftedLimitCountsAtOnce) {
     storeSetting(QStringLiteral("Sebesseg_korlat"), QStringLiteral("256"));
     const std::string body = bytes(4 * 1024 * 1024, 'l');
     host.addFile("limited.bin", file(body));
@@ -73,7 +73,7 @@ TEST_F(DownloadCycle, TheSpeedLimitPacesARunningTransferAndALiftedLimitCountsAtO
     EXPECT_EQ(downloaded(QStringLiteral("limited.bin")), QByteArray::fromStdString(body));
 }
 
-TEST_F(DownloadCycle, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
+TEST_F(CycleAgainstTheHost, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
     host.addFile("a.bin", file(bytes(100, 'a')));
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
     auto& engine = dynamic_cast<WebEngineBrowser&>(browser());
@@ -107,7 +107,7 @@ TEST_F(DownloadCycle, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
     EXPECT_TRUE(errorPage.contains(QStringLiteral("nem érhető el"))) << errorPage.toStdString();
 }
 
-TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
+TEST_F(CycleAgainstTheHost, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
     host.addFile("a.bin", file(bytes(1000, 'a')));
     host.addFile("b.bin", file(bytes(1000, 'b')));
     TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
@@ -133,7 +133,7 @@ TEST_F(DownloadCycle, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
     EXPECT_EQ(later.count("cookie"), 1u); // the client's own cookie store
 }
 
-TEST_F(DownloadCycle, DeadLinkIsRequeuedThenGivenUp) {
+TEST_F(CycleAgainstTheHost, DeadLinkIsRequeuedThenGivenUp) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
     host.addFile("good.bin", file(bytes(5000, 'g')));
     TForm1& form = openWithLinks({host.deadLinkFor("gone.rar"), host.linkFor("good.bin")});
@@ -151,14 +151,14 @@ TEST_F(DownloadCycle, DeadLinkIsRequeuedThenGivenUp) {
     EXPECT_TRUE(form.queue.isEmpty());
 }
 
-TEST_F(DownloadCycle, BusyWaitPageIsLoggedWithItsSuffix) {
+TEST_F(CycleAgainstTheHost, BusyWaitPageIsLoggedWithItsSuffix) {
     TForm1& form = openWithLinks({host.busyLinkFor("x.avi")});
     form.inditasClick();
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:5 (Másik rapidos szál futott.)"});
 }
 
-TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
+TEST_F(CycleAgainstTheHost, StopDuringTheCountdownStartsNoTransfer) {
     host.setWaitSeconds(30);
     host.addFile("a.bin", file(bytes(100, 'a')));
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
@@ -177,12 +177,12 @@ TEST_F(DownloadCycle, StopDuringTheCountdownStartsNoTransfer) {
     EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
     EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
-    waitFor([] { return false; }, 1500);
+    settle();
     EXPECT_TRUE(host.fileRequests().empty());
     EXPECT_EQ(form.queue.url(1), host.linkFor("a.bin"));
 }
 
-TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
+TEST_F(CycleAgainstTheHost, StopDuringTheDeadLinkWaitStartsNothing) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("5"));
     TForm1& form = openWithLinks({host.deadLinkFor("a"), host.deadLinkFor("b")});
     form.inditasClick();
@@ -194,13 +194,14 @@ TEST_F(DownloadCycle, StopDuringTheDeadLinkWaitStartsNothing) {
         15000));
     EXPECT_TRUE(control<QLabel>("allapot")->text().endsWith(QStringLiteral(" másodperc")));
     control<QAction>("PM_megallit")->trigger();
-    waitFor([] { return false; }, 1500);
+    ASSERT_TRUE(waitFor([&] { return !control<TTimer>("elhalt_kijelzo")->enabled(); }, 5000));
+    settle();
     EXPECT_FALSE(form.downloading());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
     EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
 }
 
-TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
+TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     HostedFile slow = file(bytes(4'000'000, 's'), Mode::Slow);
     slow.pieceBytes = 16 * 1024;
     slow.pieceDelayMs = 50;
@@ -217,7 +218,7 @@ TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 0);
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
     const QString shown = control<QLabel>("letoltve")->text();
-    waitFor([] { return false; }, 1000);
+    ASSERT_TRUE(transfersEnded());
     EXPECT_EQ(control<QLabel>("letoltve")->text(),
               shown); // nothing of the abandoned transfer arrives
     EXPECT_TRUE(form.log.isEmpty());
@@ -226,7 +227,7 @@ TEST_F(DownloadCycle, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin")));
 }
 
-TEST_F(DownloadCycle, StopAfterTheDownloadStopsAndUnchecksBoth) {
+TEST_F(CycleAgainstTheHost, StopAfterTheDownloadStopsAndUnchecksBoth) {
     host.addFile("a.bin", file(bytes(10, 'a')));
     host.addFile("b.bin", file(bytes(10, 'b')));
     TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
@@ -241,7 +242,7 @@ TEST_F(DownloadCycle, StopAfterTheDownloadStopsAndUnchecksBoth) {
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
 }
 
-TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
+TEST_F(CycleAgainstTheHost, FailedTransfersAreFailuresNeverSuccesses) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     HostedFile missing = file("", Mode::Status);
     missing.status = 404;
@@ -274,7 +275,7 @@ TEST_F(DownloadCycle, FailedTransfersAreFailuresNeverSuccesses) {
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
 
-TEST_F(DownloadCycle, MissingTargetFolderFailsTheTransfer) {
+TEST_F(CycleAgainstTheHost, MissingTargetFolderFailsTheTransfer) {
     storeSetting(QStringLiteral("Mentes_helye"), path(QStringLiteral("nincs/ilyen")));
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("a.bin", file(bytes(10, 'a')));
@@ -288,7 +289,7 @@ TEST_F(DownloadCycle, MissingTargetFolderFailsTheTransfer) {
     EXPECT_TRUE(host.fileRequests().empty());
 }
 
-TEST_F(DownloadCycle, RedirectsAreFollowedFromTheFirstRequest) {
+TEST_F(CycleAgainstTheHost, RedirectsAreFollowedFromTheFirstRequest) {
     HostedFile moved = file("", Mode::Redirect);
     moved.redirectTo = "/files/real.bin";
     host.addFile("moved.bin", moved);
@@ -300,7 +301,7 @@ TEST_F(DownloadCycle, RedirectsAreFollowedFromTheFirstRequest) {
     EXPECT_EQ(downloaded(QStringLiteral("moved.bin")), QByteArray::fromStdString(bytes(3000, 'r')));
 }
 
-TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
+TEST_F(CycleAgainstTheHost, FileNamesFollowTheAddress) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("data.bin", file(bytes(100, 'd')));
     host.addFile("dir/", file(bytes(100, 'e')));
@@ -320,7 +321,7 @@ TEST_F(DownloadCycle, FileNamesFollowTheAddress) {
               QByteArray::fromStdString(bytes(100, 'd')));
 }
 
-TEST_F(DownloadCycle, ScriptDialogsOfAPageDoNotHoldTheQueue) {
+TEST_F(CycleAgainstTheHost, ScriptDialogsOfAPageDoNotHoldTheQueue) {
     host.addFile("a.bin", file(bytes(100, 'a')));
     TForm1& form = openWithLinks({host.alertLinkFor("a.bin")});
     form.inditasClick();
@@ -328,7 +329,7 @@ TEST_F(DownloadCycle, ScriptDialogsOfAPageDoNotHoldTheQueue) {
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
 }
 
-TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
+TEST_F(CycleAgainstTheHost, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     TForm1& form = openWithLinks({host.linkFor("raw:file:///etc/hostname")});
     form.inditasClick();
@@ -339,7 +340,7 @@ TEST_F(DownloadCycle, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/hostname")));
 }
 
-TEST_F(DownloadCycle, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
+TEST_F(CycleAgainstTheHost, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
     const QString nearLimit = QStringLiteral("9223372036854775800");
     const QString limit = QStringLiteral("9223372036854775807");
     storeSetting(QStringLiteral("osszes_letoltott_db"), limit);
@@ -354,7 +355,7 @@ TEST_F(DownloadCycle, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegative) {
     EXPECT_EQ(storedSetting(QStringLiteral("osszes_letoltott_meret")).toString(), limit);
 }
 
-TEST_F(DownloadCycle, SizesShowInMebibytesWithTheLocalesSeparator) {
+TEST_F(CycleAgainstTheHost, SizesShowInMebibytesWithTheLocalesSeparator) {
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     host.addFile("a.bin", file(bytes(1'572'864, 'a')));
     host.addFile("b.bin", file(bytes(1'000'000, 'b')));

@@ -354,7 +354,7 @@ TEST_F(Resume, SpeedAndTimeLeftShowOnlyWhileTransferring) {
     control<QAction>("PM_megallit")->trigger();
     EXPECT_TRUE(rate->text().isEmpty());
     EXPECT_EQ(control<TrayIcon>("CTI")->systemIcon()->toolTip(), QStringLiteral("Vardelo"));
-    waitFor([] { return false; }, 1500);
+    ASSERT_TRUE(transfersEnded());
     EXPECT_TRUE(rate->text().isEmpty());
 }
 

@@ -15,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace vardelo;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto links = linksInClipboardText(text);
+    // Without host profiles the watcher takes exactly the designed links.
+    FUZZ_REQUIRE(linksInClipboardText(text, nullptr) == links);
 
     const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) + 1;
     FUZZ_REQUIRE(links.size() <= lines);

@@ -1,6 +1,7 @@
 // The local file host on its own: for the demo and the benchmarks.
 //   vardelo_testhost [--port N] [--wait S] [--links FILE]
-// Serves a handful of sample files (a dead link and a busy page among them),
+// Serves a handful of sample files (a dead link, a busy page and one link of
+// another host's page shape among them),
 // writes their links to FILE (or prints them) and runs until killed.
 #include "TestHost.h"
 
@@ -64,13 +65,15 @@ int main(int argc, char** argv) {
     host.addFile("holiday-photos.zip", file(sampleBody(6 << 20, 1), Mode::Slow, 96 * 1024, 40));
     host.addFile("lecture-notes.pdf", file(sampleBody(1'572'864, 2), Mode::Slow, 64 * 1024, 40));
     host.addFile("demo-song.mp3", file(sampleBody(3 << 20, 3), Mode::Chunked));
+    host.addFile("field-recording.ogg", file(sampleBody(2 << 20, 5), Mode::Slow, 64 * 1024, 40));
     if (bigBytes > 0)
         host.addFile("big.bin", file(sampleBody(bigBytes, 4), Mode::Length));
 
     std::string links = host.linkFor("holiday-photos.zip") + "\n" +
                         host.deadLinkFor("deleted-file.rar") + "\n" +
                         host.linkFor("lecture-notes.pdf") + "\n" + host.busyLinkFor("busy.avi") +
-                        "\n" + host.linkFor("demo-song.mp3") + "\n";
+                        "\n" + host.redirectFormLinkFor("field-recording.ogg") + "\n" +
+                        host.linkFor("demo-song.mp3") + "\n";
     if (linksFile.empty()) {
         std::cout << links << std::flush;
     } else {

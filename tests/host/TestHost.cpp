@@ -179,6 +179,7 @@ void TestHost::route() {
     };
     server_->Get(R"(/files/([^?]*))", files);
     routeHostile();
+    routeOtherHosts();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -352,6 +353,127 @@ void TestHost::routeHostile() {
     server_->Get("/away", [](const httplib::Request& request, httplib::Response& response) {
         response.set_redirect(request.get_param_value("to"), 302);
     });
+}
+
+// --- other hosts' page shapes ----------------------------------------------
+
+namespace {
+
+std::string htmlEscaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+void sendPage(httplib::Response& response, const std::string& body) {
+    response.set_content(page(body), "text/html; charset=utf-8");
+}
+
+} // namespace
+
+int TestHost::waitSeconds() const {
+    std::lock_guard lock(mutex_);
+    return waitSeconds_;
+}
+
+std::string TestHost::actionFormLinkFor(const std::string& name) const {
+    return base() + "/b/" + urlEncode(name);
+}
+
+std::string TestHost::countdownLinkFor(const std::string& name) const {
+    return base() + "/c/" + urlEncode(name);
+}
+
+std::string TestHost::deadFormLinkFor(const std::string& name) const {
+    return base() + "/b/gone/" + urlEncode(name);
+}
+
+std::string TestHost::redirectFormLinkFor(const std::string& name) const {
+    return base() + "/r/" + urlEncode(name);
+}
+
+void TestHost::routeOtherHosts() {
+    server_->Get(R"(/b/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+        sendPage(response, "<form method=\"post\" action=\"/b/go/" + urlEncode(request.matches[1]) +
+                               "\"><input type=\"submit\" value=\"Slow download\"></form>");
+    });
+    server_->Post(
+        R"(/b/go/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            const std::string address = name.rfind("javascript", 0) == 0
+                                            ? "javascript:void(0)"
+                                            : "../../files/" + htmlEscaped(name);
+            sendPage(response, "<p>Wait <span id=\"secs\"> " + std::to_string(waitSeconds()) +
+                                   " </span> seconds.</p><a class=\"dl\" href=\"" + address +
+                                   "\">Download</a>");
+        });
+    server_->Get(R"(/b/gone/(.*))", [](const httplib::Request&, httplib::Response& response) {
+        sendPage(response, "<p>File not found.</p><form method=\"post\" action=\"/b/go/x\">"
+                           "<input type=\"submit\"></form>");
+    });
+    server_->Get(R"(/c/([^/]*))", [this](const httplib::Request& request,
+                                         httplib::Response& response) {
+        const std::string name = request.matches[1];
+        // A busy page that would otherwise read as a countdown.
+        const std::string busy =
+            name == "busy.bin" ? "<p>All free slots are busy. Come back later.</p>" : "";
+        sendPage(response, busy + "<p>Your link is ready in <b id=\"c\">" +
+                               std::to_string(waitSeconds()) +
+                               "</b> s</p><div id=\"link\"></div><script>"
+                               "var n = " +
+                               std::to_string(waitSeconds()) +
+                               ";"
+                               "function ready() { document.getElementById('link').innerHTML ="
+                               " '<a id=\"go\" href=\"/files/" +
+                               urlEncode(name) +
+                               "\">Download</a>'; }"
+                               "if (n <= 0) ready(); else var t = setInterval(function () {"
+                               " n--; document.getElementById('c').textContent = n;"
+                               " if (n <= 0) { clearInterval(t); ready(); } }, 1000);</script>");
+    });
+    server_->Get(R"(/r/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+        sendPage(response, "<form method=\"post\" action=\"/r/wait/" +
+                               urlEncode(request.matches[1]) +
+                               "\"><button id=\"free\" type=\"submit\">Free</button></form>");
+    });
+    server_->Post(
+        R"(/r/wait/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            sendPage(response, "<script>var seconds = " + std::to_string(waitSeconds()) +
+                                   ";</script><form id=\"dl\" method=\"post\" action=\"/r/fetch/" +
+                                   urlEncode(request.matches[1]) +
+                                   "\"><input type=\"hidden\" name=\"t\" value=\"1\"></form>");
+        });
+    server_->Post(R"(/r/fetch/(.*))",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                      const std::string name = request.matches[1];
+                      bool hosted = false;
+                      {
+                          std::lock_guard lock(mutex_);
+                          hosted = files_.count(name) > 0;
+                      }
+                      if (!hosted) {
+                          sendPage(response, "<p>Please try again later.</p>");
+                          return;
+                      }
+                      response.set_redirect(base() + "/files/" + urlEncode(name), 302);
+                  });
 }
 
 // --- resuming --------------------------------------------------------------

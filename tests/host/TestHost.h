@@ -96,6 +96,21 @@ class TestHost {
     // A 302 reply sending the client to `address`, on any host.
     std::string redirectAddress(const std::string& address) const;
 
+    // Other hosts' page shapes, each walked by a profile file of
+    // tests/e2e/HostProfiles. The file is `name` under /files/.
+    // A form without an id, found by its action; the wait in an element's
+    // text; the address relative, with "&amp;" for the "&" of a name.
+    // A name starting "javascript" gets a javascript: address instead.
+    std::string actionFormLinkFor(const std::string& name) const;
+    // No form: the page counts down in script and writes the link in at
+    // the end. "busy.bin" also says that no free slot is left.
+    std::string countdownLinkFor(const std::string& name) const;
+    // A page that says the file is gone, though it still has a form.
+    std::string deadFormLinkFor(const std::string& name) const;
+    // A button, then a countdown with a second form that is answered with a
+    // redirect to the file (an HTML page when no such file is hosted).
+    std::string redirectFormLinkFor(const std::string& name) const;
+
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
     // Body bytes the resuming modes have sent.
@@ -104,6 +119,8 @@ class TestHost {
   private:
     void route();
     void routeHostile();
+    void routeOtherHosts();
+    int waitSeconds() const;
     void serveFile(const std::string& name, const void* request, void* response);
     void serveRanged(const HostedFile& file, std::shared_ptr<const std::string> body, bool firstGet,
                      const void* request, void* response);

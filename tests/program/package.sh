@@ -32,6 +32,7 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for file in ./usr/bin/vardelo \
     ./usr/lib/vardelo/vardelo_webengine.so \
     ./usr/share/vardelo/Skins/WMP11/Options.dat \
+    ./usr/share/vardelo/HostProfiles/rapidshare.json.example \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
     ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml \
@@ -74,7 +75,8 @@ for _ in $(seq 150); do
     [ -s "$work/config/Vardelo.conf" ] && break
     sleep 0.1
 done
-sleep 1
+timeout 60 xdotool search --sync --onlyvisible --pid "$pid" --name '^Vardelo$' >/dev/null ||
+    fail "the installed program showed no window"
 # A link sent from the web browser: through the host script to the running program.
 frame() { # message -> the browser's frame: its length in 4 little-endian bytes, then it
     local n=${#1}

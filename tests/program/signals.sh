@@ -9,6 +9,11 @@ program=$1
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# The window, or start-up's error box, is shown: start-up has run.
+shown() { # pid
+    timeout 60 xdotool search --sync --onlyvisible --pid "$1" --name '^Vardelo$' >/dev/null ||
+        fail "no window of $1 came up"
+}
 
 start() { # folder [arguments...] -> pid in $pid
     local at=$1
@@ -18,11 +23,7 @@ start() { # folder [arguments...] -> pid in $pid
     XDG_CONFIG_HOME="$at/config" QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" \
         "$at/vardelo" "$@" >"$at/out.txt" 2>"$at/err.txt" &
     pid=$!
-    for _ in $(seq 100); do
-        [ -s "$at/config/Vardelo.conf" ] && break
-        sleep 0.1
-    done
-    sleep 1
+    shown "$pid"
 }
 
 # SIGTERM, SIGINT and SIGHUP each save everything and end with status 0.
@@ -46,10 +47,6 @@ folder="$work/startup-box"
 mkdir -p "$folder/config"
 printf '[General]\nElhalt=five\n' >"$folder/config/Vardelo.conf"
 start "$folder" http://rapidshare.com/files/77/own.zip
-for _ in $(seq 100); do
-    xwininfo -root -tree | grep -q '"Vardelo"' && break
-    sleep 0.1
-done
 grep -q '^Ujraprobalkozasok=5$' "$folder/config/Vardelo.conf" || fail "start-up box: not shown"
 kill -TERM "$pid"
 status=0
@@ -65,7 +62,6 @@ folder="$work/settings-fifo"
 mkdir -p "$folder/config"
 mkfifo "$folder/config/Vardelo.conf"
 start "$folder"
-sleep 3
 kill -TERM "$pid"
 for _ in $(seq 200); do
     kill -0 "$pid" 2>/dev/null || break

@@ -17,6 +17,11 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# A window of the program, or start-up's error box, is shown.
+shown() {
+    timeout 60 xdotool search --sync --onlyvisible --name '^Vardelo$' >/dev/null ||
+        fail "no window came up"
+}
 
 folder="$work/program"
 mkdir -p "$folder/config" "$work/run"
@@ -37,7 +42,7 @@ wait_until_up() { # the first start has read its settings and shows its window
         sleep 0.1
     done
     [ -s "$folder/config/Vardelo.conf" ] || fail "the first start did not come up"
-    sleep 1
+    shown
 }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 close_in_order() { # pid
@@ -139,7 +144,7 @@ for _ in $(seq 150); do # start-up writes the missing values before "Elhalt"
     grep -q '^Ujraprobalkozasok=5' "$folder/config/Vardelo.conf" && break
     sleep 0.1
 done
-sleep 1
+shown
 status=0
 XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 9)" \
     2>"$work/box-err.txt" || status=$?

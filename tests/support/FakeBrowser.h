@@ -20,12 +20,22 @@ class FakeBrowser final : public Browser {
     void navigate(const QString& url) override { navigated.push_back(url); }
     void submitElement(quint64 ticket, const QString&) override { submitTickets.push_back(ticket); }
     void readBodyMarkup(quint64 ticket) override { readTickets.push_back(ticket); }
+    void activateElement(quint64 ticket, const QString& selector) override {
+        activated.push_back({ticket, selector});
+    }
+    void readElement(quint64 ticket, const QString& selector, const QString&) override {
+        elementReads.push_back({ticket, selector});
+    }
+    QString pageAddress() const override { return address; }
     void abandonPage() override { ++abandoned; }
 
     QStringList navigated;
     QList<quint64> submitTickets;
     QList<quint64> readTickets;
     int abandoned = 0;
+    QList<QPair<quint64, QString>> activated;
+    QList<QPair<quint64, QString>> elementReads;
+    QString address; // what pageAddress() gives
 
   private:
     QPointer<QWidget> view_ = focusableView(); // the window takes it over

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -22,6 +23,13 @@ inline bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     poll.start(10);
     loop.exec();
     return condition();
+}
+
+// Handles every event posted so far, so that what they would change has
+// happened; for checking that something did not happen.
+inline void settle() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 }
 
 } // namespace vardelo

@@ -59,8 +59,9 @@ class WindowFixture : public ::testing::Test {
         form_.reset();
         browser_ = makeBrowser(); // a window takes its browser's view over
         skins_ = std::make_unique<SkinEngine>(recordFolder());
-        form_ = std::make_unique<TForm1>(
-            Services{*store_, dialogs, *browser_, http, *skins_, recordFolder(), targetFolder()});
+        form_ = std::make_unique<TForm1>(Services{*store_, dialogs, *browser_, http, *skins_,
+                                                  recordFolder(), targetFolder(), profiles,
+                                                  profileProblems});
         return *form_;
     }
 
@@ -93,6 +94,9 @@ class WindowFixture : public ::testing::Test {
 
     FakeDialogs dialogs;
     HttpClient http;
+    // What start-up read of the host profile files, for open() to hand over.
+    const HostProfiles* profiles = nullptr;
+    QStringList profileProblems;
 
   private:
     QTemporaryDir dir_;

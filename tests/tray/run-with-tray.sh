@@ -7,5 +7,6 @@ pidfile=$(mktemp)
 trayer --SetDockType true --expand false --widthtype pixel --width 120 >/dev/null 2>&1 &
 echo $! >"$pidfile"
 trap 'kill "$(cat "$pidfile")" 2>/dev/null || true; rm -f "$pidfile"' EXIT
-sleep 1
+# The panel is up; the tests wait for its notification area themselves.
+timeout 30 xdotool search --sync --onlyvisible --classname '^panel$' >/dev/null
 VARDELO_TRAYER_PIDFILE="$pidfile" QT_QPA_PLATFORM=xcb "$@"

@@ -1,0 +1,239 @@
+#include "core/HostProfile.h"
+
+#include "core/AsciiCase.h"
+
+#include <re2/re2.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace vardelo {
+namespace {
+
+// A wait page asking for more than a day is not one a host would send.
+constexpr std::int32_t kLongestWaitSeconds = 24 * 60 * 60;
+
+std::unique_ptr<re2::RE2> compilePattern(const std::string& pattern, const char* key,
+                                         std::string* reason) {
+    re2::RE2::Options options;
+    options.set_log_errors(false);
+    auto compiled = std::make_unique<re2::RE2>(pattern, options);
+    if (!compiled->ok()) {
+        *reason = std::string("hibás minta (\"") + key + "\"): " + compiled->error();
+        return nullptr;
+    }
+    return compiled;
+}
+
+// A pattern reader's pattern: it must have a group to give.
+bool compileReader(const std::optional<PageReader>& reader, const char* key,
+                   std::unique_ptr<re2::RE2>* into, std::string* reason) {
+    if (!reader || reader->kind != PageReader::Kind::Pattern)
+        return true;
+    *into = compilePattern(reader->first, key, reason);
+    if (!*into)
+        return false;
+    if ((*into)->NumberOfCapturingGroups() < 1) {
+        *reason = std::string("a \"") + key + "\" mintájában nincs zárójeles csoport";
+        return false;
+    }
+    return true;
+}
+
+bool searches(const std::unique_ptr<re2::RE2>& pattern, std::string_view text) {
+    return pattern && re2::RE2::PartialMatch(text, *pattern);
+}
+
+std::optional<std::string> readWith(const std::optional<PageReader>& reader,
+                                    const std::unique_ptr<re2::RE2>& pattern,
+                                    std::string_view markup) {
+    if (!reader)
+        return std::nullopt;
+    switch (reader->kind) {
+    case PageReader::Kind::Between:
+        return readBetween(markup, reader->first, reader->second);
+    case PageReader::Kind::Pattern: {
+        std::string group;
+        if (!pattern || !re2::RE2::PartialMatch(markup, *pattern, &group))
+            return std::nullopt;
+        return group;
+    }
+    case PageReader::Kind::Selector:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool appendCodePoint(std::string& out, unsigned long code) {
+    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return false;
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return true;
+}
+
+// One reference's text between "&" and ";" decoded onto `out`.
+bool decodeReference(std::string_view name, std::string& out) {
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    for (const auto& [text, character] : kNamed) {
+        if (name == text) {
+            out += character;
+            return true;
+        }
+    }
+    if (name.size() < 2 || name.size() > 8 || name[0] != '#')
+        return false;
+    const bool hex = name[1] == 'x' || name[1] == 'X';
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty())
+        return false;
+    unsigned long code = 0;
+    for (const char c : digits) {
+        int value = -1;
+        if (c >= '0' && c <= '9')
+            value = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            value = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            value = c - 'A' + 10;
+        if (value < 0)
+            return false;
+        code = code * (hex ? 16 : 10) + static_cast<unsigned long>(value);
+    }
+    return appendCodePoint(out, code);
+}
+
+} // namespace
+
+CompiledProfile::~CompiledProfile() = default;
+
+std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile profile,
+                                                                std::string* reason) {
+    std::shared_ptr<CompiledProfile> compiled(new CompiledProfile);
+    for (const std::string& link : profile.links) {
+        auto pattern = compilePattern(link, "links", reason);
+        if (!pattern)
+            return nullptr;
+        compiled->links_.push_back(std::move(pattern));
+    }
+    if (!profile.dead.empty() && !(compiled->dead_ = compilePattern(profile.dead, "dead", reason)))
+        return nullptr;
+    if (!profile.busy.empty() && !(compiled->busy_ = compilePattern(profile.busy, "busy", reason)))
+        return nullptr;
+    if (!compileReader(profile.wait, "wait", &compiled->waitPattern_, reason) ||
+        !compileReader(profile.address, "address", &compiled->addressPattern_, reason))
+        return nullptr;
+    compiled->profile_ = std::move(profile);
+    return compiled;
+}
+
+bool CompiledProfile::claims(std::string_view link) const {
+    return std::any_of(links_.begin(), links_.end(),
+                       [link](const auto& pattern) { return searches(pattern, link); });
+}
+
+bool CompiledProfile::isDead(std::string_view firstPage) const {
+    return searches(dead_, firstPage);
+}
+
+bool CompiledProfile::isBusy(std::string_view waitPage) const {
+    return searches(busy_, waitPage);
+}
+
+std::optional<std::string> CompiledProfile::readWait(std::string_view markup) const {
+    return readWith(profile_.wait, waitPattern_, markup);
+}
+
+std::optional<std::string> CompiledProfile::readAddress(std::string_view markup) const {
+    return readWith(profile_.address, addressPattern_, markup);
+}
+
+void HostProfiles::add(std::shared_ptr<const CompiledProfile> profile) {
+    const auto same = std::find_if(profiles_.begin(), profiles_.end(), [&](const auto& present) {
+        return present->profile().name == profile->profile().name;
+    });
+    if (same != profiles_.end())
+        *same = std::move(profile);
+    else
+        profiles_.push_back(std::move(profile));
+}
+
+std::shared_ptr<const CompiledProfile> HostProfiles::forLink(std::string_view link) const {
+    for (const auto& profile : profiles_) {
+        if (profile->claims(link))
+            return profile;
+    }
+    return nullptr;
+}
+
+std::optional<std::string> readBetween(std::string_view markup, std::string_view marker,
+                                       std::string_view terminator) {
+    if (marker.empty() || terminator.empty())
+        return std::nullopt;
+    const std::size_t at = markup.find(marker);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t start = at + marker.size();
+    if (start >= markup.size())
+        return std::nullopt;
+    const std::size_t end = markup.find(terminator, start + 1);
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    return std::string(markup.substr(start, end - start));
+}
+
+std::optional<std::int32_t> parseWaitSeconds(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n\f\v";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    std::int64_t seconds = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        seconds = seconds * 10 + (c - '0');
+        if (seconds > kLongestWaitSeconds)
+            return std::nullopt;
+    }
+    return static_cast<std::int32_t>(seconds);
+}
+
+std::string decodeCharacterReferences(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // A reference is short: a page of ampersands costs no more than its length.
+        const std::size_t semicolon =
+            text[i] == '&' ? text.substr(i + 1, 10).find(';') : std::string_view::npos;
+        if (semicolon != std::string_view::npos &&
+            decodeReference(text.substr(i + 1, semicolon), out)) {
+            i += semicolon + 2;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+bool isHttpAddress(std::string_view address) {
+    const std::string lower = asciiLower(address.substr(0, 8));
+    return lower.starts_with("http://") || lower.starts_with("https://");
+}
+
+} // namespace vardelo

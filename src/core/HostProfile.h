@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace re2 {
+class RE2;
+}
+
+namespace vardelo {
+
+// Where a profile reads a value: between a marker and a terminator in the
+// page's markup, as the first group of a pattern's first match in it, or in
+// the page itself by a CSS selector (an attribute, or the element's text).
+struct PageReader {
+    enum class Kind { Between, Pattern, Selector };
+    Kind kind = Kind::Between;
+    std::string first;  // marker, pattern or selector
+    std::string second; // terminator, or the attribute's name
+    bool hasAttribute = false;
+};
+
+// One file host's free-user pages, as a user writes them in a profile file.
+// Every text is untrusted: patterns run only in RE2, selectors reach the
+// page only as data.
+struct HostProfile {
+    std::string name;
+    std::vector<std::string> links; // patterns searched in a link
+    std::string form;               // empty: the first page is the wait page
+    std::string dead;               // pattern over the first page
+    std::string busy;               // pattern over the wait page
+    std::optional<PageReader> wait;
+    std::optional<PageReader> address;
+    bool addressAfterWait = false;
+    std::string afterWait; // the element that leads to the download
+};
+
+// A profile whose patterns RE2 has taken; shared, never changed.
+class CompiledProfile {
+  public:
+    // The profile, or why it cannot be used.
+    static std::shared_ptr<const CompiledProfile> compile(HostProfile profile, std::string* reason);
+    ~CompiledProfile();
+
+    const HostProfile& profile() const { return profile_; }
+    bool claims(std::string_view link) const;
+    bool isDead(std::string_view firstPage) const;
+    bool isBusy(std::string_view waitPage) const;
+    // A markup reader's value; nothing when it does not read, or is a selector.
+    std::optional<std::string> readWait(std::string_view markup) const;
+    std::optional<std::string> readAddress(std::string_view markup) const;
+    // The address comes from the download that `afterWait` leads to.
+    bool addressFromDownload() const { return !profile_.afterWait.empty(); }
+
+  private:
+    CompiledProfile() = default;
+
+    HostProfile profile_;
+    std::vector<std::unique_ptr<re2::RE2>> links_;
+    std::unique_ptr<re2::RE2> dead_, busy_, waitPattern_, addressPattern_;
+};
+
+// The profiles in the order their files were read. A link belongs to the
+// first one with a pattern found in it; no profile: the built-in cycle.
+class HostProfiles {
+  public:
+    // A profile of a name already present takes that one's place.
+    void add(std::shared_ptr<const CompiledProfile> profile);
+    std::shared_ptr<const CompiledProfile> forLink(std::string_view link) const;
+    bool claims(std::string_view link) const { return forLink(link) != nullptr; }
+    std::size_t size() const { return profiles_.size(); }
+
+  private:
+    std::vector<std::shared_ptr<const CompiledProfile>> profiles_;
+};
+
+// The designed reader with any markers: from just after the first marker up
+// to the next terminator, the first character taken whatever it is.
+std::optional<std::string> readBetween(std::string_view markup, std::string_view marker,
+                                       std::string_view terminator);
+
+// A profile's waiting time: whole seconds, blanks around them allowed, at
+// most a day.
+std::optional<std::int32_t> parseWaitSeconds(std::string_view text);
+
+// Character references (&amp; &lt; &gt; &quot; &apos; &#N; &#xN;) replaced
+// by their characters; anything else is kept as it stands.
+std::string decodeCharacterReferences(std::string_view text);
+
+// An address the program may fetch: http or https, in any letter case.
+bool isHttpAddress(std::string_view address);
+
+} // namespace vardelo

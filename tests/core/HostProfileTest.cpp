@@ -1,0 +1,143 @@
+#include "core/HostProfile.h"
+#include "core/ClipboardLinks.h"
+
+#include <gtest/gtest.h>
+
+namespace vardelo {
+namespace {
+
+using Links = std::vector<std::string>;
+
+std::shared_ptr<const CompiledProfile> compiled(HostProfile profile,
+                                                std::string* reason = nullptr) {
+    std::string why;
+    auto result = CompiledProfile::compile(std::move(profile), reason ? reason : &why);
+    return result;
+}
+
+HostProfile hostProfile(std::string name, Links links) {
+    HostProfile profile;
+    profile.name = std::move(name);
+    profile.links = std::move(links);
+    profile.address = PageReader{PageReader::Kind::Pattern, "href=\"([^\"]+)\"", {}, false};
+    return profile;
+}
+
+TEST(HostProfileReaders, BetweenIsTheDesignedReaderWithOtherMarkers) {
+    EXPECT_EQ(readBetween("x<a data-url='u/1'>", "data-url='", "'"), "u/1");
+    EXPECT_EQ(readBetween("wait: 30 s; later wait: 9 s", "wait:", " s"), " 30");
+    EXPECT_EQ(readBetween("k=''end'", "k='", "'"), "'end"); // first character always taken
+    EXPECT_EQ(readBetween("k=v", "k=", ";"), std::nullopt);
+    EXPECT_EQ(readBetween("k=", "k=", ";"), std::nullopt);
+    EXPECT_EQ(readBetween("no marker", "k=", ";"), std::nullopt);
+}
+
+TEST(HostProfileReaders, PatternGivesTheFirstGroupOfTheFirstMatch) {
+    HostProfile profile = hostProfile("p", {"host"});
+    profile.wait = PageReader{PageReader::Kind::Pattern, "count\\((\\d+)\\)", {}, false};
+    const auto host = compiled(profile);
+    ASSERT_TRUE(host);
+    const std::string page = "<a href=\"/one\"><a href=\"/two\"> count(12) count(99)";
+    EXPECT_EQ(host->readAddress(page), "/one");
+    EXPECT_EQ(host->readWait(page), "12");
+    EXPECT_EQ(host->readWait("no count"), std::nullopt);
+}
+
+TEST(HostProfileReaders, WaitIsWholeSecondsBetweenBlanks) {
+    const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
+        {"30", 30},       {" \t12\n ", 12}, {"0", 0},
+        {"86400", 86400}, {"86401", {}},    {"99999999999999", {}},
+        {"", {}},         {"  ", {}},       {"-3", {}},
+        {"+3", {}},       {"1 2", {}},      {"0x10", {}},
+        {"12;", {}},      {"ten", {}}};
+    for (const auto& [text, seconds] : cases)
+        EXPECT_EQ(parseWaitSeconds(text), seconds) << '"' << text << '"';
+}
+
+TEST(HostProfileAddresses, ReferencesDecodedAndOnlyHttpFetched) {
+    EXPECT_EQ(decodeCharacterReferences("a?x=1&amp;y=2&#38;z=&#x33;&lt;&gt;&quot;&apos;"),
+              "a?x=1&y=2&z=3<>\"'");
+    EXPECT_EQ(decodeCharacterReferences("&bogus; &amp &#; &#0; &#x110000; &#xZZ;"),
+              "&bogus; &amp &#; &#0; &#x110000; &#xZZ;");
+    EXPECT_EQ(decodeCharacterReferences("&#233;"), "\xc3\xa9");
+    EXPECT_EQ(decodeCharacterReferences(std::string(1'000'000, '&')).size(), 1'000'000u);
+    for (const char* good : {"http://h/f", "HTTPS://h/f"})
+        EXPECT_TRUE(isHttpAddress(good)) << good;
+    for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://h/f", "/f",
+                            "http:/h", "data:text/html,x", ""})
+        EXPECT_FALSE(isHttpAddress(bad)) << bad;
+}
+
+TEST(HostProfileFile, PatternsRe2RefusesMakeTheProfileUnusable) {
+    struct Case {
+        const char* name;
+        void (*spoil)(HostProfile&);
+    };
+    const Case cases[] = {
+        {"links", [](HostProfile& p) { p.links.push_back("(unclosed"); }},
+        {"dead", [](HostProfile& p) { p.dead = "[z-a]"; }},
+        {"busy", [](HostProfile& p) { p.busy = "a{2,1}"; }},
+        {"backreference", [](HostProfile& p) { p.busy = "(a)\\1"; }},
+        {"address", [](HostProfile& p) { p.address->first = "*"; }},
+        {"no group", [](HostProfile& p) { p.address->first = "href=\"[^\"]+\""; }},
+        {"wait no group",
+         [](HostProfile& p) {
+             p.wait = PageReader{PageReader::Kind::Pattern, "\\d+", {}, false};
+         }},
+    };
+    for (const Case& c : cases) {
+        HostProfile profile = hostProfile("p", {"host"});
+        c.spoil(profile);
+        std::string reason;
+        EXPECT_EQ(compiled(profile, &reason), nullptr) << c.name;
+        EXPECT_FALSE(reason.empty()) << c.name;
+    }
+    EXPECT_NE(compiled(hostProfile("p", {"host"})), nullptr);
+}
+
+TEST(HostProfileLinks, FirstProfileWhosePatternIsFoundClaimsTheLink) {
+    HostProfiles profiles;
+    profiles.add(compiled(hostProfile("A", {"^https?://a\\.example/", "mirror-a"})));
+    profiles.add(compiled(hostProfile("B", {"example"})));
+    EXPECT_EQ(profiles.forLink("http://a.example/f/1")->profile().name, "A");
+    EXPECT_EQ(profiles.forLink("http://x.mirror-a.net/1")->profile().name, "A"); // a search
+    EXPECT_EQ(profiles.forLink("http://b.example/f/1")->profile().name, "B");
+    EXPECT_EQ(profiles.forLink("http://rapidshare.com/files/1/a.zip"), nullptr);
+
+    // The user's profile of the same name takes the shipped one's place.
+    profiles.add(compiled(hostProfile("A", {"only-this"})));
+    EXPECT_EQ(profiles.size(), 2u);
+    EXPECT_EQ(profiles.forLink("http://a.example/f/1")->profile().name, "B");
+    EXPECT_EQ(profiles.forLink("http://only-this/1")->profile().name, "A");
+}
+
+TEST(HostProfileLinks, ExponentialBacktrackingPatternsFinishAtOnce) {
+    HostProfile profile = hostProfile("slow", {"(x+x+)+y"});
+    profile.dead = "(a+)+$";
+    profile.busy = "(a|aa)*c";
+    profile.address->first = "((a*)*)b";
+    const auto host = compiled(profile);
+    ASSERT_TRUE(host);
+    const std::string page = std::string(5'000'000, 'a') + "!";
+    EXPECT_FALSE(host->isDead(std::string(100'000, 'a') + "!"));
+    EXPECT_FALSE(host->isBusy(page));
+    EXPECT_EQ(host->readAddress(page), std::nullopt);
+    EXPECT_FALSE(host->claims(std::string(100'000, 'x')));
+}
+
+TEST(HostProfileLinks, ClipboardAndCommandLineTakeProfileLinksToo) {
+    HostProfiles profiles;
+    profiles.add(compiled(hostProfile("Q", {"//q\\.example/d/"})));
+    const std::string q = "http://q.example/d/7", r = "http://rapidshare.com/files/1/a.zip";
+    EXPECT_EQ(linksInClipboardText(" " + q + "\r\nwords\r\n" + r + "\r\n", &profiles),
+              (Links{q, r}));
+    EXPECT_EQ(linksInClipboardText(q + "/page.html", &profiles), Links{q + "/page"});
+    EXPECT_EQ(linksInClipboardText(q, nullptr), Links{});
+    EXPECT_EQ(linksInArgument(q, &profiles), Links{q});
+    EXPECT_EQ(linksInArgument(r, &profiles), Links{r});
+    EXPECT_EQ(linksInArgument("see " + q, &profiles), Links{});
+    EXPECT_EQ(linksInArgument("saved//q.example/d/list.txt", &profiles), Links{});
+}
+
+} // namespace
+} // namespace vardelo

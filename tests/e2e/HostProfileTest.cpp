@@ -1,0 +1,226 @@
+#include "CycleFixture.h"
+
+#include "platform/HostProfileFiles.h"
+#include "platform/QtText.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+namespace vardelo {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Mode = HostedFile::Mode;
+
+// The window with the test tree's profile files, against the test host's
+// other page shapes.
+class ProfileCycle : public CycleFixture {
+  protected:
+    void SetUp() override {
+        CycleFixture::SetUp();
+        loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
+        ASSERT_TRUE(loaded_.problems.isEmpty())
+            << loaded_.problems.join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(loaded_.profiles.size(), 3u);
+        profiles = &loaded_.profiles;
+    }
+
+    void writeFile(const QString& name, const QByteArray& text) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    LoadedProfiles loaded_;
+};
+
+TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
+    host.setWaitSeconds(1); // the countdown page writes its link in only at the end
+    const std::string a = bytes(150'000, 'a'), c = bytes(70'000, 'c'), r = bytes(9'000, 'r'),
+                      d = bytes(1'234, 'd');
+    host.addFile("a&b.bin", file(a));
+    host.addFile("c.bin", file(c, Mode::Chunked));
+    host.addFile("r.bin", file(r));
+    host.addFile("d.bin", file(d));
+    const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
+                        host.redirectFormLinkFor("r.bin"), host.linkFor("d.bin")};
+    TForm1& form = openWithLinks(links);
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(downloaded(QStringLiteral("a&b.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
+    EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(d));
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1"));
+    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+}
+
+TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    // A profile whose form is nowhere on the page, beside the test tree's.
+    QString reason;
+    auto missingForm = parseHostProfile(R"j({"name": "Missing form", "links": ["/link/nomatch"],
+        "form": "form#nowhere[", "address": {"pattern": "action=\"([^\"]*)\""}})j",
+                                        &reason);
+    ASSERT_TRUE(missingForm) << reason.toStdString();
+    loaded_.profiles.add(missingForm);
+    const Strings links{host.deadFormLinkFor("x.bin"), host.linkFor("nomatch.bin"),
+                        host.countdownLinkFor("busy.bin"), host.actionFormLinkFor("javascript-x"),
+                        host.redirectFormLinkFor("nowhere.bin")};
+    TForm1& form = openWithLinks(links);
+    cycle().setPageTimeout(std::chrono::milliseconds(3000));
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), Strings(5, "Hibás link."));
+    const std::string unreadable = "Próbálva:1 (Másik rapidos szál futott.)";
+    EXPECT_EQ(logColumn(LogAttempts),
+              (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable, unreadable}));
+    EXPECT_TRUE(host.fileRequests().empty()); // nothing was fetched for any of them
+}
+
+TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
+    QDir().mkpath(path(QStringLiteral("profiles")));
+    const std::pair<const char*, const char*> bad[] = {
+        {"1-not-json.json", "{ \"name\": "},
+        {"2-array.json", "[1, 2]"},
+        {"3-no-name.json", R"j({"links": ["x"], "address": {"pattern": "(a)"}})j"},
+        {"4-no-links.json", R"j({"name": "n", "links": [], "address": {"pattern": "(a)"}})j"},
+        {"5-no-address.json", R"j({"name": "n", "links": ["x"]})j"},
+        {"6-bad-pattern.json",
+         R"j({"name": "n", "links": ["(x"], "address": {"pattern": "(a)"}})j"},
+        {"7-unknown-reader.json",
+         R"j({"name": "n", "links": ["x"], "address": {"xpath": "//a"}})j"},
+        {"8-bad-wait.json",
+         R"j({"name": "n", "links": ["x"], "wait": {"between": ["a"]}, "after_wait": "#b"})j"},
+        {"9-text-as-flag.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "address_after_wait": "yes"})j"},
+    };
+    for (const auto& [name, text] : bad)
+        writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
+    writeFile(QStringLiteral("profiles/notes.txt"), "not a profile");
+    writeFile(QStringLiteral("profiles/good.json"),
+              R"j({"name": "Good", "links": ["//good\\."], "after_wait": "#b"})j");
+
+    const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
+    EXPECT_EQ(read.profiles.size(), 1u);
+    ASSERT_EQ(read.problems.size(), 9);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
+
+    profileProblems = read.problems;
+    host.addFile("d.bin", file(bytes(500, 'd')));
+    TForm1& form = openWithLinks({host.linkFor("d.bin")});
+    EXPECT_TRUE(waitFor([this] { return !dialogs.errors.isEmpty(); }, 5000));
+    form.inditasClick();
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    for (const auto& [name, text] : bad)
+        EXPECT_TRUE(dialogs.errors[0].contains(QLatin1String(name))) << name;
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+}
+
+struct ProbeCase {
+    const char* name;
+    std::string (TestHost::*link)(const std::string&) const;
+    bool wait;
+    int status;
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const ProbeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Probe : public ProfileCycle, public ::testing::WithParamInterface<ProbeCase> {};
+
+// The program itself, with the test tree's profiles as the user's own.
+TEST_P(Probe, TellsEachStepAndEndsWithTheVerdict) {
+    const ProbeCase& c = GetParam();
+    host.setWaitSeconds(1);
+    host.addFile("f.bin", file(bytes(4321, 'f')));
+    const QString userProfiles = path(QStringLiteral("data/Vardelo/HostProfiles"));
+    QDir().mkpath(userProfiles);
+    for (const QString& name : QDir(QStringLiteral(VARDELO_TEST_PROFILES)).entryList(QDir::Files))
+        QFile::copy(QStringLiteral(VARDELO_TEST_PROFILES "/") + name,
+                    userProfiles + QLatin1Char('/') + name);
+
+    QProcess probe;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    probe.setProcessEnvironment(environment);
+    QStringList arguments{QStringLiteral("--probe"), toQt((host.*c.link)("f.bin"))};
+    if (c.wait)
+        arguments.append(QStringLiteral("--wait"));
+    probe.start(QStringLiteral(VARDELO_PROGRAM), arguments);
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    const std::string output = probe.readAllStandardOutput().toStdString();
+    EXPECT_EQ(probe.exitCode(), c.status) << output << probe.readAllStandardError().toStdString();
+    std::string expected;
+    for (const std::string& line : c.lines)
+        expected += line + "\n";
+    std::string base = host.base();
+    for (std::size_t at; (at = expected.find("BASE")) != std::string::npos;)
+        expected.replace(at, 4, base);
+    EXPECT_EQ(output, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, Probe,
+    ::testing::Values(
+        ProbeCase{"SecondFormHost",
+                  &TestHost::redirectFormLinkFor,
+                  false,
+                  0,
+                  {"Profile: Second form host", "First page loaded: BASE/r/f.bin",
+                   "Form found and submitted or clicked: #free",
+                   "Wait page loaded: BASE/r/wait/f.bin", "Wait read: 1 s",
+                   "Not waiting it out (give --wait to wait)", "Address read: BASE/files/f.bin",
+                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, file name f.bin",
+                   "Result: would download"}},
+        ProbeCase{"CountdownNeedsTheWait",
+                  &TestHost::countdownLinkFor,
+                  false,
+                  1,
+                  {"Profile: Countdown host", "First page loaded: BASE/c/f.bin", "Wait read: 1 s",
+                   "Not waiting it out (give --wait to wait)",
+                   "Failed at: after the wait: the profile's address reader finds nothing"}},
+        ProbeCase{"CountdownWaitedOut",
+                  &TestHost::countdownLinkFor,
+                  true,
+                  0,
+                  {"Profile: Countdown host", "First page loaded: BASE/c/f.bin", "Wait read: 1 s",
+                   "Address read: BASE/files/f.bin",
+                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, file name f.bin",
+                   "Result: would download"}},
+        ProbeCase{"DeadPageWithAForm",
+                  &TestHost::deadFormLinkFor,
+                  false,
+                  1,
+                  {"Profile: Action form host", "First page loaded: BASE/b/gone/f.bin",
+                   "Failed at: first page: the profile's dead pattern matches the page"}},
+        ProbeCase{"DesignedHost",
+                  &TestHost::linkFor,
+                  false,
+                  0,
+                  {"Profile: built-in (no profile file claims this link)",
+                   "First page loaded: BASE/link/f.bin", "Form found and submitted or clicked: #ff",
+                   "Wait page loaded: BASE/wait/f.bin", "Address read: BASE/files/f.bin",
+                   "Wait read: 1 s", "Not waiting it out (give --wait to wait)",
+                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, file name f.bin",
+                   "Result: would download"}}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+} // namespace
+} // namespace vardelo
