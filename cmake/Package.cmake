@@ -43,4 +43,37 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # Libraries from dpkg-shlibdeps; the icon is drawn by a plugin no library names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+
+# Sending links from the web browser: the native messaging host (a script the
+# browsers start, which runs `vardelo --native-messaging`) and its manifests
+# in the system folders of Chromium, Google Chrome and Firefox. The manifests
+# name the host by its packaged path.
+include(GNUInstallDirs)
+set(VARDELO_NATIVE_HOST_DIR ${CMAKE_INSTALL_LIBEXECDIR}/vardelo)
+set(VARDELO_NATIVE_HOST ${CPACK_PACKAGING_INSTALL_PREFIX}/${VARDELO_NATIVE_HOST_DIR}/vardelo-native-host)
+file(RELATIVE_PATH VARDELO_PROGRAM_FROM_HOST ${CMAKE_INSTALL_FULL_LIBEXECDIR}/vardelo
+     ${CMAKE_INSTALL_FULL_BINDIR}/vardelo)
+set(VARDELO_PROGRAM "\${0%/*}/${VARDELO_PROGRAM_FROM_HOST}")
+set(VARDELO_NATIVE_HOST_SOURCE ${PROJECT_SOURCE_DIR}/browser/native-host)
+set(VARDELO_NATIVE_HOST_BUILT ${CMAKE_BINARY_DIR}/native-host)
+configure_file(${VARDELO_NATIVE_HOST_SOURCE}/vardelo-native-host.in
+               ${VARDELO_NATIVE_HOST_BUILT}/vardelo-native-host @ONLY)
+foreach(browser chromium firefox)
+    configure_file(${VARDELO_NATIVE_HOST_SOURCE}/io.github.vardelo.vardelo.${browser}.json.in
+                   ${VARDELO_NATIVE_HOST_BUILT}/${browser}/io.github.vardelo.vardelo.json @ONLY)
+endforeach()
+install(PROGRAMS ${VARDELO_NATIVE_HOST_BUILT}/vardelo-native-host
+        DESTINATION ${VARDELO_NATIVE_HOST_DIR})
+foreach(folder /etc/chromium/native-messaging-hosts /etc/opt/chrome/native-messaging-hosts)
+    install(FILES ${VARDELO_NATIVE_HOST_BUILT}/chromium/io.github.vardelo.vardelo.json
+            DESTINATION ${folder})
+endforeach()
+install(FILES ${VARDELO_NATIVE_HOST_BUILT}/firefox/io.github.vardelo.vardelo.json
+        DESTINATION /usr/lib/mozilla/native-messaging-hosts)
+# Manifests in /etc are the administrator's to edit.
+file(WRITE ${VARDELO_NATIVE_HOST_BUILT}/conffiles
+     "/etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json\n"
+     "/etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json\n")
+list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDELO_NATIVE_HOST_BUILT}/conffiles)
+
 include(CPack)
