@@ -70,6 +70,10 @@ foreach(folder /etc/chromium/native-messaging-hosts /etc/opt/chrome/native-messa
 endforeach()
 install(FILES ${VARDELO_NATIVE_HOST_BUILT}/firefox/io.github.vardelo.vardelo.json
         DESTINATION /usr/lib/mozilla/native-messaging-hosts)
+# Chrome's folder lies under /etc/opt, which Debian's policy keeps for /opt
+# packages; the override says why this package needs it all the same.
+install(FILES ${PROJECT_SOURCE_DIR}/data/vardelo.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME vardelo)
 # Manifests in /etc are the administrator's to edit.
 file(WRITE ${VARDELO_NATIVE_HOST_BUILT}/conffiles
      "/etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json\n"
