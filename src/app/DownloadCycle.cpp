@@ -1,5 +1,6 @@
 #include "app/DownloadCycle.h"
 
+#include "app/DownloadHoursGate.h"
 #include "app/TTimer.h"
 #include "app/letolto.h"
 #include "core/HostProfile.h"
@@ -94,6 +95,8 @@ void DownloadCycle::start() {
     if (downloading())
         return;
     elhalt_kijelzo->setEnabled(false); // Start pressed during the dead-link wait
+    if (heldBackByHours())
+        return;
     window_.showRunControls(RunControls::Running);
     beginAttempt(CycleState::FirstPage);
     Memo1.clear();
@@ -103,6 +106,34 @@ void DownloadCycle::start() {
     armWatchdog();
     linkRefused_ = !isAddress(link);
     browser_.navigate(toQt(link));
+}
+
+void DownloadCycle::setHoursGate(DownloadHoursGate* gate) {
+    hours_ = gate;
+    connect(gate, &DownloadHoursGate::opened, this,
+            [this] { window_.runGuarded([this] { hoursOpened(); }); });
+}
+
+// The link is not begun: the cycle waits, stoppable, until the hours open.
+bool DownloadCycle::heldBackByHours() {
+    if (!hours_ || !hours_->holdsBack())
+        return false;
+    state_ = CycleState::Idle;
+    window_.showRunControls(RunControls::Running);
+    window_.setGaugeValue(0);
+    window_.showStatus(hours_->waitingText());
+    return true;
+}
+
+void DownloadCycle::hoursOpened() {
+    if (downloading())
+        return;
+    if (window_.queueIsEmpty()) { // emptied while waiting: nobody is there to read a box
+        window_.showStatus(QString());
+        window_.showRunControls(RunControls::Idle);
+        return;
+    }
+    start();
 }
 
 void DownloadCycle::documentComplete(bool ok) {
@@ -407,6 +438,8 @@ void DownloadCycle::deadWaitTick() {
 }
 
 void DownloadCycle::stop() {
+    if (hours_)
+        hours_->release();
     if (worker)
         worker->abandon(); // nothing of it reaches the window; its file keeps what arrived
     endAttempt();

@@ -22,6 +22,7 @@ namespace vardelo {
 class Browser;
 class CompiledProfile;
 class HostProfiles;
+class DownloadHoursGate;
 class HttpClient;
 class TTesztThread;
 class TTimer;
@@ -91,6 +92,8 @@ class DownloadCycle final : public QObject {
     // For the probe: every page step is told, and where the transfer would
     // start, the attempt ends with the address told instead.
     void setTrace(CycleTrace trace) { trace_ = std::move(trace); }
+    // Outside the download hours a Start waits, and goes when they open.
+    void setHoursGate(DownloadHoursGate* gate);
 
     void start();
     void stop();
@@ -122,6 +125,10 @@ class DownloadCycle final : public QObject {
     QPointer<TTesztThread> worker;   // the transfer running now, if any
 
     TTimer* makeTimer(const char* name, void (DownloadCycle::*tick)());
+
+  private:
+    bool heldBackByHours();
+    void hoursOpened();
     void beginAttempt(CycleState state);
     void endAttempt();
     void enterWaitPage();
@@ -174,6 +181,7 @@ class DownloadCycle final : public QObject {
     quint64 profileTicket_ = 0;                      // the awaited answer's ticket
     quint64 profileRequests_ = 0;
     CycleTrace trace_;
+    DownloadHoursGate* hours_ = nullptr;
 };
 
 } // namespace vardelo

@@ -79,6 +79,10 @@ void QueueGridView::keyPressEvent(QKeyEvent* event) {
         Q_EMIT deletePressed();
         return;
     }
+    if (event->matches(QKeySequence::Paste)) {
+        Q_EMIT pastePressed();
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 

@@ -5,7 +5,8 @@
 namespace vardelo {
 
 // The queue grid: reports mouse presses and releases with the cell under the
-// pointer (row 0 is the title row, -1 outside the grid) and the Delete key.
+// pointer (row 0 is the title row, -1 outside the grid), the Delete key and
+// the paste key.
 // Tab leaves the grid; the arrow keys move between rows.
 class QueueGridView final : public QTableView {
     Q_OBJECT
@@ -21,6 +22,7 @@ class QueueGridView final : public QTableView {
     void mouseDown(Qt::MouseButton button, int row, int column);
     void mouseUp(Qt::MouseButton button, int row, int column);
     void deletePressed();
+    void pastePressed();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -31,6 +31,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
     buildControls();
     buildCycle();
+    buildLimits();
     buildShell();
     buildTransferRate();
     connectCommands();

@@ -43,6 +43,7 @@ namespace vardelo {
 class Browser;
 class ClipboardWatcher;
 class Dialogs;
+class DownloadHoursGate;
 class GridModel;
 class HttpClient;
 class QueueGridView;
@@ -207,6 +208,8 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void buildCycle();
     void buildShell();
     void hideToTray();
+    void buildAccess();
+    void LinkekPaste(); // Ctrl+V in the queue
     void queueWithBalloon(const std::vector<std::string>& links);
     void FormCreate();
     void FormActivate();
@@ -268,6 +271,10 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void runGuarded(const std::function<void()>& step) override;
     void clearTransferRate() override;
 
+    // The speed limit and the download hours (Unit2Limits.cpp).
+    void buildLimits();
+    void limitsChanged();
+
     // Speed and time left during a transfer (Unit2Rate.cpp).
     void buildTransferRate();
     void rateReceived(std::int64_t received, std::int64_t expected);
@@ -279,6 +286,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
 
     Services services_;
     DownloadCycle* cycle_ = nullptr;
+    DownloadHoursGate* hoursGate_ = nullptr;
     std::unique_ptr<RecordStore> records_; // the stored queue and log
     SettingsRun settingsRun_;
     bool closedInOrder_ = false; // the close has written everything; nothing may change now

@@ -105,7 +105,7 @@ void TForm1::buildControls() {
     for (QTableView* grid : {static_cast<QTableView*>(Linkek), naplosg})
         grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
-    vagolap->setText(QStringLiteral("Vágólap figyelő (a '") + toQt(kHostAddress) +
+    vagolap->setText(QStringLiteral("Vágólap fig&yelő (a '") + toQt(kHostAddress) +
                      QStringLiteral("' kezdetű linkekre figyel csak)"));
     for (QPlainTextEdit* memo : {Memo2, Memo3}) {
         memo->setBackgroundRole(QPalette::Button);

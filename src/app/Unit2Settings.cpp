@@ -1,4 +1,4 @@
-// The ten stored values: read at start-up in the table's order (a missing
+// The stored values: read at start-up in the table's order (a missing
 // one is written with its default), written back at closing through one
 // table of bindings to their controls and counters; the folder chooser; the
 // settings check boxes and their tray menu mirrors.
@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTimeEdit>
 
 #include <algorithm>
 
@@ -57,6 +58,15 @@ std::vector<SettingBinding> TForm1::settingBindings() {
     const auto spinOf = [](QSpinBox* box) {
         return [box] { return std::to_string(box->value()); };
     };
+    // Times of day are stored as minutes after midnight.
+    const auto timeOfDay = [](QTimeEdit* edit) {
+        return SettingBinding::Apply{[edit](std::int64_t minutes, const std::string&) {
+            edit->setTime(QTime(static_cast<int>(minutes / 60), static_cast<int>(minutes % 60)));
+        }};
+    };
+    const auto timeOfDayOf = [](QTimeEdit* edit) {
+        return [edit] { return std::to_string(edit->time().hour() * 60 + edit->time().minute()); };
+    };
     const auto counter = [this](std::int64_t& total) {
         return SettingBinding::Apply{[this, &total](std::int64_t number, const std::string&) {
             total = number;
@@ -93,6 +103,10 @@ std::vector<SettingBinding> TForm1::settingBindings() {
         {SettingId::Vagolap, flag(vagolap), flagOf(vagolap)},
         {SettingId::Ujraprobalkozasok, spin(ujra), spinOf(ujra)},
         {SettingId::Elhalt, spin(elhalt), spinOf(elhalt)},
+        {SettingId::SebessegKorlat, spin(Sebesseg_korlat), spinOf(Sebesseg_korlat)},
+        {SettingId::Idoablak, flag(Idoablak), flagOf(Idoablak)},
+        {SettingId::IdoablakKezdete, timeOfDay(Idoablak_kezdete), timeOfDayOf(Idoablak_kezdete)},
+        {SettingId::IdoablakVege, timeOfDay(Idoablak_vege), timeOfDayOf(Idoablak_vege)},
     };
 }
 
@@ -114,9 +128,9 @@ void TForm1::loadSetting(const SettingDef& def, const SettingBinding& binding) {
             binding.apply(0, *stored);
         } else {
             const auto parsed = parseStoredNumber(*stored, def.kind);
-            if (!parsed)
+            if (!parsed && !def.textReadsAsDefault)
                 throw SettingsError(invalidTypeMessage(def.readName));
-            binding.apply(clampSetting(def, *parsed), *stored);
+            binding.apply(clampSetting(def, parsed.value_or(def.defaultNumber)), *stored);
         }
     } else if (def.kind == SettingKind::Text) {
         const std::string folder = toStd(services_.defaultTargetFolder);

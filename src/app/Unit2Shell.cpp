@@ -24,6 +24,7 @@ void TForm1::buildShell() {
     // Changes only: what is on the clipboard at start-up is not taken.
     clipboardWatcher = new ClipboardWatcher(this);
     connect(clipboardWatcher, &ClipboardWatcher::changed, this, guard(&TForm1::WMDrawClipboard));
+    buildAccess();
 }
 
 void TForm1::changeEvent(QEvent* event) {

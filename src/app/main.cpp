@@ -7,6 +7,7 @@
 #include "platform/HostProfileFiles.h"
 #include "platform/HttpClient.h"
 #include "platform/LazyBrowser.h"
+#include "platform/NativeMessagingHost.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/SingleInstance.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -25,6 +27,10 @@ int main(int argc, char** argv) {
     // Ctrl+C ends it at once.
     if (vardelo::isProbe(argc, argv))
         return vardelo::runProbe(argc, argv);
+
+    // The web browser's native messaging host: no window, no record files.
+    if (argc > 1 && std::strcmp(argv[1], "--native-messaging") == 0)
+        return vardelo::runNativeMessagingHost(argc, argv);
 
     // From the first moment: start-up may already show a box.
     vardelo::UnixSignals::catchTermination();

@@ -30,8 +30,8 @@ class SettingsRun {
   private:
     static std::size_t index(SettingId id) { return static_cast<std::size_t>(id); }
 
-    std::array<bool, 10> read_{};
-    std::array<std::string, 10> starting_;
+    std::array<bool, kSettingCount> read_{};
+    std::array<std::string, kSettingCount> starting_;
 };
 
 } // namespace vardelo

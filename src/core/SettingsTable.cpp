@@ -12,7 +12,11 @@ namespace {
 constexpr std::int64_t kNoLimitLow = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kNoLimitHigh = std::numeric_limits<std::int64_t>::max();
 
-constexpr std::array<SettingDef, 10> kReadOrder = {{
+constexpr std::int64_t kLastMinuteOfDay = 24 * 60 - 1;
+
+// The speed limit and the download hours come before auto-start: a start
+// at start-up already obeys them.
+constexpr std::array<SettingDef, kSettingCount> kReadOrder = {{
     {SettingId::OsszesLetoltottDb, "osszes_letoltott_db", "osszes_letoltott_db",
      SettingKind::Counter, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::OsszesKihagyottDb, "osszes_kihagyott_db", "osszes_kihagyott_db",
@@ -23,6 +27,15 @@ constexpr std::array<SettingDef, 10> kReadOrder = {{
      kNoLimitLow, kNoLimitHigh},
     {SettingId::Skin, "skin", "skin", SettingKind::Integer, 2, kNoLimitLow, kNoLimitHigh},
     {SettingId::MentesHelye, "Mentes_helye", "Mentes_helye", SettingKind::Text, 0, 0, 0},
+    {SettingId::SebessegKorlat, "Sebesseg_korlat", "Sebesseg_korlat", SettingKind::Integer, 0, 0,
+     1'000'000, true},
+    {SettingId::Idoablak, "Idoablak", "Idoablak", SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh,
+     true},
+    // Minutes after midnight.
+    {SettingId::IdoablakKezdete, "Idoablak_kezdete", "Idoablak_kezdete", SettingKind::Integer,
+     22 * 60, 0, kLastMinuteOfDay, true},
+    {SettingId::IdoablakVege, "Idoablak_vege", "Idoablak_vege", SettingKind::Integer, 6 * 60, 0,
+     kLastMinuteOfDay, true},
     {SettingId::AutomatikusLetoltes, "Automatikus_letoltes", "Automatikus_letoltes",
      SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::Vagolap, "Vagolap", "Vagolap", SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
@@ -31,7 +44,7 @@ constexpr std::array<SettingDef, 10> kReadOrder = {{
     {SettingId::Elhalt, "Elhalt", "Elhalt", SettingKind::Integer, 5, 0, 15},
 }};
 
-constexpr std::array<SettingId, 10> kWriteOrder = {
+constexpr std::array<SettingId, kSettingCount> kWriteOrder = {
     SettingId::OsszesKihagyottDb,
     SettingId::OsszesLetoltottMeret,
     SettingId::OsszesLetoltottDb,
@@ -42,6 +55,10 @@ constexpr std::array<SettingId, 10> kWriteOrder = {
     SettingId::Vagolap,
     SettingId::Ujraprobalkozasok,
     SettingId::Elhalt,
+    SettingId::SebessegKorlat,
+    SettingId::Idoablak,
+    SettingId::IdoablakKezdete,
+    SettingId::IdoablakVege,
 };
 
 char asciiLower(char c) {
@@ -65,11 +82,11 @@ std::string withName(std::string_view pattern, std::string_view name) {
 
 } // namespace
 
-const std::array<SettingDef, 10>& settingsInReadOrder() {
+const std::array<SettingDef, kSettingCount>& settingsInReadOrder() {
     return kReadOrder;
 }
 
-const std::array<SettingId, 10>& settingsWriteOrder() {
+const std::array<SettingId, kSettingCount>& settingsWriteOrder() {
     return kWriteOrder;
 }
 

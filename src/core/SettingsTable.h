@@ -20,7 +20,13 @@ enum class SettingId {
     Vagolap,
     Ujraprobalkozasok,
     Elhalt,
+    SebessegKorlat,
+    Idoablak,
+    IdoablakKezdete,
+    IdoablakVege,
 };
+
+inline constexpr std::size_t kSettingCount = 14;
 
 enum class SettingKind {
     Integer, // signed 32-bit
@@ -37,12 +43,15 @@ struct SettingDef {
     std::int64_t defaultNumber; // integers, counters and flags
     std::int64_t minimum;
     std::int64_t maximum;
+    // A stored text where a number belongs reads as the default instead of
+    // stopping start-up (the speed limit and the download hours).
+    bool textReadsAsDefault = false;
 };
 
-// The ten values in the order start-up reads them.
-const std::array<SettingDef, 10>& settingsInReadOrder();
+// The values in the order start-up reads them.
+const std::array<SettingDef, kSettingCount>& settingsInReadOrder();
 // The order closing writes them.
-const std::array<SettingId, 10>& settingsWriteOrder();
+const std::array<SettingId, kSettingCount>& settingsWriteOrder();
 const SettingDef& settingDef(SettingId id);
 
 // Stored names match without regard to letter case.

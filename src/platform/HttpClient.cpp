@@ -1,6 +1,7 @@
 #include "platform/HttpClient.h"
 
 #include "core/AsciiCase.h"
+#include "core/ReceivePacer.h"
 #include "platform/BodyDecoder.h"
 
 #include <curl/curl.h>
@@ -8,7 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace vardelo {
 namespace {
@@ -32,6 +35,9 @@ struct Transfer {
     HttpBody* body = nullptr;
     const std::atomic<bool>* abort = nullptr;
     std::atomic<bool>* authorisationOn = nullptr;
+    const std::atomic<std::int64_t>* receiveLimit = nullptr;
+    ReceivePacer pacer;
+    std::int64_t arrived = 0; // body bytes as they came, before decoding
     CURL* curl = nullptr;
     HttpHeaders headers;
     bool begun = false;
@@ -97,6 +103,27 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     return size * count;
 }
 
+std::int64_t steadyMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The speed limit. libcurl's own receive limit is an option, which may not
+// be changed while a transfer runs, so the body is paced here: after each
+// piece reading waits as long as the limit asks, and the limit is read
+// again every 50 ms of the wait, so a change counts at once and Stop is
+// heard.
+void paceBody(Transfer& transfer, std::size_t bytes) {
+    transfer.arrived += static_cast<std::int64_t>(bytes);
+    while (!transfer.abort->load()) {
+        const std::int64_t waitMs =
+            transfer.pacer.waitMs(transfer.receiveLimit->load(), steadyMs(), transfer.arrived);
+        if (waitMs <= 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(waitMs, 50)));
+    }
+}
+
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
@@ -122,6 +149,7 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     }
     if (transfer->body->progress)
         transfer->body->progress(transfer->received);
+    paceBody(*transfer, bytes);
     return bytes;
 }
 
@@ -187,6 +215,7 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     transfer.body = body;
     transfer.abort = &abort;
     transfer.authorisationOn = &authorisationOn_;
+    transfer.receiveLimit = &receiveLimit_;
     transfer.curl = curl.get();
 
     curl_slist* headers = nullptr;
@@ -229,7 +258,12 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
-    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    // Under a limit, smaller reads keep the pace even.
+    const std::int64_t limit = receiveLimit_.load();
+    curl_easy_setopt(
+        h, CURLOPT_BUFFERSIZE,
+        limit > 0 ? static_cast<long>(std::clamp<std::int64_t>(limit / 4, 16 * 1024, 256 * 1024))
+                  : 256L * 1024L);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);

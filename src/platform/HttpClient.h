@@ -73,6 +73,10 @@ class HttpClient {
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
     int stallSeconds() const { return stallSeconds_.load(); }
+    // Bytes a second a body may arrive at, 0 for no limit. A running
+    // transfer takes a change at its next progress call.
+    void setReceiveLimit(std::int64_t bytesPerSecond) { receiveLimit_ = bytesPerSecond; }
+    std::int64_t receiveLimit() const { return receiveLimit_.load(); }
 
   private:
     struct Shared;
@@ -82,6 +86,7 @@ class HttpClient {
     std::unique_ptr<Shared> shared_;
     std::atomic<bool> authorisationOn_{false};
     std::atomic<int> stallSeconds_{120};
+    std::atomic<std::int64_t> receiveLimit_{0};
 };
 
 } // namespace vardelo

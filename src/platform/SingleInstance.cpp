@@ -183,6 +183,26 @@ SingleInstance::Claim SingleInstance::claim(const QByteArray& message, milliseco
     }
 }
 
+bool SingleInstance::programRuns() const {
+    const int fd = ::open(QFile::encodeName(lockPath_).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // drops the shared lock at once
+    return held;
+}
+
+bool SingleInstance::sendToRunning(const QByteArray& message, milliseconds patience) {
+    const Clock::time_point deadline = Clock::now() + patience;
+    for (;;) {
+        if (handOver(message, deadline))
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        QThread::msleep(static_cast<unsigned long>(kRetryPause.count()));
+    }
+}
+
 bool SingleInstance::handOver(const QByteArray& message, Clock::time_point deadline) {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);

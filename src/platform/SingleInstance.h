@@ -32,6 +32,12 @@ class SingleInstance final : public QObject {
     Claim claim(const QByteArray& message,
                 std::chrono::milliseconds patience = std::chrono::seconds(5));
 
+    // Whether a program keeps the record folder now.
+    bool programRuns() const;
+    // Hands `message` to the program that keeps the record folder, trying
+    // for at most `patience`, without ever keeping the folder itself.
+    bool sendToRunning(const QByteArray& message, std::chrono::milliseconds patience);
+
     // From now on every message a later start hands over goes to `receiver`,
     // on this thread. The sender hears that it arrived only when `receiver`
     // has returned true; on false (the program is closing) it tries again

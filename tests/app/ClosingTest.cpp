@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QSpinBox>
+#include <QTimeEdit>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -151,12 +152,20 @@ TEST_F(Closing, RestartGivesBackTheSameState) {
         form.osszes_kihagyott_db = 4;
         control<QSpinBox>("elhalt")->setValue(0);
         control<QCheckBox>("auto_le")->setChecked(false);
+        control<QSpinBox>("Sebesseg_korlat")->setValue(300);
+        control<QCheckBox>("Idoablak")->setChecked(true);
+        control<QTimeEdit>("Idoablak_kezdete")->setTime(QTime(23, 30));
+        control<QTimeEdit>("Idoablak_vege")->setTime(QTime(5, 15));
         EXPECT_TRUE(form.close());
     }
+    EXPECT_EQ(storedSetting(QStringLiteral("Idoablak_kezdete")).toString(), QStringLiteral("1410"));
     TForm1& again = open();
     EXPECT_EQ(again.queue.url(1), "http://á/ő");
     EXPECT_EQ(again.osszes_kihagyott_db, 4);
     EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 0);
+    EXPECT_EQ(control<QSpinBox>("Sebesseg_korlat")->value(), 300);
+    EXPECT_TRUE(control<QCheckBox>("Idoablak")->isChecked());
+    EXPECT_EQ(control<QTimeEdit>("Idoablak_vege")->time(), QTime(5, 15));
     EXPECT_EQ(again.jelenlegi_kihagyott_db, 0);
 }
 

@@ -3,6 +3,7 @@
 #include "WindowFixture.h"
 
 #include "app/DownloadCycle.h"
+#include "app/DownloadHoursGate.h"
 #include "app/TTimer.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
@@ -349,6 +350,40 @@ TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
+}
+
+TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEndsTheWait) {
+    storeSetting(QStringLiteral("Idoablak"), QStringLiteral("1"));
+    storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1320")); // 22:00
+    storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("360"));     // 06:00
+    TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
+    QTime now(21, 59);
+    auto* gate = control<DownloadHoursGate>("hoursGate");
+    gate->setClock([&now] { return now; });
+    const QString waiting = QStringLiteral("Letöltés 22:00-kor indul");
+
+    control<QPushButton>("inditas")->click();
+    EXPECT_TRUE(fakeBrowser().navigated.isEmpty());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
+    EXPECT_FALSE(control<QPushButton>("inditas")->isEnabled());
+    EXPECT_TRUE(control<QPushButton>("Stop")->isEnabled());
+    now = QTime(22, 0);
+    ASSERT_TRUE(waitFor([&] { return fakeBrowser().navigated.size() == 1; }, 5000));
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
+
+    // Past midnight the link runs on to its outcome; the next one waits.
+    now = QTime(6, 0);
+    Q_EMIT browser().documentComplete(false);
+    for (int tick = 0; tick < 4; ++tick)
+        cycle().deadWaitTick();
+    EXPECT_EQ(fakeBrowser().navigated.size(), 1);
+    EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
+    EXPECT_TRUE(gate->waiting());
+
+    form.StopClick();
+    EXPECT_FALSE(gate->waiting());
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
 }
 
 TEST_F(CycleInTheWindow, SettingsCheckBoxesAndTrayItemsMirror) {

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimeEdit>
 
 namespace vardelo {
 namespace {
@@ -73,7 +74,9 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     EXPECT_FALSE(form.downloading());
 
     QSettings raw(settingsFile(), QSettings::IniFormat);
-    EXPECT_EQ(raw.childKeys().size(), 10);
+    EXPECT_EQ(raw.childKeys().size(), 14);
+    EXPECT_EQ(raw.value(QStringLiteral("Sebesseg_korlat")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(raw.value(QStringLiteral("Idoablak")).toString(), QStringLiteral("0"));
     EXPECT_EQ(raw.value(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("5"));
     EXPECT_EQ(raw.value(QStringLiteral("Skin_engedelyezve")).toString(), QStringLiteral("1"));
     EXPECT_EQ(raw.value(QStringLiteral("skin")).toString(), QStringLiteral("2"));
@@ -88,6 +91,11 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("99"));
     storeSetting(QStringLiteral("Vagolap"), QStringLiteral("1"));
     storeSetting(QStringLiteral("Mentes_helye"), QString());
+    // Out of range or a text: brought into range, never an error.
+    storeSetting(QStringLiteral("Sebesseg_korlat"), QStringLiteral("5000000"));
+    storeSetting(QStringLiteral("Idoablak"), QStringLiteral("on"));
+    storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("99999"));
+    storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("06:30"));
 
     TForm1& form = open();
     EXPECT_TRUE(dialogs.errors.isEmpty());
@@ -104,6 +112,11 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
     EXPECT_EQ(storedSetting(QStringLiteral("Mentes_helye")).toString(), QString());
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
     EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0 MB"));
+    EXPECT_EQ(control<QSpinBox>("Sebesseg_korlat")->value(), 1'000'000);
+    EXPECT_EQ(http.receiveLimit(), 1'000'000 * 1024);
+    EXPECT_FALSE(control<QCheckBox>("Idoablak")->isChecked());
+    EXPECT_EQ(control<QTimeEdit>("Idoablak_kezdete")->time(), QTime(23, 59));
+    EXPECT_EQ(control<QTimeEdit>("Idoablak_vege")->time(), QTime(6, 0));
 }
 
 TEST_F(Startup, WrongTypeStopsLoadingAtThatValue) {

@@ -2,16 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vardelo {
 namespace {
 
-TEST(SettingsOrder, ReadAndWriteOrdersCoverTheTenValues) {
+TEST(SettingsOrder, ReadAndWriteOrdersCoverEveryValue) {
     const auto& read = settingsInReadOrder();
     EXPECT_EQ(read.front().readName, "osszes_letoltott_db");
     EXPECT_EQ(read.back().readName, "Elhalt");
     EXPECT_EQ(settingsWriteOrder().front(), SettingId::OsszesKihagyottDb);
     EXPECT_EQ(settingDef(SettingId::SkinEngedelyezve).readName, "Skin_engedelyezve");
     EXPECT_EQ(settingDef(SettingId::SkinEngedelyezve).writeName, "skin_engedelyezve");
+    // A start at start-up already obeys the limit and the hours.
+    const auto position = [&](SettingId id) {
+        return std::find_if(read.begin(), read.end(), [id](auto& d) { return d.id == id; }) -
+               read.begin();
+    };
+    for (SettingId id : {SettingId::SebessegKorlat, SettingId::Idoablak, SettingId::IdoablakKezdete,
+                         SettingId::IdoablakVege})
+        EXPECT_LT(position(id), position(SettingId::AutomatikusLetoltes));
+    EXPECT_EQ(settingsWriteOrder().back(), SettingId::IdoablakVege);
 }
 
 TEST(SettingsDefaults, AreTheDesignedOnes) {
@@ -48,6 +59,10 @@ TEST(SettingsClamp, RetriesAndWaitStayInTheirRanges) {
     EXPECT_EQ(clampSetting(wait, 99), 15);
     EXPECT_EQ(clampSetting(wait, -4), 0);
     EXPECT_EQ(clampSetting(settingDef(SettingId::Skin), 1234), 1234);
+    EXPECT_EQ(clampSetting(settingDef(SettingId::SebessegKorlat), 2'000'000), 1'000'000);
+    EXPECT_EQ(clampSetting(settingDef(SettingId::SebessegKorlat), -1), 0);
+    EXPECT_EQ(clampSetting(settingDef(SettingId::IdoablakKezdete), 1440), 1439);
+    EXPECT_EQ(clampSetting(settingDef(SettingId::IdoablakVege), -5), 0);
 }
 
 TEST(SettingsMessages, NameTheValue) {

@@ -1,4 +1,5 @@
 #include "core/TransferRate.h"
+#include "core/ReceivePacer.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,27 @@ TEST(SpeedAverage, TextIsHungarianWithTheSizesSeparator) {
     EXPECT_EQ(rateText(850 * 1024 + 300, 600, ","), "850 KB/s, még 10:00");
     EXPECT_EQ(rateText(12, 3723, ","), "12 B/s, még 1:02:03");
     EXPECT_EQ(rateText(0, std::nullopt, ","), "0 B/s");
+}
+
+TEST(ReceivePacer, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
+    ReceivePacer pacer;
+    EXPECT_EQ(pacer.waitMs(0, 0, 5'000'000), 0); // no limit
+    EXPECT_EQ(pacer.waitMs(1000, 0, 0), 0);      // the limit counts from here
+    EXPECT_EQ(pacer.waitMs(1000, 100, 500), 400);
+    EXPECT_EQ(pacer.waitMs(1000, 500, 500), 0);
+    EXPECT_EQ(pacer.waitMs(1000, 600, 2500), 1900);
+    EXPECT_EQ(pacer.waitMs(4000, 700, 2600), 0); // raised: counts afresh
+    EXPECT_EQ(pacer.waitMs(4000, 800, 4600), 400);
+    EXPECT_EQ(pacer.waitMs(0, 900, 9'000'000), 0); // lifted
+    // A slow stretch earns no burst: at most a second's worth is forgiven.
+    ReceivePacer slow;
+    slow.waitMs(1000, 0, 0);
+    EXPECT_EQ(slow.waitMs(1000, 60'000, 1000), 0);
+    EXPECT_EQ(slow.waitMs(1000, 60'000, 3000), 2000);
+    // Limits up to a gibibyte a second stay exact.
+    ReceivePacer fast;
+    fast.waitMs(1'024'000'000, 0, 0);
+    EXPECT_EQ(fast.waitMs(1'024'000'000, 0, 2'048'000'000), 2000);
 }
 
 } // namespace

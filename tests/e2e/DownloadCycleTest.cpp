@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QWebEngineView>
 
@@ -42,6 +44,33 @@ TEST_F(CycleAgainstTheHost, ThreeLinksArriveInOrderByteForByte) {
     EXPECT_EQ(form.jelenlegi_letoltott_meret, 271'234);
     EXPECT_FALSE(control<QPushButton>("Stop")->isEnabled());
     EXPECT_FALSE(control<QAction>("PM_megallit")->isEnabled());
+}
+
+// 4 MiB at 256 KiB/s would take 16 s; the limit is lifted on the way.
+TEST_F(CycleAgainstTheHost, TheSpeedLimitPacesARunningTransferAndALiftedLimitCountsAtOnce) {
+    storeSetting(QStringLiteral("Sebesseg_korlat"), QStringLiteral("256"));
+    const std::string body = bytes(4 * 1024 * 1024, 'l');
+    host.addFile("limited.bin", file(body));
+    TForm1& form = openWithLinks({host.linkFor("limited.bin")});
+    EXPECT_EQ(http.receiveLimit(), 256 * 1024);
+    form.inditasClick();
+    auto* gauge = control<QProgressBar>("gauge1");
+    const auto received = [&] { return gauge->maximum() == 4 * 1024 * 1024 ? gauge->value() : 0; };
+    ASSERT_TRUE(waitFor([&] { return received() > 0; }, 30000));
+    QElapsedTimer paced;
+    paced.start();
+    ASSERT_TRUE(waitFor([&] { return received() >= 768 * 1024; }, 10000));
+    EXPECT_GT(paced.elapsed(), 1500); // unlimited, it takes milliseconds here
+    // The speed beside the gauge is the limited one.
+    auto* rate = control<QLabel>("transferRate");
+    ASSERT_TRUE(waitFor([&] { return rate->text().contains(QStringLiteral(" KB/s, még ")); }, 5000))
+        << rate->text().toStdString();
+    EXPECT_LT(rate->text().section(QLatin1Char(' '), 0, 0).toInt(), 400)
+        << rate->text().toStdString();
+
+    control<QSpinBox>("Sebesseg_korlat")->setValue(0);
+    ASSERT_TRUE(runsToIdle(8000)); // the rest at the old limit would take 13 s
+    EXPECT_EQ(downloaded(QStringLiteral("limited.bin")), QByteArray::fromStdString(body));
 }
 
 TEST_F(CycleAgainstTheHost, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package, made from the program this build has already built:
-# its name, its dependencies from dpkg-shlibdeps, what it installs where, and
-# that the program it installs keeps its records in $XDG_DATA_HOME/Vardelo,
-# never in its own folder, also when that folder is writable.
+# its name, its maintainer, its dependencies from dpkg-shlibdeps, what it
+# installs where, no error that lintian knows of (where lintian is
+# installed), and that the program it installs keeps its records in
+# $XDG_DATA_HOME/Vardelo, never in its own folder, also when that folder is
+# writable.
 #   package.sh BUILD_FOLDER VERSION
 set -euo pipefail
 build=$1
@@ -18,11 +20,15 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.txt" 2>&1 ||
     fail "cpack: $(cat "$work/cpack.txt")"
-deb="$work/out/vardelo_${version}_amd64.deb"
+deb="$work/out/vardelo_${version}-1_amd64.deb"
 [ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$work/out")"
 
 [ "$(dpkg-deb -f "$deb" Package)" = vardelo ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+[[ "$maintainer" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "maintainer without an address: $maintainer"
+grep -qF "$maintainer" "$(dirname "$0")/../../README.md" || fail "README does not name $maintainer"
+[ -z "$(dpkg-deb -f "$deb" Homepage)" ] || fail "a home page nobody keeps: $(dpkg-deb -f "$deb" Homepage)"
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libc6 libcurl4 libqt6core6 libqt6webenginewidgets6 libqt6svg6; do
     grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "no $needed in Depends: $depends"
@@ -35,18 +41,43 @@ for file in ./usr/bin/vardelo \
     ./usr/share/vardelo/HostProfiles/rapidshare.json.example \
     ./usr/share/applications/vardelo.desktop \
     ./usr/share/icons/hicolor/scalable/apps/vardelo.svg \
-    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml; do
+    ./usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml \
+    ./usr/share/man/man1/vardelo.1.gz \
+    ./usr/share/doc/vardelo/copyright \
+    ./usr/share/doc/vardelo/changelog.Debian.gz \
+    ./usr/libexec/vardelo/vardelo-native-host \
+    ./etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json \
+    ./etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json \
+    ./usr/lib/mozilla/native-messaging-hosts/io.github.vardelo.vardelo.json; do
     grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
-outside=$(grep -Ev '^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/lib/?|usr/lib/vardelo/?|usr/lib/vardelo/vardelo_webengine\.so|usr/share/.*)$' <<<"$contents" | grep -v '^\./$' || true)
-[ -z "$outside" ] || fail "files outside /usr/bin, the browser module and /usr/share: $outside"
+# Beside /usr/bin and /usr/share only the browser module, the host script and the
+# browsers' manifests.
+hosts='etc/(chromium|opt/chrome)/native-messaging-hosts|usr/lib/mozilla/native-messaging-hosts'
+parents='usr/lib|usr/lib/vardelo|usr/lib/mozilla|usr/libexec|etc|etc/opt|etc/chromium|etc/opt/chrome'
+outside=$(grep -Ev "^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*|usr/libexec/vardelo/.*|usr/lib/vardelo/vardelo_webengine\.so|($parents)/?|($hosts)/.*)$" <<<"$contents" | grep -v '^\./$' || true)
+[ -z "$outside" ] || fail "files outside their folders: $outside"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 grep -q '^Exec=vardelo %U$' "$root/usr/share/applications/vardelo.desktop" || fail "Exec line"
+# The browsers' manifests name the host script, and the script the program.
+for manifest in "$root"/etc/chromium/native-messaging-hosts/*.json "$root"/usr/lib/mozilla/native-messaging-hosts/*.json; do
+    grep -q '"path": "/usr/libexec/vardelo/vardelo-native-host"' "$manifest" || fail "host path in $manifest"
+done
+[ "$(dpkg-deb -I "$deb" conffiles | grep -c '^/etc/.*native-messaging-hosts')" -eq 2 ] ||
+    fail "the manifests in /etc are not conffiles"
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml" \
         >"$work/appstream.txt" 2>&1 || fail "appstream: $(cat "$work/appstream.txt")"
+fi
+
+if command -v lintian >/dev/null; then
+    status=0
+    lintian "$deb" >"$work/lintian.txt" 2>&1 || status=$?
+    errors=$(grep -c '^E: ' "$work/lintian.txt" || true)
+    [ "$errors" -eq 0 ] || fail "lintian found $errors errors: $(grep '^E: ' "$work/lintian.txt")"
+    [ "$status" -le 1 ] || fail "lintian did not run ($status): $(cat "$work/lintian.txt")"
 fi
 
 # The installed program, its folder writable as root's /usr/bin is.
@@ -63,6 +94,16 @@ for _ in $(seq 150); do
 done
 timeout 60 xdotool search --sync --onlyvisible --pid "$pid" --name '^Vardelo$' >/dev/null ||
     fail "the installed program showed no window"
+# A link sent from the web browser: through the host script to the running program.
+frame() { # message -> the browser's frame: its length in 4 little-endian bytes, then it
+    local n=${#1}
+    printf '%b%s' "\\x$(printf %02x $((n & 255)))\\x$(printf %02x $((n >> 8 & 255)))\\x00\\x00" "$1"
+}
+sent=http://127.0.0.1/from-the-browser.zip
+answer=$(frame "{\"links\": [\"$sent\"]}" |
+    XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
+        timeout 20 "$root/usr/libexec/vardelo/vardelo-native-host" chrome-extension://x/ | tail -c +5)
+grep -q '"ok":true' <<<"$answer" || fail "native messaging host answered: $answer"
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
@@ -71,6 +112,7 @@ pid=
 [ -s "$work/data/Vardelo/Lista.Vdl" ] || fail "no Lista.Vdl in \$XDG_DATA_HOME/Vardelo"
 modes=$(stat -c %a "$work/data/Vardelo" "$work/data/Vardelo/Vardelo.lock" "$work/data/Vardelo/Lista.Vdl" | tr '\n' ' ')
 [ "$modes" = "700 600 600 " ] || fail "the record folder, lock and queue are not private: $modes"
+grep -aq "$sent" "$work/data/Vardelo/Lista.Vdl" || fail "the link from the browser is not queued"
 [ -z "$(find "$root" -name '*.Vdl' -o -name 'Vardelo.lock')" ] ||
     fail "records inside the installation: $(find "$root" -name '*.Vdl')"
 

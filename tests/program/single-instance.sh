@@ -122,7 +122,7 @@ rm -f "$folder/config/Vardelo.conf"
 run
 keeper=$pid
 wait_until_up
-kill -STOP "$keeper"
+kill -STOP "$keeper" 2>/dev/null || fail "the first start ended by itself: $(cat "$folder/err.txt")"
 began=$(now_ms)
 status=0
 XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 8)" \
