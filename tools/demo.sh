@@ -9,7 +9,7 @@ source tools/deps.sh
 demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo/config" "$demo/Letoltesek" "$demo/screens"
-cp build/vardelo "$demo/"
+cp build/vardelo build/vardelo_webengine.so "$demo/"
 cp -r build/Skins build/HostProfiles "$demo/"
 # The second host shape's profile, as a user would drop it in.
 cp tests/e2e/HostProfiles/30-redirect-form.json "$demo/HostProfiles/"
