@@ -10,6 +10,8 @@ chrome.runtime.onInstalled.addListener(() => {
     id: MENU_ID,
     title: "Letöltés a Vardelóval",
     contexts: ["link"],
+    // Vardelo takes only web addresses; mailto: and the like get no item.
+    targetUrlPatterns: ["http://*/*", "https://*/*"],
   });
 });
 
