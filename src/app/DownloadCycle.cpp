@@ -146,7 +146,7 @@ void DownloadCycle::documentComplete(bool ok) {
         }
         if (!ok) {
             if (linkRefused_)
-                outcome({OutcomeKind::DeadLink,
+                naplozas({OutcomeKind::DeadLink,
                          {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
             else
                 pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
@@ -252,7 +252,7 @@ void DownloadCycle::armCountdown(std::int32_t seconds) {
 
 void DownloadCycle::pageFailed(OutcomeKind kind, std::string why) {
     tellFailure(why);
-    outcome({kind, {FailureKind::PageStep, std::move(why)}});
+    naplozas({kind, {FailureKind::PageStep, std::move(why)}});
 }
 
 void DownloadCycle::armWatchdog() {
@@ -370,17 +370,17 @@ void DownloadCycle::transferEnded(qint64 received) {
         return;
     window_.setGaugeValue(0);
     content_length = received; // what arrived, also when no length was announced
-    outcome({OutcomeKind::Success, {}});
+    naplozas({OutcomeKind::Success, {}});
 }
 
 void DownloadCycle::transferFailed(const FailureReason& reason) {
     if (state_ != CycleState::Transfer)
         return;
     window_.setGaugeValue(0);
-    outcome({OutcomeKind::TransferFailed, reason});
+    naplozas({OutcomeKind::TransferFailed, reason});
 }
 
-void DownloadCycle::outcome(const AttemptResult& result) {
+void DownloadCycle::naplozas(const AttemptResult& result) {
     const OutcomeKind kind = result.outcome;
     const bool fromTransfer = state_ == CycleState::Transfer;
     const bool transferKind = kind == OutcomeKind::Success || kind == OutcomeKind::TransferFailed;

@@ -105,7 +105,8 @@ class DownloadCycle final : public QObject {
     void countdownTick();
     void transferDue();
     void deadWaitTick();
-    void outcome(const AttemptResult& result);
+    // Every attempt ends here: the outcome is recorded and the next step chosen.
+    void naplozas(const AttemptResult& result);
 
     void transferBegun(qint64 expected, qint64 announcedLength);
     void transferProgress(qint64 received);
