@@ -147,7 +147,7 @@ void DownloadCycle::documentComplete(bool ok) {
         if (!ok) {
             if (linkRefused_)
                 naplozas({OutcomeKind::DeadLink,
-                         {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
+                          {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
             else
                 pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
             return;
