@@ -1,6 +1,7 @@
 #include "core/HostProfile.h"
 
 #include "core/AsciiCase.h"
+#include "core/WaitPage.h"
 
 #include <re2/re2.h>
 
@@ -184,16 +185,8 @@ std::optional<std::string> readBetween(std::string_view markup, std::string_view
                                        std::string_view terminator) {
     if (marker.empty() || terminator.empty())
         return std::nullopt;
-    const std::size_t at = markup.find(marker);
-    if (at == std::string_view::npos)
-        return std::nullopt;
-    const std::size_t start = at + marker.size();
-    if (start >= markup.size())
-        return std::nullopt;
-    const std::size_t end = markup.find(terminator, start + 1);
-    if (end == std::string_view::npos)
-        return std::nullopt;
-    return std::string(markup.substr(start, end - start));
+    const auto text = textBetween(markup, marker, terminator);
+    return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 std::optional<std::int32_t> parseWaitSeconds(std::string_view text) {

@@ -6,22 +6,6 @@ namespace {
 constexpr std::string_view kAddressMarker = "<form name=\"dlf\" action=\"";
 constexpr std::string_view kWaitMarker = "var c=";
 
-// The text from just after the marker up to (not including) the next
-// terminator, where the first character is taken whatever it is.
-std::optional<std::string_view> valueAfter(std::string_view page, std::string_view marker,
-                                           char terminator) {
-    const std::size_t at = page.find(marker);
-    if (at == std::string_view::npos)
-        return std::nullopt;
-    const std::size_t start = at + marker.size();
-    if (start >= page.size())
-        return std::nullopt;
-    const std::size_t end = page.find(terminator, start + 1);
-    if (end == std::string_view::npos)
-        return std::nullopt;
-    return page.substr(start, end - start);
-}
-
 int digitValue(char c, int base) {
     int value = -1;
     if (c >= '0' && c <= '9')
@@ -36,17 +20,31 @@ int digitValue(char c, int base) {
 } // namespace
 
 std::optional<std::string> read_download_url(std::string_view page) {
-    const auto value = valueAfter(page, kAddressMarker, '"');
+    const auto value = textBetween(page, kAddressMarker, "\"");
     if (!value)
         return std::nullopt;
     return std::string(*value);
 }
 
 std::optional<std::int32_t> read_waiting_time(std::string_view page) {
-    const auto value = valueAfter(page, kWaitMarker, ';');
+    const auto value = textBetween(page, kWaitMarker, ";");
     if (!value)
         return std::nullopt;
     return parseInteger(*value);
+}
+
+std::optional<std::string_view> textBetween(std::string_view page, std::string_view marker,
+                                            std::string_view terminator) {
+    const std::size_t at = page.find(marker);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t start = at + marker.size();
+    if (start >= page.size())
+        return std::nullopt;
+    const std::size_t end = page.find(terminator, start + 1);
+    if (end == std::string_view::npos)
+        return std::nullopt;
+    return page.substr(start, end - start);
 }
 
 std::optional<std::int32_t> parseInteger(std::string_view text) {

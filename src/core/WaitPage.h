@@ -14,6 +14,12 @@ namespace vardelo {
 std::optional<std::string> read_download_url(std::string_view page);
 std::optional<std::int32_t> read_waiting_time(std::string_view page);
 
+// The text from just after the first `marker` up to (not including) the next
+// `terminator`, where the first character is taken whatever it is: the
+// designed readers' search, which host profiles use with markers of their own.
+std::optional<std::string_view> textBetween(std::string_view page, std::string_view marker,
+                                            std::string_view terminator);
+
 // The runtime's string-to-integer conversion: leading blanks, one sign,
 // decimal digits or hexadecimal after "$" or "0x"; signed 32-bit range.
 std::optional<std::int32_t> parseInteger(std::string_view text);
