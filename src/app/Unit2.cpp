@@ -37,7 +37,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     connectCommands();
     nameControls();
 
-    records_ = std::make_unique<RecordStore>(services_.recordFolder, queue.grid(), log.grid());
+    records_ = std::make_unique<RecordStore>(services_.recordFolder, queue_.grid(), log_.grid());
 
     rememberStartingSettings();
     guarded([this] { FormCreate(); });
@@ -122,9 +122,7 @@ void TForm1::nameControls() {
 
 void TForm1::FormCreate() {
     QApplication::setWindowIcon(windowIcon());
-    jelenlegi_letoltott_db = 0;
-    jelenlegi_letoltott_meret = 0;
-    jelenlegi_kihagyott_db = 0;
+    statistics_.resetCurrentRun();
     showCurrentCounters();
     list_idle = true;
     setWindowTitle(QStringLiteral("Vardelo"));

@@ -3,6 +3,7 @@
 #include "app/DownloadCycle.h"
 #include "core/AttemptResult.h"
 #include "core/DownloadQueue.h"
+#include "core/DownloadStatistics.h"
 #include "core/EventLog.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
@@ -86,21 +87,34 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     // and the reason is returned.
     bool closeProgram(QString* failure);
 
+    // What the run holds, for the program's tools and the tests to read; it
+    // changes only through the window's own commands.
+    const DownloadQueue& queue() const { return queue_; }
+    const EventLog& log() const { return log_; }
+    const DownloadStatistics& statistics() const { return statistics_; }
+    bool downloading() const; // a cycle works on the head link
+    bool listIdle() const { return list_idle; }
+
+    // Links a command line brings, this program's or a later start's: they
+    // are queued as copied links are; no links at all brings the window to
+    // the front. False once the window has closed: nothing is queued then.
+    bool takeHandedLinks(const std::vector<std::string>& links, bool bringToFront);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
     // --- state of the run -------------------------------------------------
     bool list_idle = false;
-    bool downloading() const; // a cycle works on the head link
     bool activated_once = false;
     bool skin_loading = false;
     QueueDrag drag;
-    std::int64_t osszes_letoltott_db = 0;
-    std::int64_t jelenlegi_letoltott_db = 0;
-    std::int64_t jelenlegi_kihagyott_db = 0;
-    std::int64_t osszes_kihagyott_db = 0;
-    std::int64_t jelenlegi_letoltott_meret = 0;
-    std::int64_t osszes_letoltott_meret = 0;
-
-    DownloadQueue queue;               // shown in Linkek
-    EventLog log;                      // shown in naplosg
+    DownloadStatistics statistics_;
+    DownloadQueue queue_;              // shown in Linkek
+    EventLog log_;                     // shown in naplosg
     std::vector<std::string> ListBox1; // line buffer of list import and export
 
     // --- commands ----------------------------------------------------------
@@ -141,22 +155,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void button1Click();
     void hibasak_ujraClick();
 
-    // Links a command line brings, this program's or a later start's: they
-    // are queued as copied links are; no links at all brings the window to
-    // the front. False once the window has closed: nothing is queued then.
-    bool takeHandedLinks(const std::vector<std::string>& links, bool bringToFront);
-
-    // Writes the queue and the log now, as the close does; throws the first
-    // file's failure.
-    void writeRecordFiles();
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool event(QEvent* event) override;
-
-  private:
     // --- controls (tests and tools find them by their object names) ------
     // The form (Unit2.ui) provides the designed controls; these are the ones
     // that live in the log page and the statistics box.
@@ -244,6 +242,9 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     };
 
     void readRecordFiles();
+    // Writes the queue and the log now, as the close does; throws the first
+    // file's failure.
+    void writeRecordFiles();
     void scheduleRecordSave();
 
     std::vector<SettingBinding> settingBindings();

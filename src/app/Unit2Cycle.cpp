@@ -95,11 +95,11 @@ void TForm1::lapDocumentComplete(bool ok) {
 }
 
 bool TForm1::queueIsEmpty() const {
-    return queue.isEmpty();
+    return queue_.isEmpty();
 }
 
 std::string TForm1::headUrl() const {
-    return queue.url(1);
+    return queue_.url(1);
 }
 
 std::string TForm1::targetFolder() const {

@@ -87,20 +87,20 @@ void TForm1::buildControls() {
     gauge1->setRange(0, 100);
 
     linkekModel = new GridModel(
-        queue.grid(),
+        queue_.grid(),
         {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Próbálkozások")}, this);
     Linkek->setModel(linkekModel);
     naplosgModel =
-        new GridModel(log.grid(),
+        new GridModel(log_.grid(),
                       {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Állapot"),
                        QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
                       this);
     naplosg->setModel(naplosgModel);
     // A given-up link's status cell tells why its attempts of this run failed.
     naplosgModel->setToolTips([this](int row, int column) {
-        if (column != LogStatus || log.grid().cell(row, LogStatus) != kStatusFailed)
+        if (column != LogStatus || log_.grid().cell(row, LogStatus) != kStatusFailed)
             return QString();
-        return toQt(runFailures_.reasonsOf(log.grid().cell(row, LogUrl)));
+        return toQt(runFailures_.reasonsOf(log_.grid().cell(row, LogUrl)));
     });
     for (QTableView* grid : {static_cast<QTableView*>(Linkek), naplosg})
         grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -14,15 +14,15 @@ void TForm1::megnyitClick() {
     if (!path)
         return; // a cancelled dialog appends nothing
     ListBox1 = readListFile(*path);
-    const TextGrid::Batch batch(queue.grid());
+    const TextGrid::Batch batch(queue_.grid());
     for (const std::string& line : linesToImport(ListBox1))
-        queue.append(line);
+        queue_.append(line);
 }
 
 void TForm1::button3Click() {
     ListBox1.clear();
-    for (int row = 1; row < queue.rowCount(); ++row)
-        ListBox1.push_back(queue.url(row));
+    for (int row = 1; row < queue_.rowCount(); ++row)
+        ListBox1.push_back(queue_.url(row));
     if (const std::optional<QString> path = services_.dialogs.saveFileName())
         writeListFile(*path, ListBox1);
 }

@@ -7,16 +7,16 @@ namespace vardelo {
 void TForm1::button1Click() {
     if (!services_.dialogs.askYesNo(QStringLiteral("Biztosan törlöd a napló összes elemét?")))
         return;
-    log.clear();
+    log_.clear();
 }
 
 void TForm1::hibasak_ujraClick() {
-    const std::vector<std::string> urls = log.takeFailed();
+    const std::vector<std::string> urls = log_.takeFailed();
     if (urls.empty())
         return;
-    const TextGrid::Batch batch(queue.grid());
+    const TextGrid::Batch batch(queue_.grid());
     for (const std::string& url : urls)
-        queue.append(url);
+        queue_.append(url);
 }
 
 } // namespace vardelo

@@ -11,7 +11,7 @@
 namespace vardelo {
 
 void TForm1::linket_hozzaad(const std::string& url) {
-    queue.append(url);
+    queue_.append(url);
 }
 
 void TForm1::HozzaadClick() {
@@ -22,18 +22,18 @@ void TForm1::HozzaadClick() {
 }
 
 void TForm1::sor_torlesClick() {
-    queue.deleteRow(Linkek->selectedRow(), queueGuards());
+    queue_.deleteRow(Linkek->selectedRow(), queueGuards());
 }
 
 void TForm1::eloreClick() {
-    if (!queue.moveToTop(Linkek->selectedRow(), queueGuards()))
+    if (!queue_.moveToTop(Linkek->selectedRow(), queueGuards()))
         return;
     // The selection goes with the moved link; during a cycle the head stays.
     Linkek->selectDataRow(queueGuards().downloading ? 2 : 1);
 }
 
 void TForm1::hatraClick() {
-    if (!queue.moveToEnd(Linkek->selectedRow(), queueGuards()))
+    if (!queue_.moveToEnd(Linkek->selectedRow(), queueGuards()))
         return;
     Linkek->selectDataRow(linkekModel->rowCount());
 }
@@ -41,14 +41,14 @@ void TForm1::hatraClick() {
 void TForm1::LinkekMouseDown(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return; // the view has selected the row under the pointer
-    if (drag.press(queue, row, column, queueGuards()) == QueueDrag::Press::Began)
+    if (drag.press(queue_, row, column, queueGuards()) == QueueDrag::Press::Began)
         QApplication::setOverrideCursor(Qt::PointingHandCursor);
 }
 
 void TForm1::LinkekMouseUp(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return;
-    if (drag.release(queue, row, column, queueGuards()) != QueueDrag::Release::Ended)
+    if (drag.release(queue_, row, column, queueGuards()) != QueueDrag::Release::Ended)
         return;
     QApplication::restoreOverrideCursor();
 }

@@ -78,12 +78,12 @@ std::vector<SettingBinding> TForm1::settingBindings() {
     };
 
     return {
-        {SettingId::OsszesLetoltottDb, counter(osszes_letoltott_db),
-         counterOf(osszes_letoltott_db)},
-        {SettingId::OsszesKihagyottDb, counter(osszes_kihagyott_db),
-         counterOf(osszes_kihagyott_db)},
-        {SettingId::OsszesLetoltottMeret, counter(osszes_letoltott_meret),
-         counterOf(osszes_letoltott_meret)},
+        {SettingId::OsszesLetoltottDb, counter(statistics_.osszes_letoltott_db),
+         counterOf(statistics_.osszes_letoltott_db)},
+        {SettingId::OsszesKihagyottDb, counter(statistics_.osszes_kihagyott_db),
+         counterOf(statistics_.osszes_kihagyott_db)},
+        {SettingId::OsszesLetoltottMeret, counter(statistics_.osszes_letoltott_meret),
+         counterOf(statistics_.osszes_letoltott_meret)},
         {SettingId::SkinEngedelyezve,
          [this](std::int64_t number, const std::string&) {
              skin_hasznalata->setChecked(number != 0);
@@ -179,7 +179,7 @@ void TForm1::storeSettings() {
 
 void TForm1::autoStart() {
     letoltve->clear();
-    if (queue.hasHead())
+    if (queue_.hasHead())
         inditasClick();
 }
 
@@ -235,21 +235,19 @@ std::string TForm1::sizeTextOf(std::int64_t bytes) const {
 }
 
 void TForm1::showAllTimeCounters() {
-    oldb->setText(QString::number(osszes_letoltott_db));
-    olm->setText(toQt(sizeTextOf(osszes_letoltott_meret)));
-    okdb->setText(QString::number(osszes_kihagyott_db));
+    oldb->setText(QString::number(statistics_.osszes_letoltott_db));
+    olm->setText(toQt(sizeTextOf(statistics_.osszes_letoltott_meret)));
+    okdb->setText(QString::number(statistics_.osszes_kihagyott_db));
 }
 
 void TForm1::showCurrentCounters() {
-    jldb->setText(QString::number(jelenlegi_letoltott_db));
-    jlm->setText(toQt(sizeTextOf(jelenlegi_letoltott_meret)));
-    jkdb->setText(QString::number(jelenlegi_kihagyott_db));
+    jldb->setText(QString::number(statistics_.jelenlegi_letoltott_db));
+    jlm->setText(toQt(sizeTextOf(statistics_.jelenlegi_letoltott_meret)));
+    jkdb->setText(QString::number(statistics_.jelenlegi_kihagyott_db));
 }
 
 void TForm1::stat_null1Click() {
-    jelenlegi_letoltott_db = 0;
-    jelenlegi_letoltott_meret = 0;
-    jelenlegi_kihagyott_db = 0;
+    statistics_.resetCurrentRun();
     showCurrentCounters();
 }
 

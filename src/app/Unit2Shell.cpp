@@ -83,9 +83,9 @@ void TForm1::queueWithBalloon(const std::vector<std::string>& links) {
     if (links.empty())
         return;
     {
-        const TextGrid::Batch batch(queue.grid());
+        const TextGrid::Batch batch(queue_.grid());
         for (const std::string& link : links)
-            queue.append(link);
+            queue_.append(link);
     }
     CTI->showBalloon(toQt(balloonTitle(links.size())), toQt(balloonBody(links)), 10);
     balloon_hide->setEnabled(true);

@@ -33,12 +33,13 @@ QByteArray contentOf(const QString& fileName) {
 
 TEST_F(Closing, WritesSettingsQueueAndLog) {
     storeSetting(QStringLiteral("Skin_engedelyezve"), QStringLiteral("1"));
+    storeLog({{"http://x", kStatusSuccess, "1 MB", "Próbálva:1"}});
     TForm1& form = open();
-    form.linket_hozzaad("http://a/1");
-    form.linket_hozzaad("http://a/2");
-    form.linket_hozzaad("http://a/3");
-    form.log.append({"http://x", kStatusSuccess, "1 MB", "Próbálva:1"});
-    form.log.append({"http://y", kStatusFailed, kSizeUnknown, "Próbálva:5"});
+    addLink("http://y");
+    giveUpHeadLink();
+    addLink("http://a/1");
+    addLink("http://a/2");
+    addLink("http://a/3");
     control<QSpinBox>("ujra")->setValue(7);
     control<QCheckBox>("skin_hasznalata")->setChecked(false);
     form.show();
@@ -62,7 +63,7 @@ TEST_F(Closing, EmptyQueueAndLogAreOneEmptyRecordEach) {
 
 TEST_F(Closing, FailureKeepsTheWindowOpenAndLeavesTheLogUnwritten) {
     TForm1& form = open();
-    form.linket_hozzaad("http://a/1");
+    addLink("http://a/1");
     QFile lista(recordPath("Lista.Vdl"));
     ASSERT_TRUE(lista.open(QIODevice::WriteOnly));
     lista.close();
@@ -90,7 +91,7 @@ TEST_F(Closing, AFullDiskNamesTheQueueFileWhenNoSettingChanged) {
     storeQueue({"http://stored/1"});
     storeSetting(QStringLiteral("skin"), QStringLiteral("-1")); // what closing keeps here
     TForm1& form = open();
-    form.linket_hozzaad("http://a/1");
+    addLink("http://a/1");
     form.show();
     QFile lista(recordPath("Lista.Vdl"));
     ASSERT_TRUE(lista.open(QIODevice::ReadOnly));
@@ -146,10 +147,12 @@ TEST_F(Closing, TerminationReturnsTheFailureInsteadOfABox) {
 }
 
 TEST_F(Closing, RestartGivesBackTheSameState) {
+    storeSetting(QStringLiteral("osszes_kihagyott_db"), QStringLiteral("3"));
     {
         TForm1& form = open();
-        form.linket_hozzaad("http://á/ő");
-        form.osszes_kihagyott_db = 4;
+        addLink("http://gone");
+        giveUpHeadLink();
+        addLink("http://á/ő");
         control<QSpinBox>("elhalt")->setValue(0);
         control<QCheckBox>("auto_le")->setChecked(false);
         control<QSpinBox>("Sebesseg_korlat")->setValue(300);
@@ -160,13 +163,13 @@ TEST_F(Closing, RestartGivesBackTheSameState) {
     }
     EXPECT_EQ(storedSetting(QStringLiteral("Idoablak_kezdete")).toString(), QStringLiteral("1410"));
     TForm1& again = open();
-    EXPECT_EQ(again.queue.url(1), "http://á/ő");
-    EXPECT_EQ(again.osszes_kihagyott_db, 4);
+    EXPECT_EQ(again.queue().url(1), "http://á/ő");
+    EXPECT_EQ(again.statistics().osszes_kihagyott_db, 4);
     EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 0);
     EXPECT_EQ(control<QSpinBox>("Sebesseg_korlat")->value(), 300);
     EXPECT_TRUE(control<QCheckBox>("Idoablak")->isChecked());
     EXPECT_EQ(control<QTimeEdit>("Idoablak_vege")->time(), QTime(5, 15));
-    EXPECT_EQ(again.jelenlegi_kihagyott_db, 0);
+    EXPECT_EQ(again.statistics().jelenlegi_kihagyott_db, 0);
 }
 
 TEST_F(Closing, SettingsStartUpNeverReachedKeepTheirStoredValues) {
@@ -177,7 +180,10 @@ TEST_F(Closing, SettingsStartUpNeverReachedKeepTheirStoredValues) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("9"));
     TForm1& form = open();
     ASSERT_EQ(dialogs.errors.size(), 1);
-    form.osszes_kihagyott_db += 2;             // two links given up in this run
+    for (const char* gone : {"http://gone/1", "http://gone/2"}) { // given up in this run
+        addLink(gone);
+        giveUpHeadLink();
+    }
     control<QSpinBox>("elhalt")->setValue(12); // the user's own change
     EXPECT_TRUE(form.close());
 

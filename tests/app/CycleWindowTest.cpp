@@ -29,7 +29,7 @@ class CycleInTheWindow : public WindowFixture {
         storeSetting(QStringLiteral("Elhalt"), QStringLiteral("3"));
         TForm1& form = open();
         for (const auto& link : links)
-            form.linket_hozzaad(link);
+            addLink(link);
         return form;
     }
     // Drives the browser through the first page and the submission.
@@ -144,13 +144,13 @@ TEST_F(CycleInTheWindow, StartLoadsTheHeadAndSetsTheRunControls) {
     EXPECT_TRUE(control<QPushButton>("Stop")->isEnabled());
     EXPECT_TRUE(control<QAction>("PM_megallit")->isEnabled());
     EXPECT_TRUE(control<QCheckBox>("letoltes_utan_stop")->isEnabled());
-    form.inditasClick(); // a second Start while running does nothing
+    click("inditas"); // a second Start while running does nothing
     EXPECT_EQ(fakeBrowser().navigated.size(), 1);
 }
 
 TEST_F(CycleInTheWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
+    openWithLinks({"http://h/link/a"});
+    click("inditas");
     reachWaitPage();
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     answerWaitPage(kWaitPage.arg(30));
@@ -167,8 +167,8 @@ TEST_F(CycleInTheWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
 }
 
 TEST_F(CycleInTheWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
+    openWithLinks({"http://h/link/a"});
+    click("inditas");
     reachWaitPage();
     answerWaitPage(kWaitPage.arg(30));
     ASSERT_TRUE(waitFor([&] { return control<TTimer>("Timer3")->remainingTime() < 30800; }, 5000));
@@ -183,54 +183,57 @@ TEST_F(CycleInTheWindow, ReReadingTheSameWaitKeepsTheTransfersTime) {
 
 TEST_F(CycleInTheWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
-    form.inditasClick();
+    click("inditas");
     Q_EMIT browser().documentComplete(true);
     const quint64 oldTicket = fakeBrowser().submitTickets.back();
-    form.StopClick();
-    form.inditasClick();
+    click("Stop");
+    click("inditas");
     Q_EMIT browser().elementSubmitted(oldTicket, false); // would be a dead link
-    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_TRUE(form.log().isEmpty());
     EXPECT_TRUE(form.downloading());
-    EXPECT_EQ(form.queue.attempts(1), "0");
+    EXPECT_EQ(form.queue().attempts(1), "0");
 }
 
 TEST_F(CycleInTheWindow, AStaleAnswerAfterTheNextAttemptsFirstPageIsDropped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
-    form.inditasClick();
+    click("inditas");
     Q_EMIT browser().documentComplete(true);
     const quint64 oldTicket = fakeBrowser().submitTickets.back();
-    form.StopClick();
-    form.inditasClick();
+    click("Stop");
+    click("inditas");
     Q_EMIT browser().documentComplete(true); // the new attempt asks for its own submission
     Q_EMIT browser().elementSubmitted(oldTicket, true);
     Q_EMIT browser().documentComplete(true);
     EXPECT_TRUE(fakeBrowser().readTickets.isEmpty()); // still the first page
     Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
-    EXPECT_EQ(form.queue.attempts(2), "1");
+    EXPECT_EQ(form.queue().attempts(2), "1");
 }
 
 TEST_F(CycleInTheWindow, APageThatNeverFinishesIsGivenUpAndStopped) {
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     cycle().setPageTimeout(std::chrono::milliseconds(100));
-    form.inditasClick();
-    ASSERT_TRUE(waitFor([&] { return form.queue.attempts(2) == "1"; }, 5000));
-    EXPECT_EQ(form.queue.url(2), "http://h/link/a");
+    click("inditas");
+    ASSERT_TRUE(waitFor([&] { return form.queue().attempts(2) == "1"; }, 5000));
+    EXPECT_EQ(form.queue().url(2), "http://h/link/a");
     EXPECT_EQ(fakeBrowser().abandoned, 1);
     EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
 }
 
 TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
-    TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
-    form.queue.setAttempts(1, "x"); // a hand-edited list: counts as 0
-    form.inditasClick();
+    DownloadQueue handEdited;
+    handEdited.append("http://h/dead");
+    handEdited.setAttempts(1, "x"); // counts as 0
+    storeQueue(handEdited);
+    TForm1& form = openWithLinks({"http://h/link/b"});
+    click("inditas");
     Q_EMIT browser().elementSubmitted(0, false); // a stray answer changes nothing
     Q_EMIT browser().documentComplete(true);
     Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), false);
 
-    EXPECT_EQ(form.queue.url(2), "http://h/dead");
-    EXPECT_EQ(form.queue.attempts(2), "1");
-    EXPECT_TRUE(form.log.isEmpty());
-    EXPECT_TRUE(form.list_idle);
+    EXPECT_EQ(form.queue().url(2), "http://h/dead");
+    EXPECT_EQ(form.queue().attempts(2), "1");
+    EXPECT_TRUE(form.log().isEmpty());
+    EXPECT_TRUE(form.listIdle());
     EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 3);
     EXPECT_EQ(control<QProgressBar>("gauge1")->minimum(), 0);
@@ -249,12 +252,12 @@ TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
 
 TEST_F(CycleInTheWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTimers) {
     TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
+    click("inditas");
     reachWaitPage();
     answerWaitPage(kWaitPage.arg(30));
     Q_EMIT browser().documentComplete(true);
     answerWaitPage(QStringLiteral("<p>Már töltesz egy fájlt.</p>"));
-    EXPECT_EQ(form.log.grid().cell(1, LogAttempts), "Próbálva:5 (Másik rapidos szál futott.)");
+    EXPECT_EQ(form.log().grid().cell(1, LogAttempts), "Próbálva:5 (Másik rapidos szál futott.)");
     EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
     EXPECT_FALSE(control<TTimer>("Timer4")->enabled());
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
@@ -263,12 +266,12 @@ TEST_F(CycleInTheWindow, UnreadableWaitPageOfTheOnlyLinkIsGivenUpAndDisarmsTheTi
 
 TEST_F(CycleInTheWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
-    TForm1& form = openWithLinks({"h/no-scheme", "http://h/link/b", "http://h/link/c"});
+    openWithLinks({"h/no-scheme", "http://h/link/b", "http://h/link/c"});
     const auto nextLink = [&] {
         for (int tick = 0; tick <= 3; ++tick)
             cycle().deadWaitTick();
     };
-    form.inditasClick();
+    click("inditas");
     Q_EMIT browser().documentComplete(false); // the browser refuses what is no address
     nextLink();
     Q_EMIT browser().documentComplete(true);
@@ -308,7 +311,7 @@ TEST_F(LazyEngine, IsMadeAtTheFirstLookOrStartAndOnlyOnce) {
     EXPECT_EQ(made, 0);
     control<QTabWidget>("Lapok")->setCurrentWidget(control<QWidget>("Weblap"));
     ASSERT_TRUE(waitFor([this] { return made == 1; }, 5000));
-    form.inditasClick();
+    click("inditas");
     EXPECT_EQ(made, 1);
     EXPECT_EQ(engine->navigated, QStringList{QStringLiteral("http://h/link/a")});
 }
@@ -317,18 +320,19 @@ TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     engineStarts = false;
     TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
-    ASSERT_TRUE(waitFor([&] { return form.log.grid().cell(1, LogStatus) == "Hibás link."; }, 5000));
+    click("inditas");
+    ASSERT_TRUE(
+        waitFor([&] { return form.log().grid().cell(1, LogStatus) == "Hibás link."; }, 5000));
     EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: the link's page did not load"});
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
 TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
-    TForm1& form = open();
-    form.linket_hozzaad("http://h/dead");
-    form.linket_hozzaad("http://h/link/b");
-    form.inditasClick();
+    open();
+    addLink("http://h/dead");
+    addLink("http://h/link/b");
+    click("inditas");
     Q_EMIT browser().documentComplete(false);
     EXPECT_TRUE(control<TTimer>("elhalt_kijelzo")->enabled());
     EXPECT_GT(control<QProgressBar>("gauge1")->maximum(),
@@ -337,8 +341,8 @@ TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
 }
 
 TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    form.inditasClick();
+    openWithLinks({"http://h/link/a"});
+    click("inditas");
     control<QCheckBox>("letoltes_utan_stop")->click();
     EXPECT_TRUE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
     control<QAction>("PM_letoltes_utan_stop")->trigger();
@@ -346,7 +350,7 @@ TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
     control<QAction>("PM_letoltes_utan_stop")->trigger();
     EXPECT_TRUE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
-    form.StopClick();
+    click("Stop");
     EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isEnabled());
@@ -356,7 +360,7 @@ TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndSto
     storeSetting(QStringLiteral("Idoablak"), QStringLiteral("1"));
     storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1320")); // 22:00
     storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("360"));     // 06:00
-    TForm1& form = openWithLinks({"http://h/dead", "http://h/link/b"});
+    openWithLinks({"http://h/dead", "http://h/link/b"});
     QTime now(21, 59);
     auto* gate = control<DownloadHoursGate>("hoursGate");
     gate->setClock([&now] { return now; });
@@ -380,7 +384,7 @@ TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndSto
     EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
     EXPECT_TRUE(gate->waiting());
 
-    form.StopClick();
+    click("Stop");
     EXPECT_FALSE(gate->waiting());
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
@@ -399,30 +403,33 @@ TEST_F(CycleInTheWindow, SettingsCheckBoxesAndTrayItemsMirror) {
 }
 
 TEST_F(CycleInTheWindow, LogClearsOnlyAfterYesAndRequeuesFailedLinks) {
+    storeLog(
+        {successEntry("http://ok", "1 MB"), givenUpEntry("http://bad", OutcomeKind::DeadLink, 5)});
     TForm1& form = openWithLinks({"http://h/q"});
-    form.log.append(successEntry("http://ok", "1 MB"));
-    form.log.append(givenUpEntry("http://bad", OutcomeKind::DeadLink, 5));
     dialogs.nextAnswer = false;
     control<QPushButton>("button1")->click();
     EXPECT_EQ(dialogs.questions,
               QStringList{QStringLiteral("Biztosan törlöd a napló összes elemét?")});
-    EXPECT_EQ(form.log.grid().rowCount(), 3);
+    EXPECT_EQ(form.log().grid().rowCount(), 3);
     control<QPushButton>("hibasak_ujra")->click();
-    EXPECT_EQ(form.queue.url(2), "http://bad");
-    EXPECT_EQ(form.log.grid().rowCount(), 2);
+    EXPECT_EQ(form.queue().url(2), "http://bad");
+    EXPECT_EQ(form.log().grid().rowCount(), 2);
     dialogs.nextAnswer = true;
     control<QPushButton>("button1")->click();
-    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_TRUE(form.log().isEmpty());
 }
 
 TEST_F(CycleInTheWindow, ResetClearsOnlyTheCurrentRun) {
-    TForm1& form = openWithLinks({});
-    form.jelenlegi_letoltott_db = 2;
-    form.osszes_letoltott_db = 9;
-    control<QPushButton>("stat_null1")->click();
+    storeSetting(QStringLiteral("osszes_letoltott_db"), QStringLiteral("9"));
+    TForm1& form = openWithLinks({"http://h/gone"});
+    giveUpHeadLink();
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
+    click("stat_null1");
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("0"));
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
     EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0 MB"));
-    EXPECT_EQ(form.osszes_letoltott_db, 9);
+    EXPECT_EQ(control<QLabel>("okdb")->text(), QStringLiteral("1"));
+    EXPECT_EQ(form.statistics().osszes_letoltott_db, 9);
 }
 
 // A host profile's steps take only their own answers, and the download the
@@ -435,7 +442,7 @@ TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
                              &reason));
     profiles = &set;
     TForm1& form = openWithLinks({"http://p.example/f/1"});
-    form.inditasClick();
+    click("inditas");
     Q_EMIT browser().documentComplete(true);
     const quint64 firstRead = fakeBrowser().readTickets.back();
     Q_EMIT browser().bodyMarkupRead(fakeBrowser().navigated.size(), true,
@@ -458,11 +465,12 @@ TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
     cycle().transferDue();
     ASSERT_EQ(fakeBrowser().activated.size(), 2);
     EXPECT_EQ(fakeBrowser().activated[1].second, QStringLiteral("#dl"));
-    form.StopClick();
+    click("PM_megallit"); // the button is off once the wait is over
+
     Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/late.bin"));
     EXPECT_EQ(cycle().state(), CycleState::Idle);
     EXPECT_FALSE(form.downloading());
-    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_TRUE(form.log().isEmpty());
 }
 
 } // namespace

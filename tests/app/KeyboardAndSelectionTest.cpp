@@ -156,7 +156,7 @@ TEST_F(Keyboard, LettersAndKeysReachTheCommands) {
     TForm1& form = openShown();
     control<QLineEdit>("Link_hozza")->setText(QStringLiteral("http://a/1"));
     QTest::keyClick(&form, Qt::Key_H, Qt::AltModifier); // "Hozzáadás", pressed as by the mouse
-    EXPECT_TRUE(waitFor([&] { return form.queue.url(1) == "http://a/1"; }, 2000));
+    EXPECT_TRUE(waitFor([&] { return form.queue().url(1) == "http://a/1"; }, 2000));
     QTest::keyClick(&form, Qt::Key_N, Qt::AltModifier); // the "Naplózás" page
     EXPECT_EQ(control<QTabWidget>("Lapok")->currentIndex(), 3);
     QTest::keyClick(&form, Qt::Key_K, Qt::AltModifier); // the add box's caption
@@ -183,9 +183,9 @@ TEST_F(Keyboard, PasteInTheQueueTakesTheLinksACopyWouldGiveWithTheWatcherOff) {
     auto* grid = control<QueueGridView>("Linkek");
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(form().queue.grid().rowCount(), 4);
-    EXPECT_EQ(form().queue.url(2), "http://rapidshare.com/files/1/a.zip");
-    EXPECT_EQ(form().queue.url(3), "http://rapidshare.com/files/2/b.zip");
+    ASSERT_EQ(form().queue().grid().rowCount(), 4);
+    EXPECT_EQ(form().queue().url(2), "http://rapidshare.com/files/1/a.zip");
+    EXPECT_EQ(form().queue().url(3), "http://rapidshare.com/files/2/b.zip");
 }
 
 TEST_F(Keyboard, EveryControlAScreenReaderReachesHasAName) {
@@ -251,14 +251,14 @@ TEST_F(Keyboard, TheHeadRowIsSelectedAtStartAndTheSelectionFollowsTheCommands) {
     EXPECT_EQ(selectedRow(), 4);
     control<QPushButton>("elore")->click();
     EXPECT_EQ(selectedRow(), 1);
-    EXPECT_EQ(form().queue.url(1), "http://a/2");
+    EXPECT_EQ(form().queue().url(1), "http://a/2");
     control<QueueGridView>("Linkek")->selectDataRow(4);
     control<QPushButton>("sor_torles")->click(); // the last row goes: the one above is selected
     EXPECT_EQ(selectedRow(), 3);
     control<QueueGridView>("Linkek")->selectDataRow(2);
     control<QPushButton>("sor_torles")->click(); // the next link takes the row
     EXPECT_EQ(selectedRow(), 2);
-    EXPECT_EQ(form().queue.url(2), "http://a/3");
+    EXPECT_EQ(form().queue().url(2), "http://a/3");
     control<QPushButton>("sor_torles")->click();
     control<QPushButton>("sor_torles")->click();
     EXPECT_EQ(selectedRow(), 0);
@@ -266,10 +266,10 @@ TEST_F(Keyboard, TheHeadRowIsSelectedAtStartAndTheSelectionFollowsTheCommands) {
     // During a cycle the head stays: the moved link lands on row 2, and so
     // does the selection, so the next command acts on it.
     addLinks(3);
-    form().inditasClick();
+    click("inditas");
     control<QueueGridView>("Linkek")->selectDataRow(3);
     control<QPushButton>("elore")->click();
-    EXPECT_EQ(form().queue.url(2), "http://a/3");
+    EXPECT_EQ(form().queue().url(2), "http://a/3");
     EXPECT_EQ(selectedRow(), 2);
 }
 

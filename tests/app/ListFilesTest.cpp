@@ -28,25 +28,25 @@ class ListFiles : public WindowFixture {
 TEST_F(ListFiles, ImportAppendsNonBlankLinesInFileOrder) {
     writeFile(QStringLiteral("links.txt"), QByteArray("a\n\n   \r b \rc", 12));
     TForm1& form = open();
-    form.linket_hozzaad("first");
+    addLink("first");
     dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
-    form.megnyitClick();
-    ASSERT_EQ(form.queue.rowCount(), 5);
-    EXPECT_EQ(form.queue.url(2), "a");
-    EXPECT_EQ(form.queue.url(3), " b ");
-    EXPECT_EQ(form.queue.url(4), "c");
-    EXPECT_EQ(form.queue.attempts(4), "0");
-    EXPECT_TRUE(form.list_idle);
+    click("megnyit");
+    ASSERT_EQ(form.queue().rowCount(), 5);
+    EXPECT_EQ(form.queue().url(2), "a");
+    EXPECT_EQ(form.queue().url(3), " b ");
+    EXPECT_EQ(form.queue().url(4), "c");
+    EXPECT_EQ(form.queue().attempts(4), "0");
+    EXPECT_TRUE(form.listIdle());
 }
 
 TEST_F(ListFiles, CancelledImportAppendsNothingEvenAfterAnEarlierOne) {
     writeFile(QStringLiteral("links.txt"), "a\r\n");
     TForm1& form = open();
     dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
-    form.megnyitClick();
+    click("megnyit");
     dialogs.openAnswers.push_back(std::nullopt);
-    form.megnyitClick();
-    EXPECT_EQ(form.queue.rowCount(), 2);
+    click("megnyit");
+    EXPECT_EQ(form.queue().rowCount(), 2);
 }
 
 TEST_F(ListFiles, MissingFileShowsTheOpenErrorAndChangesNothing) {
@@ -58,26 +58,26 @@ TEST_F(ListFiles, MissingFileShowsTheOpenErrorAndChangesNothing) {
     EXPECT_EQ(dialogs.errors.front(),
               QStringLiteral("Cannot open file \"%1\". No such file or directory.")
                   .arg(path(QStringLiteral("nincs.txt"))));
-    EXPECT_TRUE(form.queue.isEmpty());
-    EXPECT_TRUE(form.list_idle);
+    EXPECT_TRUE(form.queue().isEmpty());
+    EXPECT_TRUE(form.listIdle());
 }
 
 TEST_F(ListFiles, ExportWritesEveryUrlWithCrLfAndReimportsTheSame) {
     TForm1& form = open();
     dialogs.saveAnswers.push_back(path(QStringLiteral("empty.txt")));
-    form.button3Click();
+    click("button3");
     EXPECT_EQ(readFile(QStringLiteral("empty.txt")), QByteArray("\r\n"));
 
-    form.linket_hozzaad("http://a/á");
-    form.linket_hozzaad("http://b");
+    addLink("http://a/á");
+    addLink("http://b");
     dialogs.saveAnswers.push_back(path(QStringLiteral("out.txt")));
-    form.button3Click();
+    click("button3");
     EXPECT_EQ(readFile(QStringLiteral("out.txt")), QByteArray("http://a/\xE1\r\nhttp://b\r\n"));
 
     dialogs.openAnswers.push_back(path(QStringLiteral("out.txt")));
-    form.megnyitClick();
-    EXPECT_EQ(form.queue.url(3), "http://a/á");
-    EXPECT_EQ(form.queue.rowCount(), 5);
+    click("megnyit");
+    EXPECT_EQ(form.queue().url(3), "http://a/á");
+    EXPECT_EQ(form.queue().rowCount(), 5);
 }
 
 // Both commands give the system's message for the error, in the program's

@@ -18,7 +18,7 @@ class QueueWindow : public WindowFixture {
     TForm1& openWith(const std::vector<std::string>& urls) {
         TForm1& form = open();
         for (const auto& url : urls)
-            form.linket_hozzaad(url);
+            addLink(url);
         form.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
         return form;
@@ -32,8 +32,8 @@ class QueueWindow : public WindowFixture {
 
     std::vector<std::string> urls() {
         std::vector<std::string> list;
-        for (int r = 1; r < form().queue.rowCount(); ++r)
-            list.push_back(form().queue.url(r));
+        for (int r = 1; r < form().queue().rowCount(); ++r)
+            list.push_back(form().queue().url(r));
         return list;
     }
 
@@ -47,6 +47,7 @@ class QueueWindow : public WindowFixture {
 // Every change of the queue and the log reaches their views by itself, in
 // the order and shape a view expects.
 TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
+    storeLog({{"y", kStatusSuccess, "1 MB", "Próbálva:1"}});
     TForm1& form = openWith({"a", "b", "c", "d"});
     QAbstractItemModel* queueModel = control<QueueGridView>("Linkek")->model();
     QAbstractItemModel* logModel = control<QTableView>("naplosg")->model();
@@ -62,7 +63,7 @@ TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
         return control<QTableView>(name)->verticalHeader()->count();
     };
 
-    form.linket_hozzaad("e");
+    addLink("e");
     EXPECT_EQ(queueModel->rowCount(), 5);
     EXPECT_EQ(shown(queueModel, 5), "e");
     dragRow(4, 2);
@@ -73,16 +74,17 @@ TEST_F(QueueWindow, TheGridsFollowEveryChangeOfTheQueueAndTheLog) {
     EXPECT_EQ(viewRows("Linkek"), 4);
     EXPECT_EQ(shown(queueModel, 3), "c");
 
-    form.log.append({"x", kStatusFailed, kSizeUnknown, "Próbálva:5"});
-    form.log.append({"y", kStatusSuccess, "1 MB", "Próbálva:1"});
-    form.log.append({"z", kStatusFailed, kSizeUnknown, "Próbálva:5"});
+    const std::string secondGivenUp = form.queue().url(2);
+    giveUpHeadLink();
+    giveUpHeadLink();
     EXPECT_EQ(logModel->rowCount(), 3);
+    EXPECT_EQ(queueModel->rowCount(), 2);
     control<QPushButton>("hibasak_ujra")->click();
     EXPECT_EQ(logModel->rowCount(), 1);
     EXPECT_EQ(viewRows("naplosg"), 1);
     EXPECT_EQ(shown(logModel, 1), "y");
-    EXPECT_EQ(queueModel->rowCount(), 6);
-    EXPECT_EQ(shown(queueModel, 6), "z");
+    EXPECT_EQ(queueModel->rowCount(), 4);
+    EXPECT_EQ(shown(queueModel, 4), secondGivenUp);
     control<QPushButton>("button1")->click(); // answered yes
     EXPECT_EQ(logModel->rowCount(), 1);
     EXPECT_EQ(shown(logModel, 1), "");
@@ -92,7 +94,7 @@ TEST_F(QueueWindow, DraggingRowFourOntoRowTwoShiftsTheRowsBetween) {
     openWith({"a", "b", "c", "d"});
     dragRow(4, 2);
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "d", "b", "c"}));
-    EXPECT_EQ(form().queue.grid().cell(2, QueueNumber), "2");
+    EXPECT_EQ(form().queue().grid().cell(2, QueueNumber), "2");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -104,7 +106,7 @@ TEST_F(QueueWindow, DragFromTheNumberColumnMovesNothing) {
 
 TEST_F(QueueWindow, DragOntoTheHeadWhileDownloadingMovesNothing) {
     openWith({"a", "b", "c"});
-    form().inditasClick(); // row 1 is being downloaded
+    click("inditas"); // row 1 is being downloaded
     dragRow(3, 1);
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "b", "c"}));
 }
@@ -137,7 +139,7 @@ TEST_F(QueueWindow, DeleteKeyAndButtonsActOnTheSelectedRow) {
 TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {
     openWith({});
     QTest::keyClick(control<QLineEdit>("Link_hozza"), Qt::Key_Return);
-    EXPECT_TRUE(form().queue.isEmpty());
+    EXPECT_TRUE(form().queue().isEmpty());
     QTest::keyClicks(control<QLineEdit>("Link_hozza"), QStringLiteral("http://x/1"));
     QTest::keyClick(control<QLineEdit>("Link_hozza"), Qt::Key_Return);
     QTest::keyClicks(control<QLineEdit>("Link_hozza"), QStringLiteral("   "));
@@ -149,7 +151,7 @@ TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {
 
 TEST_F(QueueWindow, ChangesAreSavedInTheBackgroundWithinSeconds) {
     openWith({});
-    form().linket_hozzaad("http://saved/1");
+    addLink("http://saved/1");
     EXPECT_FALSE(QFile::exists(recordPath("Lista.Vdl")));
     EXPECT_TRUE(QTest::qWaitFor([this] { return QFile::exists(recordPath("Lista.Vdl")); }, 6000));
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);

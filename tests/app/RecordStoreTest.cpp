@@ -63,7 +63,7 @@ TEST_F(StoredRecords, FileMadeWritableAfterAFailedStartKeepsBothFiles) {
     setMode("Lista.Vdl", kReadOnly);
     TForm1& form = open();
     ASSERT_EQ(dialogs.errors, QStringList{QStringLiteral("File access denied.")});
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
     setMode("Lista.Vdl", kWritable);
     form.show();
     EXPECT_TRUE(form.close());
@@ -77,8 +77,9 @@ TEST_F(StoredRecords, ListChangedAfterAFailedStartKeepsTheStoredRowsFirst) {
     const QByteArray logBefore = bytesOf("Naplo.Vdl");
     setMode("Lista.Vdl", kReadOnly);
     TForm1& form = open();
-    form.linket_hozzaad("http://run/1");
-    form.log.append({"http://run/2", kStatusFailed, kSizeUnknown, "Próbálva:3"});
+    addLink("http://run/2");
+    giveUpHeadLink();
+    addLink("http://run/1");
     form.show();
 
     // Still unreadable: the close fails with that file's error.
@@ -94,7 +95,7 @@ TEST_F(StoredRecords, ListChangedAfterAFailedStartKeepsTheStoredRowsFirst) {
               (std::vector<std::string>{"1|http://stored/1|0", "2|http://run/1|0"}));
     EXPECT_EQ(storedRows("Naplo.Vdl"), (std::vector<std::string>{"5|http://done/1|Sikeres letöltés",
                                                                  "2|http://run/2|Hibás link."}));
-    EXPECT_EQ(form.queue.rowCount(), 3); // the window shows what was stored
+    EXPECT_EQ(form.queue().rowCount(), 3); // the window shows what was stored
 }
 
 TEST_F(StoredRecords, FifoAsLogFileFailsAtOnceAndTheWindowOpens) {
@@ -102,7 +103,7 @@ TEST_F(StoredRecords, FifoAsLogFileFailsAtOnceAndTheWindowOpens) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(recordPath("Naplo.Vdl")).constData(), 0644), 0);
     TForm1& form = open(); // a blocking read would hang here until the test's timeout
     EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("File access denied.")});
-    EXPECT_EQ(form.queue.url(1), "http://stored/1");
+    EXPECT_EQ(form.queue().url(1), "http://stored/1");
 }
 
 TEST_F(StoredRecords, FileAboveTheLimitGivesAMessageAndTheWindowOpens) {
@@ -114,7 +115,7 @@ TEST_F(StoredRecords, FileAboveTheLimitGivesAMessageAndTheWindowOpens) {
     TForm1& form = open();
     EXPECT_EQ(dialogs.errors,
               QStringList{QStringLiteral("File too large: Lista.Vdl holds more than 1 GiB.")});
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
     form.show();
     EXPECT_TRUE(form.close()); // unchanged, so left as it is
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 1'073'741'824 + 362);

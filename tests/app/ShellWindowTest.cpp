@@ -31,8 +31,8 @@ class ShellWindow : public WindowFixture {
     void copy(const QString& text) { QGuiApplication::clipboard()->setText(text); }
     std::vector<std::string> urls() {
         std::vector<std::string> list;
-        for (int r = 1; r < form().queue.rowCount(); ++r)
-            list.push_back(form().queue.url(r));
+        for (int r = 1; r < form().queue().rowCount(); ++r)
+            list.push_back(form().queue().url(r));
         return list;
     }
 };
@@ -42,21 +42,22 @@ TEST_F(ShellWindow, NothingOnTheClipboardAtStartIsTaken) {
     storeSetting(QStringLiteral("Vagolap"), QStringLiteral("1"));
     TForm1& form = open();
     settle();
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
 }
 
 TEST_F(ShellWindow, CopiedLinksAreQueuedWhileTheWatcherIsOn) {
     TForm1& form = open();
     copy(kLinkA);
-    EXPECT_TRUE(form.queue.isEmpty()); // the watcher is off
+    EXPECT_TRUE(form.queue().isEmpty()); // the watcher is off
     control<QAction>("PM_vagolap")->trigger();
     copy(kLinkA + QStringLiteral("\r\nsome words\r\n") + kLinkB + QStringLiteral(".html"));
     EXPECT_EQ(urls(), (std::vector<std::string>{kLinkA.toStdString(),
                                                 "http://rapidshare.com/files/2/b.rar"}));
-    EXPECT_EQ(form.queue.grid().cell(2, QueueNumber), "2");
-    EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
-    form.balloon_hideTimer();
-    EXPECT_FALSE(control<TTimer>("balloon_hide")->enabled());
+    EXPECT_EQ(form.queue().grid().cell(2, QueueNumber), "2");
+    auto* balloonHide = control<TTimer>("balloon_hide");
+    EXPECT_TRUE(balloonHide->enabled());
+    balloonHide->setIntervalMs(1); // its time is up at once
+    EXPECT_TRUE(waitFor([&] { return !balloonHide->enabled(); }, 2000));
 }
 
 TEST_F(ShellWindow, FloodsAndNonTextContentLoseNothingAndAddNothingElse) {
@@ -68,13 +69,13 @@ TEST_F(ShellWindow, FloodsAndNonTextContentLoseNothingAndAddNothingElse) {
     copy(QString(2'000'000, QLatin1Char('x')));
     for (int i = 0; i < 200; ++i)
         copy(kLinkA + QString::number(i));
-    EXPECT_EQ(form.queue.rowCount(), 201);
-    EXPECT_EQ(form.queue.url(200), kLinkA.toStdString() + "199");
+    EXPECT_EQ(form.queue().rowCount(), 201);
+    EXPECT_EQ(form.queue().url(200), kLinkA.toStdString() + "199");
 }
 
 TEST_F(ShellWindow, HandedLinksAreQueuedWithTheBalloonUntilTheCloseHasSaved) {
     TForm1& form = open();
-    form.linket_hozzaad("http://rapidshare.com/files/0/s.zip");
+    addLink("http://rapidshare.com/files/0/s.zip");
     EXPECT_TRUE(form.takeHandedLinks({kLinkA.toStdString(), kLinkB.toStdString()}, false));
     EXPECT_EQ(urls(), (std::vector<std::string>{"http://rapidshare.com/files/0/s.zip",
                                                 kLinkA.toStdString(), kLinkB.toStdString()}));
@@ -84,12 +85,12 @@ TEST_F(ShellWindow, HandedLinksAreQueuedWithTheBalloonUntilTheCloseHasSaved) {
     form.showMinimized();
     EXPECT_TRUE(form.takeHandedLinks({}, true));
     EXPECT_FALSE(form.isMinimized());
-    EXPECT_EQ(form.queue.rowCount(), 4);
+    EXPECT_EQ(form.queue().rowCount(), 4);
 
     // Links that come after the queue was written would be lost: refused.
     EXPECT_TRUE(form.close());
     EXPECT_FALSE(form.takeHandedLinks({kLinkA.toStdString()}, false));
-    EXPECT_EQ(form.queue.rowCount(), 4);
+    EXPECT_EQ(form.queue().rowCount(), 4);
 }
 
 TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
@@ -122,7 +123,7 @@ TEST_F(ShellWindow, HomePageButtonOpensTheProjectsAddress) {
 
 TEST_F(ShellWindow, ExitFromTheTrayMenuSavesAsTheCloseBoxDoes) {
     TForm1& form = open();
-    form.linket_hozzaad("http://rapidshare.com/files/9/z.zip");
+    addLink("http://rapidshare.com/files/9/z.zip");
     form.show();
     control<QAction>("Kilps1")->trigger();
     EXPECT_FALSE(form.isVisible());

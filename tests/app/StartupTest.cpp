@@ -64,8 +64,8 @@ TEST(Diagnostics, LiveInTheUsersStateFolder) {
 TEST_F(Startup, FirstStartWritesEveryDefault) {
     TForm1& form = open();
     EXPECT_TRUE(dialogs.errors.isEmpty());
-    EXPECT_TRUE(form.queue.isEmpty());
-    EXPECT_TRUE(form.log.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
+    EXPECT_TRUE(form.log().isEmpty());
     EXPECT_EQ(control<QSpinBox>("ujra")->value(), 5);
     EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 5);
     EXPECT_EQ(control<QLineEdit>("Mentes_helye")->text(), targetFolder());
@@ -99,8 +99,8 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
 
     TForm1& form = open();
     EXPECT_TRUE(dialogs.errors.isEmpty());
-    EXPECT_EQ(form.queue.rowCount(), 3);
-    EXPECT_EQ(form.queue.url(2), "http://b/2");
+    EXPECT_EQ(form.queue().rowCount(), 3);
+    EXPECT_EQ(form.queue().url(2), "http://b/2");
     EXPECT_EQ(control<QLabel>("oldb")->text(), QStringLiteral("3"));
     EXPECT_EQ(control<QLabel>("olm")->text(), QStringLiteral("5120 MB"));
     EXPECT_EQ(control<QSpinBox>("ujra")->value(), 8);
@@ -136,7 +136,7 @@ TEST_F(Startup, ReadOnlyListFileSkipsTheRestOfStartup) {
     TForm1& form = open();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.front(), QStringLiteral("File access denied."));
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
     EXPECT_EQ(control<QSpinBox>("ujra")->value(), 3); // no setting was read
 }
 

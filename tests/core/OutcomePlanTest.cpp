@@ -1,8 +1,10 @@
 // What follows each outcome, as a table of transitions.
 #include "core/OutcomePlan.h"
+#include "core/DownloadStatistics.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <ostream>
 
 namespace vardelo {
@@ -83,6 +85,26 @@ TEST_P(OutcomeTransitions, FollowTheRetryAndStopRules) {
     EXPECT_EQ(plan.skippedFiles, t.skipped);
     EXPECT_EQ(plan.next, t.next);
     EXPECT_EQ(plan.deadWaitSeconds, t.next == N::DeadLinkWait ? 7 : 0);
+
+    // The run's counters and all time's take the same step.
+    DownloadStatistics counted{1, 10, 2, 100, 1000, 200};
+    counted.count(plan);
+    const std::int64_t bytes = t.downloaded ? t.facts.contentLength : 0;
+    EXPECT_EQ((DownloadStatistics{1 + t.downloaded, 10 + bytes, 2 + t.skipped, 100 + t.downloaded,
+                                  1000 + bytes, 200 + t.skipped}),
+              counted);
+}
+
+TEST(DownloadStatistics, CountersStopAtTheirLimitAndResetLeavesAllTime) {
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    DownloadStatistics counted{0, kMax - 1, 0, 7, kMax, 3};
+    OutcomePlan plan;
+    plan.downloadedFiles = 1;
+    plan.downloadedBytes = 5;
+    counted.count(plan);
+    EXPECT_EQ((DownloadStatistics{1, kMax, 0, 8, kMax, 3}), counted);
+    counted.resetCurrentRun();
+    EXPECT_EQ((DownloadStatistics{0, 0, 0, 8, kMax, 3}), counted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, OutcomeTransitions, ::testing::ValuesIn(kTransitions),

@@ -45,7 +45,7 @@ class CycleFixture : public WindowFixture {
     TForm1& openWithLinks(const std::vector<std::string>& links) {
         TForm1& form = open();
         for (const auto& link : links)
-            form.linket_hozzaad(link);
+            addLink(link);
         form.show();
         return form;
     }
@@ -76,8 +76,8 @@ class CycleFixture : public WindowFixture {
 
     std::vector<std::string> logColumn(int column) {
         std::vector<std::string> cells;
-        for (int row = 1; row < form().log.grid().rowCount(); ++row)
-            cells.push_back(form().log.grid().cell(row, column));
+        for (int row = 1; row < form().log().grid().rowCount(); ++row)
+            cells.push_back(form().log().grid().cell(row, column));
         return cells;
     }
 

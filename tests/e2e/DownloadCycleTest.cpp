@@ -26,7 +26,7 @@ TEST_F(CycleAgainstTheHost, ThreeLinksArriveInOrderByteForByte) {
     host.addFile("c.bin", file(c, Mode::NoLength));
     TForm1& form =
         openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
-    form.inditasClick();
+    click("inditas");
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     ASSERT_TRUE(runsToIdle());
 
@@ -39,9 +39,9 @@ TEST_F(CycleAgainstTheHost, ThreeLinksArriveInOrderByteForByte) {
     EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1"));
     // Length-less bodies count what arrived.
     EXPECT_EQ(logColumn(LogSize)[1], "0.07 MB");
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("3"));
-    EXPECT_EQ(form.jelenlegi_letoltott_meret, 271'234);
+    EXPECT_EQ(form.statistics().jelenlegi_letoltott_meret, 271'234);
     EXPECT_FALSE(control<QPushButton>("Stop")->isEnabled());
     EXPECT_FALSE(control<QAction>("PM_megallit")->isEnabled());
 }
@@ -51,9 +51,9 @@ TEST_F(CycleAgainstTheHost, TheSpeedLimitPacesARunningTransferAndALiftedLimitCou
     storeSetting(QStringLiteral("Sebesseg_korlat"), QStringLiteral("256"));
     const std::string body = bytes(4 * 1024 * 1024, 'l');
     host.addFile("limited.bin", file(body));
-    TForm1& form = openWithLinks({host.linkFor("limited.bin")});
+    openWithLinks({host.linkFor("limited.bin")});
     EXPECT_EQ(http.receiveLimit(), 256 * 1024);
-    form.inditasClick();
+    click("inditas");
     auto* gauge = control<QProgressBar>("gauge1");
     const auto received = [&] { return gauge->maximum() == 4 * 1024 * 1024 ? gauge->value() : 0; };
     ASSERT_TRUE(waitFor([&] { return received() > 0; }, 30000));
@@ -87,7 +87,7 @@ TEST_F(CycleAgainstTheHost, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
     EXPECT_TRUE(waitFor([&] { return engine.started(); }, 5000));
     pages->setCurrentIndex(0);
 
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
     const auto pageRequest = host.requests().front();
@@ -110,8 +110,8 @@ TEST_F(CycleAgainstTheHost, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
 TEST_F(CycleAgainstTheHost, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {
     host.addFile("a.bin", file(bytes(1000, 'a')));
     host.addFile("b.bin", file(bytes(1000, 'b')));
-    TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     ASSERT_TRUE(waitFor([this] { return host.fileRequests().size() == 4; }, 5000));
 
@@ -137,9 +137,9 @@ TEST_F(CycleAgainstTheHost, DeadLinkIsRequeuedThenGivenUp) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
     host.addFile("good.bin", file(bytes(5000, 'g')));
     TForm1& form = openWithLinks({host.deadLinkFor("gone.rar"), host.linkFor("good.bin")});
-    form.inditasClick();
-    ASSERT_TRUE(waitFor([&] { return form.queue.attempts(2) == "1"; }, 15000));
-    EXPECT_TRUE(form.log.isEmpty()); // re-queued, not logged
+    click("inditas");
+    ASSERT_TRUE(waitFor([&] { return form.queue().attempts(2) == "1"; }, 15000));
+    EXPECT_TRUE(form.log().isEmpty()); // re-queued, not logged
     ASSERT_TRUE(runsToIdle());
 
     EXPECT_EQ(logColumn(LogUrl), (Strings{host.linkFor("good.bin"), host.deadLinkFor("gone.rar")}));
@@ -148,12 +148,12 @@ TEST_F(CycleAgainstTheHost, DeadLinkIsRequeuedThenGivenUp) {
     EXPECT_EQ(logColumn(LogAttempts)[1], "Próbálva:2");
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
     EXPECT_EQ(control<QLabel>("okdb")->text(), QStringLiteral("1"));
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
 }
 
 TEST_F(CycleAgainstTheHost, BusyWaitPageIsLoggedWithItsSuffix) {
-    TForm1& form = openWithLinks({host.busyLinkFor("x.avi")});
-    form.inditasClick();
+    openWithLinks({host.busyLinkFor("x.avi")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:5 (Másik rapidos szál futott.)"});
 }
@@ -162,7 +162,7 @@ TEST_F(CycleAgainstTheHost, StopDuringTheCountdownStartsNoTransfer) {
     host.setWaitSeconds(30);
     host.addFile("a.bin", file(bytes(100, 'a')));
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(waitFor(
         [&] {
             return control<QLabel>("allapot")->text() ==
@@ -179,13 +179,13 @@ TEST_F(CycleAgainstTheHost, StopDuringTheCountdownStartsNoTransfer) {
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
     settle();
     EXPECT_TRUE(host.fileRequests().empty());
-    EXPECT_EQ(form.queue.url(1), host.linkFor("a.bin"));
+    EXPECT_EQ(form.queue().url(1), host.linkFor("a.bin"));
 }
 
 TEST_F(CycleAgainstTheHost, StopDuringTheDeadLinkWaitStartsNothing) {
     storeSetting(QStringLiteral("Elhalt"), QStringLiteral("5"));
     TForm1& form = openWithLinks({host.deadLinkFor("a"), host.deadLinkFor("b")});
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(waitFor(
         [&] {
             return control<QLabel>("allapot")->text().startsWith(
@@ -198,7 +198,7 @@ TEST_F(CycleAgainstTheHost, StopDuringTheDeadLinkWaitStartsNothing) {
     settle();
     EXPECT_FALSE(form.downloading());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
-    EXPECT_EQ(form.queue.url(1), host.deadLinkFor("b"));
+    EXPECT_EQ(form.queue().url(1), host.deadLinkFor("b"));
 }
 
 TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
@@ -207,7 +207,7 @@ TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     slow.pieceDelayMs = 50;
     host.addFile("slow.bin", slow);
     TForm1& form = openWithLinks({host.linkFor("slow.bin")});
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(waitFor([&] { return !control<QLabel>("letoltve")->text().isEmpty(); }, 15000));
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Letöltés"));
     EXPECT_FALSE(control<QPushButton>("Stop")->isEnabled());
@@ -221,8 +221,8 @@ TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
     ASSERT_TRUE(transfersEnded());
     EXPECT_EQ(control<QLabel>("letoltve")->text(),
               shown); // nothing of the abandoned transfer arrives
-    EXPECT_TRUE(form.log.isEmpty());
-    EXPECT_EQ(form.queue.url(1), host.linkFor("slow.bin"));
+    EXPECT_TRUE(form.log().isEmpty());
+    EXPECT_EQ(form.queue().url(1), host.linkFor("slow.bin"));
     EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin.part")));
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin")));
 }
@@ -231,11 +231,11 @@ TEST_F(CycleAgainstTheHost, StopAfterTheDownloadStopsAndUnchecksBoth) {
     host.addFile("a.bin", file(bytes(10, 'a')));
     host.addFile("b.bin", file(bytes(10, 'b')));
     TForm1& form = openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin")});
-    form.inditasClick();
+    click("inditas");
     control<QAction>("PM_letoltes_utan_stop")->trigger();
     EXPECT_TRUE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
     ASSERT_TRUE(runsToIdle());
-    EXPECT_EQ(form.queue.url(1), host.linkFor("b.bin"));
+    EXPECT_EQ(form.queue().url(1), host.linkFor("b.bin"));
     EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isChecked());
     EXPECT_FALSE(control<QCheckBox>("letoltes_utan_stop")->isEnabled());
     EXPECT_FALSE(control<QAction>("PM_letoltes_utan_stop")->isChecked());
@@ -258,9 +258,9 @@ TEST_F(CycleAgainstTheHost, FailedTransfersAreFailuresNeverSuccesses) {
     host.addFile("stalled.bin", stalled);
     host.addFile("circle.bin", circle);
     http.setStallSeconds(2);
-    TForm1& form = openWithLinks({host.linkFor("missing.bin"), host.linkFor("truncated.bin"),
-                                  host.linkFor("stalled.bin"), host.linkFor("circle.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("missing.bin"), host.linkFor("truncated.bin"),
+                   host.linkFor("stalled.bin"), host.linkFor("circle.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle(40000));
     EXPECT_EQ(logColumn(LogStatus), Strings(4, "Hibás link."));
     EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1 (Letöltési hiba.)"));
@@ -279,8 +279,8 @@ TEST_F(CycleAgainstTheHost, MissingTargetFolderFailsTheTransfer) {
     storeSetting(QStringLiteral("Mentes_helye"), path(QStringLiteral("nincs/ilyen")));
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("a.bin", file(bytes(10, 'a')));
-    TForm1& form = openWithLinks({host.linkFor("a.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("a.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
     ASSERT_EQ(statusTips().size(), 1u); // the system's own message
@@ -294,8 +294,8 @@ TEST_F(CycleAgainstTheHost, RedirectsAreFollowedFromTheFirstRequest) {
     moved.redirectTo = "/files/real.bin";
     host.addFile("moved.bin", moved);
     host.addFile("real.bin", file(bytes(3000, 'r')));
-    TForm1& form = openWithLinks({host.linkFor("moved.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("moved.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
     EXPECT_EQ(downloaded(QStringLiteral("moved.bin")), QByteArray::fromStdString(bytes(3000, 'r')));
@@ -309,10 +309,9 @@ TEST_F(CycleAgainstTheHost, FileNamesFollowTheAddress) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(5000, 'o'));
     old.close();
-    TForm1& form = openWithLinks(
-        {host.linkFor("data.bin?x=1"), host.linkFor("dir/"),
-         host.linkFor("raw:127.0.0.1:" + std::to_string(host.port()))}); // no "/" at all
-    form.inditasClick();
+    openWithLinks({host.linkFor("data.bin?x=1"), host.linkFor("dir/"),
+                   host.linkFor("raw:127.0.0.1:" + std::to_string(host.port()))}); // no "/" at all
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link.", "Hibás link."}));
     // An existing file of that name is kept; the new one gets a number.
@@ -323,16 +322,16 @@ TEST_F(CycleAgainstTheHost, FileNamesFollowTheAddress) {
 
 TEST_F(CycleAgainstTheHost, ScriptDialogsOfAPageDoNotHoldTheQueue) {
     host.addFile("a.bin", file(bytes(100, 'a')));
-    TForm1& form = openWithLinks({host.alertLinkFor("a.bin")});
-    form.inditasClick();
+    openWithLinks({host.alertLinkFor("a.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
 }
 
 TEST_F(CycleAgainstTheHost, AWaitPageCannotMakeTheProgramCopyALocalFile) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
-    TForm1& form = openWithLinks({host.linkFor("raw:file:///etc/hostname")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("raw:file:///etc/hostname")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
     ASSERT_EQ(statusTips().size(), 1u);
@@ -347,7 +346,7 @@ TEST_F(CycleAgainstTheHost, AllTimeCountersStopAtTheirLimitInsteadOfTurningNegat
     storeSetting(QStringLiteral("osszes_letoltott_meret"), nearLimit);
     host.addFile("a.bin", file(bytes(5000, 'a')));
     TForm1& form = openWithLinks({host.linkFor("a.bin")});
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     ASSERT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
     EXPECT_TRUE(form.close());
@@ -359,14 +358,14 @@ TEST_F(CycleAgainstTheHost, SizesShowInMebibytesWithTheLocalesSeparator) {
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     host.addFile("a.bin", file(bytes(1'572'864, 'a')));
     host.addFile("b.bin", file(bytes(1'000'000, 'b')));
-    TForm1& form = openWithLinks({host.linkFor("a.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("a.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("1,5 MB"));
     EXPECT_EQ(logColumn(LogSize), Strings{"1,5 MB"});
     control<QPushButton>("stat_null1")->click();
-    form.linket_hozzaad(host.linkFor("b.bin"));
-    form.inditasClick();
+    addLink(host.linkFor("b.bin"));
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(control<QLabel>("jlm")->text(), QStringLiteral("0,95 MB"));
     QLocale::setDefault(QLocale::c());

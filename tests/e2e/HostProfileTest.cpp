@@ -46,7 +46,7 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
                         host.redirectFormLinkFor("r.bin"), host.linkFor("d.bin")};
     TForm1& form = openWithLinks(links);
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
     EXPECT_EQ(downloaded(QStringLiteral("a&b.bin")), QByteArray::fromStdString(a));
@@ -56,7 +56,7 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(logColumn(LogUrl), links);
     EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
     EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1"));
-    EXPECT_TRUE(form.queue.isEmpty());
+    EXPECT_TRUE(form.queue().isEmpty());
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
@@ -72,9 +72,9 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
     const Strings links{host.deadFormLinkFor("x.bin"), host.linkFor("nomatch.bin"),
                         host.countdownLinkFor("busy.bin"), host.actionFormLinkFor("javascript-x"),
                         host.redirectFormLinkFor("nowhere.bin")};
-    TForm1& form = openWithLinks(links);
+    openWithLinks(links);
     cycle().setPageTimeout(std::chrono::milliseconds(3000));
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
     EXPECT_EQ(logColumn(LogUrl), links);
@@ -116,9 +116,9 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
 
     profileProblems = read.problems;
     host.addFile("d.bin", file(bytes(500, 'd')));
-    TForm1& form = openWithLinks({host.linkFor("d.bin")});
+    openWithLinks({host.linkFor("d.bin")});
     EXPECT_TRUE(waitFor([this] { return !dialogs.errors.isEmpty(); }, 5000));
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     ASSERT_EQ(dialogs.errors.size(), 1);
     for (const auto& [name, text] : bad)

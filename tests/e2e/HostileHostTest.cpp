@@ -29,9 +29,9 @@ TEST_F(HostileHost, FinalRedirectRepliesAreFailedTransfers) {
         reply.status = status;
         host.addFile(std::to_string(status) + ".bin", reply);
     }
-    TForm1& form =
-        openWithLinks({host.linkFor("300.bin"), host.linkFor("302.bin"), host.linkFor("304.bin")});
-    form.inditasClick();
+
+    openWithLinks({host.linkFor("300.bin"), host.linkFor("302.bin"), host.linkFor("304.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1 (Letöltési hiba.)"));
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
@@ -43,9 +43,9 @@ TEST_F(HostileHost, CodedBodiesAreStoredDecodedOrFail) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     const std::string body = bytes(100'000, 'g');
     host.addFile("g.bin", file(body));
-    TForm1& form = openWithLinks({host.linkFor("raw:" + host.gzipFileAddress("g.bin")),
-                                  host.linkFor("raw:" + host.unknownCodingFileAddress("g.bin"))});
-    form.inditasClick();
+    openWithLinks({host.linkFor("raw:" + host.gzipFileAddress("g.bin")),
+                   host.linkFor("raw:" + host.unknownCodingFileAddress("g.bin"))});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link."}));
     EXPECT_EQ(downloaded(QStringLiteral("g.bin")), QByteArray::fromStdString(body));
@@ -59,8 +59,8 @@ TEST_F(HostileHost, CodedBodiesAreStoredDecodedOrFail) {
 TEST_F(HostileHost, ACodedBodyCutShortIsAFailureNotAShorterFile) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("c.bin", file(bytes(300'000, 'c')));
-    TForm1& form = openWithLinks({host.linkFor("raw:" + host.cutGzipFileAddress("c.bin"))});
-    form.inditasClick();
+    openWithLinks({host.linkFor("raw:" + host.cutGzipFileAddress("c.bin"))});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
@@ -71,10 +71,10 @@ TEST_F(HostileHost, AuthorisationFollowsARedirectToAnotherHost) {
     TestHost other;
     host.addFile("a.bin", file(bytes(100, 'a')));
     other.addFile("b.bin", file(bytes(100, 'b')));
-    TForm1& form =
-        openWithLinks({host.linkFor("a.bin"),
-                       host.linkFor("raw:" + host.redirectAddress(other.base() + "/files/b.bin"))});
-    form.inditasClick();
+
+    openWithLinks({host.linkFor("a.bin"),
+                   host.linkFor("raw:" + host.redirectAddress(other.base() + "/files/b.bin"))});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
     const auto requests = other.fileRequests();
@@ -86,9 +86,9 @@ TEST_F(HostileHost, AuthorisationFollowsARedirectToAnotherHost) {
 TEST_F(HostileHost, AHungPageCostsItsOwnLinkOnly) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("good.bin", file(bytes(1000, 'g')));
-    TForm1& form = openWithLinks({host.hangLinkFor("hung.bin"), host.linkFor("good.bin")});
+    openWithLinks({host.hangLinkFor("hung.bin"), host.linkFor("good.bin")});
     cycle().setPageTimeout(std::chrono::seconds(4));
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
     EXPECT_EQ(logColumn(LogUrl), (Strings{host.hangLinkFor("hung.bin"), host.linkFor("good.bin")}));
     EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Sikeres letöltés"}));
@@ -99,7 +99,7 @@ TEST_F(HostileHost, ProgressReachesTheWindowAtMostAboutTwentyFiveTimesASecond) {
     many.pieceBytes = 2000;
     many.pieceDelayMs = 1;
     host.addFile("many.bin", many);
-    TForm1& form = openWithLinks({host.linkFor("many.bin")});
+    openWithLinks({host.linkFor("many.bin")});
     int updates = 0;
     QElapsedTimer clock;
     QObject::connect(control<QProgressBar>("gauge1"), &QProgressBar::valueChanged, [&](int value) {
@@ -108,7 +108,7 @@ TEST_F(HostileHost, ProgressReachesTheWindowAtMostAboutTwentyFiveTimesASecond) {
         if (updates++ == 0)
             clock.start();
     });
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     ASSERT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
     const qint64 spanMs = clock.isValid() ? clock.elapsed() : 0;
@@ -120,8 +120,8 @@ TEST_F(HostileHost, TheHeadAddressGoesToTheBrowserAsItIs) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     host.addFile("a.bin", file(bytes(100, 'a')));
     const std::string withoutScheme = host.linkFor("a.bin").substr(std::string("http://").size());
-    TForm1& form = openWithLinks({withoutScheme});
-    form.inditasClick();
+    openWithLinks({withoutScheme});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Hibás link."}); // no scheme is guessed
     EXPECT_TRUE(host.requests().empty());
@@ -228,11 +228,11 @@ TEST_F(LateAnswers, AStoppedTransfersLateSignalCannotEndTheNextOne) {
     host.addFile("old.bin", slow);
     host.addFile("new.bin", slow);
     TForm1& form = open();
-    form.linket_hozzaad(host.linkFor("old.bin"));
-    form.linket_hozzaad(host.linkFor("new.bin"));
+    addLink(host.linkFor("old.bin"));
+    addLink(host.linkFor("new.bin"));
     // Each link to its transfer at once, without the event loop in between.
     const auto toTransfer = [&](const std::string& name) {
-        form.inditasClick();
+        click("inditas");
         Q_EMIT browser().documentComplete(true);
         Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
         Q_EMIT browser().documentComplete(true);
@@ -244,17 +244,17 @@ TEST_F(LateAnswers, AStoppedTransfersLateSignalCannotEndTheNextOne) {
     toTransfer("old.bin");
     const QPointer<TTesztThread> stopped = cycle().findChild<TTesztThread*>();
     ASSERT_NE(stopped, nullptr);
-    form.StopClick();
+    click("PM_megallit"); // the button is off during a transfer
     control<QueueGridView>("Linkek")->selectDataRow(1);
-    form.sor_torlesClick(); // the stopped link goes
+    click("sor_torles"); // the stopped link goes
     toTransfer("new.bin");
     ASSERT_NE(stopped, nullptr); // not yet deleted: no event loop has run
     Q_EMIT stopped->workEnd(1234);
     EXPECT_EQ(cycle().state(), CycleState::Transfer);
     ASSERT_TRUE(waitFor([&] { return !form.downloading(); }, 20000));
-    ASSERT_EQ(form.log.grid().rowCount(), 2); // one entry
-    EXPECT_EQ(form.log.grid().cell(1, LogUrl), host.linkFor("new.bin"));
-    EXPECT_EQ(form.log.grid().cell(1, LogStatus), "Sikeres letöltés");
+    ASSERT_EQ(form.log().grid().rowCount(), 2); // one entry
+    EXPECT_EQ(form.log().grid().cell(1, LogUrl), host.linkFor("new.bin"));
+    EXPECT_EQ(form.log().grid().cell(1, LogStatus), "Sikeres letöltés");
     QFile stored(targetFolder() + QStringLiteral("/new.bin"));
     EXPECT_EQ(stored.size(), 200'000);
 }
@@ -267,11 +267,11 @@ TEST_F(LateAnswers, AReReadDuringTheCountdownCannotTouchTheTransfer) {
     slow.pieceDelayMs = 120;
     host.addFile("slow.bin", slow);
     TForm1& form = open();
-    form.linket_hozzaad(host.linkFor("slow.bin"));
-    form.linket_hozzaad(host.linkFor("next.bin"));
+    addLink(host.linkFor("slow.bin"));
+    addLink(host.linkFor("next.bin"));
     cycle().setPageTimeout(std::chrono::milliseconds(1500));
 
-    form.inditasClick();
+    click("inditas");
     Q_EMIT browser().documentComplete(true);
     Q_EMIT browser().elementSubmitted(fakeBrowser().submitTickets.back(), true);
     Q_EMIT browser().documentComplete(true);
@@ -284,13 +284,13 @@ TEST_F(LateAnswers, AReReadDuringTheCountdownCannotTouchTheTransfer) {
 
     ASSERT_TRUE(waitFor([&] { return fakeBrowser().navigated.size() == 2; }, 15000));
     EXPECT_EQ(fakeBrowser().navigated.back(), QString::fromStdString(host.linkFor("next.bin")));
-    ASSERT_EQ(form.log.grid().rowCount(), 2); // one entry
-    EXPECT_EQ(form.log.grid().cell(1, LogUrl), host.linkFor("slow.bin"));
-    EXPECT_EQ(form.log.grid().cell(1, LogStatus), "Sikeres letöltés");
-    EXPECT_EQ(form.queue.url(1), host.linkFor("next.bin"));
-    EXPECT_EQ(form.queue.attempts(1), "0"); // never tried
+    ASSERT_EQ(form.log().grid().rowCount(), 2); // one entry
+    EXPECT_EQ(form.log().grid().cell(1, LogUrl), host.linkFor("slow.bin"));
+    EXPECT_EQ(form.log().grid().cell(1, LogStatus), "Sikeres letöltés");
+    EXPECT_EQ(form.queue().url(1), host.linkFor("next.bin"));
+    EXPECT_EQ(form.queue().attempts(1), "0"); // never tried
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("0"));
-    form.StopClick();
+    click("Stop");
 }
 
 } // namespace

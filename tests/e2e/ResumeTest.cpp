@@ -37,13 +37,13 @@ class Resume : public CycleFixture {
         std::vector<std::string> links;
         for (const auto& name : names)
             links.push_back(host.linkFor(name));
-        TForm1& form = openWithLinks(links);
-        form.inditasClick();
+        openWithLinks(links);
+        click("inditas");
         ASSERT_TRUE(runsToIdle());
         ASSERT_EQ(logColumn(LogAttempts), Strings(names.size(), "Próbálva:1 (Letöltési hiba.)"));
         for (const auto& link : links)
-            form.linket_hozzaad(link);
-        form.inditasClick();
+            addLink(link);
+        click("inditas");
         ASSERT_TRUE(runsToIdle());
     }
 
@@ -76,14 +76,14 @@ TEST_F(Resume, AnHonouredRangeFetchesOnlyTheRest) {
     const std::string body = bytes(300'000, 'r');
     hostCutOff("r.bin", body, Mode::Ranged, 120'000);
     TForm1& form = openWithLinks({host.linkFor("r.bin")});
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     // A network failure keeps the partial file and its record.
     EXPECT_EQ(QFileInfo(targetFolder() + QStringLiteral("/r.bin.part")).size(), 120'000);
     EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/r.bin.part.meta")));
 
-    form.linket_hozzaad(host.linkFor("r.bin"));
-    form.inditasClick();
+    addLink(host.linkFor("r.bin"));
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(body));
     const auto requests = gets("r.bin");
@@ -95,7 +95,7 @@ TEST_F(Resume, AnHonouredRangeFetchesOnlyTheRest) {
     EXPECT_EQ(host.rangedBytesSent(), 300'000u); // nothing fetched twice
     // The log and the statistics count the whole file.
     EXPECT_EQ(logColumn(LogSize)[1], "0.29 MB");
-    EXPECT_EQ(form.jelenlegi_letoltott_meret, 300'000);
+    EXPECT_EQ(form.statistics().jelenlegi_letoltott_meret, 300'000);
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("r.bin")});
 }
 
@@ -151,9 +151,9 @@ TEST_F(Resume, PartialsOfOtherLinksAndOfTheUserAreKept) {
     writeTarget(QStringLiteral("c.bin.part.meta"),
                 "Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\nlast-modified=\n"
                 "link=http://elsewhere/c.bin\n");
-    TForm1& form =
-        openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
-    form.inditasClick();
+
+    openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     for (const auto& [name, body] :
          {std::pair{"a.bin", a}, std::pair{"b.bin", b}, std::pair{"c.bin", c}}) {
@@ -211,10 +211,10 @@ TEST_F(Resume, AWholePartialThatMissedItsNameIsOnlyNamed) {
                            "last-modified=\nlink=") +
                     QByteArray::fromStdString(host.linkFor("w.bin")) + "\n");
     TForm1& form = openWithLinks({host.linkFor("w.bin")});
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
-    EXPECT_EQ(form.jelenlegi_letoltott_meret, 50'000);
+    EXPECT_EQ(form.statistics().jelenlegi_letoltott_meret, 50'000);
     EXPECT_TRUE(gets("w.bin").empty());
     EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(body));
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("w.bin")});
@@ -244,8 +244,8 @@ TEST_F(Resume, PlantedPartialsAreLeftAlone) {
                                                      QLatin1String(name) + QStringLiteral(".part"));
         ASSERT_EQ(::lchown(partial.constData(), nobody->pw_uid, nobody->pw_gid), 0);
     }
-    TForm1& form = openWithLinks({host.linkFor("s.bin"), host.linkFor("f.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("s.bin"), host.linkFor("f.bin")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
     EXPECT_EQ(downloaded(QStringLiteral("s.bin")), QByteArray::fromStdString(body));
@@ -259,9 +259,9 @@ TEST_F(Resume, ExistingFilesAreKeptAndNoNameIsHidden) {
     host.addFile("e.bin", file(bytes(1000, 'e')));
     host.addFile(".bashrc", file(bytes(1000, 'h')));
     writeTarget(QStringLiteral("e.bin"), "the user's e.bin");
-    TForm1& form =
-        openWithLinks({host.linkFor("e.bin"), host.linkFor("e.bin"), host.linkFor(".bashrc")});
-    form.inditasClick();
+
+    openWithLinks({host.linkFor("e.bin"), host.linkFor("e.bin"), host.linkFor(".bashrc")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("3"));
@@ -277,8 +277,8 @@ TEST_F(Resume, AFileThatCannotBeWrittenLeavesNoPartialBehind) {
     slow.pieceBytes = 64 * 1024;
     slow.pieceDelayMs = 20;
     host.addFile("w.bin", slow);
-    TForm1& form = openWithLinks({host.linkFor("w.bin")});
-    form.inditasClick();
+    openWithLinks({host.linkFor("w.bin")});
+    click("inditas");
     ASSERT_TRUE(waitFor([&] { return !control<QLabel>("letoltve")->text().isEmpty(); }, 15000));
     // Files of this process can grow no further: the disk is as good as full.
     rlimit original{};
@@ -301,8 +301,8 @@ TEST_F(Resume, NamesOfAnyLengthDownload) {
     host.addFile(long251, file(bytes(2000, '1'), Mode::Ranged));
     host.addFile(long255, file(bytes(2000, '5'), Mode::Ranged));
     host.addFile(long300, file(bytes(2000, '3'), Mode::Ranged));
-    openWithLinks({host.linkFor(long251), host.linkFor(long255), host.linkFor(long300)})
-        .inditasClick();
+    openWithLinks({host.linkFor(long251), host.linkFor(long255), host.linkFor(long300)});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
     // Cut to one directory entry, the extension kept.
@@ -317,8 +317,8 @@ TEST_F(Resume, NamesOfAnyLengthDownload) {
 
 TEST_F(Resume, DotNamesFailBeforeAnythingIsCreated) {
     openWithLinks({host.linkFor("raw:" + host.base() + "/files/."),
-                   host.linkFor("raw:" + host.base() + "/files/..")})
-        .inditasClick();
+                   host.linkFor("raw:" + host.base() + "/files/..")});
+    click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings(2, "Próbálva:1 (Letöltési hiba.)"));
     EXPECT_TRUE(host.fileRequests().empty());
@@ -330,12 +330,12 @@ TEST_F(Resume, SpeedAndTimeLeftShowOnlyWhileTransferring) {
     slow.pieceBytes = 96 * 1024; // about 1.9 MB/s: a speed with a decimal
     slow.pieceDelayMs = 50;
     host.addFile("q.bin", slow);
-    TForm1& form = openWithLinks({host.linkFor("q.bin")});
+    openWithLinks({host.linkFor("q.bin")});
     auto* rate = control<QLabel>("transferRate");
     ASSERT_NE(rate, nullptr);
     EXPECT_TRUE(rate->text().isEmpty());
     control<TrayIcon>("CTI")->setIconVisible(true); // the window is in the tray
-    form.inditasClick();
+    click("inditas");
     ASSERT_TRUE(waitFor([&] { return rate->text().contains(QStringLiteral(", még ")); }, 20000));
     EXPECT_TRUE(rate->text().contains(QStringLiteral("KB/s")) ||
                 rate->text().contains(QStringLiteral("MB/s")))

@@ -9,9 +9,14 @@
 #include "platform/RecordFiles.h"
 #include "platform/SkinEngine.h"
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QLineEdit>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -51,7 +56,17 @@ class WindowFixture : public ::testing::Test {
         DownloadQueue queue;
         for (const auto& url : urls)
             queue.append(url);
+        storeQueue(queue);
+    }
+    void storeQueue(const DownloadQueue& queue) {
         writeRecordFile(recordPath("Lista.Vdl"), encodeRecords(queue.grid(), queueRecordLayout()));
+    }
+    // A stored log of these entries, as an earlier run would have left it.
+    void storeLog(const std::vector<LogEntry>& entries) {
+        EventLog log;
+        for (const auto& entry : entries)
+            log.append(entry);
+        writeRecordFile(recordPath("Naplo.Vdl"), encodeRecords(log.grid(), logRecordLayout()));
     }
 
     TForm1& open() {
@@ -74,6 +89,33 @@ class WindowFixture : public ::testing::Test {
         auto* found = form_->findChild<Control*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << "no control named " << name;
         return found;
+    }
+
+    // Clicks the open window's button of this name as the user does; a
+    // disabled button takes no click. A menu item of that name is chosen.
+    void click(const char* name) {
+        if (auto* button = form_->findChild<QAbstractButton*>(QString::fromLatin1(name)))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else if (auto* action = control<QAction>(name))
+            action->trigger();
+    }
+    // Types a link into the add box and presses "Hozzáadás".
+    void addLink(const std::string& url) {
+        control<QLineEdit>("Link_hozza")->setText(QString::fromStdString(url));
+        click("Hozzaad");
+    }
+
+    // Gives the queue's head link up at its first try, as a run does when its
+    // page does not load, and stops there; the retries setting stays.
+    void giveUpHeadLink() {
+        auto* retries = control<QSpinBox>("ujra");
+        const int before = retries->value();
+        retries->setValue(1);
+        click("inditas");
+        Q_EMIT browser_->documentComplete(false);
+        if (control<QAbstractButton>("Stop")->isEnabled())
+            click("Stop"); // the wait before the next link
+        retries->setValue(before);
     }
 
     // The tooltips of the log's status cells: why a given-up link failed.

@@ -79,7 +79,7 @@ TEST_F(Tray, TheMenusVardeloItemBringsTheWindowBack) {
 
 TEST_F(Tray, MenuStartsAndStopsWhileTheWindowIsHidden) {
     TForm1& form = openShown();
-    form.linket_hozzaad("http://rapidshare.com/files/1/a.zip");
+    addLink("http://rapidshare.com/files/1/a.zip");
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
     EXPECT_FALSE(control<QAction>("PM_megallit")->isEnabled());
@@ -108,7 +108,7 @@ TEST_F(Tray, ClipboardLinksWhileInTheTrayShowABalloon) {
     form.showMinimized();
     ASSERT_TRUE(waitFor([&] { return !form.isVisible(); }, 5000));
     QGuiApplication::clipboard()->setText(QStringLiteral("http://rapidshare.com/files/1/a.zip"));
-    EXPECT_EQ(form.queue.url(1), "http://rapidshare.com/files/1/a.zip");
+    EXPECT_EQ(form.queue().url(1), "http://rapidshare.com/files/1/a.zip");
     EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
     EXPECT_TRUE(waitFor([&] { return !control<TTimer>("balloon_hide")->enabled(); }, 5000));
 
@@ -117,7 +117,7 @@ TEST_F(Tray, ClipboardLinksWhileInTheTrayShowABalloon) {
     for (int i = 0; i < 60; ++i)
         many += QStringLiteral("http://rapidshare.com/files/%1/file%1.zip\r\n").arg(i);
     QGuiApplication::clipboard()->setText(many);
-    EXPECT_EQ(form.queue.rowCount(), 62);
+    EXPECT_EQ(form.queue().rowCount(), 62);
     QStringList shown;
     ASSERT_TRUE(waitFor([&] { return !(shown = balloonTexts()).isEmpty(); }, 5000));
     const QString first = QStringLiteral("http://rapidshare.com/files/0/file0.zip");

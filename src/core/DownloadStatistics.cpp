@@ -1,0 +1,23 @@
+#include "core/DownloadStatistics.h"
+
+#include "core/OutcomePlan.h"
+#include "core/Saturating.h"
+
+namespace vardelo {
+
+void DownloadStatistics::count(const OutcomePlan& plan) {
+    for (auto* counter : {&jelenlegi_letoltott_db, &osszes_letoltott_db})
+        *counter = saturatingAdd(*counter, plan.downloadedFiles);
+    for (auto* counter : {&jelenlegi_letoltott_meret, &osszes_letoltott_meret})
+        *counter = saturatingAdd(*counter, plan.downloadedBytes);
+    for (auto* counter : {&jelenlegi_kihagyott_db, &osszes_kihagyott_db})
+        *counter = saturatingAdd(*counter, plan.skippedFiles);
+}
+
+void DownloadStatistics::resetCurrentRun() {
+    jelenlegi_letoltott_db = 0;
+    jelenlegi_letoltott_meret = 0;
+    jelenlegi_kihagyott_db = 0;
+}
+
+} // namespace vardelo
