@@ -111,7 +111,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     bool list_idle = false;
     bool activated_once = false;
     bool skin_loading = false;
-    QueueDrag drag;
+    QueueDrag drag_;
     DownloadStatistics statistics_;
     DownloadQueue queue_;              // shown in Linkek
     EventLog log_;                     // shown in naplosg

@@ -41,14 +41,14 @@ void TForm1::hatraClick() {
 void TForm1::LinkekMouseDown(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return; // the view has selected the row under the pointer
-    if (drag.press(queue_, row, column, queueGuards()) == QueueDrag::Press::Began)
+    if (drag_.press(queue_, row, column, queueGuards()) == QueueDrag::Press::Began)
         QApplication::setOverrideCursor(Qt::PointingHandCursor);
 }
 
 void TForm1::LinkekMouseUp(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return;
-    if (drag.release(queue_, row, column, queueGuards()) != QueueDrag::Release::Ended)
+    if (drag_.release(queue_, row, column, queueGuards()) != QueueDrag::Release::Ended)
         return;
     QApplication::restoreOverrideCursor();
 }
