@@ -7,6 +7,7 @@
 # writable.
 #   package.sh BUILD_FOLDER VERSION
 set -euo pipefail
+source "$(dirname "$0")/../lib/wait-for-window.sh"
 build=$1
 version=$2
 work=$(mktemp -d)
@@ -92,7 +93,7 @@ for _ in $(seq 150); do
     [ -s "$work/config/Vardelo.conf" ] && break
     sleep 0.1
 done
-timeout 60 xdotool search --sync --onlyvisible --pid "$pid" --name '^Vardelo$' >/dev/null ||
+wait_for_window 60 --pid "$pid" --name '^Vardelo$' ||
     fail "the installed program showed no window"
 # A link sent from the web browser: through the host script to the running program.
 frame() { # message -> the browser's frame: its length in 4 little-endian bytes, then it

@@ -5,13 +5,14 @@
 # standard error.
 #   signals.sh PATH_TO_VARDELO
 set -euo pipefail
+source "$(dirname "$0")/../lib/wait-for-window.sh"
 program=$1
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # The window, or start-up's error box, is shown: start-up has run.
 shown() { # pid
-    timeout 60 xdotool search --sync --onlyvisible --pid "$1" --name '^Vardelo$' >/dev/null ||
+    wait_for_window 60 --pid "$1" --name '^Vardelo$' ||
         fail "no window of $1 came up"
 }
 

@@ -7,6 +7,7 @@
 # running is ended by `timeout` and fails the test.
 #   single-instance.sh PATH_TO_VARDELO PATH_TO_VARDELO_RECORDS
 set -euo pipefail
+source "$(dirname "$0")/../lib/wait-for-window.sh"
 program=$1
 records=$2
 work=$(mktemp -d)
@@ -19,7 +20,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # A window of the program, or start-up's error box, is shown.
 shown() {
-    timeout 60 xdotool search --sync --onlyvisible --name '^Vardelo$' >/dev/null ||
+    wait_for_window 60 --name '^Vardelo$' ||
         fail "no window came up"
 }
 

@@ -3,10 +3,11 @@
 # The panel's process id is kept in a file the test may update when it
 # restarts the panel, so only the panel started for this run is ended.
 set -euo pipefail
+source "$(dirname "$0")/../lib/wait-for-window.sh"
 pidfile=$(mktemp)
 trayer --SetDockType true --expand false --widthtype pixel --width 120 >/dev/null 2>&1 &
 echo $! >"$pidfile"
 trap 'kill "$(cat "$pidfile")" 2>/dev/null || true; rm -f "$pidfile"' EXIT
 # The panel is up; the tests wait for its notification area themselves.
-timeout 30 xdotool search --sync --onlyvisible --classname '^panel$' >/dev/null
+wait_for_window 30 --classname '^panel$' || { echo 'FAIL: no panel came up' >&2; exit 1; }
 VARDELO_TRAYER_PIDFILE="$pidfile" QT_QPA_PLATFORM=xcb "$@"
