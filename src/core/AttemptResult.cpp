@@ -26,6 +26,8 @@ const char* failureKindName(FailureKind kind) {
         return "refused-address";
     case FailureKind::PageStep:
         return "page-step";
+    case FailureKind::WebPage:
+        return "web-page";
     }
     return "unknown";
 }
@@ -49,6 +51,9 @@ std::string failureText(const FailureReason& reason) {
         break;
     case FailureKind::PageStep:
         lead = "Weblap hiba: ";
+        break;
+    case FailureKind::WebPage:
+        lead = "A fájl helyett weblap érkezett: ";
         break;
     }
     return lead + reason.text;

@@ -17,6 +17,7 @@ enum class FailureKind : unsigned char {
     LocalFile,      // the file could not be made or written (the system's message)
     RefusedAddress, // an address that is not http or https, or not an address at all
     PageStep,       // a step of the link's pages failed
+    WebPage,        // the host sent a web page where the file was asked for
 };
 
 struct FailureReason {

@@ -1,0 +1,257 @@
+#include "core/FileReply.h"
+
+#include "core/AsciiCase.h"
+#include "core/HostProfile.h"
+#include "core/PartialFile.h"
+
+#include <array>
+#include <vector>
+
+namespace vardelo {
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n\f\v";
+
+std::string_view trimmedView(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%XX" decoded; a "%" not followed by two hex digits is kept, or refused
+// when `strict`.
+std::optional<std::string> percentDecoded(std::string_view text, bool strict) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool escape = text[i] == '%' && i + 2 < text.size();
+        const int high = escape ? hexValue(text[i + 1]) : -1;
+        const int low = escape ? hexValue(text[i + 2]) : -1;
+        if (high >= 0 && low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else if (text[i] == '%' && strict) {
+            return std::nullopt;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x06 ? 2
+                                   : (lead >> 4) == 0x0E ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string latin1ToUtf8(std::string_view text) {
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// RFC 5987's ext-value: charset'language'percent-encoded.
+std::optional<std::string> extendedValue(std::string_view value) {
+    const std::size_t first = value.find('\'');
+    const std::size_t second =
+        first == std::string_view::npos ? first : value.find('\'', first + 1);
+    if (second == std::string_view::npos)
+        return std::nullopt;
+    const std::string charset = asciiLower(value.substr(0, first));
+    std::optional<std::string> decoded = percentDecoded(value.substr(second + 1), true);
+    if (!decoded)
+        return std::nullopt;
+    if (charset == "utf-8")
+        return isUtf8(*decoded) ? decoded : std::nullopt;
+    if (charset == "iso-8859-1")
+        return latin1ToUtf8(*decoded);
+    return std::nullopt;
+}
+
+struct Parameter {
+    std::string name; // lower case
+    std::string value;
+};
+
+// The header's parameters in order; a quoted value may hold ";" and
+// backslash escapes, an unquoted one runs to the next ";".
+std::vector<Parameter> parametersOf(std::string_view header) {
+    std::vector<Parameter> parameters;
+    std::size_t at = 0;
+    while (at < header.size()) {
+        const std::size_t equals = header.find_first_of("=;", at);
+        if (equals == std::string_view::npos)
+            break;
+        if (header[equals] == ';') { // the disposition type, or a bare word
+            at = equals + 1;
+            continue;
+        }
+        Parameter parameter{asciiLower(trimmedView(header.substr(at, equals - at))), {}};
+        std::size_t next = header.find_first_not_of(kBlanks, equals + 1);
+        if (next != std::string_view::npos && header[next] == '"') {
+            for (++next; next < header.size() && header[next] != '"'; ++next) {
+                if (header[next] == '\\' && next + 1 < header.size())
+                    ++next;
+                parameter.value += header[next];
+            }
+            next = header.find(';', next);
+        } else {
+            const std::size_t end = header.find(';', equals + 1);
+            parameter.value = trimmedView(header.substr(equals + 1, end - (equals + 1)));
+            next = end;
+        }
+        parameters.push_back(std::move(parameter));
+        at = next == std::string_view::npos ? header.size() : next + 1;
+    }
+    return parameters;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           equalsIgnoringAsciiCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+} // namespace
+
+bool declaresWebPage(std::string_view contentType) {
+    const std::string_view type = trimmedView(contentType.substr(0, contentType.find(';')));
+    return equalsIgnoringAsciiCase(type, "text/html") ||
+           equalsIgnoringAsciiCase(type, "application/xhtml+xml");
+}
+
+bool isWebPageName(std::string_view fileName) {
+    return endsWithIgnoringCase(fileName, ".htm") || endsWithIgnoringCase(fileName, ".html");
+}
+
+ReplyBody replyByType(const std::string* contentType, std::string_view fileName) {
+    if (isWebPageName(fileName))
+        return ReplyBody::File;
+    if (!contentType || trimmedView(*contentType).empty())
+        return ReplyBody::Undecided;
+    return declaresWebPage(*contentType) ? ReplyBody::WebPage : ReplyBody::File;
+}
+
+ReplyBody replyByStart(std::string_view start, bool bodyEnded) {
+    static constexpr std::array<std::string_view, 4> kPageStarts = {"<!doctype html", "<html",
+                                                                    "<head", "<body"};
+    const bool looked = bodyEnded || start.size() >= kBodyStartLimit;
+    start = start.substr(0, kBodyStartLimit);
+    if (start.starts_with("\xEF\xBB\xBF"))
+        start.remove_prefix(3);
+    const std::size_t first = start.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return looked ? ReplyBody::File : ReplyBody::Undecided;
+    start.remove_prefix(first);
+    for (const std::string_view page : kPageStarts) {
+        if (startsWithIgnoringCase(start, page))
+            return ReplyBody::WebPage;
+        if (!looked && start.size() < page.size() && startsWithIgnoringCase(page, start))
+            return ReplyBody::Undecided; // the rest may still come
+    }
+    return ReplyBody::File;
+}
+
+AttemptResult pageForFileResult(const CompiledProfile* profile, std::string_view page,
+                                std::string_view contentType) {
+    if (profile && profile->isDead(page))
+        return {OutcomeKind::DeadLink,
+                {FailureKind::PageStep,
+                 "the profile's dead pattern matches the page sent for the file"}};
+    if (profile && profile->isBusy(page))
+        return {OutcomeKind::WaitPageUnreadable,
+                {FailureKind::PageStep,
+                 "the profile's busy pattern matches the page sent for the file"}};
+    const std::string declared = contentType.empty()
+                                     ? std::string("no type declared, the body begins as HTML")
+                                     : "Content-Type: " + std::string(contentType);
+    return {
+        OutcomeKind::TransferFailed,
+        {FailureKind::WebPage, "the host sent a web page instead of the file (" + declared + ")"}};
+}
+
+std::optional<std::string> contentDispositionName(std::string_view header) {
+    std::optional<std::string> plain, extended;
+    for (const Parameter& parameter : parametersOf(header)) {
+        if (parameter.name == "filename*" && !extended)
+            extended = extendedValue(parameter.value);
+        else if (parameter.name == "filename" && !plain)
+            plain = parameter.value;
+    }
+    if (extended && !extended->empty())
+        return extended;
+    if (plain && !plain->empty())
+        return plain;
+    return std::nullopt;
+}
+
+std::string addressFileName(std::string_view address) {
+    address = address.substr(0, address.find_first_of("?#"));
+    const std::size_t scheme = address.find("://");
+    const std::size_t path = address.find('/', scheme == std::string_view::npos ? 0 : scheme + 3);
+    if (path == std::string_view::npos)
+        return {};
+    return *percentDecoded(address.substr(address.rfind('/') + 1), false);
+}
+
+std::string safeFileName(std::string_view name) {
+    const std::size_t separator = name.find_last_of("/\\");
+    if (separator != std::string_view::npos)
+        name.remove_prefix(separator + 1);
+    std::string visible;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F)
+            visible += c;
+    }
+    return storableName(visible);
+}
+
+std::string replyFileName(const std::string* contentDisposition, std::string_view address) {
+    if (contentDisposition) {
+        if (const auto given = contentDispositionName(*contentDisposition)) {
+            std::string name = safeFileName(*given);
+            if (!name.empty())
+                return name;
+        }
+    }
+    return safeFileName(addressFileName(address));
+}
+
+} // namespace vardelo
