@@ -3,6 +3,7 @@
 #include "app/DownloadHoursGate.h"
 #include "app/TTimer.h"
 #include "app/letolto.h"
+#include "core/FileReply.h"
 #include "core/HostProfile.h"
 #include "core/WaitPage.h"
 #include "platform/Browser.h"
@@ -68,6 +69,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
     reading_ = ProfileRead::None;
+    firstPageFailed_ = false;
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its
@@ -78,6 +80,7 @@ void DownloadCycle::endAttempt() {
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
     reading_ = ProfileRead::None;
+    firstPageFailed_ = false;
     profile_.reset();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
@@ -145,11 +148,17 @@ void DownloadCycle::documentComplete(bool ok) {
             return;
         }
         if (!ok) {
-            if (linkRefused_)
+            if (linkRefused_) {
                 naplozas({OutcomeKind::DeadLink,
                           {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
-            else
+            } else if (profile_) {
+                // An offline page is often sent with 404 or 410: its
+                // dead marker still counts, before anything else.
+                firstPageFailed_ = true;
+                requestMarkup(ProfileRead::FirstPage);
+            } else {
                 pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
+            }
             return;
         }
         tellPage(CycleStep::FirstPage);
@@ -340,6 +349,10 @@ void DownloadCycle::startTransfer() {
     connect(thread, &TTesztThread::work, this, ofThisAttempt(&DownloadCycle::transferProgress));
     connect(thread, &TTesztThread::workEnd, this, ofThisAttempt(&DownloadCycle::transferEnded));
     connect(thread, &TTesztThread::failed, this, ofThisAttempt(&DownloadCycle::transferFailed));
+    connect(thread, &TTesztThread::pageInsteadOfFile, this,
+            ofThisAttempt(&DownloadCycle::transferSentPage));
+    if (profile_)
+        thread->nameFileByReply();
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     worker = thread;
     thread->start();
@@ -380,12 +393,27 @@ void DownloadCycle::transferFailed(const FailureReason& reason) {
     naplozas({OutcomeKind::TransferFailed, reason});
 }
 
+void DownloadCycle::transferSentPage(const QByteArray& page, const QString& contentType) {
+    if (state_ != CycleState::Transfer)
+        return;
+    window_.setGaugeValue(0);
+    // The page may say the file is gone or the host busy: the outcome is
+    // then the one its first page would have given.
+    concludeAttempt(pageForFileResult(
+        profile_.get(), std::string_view(page.constData(), static_cast<std::size_t>(page.size())),
+        toStd(contentType)));
+}
+
 void DownloadCycle::naplozas(const AttemptResult& result) {
     const OutcomeKind kind = result.outcome;
     const bool fromTransfer = state_ == CycleState::Transfer;
     const bool transferKind = kind == OutcomeKind::Success || kind == OutcomeKind::TransferFailed;
     if (!downloading() || fromTransfer != transferKind)
         return; // no attempt of that kind is running
+    concludeAttempt(result);
+}
+
+void DownloadCycle::concludeAttempt(const AttemptResult& result) {
     endAttempt();
     logResult(result);
     const OutcomePlan plan = window_.recordOutcome(result, content_length);

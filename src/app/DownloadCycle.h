@@ -112,6 +112,7 @@ class DownloadCycle final : public QObject {
     void transferProgress(qint64 received);
     void transferEnded(qint64 received);
     void transferFailed(const FailureReason& reason);
+    void transferSentPage(const QByteArray& page, const QString& contentType);
 
   private:
     TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
@@ -135,6 +136,7 @@ class DownloadCycle final : public QObject {
     void enterWaitPage();
     void readWaitPage(const std::string& page);
     void armCountdown(std::int32_t seconds);
+    void concludeAttempt(const AttemptResult& result);
 
     // A host profile's steps (DownloadCycleProfile.cpp).
     enum class ProfileRead { None, FirstPage, WaitPage, Wait, Address, LateAddress, Download };
@@ -175,6 +177,9 @@ class DownloadCycle final : public QObject {
     QTimer* pageWatchdog_ = nullptr;
     quint64 watchdogAttempt_ = 0;
     bool linkRefused_ = false; // the head link is no address the browser takes
+    // The first page came with an error status (or not at all); a profile
+    // still reads it for its dead marker.
+    bool firstPageFailed_ = false;
 
     const HostProfiles* profiles_ = nullptr;
     std::shared_ptr<const CompiledProfile> profile_; // the head link's, for this attempt

@@ -43,7 +43,8 @@ void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& marku
     if (!ok) {
         pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
                                                    : OutcomeKind::WaitPageUnreadable,
-                   "the page's text could not be read");
+                   firstPageFailed_ ? "the link's page did not load"
+                                    : "the page's text could not be read");
         return;
     }
     switch (read) {
@@ -75,6 +76,10 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
 void DownloadCycle::readProfileFirstPage(const std::string& markup) {
     if (profile_->isDead(markup)) {
         pageFailed(OutcomeKind::DeadLink, "the profile's dead pattern matches the page");
+        return;
+    }
+    if (firstPageFailed_) {
+        pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
         return;
     }
     if (profile_->profile().form.empty()) {

@@ -274,7 +274,8 @@ std::int64_t PartialTarget::sizeOnDisk() const {
 
 bool PartialTarget::store() {
     for (int n = 0; n < kNumberedCopies; ++n) {
-        const std::string target = folder_ + "/" + numberedName(fileName_, n);
+        const std::string target =
+            folder_ + "/" + numberedName(finalName_.empty() ? fileName_ : finalName_, n);
         if (renameNoReplace(partialPath_.c_str(), target.c_str()) == 0) {
             ::unlink(recordPath_.c_str());
             return true;

@@ -46,6 +46,9 @@ class PartialTarget {
     // The complete file takes its final name, or "name (n).ext" when that
     // is taken; the record goes.
     bool store();
+    // The final name when the reply names the file otherwise than the
+    // partial file is named.
+    void setFinalName(std::string name) { finalName_ = std::move(name); }
     // A local failure or nothing worth keeping: both files go.
     void discard();
 
@@ -72,6 +75,7 @@ class PartialTarget {
     std::int64_t openedSize_ = 0;
     std::optional<PartialRecord> record_;
     std::string error_;
+    std::string finalName_; // empty: the partial file's name
 };
 
 } // namespace vardelo

@@ -1,6 +1,7 @@
 #include "app/Probe.h"
 
 #include "app/DownloadCycle.h"
+#include "core/FileReply.h"
 #include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
@@ -66,7 +67,7 @@ class ProbeWindow final : public CycleWindow {
 };
 
 // The HEAD the transfer would begin with: the answer decides.
-void headOf(const std::string& address, QNetworkAccessManager& network) {
+void headOf(const std::string& address, bool profiled, QNetworkAccessManager& network) {
     QNetworkRequest request(QUrl(toQt(address)));
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
@@ -75,11 +76,17 @@ void headOf(const std::string& address, QNetworkAccessManager& network) {
     request.setMaximumRedirectsAllowed(15);
     request.setTransferTimeout(30000);
     QNetworkReply* reply = network.head(request);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, address] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, address, profiled] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        const std::string name = storableName(link_kiszed(address)); // as the worker names it
+        // As the worker names it.
+        const std::string disposition = reply->rawHeader("Content-Disposition").toStdString();
+        const std::string name =
+            profiled
+                ? replyFileName(reply->hasRawHeader("Content-Disposition") ? &disposition : nullptr,
+                                address)
+                : storableName(link_kiszed(address));
         say("HEAD " + address + ": status " + std::to_string(status) + ", length " +
             (length.isValid() ? std::to_string(length.toLongLong()) : std::string("unknown")) +
             ", file name " + name);
@@ -166,7 +173,7 @@ int probe(const std::string& link, bool waitOut) {
             });
         }
         if (step == CycleStep::Transfer)
-            headOf(detail, network);
+            headOf(detail, profile != nullptr, network);
     });
     cycle.start();
     const int status = QApplication::exec();

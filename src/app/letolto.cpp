@@ -1,6 +1,7 @@
 #include "app/letolto.h"
 
 #include "app/PartialTarget.h"
+#include "core/FileReply.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
 #include "platform/HttpClient.h"
@@ -69,12 +70,13 @@ void TTesztThread::fail(const FailureReason& reason) {
 
 void TTesztThread::Execute() {
     clock_.start();
-    const std::string name = storableName(link_kiszed(downloadUrl_));
-    if (name.empty()) {
+    fileName_ = nameByReply_ ? safeFileName(addressFileName(downloadUrl_))
+                             : storableName(link_kiszed(downloadUrl_));
+    if (fileName_.empty()) {
         fail({FailureKind::LocalFile, "the address names no file"});
         return;
     }
-    PartialTarget target(targetFolder_, name, queueLink_);
+    PartialTarget target(targetFolder_, fileName_, queueLink_);
     if (!target.open(abort_requested)) {
         fail(reasonOf(target, "cannot create the partial file"));
         return;
@@ -108,6 +110,14 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
         fail(reason);
         return;
     }
+    if (fetch.webPage) {
+        if (target.sizeOnDisk() == 0)
+            target.discard(); // a partial file of an earlier attempt stays as it was
+        if (!abort_requested.load())
+            Q_EMIT pageInsteadOfFile(QByteArray::fromStdString(fetch.page),
+                                     QString::fromStdString(fetch.pageType));
+        return;
+    }
     if (fetch.result.status == HttpResult::Status::Failed || fetch.refetch) {
         if (target.sizeOnDisk() == 0 || !target.resumable())
             target.discard(); // nothing a later attempt could go on from
@@ -136,7 +146,7 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     const std::optional<PartialRecord> record = request.offset > 0 ? target.record() : std::nullopt;
     HttpBody body;
     body.requestHeaders = request.headers;
-    body.accept = [&](int status, const HttpHeaders& headers) {
+    const auto startFile = [&](int status, const HttpHeaders& headers) {
         const AnswerHead head{status, optionalHeader(headers, "Content-Range"),
                               optionalHeader(headers, "Content-Encoding"),
                               optionalHeader(headers, "ETag"),
@@ -160,16 +170,79 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
         fetch.refetch = ready && start == BodyStart::Refetch;
         return ready && start != BodyStart::Refetch;
     };
-    body.begin = [&](std::int64_t expected, const HttpHeaders& headers) {
+    const auto beginFile = [&](std::int64_t expected, const HttpHeaders& headers) {
         const std::int64_t announced = fetch.offset > 0 ? fetch.total : contentLengthOf(headers);
         Q_EMIT workBegin(expected > 0 ? fetch.offset + expected : 0, announced);
     };
-    body.write = [&](const char* data, std::size_t size) {
-        fetch.localFailure = !target.write(data, size);
+
+    // A web page is never the file: it is read into memory, bounded, and
+    // the partial file is not touched. An untyped body's start is held
+    // until it shows which of the two it is.
+    ReplyBody reply = ReplyBody::File;
+    int heldStatus = 0;
+    HttpHeaders heldHeaders;
+    std::int64_t heldExpected = 0;
+    std::string held;
+    const auto releaseHeld = [&] {
+        reply = ReplyBody::File;
+        if (!startFile(heldStatus, heldHeaders))
+            return false;
+        beginFile(heldExpected, heldHeaders);
+        fetch.localFailure = !target.write(held.data(), held.size());
+        held.clear();
         return !fetch.localFailure;
     };
-    body.progress = [&](std::int64_t received) { reportProgress(fetch.offset + received, false); };
+    body.accept = [&](int status, const HttpHeaders& headers) {
+        std::string name = fileName_;
+        if (nameByReply_) {
+            name = replyFileName(headers.find("Content-Disposition"), downloadUrl_);
+            target.setFinalName(name);
+        }
+        const std::string* type = headers.find("Content-Type");
+        fetch.pageType = type ? *type : std::string();
+        reply = replyByType(type, name);
+        if (reply == ReplyBody::File)
+            return startFile(status, headers);
+        heldStatus = status;
+        heldHeaders = headers;
+        return true;
+    };
+    body.begin = [&](std::int64_t expected, const HttpHeaders& headers) {
+        if (reply == ReplyBody::File)
+            beginFile(expected, headers);
+        else
+            heldExpected = expected;
+    };
+    body.write = [&](const char* data, std::size_t size) {
+        if (reply == ReplyBody::File) {
+            fetch.localFailure = !target.write(data, size);
+            return !fetch.localFailure;
+        }
+        held.append(data, size);
+        if (reply == ReplyBody::Undecided) {
+            reply = replyByStart(held, false);
+            if (reply == ReplyBody::File)
+                return releaseHeld();
+        }
+        if (reply == ReplyBody::WebPage && held.size() >= kPageReadLimit) {
+            held.resize(kPageReadLimit);
+            return false; // enough of the page to know it
+        }
+        return true;
+    };
+    body.progress = [&](std::int64_t received) {
+        if (reply == ReplyBody::File)
+            reportProgress(fetch.offset + received, false);
+    };
     fetch.result = http_.get(downloadUrl_, body, abort_requested);
+    if (reply == ReplyBody::Undecided && fetch.result.status == HttpResult::Status::Ok) {
+        reply = replyByStart(held, true); // the whole body is this short
+        if (reply == ReplyBody::File)
+            releaseHeld();
+    }
+    fetch.webPage = reply == ReplyBody::WebPage;
+    if (fetch.webPage)
+        fetch.page = std::move(held);
     // A range the server cannot give: the whole file instead.
     if (request.offset > 0 && fetch.result.status == HttpResult::Status::Failed &&
         fetch.result.httpStatus == 416 && !fetch.localFailure) {

@@ -28,6 +28,11 @@ class TTesztThread final : public QThread {
                  std::string targetFolder, QObject* parent = nullptr);
     ~TTesztThread() override;
 
+    // For a profile's link: the file is named as the reply names it
+    // (Content-Disposition), else by its address's path without the query.
+    // Set before the thread starts.
+    void nameFileByReply() { nameByReply_ = true; }
+
     // Ends the transfer at once: nothing more is signalled, the file is closed
     // and keeps what was written. Safe from any thread.
     void abandon() { abort_requested.store(true); }
@@ -41,6 +46,10 @@ class TTesztThread final : public QThread {
     void workEnd(qint64 received);
     // The transfer has failed; nothing was stored under the final name.
     void failed(const vardelo::FailureReason& reason);
+    // The host sent a web page instead of the file: its start (at most
+    // kPageReadLimit bytes) and its declared type (empty when none). Nothing
+    // of it was stored.
+    void pageInsteadOfFile(const QByteArray& page, const QString& contentType);
 
   protected:
     void run() override { Execute(); }
@@ -55,6 +64,9 @@ class TTesztThread final : public QThread {
         std::int64_t total = 0; // the whole file's announced length, 0 if unknown
         bool refetch = false;
         bool localFailure = false;
+        bool webPage = false;
+        std::string page; // a web page's start
+        std::string pageType;
     };
     Fetch fetchFile(PartialTarget& target);
     Fetch fetchInto(PartialTarget& target, const ResumeRequest& request);
@@ -66,6 +78,8 @@ class TTesztThread final : public QThread {
     const std::string queueLink_;
     const std::string downloadUrl_;
     const std::string targetFolder_;
+    bool nameByReply_ = false;
+    std::string fileName_;                    // as the address names it
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;
     std::int64_t lastReportMs_ = -1;

@@ -69,20 +69,65 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
                                         &reason);
     ASSERT_TRUE(missingForm) << reason.toStdString();
     loaded_.profiles.add(missingForm);
-    const Strings links{host.deadFormLinkFor("x.bin"), host.linkFor("nomatch.bin"),
-                        host.countdownLinkFor("busy.bin"), host.actionFormLinkFor("javascript-x"),
-                        host.redirectFormLinkFor("nowhere.bin")};
+    // A "file removed" page where the file was, as file hosts send it.
+    HostedFile removed = file("<html><body><h2>File was removed</h2></body></html>");
+    removed.contentType = "text/html; charset=utf-8";
+    host.addFile("removed.bin", removed);
+    const Strings links{
+        host.deadFormLinkFor("x.bin"),           host.linkFor("nomatch.bin"),
+        host.countdownLinkFor("busy.bin"),       host.actionFormLinkFor("javascript-x"),
+        host.redirectFormLinkFor("nowhere.bin"), host.offlineLinkFor("x.bin"),
+        host.actionFormLinkFor("removed.bin")};
     openWithLinks(links);
     cycle().setPageTimeout(std::chrono::milliseconds(3000));
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(5, "Hibás link."));
+    EXPECT_EQ(logColumn(LogStatus), Strings(7, "Hibás link."));
     const std::string unreadable = "Próbálva:1 (Másik rapidos szál futott.)";
-    EXPECT_EQ(logColumn(LogAttempts),
-              (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable, unreadable}));
-    EXPECT_TRUE(host.fileRequests().empty()); // nothing was fetched for any of them
+    EXPECT_EQ(logColumn(LogAttempts), (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable,
+                                               unreadable, "Próbálva:1", "Próbálva:1"}));
+    const Strings tips = statusTips();
+    ASSERT_EQ(tips.size(), 7u);
+    // The offline page came with 404; its dead marker still counts.
+    EXPECT_EQ(tips[5], "Weblap hiba: the profile's dead pattern matches the page");
+    EXPECT_EQ(tips[6],
+              "Weblap hiba: the profile's dead pattern matches the page sent for the file");
+    const auto requests = host.fileRequests(); // nothing fetched for the others
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method + " " + requests[0].path, "GET /files/removed.bin");
+    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/removed.bin")));
+}
+
+TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {
+    const std::string a = bytes(2'000, 'a'), b = bytes(3'000, 'b'), c = bytes(4'000, 'c');
+    HostedFile named = file(b);
+    named.disposition = "attachment; filename=\"fallback.bin\"; "
+                        "filename*=UTF-8''%C3%A9kezetes%20n%C3%A9v.bin";
+    HostedFile pathNamed = file(c);
+    pathNamed.disposition = "attachment; filename=\"../../.hidden name.bin\"";
+    host.addFile("alpha.bin", file(a));
+    host.addFile("beta.bin", named);
+    host.addFile("gamma.bin", pathNamed);
+    openWithLinks({host.actionFormLinkFor("alpha.bin?t=tk2138005&u=1"),
+                   host.actionFormLinkFor("beta.bin?t=2"), host.actionFormLinkFor("gamma.bin")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(downloaded(QStringLiteral("alpha.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("ékezetes név.bin")), QByteArray::fromStdString(b));
+    EXPECT_EQ(downloaded(QStringLiteral("hidden name.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    for (const std::string path :
+         {"/files/alpha.bin?t=tk2138005&u=1", "/files/beta.bin?t=2", "/files/gamma.bin"}) {
+        const auto requests = host.fileRequests();
+        EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                                [&](const auto& r) { return r.method == "GET" && r.path == path; }),
+                  1)
+            << path;
+    }
 }
 
 TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {

@@ -39,6 +39,51 @@ TEST_F(HostileHost, FinalRedirectRepliesAreFailedTransfers) {
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
 
+TEST_F(HostileHost, AWebPageInPlaceOfTheFileIsAFailedTryNeverTheFile) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    const std::string html = "<!DOCTYPE html><html><body>Not the file</body></html>";
+    const std::string data = bytes(3'000, 'u');
+    HostedFile hotlink = file(bytes(5'000, 'h'));
+    hotlink.referer = host.base() + "/download-page"; // never sent by the transfer
+    HostedFile untypedPage = file("\xEF\xBB\xBF\r\n  <HTML><body>Not the file</body></html>");
+    untypedPage.contentType = "";
+    HostedFile lying = file(html); // declared a file: it is one
+    HostedFile untypedFile = file(data);
+    untypedFile.contentType = "";
+    HostedFile page = file(html);
+    page.contentType = "text/html";
+    host.addFile("Hotlink_protected.iso", hotlink);
+    host.addFile("untyped.iso", untypedPage);
+    host.addFile("lying.iso", lying);
+    host.addFile("untyped.bin", untypedFile);
+    host.addFile("page.html", page);
+    openWithLinks({host.linkFor("Hotlink_protected.iso"), host.linkFor("untyped.iso"),
+                   host.linkFor("lying.iso"), host.linkFor("untyped.bin"),
+                   host.linkFor("page.html")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Hibás link.", "Sikeres letöltés",
+                                             "Sikeres letöltés", "Sikeres letöltés"}));
+    EXPECT_EQ(logColumn(LogAttempts)[0], "Próbálva:1 (Letöltési hiba.)");
+    const Strings tips = statusTips();
+    ASSERT_EQ(tips.size(), 5u);
+    const std::string lead = "A fájl helyett weblap érkezett: the host sent a web page instead of "
+                             "the file (";
+    EXPECT_EQ(tips[0], lead + "Content-Type: text/html; charset=utf-8)");
+    EXPECT_EQ(tips[1], lead + "no type declared, the body begins as HTML)");
+    EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("3"));
+    EXPECT_EQ(downloaded(QStringLiteral("lying.iso")), QByteArray::fromStdString(html));
+    EXPECT_EQ(downloaded(QStringLiteral("untyped.bin")), QByteArray::fromStdString(data));
+    EXPECT_EQ(downloaded(QStringLiteral("page.html")), QByteArray::fromStdString(html));
+    // Neither a file nor a partial file is left of the pages.
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    int hotlinkGets = 0;
+    for (const auto& request : host.fileRequests())
+        hotlinkGets += request.method == "GET" && request.path == "/files/Hotlink_protected.iso";
+    EXPECT_EQ(hotlinkGets, 1);
+}
+
 TEST_F(HostileHost, CodedBodiesAreStoredDecodedOrFail) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     const std::string body = bytes(100'000, 'g');

@@ -112,6 +112,34 @@ TEST_F(Resume, ARefusedRangeStartsTheFileAgain) {
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("f.bin")});
 }
 
+TEST_F(Resume, AWebPageInPlaceOfTheRestLeavesThePartialFileAsItWas) {
+    const std::string body = bytes(300'000, 'w');
+    hostCutOff("w.bin", body, Mode::Ranged, 120'000);
+    openWithLinks({host.linkFor("w.bin")});
+    const auto attempt = [&] {
+        addLink(host.linkFor("w.bin"));
+        click("inditas");
+        return runsToIdle();
+    };
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    HostedFile refused = file(body, Mode::Ranged);
+    refused.referer = host.base() + "/download-page"; // the rest is refused with a page
+    host.addFile("w.bin", refused);
+    ASSERT_TRUE(attempt());
+    host.addFile("w.bin", file(body, Mode::Ranged));
+    ASSERT_TRUE(attempt());
+
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Hibás link.", "Sikeres letöltés"}));
+    EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(body));
+    const auto requests = gets("w.bin");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(header(requests[1], "range"), "bytes=120000-");
+    EXPECT_EQ(header(requests[2], "range"), "bytes=120000-");
+    EXPECT_EQ(host.rangedBytesSent(), 300'000u); // the first 120000 bytes were kept
+    EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("w.bin")});
+}
+
 TEST_F(Resume, ABadlyAnsweredRangeIsRefusedAndTheWholeFileFetched) {
     const std::string start = bytes(300'000, 's'), total = bytes(300'000, 't');
     const std::string unsatisfiable = bytes(300'000, 'u');

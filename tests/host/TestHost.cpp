@@ -201,6 +201,16 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
     }
     response.set_header("Set-Cookie", "session=" + std::to_string(session) + "; Path=/");
     const bool head = request.method == "HEAD";
+    if (!file.referer.empty() && request.get_header_value("Referer") != file.referer) {
+        // The whole page, whatever range was asked for.
+        const_cast<httplib::Request&>(request).ranges.clear();
+        response.set_content(page("<h1>Hotlink protected</h1><p>Direct linking is not allowed. "
+                                  "Please use the download page.</p>"),
+                             "text/html; charset=utf-8");
+        return;
+    }
+    if (!file.disposition.empty())
+        response.set_header("Content-Disposition", file.disposition);
     auto body = std::make_shared<std::string>(std::move(file.body));
     using Mode = HostedFile::Mode;
     switch (file.mode) {
@@ -212,7 +222,7 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
         response.set_redirect(base() + file.redirectTo, 302);
         return;
     case Mode::Length:
-        response.set_content(*body, "application/octet-stream");
+        response.set_content(*body, file.contentType);
         return;
     case Mode::Chunked:
         response.set_chunked_content_provider("application/octet-stream", piecesOf(body));
@@ -405,6 +415,10 @@ std::string TestHost::deadFormLinkFor(const std::string& name) const {
     return base() + "/b/gone/" + urlEncode(name);
 }
 
+std::string TestHost::offlineLinkFor(const std::string& name) const {
+    return base() + "/b/offline/" + urlEncode(name);
+}
+
 std::string TestHost::redirectFormLinkFor(const std::string& name) const {
     return base() + "/r/" + urlEncode(name);
 }
@@ -427,6 +441,10 @@ void TestHost::routeOtherHosts() {
     server_->Get(R"(/b/gone/(.*))", [](const httplib::Request&, httplib::Response& response) {
         sendPage(response, "<p>File not found.</p><form method=\"post\" action=\"/b/go/x\">"
                            "<input type=\"submit\"></form>");
+    });
+    server_->Get(R"(/b/offline/(.*))", [](const httplib::Request&, httplib::Response& response) {
+        sendPage(response, "<p>File not found.</p>");
+        response.status = 404;
     });
     server_->Get(R"(/c/([^/]*))", [this](const httplib::Request& request,
                                          httplib::Response& response) {

@@ -47,6 +47,13 @@ struct HostedFile {
     int status = 200;
     std::string redirectTo;
     std::string laterBody; // RangeNewVersion
+    // Length: the Content-Type sent. Empty, the header comes with no value
+    // (without the header the host library would send one of its own).
+    std::string contentType = "application/octet-stream";
+    std::string disposition; // a Content-Disposition header, when not empty
+    // A GET without this Referer gets the host's hotlink page instead, as
+    // a 200 of text/html (real hosts answer a link posted elsewhere so).
+    std::string referer;
     std::size_t sendBytes = 0;
     std::size_t pieceBytes = 64 * 1024;
     int pieceDelayMs = 0;
@@ -107,6 +114,8 @@ class TestHost {
     std::string countdownLinkFor(const std::string& name) const;
     // A page that says the file is gone, though it still has a form.
     std::string deadFormLinkFor(const std::string& name) const;
+    // The same page sent with status 404, as many hosts send it.
+    std::string offlineLinkFor(const std::string& name) const;
     // A button, then a countdown with a second form that is answered with a
     // redirect to the file (an HTML page when no such file is hosted).
     std::string redirectFormLinkFor(const std::string& name) const;
