@@ -108,6 +108,8 @@ void DownloadCycle::start() {
     window_.showStatus(QStringLiteral("Weblap betöltése"));
     armWatchdog();
     linkRefused_ = !isAddress(link);
+    if (profile_ && !linkRefused_)
+        browser_.presetCookies(toQt(link), profile_->profile().cookies);
     browser_.navigate(toQt(link));
 }
 
@@ -336,8 +338,8 @@ void DownloadCycle::startTransfer() {
     }
     state_ = CycleState::Transfer;
     const quint64 attempt = attempt_;
-    auto* thread =
-        new TTesztThread(http_, window_.headUrl(), download_url, window_.targetFolder(), this);
+    auto* thread = new TTesztThread(http_, window_.headUrl(), download_url, window_.targetFolder(),
+                                    profileSession(), this);
     // Only the transfer of the running attempt is heard.
     const auto ofThisAttempt = [this, attempt](auto step) {
         return [this, attempt, step](auto... args) {

@@ -3,6 +3,7 @@
 #include "core/AttemptResult.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
+#include "platform/HttpSession.h"
 
 #include <QObject>
 #include <QPointer>
@@ -149,6 +150,7 @@ class DownloadCycle final : public QObject {
     void profileWaitRead(const std::optional<std::string>& text);
     void profileAddressRead(const std::optional<std::string>& text);
     bool profileStepsAfterWait() const;
+    std::optional<HttpSession> profileSession() const;
     void profileAfterWait();
     void afterWaitActivated(quint64 ticket, bool activated);
     std::optional<std::string> fetchableAddress(const std::string& text) const;

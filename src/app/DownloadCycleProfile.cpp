@@ -186,6 +186,16 @@ void DownloadCycle::downloadRequested(const QString& url) {
     startTransfer();
 }
 
+// A file a profile's pages led to is asked for in the browser's session,
+// from the page that led to it; the built-in steps keep the designed request.
+std::optional<HttpSession> DownloadCycle::profileSession() const {
+    if (!profile_)
+        return std::nullopt;
+    HttpSession session = browser_.session();
+    session.referer = toStd(browser_.pageAddress());
+    return session;
+}
+
 // A profile's address: references decoded, resolved against the page's
 // address; only http and https are fetched.
 std::optional<std::string> DownloadCycle::fetchableAddress(const std::string& text) const {

@@ -46,9 +46,11 @@ FailureReason reasonOf(const PartialTarget& target, const char* otherwise) {
 } // namespace
 
 TTesztThread::TTesztThread(HttpClient& http, std::string queueLink, std::string downloadUrl,
-                           std::string targetFolder, QObject* parent)
+                           std::string targetFolder, std::optional<HttpSession> session,
+                           QObject* parent)
     : QThread(parent), http_(http), queueLink_(std::move(queueLink)),
-      downloadUrl_(std::move(downloadUrl)), targetFolder_(std::move(targetFolder)) {}
+      downloadUrl_(std::move(downloadUrl)), targetFolder_(std::move(targetFolder)),
+      session_(std::move(session)) {}
 
 TTesztThread::~TTesztThread() {
     abandon();
@@ -138,7 +140,7 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
     reportProgress(whole, true);
     Q_EMIT workEnd(whole);
 
-    http_.head(downloadUrl_, abort_requested); // its answer is not used
+    http_.head(downloadUrl_, abort_requested, session_ ? &*session_ : nullptr); // answer unused
 }
 
 TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeRequest& request) {
@@ -146,6 +148,7 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     const std::optional<PartialRecord> record = request.offset > 0 ? target.record() : std::nullopt;
     HttpBody body;
     body.requestHeaders = request.headers;
+    body.session = session_ ? &*session_ : nullptr;
     const auto startFile = [&](int status, const HttpHeaders& headers) {
         const AnswerHead head{status, optionalHeader(headers, "Content-Range"),
                               optionalHeader(headers, "Content-Encoding"),

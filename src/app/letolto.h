@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vardelo {
@@ -17,15 +18,16 @@ struct ResumeRequest;
 
 // The transfer worker: fetches one file on its own thread. It gets the queue
 // link the file is fetched for (the key of its partial file), the file
-// address and the target folder when it is made and never touches the
-// window; everything it has to say leaves through queued signals, in order.
-// Progress is coalesced to at most 25 signals a second, and the last amount
-// is always sent before the end.
+// address, the target folder and, for a file a host profile's pages led to,
+// the browser's session when it is made, and never touches the window; everything it has to say
+// leaves through queued signals, in order. Progress is coalesced to at most 25 signals a second,
+// and the last amount is always sent before the end.
 class TTesztThread final : public QThread {
     Q_OBJECT
   public:
     TTesztThread(HttpClient& http, std::string queueLink, std::string downloadUrl,
-                 std::string targetFolder, QObject* parent = nullptr);
+                 std::string targetFolder, std::optional<HttpSession> session = std::nullopt,
+                 QObject* parent = nullptr);
     ~TTesztThread() override;
 
     // For a profile's link: the file is named as the reply names it
@@ -78,6 +80,7 @@ class TTesztThread final : public QThread {
     const std::string queueLink_;
     const std::string downloadUrl_;
     const std::string targetFolder_;
+    const std::optional<HttpSession> session_;
     bool nameByReply_ = false;
     std::string fileName_;                    // as the address names it
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body

@@ -1,6 +1,7 @@
 #include "core/HostProfile.h"
 
 #include "core/AsciiCase.h"
+#include "core/CookieLine.h"
 #include "core/WaitPage.h"
 
 #include <re2/re2.h>
@@ -138,6 +139,12 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
     if (!compileReader(profile.wait, "wait", &compiled->waitPattern_, reason) ||
         !compileReader(profile.address, "address", &compiled->addressPattern_, reason))
         return nullptr;
+    for (const auto& [name, value] : profile.cookies) {
+        if (!isCookieName(name) || !isCookieValue(value)) {
+            *reason = "a \"cookies\" sütije nem küldhető így: \"" + name + "\"";
+            return nullptr;
+        }
+    }
     compiled->profile_ = std::move(profile);
     return compiled;
 }

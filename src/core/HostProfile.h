@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace re2 {
@@ -37,6 +38,9 @@ struct HostProfile {
     std::optional<PageReader> address;
     bool addressAfterWait = false;
     std::string afterWait; // the element that leads to the download
+    // Set in the browser for the host's pages before the first one loads
+    // (a language or a consent cookie).
+    std::vector<std::pair<std::string, std::string>> cookies;
 };
 
 // A profile whose patterns RE2 has taken; shared, never changed.

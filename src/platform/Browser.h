@@ -1,7 +1,13 @@
 #pragma once
 
+#include "platform/HttpSession.h"
+
 #include <QObject>
 #include <QString>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -34,6 +40,13 @@ class Browser : public QObject {
     virtual void readElement(quint64 ticket, const QString& selector, const QString& attribute) = 0;
     // The current page's address, against which its relative addresses count.
     virtual QString pageAddress() const = 0;
+    // What a request for a file the pages led to carries to pass for the
+    // browser's own: the cookies the engine holds now and its user agent.
+    // The Referer is the caller's to give.
+    virtual HttpSession session() const = 0;
+    // Cookies set for the pages of this address's host before it loads.
+    using CookiePairs = std::vector<std::pair<std::string, std::string>>;
+    virtual void presetCookies(const QString& url, const CookiePairs& cookies) = 0;
     // Ends the current page, however hung its script; the next navigation
     // gets a page that works.
     virtual void abandonPage() = 0;

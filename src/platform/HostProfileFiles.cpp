@@ -98,6 +98,15 @@ QString readKeys(const QJsonObject& object, HostProfile& profile) {
         if (!*into)
             return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
     }
+    const QJsonValue cookies = object.value(QLatin1String("cookies"));
+    if (!cookies.isUndefined()) {
+        const QJsonObject pairs = cookies.toObject();
+        if (!cookies.isObject() || std::any_of(pairs.begin(), pairs.end(),
+                                               [](const QJsonValue& v) { return !v.isString(); }))
+            return QStringLiteral("a %1 nem szöveges értékek objektuma").arg(quoted("cookies"));
+        for (auto it = pairs.begin(); it != pairs.end(); ++it)
+            profile.cookies.emplace_back(toStd(it.key()), toStd(it.value().toString()));
+    }
     if (!profile.address && profile.afterWait.empty())
         return QStringLiteral("nincs sem %1, sem %2").arg(quoted("address"), quoted("after_wait"));
     return QString();

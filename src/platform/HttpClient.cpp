@@ -198,15 +198,35 @@ HttpClient::HttpClient() {
 HttpClient::~HttpClient() = default;
 
 HttpResult HttpClient::get(const std::string& url, HttpBody& body, const std::atomic<bool>& abort) {
-    return perform(url, false, &body, abort);
+    return perform(url, body.session, &body, abort);
 }
 
-HttpResult HttpClient::head(const std::string& url, const std::atomic<bool>& abort) {
-    return perform(url, true, nullptr, abort);
+HttpResult HttpClient::head(const std::string& url, const std::atomic<bool>& abort,
+                            const HttpSession* session) {
+    return perform(url, session, nullptr, abort);
 }
 
-HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* body,
+namespace {
+
+// The browser's session in place of the run's: its user agent and Referer,
+// and its cookies in a cookie engine of this request's own, so that they
+// reach no other request and each goes only where the browser sends it.
+void useSession(CURL* h, const HttpSession& session) {
+    curl_easy_setopt(h, CURLOPT_USERAGENT, session.userAgent.c_str());
+    if (!session.referer.empty())
+        curl_easy_setopt(h, CURLOPT_REFERER, session.referer.c_str());
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+    for (const BrowserCookie& cookie : session.cookies) {
+        if (const auto line = cookieFileLine(cookie))
+            curl_easy_setopt(h, CURLOPT_COOKIELIST, line->c_str());
+    }
+}
+
+} // namespace
+
+HttpResult HttpClient::perform(const std::string& url, const HttpSession* session, HttpBody* body,
                                const std::atomic<bool>& abort) {
+    const bool headOnly = body == nullptr;
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl)
         return {HttpResult::Status::Failed, "curl_easy_init failed", 0};
@@ -244,10 +264,14 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(h, CURLOPT_PROXY, "");
     curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(h, CURLOPT_SHARE, shared_->handle);
-    curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
+    if (session) {
+        useSession(h, *session);
+    } else {
+        curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
+        curl_easy_setopt(h, CURLOPT_SHARE, shared_->handle);
+        curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
+    }
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     // Decoded here, where a coded stream cut short is seen (see BodyDecoder).

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/HttpSession.h"
+
 namespace vardelo {
 
 // Response header lines of the current response, looked up ignoring case.
@@ -25,6 +27,9 @@ struct HttpBody {
     // Request lines sent with this GET besides the designed ones, such as
     // "Range: bytes=N-".
     std::vector<std::string> requestHeaders;
+    // The browser's session, for a file a host profile's pages led to;
+    // none: the designed request.
+    const HttpSession* session = nullptr;
     // Once, before the first byte of the body is written (for an empty body:
     // before `begin`), with the answer's status and headers; false refuses
     // the body: nothing is written and the request fails.
@@ -60,7 +65,9 @@ struct HttpResult {
 // connects or receives nothing for the stall time has failed; any final
 // reply other than 2xx is a failure. A body in gzip or deflate coding is
 // stored decoded; one in another coding, or whose coded stream is cut
-// short, fails.
+// short, fails. A request in the browser's session sends the browser's
+// user agent, its cookies instead of the run's and the page it came from
+// as Referer.
 class HttpClient {
   public:
     HttpClient();
@@ -69,7 +76,8 @@ class HttpClient {
     HttpClient& operator=(const HttpClient&) = delete;
 
     HttpResult get(const std::string& url, HttpBody& body, const std::atomic<bool>& abort);
-    HttpResult head(const std::string& url, const std::atomic<bool>& abort);
+    HttpResult head(const std::string& url, const std::atomic<bool>& abort,
+                    const HttpSession* session = nullptr);
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
     int stallSeconds() const { return stallSeconds_.load(); }
@@ -80,7 +88,7 @@ class HttpClient {
 
   private:
     struct Shared;
-    HttpResult perform(const std::string& url, bool headOnly, HttpBody* body,
+    HttpResult perform(const std::string& url, const HttpSession* session, HttpBody* body,
                        const std::atomic<bool>& abort);
 
     std::unique_ptr<Shared> shared_;

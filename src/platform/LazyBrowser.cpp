@@ -130,6 +130,15 @@ QString LazyBrowser::pageAddress() const {
     return engine_ ? engine_->pageAddress() : QString();
 }
 
+HttpSession LazyBrowser::session() const {
+    return engine_ ? engine_->session() : HttpSession{};
+}
+
+void LazyBrowser::presetCookies(const QString& url, const CookiePairs& cookies) {
+    if (Browser* browser = engine())
+        browser->presetCookies(url, cookies);
+}
+
 void LazyBrowser::abandonPage() {
     if (engine_)
         engine_->abandonPage(); // no engine, no page to end

@@ -30,6 +30,8 @@ class LazyBrowser final : public Browser {
     void activateElement(quint64 ticket, const QString& selector) override;
     void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
     QString pageAddress() const override;
+    HttpSession session() const override;
+    void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
 
     bool started() const { return engine_ != nullptr; }

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -156,6 +157,7 @@ void WebEngineBrowser::createView() {
     auto* quiet = new QuietPage(view_);
     quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));
     view_->setPage(quiet);
+    watchCookies(quiet->profile());
     holder_->layout()->addWidget(view_);
     holder_->setFocusProxy(view_);
     connect(quiet, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
@@ -314,6 +316,48 @@ void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,
 
 QString WebEngineBrowser::pageAddress() const {
     return view_ ? view_->page()->url().toString(QUrl::FullyEncoded) : QString();
+}
+
+void WebEngineBrowser::watchCookies(QWebEngineProfile* profile) {
+    QWebEngineCookieStore* store = profile->cookieStore();
+    connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
+        forgetCookie(cookie); // a changed cookie is told as added again
+        cookies_.append(cookie);
+    });
+    connect(store, &QWebEngineCookieStore::cookieRemoved, this, &WebEngineBrowser::forgetCookie);
+    store->loadAllCookies();
+}
+
+void WebEngineBrowser::forgetCookie(const QNetworkCookie& cookie) {
+    cookies_.removeIf([&](const QNetworkCookie& kept) { return kept.hasSameIdentifier(cookie); });
+}
+
+HttpSession WebEngineBrowser::session() const {
+    HttpSession session;
+    if (!view_)
+        return session; // no page has run: nothing to carry
+    session.userAgent = view_->page()->profile()->httpUserAgent().toStdString();
+    for (const QNetworkCookie& cookie : cookies_) {
+        const QDateTime expires = cookie.expirationDate();
+        session.cookies.push_back({cookie.domain().toStdString(), cookie.path().toStdString(),
+                                   cookie.isSecure(),
+                                   expires.isValid() ? expires.toSecsSinceEpoch() : 0,
+                                   cookie.name().toStdString(), cookie.value().toStdString()});
+    }
+    return session;
+}
+
+void WebEngineBrowser::presetCookies(const QString& url, const CookiePairs& cookies) {
+    const QUrl origin(url, QUrl::StrictMode);
+    if (cookies.empty() || !origin.isValid() || origin.host().isEmpty())
+        return;
+    QWebEngineCookieStore* store = page()->profile()->cookieStore();
+    for (const auto& [name, value] : cookies) {
+        // No domain: the cookie is the origin host's alone, as a page's own would be.
+        QNetworkCookie cookie(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+        cookie.setPath(QStringLiteral("/"));
+        store->setCookie(cookie, origin);
+    }
 }
 
 } // namespace vardelo

@@ -2,6 +2,8 @@
 
 #include "platform/Browser.h"
 
+#include <QList>
+#include <QNetworkCookie>
 #include <QPointer>
 #include <QUrl>
 
@@ -12,6 +14,7 @@ class QWebEngineDownloadRequest;
 class QWebEnginePage;
 class QWebEngineView;
 class QWebEngineLoadingInfo;
+class QWebEngineProfile;
 
 namespace vardelo {
 
@@ -32,6 +35,8 @@ class WebEngineBrowser final : public Browser {
     void activateElement(quint64 ticket, const QString& selector) override;
     void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
     QString pageAddress() const override;
+    HttpSession session() const override;
+    void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
@@ -53,6 +58,10 @@ class WebEngineBrowser final : public Browser {
     // Host profiles' steps watch the page's downloads from their first use.
     void watchDownloads();
     void onDownloadRequested(QWebEngineDownloadRequest* request);
+    // The engine's cookies, kept here as the engine tells of each change, so
+    // that a transfer can carry them without asking the engine and waiting.
+    void watchCookies(QWebEngineProfile* profile);
+    void forgetCookie(const QNetworkCookie& cookie);
 
     QPointer<QWidget> holder_;      // the window takes it over
     QPointer<QWebEngineView> view_; // inside the holder, once started
@@ -63,6 +72,7 @@ class WebEngineBrowser final : public Browser {
     bool rendererEnding_ = false;
     QUrl afterRendererEnds_;
     bool watchingDownloads_ = false;
+    QList<QNetworkCookie> cookies_;
 };
 
 } // namespace vardelo

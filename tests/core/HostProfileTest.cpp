@@ -1,5 +1,6 @@
 #include "core/HostProfile.h"
 #include "core/ClipboardLinks.h"
+#include "core/CookieLine.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,36 @@ TEST(HostProfileLinks, ClipboardAndCommandLineTakeProfileLinksToo) {
     EXPECT_EQ(linksInArgument(r, &profiles), Links{r});
     EXPECT_EQ(linksInArgument("see " + q, &profiles), Links{});
     EXPECT_EQ(linksInArgument("saved//q.example/d/list.txt", &profiles), Links{});
+}
+
+TEST(HostProfileCookies, PresetCookiesMustBeSendableAsTheyStand) {
+    const std::pair<std::pair<std::string, std::string>, bool> cases[] = {
+        {{"lang", "english"}, true},  {{"consent", ""}, true},        {{"k", "a=b/c"}, true},
+        {{"", "v"}, false},           {{"a b", "v"}, false},          {{"a=b", "v"}, false},
+        {{"k", "v; admin=1"}, false}, {{"k", "line\r\nX: y"}, false}, {{"k", "\"q\""}, false},
+        {{"k", "caf\xc3\xa9"}, false}};
+    for (const auto& [cookie, usable] : cases) {
+        HostProfile profile = hostProfile("p", {"host"});
+        profile.cookies = {cookie};
+        std::string reason;
+        EXPECT_EQ(compiled(profile, &reason) != nullptr, usable)
+            << cookie.first << '=' << cookie.second;
+        EXPECT_EQ(reason.empty(), usable) << reason;
+    }
+}
+
+TEST(HostProfileCookies, BrowserCookiesBecomeCookieFileLinesScopedAsTheBrowserScopesThem) {
+    EXPECT_EQ(cookieFileLine({"127.0.0.1", "/", false, 0, "xfss", "tk1"}),
+              "127.0.0.1\tFALSE\t/\tFALSE\t0\txfss\ttk1");
+    EXPECT_EQ(cookieFileLine({".host.example", "", true, 1893456000, "s", "a=b"}),
+              ".host.example\tTRUE\t/\tTRUE\t1893456000\ts\ta=b");
+    EXPECT_EQ(cookieFileLine({"h", "/", false, -5, "n", ""}), "h\tFALSE\t/\tFALSE\t0\tn\t");
+    const BrowserCookie broken[] = {
+        {"", "/", false, 0, "n", "v"},     {"h", "/", false, 0, "", "v"},
+        {"h", "/", false, 0, "n", "a\tb"}, {"h", "/", false, 0, "n", "a\nb"},
+        {"h\t", "/", false, 0, "n", "v"},  {"h", "/\r", false, 0, "n", "v"}};
+    for (const BrowserCookie& cookie : broken)
+        EXPECT_EQ(cookieFileLine(cookie), std::nullopt) << cookie.domain << cookie.name;
 }
 
 } // namespace

@@ -22,7 +22,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 3u);
+        ASSERT_EQ(loaded_.profiles.size(), 4u);
         profiles = &loaded_.profiles;
     }
 
@@ -38,13 +38,15 @@ class ProfileCycle : public CycleFixture {
 TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     host.setWaitSeconds(1); // the countdown page writes its link in only at the end
     const std::string a = bytes(150'000, 'a'), c = bytes(70'000, 'c'), r = bytes(9'000, 'r'),
-                      d = bytes(1'234, 'd');
+                      d = bytes(1'234, 'd'), k = bytes(33'000, 'k');
     host.addFile("a&b.bin", file(a));
     host.addFile("c.bin", file(c, Mode::Chunked));
     host.addFile("r.bin", file(r));
     host.addFile("d.bin", file(d));
+    host.addFile("k.bin", file(k));
     const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
-                        host.redirectFormLinkFor("r.bin"), host.linkFor("d.bin")};
+                        host.redirectFormLinkFor("r.bin"), host.sessionLinkFor("k.bin"),
+                        host.linkFor("d.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
@@ -52,10 +54,31 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(downloaded(QStringLiteral("a&b.bin")), QByteArray::fromStdString(a));
     EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
     EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
+    EXPECT_EQ(downloaded(QStringLiteral("k.bin")), QByteArray::fromStdString(k));
     EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(d));
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(5, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(5, "Próbálva:1"));
+    // A profile's file is asked for in the browser's session, from the page
+    // that led to it; the built-in steps' file as designed.
+    for (const RecordedRequest& request : host.requests()) {
+        if (request.method != "GET" || request.path.find("file") == std::string::npos)
+            continue;
+        const auto header = [&](const char* name) {
+            const auto it = request.headers.find(name);
+            return it == request.headers.end() ? std::string() : it->second;
+        };
+        if (request.path == "/k/file/k.bin") {
+            EXPECT_NE(header("cookie").find("xfss="), std::string::npos);
+            EXPECT_NE(header("cookie").find("lang=en"), std::string::npos);
+            EXPECT_EQ(header("referer"), host.base() + "/k/wait/k.bin");
+            EXPECT_NE(header("user-agent").find("QtWebEngine"), std::string::npos);
+        } else if (request.path == "/files/d.bin") {
+            EXPECT_EQ(header("referer"), "");
+            EXPECT_EQ(header("cookie").find("lang=en"), std::string::npos);
+            EXPECT_EQ(header("user-agent"), "Mozilla/3.0 (compatible; Indy Library)");
+        }
+    }
     EXPECT_TRUE(form.queue().isEmpty());
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
@@ -146,6 +169,10 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
          R"j({"name": "n", "links": ["x"], "wait": {"between": ["a"]}, "after_wait": "#b"})j"},
         {"9-text-as-flag.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "address_after_wait": "yes"})j"},
+        {"a-cookie-not-text.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k": 1}})j"},
+        {"b-cookie-unsendable.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k": "v; y=1"}})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -155,8 +182,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
 
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
     EXPECT_EQ(read.profiles.size(), 1u);
-    ASSERT_EQ(read.problems.size(), 9);
-    for (int i = 0; i < 9; ++i)
+    ASSERT_EQ(read.problems.size(), 11);
+    for (int i = 0; i < 11; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
 
     profileProblems = read.problems;

@@ -180,6 +180,7 @@ void TestHost::route() {
     server_->Get(R"(/files/([^?]*))", files);
     routeHostile();
     routeOtherHosts();
+    routeSessionHost();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -492,6 +493,42 @@ void TestHost::routeOtherHosts() {
                       }
                       response.set_redirect(base() + "/files/" + urlEncode(name), 302);
                   });
+}
+
+// --- a host that binds its files to the session ------------------------------
+
+std::string TestHost::sessionLinkFor(const std::string& name) const {
+    return base() + "/k/" + urlEncode(name);
+}
+
+void TestHost::routeSessionHost() {
+    const std::string session = "xfss=s" + std::to_string(port_);
+    server_->Get(
+        R"(/k/([^/]*))", [session](const httplib::Request& request, httplib::Response& response) {
+            if (request.get_header_value("Cookie").find("lang=en") == std::string::npos) {
+                sendPage(response, "<p>Bitte w&auml;hlen Sie Ihre Sprache.</p>");
+                return;
+            }
+            response.set_header("Set-Cookie", session + "; Path=/; HttpOnly");
+            sendPage(response, "<form method=\"post\" action=\"/k/wait/" +
+                                   urlEncode(request.matches[1]) +
+                                   "\"><button id=\"free\" type=\"submit\">Free</button></form>");
+        });
+    server_->Post(R"(/k/wait/(.*))",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                      sendPage(response, "<script>var seconds = " + std::to_string(waitSeconds()) +
+                                             ";</script><a id=\"go\" href=\"/k/file/" +
+                                             urlEncode(request.matches[1]) + "\">Download</a>");
+                  });
+    server_->Get(R"(/k/file/(.*))",
+                 [this, session](const httplib::Request& request, httplib::Response& response) {
+                     if (request.get_header_value("Cookie").find(session) == std::string::npos) {
+                         response.status = 403;
+                         response.set_content("Forbidden", "text/plain");
+                         return;
+                     }
+                     serveFile(request.matches[1], &request, &response);
+                 });
 }
 
 // --- resuming --------------------------------------------------------------

@@ -120,6 +120,12 @@ class TestHost {
     // redirect to the file (an HTML page when no such file is hosted).
     std::string redirectFormLinkFor(const std::string& name) const;
 
+    // A host that binds its files to the session: its first page shows the
+    // free form only with the language cookie "lang=en" (a profile presets
+    // it) and sets the session cookie "xfss"; the file, at /k/file/NAME,
+    // answers 403 to a request without that cookie.
+    std::string sessionLinkFor(const std::string& name) const;
+
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
     // Body bytes the resuming modes have sent.
@@ -129,6 +135,7 @@ class TestHost {
     void route();
     void routeHostile();
     void routeOtherHosts();
+    void routeSessionHost();
     int waitSeconds() const;
     void serveFile(const std::string& name, const void* request, void* response);
     void serveRanged(const HostedFile& file, std::shared_ptr<const std::string> body, bool firstGet,

@@ -27,6 +27,8 @@ class FakeBrowser final : public Browser {
         elementReads.push_back({ticket, selector});
     }
     QString pageAddress() const override { return address; }
+    HttpSession session() const override { return {}; }
+    void presetCookies(const QString&, const CookiePairs&) override {}
     void abandonPage() override { ++abandoned; }
 
     QStringList navigated;
