@@ -3,7 +3,10 @@
 #include "app/PartialTarget.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
+#include "platform/AppPaths.h"
 #include "platform/HttpClient.h"
+
+#include <QFile>
 
 #include <QElapsedTimer>
 
@@ -47,7 +50,8 @@ FailureReason reasonOf(const PartialTarget& target, const char* otherwise) {
 TTesztThread::TTesztThread(HttpClient& http, std::string queueLink, std::string downloadUrl,
                            std::string targetFolder, QObject* parent)
     : QThread(parent), http_(http), queueLink_(std::move(queueLink)),
-      downloadUrl_(std::move(downloadUrl)), targetFolder_(std::move(targetFolder)) {}
+      downloadUrl_(std::move(downloadUrl)), targetFolder_(std::move(targetFolder)),
+      partialFolder_(QFile::encodeName(partialFolder()).toStdString()) {}
 
 TTesztThread::~TTesztThread() {
     abandon();
@@ -74,7 +78,7 @@ void TTesztThread::Execute() {
         fail({FailureKind::LocalFile, "the address names no file"});
         return;
     }
-    PartialTarget target(targetFolder_, name, queueLink_);
+    PartialTarget target(partialFolder_, targetFolder_, name, queueLink_);
     if (!target.open(abort_requested)) {
         fail(reasonOf(target, "cannot create the partial file"));
         return;
@@ -121,7 +125,7 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
         fail({FailureKind::Network, "the file does not have its announced length"});
         return;
     }
-    if (!target.store()) {
+    if (!target.store(abort_requested)) {
         fail(reasonOf(target, "cannot give the file its name")); // kept: named next time
         return;
     }

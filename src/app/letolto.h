@@ -17,8 +17,9 @@ struct ResumeRequest;
 
 // The transfer worker: fetches one file on its own thread. It gets the queue
 // link the file is fetched for (the key of its partial file), the file
-// address and the target folder when it is made and never touches the
-// window; everything it has to say leaves through queued signals, in order.
+// address and the target folder when it is made, and takes the partial
+// files' folder (AppPaths) then; it never touches the window; everything it
+// has to say leaves through queued signals, in order.
 // Progress is coalesced to at most 25 signals a second, and the last amount
 // is always sent before the end.
 class TTesztThread final : public QThread {
@@ -66,6 +67,7 @@ class TTesztThread final : public QThread {
     const std::string queueLink_;
     const std::string downloadUrl_;
     const std::string targetFolder_;
+    const std::string partialFolder_;
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;
     std::int64_t lastReportMs_ = -1;

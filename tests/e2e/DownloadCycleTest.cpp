@@ -223,8 +223,11 @@ TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
               shown); // nothing of the abandoned transfer arrives
     EXPECT_TRUE(form.log().isEmpty());
     EXPECT_EQ(form.queue().url(1), host.linkFor("slow.bin"));
-    EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin.part")));
-    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin")));
+    EXPECT_EQ(QDir(stateFolder() + QStringLiteral("/Vardelo/partials"))
+                  .entryList(QStringList{QStringLiteral("*-slow.bin.part")}, QDir::Files)
+                  .size(),
+              1);
+    EXPECT_TRUE(QDir(targetFolder()).isEmpty());
 }
 
 TEST_F(CycleAgainstTheHost, StopAfterTheDownloadStopsAndUnchecksBoth) {
