@@ -2,6 +2,7 @@
 
 #include "core/AsciiCase.h"
 #include "core/ReceivePacer.h"
+#include "core/StallWatch.h"
 #include "platform/BodyDecoder.h"
 
 #include <curl/curl.h>
@@ -11,14 +12,13 @@
 #include <cctype>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace vardelo {
 namespace {
 
 constexpr const char* kWebSchemes = "http,https";
-// Less than this a second, over the stall time, is a stall.
-constexpr std::int64_t kStallBytesPerSecond = 1024;
 
 std::string trimmed(std::string text) {
     const auto notBlank = [](unsigned char c) { return !std::isspace(c); };
@@ -49,12 +49,7 @@ struct Transfer {
     bool undecodable = false;
     std::unique_ptr<BodyDecoder> decoder; // made at the body's first piece
     std::int64_t received = 0;
-    // The stall rule's count: since `sinceMs`, the time the speed limit held
-    // the body back not counted, `kStallBytesPerSecond` for each second of
-    // the stall time must arrive.
-    std::int64_t stallMs = 0;
-    std::int64_t sinceMs = 0;
-    std::int64_t arrivedAtSince = 0;
+    std::optional<StallWatch> stallWatch; // made when the request starts
     bool stalled = false;
 
     // Only a 2xx reply carries the file; any other final reply (a redirect
@@ -134,22 +129,14 @@ void paceBody(Transfer& transfer, std::size_t bytes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(waitMs, 50)));
         now = steadyMs();
     }
-    transfer.sinceMs += now - from; // held back here: not the host's time
+    transfer.stallWatch->heldBack(now - from);
 }
 
-// One stall rule: a request that receives less than 1 KiB/s over the stall
-// time has stalled, whether nothing comes at all or a host sends a byte a
-// second. libcurl's own low-speed check would count the time the speed
-// limit holds the body back.
+// One stall rule (StallWatch), checked here rather than by libcurl's own
+// low-speed check, which would count the time the speed limit holds the
+// body back.
 bool hasStalled(Transfer& transfer) {
-    const std::int64_t now = steadyMs();
-    const std::int64_t due = kStallBytesPerSecond * transfer.stallMs / 1000;
-    if (transfer.arrived - transfer.arrivedAtSince >= due) {
-        transfer.sinceMs = now;
-        transfer.arrivedAtSince = transfer.arrived;
-        return false;
-    }
-    transfer.stalled = now - transfer.sinceMs >= transfer.stallMs;
+    transfer.stalled = transfer.stallWatch->stalled(steadyMs(), transfer.arrived);
     return transfer.stalled;
 }
 
@@ -286,8 +273,7 @@ HttpResult HttpClient::perform(const std::string& url, bool headOnly, HttpBody* 
     // hasStalled), with libcurl's own reason.
     const long stallSeconds = stallSeconds_.load();
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
-    transfer.stallMs = stallSeconds * 1000;
-    transfer.sinceMs = steadyMs();
+    transfer.stallWatch.emplace(stallSeconds * 1000, steadyMs());
     // Under a limit, smaller reads keep the pace even.
     const std::int64_t limit = receiveLimit_.load();
     curl_easy_setopt(

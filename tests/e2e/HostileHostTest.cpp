@@ -167,26 +167,6 @@ TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
     EXPECT_EQ(http.stallSeconds(), 120);
 }
 
-// The time the speed limit holds a body back is not the host's: a limit
-// below the stall rule's 1 KiB/s does not make a stall.
-TEST(HttpClientRules, ALowSpeedLimitIsNoStall) {
-    TestHost host;
-    HostedFile paced;
-    paced.body = std::string(1200, 'p'); // at 3 KB/s
-    paced.mode = Mode::Slow;
-    paced.pieceBytes = 300;
-    paced.pieceDelayMs = 100;
-    host.addFile("paced.bin", paced);
-    HttpClient http;
-    http.setStallSeconds(1);
-    http.setReceiveLimit(256); // a second piece waits over a second
-    const std::atomic<bool> abort{false};
-    HttpBody body;
-    const HttpResult result = http.get(host.base() + "/files/paced.bin", body, abort);
-    EXPECT_EQ(result.status, HttpResult::Status::Ok) << result.error;
-    EXPECT_EQ(result.received, 1200);
-}
-
 // A script left unanswered by a hung page ends that page only: the next
 // link's page, loaded after Stop and Start, outlives the old time-out.
 TEST(BrowserScripts, ATimeOutEndsOnlyThePageItsScriptWasAskedOf) {
