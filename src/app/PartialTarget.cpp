@@ -123,6 +123,13 @@ void PartialTarget::useSlot(int slot) {
 }
 
 bool PartialTarget::open(const std::atomic<bool>& abort) {
+    // A target folder that is not there fails before anything is fetched.
+    const int target = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (target < 0) {
+        failWith("cannot open the target folder");
+        return false;
+    }
+    ::close(target);
     if (!makePrivateFolder())
         return false;
     // This link's partial file wherever it is; else the first free name.
