@@ -6,6 +6,7 @@
 //   vardelo_resume_bench [MiB]      (default 1024)
 #include "TestHost.h"
 #include "app/letolto.h"
+#include "core/PartialFile.h"
 #include "platform/HttpClient.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,12 @@ struct Attempt {
 // One worker; `stopAt` > 0 abandons it once that many bytes of the file are in.
 Attempt runWorker(HttpClient& http, const std::string& url, const QString& folder, qint64 stopAt) {
     Attempt attempt;
-    attempt.partialAtStart = QFile(folder + QStringLiteral("/big.bin.part")).size();
+    const PartialNames names =
+        partialNamesFor(url, (folder + QStringLiteral("/big.bin")).toStdString());
+    attempt.partialAtStart =
+        QFile(qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Vardelo/partials/") +
+              QString::fromStdString(names.partial))
+            .size();
     TTesztThread worker(http, url, url, folder.toStdString()); // the address as its link
     QObject::connect(&worker, &TTesztThread::work, &worker, [&](qint64 amount) {
         if (stopAt > 0 && amount >= stopAt)
@@ -87,6 +93,7 @@ bool round(HostedFile::Mode mode, const char* title, const std::string& body) {
     host.addFile("big.bin", std::move(hosted));
     const std::string url = host.base() + "/files/big.bin";
     QTemporaryDir dir;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.path() + QStringLiteral("/state")));
     HttpClient http;
     const qint64 total = static_cast<qint64>(body.size());
 

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -16,6 +18,8 @@ namespace {
 constexpr int kPartialSlots = 100;
 constexpr int kNumberedCopies = 1000;
 constexpr off_t kRecordMax = 64 * 1024;
+constexpr mode_t kPrivateFolder = 0700;
+constexpr mode_t kPrivateFile = 0600;
 
 // This user's plain file under this one name: nothing another user planted,
 // no device, no link to a file elsewhere.
@@ -34,6 +38,21 @@ bool writeAll(int fd, const std::string& text) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// The mode a new file of this user gets: 0666 less the umask, read without
+// changing it (umask() would change it for every thread at once).
+mode_t usualFileMode() {
+    unsigned mask = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        }
+        std::fclose(status);
+    }
+    return 0666 & ~static_cast<mode_t>(mask);
 }
 
 // Gives `from` the name `to` unless that name exists, whatever it is.
@@ -59,8 +78,10 @@ int renameNoReplace(const char* from, const char* to) {
 
 } // namespace
 
-PartialTarget::PartialTarget(std::string folder, std::string fileName, std::string link)
-    : folder_(std::move(folder)), fileName_(std::move(fileName)), link_(std::move(link)) {}
+PartialTarget::PartialTarget(std::string partialFolder, std::string targetFolder,
+                             std::string fileName, std::string link)
+    : partialFolder_(std::move(partialFolder)), folder_(std::move(targetFolder)),
+      fileName_(std::move(fileName)), link_(std::move(link)) {}
 
 PartialTarget::~PartialTarget() {
     close();
@@ -70,13 +91,47 @@ void PartialTarget::failWith(const char* what) {
     error_ = std::string(what) + ": " + std::strerror(errno);
 }
 
+bool PartialTarget::makePrivateFolder() {
+    if (partialFolder_.empty() || partialFolder_.front() != '/') {
+        error_ = "no folder for partial files";
+        return false;
+    }
+    // Each missing level for this user alone, as $XDG_STATE_HOME is to be.
+    for (auto slash = partialFolder_.find('/', 1); slash != std::string::npos;
+         slash = partialFolder_.find('/', slash + 1))
+        ::mkdir(partialFolder_.substr(0, slash).c_str(), kPrivateFolder);
+    ::mkdir(partialFolder_.c_str(), kPrivateFolder);
+    const int fd = ::open(partialFolder_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        failWith(("cannot make the folder of partial files " + partialFolder_).c_str());
+        return false;
+    }
+    struct stat info {};
+    const bool own = ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid();
+    const bool made =
+        own && ((info.st_mode & 07777) == kPrivateFolder || ::fchmod(fd, kPrivateFolder) == 0);
+    ::close(fd);
+    if (!made)
+        error_ = "the folder of partial files is not this user's own: " + partialFolder_;
+    return made;
+}
+
 void PartialTarget::useSlot(int slot) {
-    const PartialNames names = partialNamesFor(fileName_, slot);
-    partialPath_ = folder_ + "/" + names.partial;
-    recordPath_ = folder_ + "/" + names.record;
+    const PartialNames names = partialNamesFor(link_, folder_ + "/" + fileName_, slot);
+    partialPath_ = partialFolder_ + "/" + names.partial;
+    recordPath_ = partialFolder_ + "/" + names.record;
 }
 
 bool PartialTarget::open(const std::atomic<bool>& abort) {
+    // A target folder that is not there fails before anything is fetched.
+    const int target = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (target < 0) {
+        failWith("cannot open the target folder");
+        return false;
+    }
+    ::close(target);
+    if (!makePrivateFolder())
+        return false;
     // This link's partial file wherever it is; else the first free name.
     int freeSlot = -1;
     for (int slot = 0; slot < kPartialSlots; ++slot) {
@@ -147,8 +202,8 @@ bool PartialTarget::claimFresh() {
     mark.link = link_;
     if (!writeRecord(mark))
         return false;
-    const int fd =
-        ::open(partialPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(partialPath_.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFile);
     if (fd < 0) {
         failWith("cannot create the partial file");
         const int error = errno;
@@ -200,24 +255,27 @@ std::optional<PartialRecord> PartialTarget::readRecord() const {
 }
 
 bool PartialTarget::writeRecord(const PartialRecord& record) {
-    if (::unlink(recordPath_.c_str()) != 0 && errno != ENOENT) {
+    // Written whole under another name, then put in place: after a crash
+    // the partial file has its old record or its new one.
+    const std::string written = recordPath_ + ".new";
+    if (::unlink(written.c_str()) != 0 && errno != ENOENT) {
         failWith("cannot replace the partial file's record");
         return false;
     }
     const int fd =
-        ::open(recordPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        ::open(written.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kPrivateFile);
     if (fd < 0) {
         failWith("cannot create the partial file's record");
         return false;
     }
-    const bool written = writeAll(fd, recordText(record));
+    const bool whole = writeAll(fd, recordText(record));
     const int error = errno;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        if (!written)
+    if (!whole || !closed || ::rename(written.c_str(), recordPath_.c_str()) != 0) {
+        if (!whole)
             errno = error;
         failWith("cannot write the partial file's record");
-        ::unlink(recordPath_.c_str());
+        ::unlink(written.c_str());
         return false;
     }
     return true;
@@ -272,7 +330,12 @@ std::int64_t PartialTarget::sizeOnDisk() const {
     return ::lstat(partialPath_.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
 }
 
-bool PartialTarget::store() {
+bool PartialTarget::store(const std::atomic<bool>& abort) {
+    // Private while partial; finished, it is a file as any other of the user's.
+    if (::chmod(partialPath_.c_str(), usualFileMode()) != 0) {
+        failWith("cannot give the file its name");
+        return false;
+    }
     for (int n = 0; n < kNumberedCopies; ++n) {
         const std::string target =
             folder_ + "/" + numberedName(finalName_.empty() ? fileName_ : finalName_, n);
@@ -280,6 +343,8 @@ bool PartialTarget::store() {
             ::unlink(recordPath_.c_str());
             return true;
         }
+        if (errno == EXDEV)
+            return storeByCopy(abort);
         if (errno != EEXIST) {
             failWith("cannot give the file its name");
             return false;
@@ -287,6 +352,63 @@ bool PartialTarget::store() {
     }
     error_ = "every numbered name of the file is taken";
     return false;
+}
+
+bool PartialTarget::storeByCopy(const std::atomic<bool>& abort) {
+    // Copied under a hidden name, which no download gets, then named as a
+    // rename would have named it: a copy cut short never has the final name.
+    const int from = ::open(partialPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (from < 0) {
+        failWith("cannot read the partial file");
+        return false;
+    }
+    std::string copy = folder_ + "/.vardelo-XXXXXX";
+    const int to = ::mkostemp(copy.data(), O_CLOEXEC);
+    if (to < 0) {
+        failWith("cannot copy the file into the target folder");
+        ::close(from);
+        return false;
+    }
+    bool copied =
+        copyInto(from, to, abort) && ::fchmod(to, usualFileMode()) == 0 && ::fsync(to) == 0;
+    const int error = errno;
+    copied = ::close(to) == 0 && copied;
+    ::close(from);
+    if (!copied) {
+        if (!abort.load())
+            errno = error;
+        failWith("cannot copy the file into the target folder");
+        ::unlink(copy.c_str());
+        return false;
+    }
+    for (int n = 0; n < kNumberedCopies; ++n) {
+        const std::string target = folder_ + "/" + numberedName(fileName_, n);
+        if (renameNoReplace(copy.c_str(), target.c_str()) == 0) {
+            ::unlink(partialPath_.c_str());
+            ::unlink(recordPath_.c_str());
+            return true;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    failWith("cannot give the file its name");
+    ::unlink(copy.c_str());
+    return false;
+}
+
+bool PartialTarget::copyInto(int from, int to, const std::atomic<bool>& abort) {
+    std::string buffer(1 << 20, '\0');
+    for (;;) {
+        if (abort.load())
+            return false; // kept whole in its own folder for the next attempt
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0;
+        if (!writeAll(to, buffer.substr(0, static_cast<std::size_t>(n))))
+            return false;
+    }
 }
 
 void PartialTarget::discard() {

@@ -10,15 +10,19 @@
 
 namespace vardelo {
 
-// The partial file a transfer writes into and the record kept beside it.
-// A partial file is taken over only when it is this user's plain file and
-// its record names the same queue link; any other (another link's, the
-// user's own, a planted link or device) is left as it is and the next free
-// partial name used. The finished file never replaces an existing one: a
-// taken name gets a number. Used by the worker thread only.
+// The partial file a transfer writes into and the record kept beside it,
+// both in the partial files' folder (made for this user alone), never in
+// the target folder: nothing a host serves can pass for a partial file
+// there. A partial file is taken over only when it is this user's plain
+// file and its record names the same queue link; any other (another
+// link's, a link or device put there) is left as it is and the next free
+// partial name used. Partial files left beside the target by earlier
+// versions are not looked at. The finished file never replaces an existing
+// one: a taken name gets a number. Used by the worker thread only.
 class PartialTarget {
   public:
-    PartialTarget(std::string folder, std::string fileName, std::string link);
+    PartialTarget(std::string partialFolder, std::string targetFolder, std::string fileName,
+                  std::string link);
     ~PartialTarget();
     PartialTarget(const PartialTarget&) = delete;
     PartialTarget& operator=(const PartialTarget&) = delete;
@@ -44,8 +48,9 @@ class PartialTarget {
     std::int64_t sizeOnDisk() const;
 
     // The complete file takes its final name, or "name (n).ext" when that
-    // is taken; the record goes.
-    bool store();
+    // is taken, and the mode a new file of this user gets; the record goes.
+    // From another file system it is copied, unless `abort` is set meanwhile.
+    bool store(const std::atomic<bool>& abort);
     // The final name when the reply names the file otherwise than the
     // partial file is named.
     void setFinalName(std::string name) { finalName_ = std::move(name); }
@@ -57,6 +62,7 @@ class PartialTarget {
 
   private:
     enum class Claim { Taken, Claimed, Failed };
+    bool makePrivateFolder();
     void useSlot(int slot);
     Claim claimExisting(const std::atomic<bool>& abort);
     bool isFreeRecord() const;
@@ -64,8 +70,11 @@ class PartialTarget {
     bool lockAgainst(int fd, const std::atomic<bool>& abort);
     std::optional<PartialRecord> readRecord() const;
     bool writeRecord(const PartialRecord& record);
+    bool storeByCopy(const std::atomic<bool>& abort);
+    bool copyInto(int from, int to, const std::atomic<bool>& abort);
     void failWith(const char* what);
 
+    const std::string partialFolder_;
     const std::string folder_;
     const std::string fileName_;
     const std::string link_;

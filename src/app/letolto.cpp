@@ -4,7 +4,10 @@
 #include "core/FileReply.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
+#include "platform/AppPaths.h"
 #include "platform/HttpClient.h"
+
+#include <QFile>
 
 #include <QElapsedTimer>
 
@@ -50,7 +53,8 @@ TTesztThread::TTesztThread(HttpClient& http, std::string queueLink, std::string 
                            QObject* parent)
     : QThread(parent), http_(http), queueLink_(std::move(queueLink)),
       downloadUrl_(std::move(downloadUrl)), targetFolder_(std::move(targetFolder)),
-      session_(std::move(session)) {}
+      session_(std::move(session)),
+      partialFolder_(QFile::encodeName(partialFolder()).toStdString()) {}
 
 TTesztThread::~TTesztThread() {
     abandon();
@@ -78,7 +82,7 @@ void TTesztThread::Execute() {
         fail({FailureKind::LocalFile, "the address names no file"});
         return;
     }
-    PartialTarget target(targetFolder_, fileName_, queueLink_);
+    PartialTarget target(partialFolder_, targetFolder_, fileName_, queueLink_);
     if (!target.open(abort_requested)) {
         fail(reasonOf(target, "cannot create the partial file"));
         return;
@@ -133,7 +137,7 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
         fail({FailureKind::Network, "the file does not have its announced length"});
         return;
     }
-    if (!target.store()) {
+    if (!target.store(abort_requested)) {
         fail(reasonOf(target, "cannot give the file its name")); // kept: named next time
         return;
     }

@@ -19,9 +19,10 @@ struct ResumeRequest;
 // The transfer worker: fetches one file on its own thread. It gets the queue
 // link the file is fetched for (the key of its partial file), the file
 // address, the target folder and, for a file a host profile's pages led to,
-// the browser's session when it is made, and never touches the window; everything it has to say
-// leaves through queued signals, in order. Progress is coalesced to at most 25 signals a second,
-// and the last amount is always sent before the end.
+// the browser's session when it is made, and takes the partial files' folder
+// (AppPaths) then; it never touches the window; everything it has to say
+// leaves through queued signals, in order. Progress is coalesced to at most
+// 25 signals a second, and the last amount is always sent before the end.
 class TTesztThread final : public QThread {
     Q_OBJECT
   public:
@@ -81,6 +82,7 @@ class TTesztThread final : public QThread {
     const std::string downloadUrl_;
     const std::string targetFolder_;
     const std::optional<HttpSession> session_;
+    const std::string partialFolder_;
     bool nameByReply_ = false;
     std::string fileName_;                    // as the address names it
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <utility>
 
 namespace vardelo {
 namespace {
@@ -102,6 +103,71 @@ std::optional<std::string> unescapedLink(std::string_view text) {
     return out;
 }
 
+// Unicode's format characters (category Cf, Unicode 15): invisible in a
+// name, and the bidirectional ones turn the text after them around, so
+// "gpj.<U+202E>exe.bin" would be shown as "gpj.nib.exe".
+constexpr std::pair<char32_t, char32_t> kFormatCharacters[] = {
+    {0xAD, 0xAD},       {0x600, 0x605},     {0x61C, 0x61C},     {0x6DD, 0x6DD},
+    {0x70F, 0x70F},     {0x890, 0x891},     {0x8E2, 0x8E2},     {0x180E, 0x180E},
+    {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+    {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
+};
+
+bool isUnseen(char32_t c) {
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) // the C0 and C1 controls, and DEL
+        return true;
+    for (const auto& [first, last] : kFormatCharacters) {
+        if (c >= first && c <= last)
+            return true;
+    }
+    return false;
+}
+
+// The UTF-8 character at the start of `text` and its length in bytes; a
+// length of 0 when the bytes there are not one.
+std::pair<char32_t, std::size_t> leadingCharacter(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t length = lead < 0x80    ? 1
+                         : lead >= 0xF0 ? 4
+                         : lead >= 0xE0 ? 3
+                         : lead >= 0xC0 ? 2
+                                        : 0;
+    if (length == 0 || length > text.size() || lead >= 0xF8)
+        return {0, 0};
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0) != 0x80)
+            return {0, 0};
+        c = (c << 6) | (next & 0x3F);
+    }
+    return {c, length};
+}
+
+// The name without the characters that cannot be seen in it; bytes that
+// are not UTF-8 stay as they are.
+std::string withoutUnseen(std::string_view name) {
+    std::string out;
+    while (!name.empty()) {
+        const auto [c, length] = leadingCharacter(name);
+        const std::size_t taken = length > 0 ? length : 1;
+        if (length == 0 || !isUnseen(c))
+            out += name.substr(0, taken);
+        name.remove_prefix(taken);
+    }
+    return out;
+}
+
+// A download never passes for a partial file, in this layout or in an
+// earlier one that kept them beside the target.
+bool looksPartial(std::string_view name) {
+    const std::string lower = asciiLower(name);
+    return lower.ends_with(kPartial) ||
+           lower.ends_with(std::string(kPartial) + std::string(kRecord));
+}
+
 bool isSameFile(const AnswerHead& answer, const PartialRecord& record) {
     return (record.etag.empty() || answer.etag == record.etag) &&
            (record.lastModified.empty() || answer.lastModified == record.lastModified);
@@ -113,11 +179,15 @@ std::string storableName(std::string_view name) {
     return numberedName(name, 0);
 }
 
-std::string numberedName(std::string_view name, int n) {
-    const auto first = name.find_first_not_of('.');
-    if (first == std::string_view::npos)
+std::string numberedName(std::string_view serverName, int n) {
+    std::string visible = withoutUnseen(serverName);
+    const auto first = visible.find_first_not_of('.');
+    if (first == std::string::npos)
         return {};
-    name.remove_prefix(first);
+    visible.erase(0, first);
+    if (looksPartial(visible))
+        visible += '_'; // kept through the number and the cut below
+    const std::string_view name = visible;
     const std::string mark = n > 0 ? " (" + std::to_string(n) + ")" : std::string();
     auto dot = name.rfind('.');
     if (dot == std::string_view::npos || dot == 0 || name.size() - dot > kExtensionMax)
@@ -125,20 +195,29 @@ std::string numberedName(std::string_view name, int n) {
     const std::string_view extension = name.substr(dot);
     const std::string_view stem =
         cutAtCharacter(name.substr(0, dot), kNameMax - mark.size() - extension.size());
-    return std::string(stem) + mark + std::string(extension);
+    std::string numbered = std::string(stem) + mark + std::string(extension);
+    if (looksPartial(numbered)) {
+        if (numbered.size() < kNameMax)
+            numbered += '_';
+        else
+            numbered.back() = '_'; // cut there: an ASCII letter of the ending
+    }
+    return numbered;
 }
 
-PartialNames partialNamesFor(std::string_view fileName, int slot) {
+PartialNames partialNamesFor(std::string_view link, std::string_view target, int slot) {
+    std::string key(link);
+    key += '\0'; // in neither: no other pair makes the same key
+    key += target;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(stableHash(key)));
     const std::string slotMark = slot > 0 ? "." + std::to_string(slot) : std::string();
-    std::string partial;
-    if (fileName.size() + slotMark.size() + kPartial.size() + kRecord.size() <= kNameMax) {
-        partial = std::string(fileName) + slotMark + std::string(kPartial);
-    } else {
-        char hex[17];
-        std::snprintf(hex, sizeof hex, "%016llx",
-                      static_cast<unsigned long long>(stableHash(fileName)));
-        partial = std::string("vardelo-") + hex + slotMark + std::string(kPartial);
-    }
+    const std::string_view fileName = target.substr(target.rfind('/') + 1);
+    // Room also for ".new", the name a record is written under first.
+    const std::size_t room =
+        kNameMax - (16 + slotMark.size() + 1 + kPartial.size() + kRecord.size() + 4);
+    const std::string partial = std::string(hex) + slotMark + "-" +
+                                std::string(cutAtCharacter(fileName, room)) + std::string(kPartial);
     return {partial, partial + std::string(kRecord)};
 }
 

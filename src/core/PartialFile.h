@@ -8,9 +8,12 @@
 
 namespace vardelo {
 
-// The name a server's file is stored under: without leading dots (no hidden
-// files such as ".bashrc"), and cut to one directory entry keeping its
-// extension. Empty when nothing is left.
+// The name a server's file is stored under: without the characters that
+// cannot be seen (control characters, Unicode format characters such as
+// bidirectional overrides and zero-width spaces), without leading dots (no
+// hidden files such as ".bashrc"), and cut to one directory entry keeping
+// its extension. A name ending in ".part" or ".part.meta" gets a "_" after
+// it. Empty when nothing is left.
 std::string storableName(std::string_view name);
 
 // The name of the n-th copy when the name is taken: "name (n).ext", cut to
@@ -18,17 +21,17 @@ std::string storableName(std::string_view name);
 std::string numberedName(std::string_view name, int n);
 
 // Where the body is gathered before it gets its final name, and where the
-// record of what it belongs to is kept. "<name>.part" and "<name>.part.meta"
-// while those fit in a directory entry; for a longer name a short name made
-// from a stable hash of it, so a legal name never fails for its partial.
-// Slot n > 0 is the n-th other partial file of the same name
-// ("<name>.<n>.part"), used when the first belongs to another link or to
-// somebody else.
+// record of what it belongs to is kept: names in the partial files' own
+// folder, made from a stable hash of the queue link and the target path
+// (folder and file name) and, as far as it fits in a directory entry, the
+// file name, so one link's partial file for one target keeps its name from
+// run to run. Slot n > 0 is the n-th other name of the same pair, used when
+// the first is somebody else's.
 struct PartialNames {
     std::string partial;
     std::string record;
 };
-PartialNames partialNamesFor(std::string_view fileName, int slot = 0);
+PartialNames partialNamesFor(std::string_view link, std::string_view target, int slot = 0);
 
 // What the first answer said of the file, kept beside the partial file,
 // and the queue link it was fetched for. A length of 0 marks a partial file

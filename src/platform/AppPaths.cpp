@@ -46,6 +46,13 @@ QString recordFolder() {
     return dataFolder;
 }
 
+QString partialFolder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/Vardelo/partials");
+}
+
 QString defaultTargetFolder() {
 #ifdef Q_OS_WIN
     return QStringLiteral("C:\\Downloads");

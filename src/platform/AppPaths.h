@@ -19,6 +19,12 @@ QString dataFolder();
 // user only (0700).
 QString recordFolder();
 
+// Where partial files and their records wait for the rest of their file:
+// $XDG_STATE_HOME/Vardelo/partials (~/.local/state/Vardelo/partials when
+// that is unset), a folder no download can land in. The transfer makes it
+// for this user only (0700).
+QString partialFolder();
+
 // The target folder a first start offers: the user's download folder.
 QString defaultTargetFolder();
 

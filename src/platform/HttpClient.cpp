@@ -2,6 +2,7 @@
 
 #include "core/AsciiCase.h"
 #include "core/ReceivePacer.h"
+#include "core/StallWatch.h"
 #include "platform/BodyDecoder.h"
 
 #include <curl/curl.h>
@@ -11,6 +12,7 @@
 #include <cctype>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace vardelo {
@@ -47,6 +49,8 @@ struct Transfer {
     bool undecodable = false;
     std::unique_ptr<BodyDecoder> decoder; // made at the body's first piece
     std::int64_t received = 0;
+    std::optional<StallWatch> stallWatch; // made when the request starts
+    bool stalled = false;
 
     // Only a 2xx reply carries the file; any other final reply (a redirect
     // that is not followed, say) is an error reply, whatever its body.
@@ -115,13 +119,25 @@ std::int64_t steadyMs() {
 // heard.
 void paceBody(Transfer& transfer, std::size_t bytes) {
     transfer.arrived += static_cast<std::int64_t>(bytes);
+    const std::int64_t from = steadyMs();
+    std::int64_t now = from;
     while (!transfer.abort->load()) {
         const std::int64_t waitMs =
-            transfer.pacer.waitMs(transfer.receiveLimit->load(), steadyMs(), transfer.arrived);
+            transfer.pacer.waitMs(transfer.receiveLimit->load(), now, transfer.arrived);
         if (waitMs <= 0)
-            return;
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(waitMs, 50)));
+        now = steadyMs();
     }
+    transfer.stallWatch->heldBack(now - from);
+}
+
+// One stall rule (StallWatch), checked here rather than by libcurl's own
+// low-speed check, which would count the time the speed limit holds the
+// body back.
+bool hasStalled(Transfer& transfer) {
+    transfer.stalled = transfer.stallWatch->stalled(steadyMs(), transfer.arrived);
+    return transfer.stalled;
 }
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
@@ -154,7 +170,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 }
 
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Transfer*>(user)->abort->load() ? 1 : 0;
+    auto* transfer = static_cast<Transfer*>(user);
+    return transfer->abort->load() || hasStalled(*transfer) ? 1 : 0;
 }
 
 } // namespace
@@ -276,12 +293,11 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     // Decoded here, where a coded stream cut short is seen (see BodyDecoder).
     curl_easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    // One stall rule: a connection that takes the stall time to open has
-    // stalled as a body that receives nothing for that long has.
+    // A connection that takes the stall time to open has stalled too (see
+    // hasStalled), with libcurl's own reason.
     const long stallSeconds = stallSeconds_.load();
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+    transfer.stallWatch.emplace(stallSeconds * 1000, steadyMs());
     // Under a limit, smaller reads keep the pace even.
     const std::int64_t limit = receiveLimit_.load();
     curl_easy_setopt(
@@ -319,9 +335,11 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     } else if (code != CURLE_OK) {
         result.status = HttpResult::Status::Failed;
         result.refusedAddress = code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT;
-        result.error = transfer.writeFailed                 ? "the file could not be written"
-                       : transfer.refused                   ? "the answer was refused"
-                       : transfer.undecodable               ? "the body's coding cannot be undone"
+        result.error = transfer.writeFailed   ? "the file could not be written"
+                       : transfer.refused     ? "the answer was refused"
+                       : transfer.undecodable ? "the body's coding cannot be undone"
+                       : transfer.stalled     ? "less than 1 KiB/s arrived for " +
+                                                std::to_string(stallSeconds) + " seconds"
                        : code == CURLE_UNSUPPORTED_PROTOCOL ? "not an http or https address"
                        : errorText[0]                       ? errorText
                                                             : curl_easy_strerror(code);

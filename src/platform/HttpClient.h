@@ -61,13 +61,14 @@ struct HttpResult {
 // over HTTP/1.1 without a proxy. Only http and https are allowed, for the
 // request and for redirects, which are followed up to 15 in a row. From the
 // first body of the run on, requests carry Basic authorisation of an empty
-// user and password, also to the host of a redirect. A request that
-// connects or receives nothing for the stall time has failed; any final
-// reply other than 2xx is a failure. A body in gzip or deflate coding is
-// stored decoded; one in another coding, or whose coded stream is cut
-// short, fails. A request in the browser's session sends the browser's
-// user agent, its cookies instead of the run's and the page it came from
-// as Referer.
+// user and password, also to the host of a redirect. A request that takes
+// the stall time to connect, or receives less than 1 KiB/s over the stall
+// time (the time the speed limit holds it back not counted), has failed;
+// any final reply other than 2xx is a failure. A body in gzip or deflate
+// coding is stored decoded; one in another coding, or whose coded stream
+// is cut short, fails. A request in the browser's session sends the
+// browser's user agent, its cookies instead of the run's and the page it
+// came from as Referer.
 class HttpClient {
   public:
     HttpClient();

@@ -32,32 +32,75 @@ TEST(PartialFile, ServerNamesAreStoredVisibleAndWithinOneEntry) {
         {accented + ".zip", 0, accented.substr(0, 250) + ".zip"},
         // A "extension" as long as a name is cut like one.
         {"a." + std::string(300, 'x'), 0, "a." + std::string(253, 'x')},
+        // Nothing unseen: a right-to-left override would show "gpj.nib.exe".
+        {"gpj.\xe2\x80\xae"
+         "exe.bin",
+         0, "gpj.exe.bin"},
+        {"a\xe2\x80\x8b"
+         "b\xef\xbb\xbf"
+         "c\xc2\xad.txt",
+         0, "abc.txt"}, // zero width, soft hyphen
+        {"\xe2\x81\xa6"
+         "x\xe2\x81\xa9"
+         "y\xf3\xa0\x80\x81.zip",
+         0, "xy.zip"}, // isolates, tag
+        {"c1\xc2\x85"
+         "x\xc2\x9b"
+         "2J\xc2\x80.bin",
+         1, "c1x2J (1).bin"},
+        {"line\nend\x1b]0;title\x07\x7f.txt", 0, "lineend]0;title.txt"},
+        {"\xe2\x80\xae.bashrc", 0, "bashrc"},
+        // Characters that can be seen, and bytes that are not UTF-8, stay.
+        {"\xc5\x91r\xc3\xa1\xe2\x80\x94\xf0\x9f\x98\x80.txt", 0,
+         "\xc5\x91r\xc3\xa1\xe2\x80\x94\xf0\x9f\x98\x80.txt"},
+        {"\xe9t\xe9\xe2\x80.txt", 0, "\xe9t\xe9\xe2\x80.txt"},
+        // Never a partial file's name.
+        {"victim.iso.part", 0, "victim.iso.part_"},
+        {"victim.iso.part.meta", 0, "victim.iso.part.meta_"},
+        {"victim.iso.PART", 0, "victim.iso.PART_"},
+        {"victim.iso.part", 2, "victim.iso (2).part_"},
+        {".part", 0, "part"},
+        {"victim.iso.parts", 0, "victim.iso.parts"},
+        {std::string(300, 'p') + ".part", 0, std::string(249, 'p') + ".part_"},
+        {std::string(250, 'p') + ".part" + std::string(40, 'x'), 0,
+         std::string(250, 'p') + ".par_"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(numberedName(c.name, c.copy), c.stored) << c.name << " " << c.copy;
     EXPECT_EQ(storableName(".profile"), "profile");
 }
 
-TEST(PartialFile, LongNamesGetAShortStablePartialName) {
-    const PartialNames usual = partialNamesFor("film.avi");
-    EXPECT_EQ(usual.partial, "film.avi.part");
-    EXPECT_EQ(usual.record, "film.avi.part.meta");
-    EXPECT_EQ(partialNamesFor(std::string(245, 'a')).partial, std::string(245, 'a') + ".part");
+TEST(PartialFile, PartialNamesAreStableAndKeyedByLinkAndTarget) {
+    const PartialNames usual = partialNamesFor("http://h/1", "/d/film.avi");
+    // The same in every build: an update finds the partial files of the last.
+    EXPECT_EQ(usual.partial, "130cb983488d3157-film.avi.part");
+    EXPECT_EQ(usual.record, usual.partial + ".meta");
+    const struct {
+        const char* link;
+        const char* target;
+    } others[] = {
+        {"http://h/2", "/d/film.avi"},
+        {"http://h/1", "/e/film.avi"},
+        {"http://h/1", "/d/film.avj"},
+        {"http://h/1/d", "/film.avi"},
+    };
+    for (const auto& other : others)
+        EXPECT_NE(partialNamesFor(other.link, other.target).partial.substr(0, 16),
+                  usual.partial.substr(0, 16))
+            << other.link << " " << other.target;
 
-    for (const std::size_t size : {246u, 251u, 255u}) {
-        const PartialNames names = partialNamesFor(std::string(size, 'a'));
-        EXPECT_LE(names.record.size(), 255u) << size;
-        EXPECT_EQ(names.record, names.partial + ".meta");
-        EXPECT_EQ(names.partial, partialNamesFor(std::string(size, 'a')).partial);
+    std::string accented;
+    for (int i = 0; i < 130; ++i)
+        accented += "\xc3\xa9"; // "é"
+    for (const std::string& name : {std::string(255, 'a'), accented}) {
+        const PartialNames names = partialNamesFor("http://h/1", "/d/" + name, 99);
+        EXPECT_LE(names.record.size() + 4, 255u) << name; // and ".new" while written
+        EXPECT_TRUE(names.partial.ends_with(".part")) << name;
+        const std::string kept = names.partial.substr(20, names.partial.size() - 25);
+        EXPECT_TRUE(name.starts_with(kept)) << name; // cut before a character
     }
-    EXPECT_NE(partialNamesFor(std::string(255, 'a')).partial,
-              partialNamesFor(std::string(255, 'b')).partial);
-
-    // Other partial files of one name.
-    EXPECT_EQ(partialNamesFor("film.avi", 2).partial, "film.avi.2.part");
-    const PartialNames other = partialNamesFor(std::string(255, 'a'), 7);
-    EXPECT_EQ(other.partial,
-              partialNamesFor(std::string(255, 'a')).partial.substr(0, 24) + ".7.part");
+    EXPECT_EQ(partialNamesFor("http://h/1", "/d/film.avi", 2).partial,
+              "130cb983488d3157.2-film.avi.part");
 }
 
 TEST(PartialFile, RecordsReadBackAndBrokenOnesAreNone) {

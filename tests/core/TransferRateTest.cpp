@@ -1,5 +1,6 @@
 #include "core/TransferRate.h"
 #include "core/ReceivePacer.h"
+#include "core/StallWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,38 @@ TEST(ReceivePacer, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
     ReceivePacer fast;
     fast.waitMs(1'024'000'000, 0, 0);
     EXPECT_EQ(fast.waitMs(1'024'000'000, 0, 2'048'000'000), 2000);
+}
+
+TEST(StallWatch, LessThanOneKibASecondOverTheStallTimeIsAStall) {
+    const struct {
+        const char* what;
+        std::int64_t bytesPerSecond;
+        std::int64_t heldBackMsPerSecond;
+        int stallsAtSecond; // 0: never
+    } cases[] = {
+        {"nothing", 0, 0, 10},
+        {"a byte a second", 1, 0, 10},
+        {"500 bytes a second", 500, 0, 10},
+        {"1 KiB a second", 1024, 0, 0},
+        {"2 KiB a second", 2048, 0, 0},
+        {"600 bytes a second, held back by the limit half the time", 600, 500, 0},
+    };
+    for (const auto& c : cases) {
+        StallWatch watch(10'000, 0);
+        int stalledAt = 0;
+        for (int second = 1; second <= 30 && stalledAt == 0; ++second) {
+            watch.heldBack(c.heldBackMsPerSecond);
+            if (watch.stalled(second * 1000, c.bytesPerSecond * second))
+                stalledAt = second;
+        }
+        EXPECT_EQ(stalledAt, c.stallsAtSecond) << c.what;
+    }
+    // A fast start followed by nothing: the stall time counts from the last
+    // moment enough had arrived.
+    StallWatch watch(10'000, 0);
+    EXPECT_FALSE(watch.stalled(1000, 1'000'000));
+    EXPECT_FALSE(watch.stalled(10'999, 1'000'000));
+    EXPECT_TRUE(watch.stalled(11'000, 1'000'000));
 }
 
 } // namespace

@@ -223,8 +223,11 @@ TEST_F(CycleAgainstTheHost, StopDuringATransferKeepsTheHeadAndLogsNothing) {
               shown); // nothing of the abandoned transfer arrives
     EXPECT_TRUE(form.log().isEmpty());
     EXPECT_EQ(form.queue().url(1), host.linkFor("slow.bin"));
-    EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin.part")));
-    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/slow.bin")));
+    EXPECT_EQ(QDir(stateFolder() + QStringLiteral("/Vardelo/partials"))
+                  .entryList(QStringList{QStringLiteral("*-slow.bin.part")}, QDir::Files)
+                  .size(),
+              1);
+    EXPECT_TRUE(QDir(targetFolder()).isEmpty());
 }
 
 TEST_F(CycleAgainstTheHost, StopAfterTheDownloadStopsAndUnchecksBoth) {
@@ -253,25 +256,31 @@ TEST_F(CycleAgainstTheHost, FailedTransfersAreFailuresNeverSuccesses) {
     stalled.pieceDelayMs = 4000;
     HostedFile circle = file("", Mode::Redirect);
     circle.redirectTo = "/files/circle.bin";
+    HostedFile trickle = file(bytes(5'000, 'd'), Mode::Slow); // 500 bytes a second
+    trickle.pieceBytes = 100;
+    trickle.pieceDelayMs = 200;
     host.addFile("missing.bin", missing);
     host.addFile("truncated.bin", truncated);
     host.addFile("stalled.bin", stalled);
     host.addFile("circle.bin", circle);
+    host.addFile("trickle.bin", trickle);
     http.setStallSeconds(2);
     openWithLinks({host.linkFor("missing.bin"), host.linkFor("truncated.bin"),
-                   host.linkFor("stalled.bin"), host.linkFor("circle.bin")});
+                   host.linkFor("stalled.bin"), host.linkFor("circle.bin"),
+                   host.linkFor("trickle.bin")});
     click("inditas");
     ASSERT_TRUE(runsToIdle(40000));
-    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Hibás link."));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1 (Letöltési hiba.)"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(5, "Hibás link."));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(5, "Próbálva:1 (Letöltési hiba.)"));
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("0"));
-    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("4"));
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("5"));
     const Strings tips = statusTips();
-    ASSERT_EQ(tips.size(), 4u);
+    ASSERT_EQ(tips.size(), 5u);
     EXPECT_EQ(tips[0], "A szerver válasza: HTTP 404");
-    for (const std::string& tip : {tips[1], tips[2], tips[3]})
+    for (const std::string& tip : {tips[1], tips[2], tips[3], tips[4]})
         EXPECT_TRUE(tip.starts_with("Hálózati hiba: ")) << tip;
-    for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin", "/circle.bin"})
+    for (const char* name :
+         {"/missing.bin", "/truncated.bin", "/stalled.bin", "/circle.bin", "/trickle.bin"})
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
 

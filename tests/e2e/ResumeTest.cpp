@@ -1,5 +1,6 @@
 #include "CycleFixture.h"
 
+#include "core/PartialFile.h"
 #include "platform/TrayIcon.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -70,6 +72,35 @@ class Resume : public CycleFixture {
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(content);
     }
+
+    // Where the partial file of `name`'s link lies, or of its n-th other slot.
+    QString partialsFolder() const { return stateFolder() + QStringLiteral("/Vardelo/partials"); }
+    PartialNames partialOf(const std::string& name, int slot = 0) const {
+        return partialNamesFor(host.linkFor(name),
+                               (targetFolder() + QLatin1Char('/')).toStdString() + name, slot);
+    }
+    QString inPartials(const std::string& name) const {
+        return partialsFolder() + QLatin1Char('/') + QString::fromStdString(name);
+    }
+    void writePartial(const std::string& name, const QByteArray& content) {
+        QDir().mkpath(partialsFolder());
+        QFile out(inPartials(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+    QStringList leftInPartials() const {
+        return QDir(partialsFolder())
+            .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    static QByteArray recordOf(const std::string& link, int length = 50'000) {
+        return QByteArray("Vardelo partial file 1\nlength=") + QByteArray::number(length) +
+               "\netag=\"v1-" + QByteArray::number(length) + "\"\nlast-modified=\n" +
+               (link.empty() ? QByteArray() : "link=" + QByteArray::fromStdString(link) + "\n");
+    }
+    static mode_t modeOf(const QString& path) {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+    }
 };
 
 TEST_F(Resume, AnHonouredRangeFetchesOnlyTheRest) {
@@ -78,9 +109,13 @@ TEST_F(Resume, AnHonouredRangeFetchesOnlyTheRest) {
     TForm1& form = openWithLinks({host.linkFor("r.bin")});
     click("inditas");
     ASSERT_TRUE(runsToIdle());
-    // A network failure keeps the partial file and its record.
-    EXPECT_EQ(QFileInfo(targetFolder() + QStringLiteral("/r.bin.part")).size(), 120'000);
-    EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/r.bin.part.meta")));
+    // A network failure keeps the partial file and its record, for this
+    // user alone and away from the target.
+    EXPECT_EQ(QFileInfo(inPartials(partialOf("r.bin").partial)).size(), 120'000);
+    EXPECT_EQ(modeOf(inPartials(partialOf("r.bin").partial)), 0600u);
+    EXPECT_EQ(modeOf(inPartials(partialOf("r.bin").record)), 0600u);
+    EXPECT_EQ(modeOf(partialsFolder()), 0700u);
+    EXPECT_TRUE(leftInTarget().isEmpty());
 
     addLink(host.linkFor("r.bin"));
     click("inditas");
@@ -97,6 +132,10 @@ TEST_F(Resume, AnHonouredRangeFetchesOnlyTheRest) {
     EXPECT_EQ(logColumn(LogSize)[1], "0.29 MB");
     EXPECT_EQ(form.statistics().jelenlegi_letoltott_meret, 300'000);
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("r.bin")});
+    EXPECT_TRUE(leftInPartials().isEmpty());
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(modeOf(targetFolder() + QStringLiteral("/r.bin")), 0666u & ~mask);
 }
 
 TEST_F(Resume, ARefusedRangeStartsTheFileAgain) {
@@ -162,23 +201,25 @@ TEST_F(Resume, ABadlyAnsweredRangeIsRefusedAndTheWholeFileFetched) {
     EXPECT_EQ(leftInTarget().size(), 3);
 }
 
-TEST_F(Resume, PartialsOfOtherLinksAndOfTheUserAreKept) {
+TEST_F(Resume, PartialsOfOtherLinksAndOfEarlierLayoutsAreKept) {
     const std::string a = bytes(50'000, 'a'), b = bytes(50'000, 'b'), c = bytes(50'000, 'c');
     host.addFile("a.bin", file(a, Mode::Ranged));
     host.addFile("b.bin", file(b, Mode::Ranged));
     host.addFile("c.bin", file(c, Mode::Ranged));
-    // The user's own file; a record written before links were kept; a
-    // record of another link. Each claims a shorter part of the same length.
-    const QByteArray users(20'000, 'x');
-    writeTarget(QStringLiteral("a.bin.part"), users);
-    writeTarget(QStringLiteral("a.bin.1.part.meta"), "the user's notes");
-    writeTarget(QStringLiteral("b.bin.part"), users);
-    writeTarget(QStringLiteral("b.bin.part.meta"),
-                "Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\nlast-modified=\n");
-    writeTarget(QStringLiteral("c.bin.part"), users);
-    writeTarget(QStringLiteral("c.bin.part.meta"),
-                "Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\nlast-modified=\n"
-                "link=http://elsewhere/c.bin\n");
+    const QByteArray shorter(20'000, 'x');
+    // Beside the target as earlier versions kept them, or as a host's
+    // downloads made them there: not this program's, even naming the link.
+    writeTarget(QStringLiteral("a.bin.part"), shorter);
+    writeTarget(QStringLiteral("a.bin.part.meta"), recordOf(host.linkFor("a.bin")));
+    // The user's file without a record, and the user's notes under the
+    // next record's name; a record of no link; a record of another link.
+    writePartial(partialOf("a.bin").partial, shorter);
+    writePartial(partialOf("a.bin", 1).record, "the user's notes");
+    writePartial(partialOf("b.bin").partial, shorter);
+    writePartial(partialOf("b.bin").record, recordOf(""));
+    writePartial(partialOf("c.bin").partial, shorter);
+    writePartial(partialOf("c.bin").record, recordOf("http://elsewhere/c.bin"));
+    const QStringList planted = leftInPartials();
 
     openWithLinks({host.linkFor("a.bin"), host.linkFor("b.bin"), host.linkFor("c.bin")});
     click("inditas");
@@ -186,11 +227,37 @@ TEST_F(Resume, PartialsOfOtherLinksAndOfTheUserAreKept) {
     for (const auto& [name, body] :
          {std::pair{"a.bin", a}, std::pair{"b.bin", b}, std::pair{"c.bin", c}}) {
         EXPECT_EQ(downloaded(QLatin1String(name)), QByteArray::fromStdString(body)) << name;
-        EXPECT_EQ(downloaded(QLatin1String(name) + QStringLiteral(".part")), users) << name;
         EXPECT_EQ(header(gets(name).at(0), "range"), "<none>") << name;
     }
-    EXPECT_EQ(downloaded(QStringLiteral("a.bin.1.part.meta")), QByteArray("the user's notes"));
-    EXPECT_EQ(leftInTarget().size(), 9);
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin.part")), shorter);
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin.part.meta")), recordOf(host.linkFor("a.bin")));
+    EXPECT_EQ(leftInTarget().size(), 5);
+    EXPECT_EQ(leftInPartials(), planted);
+    QFile notes(inPartials(partialOf("a.bin", 1).record));
+    ASSERT_TRUE(notes.open(QIODevice::ReadOnly));
+    EXPECT_EQ(notes.readAll(), QByteArray("the user's notes"));
+}
+
+// A host serves files named as partial files, for a link it knows the
+// user queued; the planted pair is complete and shorter than the real file.
+TEST_F(Resume, AHostCannotPlantAPartialFile) {
+    const std::string real = bytes(300'000, 'v');
+    const QByteArray record = recordOf(host.linkFor("victim.iso"), 100'000);
+    host.addFile("victim.iso", file(real, Mode::Ranged));
+    host.addFile("victim.iso.part", file(bytes(100'000, 'X')));
+    host.addFile("victim.iso.part.meta", file(record.toStdString()));
+    openWithLinks({host.linkFor("victim.iso.part"), host.linkFor("victim.iso.part.meta"),
+                   host.linkFor("victim.iso")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(downloaded(QStringLiteral("victim.iso")), QByteArray::fromStdString(real));
+    ASSERT_EQ(gets("victim.iso").size(), 1u);
+    EXPECT_EQ(header(gets("victim.iso")[0], "range"), "<none>");
+    EXPECT_EQ(downloaded(QStringLiteral("victim.iso.part_")),
+              QByteArray::fromStdString(bytes(100'000, 'X')));
+    EXPECT_EQ(downloaded(QStringLiteral("victim.iso.part.meta_")), record);
+    EXPECT_EQ(leftInTarget().size(), 3);
 }
 
 TEST_F(Resume, TheRestOfAnotherVersionIsNotJoined) {
@@ -233,11 +300,8 @@ TEST_F(Resume, ARestCutShortInCleanChunksIsNotStored) {
 TEST_F(Resume, AWholePartialThatMissedItsNameIsOnlyNamed) {
     const std::string body = bytes(50'000, 'w');
     host.addFile("w.bin", file(body, Mode::Ranged));
-    writeTarget(QStringLiteral("w.bin.part"), QByteArray::fromStdString(body));
-    writeTarget(QStringLiteral("w.bin.part.meta"),
-                QByteArray("Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\n"
-                           "last-modified=\nlink=") +
-                    QByteArray::fromStdString(host.linkFor("w.bin")) + "\n");
+    writePartial(partialOf("w.bin").partial, QByteArray::fromStdString(body));
+    writePartial(partialOf("w.bin").record, recordOf(host.linkFor("w.bin")));
     TForm1& form = openWithLinks({host.linkFor("w.bin")});
     click("inditas");
     ASSERT_TRUE(runsToIdle());
@@ -246,41 +310,105 @@ TEST_F(Resume, AWholePartialThatMissedItsNameIsOnlyNamed) {
     EXPECT_TRUE(gets("w.bin").empty());
     EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(body));
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("w.bin")});
+    EXPECT_TRUE(leftInPartials().isEmpty());
 }
 
-// Another local user plants a partial file in a shared target folder.
+// Files put in the partial files' folder that are not this user's plain
+// files: a link elsewhere, a second name of another file, and (for root,
+// who can give files away) another user's file.
 TEST_F(Resume, PlantedPartialsAreLeftAlone) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to give files to another user";
-    const passwd* nobody = ::getpwnam("nobody");
-    ASSERT_NE(nobody, nullptr);
     const std::string body = bytes(50'000, 'p');
-    host.addFile("s.bin", file(body, Mode::Ranged));
-    host.addFile("f.bin", file(body, Mode::Ranged));
+    Strings names{"s.bin", "h.bin"};
+    if (::geteuid() == 0)
+        names.push_back("f.bin");
     const QString victim = path(QStringLiteral("victim"));
     writeTarget(QStringLiteral("../victim"), "the user's own file");
-    const QByteArray foreign(20'000, 'f');
-    writeTarget(QStringLiteral("f.bin.part"), foreign);
-    ASSERT_TRUE(QFile::link(victim, targetFolder() + QStringLiteral("/s.bin.part")));
-    for (const char* name : {"s.bin", "f.bin"}) {
+    std::vector<std::string> links;
+    for (const std::string& name : names) {
+        host.addFile(name, file(body, Mode::Ranged));
+        links.push_back(host.linkFor(name));
         // A record that would match, so only the partial file itself tells.
-        writeTarget(QLatin1String(name) + QStringLiteral(".part.meta"),
-                    QByteArray("Vardelo partial file 1\nlength=50000\netag=\"v1-50000\"\n"
-                               "last-modified=\nlink=") +
-                        QByteArray::fromStdString(host.linkFor(name)) + "\n");
-        const QByteArray partial = QFile::encodeName(targetFolder() + QLatin1Char('/') +
-                                                     QLatin1String(name) + QStringLiteral(".part"));
-        ASSERT_EQ(::lchown(partial.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        writePartial(partialOf(name).record, recordOf(host.linkFor(name)));
     }
-    openWithLinks({host.linkFor("s.bin"), host.linkFor("f.bin")});
+    ASSERT_TRUE(QFile::link(victim, inPartials(partialOf("s.bin").partial)));
+    ASSERT_EQ(::link(QFile::encodeName(victim).constData(),
+                     QFile::encodeName(inPartials(partialOf("h.bin").partial)).constData()),
+              0);
+    const QByteArray foreign(20'000, 'f');
+    if (::geteuid() == 0) {
+        const passwd* nobody = ::getpwnam("nobody");
+        ASSERT_NE(nobody, nullptr);
+        writePartial(partialOf("f.bin").partial, foreign);
+        ASSERT_EQ(::lchown(QFile::encodeName(inPartials(partialOf("f.bin").partial)).constData(),
+                           nobody->pw_uid, nobody->pw_gid),
+                  0);
+    }
+    openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle());
-    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
-    EXPECT_EQ(downloaded(QStringLiteral("s.bin")), QByteArray::fromStdString(body));
-    EXPECT_EQ(downloaded(QStringLiteral("f.bin")), QByteArray::fromStdString(body));
+    EXPECT_EQ(logColumn(LogStatus), Strings(names.size(), "Sikeres letöltés"));
+    for (const std::string& name : names) {
+        EXPECT_EQ(downloaded(QString::fromStdString(name)), QByteArray::fromStdString(body));
+        EXPECT_EQ(header(gets(name).at(0), "range"), "<none>") << name;
+    }
     EXPECT_EQ(downloaded(QStringLiteral("../victim")), QByteArray("the user's own file"));
-    EXPECT_EQ(downloaded(QStringLiteral("f.bin.part")), foreign);
-    EXPECT_EQ(QFileInfo(targetFolder() + QStringLiteral("/s.bin.part")).symLinkTarget(), victim);
+    EXPECT_EQ(QFileInfo(inPartials(partialOf("s.bin").partial)).symLinkTarget(), victim);
+    if (::geteuid() == 0) {
+        QFile kept(inPartials(partialOf("f.bin").partial));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), foreign);
+    }
+}
+
+// The partial files' folder is this user's alone: a wider one is narrowed,
+// one that is a link elsewhere is not used.
+TEST_F(Resume, APartialFolderThatIsNotPrivateIsNarrowedOrRefused) {
+    host.addFile("a.bin", file(bytes(1000, 'a'), Mode::Ranged));
+    QDir().mkpath(stateFolder() + QStringLiteral("/Vardelo"));
+    QDir().mkpath(path(QStringLiteral("elsewhere")));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("elsewhere")), partialsFolder()));
+    openWithLinks({host.linkFor("a.bin")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
+    EXPECT_TRUE(statusTips()[0].starts_with("Helyi fájlhiba: ")) << statusTips()[0];
+    EXPECT_TRUE(QDir(path(QStringLiteral("elsewhere"))).isEmpty());
+    EXPECT_TRUE(host.fileRequests().empty());
+
+    ASSERT_TRUE(QFile::remove(partialsFolder()));
+    ASSERT_TRUE(QDir().mkpath(partialsFolder()));
+    ASSERT_EQ(::chmod(QFile::encodeName(partialsFolder()).constData(), 0755), 0);
+    addLink(host.linkFor("a.bin"));
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus).back(), "Sikeres letöltés");
+    EXPECT_EQ(modeOf(partialsFolder()), 0700u);
+}
+
+// Gathered on one file system, stored on another: copied into place, the
+// copy under a hidden name until it is whole.
+TEST_F(Resume, AFileGatheredOnAnotherFileSystemIsCopiedIntoPlace) {
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/vardelo-test-XXXXXX"));
+    struct stat there {
+    }, here{};
+    if (!elsewhere.isValid() ||
+        ::stat(QFile::encodeName(elsewhere.path()).constData(), &there) != 0 ||
+        ::stat(QFile::encodeName(path(QString())).constData(), &here) != 0 ||
+        there.st_dev == here.st_dev)
+        GTEST_SKIP() << "needs /dev/shm on another file system than the temporary folder";
+    qputenv("XDG_STATE_HOME", QFile::encodeName(elsewhere.path()));
+    const std::string body = bytes(3'000'000, 'x');
+    host.addFile("x.bin", file(body, Mode::Ranged));
+    openWithLinks({host.linkFor("x.bin")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(body));
+    EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("x.bin")});
+    EXPECT_TRUE(QDir(elsewhere.path() + QStringLiteral("/Vardelo/partials")).isEmpty());
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(modeOf(targetFolder() + QStringLiteral("/x.bin")), 0666u & ~mask);
 }
 
 TEST_F(Resume, ExistingFilesAreKeptAndNoNameIsHidden) {
@@ -321,6 +449,8 @@ TEST_F(Resume, AFileThatCannotBeWrittenLeavesNoPartialBehind) {
     ASSERT_TRUE(idle);
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
     EXPECT_TRUE(leftInTarget().isEmpty()) << leftInTarget().join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(leftInPartials().isEmpty())
+        << leftInPartials().join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(Resume, NamesOfAnyLengthDownload) {

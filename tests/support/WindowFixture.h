@@ -24,13 +24,15 @@
 
 namespace vardelo {
 
-// A window over a temporary record folder, a temporary settings file and
-// fake dialogs. Files and settings can be prepared before open().
+// A window over a temporary record folder, a temporary settings file, a
+// temporary $XDG_STATE_HOME and fake dialogs. Files and settings can be
+// prepared before open().
 class WindowFixture : public ::testing::Test {
   protected:
     QString recordFolder() const { return dir_.path() + QStringLiteral("/program"); }
     QString settingsFile() const { return dir_.path() + QStringLiteral("/Vardelo.conf"); }
     QString targetFolder() const { return dir_.path() + QStringLiteral("/Letoltesek"); }
+    QString stateFolder() const { return dir_.path() + QStringLiteral("/state"); }
     QString path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
     QString recordPath(const char* name) const {
         return recordFolder() + QLatin1Char('/') + QLatin1String(name);
@@ -39,6 +41,14 @@ class WindowFixture : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         QDir().mkpath(recordFolder());
+        keptStateHome_ = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(stateFolder()));
+    }
+    void TearDown() override {
+        if (keptStateHome_.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", keptStateHome_);
     }
 
     // Writes values straight into the settings file before the window opens.
@@ -142,6 +152,7 @@ class WindowFixture : public ::testing::Test {
 
   private:
     QTemporaryDir dir_;
+    QByteArray keptStateHome_;
     std::unique_ptr<QtSettingsStore> store_;
     std::unique_ptr<Browser> browser_;
     std::unique_ptr<SkinEngine> skins_;
