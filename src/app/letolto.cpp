@@ -71,7 +71,7 @@ void TTesztThread::Execute() {
     clock_.start();
     const std::string name = storableName(link_kiszed(downloadUrl_));
     if (name.empty()) {
-        fail({FailureKind::LocalFile, "the address names no file"});
+        fail({FailureKind::NoFileName, "the address names no file"});
         return;
     }
     PartialTarget target(targetFolder_, name, queueLink_);

@@ -279,9 +279,9 @@ TEST_F(CycleInTheWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
     nextLink();
     Q_EMIT browser().documentComplete(false);
     EXPECT_EQ(statusTips(), (std::vector<std::string>{
-                                "Elutasított cím: not an address: h/no-scheme",
-                                "Weblap hiba: the link's page has no free-user form (\"ff\")",
-                                "Weblap hiba: the link's page did not load"}));
+                                "Elutasított cím: csak http vagy https cím tölthető le",
+                                "Weblap hiba: a link oldalán nincs ingyenes letöltési űrlap",
+                                "Weblap hiba: az oldal nem töltődött be"}));
 }
 
 // The program's browser: the engine is made at its first need, or fails.
@@ -323,7 +323,7 @@ TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
     click("inditas");
     ASSERT_TRUE(
         waitFor([&] { return form.log().grid().cell(1, LogStatus) == "Hibás link."; }, 5000));
-    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: the link's page did not load"});
+    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: az oldal nem töltődött be"});
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 

@@ -269,8 +269,8 @@ TEST_F(CycleAgainstTheHost, FailedTransfersAreFailuresNeverSuccesses) {
     const Strings tips = statusTips();
     ASSERT_EQ(tips.size(), 4u);
     EXPECT_EQ(tips[0], "A szerver válasza: HTTP 404");
-    for (const std::string& tip : {tips[1], tips[2], tips[3]})
-        EXPECT_TRUE(tip.starts_with("Hálózati hiba: ")) << tip;
+    for (const std::string& tip : {tips[1], tips[2], tips[3]}) // short, stalled, a loop
+        EXPECT_TRUE(tip.starts_with("Hálózati hiba: a fájl átvitele nem sikerült")) << tip;
     for (const char* name : {"/missing.bin", "/truncated.bin", "/stalled.bin", "/circle.bin"})
         EXPECT_FALSE(QFile::exists(targetFolder() + QLatin1String(name))) << name;
 }
@@ -283,9 +283,8 @@ TEST_F(CycleAgainstTheHost, MissingTargetFolderFailsTheTransfer) {
     click("inditas");
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogAttempts), Strings{"Próbálva:1 (Letöltési hiba.)"});
-    ASSERT_EQ(statusTips().size(), 1u); // the system's own message
-    EXPECT_TRUE(statusTips()[0].starts_with("Helyi fájlhiba: ")) << statusTips()[0];
-    EXPECT_TRUE(statusTips()[0].ends_with(": No such file or directory")) << statusTips()[0];
+    ASSERT_EQ(statusTips().size(), 1u);
+    EXPECT_EQ(statusTips()[0], "Helyi fájlhiba: a fájl nem hozható létre vagy nem írható");
     EXPECT_TRUE(host.fileRequests().empty());
 }
 
