@@ -22,6 +22,14 @@ class Startup : public WindowFixture {};
 TEST(Diagnostics, WritesTimeStampedLinesAndKeepsTwoFiles) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/state/Vardelo");
+    // A log kept from before, readable by all, is made private too.
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile kept(folder + QStringLiteral("/vardelo.log"));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadOther));
+    kept.close();
+    QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ReadOther |
+                                      QFileDevice::ExeOther);
     {
         const DiagnosticsLog log(folder, 400);
         ASSERT_TRUE(log.writing());
