@@ -358,20 +358,20 @@ TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
 
 TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEndsTheWait) {
     storeSetting(QStringLiteral("Idoablak"), QStringLiteral("1"));
-    storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1320")); // 22:00
+    storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1350")); // 22:30
     storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("360"));     // 06:00
     openWithLinks({"http://h/dead", "http://h/link/b"});
-    QTime now(21, 59);
+    QTime now(22, 10); // the hour has come, its minutes not yet
     auto* gate = control<DownloadHoursGate>("hoursGate");
     gate->setClock([&now] { return now; });
-    const QString waiting = QStringLiteral("Letöltés 22:00-kor indul");
+    const QString waiting = QStringLiteral("Letöltés 22:30-kor indul");
 
     control<QPushButton>("inditas")->click();
     EXPECT_TRUE(fakeBrowser().navigated.isEmpty());
     EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
     EXPECT_FALSE(control<QPushButton>("inditas")->isEnabled());
     EXPECT_TRUE(control<QPushButton>("Stop")->isEnabled());
-    now = QTime(22, 0);
+    now = QTime(22, 30);
     ASSERT_TRUE(waitFor([&] { return fakeBrowser().navigated.size() == 1; }, 5000));
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
 
