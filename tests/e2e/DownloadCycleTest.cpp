@@ -63,7 +63,8 @@ TEST_F(CycleAgainstTheHost, TheSpeedLimitPacesARunningTransferAndALiftedLimitCou
     EXPECT_GT(paced.elapsed(), 1500); // unlimited, it takes milliseconds here
     // The speed beside the gauge is the limited one.
     auto* rate = control<QLabel>("transferRate");
-    ASSERT_TRUE(waitFor([&] { return rate->text().contains(QStringLiteral(" KB/s, még ")); }, 5000))
+    ASSERT_TRUE(
+        waitFor([&] { return rate->text().contains(QStringLiteral(" KiB/s, még ")); }, 5000))
         << rate->text().toStdString();
     EXPECT_LT(rate->text().section(QLatin1Char(' '), 0, 0).toInt(), 400)
         << rate->text().toStdString();
