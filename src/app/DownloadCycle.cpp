@@ -159,7 +159,8 @@ void DownloadCycle::documentComplete(bool ok) {
                 firstPageFailed_ = true;
                 requestMarkup(ProfileRead::FirstPage);
             } else {
-                pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
+                pageFailed(OutcomeKind::DeadLink, FailureKind::PageNotLoaded,
+                           "the link's page did not load");
             }
             return;
         }
@@ -174,7 +175,8 @@ void DownloadCycle::documentComplete(bool ok) {
     case CycleState::WaitPage:
     case CycleState::Countdown: // the wait page again: it is read again
         if (!ok) {
-            pageFailed(OutcomeKind::WaitPageUnreadable, "the wait page did not load");
+            pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::PageNotLoaded,
+                       "the wait page did not load");
             return;
         }
         tellPage(CycleStep::WaitPage);
@@ -201,7 +203,7 @@ void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
         return;
     awaitingSubmit_ = false;
     if (!submitted) {
-        pageFailed(OutcomeKind::DeadLink,
+        pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
                    profile_ ? "nothing on the link's page matches the form selector " +
                                   profile_->profile().form
                             : std::string("the link's page has no free-user form (\"ff\")"));
@@ -226,7 +228,8 @@ void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& marku
     if (ticket != attempt_ || (state_ != CycleState::WaitPage && state_ != CycleState::Countdown))
         return;
     if (!ok) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, "the wait page's text could not be read");
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::PageUnreadable,
+                   "the wait page's text could not be read");
         return;
     }
     readWaitPage(toStd(markup));
@@ -237,14 +240,16 @@ void DownloadCycle::readWaitPage(const std::string& page) {
     download_url.clear();
     const auto url = read_download_url(Memo1);
     if (!url) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, "no download address on the wait page");
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
+                   "no download address on the wait page");
         return;
     }
     download_url = *url;
     tell(CycleStep::Address, download_url);
     const auto seconds = read_waiting_time(Memo1);
     if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, "no usable waiting time on the wait page");
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
+                   "no usable waiting time on the wait page");
         return;
     }
     armCountdown(*seconds);
@@ -261,9 +266,9 @@ void DownloadCycle::armCountdown(std::int32_t seconds) {
     Timer3->setEnabled(true);
 }
 
-void DownloadCycle::pageFailed(OutcomeKind kind, std::string why) {
+void DownloadCycle::pageFailed(OutcomeKind kind, FailureKind reason, std::string why) {
     tellFailure(why);
-    naplozas({kind, {FailureKind::PageStep, std::move(why)}});
+    naplozas({kind, {reason, std::move(why)}});
 }
 
 void DownloadCycle::armWatchdog() {
@@ -278,8 +283,9 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
     const OutcomeKind kind =
         state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     browser_.abandonPage(); // a hung page would hold every later link of its host
-    pageFailed(kind, "the page did not finish within " +
-                         std::to_string(pageWatchdog_->interval() / 1000) + " s");
+    pageFailed(kind, FailureKind::PageTimedOut,
+               "the page did not finish within " +
+                   std::to_string(pageWatchdog_->interval() / 1000) + " s");
 }
 
 void DownloadCycle::tell(CycleStep step, const std::string& detail) const {

@@ -157,7 +157,7 @@ class DownloadCycle final : public QObject {
     void tell(CycleStep step, const std::string& detail) const;
     void tellPage(CycleStep step) const; // with the page's address
     void tellFailure(const std::string& why) const;
-    void pageFailed(OutcomeKind kind, std::string why);
+    void pageFailed(OutcomeKind kind, FailureKind reason, std::string why);
     void logResult(const AttemptResult& result) const;
     void armWatchdog();
     void pageTimedOut(quint64 attempt);

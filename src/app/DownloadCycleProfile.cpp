@@ -43,6 +43,7 @@ void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& marku
     if (!ok) {
         pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
                                                    : OutcomeKind::WaitPageUnreadable,
+                   firstPageFailed_ ? FailureKind::PageNotLoaded : FailureKind::PageUnreadable,
                    firstPageFailed_ ? "the link's page did not load"
                                     : "the page's text could not be read");
         return;
@@ -75,11 +76,13 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
 
 void DownloadCycle::readProfileFirstPage(const std::string& markup) {
     if (profile_->isDead(markup)) {
-        pageFailed(OutcomeKind::DeadLink, "the profile's dead pattern matches the page");
+        pageFailed(OutcomeKind::DeadLink, FailureKind::FileGone,
+                   "the profile's dead pattern matches the page");
         return;
     }
     if (firstPageFailed_) {
-        pageFailed(OutcomeKind::DeadLink, "the link's page did not load");
+        pageFailed(OutcomeKind::DeadLink, FailureKind::PageNotLoaded,
+                   "the link's page did not load");
         return;
     }
     if (profile_->profile().form.empty()) {
@@ -95,7 +98,8 @@ void DownloadCycle::readProfileWaitPage(const std::string& markup) {
     Memo1 = markup;
     download_url.clear();
     if (profile_->isBusy(markup)) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, "the profile's busy pattern matches the page");
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
+                   "the profile's busy pattern matches the page");
         return;
     }
     const auto& wait = profile_->profile().wait;
@@ -109,7 +113,7 @@ void DownloadCycle::readProfileWaitPage(const std::string& markup) {
 void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
     const std::optional<std::int32_t> seconds = text ? parseWaitSeconds(*text) : std::nullopt;
     if (!seconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable,
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
                    text ? "the waiting time read is no whole number of seconds: \"" + *text + "\""
                         : std::string("the profile's wait reader finds nothing"));
         return;
@@ -130,6 +134,7 @@ void DownloadCycle::profileAddressRead(const std::optional<std::string>& text) {
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
         pageFailed(OutcomeKind::WaitPageUnreadable,
+                   text ? FailureKind::RefusedAddress : FailureKind::NoDownloadAddress,
                    text ? "the address read is no http or https address: \"" + *text + "\""
                         : std::string("the profile's address reader finds nothing"));
         return;
@@ -166,7 +171,7 @@ void DownloadCycle::profileAfterWait() {
 void DownloadCycle::afterWaitActivated(quint64, bool activated) {
     // Activated: the download it leads to is awaited, within the watchdog's time.
     if (!activated && state_ == CycleState::AfterWait)
-        pageFailed(OutcomeKind::WaitPageUnreadable,
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoAfterWaitElement,
                    "nothing matches the after_wait selector " + profile_->profile().afterWait);
 }
 
@@ -176,7 +181,7 @@ void DownloadCycle::downloadRequested(const QString& url) {
     reading_ = ProfileRead::None;
     const std::string address = toStd(url);
     if (!isHttpAddress(address)) {
-        pageFailed(OutcomeKind::WaitPageUnreadable,
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::RefusedAddress,
                    "the download's address is no http or https address: " + address);
         return;
     }

@@ -3,6 +3,7 @@
 #include "app/DownloadCycle.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
+#include "core/ListText.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
 #include "platform/HostProfileFiles.h"
@@ -24,8 +25,10 @@
 namespace vardelo {
 namespace {
 
+// Lines carry what pages and hosts wrote: their control characters could
+// set the terminal's title or clear it.
 void say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
+    std::printf("%s\n", controlsReplaced(line).c_str());
     std::fflush(stdout);
 }
 

@@ -41,6 +41,7 @@ TForm1::TForm1(Services services, QWidget* parent)
 
     rememberStartingSettings();
     guarded([this] { FormCreate(); });
+    guarded([this] { takeStartupLinks(); }); // also when start-up stopped before them
 }
 
 // The models listen to the queue's and the log's grids, which go before the
@@ -130,6 +131,7 @@ void TForm1::FormCreate() {
     setGridColumns();
     Stop->setEnabled(false);
     readRecordFiles();
+    takeStartupLinks(); // after the stored queue, and before auto-start looks at it
     listSkins();
     loadSettings();
 }

@@ -69,6 +69,8 @@ struct Services {
     // (shown once, when the window first appears).
     const HostProfiles* profiles = nullptr;
     QStringList profileProblems;
+    // The links this start was given; queued before auto-start looks.
+    std::vector<std::string> startupLinks;
 };
 
 // The main window. It owns the program's whole state for the run; its
@@ -210,6 +212,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void LinkekPaste(); // Ctrl+V in the queue
     void queueWithBalloon(const std::vector<std::string>& links);
     void FormCreate();
+    void takeStartupLinks();
     void FormActivate();
     bool FormClose(QString* failure);
 

@@ -2,6 +2,8 @@
 // start while this one keeps the record folder.
 #include "app/Unit2.h"
 
+#include <utility>
+
 namespace vardelo {
 
 bool TForm1::takeHandedLinks(const std::vector<std::string>& links, bool bringToFront) {
@@ -12,6 +14,10 @@ bool TForm1::takeHandedLinks(const std::vector<std::string>& links, bool bringTo
         CTIClick();
     queueWithBalloon(links);
     return true;
+}
+
+void TForm1::takeStartupLinks() {
+    queueWithBalloon(std::exchange(services_.startupLinks, {}));
 }
 
 } // namespace vardelo

@@ -79,7 +79,7 @@ void TTesztThread::Execute() {
     fileName_ = nameByReply_ ? safeFileName(addressFileName(downloadUrl_))
                              : storableName(link_kiszed(downloadUrl_));
     if (fileName_.empty()) {
-        fail({FailureKind::LocalFile, "the address names no file"});
+        fail({FailureKind::NoFileName, "the address names no file"});
         return;
     }
     PartialTarget target(partialFolder_, targetFolder_, fileName_, queueLink_);

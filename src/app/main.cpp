@@ -16,11 +16,22 @@
 #include "platform/UnixSignals.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <unistd.h>
+
+namespace {
+
+// How long a start by the browser's host waits for the links it is sent.
+constexpr std::chrono::milliseconds kAwaitLinksPatience{5000};
+
+} // namespace
 
 int main(int argc, char** argv) {
     // A profile author's probe: no window, queue, settings or lock, and
@@ -70,27 +81,43 @@ int main(int argc, char** argv) {
     // are kept until the window can take them.
     vardelo::TForm1* ready = nullptr;
     std::vector<std::string> early;
-    instance.serve([&ready, &early](const QByteArray& message) {
+    QEventLoop* awaiting = nullptr;
+    instance.serve([&ready, &early, &awaiting](const QByteArray& message) {
         const auto later = vardelo::decodeArguments(message);
         if (!later)
             return false;
         if (!ready) {
             early.insert(early.end(), later->links.begin(), later->links.end());
+            if (awaiting)
+                awaiting->quit();
             return true;
         }
         return ready->takeHandedLinks(later->links, later->bringToFront);
     });
+    // Started by the browser's host: its links are on their way; auto-start
+    // is to find them in the queue.
+    if (handed.awaitLinks) {
+        QEventLoop loop;
+        awaiting = &loop;
+        QTimer::singleShot(kAwaitLinksPatience, &loop, &QEventLoop::quit);
+        loop.exec();
+        awaiting = nullptr;
+    }
+    std::vector<std::string> startupLinks = handed.links;
+    startupLinks.insert(startupLinks.end(), early.begin(), early.end());
+    early.clear();
 
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
     vardelo::LazyBrowser browser;
     vardelo::HttpClient http;
     vardelo::SkinEngine skins(vardelo::dataFolder());
+    // The start's own links are queued before auto-start looks at the queue.
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
-                          vardelo::defaultTargetFolder(), &profiles.profiles, profiles.problems});
+                          vardelo::defaultTargetFolder(), &profiles.profiles, profiles.problems,
+                          std::move(startupLinks)});
     dialogs.setParent(&form);
     // Taken before a close that a signal during start-up asked for, so it keeps them.
-    form.takeHandedLinks(handed.links, false);
     form.takeHandedLinks(early, false);
     ready = &form;
     if (const auto status = termination.windowReady(form))

@@ -4,12 +4,12 @@ namespace vardelo {
 
 FailureReason transferFailure(bool refusedAddress, int httpStatus, const std::string& error) {
     if (refusedAddress)
-        return {FailureKind::RefusedAddress, error};
+        return {FailureKind::RefusedAddress, error, httpStatus};
     // The status of the last answer: a connection lost after a 200, or a
-    // redirect too many, is told better by the transfer's own text.
+    // redirect too many, is a failed transfer, not the server's refusal.
     if (httpStatus >= 400)
-        return {FailureKind::HttpStatus, "HTTP " + std::to_string(httpStatus)};
-    return {FailureKind::Network, error};
+        return {FailureKind::HttpStatus, error, httpStatus};
+    return {FailureKind::Network, error, httpStatus};
 }
 
 const char* failureKindName(FailureKind kind) {
@@ -22,41 +22,85 @@ const char* failureKindName(FailureKind kind) {
         return "http-status";
     case FailureKind::LocalFile:
         return "local-file";
+    case FailureKind::NoFileName:
+        return "no-file-name";
     case FailureKind::RefusedAddress:
         return "refused-address";
-    case FailureKind::PageStep:
-        return "page-step";
+    case FailureKind::PageNotLoaded:
+        return "page-not-loaded";
+    case FailureKind::PageTimedOut:
+        return "page-timed-out";
+    case FailureKind::PageUnreadable:
+        return "page-unreadable";
+    case FailureKind::NoFreeUserForm:
+        return "no-free-user-form";
+    case FailureKind::NoWaitingTime:
+        return "no-waiting-time";
+    case FailureKind::NoDownloadAddress:
+        return "no-download-address";
+    case FailureKind::NoAfterWaitElement:
+        return "no-after-wait-element";
+    case FailureKind::FileGone:
+        return "file-gone";
+    case FailureKind::HostBusy:
+        return "host-busy";
     case FailureKind::WebPage:
         return "web-page";
     }
     return "unknown";
 }
 
-std::string failureText(const FailureReason& reason) {
-    const char* lead = "";
-    switch (reason.kind) {
+namespace {
+
+const char* hungarianText(FailureKind kind) {
+    switch (kind) {
     case FailureKind::None:
-        return {};
+        return "";
     case FailureKind::Network:
-        lead = "Hálózati hiba: ";
-        break;
+        return "Hálózati hiba: a fájl átvitele nem sikerült";
     case FailureKind::HttpStatus:
-        lead = "A szerver válasza: ";
-        break;
+        return "A szerver válasza";
     case FailureKind::LocalFile:
-        lead = "Helyi fájlhiba: ";
-        break;
+        return "Helyi fájlhiba: a fájl nem hozható létre vagy nem írható";
+    case FailureKind::NoFileName:
+        return "Hibás cím: a letöltési címből nem derül ki a fájl neve";
     case FailureKind::RefusedAddress:
-        lead = "Elutasított cím: ";
-        break;
-    case FailureKind::PageStep:
-        lead = "Weblap hiba: ";
-        break;
+        return "Elutasított cím: csak http vagy https cím tölthető le";
+    case FailureKind::PageNotLoaded:
+        return "Weblap hiba: az oldal nem töltődött be";
+    case FailureKind::PageTimedOut:
+        return "Weblap hiba: az oldal nem töltődött be időben";
+    case FailureKind::PageUnreadable:
+        return "Weblap hiba: az oldal szövege nem olvasható";
+    case FailureKind::NoFreeUserForm:
+        return "Weblap hiba: a link oldalán nincs ingyenes letöltési űrlap";
+    case FailureKind::NoWaitingTime:
+        return "Weblap hiba: az oldalon nincs használható várakozási idő";
+    case FailureKind::NoDownloadAddress:
+        return "Weblap hiba: az oldalon nincs letöltési cím";
+    case FailureKind::NoAfterWaitElement:
+        return "Weblap hiba: a várakozás után nincs meg a letöltést indító elem";
+    case FailureKind::FileGone:
+        return "Weblap hiba: az oldal szerint a fájl nem érhető el";
+    case FailureKind::HostBusy:
+        return "Weblap hiba: az oldal szerint a szerver foglalt";
     case FailureKind::WebPage:
-        lead = "A fájl helyett weblap érkezett: ";
-        break;
+        return "A fájl helyett weblap érkezett";
     }
-    return lead + reason.text;
+    return "Ismeretlen hiba";
+}
+
+} // namespace
+
+std::string failureText(const FailureReason& reason) {
+    std::string text = hungarianText(reason.kind);
+    const bool answered =
+        reason.httpStatus > 0 && (reason.httpStatus < 200 || reason.httpStatus > 299);
+    if (reason.kind == FailureKind::HttpStatus)
+        text += ": HTTP " + std::to_string(reason.httpStatus);
+    else if (reason.kind == FailureKind::Network && answered)
+        text += " (a szerver válasza: HTTP " + std::to_string(reason.httpStatus) + ")";
+    return text;
 }
 
 void RunFailures::record(const std::string& link, const AttemptResult& result) {

@@ -8,21 +8,31 @@
 
 namespace vardelo {
 
-// Why an attempt failed. The designed log never shows it; the diagnostics
-// log and the log row's tooltip do.
+// Why an attempt failed. The designed log never shows it; the log row's
+// tooltip shows the kind in Hungarian, the diagnostics log the English detail.
 enum class FailureKind : unsigned char {
     None,
-    Network,        // the transfer's own error text (connection, time-out, TLS)
-    HttpStatus,     // the server answered with a status that carries no file
-    LocalFile,      // the file could not be made or written (the system's message)
-    RefusedAddress, // an address that is not http or https, or not an address at all
-    PageStep,       // a step of the link's pages failed
-    WebPage,        // the host sent a web page where the file was asked for
+    Network,            // the transfer failed (connection, time-out, TLS, a short body)
+    HttpStatus,         // the server answered with an error status
+    LocalFile,          // the file could not be made or written
+    NoFileName,         // the download's address names no file
+    RefusedAddress,     // an address that is not http or https, or not an address at all
+    PageNotLoaded,      // the link's page or the wait page did not load
+    PageTimedOut,       // a page did not finish in its time
+    PageUnreadable,     // a page's text could not be read
+    NoFreeUserForm,     // the link's page has nothing to go on with
+    NoWaitingTime,      // the wait page gives no usable waiting time
+    NoDownloadAddress,  // the wait page gives no download address
+    NoAfterWaitElement, // after the wait, nothing leads to the download
+    FileGone,           // the page says the file is not there
+    HostBusy,           // the page says the host is busy
+    WebPage,            // the host sent a web page where the file was asked for
 };
 
 struct FailureReason {
     FailureKind kind = FailureKind::None;
-    std::string text;
+    std::string text;   // the English detail, for the diagnostics log
+    int httpStatus = 0; // of the transfer's last answer, 0 when none came
 };
 
 // How one attempt at the head link ended, and why when it failed.
@@ -38,7 +48,8 @@ FailureReason transferFailure(bool refusedAddress, int httpStatus, const std::st
 // The kind as a short English word, for the diagnostics log.
 const char* failureKindName(FailureKind kind);
 
-// The reason as the user reads it (Hungarian lead, the detail as given).
+// The reason as the window shows it: Hungarian only. The English detail
+// stays in the diagnostics log.
 std::string failureText(const FailureReason& reason);
 
 // This run's failure reasons by link, for the log's status cell: one line

@@ -13,15 +13,15 @@ std::vector<std::string> linksOn(std::string_view text, LinkTest isLink, const v
     std::vector<std::string> links;
     std::string_view rest = text;
     while (!rest.empty()) {
-        const std::size_t cr = rest.find('\r');
-        // The line runs up to and including its carriage return.
-        const std::size_t length = cr == std::string_view::npos ? rest.size() : cr + 1;
-        std::string_view line = trimControls(rest.substr(0, length));
+        // CR LF, LF and a lone CR each end a line, as a list file's lines do.
+        const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+        std::string_view line = trimControls(rest.substr(0, end));
         if (const std::size_t htm = line.find(".htm"); htm != std::string_view::npos)
             line = line.substr(0, htm);
         if (!line.empty() && isLink(line, context))
             links.emplace_back(line);
-        rest.remove_prefix(std::min(rest.size(), length + 1));
+        const bool crLf = end + 1 < rest.size() && rest[end] == '\r' && rest[end + 1] == '\n';
+        rest.remove_prefix(std::min(rest.size(), end + (crLf ? 2 : 1)));
     }
     return links;
 }

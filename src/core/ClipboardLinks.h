@@ -14,10 +14,10 @@ inline constexpr std::string_view kLinkPrefix = "http://rapidshare.com/";
 inline constexpr std::string_view kHostAddress = "http://rapidshare.com";
 
 // The links in a clipboard text, in order. The text is cut into lines at
-// carriage returns (the character after each one, a line feed's place, is
-// dropped with it); each line loses the characters of code 32 or below at
-// both ends and everything from its first ".htm"; a non-empty line holding
-// the prefix anywhere (case-sensitive) is a link, whatever else it holds.
+// CR LF, LF or a lone CR (a list copied on Linux ends its lines with LF);
+// each line loses the characters of code 32 or below at both ends and
+// everything from its first ".htm"; a non-empty line holding the prefix
+// anywhere (case-sensitive) is a link, whatever else it holds.
 std::vector<std::string> linksInClipboardText(std::string_view text,
                                               std::string_view prefix = kLinkPrefix);
 

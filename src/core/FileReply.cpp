@@ -192,11 +192,11 @@ AttemptResult pageForFileResult(const CompiledProfile* profile, std::string_view
                                 std::string_view contentType) {
     if (profile && profile->isDead(page))
         return {OutcomeKind::DeadLink,
-                {FailureKind::PageStep,
+                {FailureKind::FileGone,
                  "the profile's dead pattern matches the page sent for the file"}};
     if (profile && profile->isBusy(page))
         return {OutcomeKind::WaitPageUnreadable,
-                {FailureKind::PageStep,
+                {FailureKind::HostBusy,
                  "the profile's busy pattern matches the page sent for the file"}};
     const std::string declared = contentType.empty()
                                      ? std::string("no type declared, the body begins as HTML")

@@ -13,6 +13,43 @@ std::string_view trimControls(std::string_view text) {
     return text;
 }
 
+namespace {
+
+// The length of the control character that starts at `at`, 0 for none.
+std::size_t controlAt(std::string_view text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c < 0x20 || c == 0x7f)
+        return 1;
+    const bool c1 = c == 0xc2 && at + 1 < text.size() &&
+                    static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[at + 1]) <= 0x9f;
+    return c1 ? 2 : 0;
+}
+
+} // namespace
+
+bool hasControlCharacters(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if (controlAt(text, at) > 0)
+            return true;
+    return false;
+}
+
+std::string controlsReplaced(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t control = controlAt(text, at);
+        if (control > 0) {
+            shown += '?';
+            at += control;
+        } else {
+            shown += text[at++];
+        }
+    }
+    return shown;
+}
+
 std::vector<std::string> splitListLines(std::string_view bytes) {
     bytes = bytes.substr(0, bytes.find('\0'));
     std::vector<std::string> lines;

@@ -9,6 +9,13 @@ namespace vardelo {
 // Removes every character of code 32 or below from both ends.
 std::string_view trimControls(std::string_view text);
 
+// Whether UTF-8 `text` holds a control character: C0 (line breaks among
+// them), DEL, or C1.
+bool hasControlCharacters(std::string_view text);
+// UTF-8 `text` with each control character replaced by "?", so that text
+// from elsewhere cannot steer a terminal (its title, a clear screen).
+std::string controlsReplaced(std::string_view text);
+
 // A plain-text link list (code page 1250) cut into lines: a line ends at CR,
 // LF or CR LF (LF CR is two ends); a last line without an end counts; the
 // text stops at the first zero byte. Lines come back as UTF-8.

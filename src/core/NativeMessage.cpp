@@ -1,6 +1,7 @@
 #include "core/NativeMessage.h"
 
 #include "core/AsciiCase.h"
+#include "core/ListText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,11 +60,8 @@ std::string noLinksText() {
 }
 
 std::string notHttpText(std::string_view link) {
-    std::string shown(link.substr(0, kShownLinkChars));
-    std::replace_if(
-        shown.begin(), shown.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }, '?');
-    return "Csak http vagy https link adható át: " + shown;
+    return "Csak http vagy https link adható át: " +
+           controlsReplaced(link.substr(0, kShownLinkChars));
 }
 
 std::string cutShortText() {

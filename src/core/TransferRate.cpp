@@ -45,9 +45,9 @@ std::string rateText(double bytesPerSecond, std::optional<std::int64_t> secondsL
     };
     std::string text;
     if (bytesPerSecond >= 1024.0 * 1024.0)
-        text = number(std::round(bytesPerSecond / 104857.6) / 10.0) + " MB/s";
+        text = number(std::round(bytesPerSecond / 104857.6) / 10.0) + " MiB/s";
     else if (bytesPerSecond >= 1024.0)
-        text = number(std::round(bytesPerSecond / 1024.0)) + " KB/s";
+        text = number(std::round(bytesPerSecond / 1024.0)) + " KiB/s";
     else
         text = number(std::round(std::max(bytesPerSecond, 0.0))) + " B/s";
     if (!secondsLeft)

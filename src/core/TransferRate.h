@@ -32,9 +32,9 @@ class TransferRate {
     std::deque<Sample> samples_;
 };
 
-// "1,5 MB/s, még 0:42", "850 KB/s", "12 B/s, még 1:02:03": the speed in
-// binary units with the sizes' decimal separator, then the time left when it
-// is known.
+// "1,5 MiB/s, még 0:42", "850 KiB/s", "12 B/s, még 1:02:03": the speed in
+// binary units, named as the speed limit's setting names them, with the
+// sizes' decimal separator, then the time left when it is known.
 std::string rateText(double bytesPerSecond, std::optional<std::int64_t> secondsLeft,
                      std::string_view decimalSeparator);
 

@@ -19,24 +19,41 @@ void reportLeftOut(const QString& text) {
     std::fprintf(stderr, "Vardelo: %s\n", text.toLocal8Bit().constData());
 }
 
+// The running program refuses a handed link with a control character in
+// it, so such a link is left out here, where the user hears of it.
+void addLink(HandedArguments& handed, const std::string& link) {
+    if (hasControlCharacters(link)) {
+        reportLeftOut(QStringLiteral("vezérlőkaraktert tartalmazó link, kihagyva: ") +
+                      toQt(controlsReplaced(link)));
+        return;
+    }
+    handed.links.push_back(link);
+}
+
 } // namespace
 
 HandedArguments readArguments(const QStringList& arguments, const HostProfiles* profiles) {
     HandedArguments handed;
     handed.bringToFront = arguments.isEmpty();
     for (const QString& argument : arguments) {
+        if (argument == QLatin1String(kAwaitLinksOption)) {
+            handed.awaitLinks = true;
+            continue;
+        }
         const std::vector<std::string> links = linksInArgument(toStd(argument), profiles);
         if (!links.empty()) {
-            handed.links.insert(handed.links.end(), links.begin(), links.end());
+            for (const std::string& link : links)
+                addLink(handed, link);
             continue;
         }
         if (!QFileInfo(argument).isFile()) {
-            reportLeftOut(QStringLiteral("nem link és nem listafájl, kihagyva: ") + argument);
+            reportLeftOut(QStringLiteral("nem link és nem listafájl, kihagyva: ") +
+                          toQt(controlsReplaced(toStd(argument))));
             continue;
         }
         try {
             for (const std::string& line : linesToImport(readListFile(argument)))
-                handed.links.push_back(line);
+                addLink(handed, line);
         } catch (const std::exception& error) {
             reportLeftOut(toQt(withFinalPeriod(error.what())));
         }
@@ -66,8 +83,12 @@ std::optional<HandedArguments> decodeArguments(const QByteArray& bytes) {
         return std::nullopt;
     HandedArguments handed;
     handed.bringToFront = bringToFront;
-    for (const QByteArray& link : links)
+    for (const QByteArray& link : links) {
+        // No start of ours sends one; a line break would split a queue row.
+        if (hasControlCharacters(link.toStdString()))
+            return std::nullopt;
         handed.links.push_back(link.toStdString());
+    }
     return handed;
 }
 

@@ -15,16 +15,25 @@ class HostProfiles;
 struct HandedArguments {
     std::vector<std::string> links; // in order: links, and the lines of list files
     bool bringToFront = false;      // started with no arguments at all
+    bool awaitLinks = false;        // kAwaitLinksOption: links follow over the socket
 };
+
+// Given by the browser's native messaging host to a program it starts: the
+// links follow at once over the single-instance socket, and start-up waits
+// a little for them, so that auto-start finds them queued.
+inline constexpr char kAwaitLinksOption[] = "--await-links";
 
 // Reads a start's arguments where they were given: an argument that starts
 // with the link prefix brings its links; one that names an existing file is
 // read as a link list, as "Megnyitás" reads one; anything else, and a list
 // that cannot be read, is left out with a line on standard error.
-// A web address that a host profile claims counts as a link too.
+// A web address that a host profile claims counts as a link too. A link
+// with a control character in it (a line break among them) is left out.
 HandedArguments readArguments(const QStringList& arguments, const HostProfiles* profiles = nullptr);
 
-// The form in which a later start hands its arguments over.
+// The form in which a later start hands its arguments over; a message with
+// a link that holds a control character is refused whole, as the native
+// messaging host refuses one.
 QByteArray encodeArguments(const HandedArguments& handed);
 std::optional<HandedArguments> decodeArguments(const QByteArray& bytes);
 

@@ -42,6 +42,19 @@ const char* levelName(QtMsgType type) {
     return "?";
 }
 
+// The log holds every link and address: for its user's eyes only, as the
+// record files are. A file or folder kept from before is made private too.
+constexpr QFileDevice::Permissions kOwnerOnlyFile =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerOnlyFolder = kOwnerOnlyFile | QFileDevice::ExeOwner;
+
+bool openPrivately(QFile& file) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kOwnerOnlyFile))
+        return false;
+    file.setPermissions(kOwnerOnlyFile);
+    return true;
+}
+
 // Keeps two files: the one being written and the one before it.
 void rotateIfFull(Sink& s, qint64 adding) {
     if (s.file.size() + adding <= s.limit)
@@ -52,7 +65,7 @@ void rotateIfFull(Sink& s, qint64 adding) {
     QFile::remove(older);
     QFile::rename(path, older);
     s.file.setFileName(path);
-    s.file.open(QIODevice::WriteOnly | QIODevice::Append);
+    openPrivately(s.file);
 }
 
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
@@ -88,7 +101,8 @@ DiagnosticsLog::DiagnosticsLog(const QString& folder, std::int64_t limitBytes) {
     auto made = std::make_unique<Sink>();
     made->limit = limitBytes;
     made->file.setFileName(folder + QStringLiteral("/vardelo.log"));
-    if (!QDir().mkpath(folder) || !made->file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!QDir().mkpath(folder) || !QFile::setPermissions(folder, kOwnerOnlyFolder) ||
+        !openPrivately(made->file)) {
         std::fprintf(stderr, "Vardelo: no diagnostics log: %s cannot be written\n",
                      qUtf8Printable(made->file.fileName()));
         return;

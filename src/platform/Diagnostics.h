@@ -18,7 +18,8 @@ namespace vardelo {
 QString diagnosticsFolder();
 
 // While it lives, the messages of the program's categories go, time-stamped,
-// to <folder>/vardelo.log. A file past the limit becomes vardelo.log.1 (the
+// to <folder>/vardelo.log, readable by its user only (the folder 0700, the
+// files 0600). A file past the limit becomes vardelo.log.1 (the
 // one before it goes), so at most two files are kept. A folder that cannot
 // be written gives no file and one line on standard error; the program runs
 // on as before.

@@ -132,6 +132,7 @@ int runNativeMessagingHost(int argc, char** argv) {
         // The user sent a link to be downloaded: a Vardelo that is not running is started.
         QProcess program;
         program.setProgram(QCoreApplication::applicationFilePath());
+        program.setArguments({QLatin1String(kAwaitLinksOption)});
         program.setStandardInputFile(QProcess::nullDevice());
         program.setStandardOutputFile(QProcess::nullDevice());
         program.setStandardErrorFile(QProcess::nullDevice());

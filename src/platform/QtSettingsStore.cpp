@@ -150,7 +150,18 @@ class LinkedName {
     bool made() const { return made_; }
     QString name() const { return QFile::decodeName(name_); }
     bool moveTo(const QString& fileName) {
-        if (!made_ || ::rename(name_.constData(), QFile::encodeName(fileName).constData()) != 0)
+        if (!made_)
+            return false;
+        const QByteArray target = QFile::encodeName(fileName);
+        // A rename onto another name of the same file does nothing and keeps
+        // both names: the file is already the kept one, and this name goes
+        // with the object.
+        struct stat ours = {};
+        struct stat theirs = {};
+        if (::stat(name_.constData(), &ours) == 0 && ::stat(target.constData(), &theirs) == 0 &&
+            ours.st_dev == theirs.st_dev && ours.st_ino == theirs.st_ino)
+            return true;
+        if (::rename(name_.constData(), target.constData()) != 0)
             return false;
         made_ = false;
         return true;

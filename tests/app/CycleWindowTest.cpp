@@ -279,9 +279,9 @@ TEST_F(CycleInTheWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
     nextLink();
     Q_EMIT browser().documentComplete(false);
     EXPECT_EQ(statusTips(), (std::vector<std::string>{
-                                "Elutasított cím: not an address: h/no-scheme",
-                                "Weblap hiba: the link's page has no free-user form (\"ff\")",
-                                "Weblap hiba: the link's page did not load"}));
+                                "Elutasított cím: csak http vagy https cím tölthető le",
+                                "Weblap hiba: a link oldalán nincs ingyenes letöltési űrlap",
+                                "Weblap hiba: az oldal nem töltődött be"}));
 }
 
 // The program's browser: the engine is made at its first need, or fails.
@@ -323,7 +323,7 @@ TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
     click("inditas");
     ASSERT_TRUE(
         waitFor([&] { return form.log().grid().cell(1, LogStatus) == "Hibás link."; }, 5000));
-    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: the link's page did not load"});
+    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: az oldal nem töltődött be"});
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
@@ -358,20 +358,20 @@ TEST_F(CycleInTheWindow, StopAfterMirrorsBothWaysAndStopClearsBoth) {
 
 TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndStopEndsTheWait) {
     storeSetting(QStringLiteral("Idoablak"), QStringLiteral("1"));
-    storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1320")); // 22:00
+    storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("1350")); // 22:30
     storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("360"));     // 06:00
     openWithLinks({"http://h/dead", "http://h/link/b"});
-    QTime now(21, 59);
+    QTime now(22, 10); // the hour has come, its minutes not yet
     auto* gate = control<DownloadHoursGate>("hoursGate");
     gate->setClock([&now] { return now; });
-    const QString waiting = QStringLiteral("Letöltés 22:00-kor indul");
+    const QString waiting = QStringLiteral("Letöltés 22:30-kor indul");
 
     control<QPushButton>("inditas")->click();
     EXPECT_TRUE(fakeBrowser().navigated.isEmpty());
     EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
     EXPECT_FALSE(control<QPushButton>("inditas")->isEnabled());
     EXPECT_TRUE(control<QPushButton>("Stop")->isEnabled());
-    now = QTime(22, 0);
+    now = QTime(22, 30);
     ASSERT_TRUE(waitFor([&] { return fakeBrowser().navigated.size() == 1; }, 5000));
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
 

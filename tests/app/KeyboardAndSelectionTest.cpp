@@ -161,6 +161,15 @@ TEST_F(Keyboard, LettersAndKeysReachTheCommands) {
     EXPECT_EQ(control<QTabWidget>("Lapok")->currentIndex(), 3);
     QTest::keyClick(&form, Qt::Key_K, Qt::AltModifier); // the add box's caption
     EXPECT_EQ(focusedControl(), QStringLiteral("Link_hozza"));
+    QTest::keyClick(&form, Qt::Key_B, Qt::AltModifier); // the settings page: the limits' letters
+    QTest::keyClick(&form, Qt::Key_0, Qt::AltModifier);
+    EXPECT_EQ(focusedControl(), QStringLiteral("Sebesseg_korlat"));
+    QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(focusedControl(), QStringLiteral("Idoablak"));
+    auto* hours = control<QCheckBox>("Idoablak");
+    EXPECT_TRUE(waitFor([hours] { return hours->isChecked(); }, 2000)); // as a click shows
+    QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier); // and off again: Start may go at once
+    EXPECT_TRUE(waitFor([hours] { return !hours->isChecked(); }, 2000));
 
     QTest::keyClick(&form, Qt::Key_Escape); // nothing runs: nothing to stop
     EXPECT_TRUE(fakeBrowser().navigated.isEmpty());

@@ -1,6 +1,8 @@
 // The browser's side of the native messaging host: framing, refusals and the
-// links handed over, through real pipes.
+// links handed over, through real pipes; and the message a later start hands
+// over the single-instance socket.
 #include "core/NativeMessage.h"
+#include "platform/CommandLine.h"
 #include "platform/NativeMessagingHost.h"
 
 #include <QJsonDocument>
@@ -8,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <thread>
 #include <unistd.h>
 
 namespace vardelo {
@@ -33,15 +37,27 @@ class NativeHost : public ::testing::Test {
         int out[2];
         EXPECT_EQ(::pipe(in), 0);
         EXPECT_EQ(::pipe(out), 0);
-        EXPECT_EQ(::write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-        ::close(in[1]);
+        // Written beside the host, as a message longer than the pipe holds
+        // is; a host that stops reading early ends the writing with EPIPE.
+        const auto previous = std::signal(SIGPIPE, SIG_IGN);
+        std::thread writer([&input, fd = in[1]] {
+            for (std::size_t at = 0; at < input.size();) {
+                const ssize_t put = ::write(fd, input.data() + at, input.size() - at);
+                if (put <= 0)
+                    break;
+                at += static_cast<std::size_t>(put);
+            }
+            ::close(fd);
+        });
         NativeMessagingHost host([this](const std::vector<std::string>& links) {
             handed.push_back(links);
             return takes;
         });
         Served served;
-        served.status = host.serve(in[0], out[1], 200);
+        served.status = host.serve(in[0], out[1], 2000);
         ::close(in[0]);
+        writer.join();
+        std::signal(SIGPIPE, previous);
         ::close(out[1]);
         std::string bytes;
         char buffer[4096];
@@ -89,7 +105,7 @@ TEST_F(NativeHost, AnswersEveryMessageAndHandsOnlyGoodLinksOver) {
               (std::vector<std::string>{"http://rapidshare.com/files/1/a.zip", "https://h/b"}));
 }
 
-TEST_F(NativeHost, BrokenFramesAreAnsweredAndEndTheHost) {
+TEST_F(NativeHost, FramesUpToTheLargestAreAnsweredBrokenOnesEndTheHost) {
     struct Case {
         const char* name;
         std::string input;
@@ -97,8 +113,11 @@ TEST_F(NativeHost, BrokenFramesAreAnsweredAndEndTheHost) {
         int status;
     };
     const std::string good = framed("{\"links\": [\"http://h/a\"]}");
+    std::string largest = "{\"links\": [\"http://h/a\"], \"pad\": \"\"}";
+    largest.insert(largest.size() - 2, kLargestNativeMessage - largest.size(), 'x');
     for (const Case& c : {
              Case{"nothing at all", "", "", 0},
+             Case{"exactly a mebibyte", framed(largest), "<ok>", 0},
              Case{"over a mebibyte", rawLength(kLargestNativeMessage + 1) + "{}", tooLongText(), 1},
              Case{"a header cut short", std::string("\x05\x00", 2), cutShortText(), 1},
              Case{"a message cut short", good.substr(0, good.size() - 3), cutShortText(), 1},
@@ -112,7 +131,7 @@ TEST_F(NativeHost, BrokenFramesAreAnsweredAndEndTheHost) {
             EXPECT_EQ(error(served.answers[0]), QString::fromStdString(c.answer)) << c.name;
         }
     }
-    EXPECT_TRUE(handed.empty());
+    EXPECT_EQ(handed, std::vector<std::vector<std::string>>{{"http://h/a"}}); // the largest only
 }
 
 TEST_F(NativeHost, LinksNobodyTookAreReportedSo) {
@@ -120,6 +139,32 @@ TEST_F(NativeHost, LinksNobodyTookAreReportedSo) {
     const Served served = serve(framed("{\"links\": [\"http://h/a\"]}"));
     ASSERT_EQ(served.answers.size(), 1u);
     EXPECT_EQ(error(served.answers[0]), QString::fromStdString(notHandedOverText()));
+}
+
+// A link with a control character in it would steer a terminal or, with a
+// line break, split into queue rows: a later start leaves it out, and the
+// running program refuses a message that carries one.
+TEST(LaterStartMessage, CarriesNoLinkWithAControlCharacter) {
+    const std::string good = "http://rapidshare.com/files/1/a.zip";
+    const HandedArguments read =
+        readArguments({QString::fromStdString(good),
+                       QStringLiteral("http://rapidshare.com/files/2/\x1B]0;x\x07")});
+    EXPECT_EQ(read.links, std::vector<std::string>{good});
+    const auto decoded = decodeArguments(encodeArguments(read));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->links, std::vector<std::string>{good});
+    for (const char* bad : {"\n", "\r", "\x1B", "\x7F", "\xC2\x9B"})
+        EXPECT_FALSE(decodeArguments(encodeArguments({{good, good + bad + "b.zip"}, false})))
+            << int(static_cast<unsigned char>(bad[0]));
+}
+
+// A program the browser's host starts waits for the links that follow; the
+// option is no link and no list file.
+TEST(LaterStartMessage, TheHostsOptionIsNoLink) {
+    const HandedArguments read = readArguments({QLatin1String(kAwaitLinksOption)});
+    EXPECT_TRUE(read.awaitLinks);
+    EXPECT_TRUE(read.links.empty());
+    EXPECT_FALSE(read.bringToFront);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/SettingsTable.h"
 #include "platform/QtSettingsStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -82,6 +83,10 @@ TEST_F(SettingsFile, AWriteThatFailsAfterAMalformedLineIsReported) {
         }
     }
     EXPECT_EQ(fileText(), before);
+    // The kept file's second name is gone with the restore.
+    const QStringList left = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_TRUE(left.filter(QStringLiteral(".previous.")).isEmpty())
+        << left.join(u' ').toStdString();
 }
 
 TEST_F(SettingsFile, AFolderWithCommaAndBlankComesBackUnchanged) {

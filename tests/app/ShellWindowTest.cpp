@@ -50,7 +50,7 @@ TEST_F(ShellWindow, CopiedLinksAreQueuedWhileTheWatcherIsOn) {
     copy(kLinkA);
     EXPECT_TRUE(form.queue().isEmpty()); // the watcher is off
     control<QAction>("PM_vagolap")->trigger();
-    copy(kLinkA + QStringLiteral("\r\nsome words\r\n") + kLinkB + QStringLiteral(".html"));
+    copy(kLinkA + QStringLiteral("\nsome words\n") + kLinkB + QStringLiteral(".html\n"));
     EXPECT_EQ(urls(), (std::vector<std::string>{kLinkA.toStdString(),
                                                 "http://rapidshare.com/files/2/b.rar"}));
     EXPECT_EQ(form.queue().grid().cell(2, QueueNumber), "2");

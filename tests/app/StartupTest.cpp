@@ -22,6 +22,14 @@ class Startup : public WindowFixture {};
 TEST(Diagnostics, WritesTimeStampedLinesAndKeepsTwoFiles) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/state/Vardelo");
+    // A log kept from before, readable by all, is made private too.
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile kept(folder + QStringLiteral("/vardelo.log"));
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadOther));
+    kept.close();
+    QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::ReadOther |
+                                      QFileDevice::ExeOther);
     {
         const DiagnosticsLog log(folder, 400);
         ASSERT_TRUE(log.writing());
@@ -36,6 +44,14 @@ TEST(Diagnostics, WritesTimeStampedLinesAndKeepsTwoFiles) {
     EXPECT_LE(current.size(), 400);
     EXPECT_LE(older.size(), 400);
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/vardelo.log.2")));
+    // Owner, group and others: 0600 and 0700 (the "user" bits are the owner's again).
+    const auto modeOf = [](const QString& path) {
+        return QFile::permissions(path) & ~QFileDevice::Permissions(0x0700);
+    };
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    EXPECT_EQ(modeOf(current.fileName()), ownerOnly);
+    EXPECT_EQ(modeOf(older.fileName()), ownerOnly);
+    EXPECT_EQ(modeOf(folder), ownerOnly | QFileDevice::ExeOwner);
     const QStringList lines = QString::fromUtf8(current.readAll()).split(QLatin1Char('\n'));
     const QString olderText = QString::fromUtf8(older.readAll());
     EXPECT_TRUE(olderText.contains(QStringLiteral("attempt 1")));
@@ -149,6 +165,22 @@ TEST_F(Startup, AutoStartBeginsTheHeadLinkBeforeTheWindowShows) {
     EXPECT_TRUE(form.downloading());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_FALSE(form.isVisible());
+}
+
+// `vardelo URL` with auto-start on: the link is queued after the stored
+// queue and before auto-start looks, so it runs without a key press.
+TEST_F(Startup, AutoStartTakesTheLinksTheStartWasGiven) {
+    storeSetting(QStringLiteral("Automatikus_letoltes"), QStringLiteral("1"));
+    startupLinks = {"http://a/1", "http://a/2"};
+    TForm1& form = open();
+    EXPECT_TRUE(form.downloading());
+    EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://a/1")});
+    EXPECT_EQ(form.queue().url(2), "http://a/2");
+
+    storeQueue({"http://stored"});
+    TForm1& again = open();
+    EXPECT_EQ(fakeBrowser().navigated, QStringList{QStringLiteral("http://stored")});
+    EXPECT_EQ(again.queue().url(2), "http://a/1");
 }
 
 TEST_F(Startup, AutoStartWithAnEmptyQueueSaysNothing) {

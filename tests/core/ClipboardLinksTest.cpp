@@ -33,10 +33,13 @@ INSTANTIATE_TEST_SUITE_P(
                                "http://rapidshare.com/files/3/c.html",
                                {"http://rapidshare.com/files/3/c"}},
                       ClipCase{"BlanksAndTabsTrimmed", " \t" + a + " \t\r\n", {a}},
-                      ClipCase{"LineFeedsAloneAreOneLine", a + "\n" + b, {a + "\n" + b}},
-                      ClipCase{"CarriageReturnsAloneLoseAFirstCharacter",
+                      ClipCase{"LineFeedLinesTwoLinks", a + "\n" + b + "\n", {a, b}},
+                      ClipCase{"CarriageReturnLinesKeepEveryCharacter",
                                a + "\r" + b + "\r<" + a,
-                               {a, a}}, // b lost its "h"
+                               {a, b, "<" + a}},
+                      ClipCase{"MixedLineEnds",
+                               a + "\n" + b + "\r\n\r\n" + a + "\r" + b + "\n\r" + a,
+                               {a, b, a, b, a}},
                       ClipCase{"SameLinkTwice", a + "\r\n" + a, {a, a}},
                       ClipCase{"CapitalsAreNotTheHost", "HTTP://RAPIDSHARE.COM/files/1/a.zip", {}},
                       ClipCase{"OtherHost", "http://example.com/files/1/a.zip", {}},
@@ -55,6 +58,7 @@ TEST(CommandLineLinks, OnlyAnArgumentThatStartsWithThePrefixIsALink) {
     EXPECT_EQ(linksInArgument(a), Links{a});
     EXPECT_EQ(linksInArgument(a + ".html"), Links{a});
     EXPECT_EQ(linksInArgument(a + "\r\n" + b), (Links{a, b}));
+    EXPECT_EQ(linksInArgument(a + "\n" + b), (Links{a, b}));
     EXPECT_TRUE(linksInArgument("see " + a).empty());
     EXPECT_TRUE(linksInArgument(" " + a).empty());
     EXPECT_TRUE(linksInArgument("HTTP://RAPIDSHARE.COM/files/1/a.zip").empty());

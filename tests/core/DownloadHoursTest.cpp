@@ -24,17 +24,20 @@ constexpr DownloadHours kNight{true, 22 * 60, 6 * 60};
 
 INSTANTIATE_TEST_SUITE_P(
     DownloadHours, Hours,
-    ::testing::Values(HoursCase{"OffIsAlwaysOpen", {false, 60, 120}, 0, true},
-                      HoursCase{"EqualEndsAreTheWholeDay", {true, 300, 300}, 1000, true},
-                      HoursCase{"DayOpensAtItsStart", kDay, 8 * 60, true},
-                      HoursCase{"DayClosesAtItsEnd", kDay, 17 * 60, false},
-                      HoursCase{"DayIsClosedBefore", kDay, 8 * 60 - 1, false},
-                      HoursCase{"NightIsOpenBeforeMidnight", kNight, 23 * 60 + 59, true},
-                      HoursCase{"NightIsOpenAtMidnight", kNight, 0, true},
-                      HoursCase{"NightIsOpenAfterMidnight", kNight, 6 * 60 - 1, true},
-                      HoursCase{"NightClosesInTheMorning", kNight, 6 * 60, false},
-                      HoursCase{"NightIsClosedAtNoon", kNight, 12 * 60, false},
-                      HoursCase{"NightOpensAtItsStart", kNight, 22 * 60, true}),
+    ::testing::Values(
+        HoursCase{"OffIsAlwaysOpen", {false, 60, 120}, 0, true},
+        HoursCase{"EqualEndsAreTheWholeDay", {true, 300, 300}, 1000, true},
+        HoursCase{"DayOpensAtItsStart", kDay, 8 * 60, true},
+        HoursCase{"DayClosesAtItsEnd", kDay, 17 * 60, false},
+        HoursCase{"DayIsClosedBefore", kDay, 8 * 60 - 1, false},
+        HoursCase{"NightIsOpenBeforeMidnight", kNight, 23 * 60 + 59, true},
+        HoursCase{"NightIsOpenAtMidnight", kNight, 0, true},
+        HoursCase{"NightIsOpenAfterMidnight", kNight, 6 * 60 - 1, true},
+        HoursCase{"NightClosesInTheMorning", kNight, 6 * 60, false},
+        HoursCase{"NightIsClosedAtNoon", kNight, 12 * 60, false},
+        HoursCase{"NightOpensAtItsStart", kNight, 22 * 60, true},
+        HoursCase{"StartMinutesCountToo", {true, 22 * 60 + 30, 360}, 22 * 60 + 10, false},
+        HoursCase{"OpensAtTheStartMinute", {true, 22 * 60 + 30, 360}, 22 * 60 + 30, true}),
     [](const auto& test) { return test.param.name; });
 
 TEST(DownloadHoursText, SaysWhenItOpens) {

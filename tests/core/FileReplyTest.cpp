@@ -67,9 +67,9 @@ TEST(FileReply, APageForTheFileIsMatchedAgainstTheProfilesMarkersFirst) {
         std::string text;
     } cases[] = {
         {profile.get(), "<h2>File was removed</h2>", "text/html", OutcomeKind::DeadLink,
-         FailureKind::PageStep, "the profile's dead pattern matches the page sent for the file"},
+         FailureKind::FileGone, "the profile's dead pattern matches the page sent for the file"},
         {profile.get(), "<p>Please wait 45 minutes</p>", "text/html",
-         OutcomeKind::WaitPageUnreadable, FailureKind::PageStep,
+         OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
          "the profile's busy pattern matches the page sent for the file"},
         {profile.get(), "Direct linking is not allowed", "text/html; charset=utf-8",
          OutcomeKind::TransferFailed, FailureKind::WebPage,

@@ -52,5 +52,21 @@ TEST(ListTrim, RemovesControlsAndBlanksFromBothEnds) {
     EXPECT_EQ(trimControls(" \x1f "), "");
 }
 
+TEST(ControlCharacters, AreFoundAndReplacedC0DelAndC1) {
+    const std::pair<std::string, std::string> table[] = {
+        {"http://h/a b \xC3\xA1rv\xC3\xADz \xC2\xA0", "http://h/a b \xC3\xA1rv\xC3\xADz \xC2\xA0"},
+        {"\x1B]0;title\x07", "?]0;title?"},
+        {"a\nb\rc\td", "a?b?c?d"},
+        {"\x7F\xC2\x9B"
+         "2J\xC2\x80",
+         "??2J?"},              // DEL, CSI and another C1
+        {"end\xC2", "end\xC2"}, // a cut character is no control
+    };
+    for (const auto& [text, shown] : table) {
+        EXPECT_EQ(controlsReplaced(text), shown);
+        EXPECT_EQ(hasControlCharacters(text), text != shown) << shown;
+    }
+}
+
 } // namespace
 } // namespace vardelo

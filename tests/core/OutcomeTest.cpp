@@ -42,14 +42,46 @@ TEST(RunFailures, KeepTheLastReasonsOfALinkUntilItSucceeds) {
     failures.record("a", {OutcomeKind::DeadLink, {}}); // no reason given: nothing to show
     failures.record("a", refused);
     failures.record("b", {OutcomeKind::TransferFailed, transferFailure(false, 503, "x")});
-    EXPECT_EQ(failures.reasonsOf("a"), "Elutasított cím: Protocol \"file\" not supported");
+    EXPECT_EQ(failures.reasonsOf("a"), "Elutasított cím: csak http vagy https cím tölthető le");
     EXPECT_EQ(failures.reasonsOf("b"), "A szerver válasza: HTTP 503");
     for (int i = 0; i < 9; ++i)
-        failures.record("a", {OutcomeKind::TransferFailed,
-                              transferFailure(false, 200, "lost " + std::to_string(i))});
-    EXPECT_EQ(failures.reasonsOf("a").rfind("Hálózati hiba: lost 1\n", 0), 0u); // the last 8
+        failures.record("a", {OutcomeKind::TransferFailed, transferFailure(false, 500 + i, "")});
+    EXPECT_EQ(failures.reasonsOf("a").rfind("A szerver válasza: HTTP 501\n", 0), 0u); // the last 8
     failures.record("a", {OutcomeKind::Success, {}});
     EXPECT_EQ(failures.reasonsOf("a"), "");
+}
+
+// The window shows each kind in Hungarian; the English detail is for the
+// diagnostics log only, whatever the transfer or the page said.
+TEST(RunFailures, ShowEveryKindInHungarianWithoutTheDetail) {
+    const std::string detail = "the server answered 302";
+    const std::pair<FailureReason, const char*> table[] = {
+        {transferFailure(false, 302, detail),
+         "Hálózati hiba: a fájl átvitele nem sikerült (a szerver válasza: HTTP 302)"},
+        {transferFailure(false, 200, "Connection reset by peer"),
+         "Hálózati hiba: a fájl átvitele nem sikerült"},
+        {transferFailure(false, 0, "Could not resolve host"),
+         "Hálózati hiba: a fájl átvitele nem sikerült"},
+        {transferFailure(false, 404, detail), "A szerver válasza: HTTP 404"},
+        {{FailureKind::LocalFile, detail},
+         "Helyi fájlhiba: a fájl nem hozható létre vagy nem írható"},
+        {{FailureKind::NoFileName, detail},
+         "Hibás cím: a letöltési címből nem derül ki a fájl neve"},
+        {{FailureKind::PageNotLoaded, detail}, "Weblap hiba: az oldal nem töltődött be"},
+        {{FailureKind::PageTimedOut, detail}, "Weblap hiba: az oldal nem töltődött be időben"},
+        {{FailureKind::PageUnreadable, detail}, "Weblap hiba: az oldal szövege nem olvasható"},
+        {{FailureKind::NoFreeUserForm, detail},
+         "Weblap hiba: a link oldalán nincs ingyenes letöltési űrlap"},
+        {{FailureKind::NoWaitingTime, detail},
+         "Weblap hiba: az oldalon nincs használható várakozási idő"},
+        {{FailureKind::NoDownloadAddress, detail}, "Weblap hiba: az oldalon nincs letöltési cím"},
+        {{FailureKind::NoAfterWaitElement, detail},
+         "Weblap hiba: a várakozás után nincs meg a letöltést indító elem"},
+        {{FailureKind::FileGone, detail}, "Weblap hiba: az oldal szerint a fájl nem érhető el"},
+        {{FailureKind::HostBusy, detail}, "Weblap hiba: az oldal szerint a szerver foglalt"},
+    };
+    for (const auto& [reason, shown] : table)
+        EXPECT_EQ(failureText(reason), shown) << failureKindName(reason.kind);
 }
 
 TEST(FileName, IsTheTextAfterTheLastSlash) {

@@ -44,10 +44,10 @@ TEST(SpeedAverage, UnknownSizeOrANewTransferGivesNoTimeLeft) {
 }
 
 TEST(SpeedAverage, TextIsHungarianWithTheSizesSeparator) {
-    EXPECT_EQ(rateText(1.5 * 1024 * 1024, 42, ","), "1,5 MB/s, még 0:42");
-    EXPECT_EQ(rateText(1.5 * 1024 * 1024, 42, "."), "1.5 MB/s, még 0:42");
-    EXPECT_EQ(rateText(12.34 * 1024 * 1024, std::nullopt, "."), "12.3 MB/s");
-    EXPECT_EQ(rateText(850 * 1024 + 300, 600, ","), "850 KB/s, még 10:00");
+    EXPECT_EQ(rateText(1.5 * 1024 * 1024, 42, ","), "1,5 MiB/s, még 0:42");
+    EXPECT_EQ(rateText(1.5 * 1024 * 1024, 42, "."), "1.5 MiB/s, még 0:42");
+    EXPECT_EQ(rateText(12.34 * 1024 * 1024, std::nullopt, "."), "12.3 MiB/s");
+    EXPECT_EQ(rateText(850 * 1024 + 300, 600, ","), "850 KiB/s, még 10:00");
     EXPECT_EQ(rateText(12, 3723, ","), "12 B/s, még 1:02:03");
     EXPECT_EQ(rateText(0, std::nullopt, ","), "0 B/s");
 }

@@ -210,32 +210,44 @@ void PrintTo(const ProbeCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class Probe : public ProfileCycle, public ::testing::WithParamInterface<ProbeCase> {};
-
 // The program itself, with the test tree's profiles as the user's own.
+class ProbeRun : public ProfileCycle {
+  protected:
+    std::string probe(const std::string& link, bool wait, int* status) {
+        host.setWaitSeconds(1);
+        host.addFile("f.bin", file(bytes(4321, 'f')));
+        const QString userProfiles = path(QStringLiteral("data/Vardelo/HostProfiles"));
+        QDir().mkpath(userProfiles);
+        for (const QString& name :
+             QDir(QStringLiteral(VARDELO_TEST_PROFILES)).entryList(QDir::Files))
+            QFile::copy(QStringLiteral(VARDELO_TEST_PROFILES "/") + name,
+                        userProfiles + QLatin1Char('/') + name);
+
+        QProcess probe;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        probe.setProcessEnvironment(environment);
+        QStringList arguments{QStringLiteral("--probe"), toQt(link)};
+        if (wait)
+            arguments.append(QStringLiteral("--wait"));
+        probe.start(QStringLiteral(VARDELO_PROGRAM), arguments);
+        EXPECT_TRUE(probe.waitForFinished(60000));
+        *status = probe.exitCode();
+        errors_ = probe.readAllStandardError().toStdString();
+        return probe.readAllStandardOutput().toStdString();
+    }
+    std::string errors_;
+};
+
+class Probe : public ProbeRun, public ::testing::WithParamInterface<ProbeCase> {};
+
 TEST_P(Probe, TellsEachStepAndEndsWithTheVerdict) {
     const ProbeCase& c = GetParam();
-    host.setWaitSeconds(1);
-    host.addFile("f.bin", file(bytes(4321, 'f')));
-    const QString userProfiles = path(QStringLiteral("data/Vardelo/HostProfiles"));
-    QDir().mkpath(userProfiles);
-    for (const QString& name : QDir(QStringLiteral(VARDELO_TEST_PROFILES)).entryList(QDir::Files))
-        QFile::copy(QStringLiteral(VARDELO_TEST_PROFILES "/") + name,
-                    userProfiles + QLatin1Char('/') + name);
-
-    QProcess probe;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    probe.setProcessEnvironment(environment);
-    QStringList arguments{QStringLiteral("--probe"), toQt((host.*c.link)("f.bin"))};
-    if (c.wait)
-        arguments.append(QStringLiteral("--wait"));
-    probe.start(QStringLiteral(VARDELO_PROGRAM), arguments);
-    ASSERT_TRUE(probe.waitForFinished(60000));
-    const std::string output = probe.readAllStandardOutput().toStdString();
-    EXPECT_EQ(probe.exitCode(), c.status) << output << probe.readAllStandardError().toStdString();
+    int status = -1;
+    const std::string output = probe((host.*c.link)("f.bin"), c.wait, &status);
+    EXPECT_EQ(status, c.status) << output << errors_;
     std::string expected;
     for (const std::string& line : c.lines)
         expected += line + "\n";
@@ -243,6 +255,20 @@ TEST_P(Probe, TellsEachStepAndEndsWithTheVerdict) {
     for (std::size_t at; (at = expected.find("BASE")) != std::string::npos;)
         expected.replace(at, 4, base);
     EXPECT_EQ(output, expected);
+}
+
+// A page's text with an escape sequence in it (here one that would set the
+// terminal's title) reaches the terminal with its controls as "?".
+TEST_F(ProbeRun, PrintsWhatAPageWroteWithoutItsControlCharacters) {
+    int status = -1;
+    const std::string output = probe(host.linkFor("raw:" + host.base() +
+                                                  "/files/\x1B]0;x\x07"
+                                                  "f.bin"),
+                                     false, &status);
+    EXPECT_NE(output.find("Address read: " + host.base() + "/files/?]0;x?f.bin\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.find_first_of("\x1B\x07"), std::string::npos) << output;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -485,7 +485,7 @@ TEST_F(Resume, DotNamesFailBeforeAnythingIsCreated) {
 
 TEST_F(Resume, SpeedAndTimeLeftShowOnlyWhileTransferring) {
     HostedFile slow = file(bytes(4'000'000, 'q'), Mode::Slow);
-    slow.pieceBytes = 96 * 1024; // about 1.9 MB/s: a speed with a decimal
+    slow.pieceBytes = 96 * 1024; // about 1.9 MiB/s: a speed with a decimal
     slow.pieceDelayMs = 50;
     host.addFile("q.bin", slow);
     openWithLinks({host.linkFor("q.bin")});
@@ -495,8 +495,8 @@ TEST_F(Resume, SpeedAndTimeLeftShowOnlyWhileTransferring) {
     control<TrayIcon>("CTI")->setIconVisible(true); // the window is in the tray
     click("inditas");
     ASSERT_TRUE(waitFor([&] { return rate->text().contains(QStringLiteral(", még ")); }, 20000));
-    EXPECT_TRUE(rate->text().contains(QStringLiteral("KB/s")) ||
-                rate->text().contains(QStringLiteral("MB/s")))
+    EXPECT_TRUE(rate->text().contains(QStringLiteral("KiB/s")) ||
+                rate->text().contains(QStringLiteral("MiB/s")))
         << rate->text().toStdString();
     // The sizes beside it follow the locale (C here): so does the speed.
     EXPECT_FALSE(rate->text().section(QStringLiteral(", még"), 0, 0).contains(QLatin1Char(',')))

@@ -18,13 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Without host profiles the watcher takes exactly the designed links.
     FUZZ_REQUIRE(linksInClipboardText(text, nullptr) == links);
 
-    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) + 1;
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r') +
+                                                std::count(text.begin(), text.end(), '\n')) +
+                       1;
     FUZZ_REQUIRE(links.size() <= lines);
     std::size_t searchFrom = 0;
     for (const auto& link : links) {
         FUZZ_REQUIRE(link.find(kLinkPrefix) != std::string::npos);
         FUZZ_REQUIRE(link.find(".htm") == std::string::npos);
-        FUZZ_REQUIRE(link.find('\r') == std::string::npos);
+        FUZZ_REQUIRE(link.find_first_of("\r\n") == std::string::npos);
         FUZZ_REQUIRE(static_cast<unsigned char>(link.front()) > 32);
         // Links come in the order of the text.
         const std::size_t at = text.find(link, searchFrom);

@@ -3,7 +3,8 @@
 # hands its links over to the running one and ends at once; two starts never
 # both keep the same record files; a lock left by a killed program is taken
 # over; a running program that does not answer makes a later start give up
-# with status 1 instead of waiting for ever. A later start that wrongly keeps
+# with status 1 instead of waiting for ever; a start by the browser's host
+# waits for the links it is handed, so auto-start takes them. A later start that wrongly keeps
 # running is ended by `timeout` and fails the test.
 #   single-instance.sh PATH_TO_VARDELO PATH_TO_VARDELO_RECORDS
 set -euo pipefail
@@ -154,6 +155,32 @@ XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder
 close_in_order "$keeper"
 expected=$(for n in 0 1 2 3 4 5 6 7 9; do link "$n"; done)
 [ "$(queued)" = "$expected" ] || fail "queue after handing over to a start-up box: $(queued)"
+
+# Started by the browser's host (--await-links) with auto-start on: the
+# links it is handed at once are queued before auto-start looks, so the
+# first one is tried without a key press (a closed local port: its page
+# fails, which the diagnostics log tells).
+rm -f "$folder/Lista.Vdl" "$folder/Naplo.Vdl"
+printf '[General]\nAutomatikus_letoltes=1\nUjraprobalkozasok=1\n' >"$folder/config/Vardelo.conf"
+printf 'http://127.0.0.1:9/handed.bin\r\n' >"$work/handed.txt"
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" XDG_STATE_HOME="$work/state" \
+    QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" "$folder/vardelo" --await-links \
+    >>"$folder/out.txt" 2>>"$folder/err.txt" &
+keeper=$!
+pids+=("$keeper")
+for _ in $(seq 100); do
+    flock -n -x "$folder/Vardelo.lock" true 2>/dev/null || break
+    sleep 0.1
+done
+XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$work/handed.txt" ||
+    fail "handing over to a start that awaits its links"
+for _ in $(seq 300); do
+    grep -q 'attempt failed: http://127.0.0.1:9/handed.bin' "$work/state/Vardelo/vardelo.log" 2>/dev/null && break
+    sleep 0.1
+done
+grep -q 'attempt failed: http://127.0.0.1:9/handed.bin' "$work/state/Vardelo/vardelo.log" 2>/dev/null ||
+    fail "auto-start did not take the handed link: $(cat "$work/state/Vardelo/vardelo.log" 2>/dev/null)"
+close_in_order "$keeper"
 
 # A lock file of another user that this user cannot open: status 1 and a
 # line on standard error, at once (checked where the test runs as root).

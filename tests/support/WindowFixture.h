@@ -86,7 +86,7 @@ class WindowFixture : public ::testing::Test {
         skins_ = std::make_unique<SkinEngine>(recordFolder());
         form_ = std::make_unique<TForm1>(Services{*store_, dialogs, *browser_, http, *skins_,
                                                   recordFolder(), targetFolder(), profiles,
-                                                  profileProblems});
+                                                  profileProblems, startupLinks});
         return *form_;
     }
 
@@ -149,6 +149,7 @@ class WindowFixture : public ::testing::Test {
     // What start-up read of the host profile files, for open() to hand over.
     const HostProfiles* profiles = nullptr;
     QStringList profileProblems;
+    std::vector<std::string> startupLinks; // as if given on the command line
 
   private:
     QTemporaryDir dir_;
