@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 
 set(VARDELO_MAINTAINER "Vardelo developers <vardelo@users.noreply.github.com>")
-set(VARDELO_DEB_RELEASE 1)
+set(VARDELO_DEB_RELEASE 2)
 set(VARDELO_DEB_VERSION ${PROJECT_VERSION}-${VARDELO_DEB_RELEASE})
 
 # The manual page and the package's changelog, compressed as Debian wants
@@ -64,20 +64,22 @@ foreach(browser chromium firefox)
 endforeach()
 install(PROGRAMS ${VARDELO_NATIVE_HOST_BUILT}/vardelo-native-host
         DESTINATION ${VARDELO_NATIVE_HOST_DIR})
-foreach(folder /etc/chromium/native-messaging-hosts /etc/opt/chrome/native-messaging-hosts)
-    install(FILES ${VARDELO_NATIVE_HOST_BUILT}/chromium/io.github.vardelo.vardelo.json
-            DESTINATION ${folder})
-endforeach()
+install(FILES ${VARDELO_NATIVE_HOST_BUILT}/chromium/io.github.vardelo.vardelo.json
+        DESTINATION /etc/chromium/native-messaging-hosts)
 install(FILES ${VARDELO_NATIVE_HOST_BUILT}/firefox/io.github.vardelo.vardelo.json
         DESTINATION /usr/lib/mozilla/native-messaging-hosts)
-# Chrome's folder lies under /etc/opt, which Debian's policy keeps for /opt
-# packages; the override says why this package needs it all the same.
-install(FILES ${PROJECT_SOURCE_DIR}/data/vardelo.lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME vardelo)
+# Chrome's folder lies under /etc/opt, which no package owns: the package
+# carries the manifest in its own folder and postinst lays it there.
+install(FILES ${VARDELO_NATIVE_HOST_BUILT}/chromium/io.github.vardelo.vardelo.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/vardelo/native-messaging-hosts)
 # Manifests in /etc are the administrator's to edit.
 file(WRITE ${VARDELO_NATIVE_HOST_BUILT}/conffiles
-     "/etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json\n"
-     "/etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json\n")
-list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDELO_NATIVE_HOST_BUILT}/conffiles)
+     "/etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json\n")
+# Our own maintainer scripts also keep CPack from adding ldconfig calls for
+# the browser module, which is no public library.
+list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDELO_NATIVE_HOST_BUILT}/conffiles
+     ${PROJECT_SOURCE_DIR}/data/maintainer/preinst ${PROJECT_SOURCE_DIR}/data/maintainer/postinst
+     ${PROJECT_SOURCE_DIR}/data/maintainer/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -4,7 +4,9 @@
 # installs where, no error that lintian knows of (where lintian is
 # installed), and that the program it installs keeps its records in
 # $XDG_DATA_HOME/Vardelo, never in its own folder, also when that folder is
-# writable.
+# writable. As root it also installs the package into a root folder of its own
+# and purges it again: every folder that was there before stays, and nothing
+# of the package is left.
 #   package.sh BUILD_FOLDER VERSION
 set -euo pipefail
 source "$(dirname "$0")/../lib/wait-for-window.sh"
@@ -21,8 +23,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.txt" 2>&1 ||
     fail "cpack: $(cat "$work/cpack.txt")"
-deb="$work/out/vardelo_${version}-1_amd64.deb"
-[ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$work/out")"
+deb=$(ls "$work/out"/vardelo_"${version}"-*_amd64.deb 2>/dev/null | head -1)
+[ -f "$deb" ] || fail "no vardelo_${version}-*_amd64.deb: $(ls "$work/out")"
 
 [ "$(dpkg-deb -f "$deb" Package)" = vardelo ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "architecture"
@@ -48,14 +50,14 @@ for file in ./usr/bin/vardelo \
     ./usr/share/doc/vardelo/changelog.Debian.gz \
     ./usr/libexec/vardelo/vardelo-native-host \
     ./etc/chromium/native-messaging-hosts/io.github.vardelo.vardelo.json \
-    ./etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json \
+    ./usr/share/vardelo/native-messaging-hosts/io.github.vardelo.vardelo.json \
     ./usr/lib/mozilla/native-messaging-hosts/io.github.vardelo.vardelo.json; do
     grep -qx "$file" <<<"$contents" || fail "$file is not in the package"
 done
 # Beside /usr/bin and /usr/share only the browser module, the host script and the
 # browsers' manifests.
-hosts='etc/(chromium|opt/chrome)/native-messaging-hosts|usr/lib/mozilla/native-messaging-hosts'
-parents='usr/lib|usr/lib/vardelo|usr/lib/mozilla|usr/libexec|etc|etc/opt|etc/chromium|etc/opt/chrome'
+hosts='etc/chromium/native-messaging-hosts|usr/lib/mozilla/native-messaging-hosts'
+parents='usr/lib|usr/lib/vardelo|usr/lib/mozilla|usr/libexec|etc|etc/chromium'
 outside=$(grep -Ev "^\./(usr/?|usr/bin/?|usr/bin/vardelo|usr/share/.*|usr/libexec/vardelo/.*|usr/lib/vardelo/vardelo_webengine\.so|($parents)/?|($hosts)/.*)$" <<<"$contents" | grep -v '^\./$' || true)
 [ -z "$outside" ] || fail "files outside their folders: $outside"
 
@@ -66,8 +68,15 @@ grep -q '^Exec=vardelo %U$' "$root/usr/share/applications/vardelo.desktop" || fa
 for manifest in "$root"/etc/chromium/native-messaging-hosts/*.json "$root"/usr/lib/mozilla/native-messaging-hosts/*.json; do
     grep -q '"path": "/usr/libexec/vardelo/vardelo-native-host"' "$manifest" || fail "host path in $manifest"
 done
-[ "$(dpkg-deb -I "$deb" conffiles | grep -c '^/etc/.*native-messaging-hosts')" -eq 2 ] ||
-    fail "the manifests in /etc are not conffiles"
+[ "$(dpkg-deb -I "$deb" conffiles | grep -c '^/etc/.*native-messaging-hosts')" -eq 1 ] ||
+    fail "the manifest in /etc/chromium is not a conffile"
+# The browser module is no public library: no ldconfig in the maintainer scripts.
+for script in postinst postrm triggers; do
+    ! dpkg-deb -I "$deb" "$script" 2>/dev/null | grep -q ldconfig || fail "ldconfig in $script"
+done
+grep -q '^License: GPL-3+$' "$root/usr/share/doc/vardelo/copyright" || fail "copyright names no GPL-3+"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+    "$root/usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml" || fail "AppStream licence"
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.vardelo.Vardelo.metainfo.xml" \
         >"$work/appstream.txt" 2>&1 || fail "appstream: $(cat "$work/appstream.txt")"
@@ -79,6 +88,38 @@ if command -v lintian >/dev/null; then
     errors=$(grep -c '^E: ' "$work/lintian.txt" || true)
     [ "$errors" -eq 0 ] || fail "lintian found $errors errors: $(grep '^E: ' "$work/lintian.txt")"
     [ "$status" -le 1 ] || fail "lintian did not run ($status): $(cat "$work/lintian.txt")"
+    # Only an optimised build can have checked functions; the others are
+    # still held to the stack protector and the relocation rules.
+    hardening=$(grep -o 'hardening-[a-z-]*' "$work/lintian.txt" | sort -u || true)
+    if ! grep -Eq '^CMAKE_BUILD_TYPE:[A-Z]+=(Release|RelWithDebInfo|MinSizeRel)$' "$build/CMakeCache.txt"; then
+        hardening=$(grep -v '^hardening-no-fortify-functions$' <<<"$hardening" || true)
+    fi
+    [ -z "$hardening" ] || fail "lintian: $hardening"
+fi
+
+# Installed into a root folder of its own and purged again, once with /etc/opt
+# alone (as base-files leaves it) and once with Chrome's folders already there.
+purge_leaves_what_was_there() { # folders made before the install...
+    local sysroot="$work/sysroot" before after
+    rm -rf "$sysroot"
+    mkdir -p "$sysroot/var/lib/dpkg/info" "$sysroot/var/lib/dpkg/updates"
+    touch "$sysroot/var/lib/dpkg/status" "$sysroot/var/lib/dpkg/available"
+    for folder in "$@"; do mkdir -p "$sysroot$folder"; done
+    before=$(cd "$sysroot" && find . -path ./var/lib/dpkg -prune -o -print | sort)
+    local dpkg=(dpkg --root="$sysroot" --force-script-chrootless --force-depends --log=/dev/null)
+    "${dpkg[@]}" -i "$deb" >"$work/dpkg.txt" 2>&1 || fail "dpkg -i: $(cat "$work/dpkg.txt")"
+    cmp -s "$sysroot/usr/share/vardelo/native-messaging-hosts/io.github.vardelo.vardelo.json" \
+        "$sysroot/etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json" ||
+        fail "Chrome's manifest was not laid by the install"
+    "${dpkg[@]}" -P vardelo >"$work/dpkg.txt" 2>&1 || fail "dpkg -P: $(cat "$work/dpkg.txt")"
+    after=$(cd "$sysroot" && find . -path ./var/lib/dpkg -prune -o -print | sort)
+    [ "$before" = "$after" ] || fail "purge changed the folders: $(diff <(echo "$before") <(echo "$after"))"
+}
+if [ "$(id -u)" -eq 0 ]; then
+    purge_leaves_what_was_there /etc/opt /var/lib
+    purge_leaves_what_was_there /etc/opt/chrome/native-messaging-hosts /etc/chromium /var/lib/vardelo
+else
+    echo "not root: install and purge not tried"
 fi
 
 # The installed program, its folder writable as root's /usr/bin is.
