@@ -82,6 +82,9 @@ Browser* LazyBrowser::engine() {
     }
     holder_->layout()->addWidget(engine_->widget());
     holder_->setFocusProxy(engine_->widget());
+    // A screen reader stops at the engine's widget: it goes by the holder's name.
+    engine_->widget()->setAccessibleName(holder_->accessibleName());
+    engine_->widget()->setAccessibleDescription(holder_->accessibleDescription());
     connect(engine_, &Browser::documentComplete, this, &Browser::documentComplete);
     connect(engine_, &Browser::elementSubmitted, this, &Browser::elementSubmitted);
     connect(engine_, &Browser::bodyMarkupRead, this, &Browser::bodyMarkupRead);

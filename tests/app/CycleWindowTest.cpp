@@ -345,10 +345,12 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("0"));
     const QString& box = dialogs.errors[0];
     EXPECT_TRUE(box.startsWith(QStringLiteral("A program böngészőrészét nem sikerült betölteni")))
-        << box;
-    EXPECT_TRUE(box.contains(path(QStringLiteral("missing/vardelo_webengine.so")))) << box;
-    EXPECT_TRUE(box.contains(path(QStringLiteral("broken/vardelo_webengine.so")))) << box;
-    EXPECT_TRUE(box.contains(QStringLiteral("No such file"))) << box;
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(path(QStringLiteral("missing/vardelo_webengine.so"))))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(path(QStringLiteral("broken/vardelo_webengine.so"))))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(QStringLiteral("No such file"))) << box.toStdString();
     EXPECT_EQ(dialogs.errors[1], box);
 }
 
