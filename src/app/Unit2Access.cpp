@@ -11,45 +11,13 @@
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
 
 namespace vardelo {
-namespace {
-
-// Esc and F5 stay the window's whatever has the focus: a control inside it
-// (the web page above all, which claims every key) may not keep them for
-// itself. Popups are windows of their own and keep their Esc.
-class WindowKeys final : public QObject {
-  public:
-    explicit WindowKeys(QWidget* window) : QObject(window), window_(window) {
-        QApplication::instance()->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::ShortcutOverride || !watched->isWidgetType())
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() != Qt::Key_Escape && key->key() != Qt::Key_F5) ||
-            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier ||
-            static_cast<QWidget*>(watched)->window() != window_)
-            return false;
-        event->ignore(); // the shortcut goes ahead
-        return true;
-    }
-
-  private:
-    QWidget* window_;
-};
-
-} // namespace
-
 void TForm1::buildAccess() {
     QWidget* browserView = services_.browser.widget();
     browserView->setAccessibleName(QStringLiteral("Weblap"));
@@ -60,7 +28,6 @@ void TForm1::buildAccess() {
         if (inditas->isEnabled())
             guarded([this] { inditasClick(); });
     });
-    new WindowKeys(this);
     // The tray item, not the button: Stop is possible during a transfer too.
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, [this] {
         if (PM_megallit->isEnabled())

@@ -15,7 +15,6 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <memory>
@@ -159,8 +158,6 @@ void WebEngineBrowser::createView() {
     auto* quiet = new QuietPage(view_);
     quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));
     view_->setPage(quiet);
-    // A page loaded for the cycle leaves the keyboard where the user has it.
-    quiet->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     // The engine's own menu is English and offers what the cycle's page has
     // no use for (saving, its source, going back).
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
