@@ -123,6 +123,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void inditasClick();
     void StopClick();
     void lapDocumentComplete(bool ok);
+    void browserCannotStart(const QString& reason);
 
     void linket_hozzaad(const std::string& url);
     void HozzaadClick();

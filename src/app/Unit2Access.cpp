@@ -18,7 +18,6 @@
 #include <QTableView>
 
 namespace vardelo {
-
 void TForm1::buildAccess() {
     QWidget* browserView = services_.browser.widget();
     browserView->setAccessibleName(QStringLiteral("Weblap"));

@@ -76,6 +76,7 @@ void TForm1::buildCycle() {
             });
     connect(&browser, &Browser::downloadRequested, this,
             [this](const QString& url) { guarded([&] { cycle_->downloadRequested(url); }); });
+    connect(&browser, &Browser::cannotStart, this, guard(&TForm1::browserCannotStart));
 }
 
 bool TForm1::downloading() const {
@@ -92,6 +93,16 @@ void TForm1::StopClick() {
 
 void TForm1::lapDocumentComplete(bool ok) {
     cycle_->documentComplete(ok);
+}
+
+// A browser that cannot start is this computer's fault, not the link's: the
+// run stops as Stop stops it, and the queue stays as it was.
+void TForm1::browserCannotStart(const QString& reason) {
+    StopClick();
+    services_.dialogs.showError(
+        QStringLiteral("A program böngészőrészét nem sikerült betölteni, ezért a letöltés "
+                       "leállt.\nA keresett fájlok és a betöltő válasza:\n") +
+        reason);
 }
 
 bool TForm1::queueIsEmpty() const {

@@ -63,6 +63,10 @@ class Browser : public QObject {
     // The page asked for a download: the browser saves nothing itself and
     // gives the address the download comes from, after redirects.
     void downloadRequested(const QString& url);
+    // The engine cannot start (its module did not load): every request is
+    // answered as failed, and nothing can be downloaded until the program
+    // runs again. `reason` says what was looked for and why it failed.
+    void cannotStart(const QString& reason);
 };
 
 } // namespace vardelo

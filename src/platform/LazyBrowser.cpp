@@ -17,7 +17,7 @@
 namespace vardelo {
 namespace {
 
-const char* const kModuleName = "vardelo_webengine";
+const char* const kModuleName = "vardelo_webengine.so";
 
 // The engine's complaints while it is loaded late (it would have liked to
 // come up before the application) go to the diagnostics log, not to the
@@ -53,7 +53,7 @@ QWidget* LazyBrowser::widget() {
 bool LazyBrowser::eventFilter(QObject* watched, QEvent* event) {
     // Looked at, not merely passed: the first activation flips through the
     // pages, and a page shown and hidden in one go needs no engine.
-    if (watched == holder_ && event->type() == QEvent::Show && !engine_)
+    if (watched == holder_ && event->type() == QEvent::Show && !engine_ && !failed_)
         QMetaObject::invokeMethod(
             this,
             [this] {
@@ -67,20 +67,24 @@ bool LazyBrowser::eventFilter(QObject* watched, QEvent* event) {
 Browser* LazyBrowser::engine() {
     if (engine_ || failed_ || !holder_)
         return engine_;
-    QString failure;
     QElapsedTimer clock;
     clock.start();
     outerHandler = qInstallMessageHandler(&intoDiagnostics);
-    engine_ = factory_(this, &failure);
+    engine_ = factory_(this, &failure_);
     qInstallMessageHandler(outerHandler);
     qCInfo(lcBrowser) << "browser module loaded in" << clock.elapsed() << "ms";
     if (!engine_) {
         failed_ = true;
-        qCWarning(lcBrowser).noquote() << "the browser cannot start:" << failure;
+        qCWarning(lcBrowser).noquote() << "the browser cannot start:" << failure_;
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT cannotStart(failure_); }, Qt::QueuedConnection);
         return nullptr;
     }
     holder_->layout()->addWidget(engine_->widget());
     holder_->setFocusProxy(engine_->widget());
+    // A screen reader stops at the engine's widget: it goes by the holder's name.
+    engine_->widget()->setAccessibleName(holder_->accessibleName());
+    engine_->widget()->setAccessibleDescription(holder_->accessibleDescription());
     connect(engine_, &Browser::documentComplete, this, &Browser::documentComplete);
     connect(engine_, &Browser::elementSubmitted, this, &Browser::elementSubmitted);
     connect(engine_, &Browser::bodyMarkupRead, this, &Browser::bodyMarkupRead);
@@ -89,22 +93,33 @@ Browser* LazyBrowser::engine() {
     return engine_;
 }
 
+Browser* LazyBrowser::engineForRequest() {
+    const bool triedBefore = failed_;
+    Browser* browser = engine();
+    // Told before the request's failed answer, which follows it in the queue:
+    // a run stops on the telling, and the answer finds no attempt.
+    if (!browser && triedBefore)
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT cannotStart(failure_); }, Qt::QueuedConnection);
+    return browser;
+}
+
 void LazyBrowser::navigate(const QString& url) {
-    if (Browser* browser = engine())
+    if (Browser* browser = engineForRequest())
         return browser->navigate(url);
     QMetaObject::invokeMethod(
         this, [this] { Q_EMIT documentComplete(false); }, Qt::QueuedConnection);
 }
 
 void LazyBrowser::submitElement(quint64 ticket, const QString& id) {
-    if (Browser* browser = engine())
+    if (Browser* browser = engineForRequest())
         return browser->submitElement(ticket, id);
     QMetaObject::invokeMethod(
         this, [this, ticket] { Q_EMIT elementSubmitted(ticket, false); }, Qt::QueuedConnection);
 }
 
 void LazyBrowser::readBodyMarkup(quint64 ticket) {
-    if (Browser* browser = engine())
+    if (Browser* browser = engineForRequest())
         return browser->readBodyMarkup(ticket);
     QMetaObject::invokeMethod(
         this, [this, ticket] { Q_EMIT bodyMarkupRead(ticket, false, QString()); },
@@ -112,14 +127,14 @@ void LazyBrowser::readBodyMarkup(quint64 ticket) {
 }
 
 void LazyBrowser::activateElement(quint64 ticket, const QString& selector) {
-    if (Browser* browser = engine())
+    if (Browser* browser = engineForRequest())
         return browser->activateElement(ticket, selector);
     QMetaObject::invokeMethod(
         this, [this, ticket] { Q_EMIT elementSubmitted(ticket, false); }, Qt::QueuedConnection);
 }
 
 void LazyBrowser::readElement(quint64 ticket, const QString& selector, const QString& attribute) {
-    if (Browser* browser = engine())
+    if (Browser* browser = engineForRequest())
         return browser->readElement(ticket, selector, attribute);
     QMetaObject::invokeMethod(
         this, [this, ticket] { Q_EMIT elementRead(ticket, false, QString()); },
@@ -145,22 +160,27 @@ void LazyBrowser::abandonPage() {
 }
 
 Browser* LazyBrowser::loadEngineModule(QObject* parent, QString* failure) {
-    using Create = Browser* (*)(QObject*);
     const QString programFolder = QCoreApplication::applicationDirPath();
+    return loadEngineModuleFrom(
+        {programFolder, QDir::cleanPath(programFolder + QLatin1Char('/') +
+                                        QStringLiteral(VARDELO_ENGINE_FROM_BINDIR))},
+        parent, failure);
+}
+
+Browser* LazyBrowser::loadEngineModuleFrom(const QStringList& folders, QObject* parent,
+                                           QString* failure) {
+    using Create = Browser* (*)(QObject*);
     QStringList tried;
-    for (const QString& folder :
-         {programFolder, QDir::cleanPath(programFolder + QLatin1Char('/') +
-                                         QStringLiteral(VARDELO_ENGINE_FROM_BINDIR))}) {
-        QLibrary module(folder + QLatin1Char('/') + QLatin1String(kModuleName));
-        if (!module.load()) {
-            tried << module.errorString();
-            continue;
+    for (const QString& folder : folders) {
+        const QString file = folder + QLatin1Char('/') + QLatin1String(kModuleName);
+        QLibrary module(file);
+        if (module.load()) {
+            if (auto create = reinterpret_cast<Create>(module.resolve("vardelo_create_browser")))
+                return create(parent);
         }
-        if (auto create = reinterpret_cast<Create>(module.resolve("vardelo_create_browser")))
-            return create(parent);
-        tried << module.errorString();
+        tried << file + QStringLiteral(": ") + module.errorString();
     }
-    *failure = tried.join(QStringLiteral("; "));
+    *failure = tried.join(QLatin1Char('\n'));
     return nullptr;
 }
 

@@ -12,8 +12,8 @@ namespace vardelo {
 // holder; the engine is a module of its own, loaded at the first need (a
 // page to load, or the "Weblap" page looked at), so that neither its
 // libraries nor its OpenGL context load with the program. An engine that
-// cannot start answers every request as failed and says why in the
-// diagnostics log.
+// cannot start answers every request as failed, says why in the
+// diagnostics log and tells the window (cannotStart) at every request.
 class LazyBrowser final : public Browser {
     Q_OBJECT
   public:
@@ -38,17 +38,24 @@ class LazyBrowser final : public Browser {
 
     // The engine module beside the program, or where an installed one lies.
     static Browser* loadEngineModule(QObject* parent, QString* failure);
+    // The first of these folders' modules that loads; the failure names each
+    // file looked at with the loader's reason.
+    static Browser* loadEngineModuleFrom(const QStringList& folders, QObject* parent,
+                                         QString* failure);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     Browser* engine();
+    // The engine or, when it cannot start, nothing and the reason told.
+    Browser* engineForRequest();
 
     Factory factory_;
     QPointer<QWidget> holder_; // the window takes it over
     Browser* engine_ = nullptr;
     bool failed_ = false; // tried once and could not: not tried again
+    QString failure_;
 };
 
 } // namespace vardelo

@@ -6,9 +6,11 @@
 #include <QEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -158,6 +160,10 @@ void WebEngineBrowser::createView() {
     quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));
     view_->setPage(quiet);
     watchCookies(quiet->profile());
+    // The engine's own menu is English and offers what the cycle's page has
+    // no use for (saving, its source, going back).
+    view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view_, &QWidget::customContextMenuRequested, this, &WebEngineBrowser::showPageMenu);
     holder_->layout()->addWidget(view_);
     holder_->setFocusProxy(view_);
     connect(quiet, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
@@ -169,6 +175,29 @@ void WebEngineBrowser::createView() {
                 rendererEnded();
             });
     qCInfo(lcBrowser) << "browser started in" << clock.elapsed() << "ms";
+}
+
+void WebEngineBrowser::showPageMenu(const QPoint& position) {
+    const QWebEngineContextMenuRequest* request = view_->lastContextMenuRequest();
+    // Not run in a loop of its own: the page and the cycle go on under it,
+    // and it goes with the view.
+    auto* menu = new QMenu(view_);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setObjectName(QStringLiteral("pageMenu"));
+    const auto add = [&](const QString& text, QWebEnginePage::WebAction action, bool enabled) {
+        QAction* item = menu->addAction(text);
+        item->setEnabled(enabled);
+        QWebEngineView* view = view_;
+        connect(item, &QAction::triggered, view,
+                [view, action] { view->page()->triggerAction(action); });
+    };
+    const bool selected = request && !request->selectedText().isEmpty();
+    add(QStringLiteral("Másolás"), QWebEnginePage::Copy, selected);
+    if (request && request->linkUrl().isValid())
+        add(QStringLiteral("Hivatkozás címének másolása"), QWebEnginePage::CopyLinkToClipboard,
+            true);
+    add(QStringLiteral("Az összes kijelölése"), QWebEnginePage::SelectAll, true);
+    menu->popup(view_->mapToGlobal(position));
 }
 
 void WebEngineBrowser::navigate(const QString& url) {
@@ -226,20 +255,25 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
 template <typename Answer>
 void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer answer) {
     // Exactly one answer: the script's, the time-out's or the page's end,
-    // whichever is first.
+    // whichever is first. An answered script's time-out goes with its answer,
+    // so a page that answered may outlive it (a long countdown).
     auto answered = std::make_shared<bool>(false);
     QPointer<WebEngineBrowser> self(this);
     QPointer<QObject> page(pageScripts_);
-    const auto finish = [self, page, answered, ticket, answer](const QVariant& result) {
+    auto* timeLimit = new QTimer(pageScripts_);
+    timeLimit->setSingleShot(true);
+    const QPointer<QTimer> limit(timeLimit);
+    const auto finish = [self, page, limit, answered, ticket, answer](const QVariant& result) {
         if (!self || *answered)
             return;
         *answered = true;
+        if (limit)
+            limit->deleteLater();
         if (page)
             --self->unansweredScripts_;
         answer(self.data(), ticket, result);
     };
-    ++unansweredScripts_;
-    QTimer::singleShot(scriptTimeout_, pageScripts_, [this, finish] {
+    connect(timeLimit, &QTimer::timeout, this, [this, finish] {
         qCWarning(lcBrowser) << "a page script did not answer within" << scriptTimeout_.count()
                              << "ms";
         finish(QVariant());
@@ -249,6 +283,8 @@ void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer a
         QMetaObject::invokeMethod(
             this, [finish] { finish(QVariant()); }, Qt::QueuedConnection);
     });
+    ++unansweredScripts_;
+    timeLimit->start(scriptTimeout_);
     view()->page()->runJavaScript(script, finish);
 }
 

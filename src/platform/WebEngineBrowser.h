@@ -52,6 +52,8 @@ class WebEngineBrowser final : public Browser {
     QWebEnginePage* page();
     void createView();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    // The page's right-click menu: copying what is there, in Hungarian.
+    void showPageMenu(const QPoint& position);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
     bool endPageScripts();
     void rendererEnded();

@@ -10,6 +10,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -290,10 +292,10 @@ class LazyEngine : public CycleInTheWindow {
     std::unique_ptr<Browser> makeBrowser() override {
         return std::make_unique<LazyBrowser>([this](QObject* parent, QString* failure) -> Browser* {
             ++made;
-            if (!engineStarts) {
-                *failure = QStringLiteral("no engine here");
-                return nullptr;
-            }
+            if (!engineStarts) // the real loader, where no module loads
+                return LazyBrowser::loadEngineModuleFrom(
+                    {path(QStringLiteral("missing")), path(QStringLiteral("broken"))}, parent,
+                    failure);
             engine = new FakeBrowser;
             engine->setParent(parent);
             return engine;
@@ -316,15 +318,40 @@ TEST_F(LazyEngine, IsMadeAtTheFirstLookOrStartAndOnlyOnce) {
     EXPECT_EQ(engine->navigated, QStringList{QStringLiteral("http://h/link/a")});
 }
 
-TEST_F(LazyEngine, ThatCannotStartFailsTheAttemptWithItsReason) {
-    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+// A module that does not load is this computer's fault: the run stops as
+// Stop stops it, every link stays untried, and the box says what was looked
+// for and what the loader answered. Each Start says it again.
+TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
     engineStarts = false;
-    TForm1& form = openWithLinks({"http://h/link/a"});
-    click("inditas");
-    ASSERT_TRUE(
-        waitFor([&] { return form.log().grid().cell(1, LogStatus) == "Hibás link."; }, 5000));
-    EXPECT_EQ(statusTips(), std::vector<std::string>{"Weblap hiba: az oldal nem töltődött be"});
-    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+    QDir().mkpath(path(QStringLiteral("broken")));
+    QFile broken(path(QStringLiteral("broken/vardelo_webengine.so")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a library");
+    broken.close();
+    TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    for (int start = 1; start <= 2; ++start) {
+        click("inditas");
+        ASSERT_TRUE(waitFor([&] { return dialogs.errors.size() == start; }, 5000));
+        settle(); // the failed answer that follows the telling
+        EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+        EXPECT_FALSE(form.downloading());
+        EXPECT_FALSE(control<TTimer>("elhalt_kijelzo")->enabled());
+    }
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(form.queue().url(1), "http://h/link/a");
+    EXPECT_EQ(form.queue().url(2), "http://h/link/b");
+    EXPECT_EQ(form.queue().attempts(1), "0");
+    EXPECT_TRUE(form.log().isEmpty());
+    EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("0"));
+    const QString& box = dialogs.errors[0];
+    EXPECT_TRUE(box.startsWith(QStringLiteral("A program böngészőrészét nem sikerült betölteni")))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(path(QStringLiteral("missing/vardelo_webengine.so"))))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(path(QStringLiteral("broken/vardelo_webengine.so"))))
+        << box.toStdString();
+    EXPECT_TRUE(box.contains(QStringLiteral("No such file"))) << box.toStdString();
+    EXPECT_EQ(dialogs.errors[1], box);
 }
 
 TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
@@ -455,8 +482,11 @@ TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
 
     Q_EMIT browser().elementSubmitted(fakeBrowser().activated[0].first, true);
     Q_EMIT browser().documentComplete(true);
-    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    const quint64 waitPageRead = fakeBrowser().readTickets.back();
+    Q_EMIT browser().bodyMarkupRead(waitPageRead, true, QString());
     ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
+    Q_EMIT browser().elementRead(waitPageRead, true, QStringLiteral("1")); // another step's ticket
+    EXPECT_EQ(cycle().state(), CycleState::WaitPage);
     Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true, QStringLiteral(" 5 "));
     EXPECT_EQ(control<TTimer>("Timer3")->interval(), 6000);
     Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/early.bin"));
@@ -471,6 +501,30 @@ TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
     EXPECT_EQ(cycle().state(), CycleState::Idle);
     EXPECT_FALSE(form.downloading());
     EXPECT_TRUE(form.log().isEmpty());
+}
+
+// A profile's address is fetched only over http or https: anything else
+// ends the try there, with no transfer asked for.
+TEST_F(CycleInTheWindow, AProfileAddressOutsideHttpEndsTheTryWithNoRequest) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    profiles = &set;
+    TForm1& form = openWithLinks({"http://p.example/f/1"});
+    fakeBrowser().address = QStringLiteral("http://p.example/f/1");
+    click("inditas");
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true,
+                                 QStringLiteral("ftp://p.example/f.bin"));
+    EXPECT_EQ(cycle().fileAddress(), "");
+    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
+    EXPECT_EQ(form.log().grid().cell(1, LogStatus), "Hibás link.");
+    EXPECT_TRUE(form.queue().isEmpty());
 }
 
 } // namespace

@@ -44,6 +44,24 @@ TEST(HostProfileReaders, PatternGivesTheFirstGroupOfTheFirstMatch) {
     EXPECT_EQ(host->readWait("no count"), std::nullopt);
 }
 
+TEST(HostProfileReaders, DeadAndBusyAreEachTheirOwnPatternFoundAnywhereInThePage) {
+    HostProfile profile = hostProfile("p", {"host"});
+    profile.dead = "File (not found|removed)";
+    profile.busy = "no free slots?";
+    const auto host = compiled(profile);
+    ASSERT_TRUE(host);
+    EXPECT_TRUE(host->isDead("<p>Sorry.</p><p>File removed by its owner.</p>"));
+    EXPECT_TRUE(host->isBusy("<b>There are no free slots left</b>"));
+    EXPECT_FALSE(host->isDead("<b>There are no free slots left</b>"));
+    EXPECT_FALSE(host->isBusy("<p>File not found</p>"));
+    EXPECT_FALSE(host->isDead("<p>File found</p>"));
+    // A profile without the markers finds every page alive and free.
+    const auto unmarked = compiled(hostProfile("q", {"host"}));
+    ASSERT_TRUE(unmarked);
+    EXPECT_FALSE(unmarked->isDead("File not found"));
+    EXPECT_FALSE(unmarked->isBusy("no free slots"));
+}
+
 TEST(HostProfileReaders, WaitIsWholeSecondsBetweenBlanks) {
     const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
         {"30", 30},       {" \t12\n ", 12}, {"0", 0},

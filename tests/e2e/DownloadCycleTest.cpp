@@ -1,10 +1,15 @@
 #include "CycleFixture.h"
 
+#include "platform/LazyBrowser.h"
+
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -106,6 +111,94 @@ TEST_F(CycleAgainstTheHost, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
     engine.readBodyMarkup(1);
     ASSERT_TRUE(waitFor([&] { return !errorPage.isEmpty(); }, 20000));
     EXPECT_TRUE(errorPage.contains(QStringLiteral("nem érhető el"))) << errorPage.toStdString();
+}
+
+// The engine as the program has it: a module the light browser makes at
+// its first need.
+class PageInTheWindow : public CycleFixture {
+  protected:
+    std::unique_ptr<Browser> makeBrowser() override {
+        return std::make_unique<LazyBrowser>(
+            [](QObject* parent, QString*) -> Browser* { return new WebEngineBrowser(parent); });
+    }
+};
+
+// Esc and F5 are the window's, wherever the keyboard is, the page included;
+// a page loaded for the cycle leaves the focus where the user has it.
+TEST_F(PageInTheWindow, EscAndF5ReachTheCycleWhereverTheFocusIsThePageIncluded) {
+    host.setWaitSeconds(30);
+    host.addFile("a.bin", file(bytes(100, 'a')));
+    TForm1& form = openWithLinks({host.linkFor("a.bin")});
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const auto counting = [&] {
+        return waitFor(
+            [&] {
+                return control<QLabel>("allapot")->text().endsWith(
+                    QStringLiteral("indul a letöltés"));
+            },
+            15000);
+    };
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    auto* pages = control<QTabWidget>("Lapok");
+    QWidget* page = control<QWidget>("lap");
+
+    control<QWidget>("Link_hozza")->setFocus();
+    press(Qt::Key_F5);
+    ASSERT_TRUE(counting());
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("Link_hozza"));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+
+    pages->setCurrentWidget(control<QWidget>("Weblap"));
+    form.findChild<QWebEngineView*>()->setFocus();
+    ASSERT_TRUE(waitFor([&] { return page->isAncestorOf(QApplication::focusWidget()); }, 5000));
+    press(Qt::Key_F5);
+    ASSERT_TRUE(counting());
+    EXPECT_TRUE(page->isAncestorOf(QApplication::focusWidget()));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+    EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
+    settle();
+    EXPECT_TRUE(host.fileRequests().empty());
+}
+
+// The page's right-click menu speaks Hungarian and offers copying only; a
+// screen reader finds a name for everything it stops at on the page.
+TEST_F(PageInTheWindow, ThePagesMenuAndEveryStopInItHaveHungarianNames) {
+    TForm1& form = openWithLinks({});
+    control<QTabWidget>("Lapok")->setCurrentWidget(control<QWidget>("Weblap"));
+    QWebEngineView* view = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (view = form.findChild<QWebEngineView*>()) != nullptr; }, 15000));
+    bool loaded = false;
+    QObject::connect(&browser(), &Browser::documentComplete, &form, [&](bool) { loaded = true; });
+    browser().navigate(QString::fromStdString(host.linkFor("a.bin")));
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 15000));
+
+    QStringList unnamed;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (node->state().focusable && node->text(QAccessible::Name).isEmpty())
+            unnamed << QString::fromLatin1(
+                           node->object() ? node->object()->metaObject()->className() : "?") +
+                           QLatin1Char(':') + QString::number(int(node->role()), 16);
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(control<QWidget>("lap")));
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(QLatin1Char(' ')).toStdString();
+
+    QTest::mouseClick(view->focusProxy(), Qt::RightButton, {}, QPoint(40, 40));
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; },
+        15000));
+    QStringList items;
+    for (QAction* action : menu->actions())
+        items << action->text();
+    menu->close();
+    EXPECT_EQ(items,
+              (QStringList{QStringLiteral("Másolás"), QStringLiteral("Az összes kijelölése")}));
 }
 
 TEST_F(CycleAgainstTheHost, TransferRequestsCarryTheDesignedHeadersCookiesAndHead) {

@@ -83,6 +83,38 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
+// A script that answered has no time limit left: the page it read outlives
+// the limit through a wait longer than it, with after_wait and with
+// address_after_wait. Scaled: a 1.5-s limit for the 15 s, waits of 2 s and 4 s
+// for 20 s and 40 s.
+TEST_F(ProfileCycle, AnsweredScriptsLeaveThePageAliveThroughWaitsLongerThanTheirLimit) {
+    TForm1& form = openWithLinks({});
+    dynamic_cast<WebEngineBrowser&>(browser()).setScriptTimeout(std::chrono::milliseconds(1500));
+    Strings links;
+    for (const int wait : {2, 4}) {
+        host.setWaitSeconds(wait);
+        const std::string countdown = "c" + std::to_string(wait) + ".bin",
+                          afterWait = "r" + std::to_string(wait) + ".bin";
+        host.addFile(countdown, file(bytes(3'000, 'c')));
+        host.addFile(afterWait, file(bytes(4'000, 'r')));
+        for (const std::string& link :
+             {host.countdownLinkFor(countdown), host.redirectFormLinkFor(afterWait)}) {
+            links.push_back(link);
+            addLink(link);
+        }
+        click("inditas");
+        ASSERT_TRUE(runsToIdle(60000));
+        EXPECT_EQ(downloaded(QString::fromStdString(countdown)),
+                  QByteArray::fromStdString(bytes(3'000, 'c')));
+        EXPECT_EQ(downloaded(QString::fromStdString(afterWait)),
+                  QByteArray::fromStdString(bytes(4'000, 'r')));
+    }
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1"));
+    EXPECT_TRUE(form.queue().isEmpty());
+}
+
 TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     // A profile whose form is nowhere on the page, beside the test tree's.
