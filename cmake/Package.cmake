@@ -78,8 +78,7 @@ file(WRITE ${VARDELO_NATIVE_HOST_BUILT}/conffiles
 # Our own maintainer scripts also keep CPack from adding ldconfig calls for
 # the browser module, which is no public library.
 list(APPEND CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VARDELO_NATIVE_HOST_BUILT}/conffiles
-     ${PROJECT_SOURCE_DIR}/data/maintainer/preinst ${PROJECT_SOURCE_DIR}/data/maintainer/postinst
-     ${PROJECT_SOURCE_DIR}/data/maintainer/postrm)
+     ${PROJECT_SOURCE_DIR}/data/maintainer/postinst ${PROJECT_SOURCE_DIR}/data/maintainer/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -117,7 +117,7 @@ purge_leaves_what_was_there() { # folders made before the install...
 }
 if [ "$(id -u)" -eq 0 ]; then
     purge_leaves_what_was_there /etc/opt /var/lib
-    purge_leaves_what_was_there /etc/opt/chrome/native-messaging-hosts /etc/chromium /var/lib/vardelo
+    purge_leaves_what_was_there /etc/opt/chrome/native-messaging-hosts /var/lib
 else
     echo "not root: install and purge not tried"
 fi
