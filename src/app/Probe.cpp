@@ -1,6 +1,7 @@
 #include "app/Probe.h"
 
 #include "app/DownloadCycle.h"
+#include "core/CookieLine.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
 #include "core/ListText.h"
@@ -69,11 +70,26 @@ class ProbeWindow final : public CycleWindow {
     std::string link_;
 };
 
-// The HEAD the transfer would begin with: the answer decides.
-void headOf(const std::string& address, bool profiled, QNetworkAccessManager& network) {
-    QNetworkRequest request(QUrl(toQt(address)));
+// The HEAD the transfer would begin with: the answer decides. A profile's
+// file is asked for in the browser's session, as the transfer asks for it.
+void headOf(const std::string& address, const std::optional<HttpSession>& session,
+            QNetworkAccessManager& network) {
+    const bool profiled = session.has_value();
+    const QUrl url(toQt(address));
+    QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
+                      session ? toQt(session->userAgent)
+                              : QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
+    if (session) {
+        const std::string cookies =
+            cookieHeaderFor(session->cookies, toStd(url.host()),
+                            toStd(url.path(QUrl::FullyEncoded)), url.scheme() == u"https");
+        say("The transfer would send Referer: " + session->referer);
+        say("The transfer would send Cookie: " + (cookies.empty() ? "(none)" : cookies));
+        request.setRawHeader("Referer", QByteArray::fromStdString(session->referer));
+        if (!cookies.empty())
+            request.setRawHeader("Cookie", QByteArray::fromStdString(cookies));
+    }
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(15);
@@ -175,8 +191,14 @@ int probe(const std::string& link, bool waitOut) {
                     cycle.transferDue();
             });
         }
-        if (step == CycleStep::Transfer)
-            headOf(detail, profile != nullptr, network);
+        if (step == CycleStep::Transfer) {
+            std::optional<HttpSession> session;
+            if (profile) {
+                session = browser.session();
+                session->referer = toStd(browser.pageAddress());
+            }
+            headOf(detail, session, network);
+        }
     });
     cycle.start();
     const int status = QApplication::exec();

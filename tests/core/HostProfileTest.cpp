@@ -186,6 +186,17 @@ TEST(HostProfileCookies, BrowserCookiesBecomeCookieFileLinesScopedAsTheBrowserSc
         {"h\t", "/", false, 0, "n", "v"},  {"h", "/\r", false, 0, "n", "v"}};
     for (const BrowserCookie& cookie : broken)
         EXPECT_EQ(cookieFileLine(cookie), std::nullopt) << cookie.domain << cookie.name;
+    const std::vector<BrowserCookie> jar{{"h.example", "/", false, 0, "own", "1"},
+                                         {".h.example", "/", false, 0, "wide", "2"},
+                                         {"cdn.h.example", "/", false, 0, "cdn", "3"},
+                                         {"h.example", "/d", false, 0, "dir", "4"},
+                                         {"h.example", "/", true, 0, "safe", "5"},
+                                         {"other.example", "/", false, 0, "other", "6"},
+                                         {"h.example", "/", false, 0, "bad", "a\tb"}};
+    EXPECT_EQ(cookieHeaderFor(jar, "H.example", "/d/f.bin", false), "own=1; wide=2; dir=4");
+    EXPECT_EQ(cookieHeaderFor(jar, "cdn.h.example", "/f", true), "wide=2; cdn=3");
+    EXPECT_EQ(cookieHeaderFor(jar, "h.example", "/dx", true), "own=1; wide=2; safe=5");
+    EXPECT_EQ(cookieHeaderFor(jar, "xh.example", "/", true), "");
 }
 
 } // namespace

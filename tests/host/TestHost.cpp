@@ -502,7 +502,7 @@ std::string TestHost::sessionLinkFor(const std::string& name) const {
 }
 
 void TestHost::routeSessionHost() {
-    const std::string session = "xfss=s" + std::to_string(port_);
+    const std::string session = "xfss=k7Tq2";
     server_->Get(
         R"(/k/([^/]*))", [session](const httplib::Request& request, httplib::Response& response) {
             if (request.get_header_value("Cookie").find("lang=en") == std::string::npos) {

@@ -122,7 +122,7 @@ class TestHost {
 
     // A host that binds its files to the session: its first page shows the
     // free form only with the language cookie "lang=en" (a profile presets
-    // it) and sets the session cookie "xfss"; the file, at /k/file/NAME,
+    // it) and sets the session cookie "xfss=k7Tq2"; the file, at /k/file/NAME,
     // answers 403 to a request without that cookie.
     std::string sessionLinkFor(const std::string& name) const;
 
