@@ -145,10 +145,10 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
                                                unreadable, "Próbálva:1", "Próbálva:1"}));
     const Strings tips = statusTips();
     ASSERT_EQ(tips.size(), 7u);
-    // The offline page came with 404; its dead marker still counts.
-    EXPECT_EQ(tips[5], "Weblap hiba: the profile's dead pattern matches the page");
-    EXPECT_EQ(tips[6],
-              "Weblap hiba: the profile's dead pattern matches the page sent for the file");
+    // The offline page came with 404; its dead marker still counts, as it
+    // does in a page sent where the file was.
+    EXPECT_EQ(tips[5], "Weblap hiba: az oldal szerint a fájl nem érhető el");
+    EXPECT_EQ(tips[6], "Weblap hiba: az oldal szerint a fájl nem érhető el");
     const auto requests = host.fileRequests(); // nothing fetched for the others
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method + " " + requests[0].path, "GET /files/removed.bin");

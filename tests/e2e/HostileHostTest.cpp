@@ -68,10 +68,8 @@ TEST_F(HostileHost, AWebPageInPlaceOfTheFileIsAFailedTryNeverTheFile) {
     EXPECT_EQ(logColumn(LogAttempts)[0], "Próbálva:1 (Letöltési hiba.)");
     const Strings tips = statusTips();
     ASSERT_EQ(tips.size(), 5u);
-    const std::string lead = "A fájl helyett weblap érkezett: the host sent a web page instead of "
-                             "the file (";
-    EXPECT_EQ(tips[0], lead + "Content-Type: text/html; charset=utf-8)");
-    EXPECT_EQ(tips[1], lead + "no type declared, the body begins as HTML)");
+    EXPECT_EQ(tips[0], "A fájl helyett weblap érkezett");
+    EXPECT_EQ(tips[1], "A fájl helyett weblap érkezett");
     EXPECT_EQ(control<QLabel>("jldb")->text(), QStringLiteral("3"));
     EXPECT_EQ(downloaded(QStringLiteral("lying.iso")), QByteArray::fromStdString(html));
     EXPECT_EQ(downloaded(QStringLiteral("untyped.bin")), QByteArray::fromStdString(data));

@@ -29,6 +29,8 @@ folder="$work/program"
 mkdir -p "$folder/config" "$work/run"
 chmod 700 "$work/run"
 cp "$program" "$folder/vardelo"
+# The browser part goes along, so that a started cycle loads pages.
+cp "$(dirname "$program")/vardelo_webengine.so" "$folder/"
 link() { echo "http://rapidshare.com/files/$1/file$1.zip"; }
 
 run() { # arguments... ; the program of $folder, in the background -> pid in $pid
