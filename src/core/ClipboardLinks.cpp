@@ -9,16 +9,20 @@ namespace {
 
 using LinkTest = bool (*)(std::string_view line, const void* context);
 
-std::vector<std::string> linksOn(std::string_view text, LinkTest isLink, const void* context) {
+// A line a host profile claims is taken whole: its host's pages may well end
+// in ".html", and the designed cut would make another link of it.
+std::vector<std::string> linksOn(std::string_view text, LinkTest isLink, const void* context,
+                                 const HostProfiles* profiles = nullptr) {
     std::vector<std::string> links;
     std::string_view rest = text;
     while (!rest.empty()) {
         // CR LF, LF and a lone CR each end a line, as a list file's lines do.
         const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
         std::string_view line = trimControls(rest.substr(0, end));
-        if (const std::size_t htm = line.find(".htm"); htm != std::string_view::npos)
+        const bool claimed = !line.empty() && profiles && profiles->claims(line);
+        if (const std::size_t htm = line.find(".htm"); htm != std::string_view::npos && !claimed)
             line = line.substr(0, htm);
-        if (!line.empty() && isLink(line, context))
+        if (!line.empty() && (claimed || isLink(line, context)))
             links.emplace_back(line);
         const bool crLf = end + 1 < rest.size() && rest[end] == '\r' && rest[end + 1] == '\n';
         rest.remove_prefix(std::min(rest.size(), end + (crLf ? 2 : 1)));
@@ -56,7 +60,7 @@ std::vector<std::string> linksInArgument(std::string_view argument, std::string_
 
 std::vector<std::string> linksInClipboardText(std::string_view text, const HostProfiles* profiles) {
     const ProfileTest test{kLinkPrefix, profiles};
-    return linksOn(text, prefixOrProfile, &test);
+    return linksOn(text, prefixOrProfile, &test, profiles);
 }
 
 std::vector<std::string> linksInArgument(std::string_view argument, const HostProfiles* profiles) {

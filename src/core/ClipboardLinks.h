@@ -26,9 +26,9 @@ std::vector<std::string> linksInClipboardText(std::string_view text,
 std::vector<std::string> linksInArgument(std::string_view argument,
                                          std::string_view prefix = kLinkPrefix);
 
-// The same rules, where a line is also a link when a host profile claims it;
-// an argument that is a web address a profile claims counts as one with the
-// prefix.
+// The same rules, where a line is also a link when a host profile claims it,
+// and is then taken whole, never cut at ".htm"; an argument that is a web
+// address a profile claims counts as one with the prefix.
 std::vector<std::string> linksInClipboardText(std::string_view text, const HostProfiles* profiles);
 std::vector<std::string> linksInArgument(std::string_view argument, const HostProfiles* profiles);
 

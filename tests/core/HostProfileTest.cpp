@@ -150,7 +150,10 @@ TEST(HostProfileLinks, ClipboardAndCommandLineTakeProfileLinksToo) {
     const std::string q = "http://q.example/d/7", r = "http://rapidshare.com/files/1/a.zip";
     EXPECT_EQ(linksInClipboardText(" " + q + "\r\nwords\r\n" + r + "\r\n", &profiles),
               (Links{q, r}));
-    EXPECT_EQ(linksInClipboardText(q + "/page.html", &profiles), Links{q + "/page"});
+    // Only the designed links are cut at ".htm"; a profile's host's are whole.
+    EXPECT_EQ(linksInClipboardText(q + "/page.html\n" + r + ".html", &profiles),
+              (Links{q + "/page.html", r}));
+    EXPECT_EQ(linksInArgument(q + "/f.html", &profiles), Links{q + "/f.html"});
     EXPECT_EQ(linksInClipboardText(q, nullptr), Links{});
     EXPECT_EQ(linksInArgument(q, &profiles), Links{q});
     EXPECT_EQ(linksInArgument(r, &profiles), Links{r});
