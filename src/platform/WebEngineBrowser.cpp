@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QPointer>
+#include <QQuickWindow>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
@@ -155,6 +156,13 @@ void WebEngineBrowser::createView() {
     QElapsedTimer clock;
     clock.start();
     speakHungarian();
+    // The view draws into an image, not into an OpenGL texture: a texture
+    // child makes Qt destroy and remake the window's native surface, which
+    // blacks the whole window out for a moment and takes the keyboard focus
+    // from it, so Esc and F5 went nowhere once the engine had started. The
+    // engine then composes the page in software, as it already does without
+    // a GPU.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     view_ = new QWebEngineView(holder_);
     auto* quiet = new QuietPage(view_);
     quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));

@@ -2,13 +2,20 @@
 # The whole program under Xvfb: a termination signal closes it in order,
 # writing the queue, the log and the settings, also while start-up shows an
 # error box; a close that cannot save ends with status 1 and the reason on
-# standard error.
-#   signals.sh PATH_TO_VARDELO
+# standard error. Esc and F5, pressed as a user presses them, still reach the
+# window once the page engine has started.
+#   signals.sh PATH_TO_VARDELO PATH_TO_BROWSER_MODULE PATH_TO_TEST_HOST
+#              PATH_TO_VARDELO_RECORDS
 set -euo pipefail
 source "$(dirname "$0")/../lib/wait-for-window.sh"
 program=$1
+module=$2
+testhost=$3
+records=$4
 work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+host=
+trap '[ -z "$host" ] || kill "$host"; chmod -R u+w "$work"; rm -rf "$work"' EXIT
+export XDG_STATE_HOME="$work/state"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 # The window, or start-up's error box, is shown: start-up has run.
 shown() { # pid
@@ -87,5 +94,42 @@ status=0
 wait "$pid" || status=$?
 [ "$status" -eq 1 ] || fail "failing close: status $status"
 grep -q 'Vardelo: File access denied.' "$folder/err.txt" || fail "failing close: $(cat "$folder/err.txt")"
+
+# Esc and F5 from the keyboard, through the X server, after F5 has started
+# the page engine: the engine leaves the window's native surface, and with it
+# the keyboard focus, as they were. Esc stops the countdown before the file
+# is asked for; F5 starts it again and the file comes.
+folder="$work/keys"
+mkdir -p "$folder/config" "$folder/files"
+"$testhost" --wait 4 --links "$folder/links.txt" >/dev/null 2>&1 &
+host=$!
+for _ in $(seq 100); do [ -s "$folder/links.txt" ] && break; sleep 0.1; done
+link=$(grep -m1 'demo-song.mp3' "$folder/links.txt") || fail "keys: the test host gave no link"
+printf '[General]\nMentes_helye=%s\n' "$folder/files" >"$folder/config/Vardelo.conf"
+cp "$module" "$folder/"
+"$records" queue "$folder/Lista.Vdl" "$link"
+start "$folder"
+window=$(xdotool search --onlyvisible --pid "$pid" --name '^Vardelo$' | head -1)
+xdotool windowfocus --sync "$window"
+xdotool key F5
+for _ in $(seq 600); do
+    grep -qs 'browser started' "$XDG_STATE_HOME/Vardelo/vardelo.log" && break
+    sleep 0.1
+done
+grep -qs 'browser started' "$XDG_STATE_HOME/Vardelo/vardelo.log" || fail "keys: F5 started nothing"
+xdotool key Escape
+# The countdown is 4 s: a stop that did not happen shows as the file.
+sleep 10
+[ ! -e "$folder/files/demo-song.mp3" ] || fail "keys: Esc did not stop the countdown"
+[ "$(xdotool search --onlyvisible --pid "$pid" --name '^Vardelo$' | head -1)" = "$window" ] ||
+    fail "keys: the window was made anew"
+[ "$(xdotool getwindowfocus)" = "$window" ] || fail "keys: the window lost the keyboard focus"
+xdotool key F5
+for _ in $(seq 300); do [ -s "$folder/files/demo-song.mp3" ] && break; sleep 0.1; done
+[ -s "$folder/files/demo-song.mp3" ] || fail "keys: F5 did not start the cycle again"
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+[ "$status" -eq 0 ] || fail "keys: status $status ($(cat "$folder/err.txt"))"
 
 echo "1 passed, 0 failed"
