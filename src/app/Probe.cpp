@@ -106,11 +106,16 @@ void headOf(const std::string& address, const std::optional<HttpSession>& sessio
                 ? replyFileName(reply->hasRawHeader("Content-Disposition") ? &disposition : nullptr,
                                 address)
                 : storableName(link_kiszed(address));
+        const std::string type = reply->rawHeader("Content-Type").toStdString();
         say("HEAD " + address + ": status " + std::to_string(status) + ", length " +
             (length.isValid() ? std::to_string(length.toLongLong()) : std::string("unknown")) +
-            ", file name " + name);
+            ", type " + (type.empty() ? std::string("none") : type) + ", file name " + name);
         if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
             say("Result: would not download (" + toStd(reply->errorString()) + ")");
+            QCoreApplication::exit(1);
+        } else if (replyByType(reply->hasRawHeader("Content-Type") ? &type : nullptr, name) ==
+                   ReplyBody::WebPage) {
+            say("Result: would not download (the host sent a web page instead of the file)");
             QCoreApplication::exit(1);
         } else if (name.empty()) {
             say("Result: would not download (the address gives no file name)");

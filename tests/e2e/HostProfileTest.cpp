@@ -236,6 +236,7 @@ struct ProbeCase {
     bool wait;
     int status;
     std::vector<std::string> lines;
+    const char* type = "application/octet-stream"; // the file's, as the host declares it
 };
 
 void PrintTo(const ProbeCase& c, std::ostream* out) {
@@ -247,7 +248,9 @@ class ProbeRun : public ProfileCycle {
   protected:
     std::string probe(const std::string& link, bool wait, int* status) {
         host.setWaitSeconds(1);
-        host.addFile("f.bin", file(bytes(4321, 'f')));
+        HostedFile served = file(bytes(4321, 'f'));
+        served.contentType = c.type;
+        host.addFile("f.bin", served);
         const QString userProfiles = path(QStringLiteral("data/Vardelo/HostProfiles"));
         QDir().mkpath(userProfiles);
         for (const QString& name :
@@ -317,7 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
                    "The transfer would send Referer: BASE/r/wait/f.bin",
                    "The transfer would send Cookie: session=1",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, file name f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
                    "Result: would download"}},
         ProbeCase{"SessionHostAskedInTheBrowsersSession",
                   &TestHost::sessionLinkFor,
@@ -330,8 +333,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait over; the transfer would fetch: BASE/k/file/f.bin",
                    "The transfer would send Referer: BASE/k/wait/f.bin",
                    "The transfer would send Cookie: lang=en; xfss=k7Tq2",
-                   "HEAD BASE/k/file/f.bin: status 200, length 4321, file name f.bin",
+                   "HEAD BASE/k/file/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
                    "Result: would download"}},
+        ProbeCase{"APageWhereTheFileWas",
+                  &TestHost::linkFor,
+                  false,
+                  1,
+                  {"Profile: built-in (no profile file claims this link)",
+                   "First page loaded: BASE/link/f.bin", "Form found and submitted or clicked: #ff",
+                   "Wait page loaded: BASE/wait/f.bin", "Address read: BASE/files/f.bin",
+                   "Wait read: 1 s", "Not waiting it out (give --wait to wait)",
+                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type text/html; "
+                   "charset=utf-8, file name f.bin",
+                   "Result: would not download (the host sent a web page instead of the file)"},
+                  "text/html; charset=utf-8"},
         ProbeCase{"CountdownNeedsTheWait",
                   &TestHost::countdownLinkFor,
                   false,
@@ -348,7 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
                    "The transfer would send Referer: BASE/c/f.bin",
                    "The transfer would send Cookie: (none)",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, file name f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
                    "Result: would download"}},
         ProbeCase{"DeadPageWithAForm",
                   &TestHost::deadFormLinkFor,
@@ -365,7 +381,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait page loaded: BASE/wait/f.bin", "Address read: BASE/files/f.bin",
                    "Wait read: 1 s", "Not waiting it out (give --wait to wait)",
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, file name f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
                    "Result: would download"}}),
     [](const auto& param) { return std::string(param.param.name); });
 
