@@ -5,6 +5,7 @@
 #include "core/DownloadQueue.h"
 #include "core/DownloadStatistics.h"
 #include "core/EventLog.h"
+#include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
@@ -212,6 +213,8 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void buildAccess();
     void LinkekPaste(); // Ctrl+V in the queue
     void queueWithBalloon(const std::vector<std::string>& links);
+    LinksToQueue queueLinks(const std::vector<std::string>& links);
+    void showQueuedBalloon(const LinksToQueue& sorted);
     void FormCreate();
     void takeStartupLinks();
     void FormActivate();

@@ -14,9 +14,7 @@ void TForm1::megnyitClick() {
     if (!path)
         return; // a cancelled dialog appends nothing
     ListBox1 = readListFile(*path);
-    const TextGrid::Batch batch(queue_.grid());
-    for (const std::string& line : linesToImport(ListBox1))
-        queue_.append(line);
+    queueLinks(linesToImport(ListBox1));
 }
 
 void TForm1::button3Click() {

@@ -11,7 +11,9 @@
 namespace vardelo {
 
 void TForm1::linket_hozzaad(const std::string& url) {
-    queue_.append(url);
+    // A second form of a queued file's link is said, not queued.
+    if (const LinksToQueue sorted = queueLinks({url}); !sorted.alreadyQueued.empty())
+        showQueuedBalloon(sorted);
 }
 
 void TForm1::HozzaadClick() {

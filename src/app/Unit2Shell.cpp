@@ -80,15 +80,36 @@ void TForm1::WMDrawClipboard() {
 }
 
 void TForm1::queueWithBalloon(const std::vector<std::string>& links) {
-    if (links.empty())
-        return;
-    {
-        const TextGrid::Batch batch(queue_.grid());
-        for (const std::string& link : links)
-            queue_.append(link);
-    }
-    CTI->showBalloon(toQt(balloonTitle(links.size())), toQt(balloonBody(links)), 10);
+    if (!links.empty())
+        showQueuedBalloon(queueLinks(links));
+}
+
+// The links added, and those a host profile knew to be queued already.
+void TForm1::showQueuedBalloon(const LinksToQueue& sorted) {
+    const std::vector<std::string>& added = sorted.added;
+    const std::vector<std::string>& present = sorted.alreadyQueued;
+    std::string body = balloonBody(added);
+    if (!present.empty())
+        body += (added.empty() ? std::string() : std::string(kAlreadyQueuedLead)) +
+                balloonBody(present);
+    const std::string title =
+        added.empty() ? alreadyQueuedTitle(present.size()) : balloonTitle(added.size());
+    CTI->showBalloon(toQt(title), toQt(body), 10);
     balloon_hide->setEnabled(true);
+}
+
+// A link a host profile claims joins the queue in its canonical form, once.
+LinksToQueue TForm1::queueLinks(const std::vector<std::string>& links) {
+    std::vector<std::string> queued;
+    if (services_.profiles && services_.profiles->size() > 0) {
+        for (int row = 1; row < queue_.rowCount(); ++row)
+            queued.push_back(queue_.url(row));
+    }
+    LinksToQueue sorted = linksToQueue(links, queued, services_.profiles);
+    const TextGrid::Batch batch(queue_.grid());
+    for (const std::string& link : sorted.added)
+        queue_.append(link);
+    return sorted;
 }
 
 } // namespace vardelo

@@ -76,6 +76,10 @@ std::string balloonTitle(std::size_t count) {
     return count == 1 ? "Letöltés hozzáadva" : "Letöltési linkek hozzáadva";
 }
 
+std::string alreadyQueuedTitle(std::size_t count) {
+    return count == 1 ? "A link már a listában van" : "A linkek már a listában vannak";
+}
+
 std::string balloonBody(const std::vector<std::string>& links) {
     std::string body;
     for (const auto& link : links) {

@@ -36,5 +36,9 @@ std::vector<std::string> linksInArgument(std::string_view argument, const HostPr
 // body, each link followed by a carriage return.
 std::string balloonTitle(std::size_t count);
 std::string balloonBody(const std::vector<std::string>& links);
+// The balloon for links a host profile knows to be queued already: its title
+// when none was added, and the line that leads them in after the added ones.
+std::string alreadyQueuedTitle(std::size_t count);
+inline constexpr std::string_view kAlreadyQueuedLead = "Már a listában volt:\r";
 
 } // namespace vardelo

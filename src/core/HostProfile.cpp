@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
 
 namespace vardelo {
 namespace {
@@ -145,6 +146,16 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
             return nullptr;
         }
     }
+    for (const auto& [pattern, replacement] : profile.rewrite) {
+        auto compiledRewrite = compilePattern(pattern, "rewrite", reason);
+        if (!compiledRewrite)
+            return nullptr;
+        if (std::string error; !compiledRewrite->CheckRewriteString(replacement, &error)) {
+            *reason = "a \"rewrite\" cseréje hibás (\"" + replacement + "\"): " + error;
+            return nullptr;
+        }
+        compiled->rewrites_.push_back(std::move(compiledRewrite));
+    }
     compiled->profile_ = std::move(profile);
     return compiled;
 }
@@ -168,6 +179,42 @@ std::optional<std::string> CompiledProfile::readWait(std::string_view markup) co
 
 std::optional<std::string> CompiledProfile::readAddress(std::string_view markup) const {
     return readWith(profile_.address, addressPattern_, markup);
+}
+
+std::string CompiledProfile::canonical(std::string_view link) const {
+    std::string text(link);
+    for (std::size_t i = 0; i < rewrites_.size(); ++i)
+        re2::RE2::Replace(&text, *rewrites_[i], profile_.rewrite[i].second);
+    return text;
+}
+
+std::string HostProfiles::canonical(std::string_view link) const {
+    const auto profile = forLink(link);
+    return profile ? profile->canonical(link) : std::string(link);
+}
+
+LinksToQueue linksToQueue(const std::vector<std::string>& links,
+                          const std::vector<std::string>& queued, const HostProfiles* profiles) {
+    if (!profiles || profiles->size() == 0)
+        return {links, {}};
+    LinksToQueue result;
+    // Links queued before a rewrite was written count in their canonical form too.
+    std::unordered_set<std::string> present;
+    for (const std::string& link : queued)
+        present.insert(profiles->canonical(link));
+    for (const std::string& link : links) {
+        if (!profiles->claims(link)) {
+            result.added.push_back(link);
+            continue;
+        }
+        std::string form = profiles->canonical(link);
+        if (!present.insert(form).second) {
+            result.alreadyQueued.push_back(std::move(form));
+            continue;
+        }
+        result.added.push_back(std::move(form));
+    }
+    return result;
 }
 
 void HostProfiles::add(std::shared_ptr<const CompiledProfile> profile) {

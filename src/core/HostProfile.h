@@ -41,6 +41,9 @@ struct HostProfile {
     // Set in the browser for the host's pages before the first one loads
     // (a language or a consent cookie).
     std::vector<std::pair<std::string, std::string>> cookies;
+    // Patterns and their replacements ("\\1" for a group), applied in order
+    // to every link the profile claims, so that each file has one link.
+    std::vector<std::pair<std::string, std::string>> rewrite;
 };
 
 // A profile whose patterns RE2 has taken; shared, never changed.
@@ -57,6 +60,8 @@ class CompiledProfile {
     // A markup reader's value; nothing when it does not read, or is a selector.
     std::optional<std::string> readWait(std::string_view markup) const;
     std::optional<std::string> readAddress(std::string_view markup) const;
+    // The link in its canonical form, the rewrites applied in order.
+    std::string canonical(std::string_view link) const;
     // The address comes from the download that `afterWait` leads to.
     bool addressFromDownload() const { return !profile_.afterWait.empty(); }
 
@@ -66,6 +71,7 @@ class CompiledProfile {
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
     std::unique_ptr<re2::RE2> dead_, busy_, waitPattern_, addressPattern_;
+    std::vector<std::unique_ptr<re2::RE2>> rewrites_;
 };
 
 // The profiles in the order their files were read. A link belongs to the
@@ -76,11 +82,23 @@ class HostProfiles {
     void add(std::shared_ptr<const CompiledProfile> profile);
     std::shared_ptr<const CompiledProfile> forLink(std::string_view link) const;
     bool claims(std::string_view link) const { return forLink(link) != nullptr; }
+    // A claimed link in its profile's canonical form; any other as it is.
+    std::string canonical(std::string_view link) const;
     std::size_t size() const { return profiles_.size(); }
 
   private:
     std::vector<std::shared_ptr<const CompiledProfile>> profiles_;
 };
+
+// Links from one source, as the queue takes them: a link a profile claims
+// in its canonical form, unless that form is queued already or came earlier
+// in the same batch; a link no profile claims as it is, every time.
+struct LinksToQueue {
+    std::vector<std::string> added;
+    std::vector<std::string> alreadyQueued; // canonical forms
+};
+LinksToQueue linksToQueue(const std::vector<std::string>& links,
+                          const std::vector<std::string>& queued, const HostProfiles* profiles);
 
 // The designed reader with any markers: from just after the first marker up
 // to the next terminator, the first character taken whatever it is.

@@ -107,6 +107,20 @@ QString readKeys(const QJsonObject& object, HostProfile& profile) {
         for (auto it = pairs.begin(); it != pairs.end(); ++it)
             profile.cookies.emplace_back(toStd(it.key()), toStd(it.value().toString()));
     }
+    const QJsonValue rewrite = object.value(QLatin1String("rewrite"));
+    if (!rewrite.isUndefined()) {
+        const QJsonArray rules = rewrite.toArray();
+        for (const QJsonValue& rule : rules) {
+            const QJsonArray pair = rule.toArray();
+            if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString() ||
+                pair[0].toString().isEmpty())
+                return QStringLiteral("a %1 nem [minta, csere] párok listája")
+                    .arg(quoted("rewrite"));
+            profile.rewrite.emplace_back(toStd(pair[0].toString()), toStd(pair[1].toString()));
+        }
+        if (!rewrite.isArray())
+            return QStringLiteral("a %1 nem [minta, csere] párok listája").arg(quoted("rewrite"));
+    }
     if (!profile.address && profile.afterWait.empty())
         return QStringLiteral("nincs sem %1, sem %2").arg(quoted("address"), quoted("after_wait"));
     return QString();

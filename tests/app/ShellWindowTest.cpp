@@ -5,6 +5,7 @@
 
 #include "app/InfoTexts.h"
 #include "app/TTimer.h"
+#include "platform/HostProfileFiles.h"
 #include "platform/TrayIcon.h"
 
 #include <QAction>
@@ -91,6 +92,28 @@ TEST_F(ShellWindow, HandedLinksAreQueuedWithTheBalloonUntilTheCloseHasSaved) {
     EXPECT_TRUE(form.close());
     EXPECT_FALSE(form.takeHandedLinks({kLinkA.toStdString()}, false));
     EXPECT_EQ(form.queue().rowCount(), 4);
+}
+
+// Two forms of one file's link are one link, whichever way each came.
+TEST_F(ShellWindow, AProfilesLinkIsQueuedOnceInItsCanonicalForm) {
+    QString reason;
+    auto profile = parseHostProfile(R"j({"name": "X", "links": ["//(www\\.)?x\\.example/"],
+        "rewrite": [["^https?://(?:www\\.)?x\\.example/(?:file|d)/(\\w+).*$",
+                     "https://x.example/d/\\1"]], "after_wait": "#b"})j",
+                                    &reason);
+    ASSERT_TRUE(profile) << reason.toStdString();
+    HostProfiles known;
+    known.add(profile);
+    profiles = &known;
+    TForm1& form = open();
+    addLink("http://www.x.example/file/abc/name.iso.html");
+    addLink("https://x.example/d/abc");
+    control<QAction>("PM_vagolap")->trigger();
+    copy(QStringLiteral("http://x.example/d/abc\n") + kLinkA + QStringLiteral("\n") + kLinkA);
+    EXPECT_TRUE(
+        form.takeHandedLinks({"https://www.x.example/file/abc", kLinkB.toStdString()}, false));
+    EXPECT_EQ(urls(), (std::vector<std::string>{"https://x.example/d/abc", kLinkA.toStdString(),
+                                                kLinkA.toStdString(), kLinkB.toStdString()}));
 }
 
 TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {

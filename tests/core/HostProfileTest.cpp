@@ -130,6 +130,31 @@ TEST(HostProfileLinks, FirstProfileWhosePatternIsFoundClaimsTheLink) {
     EXPECT_EQ(profiles.forLink("http://only-this/1")->profile().name, "A");
 }
 
+TEST(HostProfileLinks, ClaimedLinksAreQueuedOnceInTheirCanonicalForm) {
+    HostProfile profile = hostProfile("X", {"//(www\\.)?x\\.example/"});
+    profile.rewrite = {
+        {"^https?://(?:www\\.)?x\\.example/(?:file|d)/(\\w+).*$", "https://x.example/d/\\1"}};
+    HostProfiles profiles;
+    profiles.add(compiled(profile));
+    const std::string r = "http://rapidshare.com/files/1/a.zip";
+    const LinksToQueue batch =
+        linksToQueue({"http://www.x.example/file/abc/name.iso.html", "https://x.example/d/abc", r,
+                      r, "https://x.example/d/old"},
+                     {"http://x.example/file/old/x.zip"}, &profiles);
+    EXPECT_EQ(batch.added, (Links{"https://x.example/d/abc", r, r}));
+    EXPECT_EQ(batch.alreadyQueued, (Links{"https://x.example/d/abc", "https://x.example/d/old"}));
+    EXPECT_EQ(linksToQueue({r, r}, {r}, nullptr).added, (Links{r, r})); // the designed rule
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"(a", "x"}, {"(a)", "\\2"}, {"a", "\\1"}, {"(a)", "\\"}};
+    for (const auto& rule : refused) {
+        profile.rewrite = {rule};
+        std::string reason;
+        EXPECT_EQ(compiled(profile, &reason), nullptr) << rule.first << " -> " << rule.second;
+        EXPECT_NE(reason.find("rewrite"), std::string::npos) << reason;
+    }
+}
+
 TEST(HostProfileLinks, ExponentialBacktrackingPatternsFinishAtOnce) {
     HostProfile profile = hostProfile("slow", {"(x+x+)+y"});
     profile.dead = "(a+)+$";

@@ -205,6 +205,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k": 1}})j"},
         {"b-cookie-unsendable.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k": "v; y=1"}})j"},
+        {"c-rewrite-not-pairs.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "rewrite": [["(a)"]]})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -214,8 +216,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
 
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
     EXPECT_EQ(read.profiles.size(), 1u);
-    ASSERT_EQ(read.problems.size(), 11);
-    for (int i = 0; i < 11; ++i)
+    ASSERT_EQ(read.problems.size(), 12);
+    for (int i = 0; i < 12; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
 
     profileProblems = read.problems;
