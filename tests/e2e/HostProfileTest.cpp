@@ -248,10 +248,11 @@ void PrintTo(const ProbeCase& c, std::ostream* out) {
 // The program itself, with the test tree's profiles as the user's own.
 class ProbeRun : public ProfileCycle {
   protected:
-    std::string probe(const std::string& link, bool wait, int* status) {
+    std::string probe(const std::string& link, bool wait, int* status,
+                      const char* type = "application/octet-stream") {
         host.setWaitSeconds(1);
         HostedFile served = file(bytes(4321, 'f'));
-        served.contentType = c.type;
+        served.contentType = type;
         host.addFile("f.bin", served);
         const QString userProfiles = path(QStringLiteral("data/Vardelo/HostProfiles"));
         QDir().mkpath(userProfiles);
@@ -283,7 +284,7 @@ class Probe : public ProbeRun, public ::testing::WithParamInterface<ProbeCase> {
 TEST_P(Probe, TellsEachStepAndEndsWithTheVerdict) {
     const ProbeCase& c = GetParam();
     int status = -1;
-    const std::string output = probe((host.*c.link)("f.bin"), c.wait, &status);
+    const std::string output = probe((host.*c.link)("f.bin"), c.wait, &status, c.type);
     EXPECT_EQ(status, c.status) << output << errors_;
     std::string expected;
     for (const std::string& line : c.lines)
@@ -322,7 +323,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
                    "The transfer would send Referer: BASE/r/wait/f.bin",
                    "The transfer would send Cookie: session=1",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
+                   "file name f.bin",
                    "Result: would download"}},
         ProbeCase{"SessionHostAskedInTheBrowsersSession",
                   &TestHost::sessionLinkFor,
@@ -335,7 +337,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait over; the transfer would fetch: BASE/k/file/f.bin",
                    "The transfer would send Referer: BASE/k/wait/f.bin",
                    "The transfer would send Cookie: lang=en; xfss=k7Tq2",
-                   "HEAD BASE/k/file/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
+                   "HEAD BASE/k/file/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
                    "Result: would download"}},
         ProbeCase{"APageWhereTheFileWas",
                   &TestHost::linkFor,
@@ -346,7 +349,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait page loaded: BASE/wait/f.bin", "Address read: BASE/files/f.bin",
                    "Wait read: 1 s", "Not waiting it out (give --wait to wait)",
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, type text/html; "
+                   "HEAD BASE/files/f.bin: status 200, length unknown, type text/html; "
                    "charset=utf-8, file name f.bin",
                    "Result: would not download (the host sent a web page instead of the file)"},
                   "text/html; charset=utf-8"},
@@ -366,7 +369,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
                    "The transfer would send Referer: BASE/c/f.bin",
                    "The transfer would send Cookie: (none)",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
+                   "file name f.bin",
                    "Result: would download"}},
         ProbeCase{"DeadPageWithAForm",
                   &TestHost::deadFormLinkFor,
@@ -383,7 +387,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait page loaded: BASE/wait/f.bin", "Address read: BASE/files/f.bin",
                    "Wait read: 1 s", "Not waiting it out (give --wait to wait)",
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, file name f.bin",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
+                   "file name f.bin",
                    "Result: would download"}}),
     [](const auto& param) { return std::string(param.param.name); });
 
