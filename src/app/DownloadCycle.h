@@ -5,6 +5,7 @@
 #include "core/OutcomePlan.h"
 #include "platform/HttpSession.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -150,6 +151,8 @@ class DownloadCycle final : public QObject {
     void profileWaitRead(const std::optional<std::string>& text);
     void profileAddressRead(const std::optional<std::string>& text);
     bool profileStepsAfterWait() const;
+    bool readAgainLater(ProfileRead read);
+    void readAgain(ProfileRead read);
     std::optional<HttpSession> profileSession() const;
     void profileAfterWait();
     void afterWaitActivated(quint64 ticket, bool activated);
@@ -186,7 +189,8 @@ class DownloadCycle final : public QObject {
     const HostProfiles* profiles_ = nullptr;
     std::shared_ptr<const CompiledProfile> profile_; // the head link's, for this attempt
     ProfileRead reading_ = ProfileRead::None;        // what the awaited answer is
-    quint64 profileTicket_ = 0;                      // the awaited answer's ticket
+    QElapsedTimer settleClock_; // since a reader of this page first found nothing
+    quint64 profileTicket_ = 0; // the awaited answer's ticket
     quint64 profileRequests_ = 0;
     CycleTrace trace_;
     DownloadHoursGate* hours_ = nullptr;

@@ -18,6 +18,9 @@ namespace {
 // numbers, so that no late answer of another step can pass for theirs.
 constexpr quint64 kProfileTicket = quint64(1) << 63;
 
+// How often a reader that found nothing looks at its page again.
+constexpr int kReadAgainMs = 250;
+
 } // namespace
 
 quint64 DownloadCycle::profileRequest(ProfileRead read) {
@@ -75,6 +78,7 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
 }
 
 void DownloadCycle::readProfileFirstPage(const std::string& markup) {
+    settleClock_.invalidate(); // a new attempt's pages get their own time
     if (profile_->isDead(markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::FileGone,
                    "the profile's dead pattern matches the page");
@@ -111,6 +115,8 @@ void DownloadCycle::readProfileWaitPage(const std::string& markup) {
 }
 
 void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
+    if (!text && readAgainLater(ProfileRead::Wait))
+        return;
     const std::optional<std::int32_t> seconds = text ? parseWaitSeconds(*text) : std::nullopt;
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
@@ -119,6 +125,7 @@ void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
         return;
     }
     countdown = *seconds;
+    settleClock_.invalidate();
     if (profileStepsAfterWait()) {
         armCountdown(*seconds);
         return;
@@ -131,6 +138,10 @@ void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
 }
 
 void DownloadCycle::profileAddressRead(const std::optional<std::string>& text) {
+    const ProfileRead read =
+        state_ == CycleState::AfterWait ? ProfileRead::LateAddress : ProfileRead::Address;
+    if (!text && readAgainLater(read))
+        return;
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
         pageFailed(OutcomeKind::WaitPageUnreadable,
@@ -149,6 +160,32 @@ void DownloadCycle::profileAddressRead(const std::optional<std::string>& text) {
     armCountdown(countdown);
 }
 
+// A reader that finds nothing looks again while its page may still be
+// filled in by script or XHR, for the profile's settle time at most; the
+// page's own time limit keeps running meanwhile.
+bool DownloadCycle::readAgainLater(ProfileRead read) {
+    if (!settleClock_.isValid())
+        settleClock_.start();
+    if (settleClock_.elapsed() >= std::int64_t{profile_->profile().settleSeconds} * 1000)
+        return false;
+    const quint64 attempt = attempt_;
+    const CycleState state = state_;
+    QTimer::singleShot(kReadAgainMs, this, [this, attempt, state, read] {
+        if (attempt == attempt_ && state == state_ && reading_ == ProfileRead::None)
+            window_.runGuarded([&] { readAgain(read); });
+    });
+    return true;
+}
+
+void DownloadCycle::readAgain(ProfileRead read) {
+    const HostProfile& profile = profile_->profile();
+    const PageReader& reader = read == ProfileRead::Wait ? *profile.wait : *profile.address;
+    if (reader.kind == PageReader::Kind::Selector)
+        requestValue(read);
+    else
+        requestMarkup(read == ProfileRead::LateAddress ? read : ProfileRead::WaitPage);
+}
+
 bool DownloadCycle::profileStepsAfterWait() const {
     return profile_ && (profile_->addressFromDownload() || profile_->profile().addressAfterWait);
 }
@@ -156,6 +193,7 @@ bool DownloadCycle::profileStepsAfterWait() const {
 // The wait is over: the page gives the address now, or leads to the download.
 void DownloadCycle::profileAfterWait() {
     state_ = CycleState::AfterWait;
+    settleClock_.invalidate();
     armWatchdog(); // a page that leads nowhere ends as an unreadable one
     if (profile_->addressFromDownload()) {
         browser_.activateElement(profileRequest(ProfileRead::Download),

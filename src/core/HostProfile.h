@@ -41,6 +41,9 @@ struct HostProfile {
     // Set in the browser for the host's pages before the first one loads
     // (a language or a consent cookie).
     std::vector<std::pair<std::string, std::string>> cookies;
+    // How long a reader that finds nothing reads its page again, as scripts
+    // may fill it in late.
+    int settleSeconds = 10;
     // Patterns and their replacements ("\\1" for a group), applied in order
     // to every link the profile claims, so that each file has one link.
     std::vector<std::pair<std::string, std::string>> rewrite;

@@ -98,6 +98,14 @@ QString readKeys(const QJsonObject& object, HostProfile& profile) {
         if (!*into)
             return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
     }
+    const QJsonValue settle = object.value(QLatin1String("settle"));
+    if (!settle.isUndefined()) {
+        const double seconds = settle.toDouble(-1);
+        if (!settle.isDouble() || seconds < 0 || seconds > 60 ||
+            seconds != static_cast<int>(seconds))
+            return QStringLiteral("a %1 nem 0 és 60 közötti egész szám").arg(quoted("settle"));
+        profile.settleSeconds = static_cast<int>(seconds);
+    }
     const QJsonValue cookies = object.value(QLatin1String("cookies"));
     if (!cookies.isUndefined()) {
         const QJsonObject pairs = cookies.toObject();

@@ -44,9 +44,10 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     host.addFile("r.bin", file(r));
     host.addFile("d.bin", file(d));
     host.addFile("k.bin", file(k));
+    host.addFile("late.bin", file(c));
     const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
-                        host.redirectFormLinkFor("r.bin"), host.sessionLinkFor("k.bin"),
-                        host.linkFor("d.bin")};
+                        host.countdownLinkFor("late.bin"), host.redirectFormLinkFor("r.bin"),
+                        host.sessionLinkFor("k.bin"),      host.linkFor("d.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
@@ -55,10 +56,11 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
     EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
     EXPECT_EQ(downloaded(QStringLiteral("k.bin")), QByteArray::fromStdString(k));
+    EXPECT_EQ(downloaded(QStringLiteral("late.bin")), QByteArray::fromStdString(c));
     EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(d));
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(5, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(5, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(6, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(6, "Próbálva:1"));
     // A profile's file is asked for in the browser's session, from the page
     // that led to it; the built-in steps' file as designed.
     for (const RecordedRequest& request : host.requests()) {
@@ -207,6 +209,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k": "v; y=1"}})j"},
         {"c-rewrite-not-pairs.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "rewrite": [["(a)"]]})j"},
+        {"d-settle-too-long.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "settle": 61})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -216,8 +220,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
 
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
     EXPECT_EQ(read.profiles.size(), 1u);
-    ASSERT_EQ(read.problems.size(), 12);
-    for (int i = 0; i < 12; ++i)
+    ASSERT_EQ(read.problems.size(), 13);
+    for (int i = 0; i < 13; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
 
     profileProblems = read.problems;
@@ -353,13 +357,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "charset=utf-8, file name f.bin",
                    "Result: would not download (the host sent a web page instead of the file)"},
                   "text/html; charset=utf-8"},
-        ProbeCase{"CountdownNeedsTheWait",
+        // Not waited out, the reader looks again until the page's script
+        // writes the link in.
+        ProbeCase{"CountdownReadAgainUntilItsLinkComes",
                   &TestHost::countdownLinkFor,
                   false,
-                  1,
+                  0,
                   {"Profile: Countdown host", "First page loaded: BASE/c/f.bin", "Wait read: 1 s",
-                   "Not waiting it out (give --wait to wait)",
-                   "Failed at: after the wait: the profile's address reader finds nothing"}},
+                   "Not waiting it out (give --wait to wait)", "Address read: BASE/files/f.bin",
+                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   "The transfer would send Referer: BASE/c/f.bin",
+                   "The transfer would send Cookie: (none)",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
+                   "Result: would download"}},
         ProbeCase{"CountdownWaitedOut",
                   &TestHost::countdownLinkFor,
                   true,

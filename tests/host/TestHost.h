@@ -110,7 +110,8 @@ class TestHost {
     // A name starting "javascript" gets a javascript: address instead.
     std::string actionFormLinkFor(const std::string& name) const;
     // No form: the page counts down in script and writes the link in at
-    // the end. "busy.bin" also says that no free slot is left.
+    // the end; a name starting "late" has its address fetched by XHR 1.5 s
+    // after the end. "busy.bin" also says that no free slot is left.
     std::string countdownLinkFor(const std::string& name) const;
     // A page that says the file is gone, though it still has a form.
     std::string deadFormLinkFor(const std::string& name) const;
