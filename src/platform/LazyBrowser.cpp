@@ -105,8 +105,12 @@ Browser* LazyBrowser::engineForRequest() {
 }
 
 void LazyBrowser::navigate(const QString& url) {
-    if (Browser* browser = engineForRequest())
+    const auto cookies = std::exchange(pendingCookies_, {});
+    if (Browser* browser = engineForRequest()) {
+        for (const auto& [page, pairs] : cookies)
+            browser->presetCookies(page, pairs);
         return browser->navigate(url);
+    }
     QMetaObject::invokeMethod(
         this, [this] { Q_EMIT documentComplete(false); }, Qt::QueuedConnection);
 }
@@ -149,9 +153,13 @@ HttpSession LazyBrowser::session() const {
     return engine_ ? engine_->session() : HttpSession{};
 }
 
+// Not a reason to start the engine: the navigation that follows starts it,
+// and says so once if it cannot.
 void LazyBrowser::presetCookies(const QString& url, const CookiePairs& cookies) {
-    if (Browser* browser = engine())
-        browser->presetCookies(url, cookies);
+    if (engine_)
+        engine_->presetCookies(url, cookies);
+    else if (!failed_)
+        pendingCookies_.emplace_back(url, cookies);
 }
 
 void LazyBrowser::abandonPage() {

@@ -5,6 +5,8 @@
 #include <QPointer>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace vardelo {
 
@@ -56,6 +58,9 @@ class LazyBrowser final : public Browser {
     Browser* engine_ = nullptr;
     bool failed_ = false; // tried once and could not: not tried again
     QString failure_;
+    // Cookies asked for before the engine ran: the next navigation's engine
+    // takes them first.
+    std::vector<std::pair<QString, CookiePairs>> pendingCookies_;
 };
 
 } // namespace vardelo

@@ -328,6 +328,14 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("not a library");
     broken.close();
+    // A profile that presets a cookie asks the browser twice before its page:
+    // still one box a Start.
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(R"j({"name": "H", "links": ["//h/link/"], "after_wait": "#b",
+        "cookies": {"lang": "en"}})j",
+                               &reason));
+    profiles = &known;
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
     for (int start = 1; start <= 2; ++start) {
         click("inditas");
@@ -352,6 +360,7 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
         << box.toStdString();
     EXPECT_TRUE(box.contains(QStringLiteral("No such file"))) << box.toStdString();
     EXPECT_EQ(dialogs.errors[1], box);
+    EXPECT_EQ(dialogs.errors.size(), 2);
 }
 
 TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
