@@ -70,6 +70,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     completedWhileSubmitting_.reset();
     reading_ = ProfileRead::None;
     firstPageFailed_ = false;
+    settleClock_.invalidate();
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its

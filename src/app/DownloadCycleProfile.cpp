@@ -78,7 +78,6 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
 }
 
 void DownloadCycle::readProfileFirstPage(const std::string& markup) {
-    settleClock_.invalidate(); // a new attempt's pages get their own time
     if (profile_->isDead(markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::FileGone,
                    "the profile's dead pattern matches the page");

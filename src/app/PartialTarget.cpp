@@ -337,8 +337,7 @@ bool PartialTarget::store(const std::atomic<bool>& abort) {
         return false;
     }
     for (int n = 0; n < kNumberedCopies; ++n) {
-        const std::string target =
-            folder_ + "/" + numberedName(finalName_.empty() ? fileName_ : finalName_, n);
+        const std::string target = folder_ + "/" + numberedName(storedName(), n);
         if (renameNoReplace(partialPath_.c_str(), target.c_str()) == 0) {
             ::unlink(recordPath_.c_str());
             return true;
@@ -382,7 +381,7 @@ bool PartialTarget::storeByCopy(const std::atomic<bool>& abort) {
         return false;
     }
     for (int n = 0; n < kNumberedCopies; ++n) {
-        const std::string target = folder_ + "/" + numberedName(fileName_, n);
+        const std::string target = folder_ + "/" + numberedName(storedName(), n);
         if (renameNoReplace(copy.c_str(), target.c_str()) == 0) {
             ::unlink(partialPath_.c_str());
             ::unlink(recordPath_.c_str());

@@ -54,6 +54,8 @@ class PartialTarget {
     // The final name when the reply names the file otherwise than the
     // partial file is named.
     void setFinalName(std::string name) { finalName_ = std::move(name); }
+    // The name the finished file takes, before any "(n)".
+    const std::string& storedName() const { return finalName_.empty() ? fileName_ : finalName_; }
     // A local failure or nothing worth keeping: both files go.
     void discard();
 

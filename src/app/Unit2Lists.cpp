@@ -14,7 +14,9 @@ void TForm1::megnyitClick() {
     if (!path)
         return; // a cancelled dialog appends nothing
     ListBox1 = readListFile(*path);
-    queueLinks(linesToImport(ListBox1));
+    // A claimed link queued already is said, as from every other source.
+    if (LinksToQueue sorted = queueLinks(linesToImport(ListBox1)); !sorted.alreadyQueued.empty())
+        showQueuedBalloon({{}, std::move(sorted.alreadyQueued)});
 }
 
 void TForm1::button3Click() {

@@ -46,11 +46,15 @@ QString recordFolder() {
     return dataFolder;
 }
 
-QString partialFolder() {
+QString stateFolder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/Vardelo/partials");
+    return state + QStringLiteral("/Vardelo");
+}
+
+QString partialFolder() {
+    return stateFolder() + QStringLiteral("/partials");
 }
 
 QString defaultTargetFolder() {

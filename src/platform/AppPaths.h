@@ -19,6 +19,10 @@ QString dataFolder();
 // user only (0700).
 QString recordFolder();
 
+// $XDG_STATE_HOME/Vardelo (~/.local/state/Vardelo when XDG_STATE_HOME is
+// unset or relative): what the program keeps of its own that is no record.
+QString stateFolder();
+
 // Where partial files and their records wait for the rest of their file:
 // $XDG_STATE_HOME/Vardelo/partials (~/.local/state/Vardelo/partials when
 // that is unset), a folder no download can land in. The transfer makes it

@@ -1,5 +1,7 @@
 #include "platform/Diagnostics.h"
 
+#include "platform/AppPaths.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -91,10 +93,7 @@ void handleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 } // namespace
 
 QString diagnosticsFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || QDir::isRelativePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/Vardelo");
+    return stateFolder();
 }
 
 DiagnosticsLog::DiagnosticsLog(const QString& folder, std::int64_t limitBytes) {

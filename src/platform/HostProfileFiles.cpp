@@ -117,17 +117,17 @@ QString readKeys(const QJsonObject& object, HostProfile& profile) {
     }
     const QJsonValue rewrite = object.value(QLatin1String("rewrite"));
     if (!rewrite.isUndefined()) {
-        const QJsonArray rules = rewrite.toArray();
-        for (const QJsonValue& rule : rules) {
+        const QString notPairs =
+            QStringLiteral("a %1 nem [minta, csere] párok listája").arg(quoted("rewrite"));
+        if (!rewrite.isArray())
+            return notPairs;
+        for (const QJsonValue& rule : rewrite.toArray()) {
             const QJsonArray pair = rule.toArray();
             if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString() ||
                 pair[0].toString().isEmpty())
-                return QStringLiteral("a %1 nem [minta, csere] párok listája")
-                    .arg(quoted("rewrite"));
+                return notPairs;
             profile.rewrite.emplace_back(toStd(pair[0].toString()), toStd(pair[1].toString()));
         }
-        if (!rewrite.isArray())
-            return QStringLiteral("a %1 nem [minta, csere] párok listája").arg(quoted("rewrite"));
     }
     if (!profile.address && profile.afterWait.empty())
         return QStringLiteral("nincs sem %1, sem %2").arg(quoted("address"), quoted("after_wait"));

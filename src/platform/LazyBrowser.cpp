@@ -76,8 +76,6 @@ Browser* LazyBrowser::engine() {
     if (!engine_) {
         failed_ = true;
         qCWarning(lcBrowser).noquote() << "the browser cannot start:" << failure_;
-        QMetaObject::invokeMethod(
-            this, [this] { Q_EMIT cannotStart(failure_); }, Qt::QueuedConnection);
         return nullptr;
     }
     holder_->layout()->addWidget(engine_->widget());
@@ -93,12 +91,13 @@ Browser* LazyBrowser::engine() {
     return engine_;
 }
 
+// Only a request tells that the engine cannot start; a look at the page
+// does not, as no run is there to stop.
 Browser* LazyBrowser::engineForRequest() {
-    const bool triedBefore = failed_;
     Browser* browser = engine();
     // Told before the request's failed answer, which follows it in the queue:
     // a run stops on the telling, and the answer finds no attempt.
-    if (!browser && triedBefore)
+    if (!browser)
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT cannotStart(failure_); }, Qt::QueuedConnection);
     return browser;

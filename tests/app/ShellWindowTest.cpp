@@ -112,6 +112,12 @@ TEST_F(ShellWindow, AProfilesLinkIsQueuedOnceInItsCanonicalForm) {
     copy(QStringLiteral("http://x.example/d/abc\n") + kLinkA + QStringLiteral("\n") + kLinkA);
     EXPECT_TRUE(
         form.takeHandedLinks({"https://www.x.example/file/abc", kLinkB.toStdString()}, false));
+    QFile list(path(QStringLiteral("list.txt")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("http://x.example/file/abc\r\n");
+    list.close();
+    dialogs.openAnswers.push_back(list.fileName());
+    click("megnyit");
     EXPECT_EQ(urls(), (std::vector<std::string>{"https://x.example/d/abc", kLinkA.toStdString(),
                                                 kLinkA.toStdString(), kLinkB.toStdString()}));
 }
