@@ -69,7 +69,9 @@ void DownloadCycle::beginAttempt(CycleState state) {
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
     reading_ = ProfileRead::None;
-    firstPageFailed_ = false;
+    pageFailedStatus_ = false;
+    step_ = 0;
+    heldAddress_.clear();
     settleClock_.invalidate();
 }
 
@@ -81,7 +83,10 @@ void DownloadCycle::endAttempt() {
     awaitingSubmit_ = false;
     completedWhileSubmitting_.reset();
     reading_ = ProfileRead::None;
-    firstPageFailed_ = false;
+    pageFailedStatus_ = false;
+    if (profile_)
+        browser_.holdNavigation(false);
+    heldAddress_.clear();
     profile_.reset();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
@@ -143,6 +148,10 @@ void DownloadCycle::hoursOpened() {
 }
 
 void DownloadCycle::documentComplete(bool ok) {
+    if (profile_) {
+        profilePageLoaded(ok);
+        return;
+    }
     switch (state_) {
     case CycleState::FirstPage:
         if (awaitingSubmit_) {
@@ -151,25 +160,15 @@ void DownloadCycle::documentComplete(bool ok) {
             return;
         }
         if (!ok) {
-            if (linkRefused_) {
+            if (linkRefused_)
                 naplozas({OutcomeKind::DeadLink,
                           {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
-            } else if (profile_) {
-                // An offline page is often sent with 404 or 410: its
-                // dead marker still counts, before anything else.
-                firstPageFailed_ = true;
-                requestMarkup(ProfileRead::FirstPage);
-            } else {
+            else
                 pageFailed(OutcomeKind::DeadLink, FailureKind::PageNotLoaded,
                            "the link's page did not load");
-            }
             return;
         }
         tellPage(CycleStep::FirstPage);
-        if (profile_) {
-            requestMarkup(ProfileRead::FirstPage);
-            return;
-        }
         awaitingSubmit_ = true;
         browser_.submitElement(attempt_, QStringLiteral("ff"));
         return;
@@ -181,13 +180,10 @@ void DownloadCycle::documentComplete(bool ok) {
             return;
         }
         tellPage(CycleStep::WaitPage);
-        if (profile_) {
-            requestMarkup(ProfileRead::WaitPage);
-            return;
-        }
         browser_.readBodyMarkup(attempt_);
         return;
-    case CycleState::AfterWait: // the page goes on to the file; its address is awaited
+    case CycleState::AfterWait:
+    case CycleState::Submitted:
     case CycleState::Idle:
     case CycleState::Transfer: // a second transfer must not run beside this one
     case CycleState::DeadLinkWait:
@@ -196,8 +192,9 @@ void DownloadCycle::documentComplete(bool ok) {
 }
 
 void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
-    if (profile_ && ticket == profileTicket_) {
-        afterWaitActivated(ticket, submitted);
+    if (profile_ && ticket == profileTicket_ && reading_ == ProfileRead::Submit) {
+        reading_ = ProfileRead::None;
+        stepSubmitted(submitted);
         return;
     }
     if (ticket != attempt_ || state_ != CycleState::FirstPage || !awaitingSubmit_)
@@ -205,12 +202,10 @@ void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
     awaitingSubmit_ = false;
     if (!submitted) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
-                   profile_ ? "nothing on the link's page matches the form selector " +
-                                  profile_->profile().form
-                            : std::string("the link's page has no free-user form (\"ff\")"));
+                   "the link's page has no free-user form (\"ff\")");
         return;
     }
-    tell(CycleStep::Submitted, profile_ ? profile_->profile().form : std::string("#ff"));
+    tell(CycleStep::Submitted, "#ff");
     enterWaitPage();
     if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
         documentComplete(*early);
@@ -279,7 +274,7 @@ void DownloadCycle::armWatchdog() {
 
 void DownloadCycle::pageTimedOut(quint64 attempt) {
     if (attempt != attempt_ || (state_ != CycleState::FirstPage && state_ != CycleState::WaitPage &&
-                                state_ != CycleState::AfterWait))
+                                state_ != CycleState::AfterWait && state_ != CycleState::Submitted))
         return;
     const OutcomeKind kind =
         state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
@@ -302,10 +297,12 @@ void DownloadCycle::tellPage(CycleStep step) const {
 void DownloadCycle::tellFailure(const std::string& why) const {
     if (!trace_)
         return;
-    const char* step = state_ == CycleState::FirstPage   ? "first page"
-                       : state_ == CycleState::AfterWait ? "after the wait"
-                                                         : "wait page";
-    trace_(CycleStep::Failed, std::string(step) + ": " + why);
+    if (profile_) {
+        trace_(CycleStep::Failed, stepName() + ": " + why);
+        return;
+    }
+    trace_(CycleStep::Failed,
+           std::string(state_ == CycleState::FirstPage ? "first page" : "wait page") + ": " + why);
 }
 
 void DownloadCycle::countdownTick() {
@@ -329,8 +326,8 @@ void DownloadCycle::transferDue() {
     window_.showRunControls(RunControls::Transfer);
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
-    if (profileStepsAfterWait()) {
-        profileAfterWait();
+    if (profile_ && !profile_->step(step_).addressBeforeWait) {
+        stepAfterWait();
         return;
     }
     startTransfer();
@@ -408,9 +405,12 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
     window_.setGaugeValue(0);
     // The page may say the file is gone or the host busy: the outcome is
     // then the one its first page would have given.
-    concludeAttempt(pageForFileResult(
+    const AttemptResult verdict = pageForFileResult(
         profile_.get(), std::string_view(page.constData(), static_cast<std::size_t>(page.size())),
-        toStd(contentType)));
+        toStd(contentType));
+    if (verdict.reason.kind == FailureKind::WebPage && walkOnFromPage())
+        return;
+    concludeAttempt(verdict);
 }
 
 void DownloadCycle::naplozas(const AttemptResult& result) {

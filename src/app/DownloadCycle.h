@@ -23,15 +23,29 @@ namespace vardelo {
 
 class Browser;
 class CompiledProfile;
+struct PageReader;
+struct ProfileStep;
 class HostProfiles;
 class DownloadHoursGate;
 class HttpClient;
 class TTesztThread;
 class TTimer;
 
-// Where the cycle is with the queue's head link. AfterWait: the wait is
-// over and a host profile's page is asked for the file's address.
-enum class CycleState { Idle, FirstPage, WaitPage, Countdown, AfterWait, Transfer, DeadLinkWait };
+// Where the cycle is with the queue's head link. For a host profile's
+// walk: FirstPage and WaitPage, a step's page is loading or being read;
+// AfterWait, the wait is over and the page is asked for the file's address;
+// Submitted, an element was pressed and the page, the file or the download
+// it leads to is awaited.
+enum class CycleState {
+    Idle,
+    FirstPage,
+    WaitPage,
+    Countdown,
+    AfterWait,
+    Submitted,
+    Transfer,
+    DeadLinkWait
+};
 
 // The page steps as the probe tells them; the window does not listen.
 enum class CycleStep { FirstPage, Submitted, WaitPage, Wait, Address, Transfer, Failed };
@@ -104,6 +118,7 @@ class DownloadCycle final : public QObject {
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
     void elementRead(quint64 ticket, bool ok, const QString& text);
     void downloadRequested(const QString& url);
+    void navigationHeld(const QString& url);
     void countdownTick();
     void transferDue();
     void deadWaitTick();
@@ -140,22 +155,32 @@ class DownloadCycle final : public QObject {
     void armCountdown(std::int32_t seconds);
     void concludeAttempt(const AttemptResult& result);
 
-    // A host profile's steps (DownloadCycleProfile.cpp).
-    enum class ProfileRead { None, FirstPage, WaitPage, Wait, Address, LateAddress, Download };
+    // A host profile's walk (DownloadCycleProfile.cpp).
+    enum class ProfileRead { None, Page, RetryAfter, Wait, Address, Submit };
+    const ProfileStep& currentStep() const;
+    bool pastLastStep() const; // the last step's element led to a page
+    std::string stepName() const;
     quint64 profileRequest(ProfileRead read);
     void requestMarkup(ProfileRead read);
-    void requestValue(ProfileRead read);
+    void requestValue(ProfileRead read, const PageReader& reader);
+    void profilePageLoaded(bool ok);
+    void beginStep(bool pageLoaded);
     void profileMarkupRead(quint64 ticket, bool ok, const std::string& markup);
-    void readProfileFirstPage(const std::string& markup);
-    void readProfileWaitPage(const std::string& markup);
-    void profileWaitRead(const std::optional<std::string>& text);
-    void profileAddressRead(const std::optional<std::string>& text);
-    bool profileStepsAfterWait() const;
+    void checkStepPage(const std::string& markup);
+    void retryAfterRead(const std::optional<std::string>& text);
+    void hostAsksToWait(std::int32_t seconds);
+    void stepChecked();
+    void readStepWait();
+    void stepWaitRead(const std::optional<std::string>& text);
+    void readStepAddress();
+    void stepAddressRead(const std::optional<std::string>& text);
     bool readAgainLater(ProfileRead read);
     void readAgain(ProfileRead read);
+    void stepAfterWait();
+    void stepSubmitted(bool submitted);
+    void fileFound(const std::string& address);
+    bool walkOnFromPage();
     std::optional<HttpSession> profileSession() const;
-    void profileAfterWait();
-    void afterWaitActivated(quint64 ticket, bool activated);
     std::optional<std::string> fetchableAddress(const std::string& text) const;
     void tell(CycleStep step, const std::string& detail) const;
     void tellPage(CycleStep step) const; // with the page's address
@@ -182,13 +207,17 @@ class DownloadCycle final : public QObject {
     QTimer* pageWatchdog_ = nullptr;
     quint64 watchdogAttempt_ = 0;
     bool linkRefused_ = false; // the head link is no address the browser takes
-    // The first page came with an error status (or not at all); a profile
+    // The step's page came with an error status (or not at all); a profile
     // still reads it for its dead marker.
-    bool firstPageFailed_ = false;
+    bool pageFailedStatus_ = false;
 
     const HostProfiles* profiles_ = nullptr;
     std::shared_ptr<const CompiledProfile> profile_; // the head link's, for this attempt
+    std::size_t step_ = 0;                           // the walk's step on the page now
     ProfileRead reading_ = ProfileRead::None;        // what the awaited answer is
+    // The address of a held navigation the transfer fetches; a page there
+    // goes back to the browser for the next step.
+    std::string heldAddress_;
     QElapsedTimer settleClock_; // since a reader of this page first found nothing
     quint64 profileTicket_ = 0; // the awaited answer's ticket
     quint64 profileRequests_ = 0;

@@ -1,9 +1,12 @@
-// The download cycle's steps for a link that a host profile claims. Every
-// outcome is one the built-in steps give: a first page that is dead or has
-// no element to submit is a dead link; anything unreadable after it is an
-// unreadable wait page. The page watchdog bounds every step.
+// The download cycle's walk for a link that a host profile claims: each
+// step's page is checked (dead, asked to wait, busy), its wait counted
+// down, then an element pressed or the file's address read. Every outcome
+// is one the built-in steps give: the first page dead or without its
+// element is a dead link; anything unreadable after it is an unreadable
+// wait page. The page watchdog bounds every page.
 #include "app/DownloadCycle.h"
 
+#include "app/TTimer.h"
 #include "core/HostProfile.h"
 #include "platform/Browser.h"
 #include "platform/QtText.h"
@@ -23,6 +26,18 @@ constexpr int kReadAgainMs = 250;
 
 } // namespace
 
+const ProfileStep& DownloadCycle::currentStep() const {
+    return profile_->step(step_);
+}
+
+bool DownloadCycle::pastLastStep() const {
+    return step_ >= profile_->stepCount();
+}
+
+std::string DownloadCycle::stepName() const {
+    return "step " + std::to_string(step_ + 1);
+}
+
 quint64 DownloadCycle::profileRequest(ProfileRead read) {
     reading_ = read;
     profileTicket_ = kProfileTicket | ++profileRequests_;
@@ -34,11 +49,53 @@ void DownloadCycle::requestMarkup(ProfileRead read) {
 }
 
 // A selector reader's value, read in the page by the browser.
-void DownloadCycle::requestValue(ProfileRead read) {
-    const HostProfile& profile = profile_->profile();
-    const PageReader& reader = read == ProfileRead::Wait ? *profile.wait : *profile.address;
+void DownloadCycle::requestValue(ProfileRead read, const PageReader& reader) {
     browser_.readElement(profileRequest(read), toQt(reader.first),
                          reader.hasAttribute ? toQt(reader.second) : QString());
+}
+
+// A page has loaded for the walk: the first one, the next step's, or the
+// current step's again (a reload during the wait reads it afresh).
+void DownloadCycle::profilePageLoaded(bool ok) {
+    switch (state_) {
+    case CycleState::FirstPage:
+        if (!ok && linkRefused_) {
+            naplozas({OutcomeKind::DeadLink,
+                      {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
+            return;
+        }
+        beginStep(ok);
+        return;
+    case CycleState::Submitted:
+        browser_.holdNavigation(false);
+        ++step_;
+        beginStep(ok);
+        return;
+    case CycleState::WaitPage:
+    case CycleState::Countdown:
+        beginStep(ok);
+        return;
+    case CycleState::AfterWait: // its address is being read
+    case CycleState::Idle:
+    case CycleState::Transfer:
+    case CycleState::DeadLinkWait:
+        return;
+    }
+}
+
+// A page that came with an error status (or not at all) is still read:
+// an offline page is often sent with 404 or 410, and its dead marker
+// counts before anything else.
+void DownloadCycle::beginStep(bool pageLoaded) {
+    state_ = step_ == 0 ? CycleState::FirstPage : CycleState::WaitPage;
+    pageFailedStatus_ = !pageLoaded;
+    settleClock_.invalidate();
+    Timer3->setEnabled(false);
+    Timer4->setEnabled(false);
+    armWatchdog(); // each page gets a time of its own
+    if (pageLoaded)
+        tellPage(step_ == 0 ? CycleStep::FirstPage : CycleStep::WaitPage);
+    requestMarkup(ProfileRead::Page);
 }
 
 void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& markup) {
@@ -46,24 +103,17 @@ void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& marku
     if (!ok) {
         pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
                                                    : OutcomeKind::WaitPageUnreadable,
-                   firstPageFailed_ ? FailureKind::PageNotLoaded : FailureKind::PageUnreadable,
-                   firstPageFailed_ ? "the link's page did not load"
-                                    : "the page's text could not be read");
+                   pageFailedStatus_ ? FailureKind::PageNotLoaded : FailureKind::PageUnreadable,
+                   pageFailedStatus_ ? "the page did not load"
+                                     : "the page's text could not be read");
         return;
     }
-    switch (read) {
-    case ProfileRead::FirstPage:
-        readProfileFirstPage(markup);
-        return;
-    case ProfileRead::WaitPage:
-        readProfileWaitPage(markup);
-        return;
-    case ProfileRead::LateAddress:
-        profileAddressRead(profile_->readAddress(markup));
-        return;
-    default:
-        return;
-    }
+    if (read == ProfileRead::Page)
+        checkStepPage(markup);
+    else if (read == ProfileRead::Wait)
+        stepWaitRead(profile_->readWait(step_, markup));
+    else if (read == ProfileRead::Address)
+        stepAddressRead(profile_->readAddress(step_, markup));
 }
 
 void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
@@ -71,49 +121,90 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
         return;
     const ProfileRead read = std::exchange(reading_, ProfileRead::None);
     const std::optional<std::string> value = ok ? std::optional(toStd(text)) : std::nullopt;
-    if (read == ProfileRead::Wait)
-        profileWaitRead(value);
-    else if (read == ProfileRead::Address || read == ProfileRead::LateAddress)
-        profileAddressRead(value);
+    if (read == ProfileRead::RetryAfter)
+        retryAfterRead(value);
+    else if (read == ProfileRead::Wait)
+        stepWaitRead(value);
+    else if (read == ProfileRead::Address)
+        stepAddressRead(value);
 }
 
-void DownloadCycle::readProfileFirstPage(const std::string& markup) {
-    if (profile_->isDead(markup)) {
+void DownloadCycle::checkStepPage(const std::string& markup) {
+    Memo1 = markup;
+    download_url.clear();
+    const bool past = pastLastStep();
+    if (past ? profile_->isDead(markup) : profile_->isDead(step_, markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::FileGone,
                    "the profile's dead pattern matches the page");
         return;
     }
-    if (firstPageFailed_) {
-        pageFailed(OutcomeKind::DeadLink, FailureKind::PageNotLoaded,
-                   "the link's page did not load");
+    if (pageFailedStatus_) {
+        pageFailed(step_ == 0 ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
+                   FailureKind::PageNotLoaded, "the page did not load");
         return;
     }
-    if (profile_->profile().form.empty()) {
-        enterWaitPage(); // this page already is the wait page
-        readProfileWaitPage(markup);
+    const std::size_t asked = past ? profile_->stepCount() - 1 : step_;
+    if (const auto& retry = profile_->retryAfter(asked)) {
+        if (retry->reader.kind == PageReader::Kind::Selector) {
+            requestValue(ProfileRead::RetryAfter, retry->reader);
+            return;
+        }
+        retryAfterRead(profile_->readRetryAfter(asked, markup));
         return;
     }
-    awaitingSubmit_ = true;
-    browser_.activateElement(attempt_, toQt(profile_->profile().form));
+    stepChecked();
 }
 
-void DownloadCycle::readProfileWaitPage(const std::string& markup) {
-    Memo1 = markup;
-    download_url.clear();
-    if (profile_->isBusy(markup)) {
+// A host that says how long to wait is asked again after that time; one
+// that says it without a number is busy.
+void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
+    if (!text) {
+        stepChecked();
+        return;
+    }
+    const std::size_t asked = pastLastStep() ? profile_->stepCount() - 1 : step_;
+    const std::optional<std::int32_t> seconds =
+        retryAfterSeconds(*text, profile_->retryAfter(asked)->unitSeconds);
+    if (!seconds) {
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
+                   "the host asks to wait, but its time reads as no number: \"" + *text + "\"");
+        return;
+    }
+    hostAsksToWait(*seconds);
+}
+
+void DownloadCycle::hostAsksToWait(std::int32_t seconds) {
+    pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
+               "the host asks to wait " + std::to_string(seconds) + " s");
+}
+
+void DownloadCycle::stepChecked() {
+    if (pastLastStep() ? profile_->isBusy(Memo1) : profile_->isBusy(step_, Memo1)) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the profile's busy pattern matches the page");
         return;
     }
-    const auto& wait = profile_->profile().wait;
-    if (wait && wait->kind == PageReader::Kind::Selector) {
-        requestValue(ProfileRead::Wait);
+    if (pastLastStep()) {
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::WebPage,
+                   "the last step led to a page, not to the file");
         return;
     }
-    profileWaitRead(wait ? profile_->readWait(markup) : std::optional<std::string>("0"));
+    readStepWait();
 }
 
-void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
+void DownloadCycle::readStepWait() {
+    const auto& wait = currentStep().wait;
+    if (!wait) {
+        stepWaitRead(std::string("0"));
+        return;
+    }
+    if (wait->kind == PageReader::Kind::Selector)
+        requestValue(ProfileRead::Wait, *wait);
+    else
+        stepWaitRead(profile_->readWait(step_, Memo1));
+}
+
+void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
     if (!text && readAgainLater(ProfileRead::Wait))
         return;
     const std::optional<std::int32_t> seconds = text ? parseWaitSeconds(*text) : std::nullopt;
@@ -125,21 +216,29 @@ void DownloadCycle::profileWaitRead(const std::optional<std::string>& text) {
     }
     countdown = *seconds;
     settleClock_.invalidate();
-    if (profileStepsAfterWait()) {
+    if (currentStep().addressBeforeWait) {
+        readStepAddress();
+        return;
+    }
+    if (currentStep().wait) {
         armCountdown(*seconds);
         return;
     }
-    if (profile_->profile().address->kind == PageReader::Kind::Selector) {
-        requestValue(ProfileRead::Address);
-        return;
-    }
-    profileAddressRead(profile_->readAddress(Memo1));
+    stepAfterWait(); // nothing to wait for
 }
 
-void DownloadCycle::profileAddressRead(const std::optional<std::string>& text) {
-    const ProfileRead read =
-        state_ == CycleState::AfterWait ? ProfileRead::LateAddress : ProfileRead::Address;
-    if (!text && readAgainLater(read))
+void DownloadCycle::readStepAddress() {
+    const PageReader& reader = *currentStep().address;
+    if (reader.kind == PageReader::Kind::Selector)
+        requestValue(ProfileRead::Address, reader);
+    else if (currentStep().addressBeforeWait)
+        stepAddressRead(profile_->readAddress(step_, Memo1));
+    else
+        requestMarkup(ProfileRead::Address); // the page as it stands after the wait
+}
+
+void DownloadCycle::stepAddressRead(const std::optional<std::string>& text) {
+    if (!text && readAgainLater(ProfileRead::Address))
         return;
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
@@ -151,12 +250,12 @@ void DownloadCycle::profileAddressRead(const std::optional<std::string>& text) {
     }
     download_url = *address;
     tell(CycleStep::Address, download_url);
-    if (state_ == CycleState::AfterWait) {
-        pageWatchdog_->stop();
-        startTransfer();
+    if (currentStep().addressBeforeWait) {
+        armCountdown(countdown);
         return;
     }
-    armCountdown(countdown);
+    pageWatchdog_->stop();
+    startTransfer();
 }
 
 // A reader that finds nothing looks again while its page may still be
@@ -177,46 +276,62 @@ bool DownloadCycle::readAgainLater(ProfileRead read) {
 }
 
 void DownloadCycle::readAgain(ProfileRead read) {
-    const HostProfile& profile = profile_->profile();
-    const PageReader& reader = read == ProfileRead::Wait ? *profile.wait : *profile.address;
+    const PageReader& reader = read == ProfileRead::Wait ? *currentStep().wait : *currentStep().address;
     if (reader.kind == PageReader::Kind::Selector)
-        requestValue(read);
+        requestValue(read, reader);
     else
-        requestMarkup(read == ProfileRead::LateAddress ? read : ProfileRead::WaitPage);
+        requestMarkup(read);
 }
 
-bool DownloadCycle::profileStepsAfterWait() const {
-    return profile_ && (profile_->addressFromDownload() || profile_->profile().addressAfterWait);
-}
-
-// The wait is over: the page gives the address now, or leads to the download.
-void DownloadCycle::profileAfterWait() {
-    state_ = CycleState::AfterWait;
+// The wait is over: the step presses its element, or reads the address
+// from the page as it stands now.
+void DownloadCycle::stepAfterWait() {
     settleClock_.invalidate();
     armWatchdog(); // a page that leads nowhere ends as an unreadable one
-    if (profile_->addressFromDownload()) {
-        browser_.activateElement(profileRequest(ProfileRead::Download),
-                                 toQt(profile_->profile().afterWait));
+    if (currentStep().submit.empty()) {
+        state_ = CycleState::AfterWait;
+        readStepAddress();
         return;
     }
-    if (profile_->profile().address->kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::LateAddress);
-    else
-        requestMarkup(ProfileRead::LateAddress);
+    state_ = CycleState::Submitted;
+    // Where the element leads to the file, the transfer fetches it: the
+    // browser never asks for it, so an address good for one request works.
+    browser_.holdNavigation(true);
+    browser_.activateElement(profileRequest(ProfileRead::Submit), toQt(currentStep().submit));
 }
 
-void DownloadCycle::afterWaitActivated(quint64, bool activated) {
-    // Activated: the download it leads to is awaited, within the watchdog's time.
-    if (!activated && state_ == CycleState::AfterWait)
+void DownloadCycle::stepSubmitted(bool submitted) {
+    if (submitted) {
+        tell(CycleStep::Submitted, stepName() + ": " + currentStep().submit);
+        return; // the page, the held navigation or the download it leads to is awaited
+    }
+    browser_.holdNavigation(false);
+    if (step_ == 0)
+        pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
+                   "nothing on the link's page matches the selector " + currentStep().submit);
+    else
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoAfterWaitElement,
-                   "nothing matches the after_wait selector " + profile_->profile().afterWait);
+                   "nothing on the page matches the selector " + currentStep().submit);
+}
+
+void DownloadCycle::navigationHeld(const QString& url) {
+    if (state_ != CycleState::Submitted || !profile_)
+        return;
+    const std::string address = toStd(url);
+    heldAddress_ = address;
+    fileFound(address);
 }
 
 void DownloadCycle::downloadRequested(const QString& url) {
-    if (state_ != CycleState::AfterWait || !profile_ || reading_ != ProfileRead::Download)
+    if (state_ != CycleState::Submitted || !profile_)
         return;
+    browser_.holdNavigation(false);
+    heldAddress_.clear();
+    fileFound(toStd(url));
+}
+
+void DownloadCycle::fileFound(const std::string& address) {
     reading_ = ProfileRead::None;
-    const std::string address = toStd(url);
     if (!isHttpAddress(address)) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::RefusedAddress,
                    "the download's address is no http or https address: " + address);
@@ -226,6 +341,22 @@ void DownloadCycle::downloadRequested(const QString& url) {
     tell(CycleStep::Address, download_url);
     pageWatchdog_->stop();
     startTransfer();
+}
+
+// The address a pressed element led to answered with a page, not the
+// file: the browser goes there, and the walk goes on with its next step.
+bool DownloadCycle::walkOnFromPage() {
+    if (heldAddress_.empty() || step_ + 1 >= profile_->stepCount())
+        return false;
+    const QString address = toQt(std::exchange(heldAddress_, std::string()));
+    ++attempt_; // the transfer's late signals are not this page's
+    state_ = CycleState::Submitted;
+    window_.clearTransferRate();
+    window_.showRunControls(RunControls::Running);
+    window_.showStatus(QStringLiteral("Weblap betöltése"));
+    armWatchdog();
+    browser_.navigate(address);
+    return true;
 }
 
 // A file a profile's pages led to is asked for in the browser's session,

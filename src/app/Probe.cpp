@@ -186,6 +186,9 @@ int probe(const std::string& link, bool waitOut) {
     QObject::connect(&browser, &Browser::downloadRequested, &owner, [&](const QString& url) {
         window.runGuarded([&] { cycle.downloadRequested(url); });
     });
+    QObject::connect(&browser, &Browser::navigationHeld, &owner, [&](const QString& url) {
+        window.runGuarded([&] { cycle.navigationHeld(url); });
+    });
 
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));

@@ -76,6 +76,8 @@ void TForm1::buildCycle() {
             });
     connect(&browser, &Browser::downloadRequested, this,
             [this](const QString& url) { guarded([&] { cycle_->downloadRequested(url); }); });
+    connect(&browser, &Browser::navigationHeld, this,
+            [this](const QString& url) { guarded([&] { cycle_->navigationHeld(url); }); });
     connect(&browser, &Browser::cannotStart, this, guard(&TForm1::browserCannotStart));
 }
 

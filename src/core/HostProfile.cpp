@@ -43,6 +43,18 @@ bool compileReader(const std::optional<PageReader>& reader, const char* key,
     return true;
 }
 
+bool compileOptional(const std::string& pattern, const char* key, std::unique_ptr<re2::RE2>* into,
+                     std::string* reason) {
+    if (pattern.empty())
+        return true;
+    *into = compilePattern(pattern, key, reason);
+    return *into != nullptr;
+}
+
+std::optional<PageReader> retryReader(const std::optional<RetryAfterReader>& retry) {
+    return retry ? std::optional(retry->reader) : std::nullopt;
+}
+
 bool searches(const std::unique_ptr<re2::RE2>& pattern, std::string_view text) {
     return pattern && re2::RE2::PartialMatch(text, *pattern);
 }
@@ -133,12 +145,13 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
             return nullptr;
         compiled->links_.push_back(std::move(pattern));
     }
-    if (!profile.dead.empty() && !(compiled->dead_ = compilePattern(profile.dead, "dead", reason)))
+    if (!compileOptional(profile.dead, "dead", &compiled->dead_, reason) ||
+        !compileOptional(profile.busy, "busy", &compiled->busy_, reason) ||
+        !compileReader(retryReader(profile.retryAfter), "retry_after", &compiled->retryPattern_,
+                       reason))
         return nullptr;
-    if (!profile.busy.empty() && !(compiled->busy_ = compilePattern(profile.busy, "busy", reason)))
-        return nullptr;
-    if (!compileReader(profile.wait, "wait", &compiled->waitPattern_, reason) ||
-        !compileReader(profile.address, "address", &compiled->addressPattern_, reason))
+    if (!compiled->compileSteps(profile.steps.empty() ? shorthandSteps(profile) : profile.steps,
+                                reason))
         return nullptr;
     for (const auto& [name, value] : profile.cookies) {
         if (!isCookieName(name) || !isCookieValue(value)) {
@@ -160,25 +173,100 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
     return compiled;
 }
 
+bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* reason) {
+    if (steps.empty()) {
+        *reason = "a \"steps\" üres";
+        return false;
+    }
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const std::string at = "steps[" + std::to_string(i + 1) + "].";
+        const auto key = [&](const char* name) { return at + name; };
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}};
+        const ProfileStep& step = compiled.step;
+        if (step.submit.empty() == !step.address) {
+            *reason = "a \"steps\" " + std::to_string(i + 1) +
+                      ". lépésében a \"submit\" és az \"address\" közül pontosan egy kell";
+            return false;
+        }
+        if (!compileOptional(step.dead, key("dead").c_str(), &compiled.dead, reason) ||
+            !compileOptional(step.busy, key("busy").c_str(), &compiled.busy, reason) ||
+            !compileReader(retryReader(step.retryAfter), key("retry_after").c_str(),
+                           &compiled.retryPattern, reason) ||
+            !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
+            !compileReader(step.address, key("address").c_str(), &compiled.addressPattern, reason))
+            return false;
+        steps_.push_back(std::move(compiled));
+    }
+    return true;
+}
+
+std::vector<ProfileStep> shorthandSteps(const HostProfile& profile) {
+    std::vector<ProfileStep> steps;
+    if (!profile.form.empty()) {
+        steps.emplace_back().submit = profile.form;
+    }
+    ProfileStep waitPage;
+    waitPage.wait = profile.wait;
+    if (!profile.afterWait.empty()) {
+        waitPage.submit = profile.afterWait;
+        steps.push_back(std::move(waitPage));
+        // Where the element leads to a page instead of the download, the
+        // address is read there.
+        if (profile.address)
+            steps.emplace_back().address = profile.address;
+        return steps;
+    }
+    waitPage.address = profile.address;
+    waitPage.addressBeforeWait = !profile.addressAfterWait;
+    steps.push_back(std::move(waitPage));
+    return steps;
+}
+
 bool CompiledProfile::claims(std::string_view link) const {
     return std::any_of(links_.begin(), links_.end(),
                        [link](const auto& pattern) { return searches(pattern, link); });
 }
 
-bool CompiledProfile::isDead(std::string_view firstPage) const {
-    return searches(dead_, firstPage);
+bool CompiledProfile::isDead(std::size_t step, std::string_view page) const {
+    return searches(dead_, page) || searches(steps_[step].dead, page);
 }
 
-bool CompiledProfile::isBusy(std::string_view waitPage) const {
-    return searches(busy_, waitPage);
+bool CompiledProfile::isBusy(std::size_t step, std::string_view page) const {
+    return searches(busy_, page) || searches(steps_[step].busy, page);
 }
 
-std::optional<std::string> CompiledProfile::readWait(std::string_view markup) const {
-    return readWith(profile_.wait, waitPattern_, markup);
+bool CompiledProfile::isDead(std::string_view page) const {
+    return searches(dead_, page) || std::any_of(steps_.begin(), steps_.end(), [&](const auto& s) {
+               return searches(s.dead, page);
+           });
 }
 
-std::optional<std::string> CompiledProfile::readAddress(std::string_view markup) const {
-    return readWith(profile_.address, addressPattern_, markup);
+bool CompiledProfile::isBusy(std::string_view page) const {
+    return searches(busy_, page) || std::any_of(steps_.begin(), steps_.end(), [&](const auto& s) {
+               return searches(s.busy, page);
+           });
+}
+
+const std::optional<RetryAfterReader>& CompiledProfile::retryAfter(std::size_t step) const {
+    const auto& own = steps_[step].step.retryAfter;
+    return own ? own : profile_.retryAfter;
+}
+
+std::optional<std::string> CompiledProfile::readRetryAfter(std::size_t step,
+                                                           std::string_view markup) const {
+    const bool own = steps_[step].step.retryAfter.has_value();
+    return readWith(retryReader(retryAfter(step)), own ? steps_[step].retryPattern : retryPattern_,
+                    markup);
+}
+
+std::optional<std::string> CompiledProfile::readWait(std::size_t step,
+                                                     std::string_view markup) const {
+    return readWith(steps_[step].step.wait, steps_[step].waitPattern, markup);
+}
+
+std::optional<std::string> CompiledProfile::readAddress(std::size_t step,
+                                                        std::string_view markup) const {
+    return readWith(steps_[step].step.address, steps_[step].addressPattern, markup);
 }
 
 std::string CompiledProfile::canonical(std::string_view link) const {
@@ -258,6 +346,18 @@ std::optional<std::int32_t> parseWaitSeconds(std::string_view text) {
             return std::nullopt;
     }
     return static_cast<std::int32_t>(seconds);
+}
+
+std::optional<std::int32_t> retryAfterSeconds(std::string_view text, std::int32_t unitSeconds) {
+    const std::size_t first = text.find_first_of("0123456789");
+    if (first == std::string_view::npos || unitSeconds <= 0)
+        return std::nullopt;
+    std::int64_t seconds = 0;
+    for (std::size_t i = first; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        seconds = std::min<std::int64_t>(seconds * 10 + (text[i] - '0'), kLongestWaitSeconds);
+    }
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(seconds * unitSeconds, kLongestWaitSeconds));
 }
 
 std::string decodeCharacterReferences(std::string_view text) {

@@ -25,15 +25,40 @@ struct PageReader {
     bool hasAttribute = false;
 };
 
+// The time a host asks a user to wait before the next try, in a unit.
+struct RetryAfterReader {
+    PageReader reader;
+    std::int32_t unitSeconds = 1;
+};
+
+// One page of a host's walk to its file: checked, waited out, then either
+// an element pressed (leading to the next page or to the file) or the
+// file's address read.
+struct ProfileStep {
+    std::string dead; // patterns over the step's page
+    std::string busy;
+    std::optional<RetryAfterReader> retryAfter;
+    std::optional<PageReader> wait;
+    std::string submit; // selector of the element pressed after the wait
+    std::optional<PageReader> address;
+    // Profiles written before steps read their address with the page and
+    // then count down; a step's own address is read after its wait.
+    bool addressBeforeWait = false;
+};
+
 // One file host's free-user pages, as a user writes them in a profile file.
 // Every text is untrusted: patterns run only in RE2, selectors reach the
 // page only as data.
 struct HostProfile {
     std::string name;
     std::vector<std::string> links; // patterns searched in a link
-    std::string form;               // empty: the first page is the wait page
-    std::string dead;               // pattern over the first page
-    std::string busy;               // pattern over the wait page
+    std::string dead;               // patterns over every page of the walk
+    std::string busy;
+    std::optional<RetryAfterReader> retryAfter;
+    // The walk; empty: the keys below make it (a first step that presses
+    // `form`, then one that waits and reads `address` or presses `afterWait`).
+    std::vector<ProfileStep> steps;
+    std::string form; // empty: the first page is the wait page
     std::optional<PageReader> wait;
     std::optional<PageReader> address;
     bool addressAfterWait = false;
@@ -58,24 +83,41 @@ class CompiledProfile {
 
     const HostProfile& profile() const { return profile_; }
     bool claims(std::string_view link) const;
-    bool isDead(std::string_view firstPage) const;
-    bool isBusy(std::string_view waitPage) const;
+    // The walk, the shorthand keys made into steps; never empty.
+    std::size_t stepCount() const { return steps_.size(); }
+    const ProfileStep& step(std::size_t index) const { return steps_[index].step; }
+    // The profile's patterns and the step's own.
+    bool isDead(std::size_t step, std::string_view page) const;
+    bool isBusy(std::size_t step, std::string_view page) const;
+    // Any step's or the profile's: for a page sent where the file was.
+    bool isDead(std::string_view page) const;
+    bool isBusy(std::string_view page) const;
+    // The step's own retry_after reader, else the profile's.
+    const std::optional<RetryAfterReader>& retryAfter(std::size_t step) const;
     // A markup reader's value; nothing when it does not read, or is a selector.
-    std::optional<std::string> readWait(std::string_view markup) const;
-    std::optional<std::string> readAddress(std::string_view markup) const;
+    std::optional<std::string> readRetryAfter(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readWait(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readAddress(std::size_t step, std::string_view markup) const;
     // The link in its canonical form, the rewrites applied in order.
     std::string canonical(std::string_view link) const;
-    // The address comes from the download that `afterWait` leads to.
-    bool addressFromDownload() const { return !profile_.afterWait.empty(); }
 
   private:
     CompiledProfile() = default;
+    struct CompiledStep {
+        ProfileStep step;
+        std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern;
+    };
+    bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
 
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
-    std::unique_ptr<re2::RE2> dead_, busy_, waitPattern_, addressPattern_;
+    std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_;
+    std::vector<CompiledStep> steps_;
     std::vector<std::unique_ptr<re2::RE2>> rewrites_;
 };
+
+// The steps that the keys written before steps stand for.
+std::vector<ProfileStep> shorthandSteps(const HostProfile& profile);
 
 // The profiles in the order their files were read. A link belongs to the
 // first one with a pattern found in it; no profile: the built-in cycle.
@@ -111,6 +153,10 @@ std::optional<std::string> readBetween(std::string_view markup, std::string_view
 // A profile's waiting time: whole seconds, blanks around them allowed, at
 // most a day.
 std::optional<std::int32_t> parseWaitSeconds(std::string_view text);
+
+// A retry_after reader's text in seconds: its first whole number times the
+// unit, at most a day; nothing when the text holds no number.
+std::optional<std::int32_t> retryAfterSeconds(std::string_view text, std::int32_t unitSeconds);
 
 // Character references (&amp; &lt; &gt; &quot; &apos; &#N; &#xN;) replaced
 // by their characters; anything else is kept as it stands.

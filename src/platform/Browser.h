@@ -50,6 +50,11 @@ class Browser : public QObject {
     // Ends the current page, however hung its script; the next navigation
     // gets a page that works.
     virtual void abandonPage() = 0;
+    // While held, the page's next move to another address (a followed
+    // link, a redirect, a script's navigation; a form's own submission still
+    // goes) is not made: navigationHeld gives its address instead, once,
+    // and the hold ends. A navigation the caller starts is never held.
+    virtual void holdNavigation(bool hold) { Q_UNUSED(hold); }
 
   Q_SIGNALS:
     // A top-level document finished loading: ok is false for a failed load
@@ -63,6 +68,7 @@ class Browser : public QObject {
     // The page asked for a download: the browser saves nothing itself and
     // gives the address the download comes from, after redirects.
     void downloadRequested(const QString& url);
+    void navigationHeld(const QString& url);
     // The engine cannot start (its module did not load): every request is
     // answered as failed, and nothing can be downloaded until the program
     // runs again. `reason` says what was looked for and why it failed.

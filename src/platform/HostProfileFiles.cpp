@@ -63,8 +63,97 @@ std::optional<PageReader> readReader(const QJsonValue& value) {
     return std::nullopt;
 }
 
+// The waiting time a host asks for: a reader, and its unit.
+QString readRetryAfter(const QJsonObject& object, const QString& where,
+                       std::optional<RetryAfterReader>* into) {
+    const QJsonValue value = object.value(QLatin1String("retry_after"));
+    if (value.isUndefined())
+        return QString();
+    const std::optional<PageReader> reader = readReader(value);
+    if (!reader)
+        return QStringLiteral("a %1 nem ismert alakú olvasó").arg(where);
+    const QJsonValue unit = value.toObject().value(QLatin1String("unit"));
+    static const std::pair<const char*, std::int32_t> kUnits[] = {
+        {"s", 1}, {"min", 60}, {"h", 60 * 60}};
+    std::int32_t seconds = unit.isUndefined() ? 1 : 0;
+    for (const auto& [name, length] : kUnits) {
+        if (unit.toString() == QLatin1String(name))
+            seconds = length;
+    }
+    if (seconds == 0)
+        return QStringLiteral("a %1 egysége nem \"s\", \"min\" vagy \"h\"").arg(where);
+    *into = RetryAfterReader{*reader, seconds};
+    return QString();
+}
+
+// Keys a file may hold beside the ones read; anything else is named.
+void noteUnknownKeys(const QJsonObject& object, std::initializer_list<const char*> known,
+                     const QString& where, QStringList* warnings) {
+    for (const QString& key : object.keys()) {
+        if (std::none_of(known.begin(), known.end(),
+                         [&](const char* k) { return key == QLatin1String(k); }))
+            warnings->append(QStringLiteral("ismeretlen kulcs, nem használom: %1\"%2\"")
+                                 .arg(where, key.left(60)));
+    }
+}
+
+QString readStep(const QJsonValue& value, int number, ProfileStep& step, QStringList* warnings) {
+    const QString where = QStringLiteral("%1 %2. lépésének ").arg(quoted("steps")).arg(number);
+    if (!value.isObject())
+        return QStringLiteral("a %1 %2. eleme nem objektum").arg(quoted("steps")).arg(number);
+    const QJsonObject object = value.toObject();
+    const std::pair<const char*, std::string*> texts[] = {
+        {"dead", &step.dead}, {"busy", &step.busy}, {"submit", &step.submit}};
+    for (const auto& [key, into] : texts) {
+        if (!optionalText(object, key, into))
+            return where + QStringLiteral("%1 kulcsa nem szöveg").arg(quoted(key));
+    }
+    const std::pair<const char*, std::optional<PageReader>*> readers[] = {
+        {"wait", &step.wait}, {"address", &step.address}};
+    for (const auto& [key, into] : readers) {
+        const QJsonValue reader = object.value(QLatin1String(key));
+        if (reader.isUndefined())
+            continue;
+        *into = readReader(reader);
+        if (!*into)
+            return where + QStringLiteral("%1 kulcsa nem ismert alakú olvasó").arg(quoted(key));
+    }
+    if (QString problem = readRetryAfter(object, where + quoted("retry_after"), &step.retryAfter);
+        !problem.isEmpty())
+        return problem;
+    noteUnknownKeys(object, {"dead", "busy", "retry_after", "wait", "submit", "address", "comment"},
+                    where, warnings);
+    return QString();
+}
+
+QString readSteps(const QJsonObject& object, HostProfile& profile, QStringList* warnings) {
+    const QJsonValue steps = object.value(QLatin1String("steps"));
+    if (steps.isUndefined())
+        return QString();
+    if (!steps.isArray() || steps.toArray().isEmpty())
+        return QStringLiteral("a %1 nem lépések nem üres listája").arg(quoted("steps"));
+    for (const char* shorthand : {"form", "wait", "address", "address_after_wait", "after_wait"}) {
+        if (object.contains(QLatin1String(shorthand)))
+            return QStringLiteral("a %1 mellett nem állhat %2 (az a lépések rövid alakja)")
+                .arg(quoted("steps"), quoted(shorthand));
+    }
+    int number = 0;
+    for (const QJsonValue& value : steps.toArray()) {
+        ProfileStep step;
+        if (QString problem = readStep(value, ++number, step, warnings); !problem.isEmpty())
+            return problem;
+        if (step.submit.empty() == !step.address)
+            return QStringLiteral("a %1 %2. lépésében a %3 és az %4 közül pontosan egy kell")
+                .arg(quoted("steps"))
+                .arg(number)
+                .arg(quoted("submit"), quoted("address"));
+        profile.steps.push_back(std::move(step));
+    }
+    return QString();
+}
+
 // The keys of one profile; an empty result: the profile as read.
-QString readKeys(const QJsonObject& object, HostProfile& profile) {
+QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* warnings) {
     const QJsonValue name = object.value(QLatin1String("name"));
     if (!name.isString() || name.toString().trimmed().isEmpty())
         return QStringLiteral("hiányzik a %1 (szöveg)").arg(quoted("name"));
@@ -129,14 +218,29 @@ QString readKeys(const QJsonObject& object, HostProfile& profile) {
             profile.rewrite.emplace_back(toStd(pair[0].toString()), toStd(pair[1].toString()));
         }
     }
-    if (!profile.address && profile.afterWait.empty())
-        return QStringLiteral("nincs sem %1, sem %2").arg(quoted("address"), quoted("after_wait"));
+    if (QString problem = readRetryAfter(object, quoted("retry_after"), &profile.retryAfter);
+        !problem.isEmpty())
+        return problem;
+    if (QString problem = readSteps(object, profile, warnings); !problem.isEmpty())
+        return problem;
+    if (profile.steps.empty() && !profile.address && profile.afterWait.empty())
+        return QStringLiteral("nincs sem %1, sem %2, sem %3")
+            .arg(quoted("steps"), quoted("address"), quoted("after_wait"));
+    noteUnknownKeys(object,
+                    {"name", "links", "form", "dead", "busy", "retry_after", "wait", "address",
+                     "address_after_wait", "after_wait", "steps", "settle", "cookies", "rewrite",
+                     "comment"},
+                    QString(), warnings);
     return QString();
 }
 
 } // namespace
 
-std::shared_ptr<const CompiledProfile> parseHostProfile(const QByteArray& json, QString* reason) {
+std::shared_ptr<const CompiledProfile> parseHostProfile(const QByteArray& json, QString* reason,
+                                                        QStringList* warnings) {
+    QStringList ignored;
+    if (!warnings)
+        warnings = &ignored;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError) {
@@ -148,7 +252,8 @@ std::shared_ptr<const CompiledProfile> parseHostProfile(const QByteArray& json, 
         return nullptr;
     }
     HostProfile profile;
-    if (const QString problem = readKeys(document.object(), profile); !problem.isEmpty()) {
+    if (const QString problem = readKeys(document.object(), profile, warnings);
+        !problem.isEmpty()) {
         *reason = problem;
         return nullptr;
     }
@@ -179,24 +284,30 @@ LoadedProfiles loadHostProfiles(const QStringList& folders) {
     for (const QFileInfo& info : files) {
         QFile file(info.filePath());
         QString reason;
+        QStringList warnings;
         std::shared_ptr<const CompiledProfile> profile;
         if (info.size() > kLargestProfileBytes)
             reason = QStringLiteral("túl nagy fájl");
         else if (!file.open(QIODevice::ReadOnly))
             reason = file.errorString();
         else
-            profile = parseHostProfile(file.read(kLargestProfileBytes), &reason);
+            profile = parseHostProfile(file.read(kLargestProfileBytes), &reason, &warnings);
+        const QString path = QDir::toNativeSeparators(info.filePath());
+        for (const QString& warning : std::as_const(warnings))
+            loaded.problems.append(path + QStringLiteral(": ") + warning);
         if (profile)
             loaded.profiles.add(std::move(profile));
         else
-            loaded.problems.append(QDir::toNativeSeparators(info.filePath()) +
-                                   QStringLiteral(": ") + reason);
+            loaded.problems.append(path + QStringLiteral(": ") + reason +
+                                   QStringLiteral(" (kihagyva)"));
     }
     return loaded;
 }
 
 QString profileProblemsText(const QStringList& problems) {
-    return QStringLiteral("Hibás tárhelyprofil, kihagyva:\n") + problems.join(QLatin1Char('\n'));
+    return QStringLiteral("Hibás tárhelyprofil (a hibás fájl kihagyva, az ismeretlen kulcs "
+                          "figyelmen kívül hagyva):\n") +
+           problems.join(QLatin1Char('\n'));
 }
 
 } // namespace vardelo

@@ -9,7 +9,8 @@
 namespace vardelo {
 
 // What start-up read of the profile files: the usable profiles, and one
-// line ("file: why") for each file that was left out.
+// line ("file: why") for each file that was left out and each key that was
+// not known (its profile is used without it).
 struct LoadedProfiles {
     HostProfiles profiles;
     QStringList problems;
@@ -24,8 +25,10 @@ QStringList hostProfileFolders();
 // loaded takes that one's place: a user's file replaces a shipped one.
 LoadedProfiles loadHostProfiles(const QStringList& folders);
 
-// One profile file's text, or why it cannot be used.
-std::shared_ptr<const CompiledProfile> parseHostProfile(const QByteArray& json, QString* reason);
+// One profile file's text, or why it cannot be used; keys it does not know
+// are named in `warnings`.
+std::shared_ptr<const CompiledProfile> parseHostProfile(const QByteArray& json, QString* reason,
+                                                        QStringList* warnings = nullptr);
 
 // The problems as the message box and standard error give them.
 QString profileProblemsText(const QStringList& problems);

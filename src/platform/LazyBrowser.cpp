@@ -88,6 +88,7 @@ Browser* LazyBrowser::engine() {
     connect(engine_, &Browser::bodyMarkupRead, this, &Browser::bodyMarkupRead);
     connect(engine_, &Browser::elementRead, this, &Browser::elementRead);
     connect(engine_, &Browser::downloadRequested, this, &Browser::downloadRequested);
+    connect(engine_, &Browser::navigationHeld, this, &Browser::navigationHeld);
     return engine_;
 }
 
@@ -164,6 +165,11 @@ void LazyBrowser::presetCookies(const QString& url, const CookiePairs& cookies) 
 void LazyBrowser::abandonPage() {
     if (engine_)
         engine_->abandonPage(); // no engine, no page to end
+}
+
+void LazyBrowser::holdNavigation(bool hold) {
+    if (engine_)
+        engine_->holdNavigation(hold); // no engine, no page to move
 }
 
 Browser* LazyBrowser::loadEngineModule(QObject* parent, QString* failure) {

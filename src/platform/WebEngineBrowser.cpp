@@ -14,10 +14,12 @@
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
+
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <functional>
 
 #include <memory>
 #include <utility>
@@ -46,9 +48,13 @@ QString submitScript(const QString& id) {
 // somebody answered, and their console chatter is nobody's business.
 class QuietPage final : public QWebEnginePage {
   public:
-    using QWebEnginePage::QWebEnginePage;
+    using Gate = std::function<bool(const QUrl&, NavigationType, bool)>;
+    QuietPage(QObject* parent, Gate gate) : QWebEnginePage(parent), gate_(std::move(gate)) {}
 
   protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool mainFrame) override {
+        return gate_(url, type, mainFrame);
+    }
     void javaScriptAlert(const QUrl&, const QString&) override {}
     bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
     bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
@@ -60,6 +66,9 @@ class QuietPage final : public QWebEnginePage {
         if (level == ErrorMessageLevel)
             qCWarning(lcBrowser).noquote() << "script error:" << message << "at" << source << line;
     }
+
+  private:
+    Gate gate_;
 };
 
 // Host profiles' scripts are fixed; what a profile gives reaches them as a
@@ -164,7 +173,10 @@ void WebEngineBrowser::createView() {
     // a GPU.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     view_ = new QWebEngineView(holder_);
-    auto* quiet = new QuietPage(view_);
+    auto* quiet = new QuietPage(
+        view_, [this](const QUrl& url, QWebEnginePage::NavigationType type, bool mainFrame) {
+            return allowNavigation(url, type, mainFrame);
+        });
     quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));
     view_->setPage(quiet);
     watchCookies(quiet->profile());
@@ -243,6 +255,25 @@ bool WebEngineBrowser::endPageScripts() {
     pageScripts_ = new QObject(this);
     unansweredScripts_ = 0;
     return owed;
+}
+
+bool WebEngineBrowser::allowNavigation(const QUrl& url, int type, bool mainFrame) {
+    using Page = QWebEnginePage;
+    // A form's own submission may be a POST, which only the page can make;
+    // what it leads to (a redirect) is held.
+    const bool holdable = type == Page::NavigationTypeLinkClicked ||
+                          type == Page::NavigationTypeRedirect || type == Page::NavigationTypeOther;
+    const QString scheme = url.scheme().toLower();
+    if (!holdNavigation_ || !mainFrame || !holdable ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return true;
+    holdNavigation_ = false;
+    // Told after the engine has had its answer, not from inside it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, address = url.toString(QUrl::FullyEncoded)] { Q_EMIT navigationHeld(address); },
+        Qt::QueuedConnection);
+    return false;
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {

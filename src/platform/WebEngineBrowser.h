@@ -38,6 +38,7 @@ class WebEngineBrowser final : public Browser {
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
+    void holdNavigation(bool hold) override { holdNavigation_ = hold; }
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
 
@@ -52,6 +53,8 @@ class WebEngineBrowser final : public Browser {
     QWebEnginePage* page();
     void createView();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    // The page asks to go to `url`; false: it stays, the move held.
+    bool allowNavigation(const QUrl& url, int type, bool mainFrame);
     // The page's right-click menu: copying what is there, in Hungarian.
     void showPageMenu(const QPoint& position);
     template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
@@ -74,6 +77,7 @@ class WebEngineBrowser final : public Browser {
     bool rendererEnding_ = false;
     QUrl afterRendererEnds_;
     bool watchingDownloads_ = false;
+    bool holdNavigation_ = false;
     QList<QNetworkCookie> cookies_;
 };
 

@@ -54,6 +54,7 @@ TEST(FileReply, APageForTheFileIsMatchedAgainstTheProfilesMarkersFirst) {
     written.links = {"host"};
     written.dead = "File was removed";
     written.busy = "wait \\d+ minutes";
+    written.afterWait = "#dl";
     std::string reason;
     const auto profile = CompiledProfile::compile(written, &reason);
     ASSERT_TRUE(profile) << reason;

@@ -16,6 +16,13 @@ std::shared_ptr<const CompiledProfile> compiled(HostProfile profile,
     return result;
 }
 
+ProfileStep step(std::string submit, std::optional<PageReader> address = std::nullopt) {
+    ProfileStep made;
+    made.submit = std::move(submit);
+    made.address = std::move(address);
+    return made;
+}
+
 HostProfile hostProfile(std::string name, Links links) {
     HostProfile profile;
     profile.name = std::move(name);
@@ -39,9 +46,9 @@ TEST(HostProfileReaders, PatternGivesTheFirstGroupOfTheFirstMatch) {
     const auto host = compiled(profile);
     ASSERT_TRUE(host);
     const std::string page = "<a href=\"/one\"><a href=\"/two\"> count(12) count(99)";
-    EXPECT_EQ(host->readAddress(page), "/one");
-    EXPECT_EQ(host->readWait(page), "12");
-    EXPECT_EQ(host->readWait("no count"), std::nullopt);
+    EXPECT_EQ(host->readAddress(0, page), "/one");
+    EXPECT_EQ(host->readWait(0, page), "12");
+    EXPECT_EQ(host->readWait(0, "no count"), std::nullopt);
 }
 
 TEST(HostProfileReaders, DeadAndBusyAreEachTheirOwnPatternFoundAnywhereInThePage) {
@@ -60,6 +67,65 @@ TEST(HostProfileReaders, DeadAndBusyAreEachTheirOwnPatternFoundAnywhereInThePage
     ASSERT_TRUE(unmarked);
     EXPECT_FALSE(unmarked->isDead("File not found"));
     EXPECT_FALSE(unmarked->isBusy("no free slots"));
+
+    // A step's own patterns count on its page, beside the profile's; a page
+    // sent where the file was meets every step's.
+    profile.steps = {step("#free"), step("", profile.address)};
+    profile.steps[0].dead = "Link expired";
+    profile.steps[1].busy = "Server full";
+    const auto stepped = compiled(profile);
+    ASSERT_TRUE(stepped);
+    EXPECT_TRUE(stepped->isDead(0, "Link expired"));
+    EXPECT_FALSE(stepped->isDead(1, "Link expired"));
+    EXPECT_TRUE(stepped->isDead(1, "File removed"));
+    EXPECT_TRUE(stepped->isBusy(1, "Server full"));
+    EXPECT_FALSE(stepped->isBusy(0, "Server full"));
+    EXPECT_TRUE(stepped->isDead("Link expired"));
+    EXPECT_TRUE(stepped->isBusy("Server full"));
+}
+
+TEST(HostProfileSteps, ShorthandKeysBecomeTheStepsTheyAlwaysMeant) {
+    const PageReader reader{PageReader::Kind::Selector, "#x", {}, false};
+    struct Case {
+        const char* name;
+        void (*write)(HostProfile&, const PageReader&);
+        std::vector<std::string> shape; // per step: what it presses or how it reads
+    };
+    const Case cases[] = {
+        {"wait page only", [](HostProfile&, const PageReader&) {}, {"address first"}},
+        {"form",
+         [](HostProfile& p, const PageReader&) { p.form = "#free"; },
+         {"submit #free", "address first"}},
+        {"address after the wait",
+         [](HostProfile& p, const PageReader&) { p.addressAfterWait = true; },
+         {"address"}},
+        {"after_wait",
+         [](HostProfile& p, const PageReader&) {
+             p.address.reset();
+             p.afterWait = "#dl";
+         },
+         {"submit #dl"}},
+        // A page where the download was expected still gives the address.
+        {"after_wait with an address",
+         [](HostProfile& p, const PageReader&) {
+             p.form = "#free";
+             p.afterWait = "#dl";
+         },
+         {"submit #free", "submit #dl", "address"}},
+    };
+    for (const Case& c : cases) {
+        HostProfile profile = hostProfile("p", {"host"});
+        profile.wait = reader;
+        c.write(profile, reader);
+        std::vector<std::string> shape;
+        for (const ProfileStep& step : shorthandSteps(profile))
+            shape.push_back(!step.submit.empty()     ? "submit " + step.submit
+                            : step.addressBeforeWait ? "address first"
+                                                     : "address");
+        EXPECT_EQ(shape, c.shape) << c.name;
+        EXPECT_EQ(shorthandSteps(profile)[profile.form.empty() ? 0 : 1].wait.has_value(), true)
+            << c.name;
+    }
 }
 
 TEST(HostProfileReaders, WaitIsWholeSecondsBetweenBlanks) {
@@ -102,6 +168,23 @@ TEST(HostProfileFile, PatternsRe2RefusesMakeTheProfileUnusable) {
         {"wait no group",
          [](HostProfile& p) {
              p.wait = PageReader{PageReader::Kind::Pattern, "\\d+", {}, false};
+         }},
+        {"retry_after no group",
+         [](HostProfile& p) {
+             p.retryAfter = {{PageReader::Kind::Pattern, "wait \\d+ min", {}, false}, 60};
+         }},
+        {"step neither submit nor address", [](HostProfile& p) { p.steps = {step("")}; }},
+        {"step both submit and address",
+         [](HostProfile& p) { p.steps = {step("#a", p.address)}; }},
+        {"step dead",
+         [](HostProfile& p) {
+             p.steps = {step("#a")};
+             p.steps[0].dead = "[z-a]";
+         }},
+        {"step wait",
+         [](HostProfile& p) {
+             p.steps = {step("#a")};
+             p.steps[0].wait = PageReader{PageReader::Kind::Pattern, "(", {}, false};
          }},
     };
     for (const Case& c : cases) {
@@ -165,7 +248,7 @@ TEST(HostProfileLinks, ExponentialBacktrackingPatternsFinishAtOnce) {
     const std::string page = std::string(5'000'000, 'a') + "!";
     EXPECT_FALSE(host->isDead(std::string(100'000, 'a') + "!"));
     EXPECT_FALSE(host->isBusy(page));
-    EXPECT_EQ(host->readAddress(page), std::nullopt);
+    EXPECT_EQ(host->readAddress(0, page), std::nullopt);
     EXPECT_FALSE(host->claims(std::string(100'000, 'x')));
 }
 

@@ -211,18 +211,29 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "rewrite": [["(a)"]]})j"},
         {"d-settle-too-long.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "settle": 61})j"},
+        {"e-steps-empty.json", R"j({"name": "n", "links": ["x"], "steps": []})j"},
+        {"f-step-neither.json", R"j({"name": "n", "links": ["x"], "steps": [{"busy": "b"}]})j"},
+        {"g-steps-and-form.json",
+         R"j({"name": "n", "links": ["x"], "form": "#f", "steps": [{"submit": "#b"}]})j"},
+        {"h-retry-unit.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b",
+              "retry_after": {"pattern": "(\d+)", "unit": "day"}})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
     writeFile(QStringLiteral("profiles/notes.txt"), "not a profile");
-    writeFile(QStringLiteral("profiles/good.json"),
-              R"j({"name": "Good", "links": ["//good\\."], "after_wait": "#b"})j");
+    // An unknown key is named, and its profile used without it.
+    writeFile(QStringLiteral("profiles/z-good.json"),
+              R"j({"name": "Good", "links": ["//good\\."], "steps": [{"submit": "#b",
+                  "wiat": {"pattern": "(\\d+)"}}]})j");
 
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
     EXPECT_EQ(read.profiles.size(), 1u);
-    ASSERT_EQ(read.problems.size(), 13);
-    for (int i = 0; i < 13; ++i)
+    const int badFiles = static_cast<int>(std::size(bad));
+    ASSERT_EQ(read.problems.size(), badFiles + 1);
+    for (int i = 0; i < badFiles; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
+    EXPECT_TRUE(read.problems.last().contains(QLatin1String("\"wiat\"")));
 
     profileProblems = read.problems;
     host.addFile("d.bin", file(bytes(500, 'd')));
@@ -321,12 +332,16 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   0,
                   {"Profile: Second form host", "First page loaded: BASE/r/f.bin",
-                   "Form found and submitted or clicked: #free",
+                   "Form found and submitted or clicked: step 1: #free",
                    "Wait page loaded: BASE/r/wait/f.bin", "Wait read: 1 s",
-                   "Not waiting it out (give --wait to wait)", "Address read: BASE/files/f.bin",
+                   "Not waiting it out (give --wait to wait)",
+                   "Form found and submitted or clicked: step 2: #dl",
+                   "Address read: BASE/files/f.bin",
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
                    "The transfer would send Referer: BASE/r/wait/f.bin",
-                   "The transfer would send Cookie: session=1",
+                   // The browser never asked for the file, so the cookie its
+                   // answer sets is not there.
+                   "The transfer would send Cookie: (none)",
                    "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
                    "file name f.bin",
                    "Result: would download"}},
@@ -335,7 +350,7 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   0,
                   {"Profile: Session host", "First page loaded: BASE/k/f.bin",
-                   "Form found and submitted or clicked: #free",
+                   "Form found and submitted or clicked: step 1: #free",
                    "Wait page loaded: BASE/k/wait/f.bin", "Address read: BASE/k/file/f.bin",
                    "Wait read: 1 s", "Not waiting it out (give --wait to wait)",
                    "Wait over; the transfer would fetch: BASE/k/file/f.bin",
@@ -388,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   1,
                   {"Profile: Action form host", "First page loaded: BASE/b/gone/f.bin",
-                   "Failed at: first page: the profile's dead pattern matches the page"}},
+                   "Failed at: step 1: the profile's dead pattern matches the page"}},
         ProbeCase{"DesignedHost",
                   &TestHost::linkFor,
                   false,
