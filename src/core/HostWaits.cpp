@@ -113,6 +113,10 @@ std::optional<std::int64_t> retryAfterSeconds(std::string_view text, std::string
     return std::min(std::max<std::int64_t>(units, 1) * perUnit, kLongestHostWaitSeconds);
 }
 
+std::string hostWaitsFileTooLargeMessage(std::string_view fileName) {
+    return "File too large: " + std::string(fileName) + " holds more than 1 MiB";
+}
+
 std::string encodeHostWaits(const HostWaits& waits, std::int64_t now) {
     std::string text;
     for (const auto& [host, end] : waits.ends()) {

@@ -11,6 +11,12 @@ namespace vardelo {
 // The longest a host may make its links wait: a longer time counts as this.
 inline constexpr std::int64_t kLongestHostWaitSeconds = 24 * 60 * 60;
 
+// The waits' file beside Lista.Vdl and Naplo.Vdl. A few lines a host; a
+// larger file is no file of ours and is not read.
+inline constexpr char kHostWaitsFileName[] = "HostWaits.Vdl";
+inline constexpr std::int64_t kHostWaitsFileLimit = std::int64_t{1} << 20;
+std::string hostWaitsFileTooLargeMessage(std::string_view fileName);
+
 // Until when (seconds since the epoch) each host asked its links to wait. A
 // host is the key its links share: a profile's name for the links it claims.
 // Times come in from the caller, so the clock is the caller's.
