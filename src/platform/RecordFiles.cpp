@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -157,17 +158,18 @@ bool allowsNoNewFile(int error) {
            error == ENOSPC;
 }
 
-} // namespace
-
-bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid) {
+// The checks every kept file passes before its bytes are read; nothing when
+// no file exists.
+std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
+                                        std::string (*tooLargeMessage)(std::string_view)) {
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
     if (!statPath(native, info))
-        return false;
+        return std::nullopt;
     requireWritableRegularFile(native, info);
     const std::string name = QFileInfo(path).fileName().toStdString();
-    if (info.st_size > kRecordFileLimit)
-        throw UserError(recordFileTooLargeMessage(name));
+    if (info.st_size > limit)
+        throw UserError(tooLargeMessage(name));
 
     // Opened for writing too, as the record files always were; O_NONBLOCK
     // keeps a FIFO swapped in after the check from blocking.
@@ -178,17 +180,36 @@ bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& g
         throwErrno(errno, IoReadBeyondEnd);
     if (!S_ISREG(info.st_mode))
         throw IoError(IoAccessDenied);
-    if (info.st_size > kRecordFileLimit)
-        throw UserError(recordFileTooLargeMessage(name));
+    if (info.st_size > limit)
+        throw UserError(tooLargeMessage(name));
+    try {
+        return readAll(file.get(), info.st_size);
+    } catch (const std::bad_alloc&) {
+        throw UserError(tooLargeMessage(name));
+    }
+}
 
+} // namespace
+
+bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid) {
+    const std::optional<std::string> bytes =
+        readKeptFile(path, kRecordFileLimit, recordFileTooLargeMessage);
+    if (!bytes)
+        return false;
     try {
         TextGrid loaded = grid;
-        decodeRecords(readAll(file.get(), info.st_size), layout, loaded);
+        decodeRecords(*bytes, layout, loaded);
         grid = std::move(loaded);
     } catch (const std::bad_alloc&) {
-        throw UserError(recordFileTooLargeMessage(name));
+        throw UserError(recordFileTooLargeMessage(QFileInfo(path).fileName().toStdString()));
     }
     return true;
+}
+
+HostWaits readHostWaitsFile(const QString& path, std::int64_t now) {
+    const std::optional<std::string> text =
+        readKeptFile(path, kHostWaitsFileLimit, hostWaitsFileTooLargeMessage);
+    return text ? decodeHostWaits(*text, now) : HostWaits{};
 }
 
 void writeRecordFile(const QString& path, std::string_view bytes) {
@@ -218,9 +239,11 @@ void writeRecordFile(const QString& path, std::string_view bytes) {
 void removeInterruptedSaves(const QString& folder) {
     const QDir dir(folder);
     const QString mark = QLatin1String(kInterruptedSaveMark);
-    const QStringList names = dir.entryList({QStringLiteral("Lista.Vdl") + mark + QLatin1Char('*'),
-                                             QStringLiteral("Naplo.Vdl") + mark + QLatin1Char('*')},
-                                            QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    const QStringList names =
+        dir.entryList({QStringLiteral("Lista.Vdl") + mark + QLatin1Char('*'),
+                       QStringLiteral("Naplo.Vdl") + mark + QLatin1Char('*'),
+                       QLatin1String(kHostWaitsFileName) + mark + QLatin1Char('*')},
+                      QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QString& name : names)
         if (isInterruptedSaveName(name.toStdString()))
             QFile::remove(dir.filePath(name));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/HostWaits.h"
 #include "core/RecordFile.h"
 
 #include <QString>
@@ -20,6 +21,11 @@ namespace vardelo {
 // kRecordFileLimit). Never blocks on a FIFO or device.
 bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid);
 
+// The hosts' waits kept beside the record files, read with the same checks
+// (a file above kHostWaitsFileLimit throws UserError) as `restore` takes them
+// at `now`; none when no file exists.
+HostWaits readHostWaitsFile(const QString& path, std::int64_t now);
+
 // Replaces the file's contents as a whole, through a temporary file beside
 // it, or in place where the folder allows no temporary file (the space is
 // reserved before the first byte is written). A symbolic link stays a link
@@ -29,9 +35,9 @@ bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& g
 // failed past the reservation (a failing disk).
 void writeRecordFile(const QString& path, std::string_view bytes);
 
-// Removes the temporary files that interrupted saves left in the folder:
-// only names with this program's mark (kInterruptedSaveMark), never a user's
-// own copy beside the records.
+// Removes the temporary files that interrupted saves of the record files or
+// the hosts' waits left in the folder: only names with this program's mark (kInterruptedSaveMark),
+// never a user's own copy beside the records.
 void removeInterruptedSaves(const QString& folder);
 
 } // namespace vardelo

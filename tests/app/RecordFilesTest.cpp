@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "FakeDialogs.h"
 
+#include "app/HostWaitsStore.h"
 #include "core/DownloadQueue.h"
 #include "core/IoError.h"
 #include "platform/RecordFiles.h"
@@ -117,7 +118,10 @@ TEST_F(RecordFiles, AnotherUsersFileIsNotReplaced) {
         const int read =
             errorCodeOf([&] { readRecordFile(lista, queueRecordLayout(), queue.grid()); });
         const int written = errorCodeOf([&] { writeRecordFile(lista, queueBytes({})); });
-        return read == IoAccessDenied && written == IoAccessDenied ? 0 : 1;
+        const int waitsRead = errorCodeOf([&] { readHostWaitsFile(lista, 0); });
+        return read == IoAccessDenied && written == IoAccessDenied && waitsRead == IoAccessDenied
+                   ? 0
+                   : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(contents(lista), before);
@@ -205,24 +209,42 @@ TEST_F(RecordFiles, FifoFolderAndDeviceFailAtOnceWithoutBlocking) {
             return errorCodeOf([&] { readRecordFile(unusable, logRecordLayout(), grid); });
         });
         EXPECT_EQ(code, IoAccessDenied) << unusable.toStdString();
+        EXPECT_EQ(runInChild([&] { return errorCodeOf([&] { readHostWaitsFile(unusable, 0); }); }),
+                  IoAccessDenied)
+            << unusable.toStdString();
     }
     EXPECT_EQ(errorCodeOf([&] { writeRecordFile(path("Naplo.Vdl"), ""); }), IoAccessDenied);
     EXPECT_TRUE(QFileInfo(path("Lista.Vdl")).isDir());
 }
 
 TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
-    const QString lista = path("Lista.Vdl");
-    {
-        QFile file(lista);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(1'073'741'825)); // 1 GiB and a byte, sparse: takes no disk space
-    }
+    struct Case {
+        const char* name;
+        qint64 size;
+        std::function<void(const QString&)> read;
+        std::string message;
+    };
     DownloadQueue queue;
-    try {
-        readRecordFile(lista, queueRecordLayout(), queue.grid());
-        FAIL() << "a file above the limit must not load";
-    } catch (const UserError& error) {
-        EXPECT_EQ(std::string(error.what()), "File too large: Lista.Vdl holds more than 1 GiB");
+    const Case cases[] = {
+        // 1 GiB and a byte, sparse: takes no disk space
+        {"Lista.Vdl", 1'073'741'825,
+         [&](const QString& p) { readRecordFile(p, queueRecordLayout(), queue.grid()); },
+         "File too large: Lista.Vdl holds more than 1 GiB"},
+        {"HostWaits.Vdl", 1'048'577, [](const QString& p) { readHostWaitsFile(p, 0); },
+         "File too large: HostWaits.Vdl holds more than 1 MiB"},
+    };
+    for (const Case& c : cases) {
+        {
+            QFile file(path(c.name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(file.resize(c.size));
+        }
+        try {
+            c.read(path(c.name));
+            ADD_FAILURE() << c.name << ": a file above the limit must not load";
+        } catch (const UserError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
     }
     EXPECT_TRUE(queue.isEmpty());
 }
@@ -230,15 +252,55 @@ TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
 TEST_F(RecordFiles, OnlyTheProgramsOwnTemporaryFilesAreRemoved) {
     for (const char* name :
          {"Lista.Vdl.vardelo-save-aB12cD", "Naplo.Vdl.vardelo-save-XyZ987", "Lista.Vdl.MyCopy",
-          "Naplo.Vdl.OldLog", "Lista.Vdl.tmp", "Lista.Vdl.bak", "Lista.Vdl"}) {
+          "Naplo.Vdl.OldLog", "Lista.Vdl.tmp", "Lista.Vdl.bak", "Lista.Vdl",
+          "HostWaits.Vdl.vardelo-save-q1W2e3", "HostWaits.Vdl.old"}) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     removeInterruptedSaves(dir_.path());
     EXPECT_EQ(namesInFolder(),
-              (QStringList{QStringLiteral("Lista.Vdl"), QStringLiteral("Lista.Vdl.MyCopy"),
-                           QStringLiteral("Lista.Vdl.bak"), QStringLiteral("Lista.Vdl.tmp"),
-                           QStringLiteral("Naplo.Vdl.OldLog")}));
+              (QStringList{QStringLiteral("HostWaits.Vdl.old"), QStringLiteral("Lista.Vdl"),
+                           QStringLiteral("Lista.Vdl.MyCopy"), QStringLiteral("Lista.Vdl.bak"),
+                           QStringLiteral("Lista.Vdl.tmp"), QStringLiteral("Naplo.Vdl.OldLog")}));
+}
+
+// The waits are a courtesy to the hosts: whatever is wrong with their file,
+// loading gives what it can and the program runs on.
+TEST_F(RecordFiles, HostWaitsSurviveARestartAndABrokenFileCostsOnlyItsWaits) {
+    constexpr std::int64_t now = 1'700'000'000;
+    const QString waitsFile = path("HostWaits.Vdl");
+    EXPECT_TRUE(loadHostWaits(dir_.path(), now).ends().empty()); // no file yet
+
+    HostWaits waits;
+    waits.note("XFS host", 3600, now);
+    waits.note("quick host", 10, now);
+    ASSERT_TRUE(saveHostWaits(dir_.path(), waits, now + 10));
+    EXPECT_EQ(modeOf(waitsFile), 0600u);
+    const HostWaits loaded = loadHostWaits(dir_.path(), now + 10);
+    EXPECT_EQ(loaded.ends().size(), 1u); // the ended wait was not written
+    EXPECT_EQ(loaded.until("XFS host", now + 10), now + 3600);
+
+    {
+        QFile file(waitsFile);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("garbage line\n\xff\xfe\t\x01\n1700000500\tsecond host\n");
+    }
+    EXPECT_EQ(loadHostWaits(dir_.path(), now).ends().size(), 2u);
+
+    // Kept on another disk through a link: the link stays and its target is written.
+    ASSERT_TRUE(QFile::rename(waitsFile, path("elsewhere")));
+    ASSERT_TRUE(QFile::link(path("elsewhere"), waitsFile));
+    EXPECT_EQ(loadHostWaits(dir_.path(), now).ends().size(), 2u);
+    ASSERT_TRUE(saveHostWaits(dir_.path(), HostWaits{}, now));
+    EXPECT_TRUE(QFileInfo(waitsFile).isSymLink());
+    EXPECT_EQ(contents(path("elsewhere")), QByteArray());
+
+    // A folder in the file's place neither reads nor is written over.
+    ASSERT_TRUE(QFile::remove(waitsFile));
+    ASSERT_TRUE(QDir().mkpath(waitsFile));
+    EXPECT_TRUE(loadHostWaits(dir_.path(), now).ends().empty());
+    EXPECT_FALSE(saveHostWaits(dir_.path(), waits, now));
+    EXPECT_TRUE(QFileInfo(waitsFile).isDir());
 }
 
 } // namespace

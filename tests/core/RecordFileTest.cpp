@@ -134,9 +134,10 @@ TEST(RecordAppend, BlankSidesAddNothing) {
     EXPECT_EQ(rowsOf(stored), (std::vector<std::string>{"1|a|0", "2|b|0"}));
 }
 
-TEST(RecordFileNames, OnlyMarkedLeftoversOfTheTwoRecordFilesAreInterruptedSaves) {
+TEST(RecordFileNames, OnlyMarkedLeftoversOfTheKeptFilesAreInterruptedSaves) {
     EXPECT_TRUE(isInterruptedSaveName("Lista.Vdl.vardelo-save-aB3dEf"));
     EXPECT_TRUE(isInterruptedSaveName("Naplo.Vdl.vardelo-save-123456"));
+    EXPECT_TRUE(isInterruptedSaveName("HostWaits.Vdl.vardelo-save-Zz9Zz9"));
     // A user's own copies beside the record files are no leftovers, whatever
     // their suffix looks like.
     for (const char* name :
@@ -144,7 +145,7 @@ TEST(RecordFileNames, OnlyMarkedLeftoversOfTheTwoRecordFilesAreInterruptedSaves)
           "Lista.Vdl.backup", "Lista.Vdl", "Lista.Vdl.vardelo-save-", "Lista.Vdl.vardelo-save-abc",
           "Lista.Vdl.vardelo-save-abcdefg", "Lista.Vdl.vardelo-save-ab.def",
           "Other.Vdl.vardelo-save-abcdef", "xLista.Vdl.vardelo-save-abcdef",
-          "lista.vdl.vardelo-save-abcdef"})
+          "lista.vdl.vardelo-save-abcdef", "HostWaits.Vdl.bak"})
         EXPECT_FALSE(isInterruptedSaveName(name)) << name;
 }
 
