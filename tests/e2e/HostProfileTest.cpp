@@ -22,7 +22,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 4u);
+        ASSERT_EQ(loaded_.profiles.size(), 6u);
         profiles = &loaded_.profiles;
     }
 
@@ -45,9 +45,20 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     host.addFile("d.bin", file(d));
     host.addFile("k.bin", file(k));
     host.addFile("late.bin", file(c));
+    // The XFileSharing script, in both endings; its files serve a page in
+    // place of themselves without their page as Referer, and their address
+    // only once. F1 sent before the countdown ends would be refused.
+    const std::string x = bytes(120'000, 'x'), xd = bytes(5'000, 'y');
+    HostedFile xfs = file(x);
+    xfs.referer = host.xfsLinkFor("x.bin");
+    HostedFile xfsDirect = file(xd, Mode::Chunked);
+    xfsDirect.referer = host.xfsDirectLinkFor("xd.bin");
+    host.addFile("x.bin", xfs);
+    host.addFile("xd.bin", xfsDirect);
     const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
                         host.countdownLinkFor("late.bin"), host.redirectFormLinkFor("r.bin"),
-                        host.sessionLinkFor("k.bin"),      host.linkFor("d.bin")};
+                        host.sessionLinkFor("k.bin"),      host.linkFor("d.bin"),
+                        host.xfsLinkFor("x.bin"),          host.xfsDirectLinkFor("xd.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
@@ -58,9 +69,16 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(downloaded(QStringLiteral("k.bin")), QByteArray::fromStdString(k));
     EXPECT_EQ(downloaded(QStringLiteral("late.bin")), QByteArray::fromStdString(c));
     EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(d));
+    EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(x));
+    EXPECT_EQ(downloaded(QStringLiteral("xd.bin")), QByteArray::fromStdString(xd));
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(6, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(6, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(8, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(8, "Próbálva:1"));
+    // The host sees one request for each file, whichever way it is led to.
+    for (const char* address :
+         {"/files/a&b\\.bin", "/files/c\\.bin", "/files/late\\.bin", "/files/r\\.bin",
+          "/k/file/k\\.bin", "/files/d\\.bin", "/d/\\w+/x\\.bin", "/d/\\w+/xd\\.bin"})
+        EXPECT_EQ(host.getsOf(address), 1) << address;
     // A profile's file is asked for in the browser's session, from the page
     // that led to it; the built-in steps' file as designed.
     for (const RecordedRequest& request : host.requests()) {
@@ -134,27 +152,56 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
         host.deadFormLinkFor("x.bin"),           host.linkFor("nomatch.bin"),
         host.countdownLinkFor("busy.bin"),       host.actionFormLinkFor("javascript-x"),
         host.redirectFormLinkFor("nowhere.bin"), host.offlineLinkFor("x.bin"),
-        host.actionFormLinkFor("removed.bin")};
+        host.actionFormLinkFor("removed.bin"),   host.xfsLinkFor("gone.bin")};
     openWithLinks(links);
     cycle().setPageTimeout(std::chrono::milliseconds(3000));
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(7, "Hibás link."));
+    EXPECT_EQ(logColumn(LogStatus), Strings(8, "Hibás link."));
     const std::string unreadable = "Próbálva:1 (Másik rapidos szál futott.)";
-    EXPECT_EQ(logColumn(LogAttempts), (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable,
-                                               unreadable, "Próbálva:1", "Próbálva:1"}));
+    EXPECT_EQ(logColumn(LogAttempts),
+              (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable, unreadable, "Próbálva:1",
+                       "Próbálva:1", "Próbálva:1"}));
     const Strings tips = statusTips();
-    ASSERT_EQ(tips.size(), 7u);
-    // The offline page came with 404; its dead marker still counts, as it
+    ASSERT_EQ(tips.size(), 8u);
+    // The offline pages came with 404; their dead marker still counts, as it
     // does in a page sent where the file was.
-    EXPECT_EQ(tips[5], "Weblap hiba: az oldal szerint a fájl nem érhető el");
-    EXPECT_EQ(tips[6], "Weblap hiba: az oldal szerint a fájl nem érhető el");
+    for (const std::size_t dead : {5u, 6u, 7u})
+        EXPECT_EQ(tips[dead], "Weblap hiba: az oldal szerint a fájl nem érhető el") << dead;
     const auto requests = host.fileRequests(); // nothing fetched for the others
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method + " " + requests[0].path, "GET /files/removed.bin");
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/removed.bin")));
+}
+
+// "You have to wait N seconds till next download": the link waits that long
+// while the others go, and its try there is not counted: with one try
+// allowed, it still downloads.
+TEST_F(ProfileCycle, AHostAskingToWaitIsTriedAgainAfterThatTimeWhileOthersGo) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    const std::string w = bytes(40'000, 'w'), a = bytes(6'000, 'a'), c = bytes(7'000, 'c');
+    host.addFile("w.bin", file(w));
+    host.addFile("a.bin", file(a));
+    host.addFile("c.bin", file(c));
+    host.setNextDownloadWait("w.bin", 3, "seconds");
+    const std::string waiting = host.xfsSecondsLinkFor("w.bin");
+    const Strings others{host.xfsLinkFor("a.bin"), host.countdownLinkFor("c.bin")};
+    TForm1& form = openWithLinks({waiting, others[0], others[1]});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), (Strings{others[0], others[1], waiting}));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1"));
+    EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(w));
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    // Its page twice: told to wait, then not before the time was over.
+    EXPECT_EQ(host.getsOf("/xs/w\\.bin"), 2);
+    EXPECT_EQ(host.getsOf("/d/\\w+/w\\.bin"), 1);
+    EXPECT_TRUE(form.queue().isEmpty());
 }
 
 TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {

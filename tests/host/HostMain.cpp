@@ -66,6 +66,14 @@ int main(int argc, char** argv) {
     host.addFile("lecture-notes.pdf", file(sampleBody(1'572'864, 2), Mode::Slow, 64 * 1024, 40));
     host.addFile("demo-song.mp3", file(sampleBody(3 << 20, 3), Mode::Chunked));
     host.addFile("field-recording.ogg", file(sampleBody(2 << 20, 5), Mode::Slow, 64 * 1024, 40));
+    // For the XFileSharing shapes, beside the links below: a file that
+    // wants the script's page as Referer, and one whose free form first
+    // says to wait 20 seconds.
+    vardelo::HostedFile protectedFile = file(sampleBody(100'000, 6), Mode::Length);
+    protectedFile.referer = host.xfsLinkFor("protected.bin");
+    host.addFile("protected.bin", protectedFile);
+    host.addFile("waiting.bin", file(sampleBody(50'000, 7), Mode::Length));
+    host.setNextDownloadWait("waiting.bin", 20, "seconds");
     if (bigBytes > 0)
         host.addFile("big.bin", file(sampleBody(bigBytes, 4), Mode::Length));
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 
 namespace vardelo {
 namespace {
@@ -102,6 +103,14 @@ std::vector<RecordedRequest> TestHost::requests() const {
     return requests_;
 }
 
+int TestHost::getsOf(const std::string& pathPattern) const {
+    const std::regex pattern(pathPattern);
+    int gets = 0;
+    for (const auto& request : requests())
+        gets += request.method == "GET" && std::regex_match(request.path, pattern);
+    return gets;
+}
+
 std::vector<RecordedRequest> TestHost::fileRequests() const {
     std::vector<RecordedRequest> files;
     for (const auto& request : requests()) {
@@ -181,6 +190,7 @@ void TestHost::route() {
     routeHostile();
     routeOtherHosts();
     routeSessionHost();
+    routeXfsHost();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -541,6 +551,214 @@ void TestHost::routeSessionHost() {
                      }
                      serveFile(request.matches[1], &request, &response);
                  });
+}
+
+// --- the XFileSharing script ---------------------------------------------
+
+std::string TestHost::xfsLinkFor(const std::string& name) const {
+    return base() + "/x/" + urlEncode(name);
+}
+
+std::string TestHost::xfsDirectLinkFor(const std::string& name) const {
+    return base() + "/xd/" + urlEncode(name);
+}
+
+std::string TestHost::xfsSecondsLinkFor(const std::string& name) const {
+    return base() + "/xs/" + urlEncode(name);
+}
+
+void TestHost::setNextDownloadWait(const std::string& name, int amount, const std::string& unit) {
+    XfsWait wait;
+    wait.seconds = unit == "hours" ? 3600 : unit == "minutes" ? 60 : 1;
+    wait.amount = amount;
+    wait.unit = unit;
+    std::lock_guard lock(mutex_);
+    xfsWaits_[name] = wait;
+}
+
+namespace {
+
+// The script's file code: twelve letters and digits, one per name.
+std::string xfsFileCode(const std::string& name) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const unsigned char c : name)
+        hash = (hash ^ c) * 1099511628211ull;
+    std::string code;
+    for (int i = 0; i < 12; ++i, hash /= 36)
+        code += "0123456789abcdefghijklmnopqrstuvwxyz"[hash % 36];
+    return code;
+}
+
+std::string xfsError(const std::string& text) {
+    return "<div class=\"err\">" + text + "</div>";
+}
+
+} // namespace
+
+void TestHost::routeXfsHost() {
+    // The script posts every form back to the link itself.
+    for (const char* ending : {"x", "xd", "xs"}) {
+        const std::string prefix = std::string("/") + ending + "/";
+        const auto handler = [this, ending](const httplib::Request& request,
+                                            httplib::Response& response) {
+            serveXfs(ending, &request, &response);
+        };
+        server_->Get(prefix + "([^/]*)", handler);
+        server_->Post(prefix + "([^/]*)", handler);
+    }
+    server_->Get(
+        R"(/d/([^/]*)/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            std::string name;
+            int gets = 0;
+            {
+                std::lock_guard lock(mutex_);
+                const auto it = xfsTokens_.find(request.matches[1]);
+                if (it != xfsTokens_.end() && it->second.name == request.matches[2].str()) {
+                    name = it->second.name;
+                    gets = request.method == "GET" ? ++it->second.gets : it->second.gets;
+                }
+            }
+            if (name.empty()) {
+                sendPage(response, "<h2>File Not Found</h2>");
+                response.status = 404;
+            } else if (gets > 1) {
+                sendPage(response, xfsError("Download link expired"));
+                response.status = 410;
+            } else {
+                serveFile(name, &request, &response);
+            }
+        });
+}
+
+void TestHost::serveXfs(const std::string& ending, const void* requestPtr, void* responsePtr) {
+    const auto& request = *static_cast<const httplib::Request*>(requestPtr);
+    auto& response = *static_cast<httplib::Response*>(responsePtr);
+    const std::string name = request.matches[1];
+    const std::string code = xfsFileCode(name);
+    const std::string op = request.get_param_value("op");
+    std::string size;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = files_.find(name);
+        if (it != files_.end())
+            size = std::to_string(it->second.body.size());
+    }
+    if (size.empty()) {
+        sendPage(response, "<h2>File Not Found</h2><p class=\"err\">The file was removed by "
+                           "administrator</p>");
+        response.status = 404;
+        return;
+    }
+    const std::string fileInfo = "<div class=\"name\">" + htmlEscaped(name) +
+                                 "</div><span class=\"size\">" + size + " B</span>";
+    const bool free = !request.get_param_value("method_free").empty();
+    const bool valid = request.get_param_value("id") == code;
+    if (request.method == "POST" && op == "download1" && free && valid) {
+        const auto now = std::chrono::steady_clock::now();
+        std::string waitText;
+        std::string rand;
+        int wait = waitSeconds();
+        {
+            std::lock_guard lock(mutex_);
+            const auto it = xfsWaits_.find(name);
+            if (it != xfsWaits_.end()) {
+                XfsWait& limit = it->second;
+                if (!limit.said) {
+                    limit.said = true;
+                    limit.over = now + std::chrono::seconds(limit.amount * limit.seconds);
+                }
+                if (now < limit.over) {
+                    const auto left =
+                        std::chrono::duration_cast<std::chrono::milliseconds>(limit.over - now);
+                    const long long unit = 1000LL * limit.seconds;
+                    const long long amount = (left.count() + unit - 1) / unit;
+                    std::string unitText = limit.unit;
+                    if (amount == 1)
+                        unitText.pop_back();
+                    waitText = "You have to wait " + std::to_string(amount) + " " + unitText +
+                               " till next download";
+                }
+            }
+            if (waitText.empty()) {
+                const int serial = ++xfsSerial_;
+                rand = xfsFileCode(name + "#" + std::to_string(serial)).substr(0, 8);
+                xfsCountdowns_[rand] = {name, now + std::chrono::seconds(wait)};
+            }
+        }
+        if (!waitText.empty()) {
+            sendPage(response, fileInfo + xfsError(waitText));
+            return;
+        }
+        sendPage(response,
+                 fileInfo +
+                     "<form name=\"F1\" method=\"POST\" action=\"\">"
+                     "<input type=\"hidden\" name=\"op\" value=\"download2\">"
+                     "<input type=\"hidden\" name=\"id\" value=\"" +
+                     code + "\"><input type=\"hidden\" name=\"rand\" value=\"" + rand +
+                     "\"><input type=\"hidden\" name=\"referer\" value=\"\">"
+                     "<input type=\"hidden\" name=\"method_free\" value=\"Free Download\">"
+                     "<input type=\"hidden\" name=\"method_premium\" value=\"\">"
+                     "<input type=\"hidden\" name=\"down_direct\" value=\"1\">"
+                     "<span id=\"countdown_str\">Wait <span class=\"seconds\">" +
+                     std::to_string(wait) +
+                     "</span> seconds</span>"
+                     "<button id=\"downloadbtn\" type=\"submit\" disabled>Create Download "
+                     "Link</button></form><script>"
+                     "var left = " +
+                     std::to_string(wait) +
+                     ", shown = document.querySelector('span.seconds');"
+                     "var tick = setInterval(function () {"
+                     " if (left > 0) left--; shown.textContent = left;"
+                     " if (left <= 0) { clearInterval(tick);"
+                     " document.getElementById('countdown_str').style.display = 'none';"
+                     " document.getElementById('downloadbtn').disabled = false; } }, 1000);"
+                     "</script>");
+        return;
+    }
+    if (request.method == "POST" && op == "download2" && valid) {
+        std::string token;
+        bool early = false;
+        {
+            std::lock_guard lock(mutex_);
+            const auto it = xfsCountdowns_.find(request.get_param_value("rand"));
+            if (it != xfsCountdowns_.end() && it->second.name == name) {
+                early = std::chrono::steady_clock::now() < it->second.over;
+                if (!early) {
+                    xfsCountdowns_.erase(it);
+                    token = xfsFileCode(name + "@" + std::to_string(++xfsSerial_));
+                    xfsTokens_[token] = {name, 0};
+                }
+            }
+        }
+        if (early) {
+            sendPage(response, fileInfo + xfsError("Skipped countdown"));
+            return;
+        }
+        if (token.empty()) {
+            sendPage(response, fileInfo + xfsError("Download session expired"));
+            return;
+        }
+        const std::string address = base() + "/d/" + token + "/" + urlEncode(name);
+        if (ending == "xd") {
+            sendPage(response, fileInfo + "<span id=\"direct_link\"><a href=\"" + address + "\">" +
+                                   htmlEscaped(name) + "</a></span>");
+        } else {
+            response.set_redirect(address, 302);
+        }
+        return;
+    }
+    // The link page, also for a post the script does not take.
+    sendPage(response, "<h2>Download File</h2>" + fileInfo +
+                           "<form method=\"POST\" action=\"\">"
+                           "<input type=\"hidden\" name=\"op\" value=\"download1\">"
+                           "<input type=\"hidden\" name=\"usr_login\" value=\"\">"
+                           "<input type=\"hidden\" name=\"id\" value=\"" +
+                           code + "\"><input type=\"hidden\" name=\"fname\" value=\"" +
+                           htmlEscaped(name) +
+                           "\"><input type=\"hidden\" name=\"referer\" value=\"\">"
+                           "<input type=\"submit\" name=\"method_free\" value=\"Free Download\">"
+                           "<input type=\"submit\" name=\"method_premium\" "
+                           "value=\"Premium Download\"></form>");
 }
 
 // --- resuming --------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -127,8 +128,33 @@ class TestHost {
     // answers 403 to a request without that cookie.
     std::string sessionLinkFor(const std::string& name) const;
 
+    // The XFileSharing script that many small hosts run. The link page's
+    // form (hidden "op" = "download1", "id", "fname", "referer"; submit
+    // buttons "method_free" and "method_premium") posts back to the link;
+    // the free answer counts down in <span class="seconds"> and holds the
+    // form "F1" (hidden "op" = "download2", "id", "rand", "referer",
+    // "method_free"). F1 posted before the countdown ends gets the
+    // "Skipped countdown" page; after it, a 302 to the file at
+    // /d/TOKEN/NAME. The token serves one GET; the next GET gets 410.
+    // A name not hosted gets the "File Not Found" page with status 404.
+    std::string xfsLinkFor(const std::string& name) const;
+    // The same script set to answer F1 with a page holding the direct link
+    // in <span id="direct_link">.
+    std::string xfsDirectLinkFor(const std::string& name) const;
+    // Another XFileSharing host (redirect ending) whose users are told to
+    // wait in seconds; see setNextDownloadWait.
+    std::string xfsSecondsLinkFor(const std::string& name) const;
+    // The free form of `name` is answered, on every XFileSharing host, with
+    // "You have to wait AMOUNT UNIT till next download" (counting down from
+    // the first time it is said; `unit` "seconds", "minutes" or "hours"),
+    // and once that time is over with the countdown as usual.
+    void setNextDownloadWait(const std::string& name, int amount, const std::string& unit);
+
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
+    // GETs whose path, query included, matches `pathPattern` as a whole
+    // (ECMAScript): a token in the address need not be known.
+    int getsOf(const std::string& pathPattern) const;
     // Body bytes the resuming modes have sent.
     std::uint64_t rangedBytesSent() const { return rangedBytesSent_.load(); }
 
@@ -137,6 +163,8 @@ class TestHost {
     void routeHostile();
     void routeOtherHosts();
     void routeSessionHost();
+    void routeXfsHost();
+    void serveXfs(const std::string& ending, const void* request, void* response);
     int waitSeconds() const;
     void serveFile(const std::string& name, const void* request, void* response);
     void serveRanged(const HostedFile& file, std::shared_ptr<const std::string> body, bool firstGet,
@@ -152,6 +180,26 @@ class TestHost {
     int waitSeconds_ = 0;
     int sessions_ = 0;
     std::map<std::string, int> gets_;
+
+    struct XfsCountdown {
+        std::string name;
+        std::chrono::steady_clock::time_point over;
+    };
+    struct XfsWait {
+        int seconds = 0; // of one unit
+        int amount = 0;
+        std::string unit;
+        std::chrono::steady_clock::time_point over{}; // set when first said
+        bool said = false;
+    };
+    struct XfsToken {
+        std::string name;
+        int gets = 0;
+    };
+    std::map<std::string, XfsCountdown> xfsCountdowns_; // by "rand"
+    std::map<std::string, XfsWait> xfsWaits_;           // by name
+    std::map<std::string, XfsToken> xfsTokens_;
+    int xfsSerial_ = 0;
     std::atomic<std::uint64_t> rangedBytesSent_{0};
 };
 
