@@ -168,7 +168,7 @@ class DownloadCycle final : public QObject {
     void profileMarkupRead(quint64 ticket, bool ok, const std::string& markup);
     void checkStepPage(const std::string& markup);
     void retryAfterRead(const std::optional<std::string>& text);
-    void hostAsksToWait(std::int32_t seconds);
+    void hostAsksToWait(std::int64_t seconds);
     void stepChecked();
     void readStepWait();
     void stepWaitRead(const std::optional<std::string>& text);

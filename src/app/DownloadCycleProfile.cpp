@@ -8,6 +8,7 @@
 
 #include "app/TTimer.h"
 #include "core/HostProfile.h"
+#include "core/HostWaits.h"
 #include "platform/Browser.h"
 #include "platform/QtText.h"
 
@@ -163,8 +164,8 @@ void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
         return;
     }
     const std::size_t asked = pastLastStep() ? profile_->stepCount() - 1 : step_;
-    const std::optional<std::int32_t> seconds =
-        retryAfterSeconds(*text, profile_->retryAfter(asked)->unitSeconds);
+    const std::optional<std::int64_t> seconds =
+        retryAfterSeconds(*text, profile_->retryAfter(asked)->unit);
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the host asks to wait, but its time reads as no number: \"" + *text + "\"");
@@ -173,7 +174,7 @@ void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
     hostAsksToWait(*seconds);
 }
 
-void DownloadCycle::hostAsksToWait(std::int32_t seconds) {
+void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
     pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                "the host asks to wait " + std::to_string(seconds) + " s");
 }

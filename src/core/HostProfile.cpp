@@ -348,18 +348,6 @@ std::optional<std::int32_t> parseWaitSeconds(std::string_view text) {
     return static_cast<std::int32_t>(seconds);
 }
 
-std::optional<std::int32_t> retryAfterSeconds(std::string_view text, std::int32_t unitSeconds) {
-    const std::size_t first = text.find_first_of("0123456789");
-    if (first == std::string_view::npos || unitSeconds <= 0)
-        return std::nullopt;
-    std::int64_t seconds = 0;
-    for (std::size_t i = first; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        seconds = std::min<std::int64_t>(seconds * 10 + (text[i] - '0'), kLongestWaitSeconds);
-    }
-    return static_cast<std::int32_t>(
-        std::min<std::int64_t>(seconds * unitSeconds, kLongestWaitSeconds));
-}
-
 std::string decodeCharacterReferences(std::string_view text) {
     std::string out;
     out.reserve(text.size());

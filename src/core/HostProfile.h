@@ -28,7 +28,7 @@ struct PageReader {
 // The time a host asks a user to wait before the next try, in a unit.
 struct RetryAfterReader {
     PageReader reader;
-    std::int32_t unitSeconds = 1;
+    std::string unit = "s"; // "s", "min" or "h"
 };
 
 // One page of a host's walk to its file: checked, waited out, then either
@@ -153,10 +153,6 @@ std::optional<std::string> readBetween(std::string_view markup, std::string_view
 // A profile's waiting time: whole seconds, blanks around them allowed, at
 // most a day.
 std::optional<std::int32_t> parseWaitSeconds(std::string_view text);
-
-// A retry_after reader's text in seconds: its first whole number times the
-// unit, at most a day; nothing when the text holds no number.
-std::optional<std::int32_t> retryAfterSeconds(std::string_view text, std::int32_t unitSeconds);
 
 // Character references (&amp; &lt; &gt; &quot; &apos; &#N; &#xN;) replaced
 // by their characters; anything else is kept as it stands.

@@ -73,16 +73,10 @@ QString readRetryAfter(const QJsonObject& object, const QString& where,
     if (!reader)
         return QStringLiteral("a %1 nem ismert alakú olvasó").arg(where);
     const QJsonValue unit = value.toObject().value(QLatin1String("unit"));
-    static const std::pair<const char*, std::int32_t> kUnits[] = {
-        {"s", 1}, {"min", 60}, {"h", 60 * 60}};
-    std::int32_t seconds = unit.isUndefined() ? 1 : 0;
-    for (const auto& [name, length] : kUnits) {
-        if (unit.toString() == QLatin1String(name))
-            seconds = length;
-    }
-    if (seconds == 0)
+    const QString name = unit.isUndefined() ? QStringLiteral("s") : unit.toString();
+    if (name != QLatin1String("s") && name != QLatin1String("min") && name != QLatin1String("h"))
         return QStringLiteral("a %1 egysége nem \"s\", \"min\" vagy \"h\"").arg(where);
-    *into = RetryAfterReader{*reader, seconds};
+    *into = RetryAfterReader{*reader, toStd(name)};
     return QString();
 }
 

@@ -171,7 +171,7 @@ TEST(HostProfileFile, PatternsRe2RefusesMakeTheProfileUnusable) {
          }},
         {"retry_after no group",
          [](HostProfile& p) {
-             p.retryAfter = {{PageReader::Kind::Pattern, "wait \\d+ min", {}, false}, 60};
+             p.retryAfter = {{PageReader::Kind::Pattern, "wait \\d+ min", {}, false}, "min"};
          }},
         {"step neither submit nor address", [](HostProfile& p) { p.steps = {step("")}; }},
         {"step both submit and address",
