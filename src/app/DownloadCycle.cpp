@@ -5,11 +5,13 @@
 #include "app/letolto.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
+#include "core/HostWaits.h"
 #include "core/WaitPage.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 
+#include <QDateTime>
 #include <QTimer>
 #include <QUrl>
 
@@ -43,6 +45,17 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
     setPageTimeout(kPageTimeout);
     connect(pageWatchdog_, &QTimer::timeout, this,
             [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
+
+    hostsWait_ = new QTimer(this);
+    hostsWait_->setSingleShot(true);
+    connect(hostsWait_, &QTimer::timeout, this, [this] {
+        window_.runGuarded([this] {
+            if (state_ != CycleState::HostsWait)
+                return;
+            state_ = CycleState::Idle;
+            start();
+        });
+    });
 }
 
 DownloadCycle::~DownloadCycle() = default;
@@ -56,7 +69,8 @@ TTimer* DownloadCycle::makeTimer(const char* name, void (DownloadCycle::*tick)()
 }
 
 bool DownloadCycle::downloading() const {
-    return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait;
+    return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait &&
+           state_ != CycleState::HostsWait;
 }
 
 void DownloadCycle::setPageTimeout(std::chrono::milliseconds timeout) {
@@ -104,7 +118,8 @@ void DownloadCycle::start() {
     if (downloading())
         return;
     elhalt_kijelzo->setEnabled(false); // Start pressed during the dead-link wait
-    if (heldBackByHours())
+    hostsWait_->stop();
+    if (heldBackByHours() || heldBackByHosts())
         return;
     window_.showRunControls(RunControls::Running);
     beginAttempt(CycleState::FirstPage);
@@ -133,6 +148,23 @@ bool DownloadCycle::heldBackByHours() {
     window_.showRunControls(RunControls::Running);
     window_.setGaugeValue(0);
     window_.showStatus(hours_->waitingText());
+    return true;
+}
+
+// Links of hosts that asked to wait are passed over; when only they are
+// left, the cycle waits, stoppable, for the soonest.
+bool DownloadCycle::heldBackByHosts() {
+    const std::optional<std::int64_t> soonest = window_.passOverWaitingLinks();
+    if (!soonest)
+        return false;
+    const QDateTime end = QDateTime::fromSecsSinceEpoch(*soonest);
+    const qint64 left = std::max<qint64>(QDateTime::currentDateTime().msecsTo(end), 0);
+    state_ = CycleState::HostsWait;
+    window_.showRunControls(RunControls::Running);
+    window_.setGaugeValue(0);
+    window_.showStatus(QStringLiteral("Következő próba: ") + end.toString(QStringLiteral("HH:mm")));
+    // A second late, so the host's time is surely over.
+    hostsWait_->start(static_cast<int>(std::min<qint64>(left + 1000, 24LL * 3600 * 1000 + 1000)));
     return true;
 }
 
@@ -187,6 +219,7 @@ void DownloadCycle::documentComplete(bool ok) {
     case CycleState::Idle:
     case CycleState::Transfer: // a second transfer must not run beside this one
     case CycleState::DeadLinkWait:
+    case CycleState::HostsWait:
         return;
     }
 }
@@ -405,9 +438,19 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
     window_.setGaugeValue(0);
     // The page may say the file is gone or the host busy: the outcome is
     // then the one its first page would have given.
-    const AttemptResult verdict = pageForFileResult(
-        profile_.get(), std::string_view(page.constData(), static_cast<std::size_t>(page.size())),
-        toStd(contentType));
+    const std::string_view text(page.constData(), static_cast<std::size_t>(page.size()));
+    if (profile_ && !profile_->isDead(text)) {
+        for (std::size_t i = 0; i < profile_->stepCount(); ++i) {
+            const auto asked = profile_->readRetryAfter(i, text);
+            const auto seconds =
+                asked ? retryAfterSeconds(*asked, profile_->retryAfter(i)->unit) : std::nullopt;
+            if (seconds) {
+                hostAsksToWait(*seconds);
+                return;
+            }
+        }
+    }
+    const AttemptResult verdict = pageForFileResult(profile_.get(), text, toStd(contentType));
     if (verdict.reason.kind == FailureKind::WebPage && walkOnFromPage())
         return;
     concludeAttempt(verdict);
@@ -481,6 +524,7 @@ void DownloadCycle::stop() {
         worker->abandon(); // nothing of it reaches the window; its file keeps what arrived
     endAttempt();
     elhalt_kijelzo->setEnabled(false);
+    hostsWait_->stop();
     window_.setGaugeValue(0);
     window_.showStatus(QString());
     window_.showRunControls(RunControls::Idle);

@@ -44,7 +44,8 @@ enum class CycleState {
     AfterWait,
     Submitted,
     Transfer,
-    DeadLinkWait
+    DeadLinkWait,
+    HostsWait // every queued link's host asked to wait: the soonest end is awaited
 };
 
 // The page steps as the probe tells them; the window does not listen.
@@ -75,6 +76,13 @@ class CycleWindow {
     virtual void clearTransferRate() = 0;
     virtual void showRunControls(RunControls controls) = 0;
     virtual OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t contentLength) = 0;
+    // The head link's host asked to wait `seconds`: the wait is noted and
+    // kept, and the link goes to the queue's end, its tries unchanged.
+    virtual void noteHostWait(const std::string& host, std::int64_t seconds) = 0;
+    // Links whose host is waiting go to the queue's end, their order kept,
+    // until the head's host is not: nothing then; when every link's host is
+    // waiting, the soonest end (seconds since the epoch).
+    virtual std::optional<std::int64_t> passOverWaitingLinks() = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
     virtual void runGuarded(const std::function<void()>& step) = 0;
 
@@ -147,6 +155,7 @@ class DownloadCycle final : public QObject {
 
   private:
     bool heldBackByHours();
+    bool heldBackByHosts();
     void hoursOpened();
     void beginAttempt(CycleState state);
     void endAttempt();
@@ -205,6 +214,7 @@ class DownloadCycle final : public QObject {
     // Runs in the First page and Wait page states only, for the attempt
     // that armed it.
     QTimer* pageWatchdog_ = nullptr;
+    QTimer* hostsWait_ = nullptr; // ends the wait for the soonest host
     quint64 watchdogAttempt_ = 0;
     bool linkRefused_ = false; // the head link is no address the browser takes
     // The step's page came with an error status (or not at all); a profile

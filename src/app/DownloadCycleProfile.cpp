@@ -10,6 +10,7 @@
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "platform/Browser.h"
+#include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 
 #include <QTimer>
@@ -80,6 +81,7 @@ void DownloadCycle::profilePageLoaded(bool ok) {
     case CycleState::Idle:
     case CycleState::Transfer:
     case CycleState::DeadLinkWait:
+    case CycleState::HostsWait:
         return;
     }
 }
@@ -174,9 +176,18 @@ void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
     hostAsksToWait(*seconds);
 }
 
+// Not a failed try: the link keeps its place among the tries, and the
+// cycle goes on with a link whose host is not waiting.
 void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
-    pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
-               "the host asks to wait " + std::to_string(seconds) + " s");
+    const std::string why = "the host asks to wait " + std::to_string(seconds) + " s";
+    tellFailure(why);
+    qCInfo(lcCycle).noquote() << "host waits:" << toQt(window_.headUrl()) << "-" << toQt(why);
+    const std::string host = profile_->profile().name;
+    const bool probing = static_cast<bool>(trace_);
+    endAttempt();
+    window_.noteHostWait(host, seconds);
+    if (!probing)
+        start();
 }
 
 void DownloadCycle::stepChecked() {
@@ -277,7 +288,8 @@ bool DownloadCycle::readAgainLater(ProfileRead read) {
 }
 
 void DownloadCycle::readAgain(ProfileRead read) {
-    const PageReader& reader = read == ProfileRead::Wait ? *currentStep().wait : *currentStep().address;
+    const PageReader& reader =
+        read == ProfileRead::Wait ? *currentStep().wait : *currentStep().address;
     if (reader.kind == PageReader::Kind::Selector)
         requestValue(read, reader);
     else

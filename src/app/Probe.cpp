@@ -57,6 +57,8 @@ class ProbeWindow final : public CycleWindow {
         QCoreApplication::exit(1);
         return OutcomePlan{}; // idle
     }
+    void noteHostWait(const std::string&, std::int64_t) override { QCoreApplication::exit(1); }
+    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
     void runGuarded(const std::function<void()>& step) override {
         try {
             step();

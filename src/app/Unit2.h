@@ -6,6 +6,7 @@
 #include "core/DownloadStatistics.h"
 #include "core/EventLog.h"
 #include "core/HostProfile.h"
+#include "core/HostWaits.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
@@ -278,6 +279,11 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t contentLength) override;
     void runGuarded(const std::function<void()>& step) override;
     void clearTransferRate() override;
+    void noteHostWait(const std::string& host, std::int64_t seconds) override;
+    std::optional<std::int64_t> passOverWaitingLinks() override;
+    // The host key of a link: its profile's name; empty for any other link.
+    std::string hostOf(const std::string& link) const;
+    QString hostWaitText(const std::string& link) const;
 
     // The speed limit and the download hours (Unit2Limits.cpp).
     void buildLimits();
@@ -301,6 +307,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     QTimer* rateTimer_ = nullptr;
     TransferRate rate_;
     RunFailures runFailures_;       // why this run's attempts failed, by link
+    HostWaits hostWaits_;           // until when hosts asked their links to wait
     std::int64_t rateBytes_ = -1;   // the last amount reported, -1 before the first
     std::int64_t rateExpected_ = 0; // the transfer's whole size
 };

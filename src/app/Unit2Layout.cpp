@@ -96,6 +96,10 @@ void TForm1::buildControls() {
                        QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
                       this);
     naplosg->setModel(naplosgModel);
+    // A waiting host's row tells until when.
+    linkekModel->setToolTips([this](int row, int column) {
+        return column == QueueUrl ? hostWaitText(queue_.grid().cell(row, QueueUrl)) : QString();
+    });
     // A given-up link's status cell tells why its attempts of this run failed.
     naplosgModel->setToolTips([this](int row, int column) {
         if (column != LogStatus || log_.grid().cell(row, LogStatus) != kStatusFailed)

@@ -1,11 +1,15 @@
 // The stored queue and log: the window's side of its record store.
+#include "app/HostWaitsStore.h"
 #include "app/RecordStore.h"
 #include "app/Unit2.h"
+
+#include <QDateTime>
 
 namespace vardelo {
 
 void TForm1::readRecordFiles() {
     records_->load();
+    hostWaits_ = loadHostWaits(services_.recordFolder, QDateTime::currentSecsSinceEpoch());
 }
 
 void TForm1::writeRecordFiles() {

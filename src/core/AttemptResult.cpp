@@ -108,7 +108,10 @@ void RunFailures::record(const std::string& link, const AttemptResult& result) {
         reasons_.erase(link);
         return;
     }
-    std::string line = failureText(result.reason);
+    recordLine(link, failureText(result.reason));
+}
+
+void RunFailures::recordLine(const std::string& link, std::string line) {
     if (line.empty())
         return; // no reason was given
     auto& lines = reasons_[link];

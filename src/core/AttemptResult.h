@@ -60,6 +60,8 @@ class RunFailures {
     static constexpr std::size_t kKeptPerLink = 8;
 
     void record(const std::string& link, const AttemptResult& result);
+    // A line that is no failed try's (a host asked the link to wait).
+    void recordLine(const std::string& link, std::string line);
     std::string reasonsOf(const std::string& link) const;
 
   private:

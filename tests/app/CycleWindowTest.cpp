@@ -65,6 +65,8 @@ class RecordingWindow final : public CycleWindow {
         return {};
     }
     void runGuarded(const std::function<void()>& step) override { step(); }
+    void noteHostWait(const std::string&, std::int64_t) override {}
+    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
 
     std::string head = "http://h/link/a";
     QString status;
