@@ -302,12 +302,10 @@ void SingleInstance::readMessage(QLocalSocket* socket, QByteArray& buffer) {
         socket->abort();
         return;
     }
-    // An answer cut to fit would not read; one too long is left unsaid.
-    const QByteArray said = answer->size() <= qsizetype{kLargestAnswer} ? *answer : QByteArray();
     QByteArray reply(5, '\0');
     reply[0] = kReceived;
-    qToBigEndian<quint32>(static_cast<quint32>(said.size()), reply.data() + 1);
-    socket->write(reply + said);
+    qToBigEndian<quint32>(static_cast<quint32>(answer->size()), reply.data() + 1);
+    socket->write(reply + *answer);
     socket->flush();
     socket->disconnectFromServer();
 }

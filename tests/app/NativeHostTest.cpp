@@ -242,6 +242,7 @@ TEST(LaterStartMessage, TheRunningProgramsReplyIsReadWithinBounds) {
         return '+' + bytes + answer;
     };
     const QByteArray good = encodeHandedAnswer({"http://h/a"});
+    const QByteArray huge((1 << 20) + 1, 'x');
     struct Case {
         const char* name;
         QByteArray reply;
@@ -250,7 +251,8 @@ TEST(LaterStartMessage, TheRunningProgramsReplyIsReadWithinBounds) {
     for (const Case& c : {
              Case{"an older program", "+", {}},
              Case{"this program", frame(good, static_cast<quint32>(good.size())), good},
-             Case{"an answer too long", frame(good, 0xFFFF'FFFFu), {}},
+             Case{"an answer over a mebibyte", frame(huge, static_cast<quint32>(huge.size())), {}},
+             Case{"a length no answer has", frame(good, 0xFFFF'FFFFu), {}},
              Case{"an answer cut short", frame(good, static_cast<quint32>(good.size()) + 1), {}},
              Case{"an answer that never comes", "+", {}},
          }) {
