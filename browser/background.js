@@ -32,7 +32,10 @@ function send(link, tabId) {
       const reason = chrome.runtime.lastError ? chrome.runtime.lastError.message : "";
       show(tabId, false, "A Vardelo nem érhető el. " + reason);
     } else if (answer.ok) {
-      show(tabId, true, "A Vardelo átvette: " + link);
+      // A link whose other form is queued already is not queued again.
+      const present = Array.isArray(answer.alreadyQueued) ? answer.alreadyQueued : [];
+      show(tabId, true, present.length > 0 ? "A link már a listában van: " + present[0]
+                                           : "A Vardelo átvette: " + link);
     } else {
       show(tabId, false, answer.error);
     }

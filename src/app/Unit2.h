@@ -101,8 +101,11 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
 
     // Links a command line brings, this program's or a later start's: they
     // are queued as copied links are; no links at all brings the window to
-    // the front. False once the window has closed: nothing is queued then.
-    bool takeHandedLinks(const std::vector<std::string>& links, bool bringToFront);
+    // the front. Returns the canonical forms of those a host profile knew to
+    // be queued already; nullopt once the window has closed: nothing is
+    // queued then.
+    std::optional<std::vector<std::string>> takeHandedLinks(const std::vector<std::string>& links,
+                                                            bool bringToFront);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -49,7 +49,7 @@ void TForm1::LinkekPaste() {
     const std::optional<QString> text = clipboardWatcher->text();
     if (!text)
         return;
-    const std::vector<std::string> links = linksInClipboardText(toStd(*text));
+    const std::vector<std::string> links = linksInClipboardText(toStd(*text), services_.profiles);
     queueWithBalloon(links);
     if (!links.empty())
         Linkek->scrollToBottom();

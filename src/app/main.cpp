@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include <unistd.h>
@@ -74,8 +75,15 @@ int main(int argc, char** argv) {
         vardelo::readArguments(QCoreApplication::arguments().mid(1), &profiles.profiles);
     vardelo::SingleInstance instance(vardelo::recordFolder());
     using Claim = vardelo::SingleInstance::Claim;
-    if (const Claim claim = instance.claim(vardelo::encodeArguments(handed)); claim != Claim::First)
-        return claim == Claim::HandedOver ? 0 : 1;
+    if (const Claim claim = instance.claim(vardelo::encodeArguments(handed));
+        claim != Claim::First) {
+        if (claim != Claim::HandedOver)
+            return 1;
+        std::fputs(
+            vardelo::alreadyQueuedReport(vardelo::decodeHandedAnswer(instance.answer())).c_str(),
+            stdout);
+        return 0;
+    }
 
     // Links handed over while start-up still runs (its error box is open)
     // are kept until the window can take them.
@@ -83,16 +91,21 @@ int main(int argc, char** argv) {
     std::vector<std::string> early;
     QEventLoop* awaiting = nullptr;
     instance.serve([&ready, &early, &awaiting](const QByteArray& message) {
+        std::optional<QByteArray> answer;
         const auto later = vardelo::decodeArguments(message);
         if (!later)
-            return false;
+            return answer;
         if (!ready) {
+            // Not yet compared with the queue, which is not read yet: the
+            // balloon tells which were there already.
             early.insert(early.end(), later->links.begin(), later->links.end());
             if (awaiting)
                 awaiting->quit();
-            return true;
+            answer.emplace();
+        } else if (const auto present = ready->takeHandedLinks(later->links, later->bringToFront)) {
+            answer = vardelo::encodeHandedAnswer(*present);
         }
-        return ready->takeHandedLinks(later->links, later->bringToFront);
+        return answer;
     });
     // Started by the browser's host: its links are on their way; auto-start
     // is to find them in the queue.

@@ -9,11 +9,21 @@
 #include <QDataStream>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vardelo {
 namespace {
+
+// Enough links to read through; the answer stays far below what a later
+// start or a browser (1 MB a message) takes, however its text is escaped.
+constexpr std::size_t kListedAnswerBytes = 128 * 1024;
+// Far more than any message could carry; a larger count is no count.
+constexpr double kMostUnlisted = 1e9;
 
 void reportLeftOut(const QString& text) {
     std::fprintf(stderr, "Vardelo: %s\n", text.toLocal8Bit().constData());
@@ -90,6 +100,46 @@ std::optional<HandedArguments> decodeArguments(const QByteArray& bytes) {
         handed.links.push_back(link.toStdString());
     }
     return handed;
+}
+
+QByteArray encodeHandedAnswer(const std::vector<std::string>& alreadyQueued) {
+    QJsonArray listed;
+    std::size_t bytes = 0;
+    std::size_t unlisted = 0;
+    for (const std::string& link : alreadyQueued) {
+        bytes += link.size();
+        if (bytes > kListedAnswerBytes)
+            ++unlisted;
+        else
+            listed.append(toQt(link));
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("alreadyQueued"), listed},
+                                     {QStringLiteral("unlisted"), static_cast<qint64>(unlisted)}})
+        .toJson(QJsonDocument::Compact);
+}
+
+HandedAnswer decodeHandedAnswer(const QByteArray& bytes) {
+    const QJsonObject object = QJsonDocument::fromJson(bytes).object();
+    HandedAnswer answer;
+    for (const QJsonValue& link : object.value(QStringLiteral("alreadyQueued")).toArray()) {
+        if (link.isString())
+            answer.alreadyQueued.push_back(toStd(link.toString()));
+    }
+    const double unlisted = object.value(QStringLiteral("unlisted")).toDouble();
+    if (unlisted >= 1 && unlisted <= kMostUnlisted)
+        answer.unlisted = static_cast<std::size_t>(unlisted);
+    return answer;
+}
+
+std::string alreadyQueuedReport(const HandedAnswer& answer) {
+    if (answer.count() == 0)
+        return {};
+    std::string report = alreadyQueuedTitle(answer.count()) + ":\n";
+    for (const std::string& link : answer.alreadyQueued)
+        report += "  " + controlsReplaced(link) + "\n";
+    if (answer.unlisted > 0)
+        report += "  ... és még " + std::to_string(answer.unlisted) + "\n";
+    return report;
 }
 
 } // namespace vardelo

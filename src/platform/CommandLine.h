@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,5 +37,21 @@ HandedArguments readArguments(const QStringList& arguments, const HostProfiles* 
 // messaging host refuses one.
 QByteArray encodeArguments(const HandedArguments& handed);
 std::optional<HandedArguments> decodeArguments(const QByteArray& bytes);
+
+// What the running program answers a later start that handed it links: the
+// canonical forms of those that were in the queue already. A long list is
+// cut; `unlisted` counts the rest.
+struct HandedAnswer {
+    std::vector<std::string> alreadyQueued;
+    std::size_t unlisted = 0;
+    std::size_t count() const { return alreadyQueued.size() + unlisted; }
+};
+QByteArray encodeHandedAnswer(const std::vector<std::string>& alreadyQueued);
+// An answer that does not read (an older or newer program's, or a broken
+// one) tells nothing.
+HandedAnswer decodeHandedAnswer(const QByteArray& bytes);
+// The lines a start prints for the links that were queued already; empty
+// when there were none. Control characters are shown as "?".
+std::string alreadyQueuedReport(const HandedAnswer& answer);
 
 } // namespace vardelo

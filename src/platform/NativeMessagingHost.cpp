@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -112,10 +113,16 @@ std::string NativeMessagingHost::answer(const std::string& message) {
             return refusal(notHttpText(link.isString() ? text : std::string("?")));
         handed.push_back(text);
     }
-    if (!handOver_(handed))
+    const std::optional<HandedAnswer> taken = handOver_(handed);
+    if (!taken)
         return refusal(notHandedOverText());
+    QJsonArray present;
+    for (const std::string& link : taken->alreadyQueued)
+        present.append(toQt(link));
+    const std::size_t added = handed.size() - std::min(taken->count(), handed.size());
     return reply({{QStringLiteral("ok"), true},
-                  {QStringLiteral("queued"), static_cast<qint64>(handed.size())}});
+                  {QStringLiteral("queued"), static_cast<qint64>(added)},
+                  {QStringLiteral("alreadyQueued"), present}});
 }
 
 int runNativeMessagingHost(int argc, char** argv) {
@@ -127,8 +134,11 @@ int runNativeMessagingHost(int argc, char** argv) {
     SingleInstance instance(recordFolder());
     NativeMessagingHost host([&instance](const std::vector<std::string>& links) {
         const QByteArray message = encodeArguments({links, false});
+        const auto answered = [&instance]() -> std::optional<HandedAnswer> {
+            return decodeHandedAnswer(instance.answer());
+        };
         if (instance.programRuns())
-            return instance.sendToRunning(message, kRunningPatience);
+            return instance.sendToRunning(message, kRunningPatience) ? answered() : std::nullopt;
         // The user sent a link to be downloaded: a Vardelo that is not running is started.
         QProcess program;
         program.setProgram(QCoreApplication::applicationFilePath());
@@ -137,8 +147,8 @@ int runNativeMessagingHost(int argc, char** argv) {
         program.setStandardOutputFile(QProcess::nullDevice());
         program.setStandardErrorFile(QProcess::nullDevice());
         if (!program.startDetached())
-            return false;
-        return instance.sendToRunning(message, kStartPatience);
+            return std::optional<HandedAnswer>();
+        return instance.sendToRunning(message, kStartPatience) ? answered() : std::nullopt;
     });
     return host.serve(STDIN_FILENO, STDOUT_FILENO);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/CommandLine.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,11 +12,15 @@ namespace vardelo {
 // The web browser extension's native messaging host: reads the browser's
 // framed JSON messages, {"links": ["http..."]}, and hands the links to the
 // running Vardelo as a later start hands its arguments over. Each message
-// gets its answer: {"ok": true, "queued": N} or {"ok": false, "error": "..."}.
+// gets its answer: {"ok": true, "queued": N, "alreadyQueued": ["http..."]}
+// (N links added; the canonical forms of those that were in the queue
+// already) or {"ok": false, "error": "..."}.
 class NativeMessagingHost {
   public:
-    // Takes the links of one message; false when nobody took them.
-    using HandOver = std::function<bool(const std::vector<std::string>& links)>;
+    // Takes the links of one message and says which were queued already;
+    // nullopt when nobody took them.
+    using HandOver =
+        std::function<std::optional<HandedAnswer>(const std::vector<std::string>& links)>;
 
     explicit NativeMessagingHost(HandOver handOver) : handOver_(std::move(handOver)) {}
 

@@ -30,8 +30,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+// The running program's reply: kReceived once it has taken the message, then
+// one frame with its answer (a 32-bit big-endian length, then the bytes). A
+// start of an older program reads kReceived alone and goes; an older program
+// sends nothing after it.
 constexpr char kReceived = '+';
 constexpr quint32 kLargestMessage = 64u << 20; // a list of a few hundred thousand links
+// The answer follows its kReceived at once; whatever is longer or later is
+// not waited for, the message having been taken all the same.
+constexpr quint32 kLargestAnswer = 1u << 20;
+constexpr milliseconds kAnswerPatience{1000};
 constexpr milliseconds kRetryPause{50};
 constexpr milliseconds kSlowSender{10'000};
 
@@ -204,6 +212,7 @@ bool SingleInstance::sendToRunning(const QByteArray& message, milliseconds patie
 }
 
 bool SingleInstance::handOver(const QByteArray& message, Clock::time_point deadline) {
+    answer_.clear();
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(millisecondsLeft(deadline)))
@@ -218,8 +227,29 @@ bool SingleInstance::handOver(const QByteArray& message, Clock::time_point deadl
     while (socket.bytesAvailable() < 1)
         if (!socket.waitForReadyRead(millisecondsLeft(deadline)))
             return false;
-    char answer = 0;
-    return socket.getChar(&answer) && answer == kReceived;
+    char receipt = 0;
+    if (!socket.getChar(&receipt) || receipt != kReceived)
+        return false;
+    readAnswer(socket);
+    return true;
+}
+
+void SingleInstance::readAnswer(QLocalSocket& socket) {
+    const Clock::time_point deadline = Clock::now() + kAnswerPatience;
+    const auto arrived = [&](qint64 size) {
+        while (socket.bytesAvailable() < size)
+            if (!socket.waitForReadyRead(millisecondsLeft(deadline)))
+                return false;
+        return true;
+    };
+    if (!arrived(4))
+        return;
+    char header[4];
+    socket.read(header, sizeof header);
+    const quint32 size = qFromBigEndian<quint32>(header);
+    if (size > kLargestAnswer || !arrived(size))
+        return;
+    answer_ = socket.read(size);
 }
 
 void SingleInstance::listen() {
@@ -232,7 +262,7 @@ void SingleInstance::listen() {
                    .arg(socketPath_, server_->errorString()));
 }
 
-void SingleInstance::serve(std::function<bool(const QByteArray&)> receiver) {
+void SingleInstance::serve(Receiver receiver) {
     receiver_ = std::move(receiver);
     if (!server_)
         return;
@@ -266,11 +296,16 @@ void SingleInstance::readMessage(QLocalSocket* socket, QByteArray& buffer) {
         return;
     const QByteArray message = buffer.mid(4, size);
     buffer.clear();
-    if (senderGaveUp(socket) || !receiver_ || !receiver_(message)) {
+    const std::optional<QByteArray> answer =
+        senderGaveUp(socket) || !receiver_ ? std::nullopt : receiver_(message);
+    if (!answer) {
         socket->abort();
         return;
     }
-    socket->write(&kReceived, 1);
+    QByteArray reply(5, '\0');
+    reply[0] = kReceived;
+    qToBigEndian<quint32>(static_cast<quint32>(answer->size()), reply.data() + 1);
+    socket->write(reply + *answer);
     socket->flush();
     socket->disconnectFromServer();
 }

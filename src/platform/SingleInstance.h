@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -28,7 +29,8 @@ class SingleInstance final : public QObject {
         Refused,    // neither; the reason is on standard error
     };
     // Becomes the program of the record folder, or hands `message` to the one
-    // that runs there, trying for at most `patience`.
+    // that runs there, trying for at most `patience`. What that program
+    // answered is then in answer().
     Claim claim(const QByteArray& message,
                 std::chrono::milliseconds patience = std::chrono::seconds(5));
 
@@ -38,16 +40,24 @@ class SingleInstance final : public QObject {
     // for at most `patience`, without ever keeping the folder itself.
     bool sendToRunning(const QByteArray& message, std::chrono::milliseconds patience);
 
+    // What the running program said of the last message it took, beyond
+    // taking it; empty when it said nothing more (an older program does not)
+    // or what it said was too long or cut short.
+    const QByteArray& answer() const { return answer_; }
+
     // From now on every message a later start hands over goes to `receiver`,
-    // on this thread. The sender hears that it arrived only when `receiver`
-    // has returned true; on false (the program is closing) it tries again
-    // and, once this program has ended, starts as the first.
-    void serve(std::function<bool(const QByteArray&)> receiver);
+    // on this thread. The sender hears that it arrived, with the answer
+    // `receiver` returned, only once `receiver` has returned; on nullopt (the
+    // program is closing) it tries again and, once this program has ended,
+    // starts as the first.
+    using Receiver = std::function<std::optional<QByteArray>(const QByteArray&)>;
+    void serve(Receiver receiver);
 
   private:
     enum class Lock { Taken, Held, Denied, Unavailable };
     Lock takeLock();
     bool handOver(const QByteArray& message, std::chrono::steady_clock::time_point deadline);
+    void readAnswer(QLocalSocket& socket);
     void listen();
     void acceptConnections();
     void readMessage(QLocalSocket* socket, QByteArray& buffer);
@@ -57,7 +67,8 @@ class SingleInstance final : public QObject {
     QString socketPath_;
     int lockFd_ = -1;
     QLocalServer* server_ = nullptr;
-    std::function<bool(const QByteArray&)> receiver_;
+    Receiver receiver_;
+    QByteArray answer_;
 };
 
 } // namespace vardelo

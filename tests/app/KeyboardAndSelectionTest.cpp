@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include "app/QueueGridView.h"
+#include "platform/HostProfileFiles.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -183,18 +184,24 @@ TEST_F(Keyboard, LettersAndKeysReachTheCommands) {
 }
 
 TEST_F(Keyboard, PasteInTheQueueTakesTheLinksACopyWouldGiveWithTheWatcherOff) {
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(R"({"name": "X", "links": ["//x\\.example/"], "after_wait": "#b"})",
+                               &reason));
+    profiles = &known;
     openShown();
     ASSERT_FALSE(control<QCheckBox>("vagolap")->isChecked());
     addLinks(1);
     QGuiApplication::clipboard()->setText(
         QStringLiteral("nézd:\r\n http://rapidshare.com/files/1/a.zip.html\r\n"
-                       "http://rapidshare.com/files/2/b.zip"));
+                       "http://rapidshare.com/files/2/b.zip\r\nhttp://x.example/d/c.html"));
     auto* grid = control<QueueGridView>("Linkek");
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(form().queue().grid().rowCount(), 4);
+    ASSERT_EQ(form().queue().grid().rowCount(), 5);
     EXPECT_EQ(form().queue().url(2), "http://rapidshare.com/files/1/a.zip");
     EXPECT_EQ(form().queue().url(3), "http://rapidshare.com/files/2/b.zip");
+    EXPECT_EQ(form().queue().url(4), "http://x.example/d/c.html"); // a profile's link, whole
 }
 
 TEST_F(Keyboard, EveryControlAScreenReaderReachesHasAName) {

@@ -4,14 +4,22 @@
 #include "core/NativeMessage.h"
 #include "platform/CommandLine.h"
 #include "platform/NativeMessagingHost.h"
+#include "platform/SingleInstance.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -51,7 +59,7 @@ class NativeHost : public ::testing::Test {
         });
         NativeMessagingHost host([this](const std::vector<std::string>& links) {
             handed.push_back(links);
-            return takes;
+            return takes ? std::optional<HandedAnswer>(present) : std::nullopt;
         });
         Served served;
         served.status = host.serve(in[0], out[1], 2000);
@@ -83,6 +91,7 @@ class NativeHost : public ::testing::Test {
     }
 
     bool takes = true;
+    HandedAnswer present; // what the running program says was queued already
     std::vector<std::vector<std::string>> handed;
 };
 
@@ -134,6 +143,31 @@ TEST_F(NativeHost, FramesUpToTheLargestAreAnsweredBrokenOnesEndTheHost) {
     EXPECT_EQ(handed, std::vector<std::vector<std::string>>{{"http://h/a"}}); // the largest only
 }
 
+// The extension hears which of its links were in the queue already; a
+// running program that claims more of them than were sent adds none.
+TEST_F(NativeHost, TheAnswerSaysWhichLinksWereQueuedAlready) {
+    struct Case {
+        const char* name;
+        HandedAnswer present;
+        int queued;
+        QStringList alreadyQueued;
+    };
+    for (const Case& c : {
+             Case{"none", {}, 2, {}},
+             Case{"one", {{"https://h/b"}, 0}, 1, {QStringLiteral("https://h/b")}},
+             Case{"more than were sent", {{}, 1'000'000'000}, 0, {}},
+         }) {
+        present = c.present;
+        const Served served = serve(framed("{\"links\": [\"http://h/a\", \"https://h/b\"]}"));
+        ASSERT_EQ(served.answers.size(), 1u) << c.name;
+        EXPECT_EQ(served.answers[0].value(QStringLiteral("queued")).toInt(), c.queued) << c.name;
+        EXPECT_EQ(
+            served.answers[0].value(QStringLiteral("alreadyQueued")).toVariant().toStringList(),
+            c.alreadyQueued)
+            << c.name;
+    }
+}
+
 TEST_F(NativeHost, LinksNobodyTookAreReportedSo) {
     takes = false;
     const Served served = serve(framed("{\"links\": [\"http://h/a\"]}"));
@@ -156,6 +190,107 @@ TEST(LaterStartMessage, CarriesNoLinkWithAControlCharacter) {
     for (const char* bad : {"\n", "\r", "\x1B", "\x7F", "\xC2\x9B"})
         EXPECT_FALSE(decodeArguments(encodeArguments({{good, good + bad + "b.zip"}, false})))
             << int(static_cast<unsigned char>(bad[0]));
+}
+
+// The running program's answer to a later start: read leniently, since an
+// older or newer program may have written it, and kept short enough for a
+// terminal and for the browser's 1 MB a message.
+TEST(LaterStartMessage, TheAnswerSaysWhichLinksWereQueuedAlready) {
+    const HandedAnswer two =
+        decodeHandedAnswer(encodeHandedAnswer({"http://h/a", "http://h/\x1B"}));
+    EXPECT_EQ(two.alreadyQueued, (std::vector<std::string>{"http://h/a", "http://h/\x1B"}));
+    EXPECT_EQ(alreadyQueuedReport(two),
+              "A linkek már a listában vannak:\n  http://h/a\n  http://h/?\n");
+    EXPECT_EQ(alreadyQueuedReport(decodeHandedAnswer(encodeHandedAnswer({}))), "");
+
+    const std::vector<std::string> many(5000, "http://h/" + std::string(90, 'x'));
+    const QByteArray long_ = encodeHandedAnswer(many);
+    EXPECT_LT(long_.size(), 256 * 1024);
+    const HandedAnswer cut = decodeHandedAnswer(long_);
+    EXPECT_EQ(cut.count(), many.size());
+    EXPECT_GT(cut.unlisted, 0u);
+    EXPECT_NE(alreadyQueuedReport(cut).find("... és még " + std::to_string(cut.unlisted) + "\n"),
+              std::string::npos);
+
+    for (const char* broken : {"", "not json", "[1]", "{\"alreadyQueued\": 5}",
+                               "{\"unlisted\": -3}", "{\"unlisted\": 1e300}"})
+        EXPECT_EQ(decodeHandedAnswer(broken).count(), 0u) << broken;
+    EXPECT_EQ(
+        decodeHandedAnswer("{\"alreadyQueued\": [1, \"http://h/a\"], \"more\": {}}").alreadyQueued,
+        std::vector<std::string>{"http://h/a"});
+}
+
+// A later start reads the running program's reply within bounds, whatever
+// that program is: an older one that only says it took the message, this
+// one, or one whose answer is huge, cut short or never comes.
+TEST(LaterStartMessage, TheRunningProgramsReplyIsReadWithinBounds) {
+    QTemporaryDir runtime;
+    QTemporaryDir records;
+    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    QString socketPath;
+    {
+        SingleInstance first(records.path());
+        ASSERT_EQ(first.claim({}), SingleInstance::Claim::First);
+        const QStringList sockets = QDir(runtime.path()).entryList(QDir::System);
+        ASSERT_EQ(sockets.size(), 1);
+        socketPath = runtime.filePath(sockets.front());
+    }
+    const auto frame = [](const QByteArray& answer, quint32 size) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian<quint32>(size, bytes.data());
+        return '+' + bytes + answer;
+    };
+    const QByteArray good = encodeHandedAnswer({"http://h/a"});
+    const QByteArray huge((1 << 20) + 1, 'x');
+    struct Case {
+        const char* name;
+        QByteArray reply;
+        QByteArray answer;
+    };
+    for (const Case& c : {
+             Case{"an older program", "+", {}},
+             Case{"this program", frame(good, static_cast<quint32>(good.size())), good},
+             Case{"an answer over a mebibyte", frame(huge, static_cast<quint32>(huge.size())), {}},
+             Case{"a length no answer has", frame(good, 0xFFFF'FFFFu), {}},
+             Case{"an answer cut short", frame(good, static_cast<quint32>(good.size()) + 1), {}},
+             Case{"an answer that never comes", "+", {}},
+         }) {
+        const bool holdsOpen = std::strcmp(c.name, "an answer that never comes") == 0;
+        const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(socketPath);
+        std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+        ::unlink(path.constData());
+        ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(server, 1), 0);
+        std::thread program([server, &c, holdsOpen] {
+            const int peer = ::accept(server, nullptr, nullptr);
+            char buffer[4096];
+            QByteArray message;
+            for (ssize_t got = 1;
+                 got > 0 && (message.size() < 4 ||
+                             message.size() < 4 + qFromBigEndian<quint32>(message.constData()));) {
+                got = ::read(peer, buffer, sizeof buffer);
+                message.append(buffer, std::max<qsizetype>(got, 0));
+            }
+            ::send(peer, c.reply.constData(), static_cast<std::size_t>(c.reply.size()),
+                   MSG_NOSIGNAL);
+            while (holdsOpen && ::read(peer, buffer, sizeof buffer) > 0) {
+            } // until the start gives up and goes
+            ::close(peer);
+        });
+        SingleInstance later(records.path());
+        QElapsedTimer took;
+        took.start();
+        EXPECT_TRUE(later.sendToRunning(encodeArguments({}), std::chrono::seconds(20))) << c.name;
+        EXPECT_LT(took.elapsed(), 5000) << c.name;
+        EXPECT_EQ(later.answer(), c.answer) << c.name;
+        program.join();
+        ::close(server);
+    }
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
 }
 
 // A program the browser's host starts waits for the links that follow; the

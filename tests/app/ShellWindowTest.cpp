@@ -110,8 +110,8 @@ TEST_F(ShellWindow, AProfilesLinkIsQueuedOnceInItsCanonicalForm) {
     addLink("https://x.example/d/abc");
     control<QAction>("PM_vagolap")->trigger();
     copy(QStringLiteral("http://x.example/d/abc\n") + kLinkA + QStringLiteral("\n") + kLinkA);
-    EXPECT_TRUE(
-        form.takeHandedLinks({"https://www.x.example/file/abc", kLinkB.toStdString()}, false));
+    EXPECT_EQ(form.takeHandedLinks({"https://www.x.example/file/abc", kLinkB.toStdString()}, false),
+              std::vector<std::string>{"https://x.example/d/abc"});
     QFile list(path(QStringLiteral("list.txt")));
     ASSERT_TRUE(list.open(QIODevice::WriteOnly));
     list.write("http://x.example/file/abc\r\n");
@@ -120,6 +120,15 @@ TEST_F(ShellWindow, AProfilesLinkIsQueuedOnceInItsCanonicalForm) {
     click("megnyit");
     EXPECT_EQ(urls(), (std::vector<std::string>{"https://x.example/d/abc", kLinkA.toStdString(),
                                                 kLinkA.toStdString(), kLinkB.toStdString()}));
+
+    // A start's own links: its terminal says which were there already.
+    storeQueue({"https://x.example/d/abc"});
+    startupLinks = {"http://x.example/file/abc", kLinkA.toStdString()};
+    ::testing::internal::CaptureStdout();
+    open();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "A link már a listában van:\n  https://x.example/d/abc\n");
+    EXPECT_EQ(urls(), (std::vector<std::string>{"https://x.example/d/abc", kLinkA.toStdString()}));
 }
 
 TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {

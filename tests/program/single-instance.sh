@@ -3,7 +3,9 @@
 # hands its links over to the running one and ends at once; two starts never
 # both keep the same record files; a lock left by a killed program is taken
 # over; a running program that does not answer makes a later start give up
-# with status 1 instead of waiting for ever; a start by the browser's host
+# with status 1 instead of waiting for ever; a start, first or later, says on
+# standard output which of its links a host profile knew to be queued
+# already; a start by the browser's host
 # waits for the links it is handed, so auto-start takes them. A later start that wrongly keeps
 # running is ended by `timeout` and fails the test.
 #   single-instance.sh PATH_TO_VARDELO PATH_TO_VARDELO_RECORDS
@@ -32,6 +34,14 @@ cp "$program" "$folder/vardelo"
 # The browser part goes along, so that a started cycle loads pages.
 cp "$(dirname "$program")/vardelo_webengine.so" "$folder/"
 link() { echo "http://rapidshare.com/files/$1/file$1.zip"; }
+# A host profile whose link forms ".../x/a.html" and ".../x/a" are one link.
+export XDG_DATA_HOME="$work/data"
+mkdir -p "$XDG_DATA_HOME/Vardelo/HostProfiles"
+cat >"$XDG_DATA_HOME/Vardelo/HostProfiles/x.json" <<'JSON'
+{"name": "X", "links": ["^http://127\\.0\\.0\\.1:9/x/"], "after_wait": "#b",
+ "rewrite": [["^(http://127\\.0\\.0\\.1:9/x/\\w+)\\.html$", "\\1"]]}
+JSON
+profiled=http://127.0.0.1:9/x/a
 
 run() { # arguments... ; the program of $folder, in the background -> pid in $pid
     XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" \
@@ -59,24 +69,29 @@ queued() { "$records" print "$folder/Lista.Vdl" | cut -d'|' -f2 | tr -d ' '; }
 
 # A first start queues its links after the stored queue; a later one hands
 # links and list files over, leaves out what is neither, and ends with 0.
-"$records" queue "$folder/Lista.Vdl" "$(link 0)"
-run "$(link 1)"
+# Both say which links were there already.
+"$records" queue "$folder/Lista.Vdl" "$(link 0)" "$profiled"
+run "$(link 1)" "$profiled.html"
 first=$pid
 wait_until_up
+already=$(printf 'A link már a listában van:\n  %s' "$profiled")
+[ "$(cat "$folder/out.txt")" = "$already" ] || fail "first start's output: $(cat "$folder/out.txt")"
 printf '%s\r\n\r\n%s\r\n' "$(link 3)" "$(link 4)" >"$work/list.txt"
 began=$(now_ms)
 status=0
 (cd "$work" && XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" \
-    timeout 20 "$folder/vardelo" "$(link 2)" list.txt "no link" $'\xff\x01\r\n' "$work" \
+    timeout 20 "$folder/vardelo" "$(link 2)" list.txt "no link" $'\xff\x01\r\n' "$work" "$profiled" \
     >"$work/second-out.txt" 2>"$work/second-err.txt") || status=$?
 took=$(($(now_ms) - began))
 [ "$status" -eq 0 ] || fail "handing over: status $status ($(cat "$work/second-err.txt"))"
 [ "$took" -lt 3000 ] || fail "handing over took $took ms"
 [ "$(grep -c 'kihagyva' "$work/second-err.txt")" -eq 3 ] ||
     fail "left-out arguments: $(cat "$work/second-err.txt")"
+[ "$(cat "$work/second-out.txt")" = "$already" ] ||
+    fail "later start's output: $(cat "$work/second-out.txt")"
 kill -0 "$first" || fail "the first start ended"
 close_in_order "$first"
-expected=$(for n in 0 1 2 3 4; do link "$n"; done)
+expected=$(link 0; echo "$profiled"; for n in 1 2 3 4; do link "$n"; done)
 [ "$(queued)" = "$expected" ] || fail "queue after handing over: $(queued)"
 
 # Two starts at once: one keeps the folder, the other hands over and ends.
@@ -96,7 +111,7 @@ status=0
 wait "$other" || status=$?
 [ "$status" -eq 0 ] || fail "the start that lost: status $status ($(cat "$folder/err.txt"))"
 close_in_order "$keeper"
-expected=$(for n in 0 1 2 3 4 5; do link "$n"; done)
+expected=$(link 0; echo "$profiled"; for n in 1 2 3 4 5; do link "$n"; done)
 [ "$(queued)" = "$expected" ] || fail "queue after two starts at once: $(queued)"
 
 # A killed program leaves its lock file and socket behind; the next start
@@ -117,7 +132,7 @@ kill -0 "$keeper" || fail "the start after a crash ended: $(cat "$folder/err.txt
 XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 7)" ||
     fail "handing over after a crash"
 close_in_order "$keeper"
-expected=$(for n in 0 1 2 3 4 5 6 7; do link "$n"; done)
+expected=$(link 0; echo "$profiled"; for n in 1 2 3 4 5 6 7; do link "$n"; done)
 [ "$(queued)" = "$expected" ] || fail "queue after a crash: $(queued)"
 
 # A program that does not answer: the later start gives up with status 1 and
@@ -155,7 +170,7 @@ XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder
     2>"$work/box-err.txt" || status=$?
 [ "$status" -eq 0 ] || fail "handing over to a start-up box: status $status ($(cat "$work/box-err.txt"))"
 close_in_order "$keeper"
-expected=$(for n in 0 1 2 3 4 5 6 7 9; do link "$n"; done)
+expected=$(link 0; echo "$profiled"; for n in 1 2 3 4 5 6 7 9; do link "$n"; done)
 [ "$(queued)" = "$expected" ] || fail "queue after handing over to a start-up box: $(queued)"
 
 # Started by the browser's host (--await-links) with auto-start on: the
