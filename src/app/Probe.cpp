@@ -195,7 +195,7 @@ int probe(const std::string& link, bool waitOut) {
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));
         if (step == CycleStep::Wait && !waitOut) {
-            say("Not waiting it out (give --wait to wait)");
+            say("Not waiting it out (give --wait to wait; the host may refuse an early press)");
             QTimer::singleShot(0, &owner, [&] {
                 if (cycle.state() == CycleState::Countdown)
                     cycle.transferDue();
