@@ -28,7 +28,9 @@ std::string TForm1::hostOf(const std::string& link) const {
 
 void TForm1::noteHostWait(const std::string& host, std::int64_t seconds) {
     const QueueRewrite rewrite(list_idle);
-    hostWaits_.note(host, seconds, now());
+    // The clock counts whole seconds: one more, so the wait never ends
+    // before the host's own.
+    hostWaits_.note(host, seconds + 1, now());
     saveHostWaits(services_.recordFolder, hostWaits_, now());
     const std::string link = queue_.url(1);
     runFailures_.recordLine(link, toStd(hostWaitText(link)));
