@@ -96,8 +96,10 @@ void DownloadCycle::beginStep(bool pageLoaded) {
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     armWatchdog(); // each page gets a time of its own
-    if (pageLoaded)
-        tellPage(step_ == 0 ? CycleStep::FirstPage : CycleStep::WaitPage);
+    if (pageLoaded && step_ == 0)
+        tellPage(CycleStep::FirstPage);
+    else if (pageLoaded)
+        tell(CycleStep::WaitPage, stepName() + ": " + toStd(browser_.pageAddress()));
     requestMarkup(ProfileRead::Page);
 }
 
