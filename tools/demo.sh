@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Vardelo against the local file host: a handful of sample files, a dead link,
-# a busy page and one link of another host's page shape (walked by its host
-# profile) among them, short waits. Run through `./run demo`.
+# a busy page, links of other hosts' page shapes (walked by their host
+# profiles; one of them asks to wait 20 seconds first) among them, short
+# waits. Run through `./run demo`.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
@@ -11,8 +12,9 @@ rm -rf "$demo"
 mkdir -p "$demo/config" "$demo/Letoltesek" "$demo/screens"
 cp build/vardelo build/vardelo_webengine.so "$demo/"
 cp -r build/Skins build/HostProfiles "$demo/"
-# The second host shape's profile, as a user would drop it in.
-cp tests/e2e/HostProfiles/30-redirect-form.json "$demo/HostProfiles/"
+# The other host shapes' profiles, as a user would drop them in.
+cp tests/e2e/HostProfiles/30-redirect-form.json tests/e2e/HostProfiles/50-xfilesharing.json \
+    tests/e2e/HostProfiles/60-xfilesharing-seconds.json "$demo/HostProfiles/"
 
 build/vardelo_testhost --wait 5 --links "$demo/links.txt" >"$demo/host.log" 2>&1 &
 host=$!

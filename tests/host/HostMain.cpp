@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
         host.addFile("big.bin", file(sampleBody(bigBytes, 4), Mode::Length));
 
     std::string links = host.linkFor("holiday-photos.zip") + "\n" +
+                        host.xfsSecondsLinkFor("waiting.bin") + "\n" +
                         host.deadLinkFor("deleted-file.rar") + "\n" +
+                        host.xfsLinkFor("protected.bin") + "\n" +
                         host.linkFor("lecture-notes.pdf") + "\n" + host.busyLinkFor("busy.avi") +
                         "\n" + host.redirectFormLinkFor("field-recording.ogg") + "\n" +
                         host.linkFor("demo-song.mp3") + "\n";
