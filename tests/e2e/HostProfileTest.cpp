@@ -4,8 +4,11 @@
 #include "platform/QtText.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QProcess>
 #include <QProcessEnvironment>
+
+#include <regex>
 
 namespace vardelo {
 namespace {
@@ -55,10 +58,16 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     xfsDirect.referer = host.xfsDirectLinkFor("xd.bin");
     host.addFile("x.bin", xfs);
     host.addFile("xd.bin", xfsDirect);
+    // Post/redirect/get: F1 is answered with a redirect to the direct-link
+    // page, so the address the pressed form led to is a page, not the file.
+    const std::string xp = bytes(8'000, 'p');
+    host.addFile("xp.bin", file(xp));
+    host.setXfsEnding("xp.bin", TestHost::XfsEnding::RedirectToPage);
     const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
                         host.countdownLinkFor("late.bin"), host.redirectFormLinkFor("r.bin"),
                         host.sessionLinkFor("k.bin"),      host.linkFor("d.bin"),
-                        host.xfsLinkFor("x.bin"),          host.xfsDirectLinkFor("xd.bin")};
+                        host.xfsLinkFor("x.bin"),          host.xfsDirectLinkFor("xd.bin"),
+                        host.xfsLinkFor("xp.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
@@ -71,14 +80,19 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(d));
     EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(x));
     EXPECT_EQ(downloaded(QStringLiteral("xd.bin")), QByteArray::fromStdString(xd));
+    EXPECT_EQ(downloaded(QStringLiteral("xp.bin")), QByteArray::fromStdString(xp));
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(8, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(8, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(9, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(9, "Próbálva:1"));
     // The host sees one request for each file, whichever way it is led to.
-    for (const char* address :
-         {"/files/a&b\\.bin", "/files/c\\.bin", "/files/late\\.bin", "/files/r\\.bin",
-          "/k/file/k\\.bin", "/files/d\\.bin", "/d/\\w+/x\\.bin", "/d/\\w+/xd\\.bin"})
+    for (const char* address : {"/files/a&b\\.bin", "/files/c\\.bin", "/files/late\\.bin",
+                                "/files/r\\.bin", "/k/file/k\\.bin", "/files/d\\.bin",
+                                "/d/\\w+/x\\.bin", "/d/\\w+/xd\\.bin", "/d/\\w+/xp\\.bin"})
         EXPECT_EQ(host.getsOf(address), 1) << address;
+    // The direct-link page twice: the transfer found a page there, and the
+    // browser was sent to it for the next step.
+    EXPECT_EQ(host.getsOf("/xp/\\w+"), 2);
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 9);
     // A profile's file is asked for in the browser's session, from the page
     // that led to it; the built-in steps' file as designed.
     for (const RecordedRequest& request : host.requests()) {
@@ -93,6 +107,9 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
             EXPECT_NE(header("cookie").find("lang=en"), std::string::npos);
             EXPECT_EQ(header("referer"), host.base() + "/k/wait/k.bin");
             EXPECT_NE(header("user-agent").find("QtWebEngine"), std::string::npos);
+        } else if (request.path.find("/xp.bin") != std::string::npos) {
+            EXPECT_TRUE(std::regex_match(header("referer"), std::regex(".*/xp/\\w+")))
+                << header("referer");
         } else if (request.path == "/files/d.bin") {
             EXPECT_EQ(header("referer"), "");
             EXPECT_EQ(header("cookie").find("lang=en"), std::string::npos);
@@ -148,60 +165,111 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
     HostedFile removed = file("<html><body><h2>File was removed</h2></body></html>");
     removed.contentType = "text/html; charset=utf-8";
     host.addFile("removed.bin", removed);
+    // The last step's form leads to a page, loaded by the browser or found
+    // by the transfer at the address the form led to: no download comes.
+    host.addFile("page.bin", file("p"));
+    host.addFile("prg.bin", file("p"));
+    host.setXfsEnding("page.bin", TestHost::XfsEnding::DirectLinkPage);
+    host.setXfsEnding("prg.bin", TestHost::XfsEnding::RedirectToPage);
     const Strings links{
         host.deadFormLinkFor("x.bin"),           host.linkFor("nomatch.bin"),
         host.countdownLinkFor("busy.bin"),       host.actionFormLinkFor("javascript-x"),
         host.redirectFormLinkFor("nowhere.bin"), host.offlineLinkFor("x.bin"),
-        host.actionFormLinkFor("removed.bin"),   host.xfsLinkFor("gone.bin")};
+        host.actionFormLinkFor("removed.bin"),   host.xfsLinkFor("gone.bin"),
+        host.xfsSecondsLinkFor("page.bin"),      host.xfsSecondsLinkFor("prg.bin")};
     openWithLinks(links);
     cycle().setPageTimeout(std::chrono::milliseconds(3000));
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(8, "Hibás link."));
+    EXPECT_EQ(logColumn(LogStatus), Strings(10, "Hibás link."));
     const std::string unreadable = "Próbálva:1 (Másik rapidos szál futott.)";
     EXPECT_EQ(logColumn(LogAttempts),
               (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable, unreadable, "Próbálva:1",
-                       "Próbálva:1", "Próbálva:1"}));
+                       "Próbálva:1", "Próbálva:1", unreadable, "Próbálva:1 (Letöltési hiba.)"}));
     const Strings tips = statusTips();
-    ASSERT_EQ(tips.size(), 8u);
+    ASSERT_EQ(tips.size(), 10u);
     // The offline pages came with 404; their dead marker still counts, as it
     // does in a page sent where the file was.
     for (const std::size_t dead : {5u, 6u, 7u})
         EXPECT_EQ(tips[dead], "Weblap hiba: az oldal szerint a fájl nem érhető el") << dead;
+    // A web page at once, not a page that timed out waiting for a download.
+    for (const std::size_t page : {8u, 9u})
+        EXPECT_EQ(tips[page], "A fájl helyett weblap érkezett") << page;
     const auto requests = host.fileRequests(); // nothing fetched for the others
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method + " " + requests[0].path, "GET /files/removed.bin");
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/removed.bin")));
 }
 
-// "You have to wait N seconds till next download": the link waits that long
-// while the others go, and its try there is not counted: with one try
-// allowed, it still downloads.
+// "You have to wait N seconds till next download", on the free form's page
+// or sent in place of the file: the link waits that long while the others
+// go, and its try there is not counted: with one try allowed, it still
+// downloads. Both waiting links are of one host, so the second is passed
+// over until the first's wait is over, then asks for its own.
 TEST_F(ProfileCycle, AHostAskingToWaitIsTriedAgainAfterThatTimeWhileOthersGo) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
-    const std::string w = bytes(40'000, 'w'), a = bytes(6'000, 'a'), c = bytes(7'000, 'c');
+    const std::string w = bytes(40'000, 'w'), v = bytes(30'000, 'v'), a = bytes(6'000, 'a'),
+                      c = bytes(7'000, 'c');
     host.addFile("w.bin", file(w));
+    host.addFile("v.bin", file(v));
     host.addFile("a.bin", file(a));
     host.addFile("c.bin", file(c));
     host.setNextDownloadWait("w.bin", 3, "seconds");
-    const std::string waiting = host.xfsSecondsLinkFor("w.bin");
+    host.setNextDownloadWait("v.bin", 2, "seconds", true);
+    const Strings waiting{host.xfsSecondsLinkFor("w.bin"), host.xfsSecondsLinkFor("v.bin")};
     const Strings others{host.xfsLinkFor("a.bin"), host.countdownLinkFor("c.bin")};
-    TForm1& form = openWithLinks({waiting, others[0], others[1]});
+    TForm1& form = openWithLinks({waiting[0], waiting[1], others[0], others[1]});
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
-    EXPECT_EQ(logColumn(LogUrl), (Strings{others[0], others[1], waiting}));
-    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogUrl), (Strings{others[0], others[1], waiting[0], waiting[1]}));
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(4, "Próbálva:1"));
     EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(w));
+    EXPECT_EQ(downloaded(QStringLiteral("v.bin")), QByteArray::fromStdString(v));
     EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
     EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
     // Its page twice: told to wait, then not before the time was over.
     EXPECT_EQ(host.getsOf("/xs/w\\.bin"), 2);
     EXPECT_EQ(host.getsOf("/d/\\w+/w\\.bin"), 1);
+    // Its file's address twice: the wait page in place of the file, then it.
+    EXPECT_EQ(host.getsOf("/xs/v\\.bin"), 2);
+    EXPECT_EQ(host.getsOf("/d/\\w+/v\\.bin"), 2);
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 4);
     EXPECT_TRUE(form.queue().isEmpty());
+}
+
+// A window closed while a host waits, opened again on the same records,
+// passes that host's link over until the time it was told: the host is not
+// asked again, and the other links go meanwhile.
+TEST_F(ProfileCycle, AHostsWaitOutlivesARestart) {
+    host.addFile("h.bin", file(bytes(1'000, 'h')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    host.setNextDownloadWait("h.bin", 30, "minutes");
+    const std::string waiting = host.xfsLinkFor("h.bin");
+    TForm1& form = openWithLinks({waiting});
+    click("inditas");
+    const auto status = [this] { return control<QLabel>("allapot")->text(); };
+    const QString next = QStringLiteral("Következő próba: ");
+    ASSERT_TRUE(waitFor([&] { return status().startsWith(next); }, 30000));
+    const QString told = status();
+    ASSERT_EQ(host.getsOf("/x/h\\.bin"), 1);
+    ASSERT_TRUE(form.close());
+
+    TForm1& again = open();
+    addLink(host.linkFor("d.bin"));
+    again.show();
+    click("inditas");
+    ASSERT_TRUE(
+        waitFor([&] { return logColumn(LogStatus).size() == 1 && status() == told; }, 30000));
+    settle();
+    EXPECT_EQ(logColumn(LogUrl), Strings{host.linkFor("d.bin")});
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    EXPECT_EQ(host.getsOf("/x/h\\.bin"), 1);
+    EXPECT_EQ(again.queue().url(1), waiting);
+    click("Stop");
 }
 
 TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {

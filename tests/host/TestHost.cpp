@@ -567,13 +567,42 @@ std::string TestHost::xfsSecondsLinkFor(const std::string& name) const {
     return base() + "/xs/" + urlEncode(name);
 }
 
-void TestHost::setNextDownloadWait(const std::string& name, int amount, const std::string& unit) {
+void TestHost::setNextDownloadWait(const std::string& name, int amount, const std::string& unit,
+                                   bool atFile) {
     XfsWait wait;
     wait.seconds = unit == "hours" ? 3600 : unit == "minutes" ? 60 : 1;
     wait.amount = amount;
     wait.unit = unit;
+    wait.atFile = atFile;
     std::lock_guard lock(mutex_);
     xfsWaits_[name] = wait;
+}
+
+void TestHost::setXfsEnding(const std::string& name, XfsEnding ending) {
+    std::lock_guard lock(mutex_);
+    xfsEndings_[name] = ending;
+}
+
+std::string TestHost::nextDownloadWaitText(const std::string& name, bool atFile) {
+    std::lock_guard lock(mutex_);
+    const auto it = xfsWaits_.find(name);
+    if (it == xfsWaits_.end() || it->second.atFile != atFile)
+        return {};
+    XfsWait& limit = it->second;
+    const auto now = std::chrono::steady_clock::now();
+    if (!limit.said) {
+        limit.said = true;
+        limit.over = now + std::chrono::seconds(limit.amount * limit.seconds);
+    }
+    if (now >= limit.over)
+        return {};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limit.over - now);
+    const long long unit = 1000LL * limit.seconds;
+    const long long amount = (left.count() + unit - 1) / unit;
+    std::string unitText = limit.unit;
+    if (amount == 1)
+        unitText.pop_back();
+    return "You have to wait " + std::to_string(amount) + " " + unitText + " till next download";
 }
 
 namespace {
@@ -597,40 +626,60 @@ std::string xfsError(const std::string& text) {
 
 void TestHost::routeXfsHost() {
     // The script posts every form back to the link itself.
-    for (const char* ending : {"x", "xd", "xs"}) {
-        const std::string prefix = std::string("/") + ending + "/";
-        const auto handler = [this, ending](const httplib::Request& request,
+    for (const char* prefix : {"x", "xd", "xs"}) {
+        const auto handler = [this, prefix](const httplib::Request& request,
                                             httplib::Response& response) {
-            serveXfs(ending, &request, &response);
+            serveXfs(prefix, &request, &response);
         };
-        server_->Get(prefix + "([^/]*)", handler);
-        server_->Post(prefix + "([^/]*)", handler);
+        server_->Get(std::string("/") + prefix + "/([^/]*)", handler);
+        server_->Post(std::string("/") + prefix + "/([^/]*)", handler);
     }
-    server_->Get(
-        R"(/d/([^/]*)/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
-            std::string name;
-            int gets = 0;
-            {
-                std::lock_guard lock(mutex_);
-                const auto it = xfsTokens_.find(request.matches[1]);
-                if (it != xfsTokens_.end() && it->second.name == request.matches[2].str()) {
-                    name = it->second.name;
-                    gets = request.method == "GET" ? ++it->second.gets : it->second.gets;
-                }
+    server_->Get(R"(/xp/([^/]*))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     std::string name;
+                     {
+                         std::lock_guard lock(mutex_);
+                         const auto it = xfsTokens_.find(request.matches[1]);
+                         if (it != xfsTokens_.end())
+                             name = it->second.name;
+                     }
+                     if (name.empty()) {
+                         sendPage(response, xfsError("Download session expired"));
+                         return;
+                     }
+                     sendPage(response, "<div class=\"name\">" + htmlEscaped(name) +
+                                            "</div><span id=\"direct_link\"><a href=\"/d/" +
+                                            request.matches[1].str() + "/" + urlEncode(name) +
+                                            "\">" + htmlEscaped(name) + "</a></span>");
+                 });
+    server_->Get(R"(/d/([^/]*)/(.*))", [this](const httplib::Request& request,
+                                              httplib::Response& response) {
+        std::string name;
+        int gets = 0;
+        {
+            std::lock_guard lock(mutex_);
+            const auto it = xfsTokens_.find(request.matches[1]);
+            if (it != xfsTokens_.end() && it->second.name == request.matches[2].str()) {
+                name = it->second.name;
+                gets = request.method == "GET" ? ++it->second.gets : it->second.gets;
             }
-            if (name.empty()) {
-                sendPage(response, "<h2>File Not Found</h2>");
-                response.status = 404;
-            } else if (gets > 1) {
-                sendPage(response, xfsError("Download link expired"));
-                response.status = 410;
-            } else {
-                serveFile(name, &request, &response);
-            }
-        });
+        }
+        const std::string wait = name.empty() ? std::string() : nextDownloadWaitText(name, true);
+        if (name.empty()) {
+            sendPage(response, "<h2>File Not Found</h2>");
+            response.status = 404;
+        } else if (!wait.empty()) {
+            sendPage(response, xfsError(wait));
+        } else if (gets > 1) {
+            sendPage(response, xfsError("Download link expired"));
+            response.status = 410;
+        } else {
+            serveFile(name, &request, &response);
+        }
+    });
 }
 
-void TestHost::serveXfs(const std::string& ending, const void* requestPtr, void* responsePtr) {
+void TestHost::serveXfs(const std::string& prefix, const void* requestPtr, void* responsePtr) {
     const auto& request = *static_cast<const httplib::Request*>(requestPtr);
     auto& response = *static_cast<httplib::Response*>(responsePtr);
     const std::string name = request.matches[1];
@@ -654,40 +703,19 @@ void TestHost::serveXfs(const std::string& ending, const void* requestPtr, void*
     const bool free = !request.get_param_value("method_free").empty();
     const bool valid = request.get_param_value("id") == code;
     if (request.method == "POST" && op == "download1" && free && valid) {
-        const auto now = std::chrono::steady_clock::now();
-        std::string waitText;
-        std::string rand;
-        int wait = waitSeconds();
-        {
-            std::lock_guard lock(mutex_);
-            const auto it = xfsWaits_.find(name);
-            if (it != xfsWaits_.end()) {
-                XfsWait& limit = it->second;
-                if (!limit.said) {
-                    limit.said = true;
-                    limit.over = now + std::chrono::seconds(limit.amount * limit.seconds);
-                }
-                if (now < limit.over) {
-                    const auto left =
-                        std::chrono::duration_cast<std::chrono::milliseconds>(limit.over - now);
-                    const long long unit = 1000LL * limit.seconds;
-                    const long long amount = (left.count() + unit - 1) / unit;
-                    std::string unitText = limit.unit;
-                    if (amount == 1)
-                        unitText.pop_back();
-                    waitText = "You have to wait " + std::to_string(amount) + " " + unitText +
-                               " till next download";
-                }
-            }
-            if (waitText.empty()) {
-                const int serial = ++xfsSerial_;
-                rand = xfsFileCode(name + "#" + std::to_string(serial)).substr(0, 8);
-                xfsCountdowns_[rand] = {name, now + std::chrono::seconds(wait)};
-            }
-        }
+        const std::string waitText = nextDownloadWaitText(name, false);
         if (!waitText.empty()) {
             sendPage(response, fileInfo + xfsError(waitText));
             return;
+        }
+        const int wait = waitSeconds();
+        std::string rand;
+        {
+            std::lock_guard lock(mutex_);
+            const int serial = ++xfsSerial_;
+            rand = xfsFileCode(name + "#" + std::to_string(serial)).substr(0, 8);
+            xfsCountdowns_[rand] = {name,
+                                    std::chrono::steady_clock::now() + std::chrono::seconds(wait)};
         }
         sendPage(response,
                  fileInfo +
@@ -738,12 +766,24 @@ void TestHost::serveXfs(const std::string& ending, const void* requestPtr, void*
             sendPage(response, fileInfo + xfsError("Download session expired"));
             return;
         }
+        XfsEnding ending = prefix == "xd" ? XfsEnding::DirectLinkPage : XfsEnding::Redirect;
+        {
+            std::lock_guard lock(mutex_);
+            if (const auto it = xfsEndings_.find(name); it != xfsEndings_.end())
+                ending = it->second;
+        }
         const std::string address = base() + "/d/" + token + "/" + urlEncode(name);
-        if (ending == "xd") {
+        switch (ending) {
+        case XfsEnding::DirectLinkPage:
             sendPage(response, fileInfo + "<span id=\"direct_link\"><a href=\"" + address + "\">" +
                                    htmlEscaped(name) + "</a></span>");
-        } else {
+            return;
+        case XfsEnding::RedirectToPage:
+            response.set_redirect(base() + "/xp/" + token, 302);
+            return;
+        case XfsEnding::Redirect:
             response.set_redirect(address, 302);
+            return;
         }
         return;
     }

@@ -147,8 +147,21 @@ class TestHost {
     // The free form of `name` is answered, on every XFileSharing host, with
     // "You have to wait AMOUNT UNIT till next download" (counting down from
     // the first time it is said; `unit` "seconds", "minutes" or "hours"),
-    // and once that time is over with the countdown as usual.
-    void setNextDownloadWait(const std::string& name, int amount, const std::string& unit);
+    // and once that time is over with the countdown as usual. `atFile`: the
+    // forms go as usual and the file's address says it instead, as a page
+    // sent in place of the file.
+    void setNextDownloadWait(const std::string& name, int amount, const std::string& unit,
+                             bool atFile = false);
+    // How the script answers F1 once the countdown is over.
+    enum class XfsEnding {
+        Redirect,       // a 302 to the file (/x/, /xs/)
+        DirectLinkPage, // a page with the direct link (/xd/)
+        // Post/redirect/get: a 302 to that page, at /xp/TOKEN; the page is
+        // served to every GET of it.
+        RedirectToPage,
+    };
+    // F1 of `name` answered so on every XFileSharing host, whatever its own.
+    void setXfsEnding(const std::string& name, XfsEnding ending);
 
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
@@ -164,7 +177,9 @@ class TestHost {
     void routeOtherHosts();
     void routeSessionHost();
     void routeXfsHost();
-    void serveXfs(const std::string& ending, const void* request, void* response);
+    void serveXfs(const std::string& prefix, const void* request, void* response);
+    // The wait `name` is told now, at its forms or at its file; empty when none.
+    std::string nextDownloadWaitText(const std::string& name, bool atFile);
     int waitSeconds() const;
     void serveFile(const std::string& name, const void* request, void* response);
     void serveRanged(const HostedFile& file, std::shared_ptr<const std::string> body, bool firstGet,
@@ -191,6 +206,7 @@ class TestHost {
         std::string unit;
         std::chrono::steady_clock::time_point over{}; // set when first said
         bool said = false;
+        bool atFile = false;
     };
     struct XfsToken {
         std::string name;
@@ -198,6 +214,7 @@ class TestHost {
     };
     std::map<std::string, XfsCountdown> xfsCountdowns_; // by "rand"
     std::map<std::string, XfsWait> xfsWaits_;           // by name
+    std::map<std::string, XfsEnding> xfsEndings_;       // by name
     std::map<std::string, XfsToken> xfsTokens_;
     int xfsSerial_ = 0;
     std::atomic<std::uint64_t> rangedBytesSent_{0};
