@@ -86,6 +86,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     pageFailedStatus_ = false;
     step_ = 0;
     heldAddress_.clear();
+    pageFileName_.clear();
     settleClock_.invalidate();
 }
 
@@ -391,7 +392,7 @@ void DownloadCycle::startTransfer() {
     connect(thread, &TTesztThread::pageInsteadOfFile, this,
             ofThisAttempt(&DownloadCycle::transferSentPage));
     if (profile_)
-        thread->nameFileByReply();
+        thread->nameFileByReply(pageFileName_);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     worker = thread;
     thread->start();

@@ -49,7 +49,7 @@ enum class CycleState {
 };
 
 // The page steps as the probe tells them; the window does not listen.
-enum class CycleStep { FirstPage, Submitted, WaitPage, Wait, Address, Transfer, Failed };
+enum class CycleStep { FirstPage, Submitted, WaitPage, FileName, Wait, Address, Transfer, Failed };
 using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
 // The enabled states of Start, Stop and the stop-after switch.
@@ -105,6 +105,8 @@ class DownloadCycle final : public QObject {
 
     CycleState state() const { return state_; }
     bool downloading() const;
+    // The name a host profile's page gave the file, if it gave one.
+    const std::string& pageFileName() const { return pageFileName_; }
     // The file address and the waiting time the last wait page gave.
     const std::string& fileAddress() const { return download_url; }
     std::int32_t secondsToTransfer() const { return countdown; }
@@ -165,7 +167,7 @@ class DownloadCycle final : public QObject {
     void concludeAttempt(const AttemptResult& result);
 
     // A host profile's walk (DownloadCycleProfile.cpp).
-    enum class ProfileRead { None, Page, RetryAfter, Wait, Address, Submit };
+    enum class ProfileRead { None, Page, RetryAfter, FileName, Wait, Address, Submit };
     const ProfileStep& currentStep() const;
     bool pastLastStep() const; // the last step's element led to a page
     std::string stepName() const;
@@ -179,6 +181,7 @@ class DownloadCycle final : public QObject {
     void retryAfterRead(const std::optional<std::string>& text);
     void hostAsksToWait(std::int64_t seconds);
     void stepChecked();
+    void fileNameRead(const std::optional<std::string>& text);
     void readStepWait();
     void stepWaitRead(const std::optional<std::string>& text);
     void readStepAddress();
@@ -228,6 +231,7 @@ class DownloadCycle final : public QObject {
     // The address of a held navigation the transfer fetches; a page there
     // goes back to the browser for the next step.
     std::string heldAddress_;
+    std::string pageFileName_;  // the name a step's `name` reader read
     QElapsedTimer settleClock_; // since a reader of this page first found nothing
     quint64 profileTicket_ = 0; // the awaited answer's ticket
     quint64 profileRequests_ = 0;

@@ -128,6 +128,8 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
     const std::optional<std::string> value = ok ? std::optional(toStd(text)) : std::nullopt;
     if (read == ProfileRead::RetryAfter)
         retryAfterRead(value);
+    else if (read == ProfileRead::FileName)
+        fileNameRead(value);
     else if (read == ProfileRead::Wait)
         stepWaitRead(value);
     else if (read == ProfileRead::Address)
@@ -202,6 +204,21 @@ void DownloadCycle::stepChecked() {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::WebPage,
                    "the last step led to a page, not to the file");
         return;
+    }
+    const auto& name = currentStep().fileName;
+    if (name && name->kind == PageReader::Kind::Selector) {
+        requestValue(ProfileRead::FileName, *name);
+        return;
+    }
+    fileNameRead(name ? profile_->readFileName(step_, Memo1) : std::nullopt);
+}
+
+// A name the page shows is the file's unless the reply names it; a page
+// that shows none leaves the name to the address.
+void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
+    if (text) {
+        pageFileName_ = toStd(toQt(decodeCharacterReferences(*text)).trimmed());
+        tell(CycleStep::FileName, stepName() + ": " + pageFileName_);
     }
     readStepWait();
 }

@@ -75,7 +75,7 @@ class ProbeWindow final : public CycleWindow {
 // The HEAD the transfer would begin with: the answer decides. A profile's
 // file is asked for in the browser's session, as the transfer asks for it.
 void headOf(const std::string& address, const std::optional<HttpSession>& session,
-            QNetworkAccessManager& network) {
+            const std::string& pageName, QNetworkAccessManager& network) {
     const bool profiled = session.has_value();
     const QUrl url(toQt(address));
     QNetworkRequest request(url);
@@ -97,7 +97,7 @@ void headOf(const std::string& address, const std::optional<HttpSession>& sessio
     request.setMaximumRedirectsAllowed(15);
     request.setTransferTimeout(30000);
     QNetworkReply* reply = network.head(request);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, address, profiled] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, address, profiled, pageName] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -106,7 +106,7 @@ void headOf(const std::string& address, const std::optional<HttpSession>& sessio
         const std::string name =
             profiled
                 ? replyFileName(reply->hasRawHeader("Content-Disposition") ? &disposition : nullptr,
-                                address)
+                                address, pageName)
                 : storableName(link_kiszed(address));
         const std::string type = reply->rawHeader("Content-Type").toStdString();
         say("HEAD " + address + ": status " + std::to_string(status) + ", length " +
@@ -137,6 +137,8 @@ std::string describe(CycleStep step, const std::string& detail) {
         return "Form found and submitted or clicked: " + detail;
     case CycleStep::WaitPage:
         return "Wait page loaded: " + detail;
+    case CycleStep::FileName:
+        return "File name read: " + detail;
     case CycleStep::Wait:
         return "Wait read: " + detail + " s";
     case CycleStep::Address:
@@ -207,7 +209,7 @@ int probe(const std::string& link, bool waitOut) {
                 session = browser.session();
                 session->referer = toStd(browser.pageAddress());
             }
-            headOf(detail, session, network);
+            headOf(detail, session, cycle.pageFileName(), network);
         }
     });
     cycle.start();

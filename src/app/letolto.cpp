@@ -202,7 +202,7 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     body.accept = [&](int status, const HttpHeaders& headers) {
         std::string name = fileName_;
         if (nameByReply_) {
-            name = replyFileName(headers.find("Content-Disposition"), downloadUrl_);
+            name = replyFileName(headers.find("Content-Disposition"), downloadUrl_, pageName_);
             target.setFinalName(name);
         }
         const std::string* type = headers.find("Content-Type");

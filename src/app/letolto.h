@@ -32,9 +32,12 @@ class TTesztThread final : public QThread {
     ~TTesztThread() override;
 
     // For a profile's link: the file is named as the reply names it
-    // (Content-Disposition), else by its address's path without the query.
-    // Set before the thread starts.
-    void nameFileByReply() { nameByReply_ = true; }
+    // (Content-Disposition), else as its pages showed it, else by its
+    // address's path without the query. Set before the thread starts.
+    void nameFileByReply(std::string pageName) {
+        nameByReply_ = true;
+        pageName_ = std::move(pageName);
+    }
 
     // Ends the transfer at once: nothing more is signalled, the file is closed
     // and keeps what was written. Safe from any thread.
@@ -84,6 +87,7 @@ class TTesztThread final : public QThread {
     const std::optional<HttpSession> session_;
     const std::string partialFolder_;
     bool nameByReply_ = false;
+    std::string pageName_;
     std::string fileName_;                    // as the address names it
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;

@@ -243,7 +243,8 @@ std::string safeFileName(std::string_view name) {
     return storableName(visible);
 }
 
-std::string replyFileName(const std::string* contentDisposition, std::string_view address) {
+std::string replyFileName(const std::string* contentDisposition, std::string_view address,
+                          std::string_view pageName) {
     if (contentDisposition) {
         if (const auto given = contentDispositionName(*contentDisposition)) {
             std::string name = safeFileName(*given);
@@ -251,6 +252,8 @@ std::string replyFileName(const std::string* contentDisposition, std::string_vie
                 return name;
         }
     }
+    if (std::string name = safeFileName(pageName); !name.empty())
+        return name;
     return safeFileName(addressFileName(address));
 }
 

@@ -58,7 +58,9 @@ std::string addressFileName(std::string_view address);
 std::string safeFileName(std::string_view name);
 
 // The name a profile link's file gets: the reply's Content-Disposition
-// name, else the address's.
-std::string replyFileName(const std::string* contentDisposition, std::string_view address);
+// name, else the one its pages showed (a `name` reader's), else the
+// address's.
+std::string replyFileName(const std::string* contentDisposition, std::string_view address,
+                          std::string_view pageName = {});
 
 } // namespace vardelo

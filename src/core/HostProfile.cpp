@@ -181,7 +181,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -193,7 +193,9 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
             !compileReader(retryReader(step.retryAfter), key("retry_after").c_str(),
                            &compiled.retryPattern, reason) ||
             !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
-            !compileReader(step.address, key("address").c_str(), &compiled.addressPattern, reason))
+            !compileReader(step.address, key("address").c_str(), &compiled.addressPattern,
+                           reason) ||
+            !compileReader(step.fileName, key("name").c_str(), &compiled.namePattern, reason))
             return false;
         steps_.push_back(std::move(compiled));
     }
@@ -267,6 +269,11 @@ std::optional<std::string> CompiledProfile::readWait(std::size_t step,
 std::optional<std::string> CompiledProfile::readAddress(std::size_t step,
                                                         std::string_view markup) const {
     return readWith(steps_[step].step.address, steps_[step].addressPattern, markup);
+}
+
+std::optional<std::string> CompiledProfile::readFileName(std::size_t step,
+                                                         std::string_view markup) const {
+    return readWith(steps_[step].step.fileName, steps_[step].namePattern, markup);
 }
 
 std::string CompiledProfile::canonical(std::string_view link) const {

@@ -41,6 +41,7 @@ struct ProfileStep {
     std::optional<PageReader> wait;
     std::string submit; // selector of the element pressed after the wait
     std::optional<PageReader> address;
+    std::optional<PageReader> fileName; // the file's name as the page shows it
     // Profiles written before steps read their address with the page and
     // then count down; a step's own address is read after its wait.
     bool addressBeforeWait = false;
@@ -98,6 +99,7 @@ class CompiledProfile {
     std::optional<std::string> readRetryAfter(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readWait(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readAddress(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readFileName(std::size_t step, std::string_view markup) const;
     // The link in its canonical form, the rewrites applied in order.
     std::string canonical(std::string_view link) const;
 
@@ -105,7 +107,8 @@ class CompiledProfile {
     CompiledProfile() = default;
     struct CompiledStep {
         ProfileStep step;
-        std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern;
+        std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern,
+            namePattern;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
 

@@ -103,7 +103,7 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
             return where + QStringLiteral("%1 kulcsa nem szöveg").arg(quoted(key));
     }
     const std::pair<const char*, std::optional<PageReader>*> readers[] = {
-        {"wait", &step.wait}, {"address", &step.address}};
+        {"wait", &step.wait}, {"address", &step.address}, {"name", &step.fileName}};
     for (const auto& [key, into] : readers) {
         const QJsonValue reader = object.value(QLatin1String(key));
         if (reader.isUndefined())
@@ -115,7 +115,8 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
     if (QString problem = readRetryAfter(object, where + quoted("retry_after"), &step.retryAfter);
         !problem.isEmpty())
         return problem;
-    noteUnknownKeys(object, {"dead", "busy", "retry_after", "wait", "submit", "address", "comment"},
+    noteUnknownKeys(object,
+                    {"dead", "busy", "retry_after", "wait", "submit", "address", "name", "comment"},
                     where, warnings);
     return QString();
 }

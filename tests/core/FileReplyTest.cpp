@@ -132,6 +132,13 @@ TEST(FileReply, AProfileLinksFileIsNamedByTheReplyThenByTheAddressPath) {
         const std::string* header = c.disposition == none ? nullptr : &c.disposition;
         EXPECT_EQ(replyFileName(header, c.address), c.name) << c.disposition << " | " << c.address;
     }
+    // The name a page showed comes after the reply's, before the address's,
+    // through the same rules.
+    const std::string given = "attachment; filename=given.bin";
+    EXPECT_EQ(replyFileName(nullptr, address, "Shown name.bin"), "Shown name.bin");
+    EXPECT_EQ(replyFileName(&given, address, "Shown name.bin"), "given.bin");
+    EXPECT_EQ(replyFileName(nullptr, address, "../../.profile"), "profile");
+    EXPECT_EQ(replyFileName(nullptr, address, ".."), "alpha.bin");
 }
 
 } // namespace

@@ -63,11 +63,15 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     const std::string xp = bytes(8'000, 'p');
     host.addFile("xp.bin", file(xp));
     host.setXfsEnding("xp.bin", TestHost::XfsEnding::RedirectToPage);
+    // Only the pages name this one; its address is a token.
+    const std::string xn = bytes(3'000, 'n');
+    host.addFile("xn.bin", file(xn));
+    host.setXfsEnding("xn.bin", TestHost::XfsEnding::RedirectNameless);
     const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
                         host.countdownLinkFor("late.bin"), host.redirectFormLinkFor("r.bin"),
                         host.sessionLinkFor("k.bin"),      host.linkFor("d.bin"),
                         host.xfsLinkFor("x.bin"),          host.xfsDirectLinkFor("xd.bin"),
-                        host.xfsLinkFor("xp.bin")};
+                        host.xfsLinkFor("xp.bin"),         host.xfsLinkFor("xn.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
@@ -81,18 +85,20 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(x));
     EXPECT_EQ(downloaded(QStringLiteral("xd.bin")), QByteArray::fromStdString(xd));
     EXPECT_EQ(downloaded(QStringLiteral("xp.bin")), QByteArray::fromStdString(xp));
+    EXPECT_EQ(downloaded(QStringLiteral("xn.bin")), QByteArray::fromStdString(xn));
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(9, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(9, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(10, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(10, "Próbálva:1"));
     // The host sees one request for each file, whichever way it is led to.
-    for (const char* address : {"/files/a&b\\.bin", "/files/c\\.bin", "/files/late\\.bin",
-                                "/files/r\\.bin", "/k/file/k\\.bin", "/files/d\\.bin",
-                                "/d/\\w+/x\\.bin", "/d/\\w+/xd\\.bin", "/d/\\w+/xp\\.bin"})
+    for (const char* address :
+         {"/files/a&b\\.bin", "/files/c\\.bin", "/files/late\\.bin", "/files/r\\.bin",
+          "/k/file/k\\.bin", "/files/d\\.bin", "/d/\\w+/x\\.bin", "/d/\\w+/xd\\.bin",
+          "/d/\\w+/xp\\.bin", "/d/\\w+"})
         EXPECT_EQ(host.getsOf(address), 1) << address;
     // The direct-link page twice: the transfer found a page there, and the
     // browser was sent to it for the next step.
     EXPECT_EQ(host.getsOf("/xp/\\w+"), 2);
-    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 9);
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 10);
     // A profile's file is asked for in the browser's session, from the page
     // that led to it; the built-in steps' file as designed.
     for (const RecordedRequest& request : host.requests()) {
@@ -465,10 +471,11 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   0,
                   {"Profile: Session host", "First page loaded: BASE/k/f.bin",
+                   "File name read: step 1: f.bin",
                    "Form found and submitted or clicked: step 1: #free",
-                   "Wait page loaded: step 2: BASE/k/wait/f.bin", "Address read: BASE/k/file/f.bin",
-                   "Wait read: 1 s",
+                   "Wait page loaded: step 2: BASE/k/wait/f.bin", "Wait read: 1 s",
                    "Not waiting it out (give --wait to wait; the host may refuse an early press)",
+                   "Address read: BASE/k/file/f.bin",
                    "Wait over; the transfer would fetch: BASE/k/file/f.bin",
                    "The transfer would send Referer: BASE/k/wait/f.bin",
                    "The transfer would send Cookie: lang=en; xfss=k7Tq2",

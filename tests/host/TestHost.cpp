@@ -652,14 +652,16 @@ void TestHost::routeXfsHost() {
                                             request.matches[1].str() + "/" + urlEncode(name) +
                                             "\">" + htmlEscaped(name) + "</a></span>");
                  });
-    server_->Get(R"(/d/([^/]*)/(.*))", [this](const httplib::Request& request,
-                                              httplib::Response& response) {
+    server_->Get(R"(/d/([^/]*)(?:/(.*))?)", [this](const httplib::Request& request,
+                                                   httplib::Response& response) {
         std::string name;
         int gets = 0;
         {
             std::lock_guard lock(mutex_);
             const auto it = xfsTokens_.find(request.matches[1]);
-            if (it != xfsTokens_.end() && it->second.name == request.matches[2].str()) {
+            // The token alone, or with its file's name.
+            if (it != xfsTokens_.end() &&
+                (!request.matches[2].matched || it->second.name == request.matches[2].str())) {
                 name = it->second.name;
                 gets = request.method == "GET" ? ++it->second.gets : it->second.gets;
             }
@@ -783,6 +785,9 @@ void TestHost::serveXfs(const std::string& prefix, const void* requestPtr, void*
             return;
         case XfsEnding::Redirect:
             response.set_redirect(address, 302);
+            return;
+        case XfsEnding::RedirectNameless:
+            response.set_redirect(base() + "/d/" + token, 302);
             return;
         }
         return;

@@ -159,6 +159,9 @@ class TestHost {
         // Post/redirect/get: a 302 to that page, at /xp/TOKEN; the page is
         // served to every GET of it.
         RedirectToPage,
+        // A 302 to the file at an address of the token alone (/d/TOKEN): only
+        // the pages name the file.
+        RedirectNameless,
     };
     // F1 of `name` answered so on every XFileSharing host, whatever its own.
     void setXfsEnding(const std::string& name, XfsEnding ending);
