@@ -340,14 +340,17 @@ int main(int argc, char** argv) {
 
         const RoundResult worker = runWorker(http, file, workerFolder, session);
         ended = ended && worker.ended && worker.received == bytes;
-        workerBest = std::min(workerBest, worker.seconds);
+        if (worker.ended) // a failed round's time says nothing
+            workerBest = std::min(workerBest, worker.seconds);
         QFile::remove(workerFolder + QStringLiteral("/big.bin"));
 
         const WalkRound walked = walk.run(600000);
         const bool whole = QFileInfo(walkFolder + QStringLiteral("/big.bin")).size() == bytes;
         ended = ended && walked.ended && whole;
-        walkBest.walkSeconds = std::min(walkBest.walkSeconds, walked.walkSeconds);
-        walkBest.submitSeconds = std::min(walkBest.submitSeconds, walked.submitSeconds);
+        if (walked.ended) {
+            walkBest.walkSeconds = std::min(walkBest.walkSeconds, walked.walkSeconds);
+            walkBest.submitSeconds = std::min(walkBest.submitSeconds, walked.submitSeconds);
+        }
         QFile::remove(walkFolder + QStringLiteral("/big.bin"));
         std::printf("round %d: curl %.2f s, worker %.2f s, walk %.2f s (%.2f s from the submit)\n",
                     round + 1, curl.value_or(0), worker.seconds, walked.walkSeconds,
