@@ -6,7 +6,7 @@
 // the browser's navigation is held and the transfer fetches the file. The
 // server lets the file go only to requests carrying the page's cookie.
 // Alternating rounds, best of each. A program, not a test.
-//   vardelo_session_bench [MiB] [rounds]      (default 1024 MiB, 3 rounds)
+//   vardelo_session_bench [MiB] [rounds]      (default 1024 MiB, 5 rounds)
 #include "WorkerRound.h"
 
 #include "app/DownloadCycle.h"
@@ -250,7 +250,7 @@ void report(const char* what, double bytes, double seconds, double curlRate) {
 
 int main(int argc, char** argv) {
     const long long mebibytes = argc > 1 ? std::atoll(argv[1]) : 1024;
-    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const long long bytes = mebibytes * 1024 * 1024;
 
     // The browser's store, the settings and the partial files stay in the run's folder.
