@@ -252,6 +252,10 @@ int main(int argc, char** argv) {
     const long long mebibytes = argc > 1 ? std::atoll(argv[1]) : 1024;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const long long bytes = mebibytes * 1024 * 1024;
+    if (mebibytes <= 0 || mebibytes > 1024 * 1024) {
+        std::fprintf(stderr, "usage: vardelo_session_bench [MiB (1 to 1048576)] [rounds]\n");
+        return 2;
+    }
 
     // The browser's store, the settings and the partial files stay in the run's folder.
     QTemporaryDir dir;
@@ -266,10 +270,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
-    const QString nginx =
-        QStandardPaths::findExecutable(QStringLiteral("nginx")).isEmpty()
-            ? QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")})
-            : QStandardPaths::findExecutable(QStringLiteral("nginx"));
+    QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"));
+    if (nginx.isEmpty()) // a user's PATH often lacks the system's own programs
+        nginx =
+            QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
     if (nginx.isEmpty()) {
         std::fprintf(stderr, "nginx not found: apt-get install nginx-light\n");
         return 2;
