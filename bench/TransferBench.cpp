@@ -3,16 +3,9 @@
 // throughputs, their ratio, the peak memory and the progress updates that
 // reached the window's thread per second. A program, not a test.
 //   vardelo_transfer_bench [MiB]      (default 1024)
-#include "app/letolto.h"
-#include "platform/HttpClient.h"
+#include "WorkerRound.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <sys/resource.h>
 
@@ -23,39 +16,6 @@
 using namespace vardelo;
 
 namespace {
-
-struct RoundResult {
-    bool ended = false;
-    double seconds = 0;
-    qint64 updates = 0;
-    qint64 received = 0;
-};
-
-RoundResult runWorker(HttpClient& http, const QString& url, const QString& folder) {
-    RoundResult result;
-    TTesztThread worker(http, url.toStdString(), url.toStdString(), folder.toStdString());
-    QElapsedTimer clock;
-    QObject::connect(&worker, &TTesztThread::work, &worker, [&](qint64 amount) {
-        ++result.updates;
-        result.received = amount;
-    });
-    QObject::connect(&worker, &TTesztThread::workEnd, &worker, [&](qint64) {
-        result.ended = true;
-        result.seconds = clock.elapsed() / 1000.0;
-    });
-    QObject::connect(&worker, &TTesztThread::failed, &worker, [](const FailureReason& why) {
-        std::fprintf(stderr, "transfer failed: %s\n", why.text.c_str());
-    });
-    QEventLoop loop;
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
-    clock.start();
-    worker.start();
-    loop.exec();
-    QCoreApplication::processEvents(); // what the worker sent last
-    if (!result.ended)
-        result.seconds = clock.elapsed() / 1000.0;
-    return result;
-}
 
 long peakMemoryKiB() {
     rusage usage{};
@@ -102,11 +62,9 @@ int main(int argc, char** argv) {
         }
         QFile::remove(dir.path() + QStringLiteral("/big.bin"));
 
-        QElapsedTimer clock;
-        clock.start();
-        QProcess::execute(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"),
-                                                   dir.path() + QStringLiteral("/curl.bin"), url});
-        curlSeconds = std::min(curlSeconds, clock.elapsed() / 1000.0);
+        const auto seconds = vardelo::curlSeconds(url, dir.path() + QStringLiteral("/curl.bin"));
+        ended = ended && seconds;
+        curlSeconds = std::min(curlSeconds, seconds.value_or(1e9));
         QFile::remove(dir.path() + QStringLiteral("/curl.bin"));
     }
     host.terminate();

@@ -282,7 +282,12 @@ bool PartialTarget::writeRecord(const PartialRecord& record) {
 }
 
 bool PartialTarget::continueAt(std::int64_t offset) {
-    if (std::fflush(file_) == 0 && ::ftruncate(::fileno(file_), offset) == 0 &&
+    // Cut only what lies past the offset: on ext4 a cut to nothing makes the
+    // close write the whole file out, which would hold the transfer's end
+    // for as long as the disk takes.
+    struct stat info {};
+    if (std::fflush(file_) == 0 && ::fstat(::fileno(file_), &info) == 0 &&
+        (info.st_size == offset || ::ftruncate(::fileno(file_), offset) == 0) &&
         ::fseeko(file_, offset, SEEK_SET) == 0)
         return true;
     failWith("cannot write the partial file");

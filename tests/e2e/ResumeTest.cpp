@@ -275,6 +275,17 @@ TEST_F(Resume, TheRestOfAnotherVersionIsNotJoined) {
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("v.bin")});
 }
 
+TEST_F(Resume, AShorterNewVersionLeavesNothingOfTheOldBehindIt) {
+    // The kept part is longer than the whole new file: it is cut, not overwritten.
+    HostedFile changing = file(bytes(300'000, '1'), Mode::RangeNewVersion);
+    changing.laterBody = bytes(100'000, '2');
+    changing.sendBytes = 120'000;
+    host.addFile("s.bin", changing);
+    runTwice({"s.bin"});
+    EXPECT_EQ(downloaded(QStringLiteral("s.bin")), QByteArray::fromStdString(changing.laterBody));
+    EXPECT_TRUE(leftInPartials().isEmpty());
+}
+
 TEST_F(Resume, TwoLinksWithOneFileNameKeepTheirOwnPartials) {
     // Two uploads' volumes of one name and one size.
     const std::string one = bytes(300'000, 'o'), two = bytes(300'000, 't');

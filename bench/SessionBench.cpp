@@ -1,0 +1,375 @@
+// A large file from a local nginx three ways, side by side in one run:
+// `curl -o` (the reference); the transfer worker in a browser's session
+// (cookies, user agent, Referer); and the whole walk of a host profile's
+// link as the program makes it, the real download cycle and browser engine:
+// the page loads, its form is submitted, the answer redirects to the file,
+// the browser's navigation is held and the transfer fetches the file. The
+// server lets the file go only to requests carrying the page's cookie.
+// Alternating rounds, best of each. A program, not a test.
+//   vardelo_session_bench [MiB] [rounds]      (default 1024 MiB, 5 rounds)
+#include "WorkerRound.h"
+
+#include "app/DownloadCycle.h"
+#include "core/HostProfile.h"
+#include "platform/HostProfileFiles.h"
+#include "platform/LazyBrowser.h"
+#include "platform/WebEngineBrowser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace vardelo;
+
+namespace {
+
+const char* const kSessionCookie = "sid=bench-session-4711";
+
+bool writeFile(const QString& path, const QByteArray& text) {
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+bool writeBigFile(const QString& path, long long bytes) {
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray piece(1 << 20, '\0');
+    for (int i = 0; i < piece.size(); ++i)
+        piece[i] = static_cast<char>(i * 7 + i / 251);
+    for (long long left = bytes; left > 0; left -= piece.size()) {
+        const qint64 size = std::min<long long>(left, piece.size());
+        if (file.write(piece.constData(), size) != size)
+            return false;
+    }
+    return true;
+}
+
+int freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The host's page and its redirect to the file; the file only for a
+// request with the page's cookie, as a file host hands it.
+QByteArray nginxConfig(int port) {
+    const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(port);
+    return "daemon off;\n"
+           "master_process off;\n"
+           "pid nginx.pid;\n"
+           "error_log stderr warn;\n"
+           "events { worker_connections 64; }\n"
+           "http {\n"
+           "  access_log off;\n"
+           "  log_not_found off;\n"
+           "  sendfile on;\n"
+           "  tcp_nopush on;\n"
+           "  client_body_temp_path tmp/body;\n"
+           "  proxy_temp_path tmp/proxy;\n"
+           "  fastcgi_temp_path tmp/fastcgi;\n"
+           "  uwsgi_temp_path tmp/uwsgi;\n"
+           "  scgi_temp_path tmp/scgi;\n"
+           "  types { text/html html; }\n"
+           "  default_type application/octet-stream;\n"
+           "  server {\n"
+           "    listen 127.0.0.1:" +
+           QByteArray::number(port) +
+           ";\n"
+           "    root www;\n"
+           "    location /s/ { add_header Set-Cookie \"" +
+           kSessionCookie +
+           "; Path=/\"; }\n"
+           "    location = /s/go { return 302 " +
+           origin +
+           "/k/big.bin; }\n"
+           "    location /k/ { if ($cookie_sid != \"" +
+           QByteArray(kSessionCookie).split('=').at(1) +
+           "\") { return 403; } }\n"
+           "  }\n"
+           "}\n";
+}
+
+const QByteArray kPage = "<!DOCTYPE html><html><head><title>Bench host</title></head><body>\n"
+                         "<form id=\"free\" method=\"post\" action=\"/s/go\">\n"
+                         "<input type=\"submit\" name=\"method_free\" value=\"Free Download\">\n"
+                         "</form></body></html>\n";
+
+const QByteArray kProfile = R"({
+  "name": "Bench host",
+  "links": ["^http://127\\.0\\.0\\.1:\\d+/s/"],
+  "cookies": {"lang": "hu"},
+  "steps": [{"submit": "#free"}]
+})";
+
+bool accepts(int port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    return socket.waitForConnected(200);
+}
+
+// The cycle's window for one link, asked again each round: nothing is
+// shown; the outcome ends the round.
+class BenchWindow final : public CycleWindow {
+  public:
+    BenchWindow(std::string link, QString folder) : link_(std::move(link)), folder_(folder) {}
+
+    std::optional<AttemptResult> result;
+    QEventLoop* round = nullptr;
+
+    bool queueIsEmpty() const override { return false; }
+    std::string headUrl() const override { return link_; }
+    std::string targetFolder() const override { return folder_.toStdString(); }
+    void showEmptyQueueMessage() override {}
+    void showStatus(const QString&) override {}
+    void setGaugeMaximum(int) override {}
+    void setGaugeValue(int) override {}
+    void showBytes(std::int64_t, std::int64_t) override {}
+    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
+    void clearTransferred() override {}
+    void clearTransferRate() override {}
+    void showRunControls(RunControls) override {}
+    OutcomePlan recordOutcome(const AttemptResult& outcome, std::int64_t) override {
+        result = outcome;
+        if (round)
+            round->quit();
+        return OutcomePlan{}; // idle
+    }
+    void noteHostWait(const std::string&, std::int64_t) override {
+        if (round)
+            round->quit(); // no outcome: the round failed
+    }
+    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
+    void runGuarded(const std::function<void()>& step) override {
+        try {
+            step();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "cycle step failed: %s\n", error.what());
+        }
+    }
+
+  private:
+    std::string link_;
+    QString folder_;
+};
+
+struct WalkRound {
+    bool ended = false;
+    double walkSeconds = 0;   // from Start to the outcome recorded
+    double submitSeconds = 0; // from the form's submission to the outcome recorded
+};
+
+class Walk {
+  public:
+    Walk(const std::string& link, const QString& folder, const HostProfiles& profiles)
+        : browser_(
+              [](QObject* parent, QString*) -> Browser* { return new WebEngineBrowser(parent); }),
+          window_(link, folder), cycle_(window_, browser_, http_, &owner_) {
+        cycle_.setHostProfiles(&profiles);
+        // Shown, so that the page's timers run as in the window, but never on screen.
+        browser_.widget()->setAttribute(Qt::WA_DontShowOnScreen);
+        browser_.widget()->show();
+        // The submission's answer is timed before the cycle hears it.
+        QObject::connect(&browser_, &Browser::elementSubmitted, &owner_, [this](quint64, bool ok) {
+            if (ok && !submitClock_.isValid())
+                submitClock_.start();
+        });
+        const auto guarded = [this](auto step) {
+            return [this, step](auto... args) {
+                window_.runGuarded([&] { (cycle_.*step)(args...); });
+            };
+        };
+        QObject::connect(&browser_, &Browser::documentComplete, &owner_,
+                         guarded(&DownloadCycle::documentComplete));
+        QObject::connect(&browser_, &Browser::elementSubmitted, &owner_,
+                         guarded(&DownloadCycle::elementSubmitted));
+        QObject::connect(&browser_, &Browser::bodyMarkupRead, &owner_,
+                         guarded(&DownloadCycle::bodyMarkupRead));
+        QObject::connect(&browser_, &Browser::elementRead, &owner_,
+                         guarded(&DownloadCycle::elementRead));
+        QObject::connect(&browser_, &Browser::downloadRequested, &owner_,
+                         guarded(&DownloadCycle::downloadRequested));
+        QObject::connect(&browser_, &Browser::navigationHeld, &owner_,
+                         guarded(&DownloadCycle::navigationHeld));
+    }
+
+    WalkRound run(int limitMs) {
+        WalkRound result;
+        window_.result.reset();
+        submitClock_.invalidate();
+        QEventLoop loop;
+        QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+        window_.round = &loop;
+        QElapsedTimer clock;
+        clock.start();
+        cycle_.start();
+        loop.exec();
+        window_.round = nullptr;
+        result.walkSeconds = clock.elapsed() / 1000.0;
+        result.submitSeconds = submitClock_.isValid() ? submitClock_.elapsed() / 1000.0 : 0;
+        if (!window_.result) {
+            std::fprintf(stderr, "the walk did not end in %d s\n", limitMs / 1000);
+            cycle_.stop();
+        } else if (window_.result->outcome != OutcomeKind::Success) {
+            std::fprintf(stderr, "the walk failed: %s\n", window_.result->reason.text.c_str());
+        }
+        result.ended = window_.result && window_.result->outcome == OutcomeKind::Success;
+        return result;
+    }
+
+  private:
+    QObject owner_;
+    LazyBrowser browser_;
+    HttpClient http_;
+    BenchWindow window_;
+    DownloadCycle cycle_;
+    QElapsedTimer submitClock_;
+};
+
+void report(const char* what, double bytes, double seconds, double curlRate) {
+    const double rate = bytes / 1048576.0 / seconds;
+    std::printf("  %-34s %8.1f MiB/s (%6.2f s)  %5.2f x curl  %s\n", what, rate, seconds,
+                rate / curlRate, rate >= 0.95 * curlRate ? ">= 0.95" : "BELOW 0.95");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const long long mebibytes = argc > 1 ? std::atoll(argv[1]) : 1024;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    const long long bytes = mebibytes * 1024 * 1024;
+    if (mebibytes <= 0 || mebibytes > 1024 * 1024) {
+        std::fprintf(stderr, "usage: vardelo_session_bench [MiB (1 to 1048576)] [rounds]\n");
+        return 2;
+    }
+
+    // The browser's store, the settings and the partial files stay in the run's folder.
+    QTemporaryDir dir;
+    for (const char* variable :
+         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, (dir.path() + QLatin1Char('/') + QLatin1String(variable)).toUtf8());
+    if (::geteuid() == 0) // the browser engine refuses to start as root with its sandbox
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+
+    QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"));
+    if (nginx.isEmpty()) // a user's PATH often lacks the system's own programs
+        nginx =
+            QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
+    if (nginx.isEmpty()) {
+        std::fprintf(stderr, "nginx not found: apt-get install nginx-light\n");
+        return 2;
+    }
+    const QString prefix = dir.path() + QStringLiteral("/nginx");
+    const int port = freePort();
+    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    QDir().mkpath(prefix + QStringLiteral("/tmp"));
+    if (!writeFile(prefix + QStringLiteral("/nginx.conf"), nginxConfig(port)) ||
+        !writeFile(prefix + QStringLiteral("/www/s/page.html"), kPage) ||
+        !writeFile(dir.path() + QStringLiteral("/profiles/bench.json"), kProfile) ||
+        !writeBigFile(prefix + QStringLiteral("/www/k/big.bin"), bytes)) {
+        std::fprintf(stderr, "cannot write the server's files under %s\n", qPrintable(dir.path()));
+        return 2;
+    }
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedChannels);
+    server.start(nginx,
+                 {QStringLiteral("-p"), prefix, QStringLiteral("-c"), QStringLiteral("nginx.conf"),
+                  QStringLiteral("-e"), QStringLiteral("stderr")});
+    QElapsedTimer startup;
+    startup.start();
+    while (!accepts(port) && server.state() != QProcess::NotRunning && startup.elapsed() < 10000)
+        server.waitForFinished(50);
+    if (!accepts(port)) {
+        std::fprintf(stderr, "nginx did not start\n");
+        return 2;
+    }
+
+    const LoadedProfiles loaded = loadHostProfiles({dir.path() + QStringLiteral("/profiles")});
+    if (!loaded.problems.isEmpty() || loaded.profiles.size() != 1) {
+        std::fprintf(stderr, "%s\n", qPrintable(profileProblemsText(loaded.problems)));
+        return 2;
+    }
+
+    const QString file = origin + QStringLiteral("/k/big.bin");
+    const QString page = origin + QStringLiteral("/s/page.html");
+    HttpSession session;
+    session.userAgent = "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+                        "Chrome/118.0 Safari/537.36";
+    session.referer = page.toStdString();
+    const std::string cookie = kSessionCookie;
+    const auto pos = cookie.find('=');
+    session.cookies = {{"127.0.0.1", "/", false, 0, cookie.substr(0, pos), cookie.substr(pos + 1)},
+                       {"127.0.0.1", "/", false, 0, "lang", "hu"},
+                       {"127.0.0.1", "/s/", false, 0, "seen", "1"}};
+
+    const QString curlFolder = dir.path() + QStringLiteral("/curl");
+    const QString workerFolder = dir.path() + QStringLiteral("/worker");
+    const QString walkFolder = dir.path() + QStringLiteral("/walk");
+    for (const QString& folder : {curlFolder, workerFolder, walkFolder})
+        QDir().mkpath(folder);
+    Walk walk(page.toStdString(), walkFolder, loaded.profiles);
+    HttpClient http;
+
+    // Alternate the three and keep each one's best round, so the disk's
+    // write-back of an earlier round does not decide the comparison.
+    double curlBest = 1e9;
+    double workerBest = 1e9;
+    WalkRound walkBest{false, 1e9, 1e9};
+    bool ended = true;
+    for (int round = 0; round < rounds; ++round) {
+        const auto curl = curlSeconds(file, curlFolder + QStringLiteral("/big.bin"),
+                                      {QStringLiteral("-b"), QLatin1String(kSessionCookie)});
+        ended = ended && curl;
+        curlBest = std::min(curlBest, curl.value_or(1e9));
+        QFile::remove(curlFolder + QStringLiteral("/big.bin"));
+
+        const RoundResult worker = runWorker(http, file, workerFolder, session);
+        ended = ended && worker.ended && worker.received == bytes;
+        if (worker.ended) // a failed round's time says nothing
+            workerBest = std::min(workerBest, worker.seconds);
+        QFile::remove(workerFolder + QStringLiteral("/big.bin"));
+
+        const WalkRound walked = walk.run(600000);
+        const bool whole = QFileInfo(walkFolder + QStringLiteral("/big.bin")).size() == bytes;
+        ended = ended && walked.ended && whole;
+        if (walked.ended) {
+            walkBest.walkSeconds = std::min(walkBest.walkSeconds, walked.walkSeconds);
+            walkBest.submitSeconds = std::min(walkBest.submitSeconds, walked.submitSeconds);
+        }
+        QFile::remove(walkFolder + QStringLiteral("/big.bin"));
+        std::printf("round %d: curl %.2f s, worker %.2f s, walk %.2f s (%.2f s from the submit)\n",
+                    round + 1, curl.value_or(0), worker.seconds, walked.walkSeconds,
+                    walked.submitSeconds);
+        std::fflush(stdout);
+    }
+    server.terminate();
+    server.waitForFinished();
+
+    const double curlRate = bytes / 1048576.0 / curlBest;
+    std::printf("%lld MiB from a local nginx, best of %d alternating rounds (%s)\n", mebibytes,
+                rounds, ended ? "complete" : "FAILED");
+    std::printf("  %-34s %8.1f MiB/s (%6.2f s)\n", "curl -o", curlRate, curlBest);
+    report("worker in a browser's session", bytes, workerBest, curlRate);
+    report("walk, from the submit", bytes, walkBest.submitSeconds, curlRate);
+    report("walk, from Start (page included)", bytes, walkBest.walkSeconds, curlRate);
+    return ended ? 0 : 1;
+}
