@@ -154,6 +154,11 @@ class BenchWindow final : public CycleWindow {
             round->quit(); // no outcome: the round failed
     }
     std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
+    void askForCaptcha() override {}
+    void captchaOver() override {}
+    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
+    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
+    int passOverHead() override { return 1; }
     void runGuarded(const std::function<void()>& step) override {
         try {
             step();

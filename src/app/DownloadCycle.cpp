@@ -46,6 +46,7 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
     connect(pageWatchdog_, &QTimer::timeout, this,
             [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
+    buildCaptchaTimers();
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
     connect(hostsWait_, &QTimer::timeout, this, [this] {
@@ -99,6 +100,7 @@ void DownloadCycle::endAttempt() {
     completedWhileSubmitting_.reset();
     reading_ = ProfileRead::None;
     pageFailedStatus_ = false;
+    endCaptcha();
     if (profile_)
         browser_.holdNavigation(false);
     heldAddress_.clear();
@@ -221,6 +223,7 @@ void DownloadCycle::documentComplete(bool ok) {
     case CycleState::Transfer: // a second transfer must not run beside this one
     case CycleState::DeadLinkWait:
     case CycleState::HostsWait:
+    case CycleState::Captcha:
         return;
     }
 }
@@ -340,8 +343,9 @@ void DownloadCycle::tellFailure(const std::string& why) const {
 }
 
 void DownloadCycle::countdownTick() {
-    window_.showStatus(QString::number(countdown - 1) +
-                       QStringLiteral(" mp múlva indul a letöltés"));
+    if (captcha_ != CaptchaState::Asked) // the captcha's request stays in view
+        window_.showStatus(QString::number(countdown - 1) +
+                           QStringLiteral(" mp múlva indul a letöltés"));
     --countdown;
     window_.setGaugeValue(std::max(countdown, 0));
     if (state_ != CycleState::Countdown) {
@@ -468,6 +472,7 @@ void DownloadCycle::naplozas(const AttemptResult& result) {
 
 void DownloadCycle::concludeAttempt(const AttemptResult& result) {
     endAttempt();
+    captchaSkips_ = 0;
     logResult(result);
     const OutcomePlan plan = window_.recordOutcome(result, content_length);
     switch (plan.next) {

@@ -3,6 +3,7 @@
 #include "core/AttemptResult.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
+#include "core/SettingsTable.h"
 #include "platform/HttpSession.h"
 
 #include <QElapsedTimer>
@@ -45,11 +46,22 @@ enum class CycleState {
     Submitted,
     Transfer,
     DeadLinkWait,
-    HostsWait // every queued link's host asked to wait: the soonest end is awaited
+    HostsWait, // every queued link's host asked to wait: the soonest end is awaited
+    Captcha    // the wait is over; the user's captcha is awaited
 };
 
 // The page steps as the probe tells them; the window does not listen.
-enum class CycleStep { FirstPage, Submitted, WaitPage, FileName, Wait, Address, Transfer, Failed };
+enum class CycleStep {
+    FirstPage,
+    Submitted,
+    WaitPage,
+    FileName,
+    Captcha,
+    Wait,
+    Address,
+    Transfer,
+    Failed
+};
 using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
 // The enabled states of Start, Stop and the stop-after switch.
@@ -83,6 +95,14 @@ class CycleWindow {
     // until the head's host is not: nothing then; when every link's host is
     // waiting, the soonest end (seconds since the epoch).
     virtual std::optional<std::int64_t> passOverWaitingLinks() = 0;
+    // A page asks for a captcha: the user is shown the page and asked.
+    virtual void askForCaptcha() = 0;
+    // The captcha was solved or given up: the user's earlier page comes back.
+    virtual void captchaOver() = 0;
+    virtual CaptchaChoice captchaChoice() const = 0;
+    virtual std::chrono::minutes captchaTime() const = 0;
+    // The head link goes to the queue's end untried; the links queued.
+    virtual int passOverHead() = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
     virtual void runGuarded(const std::function<void()>& step) = 0;
 
@@ -120,6 +140,8 @@ class DownloadCycle final : public QObject {
     void setTrace(CycleTrace trace) { trace_ = std::move(trace); }
     // Outside the download hours a Start waits, and goes when they open.
     void setHoursGate(DownloadHoursGate* gate);
+    // The user's time for a captcha, in place of the setting's minutes.
+    void setCaptchaTimeout(std::chrono::milliseconds timeout) { captchaTimeout_ = timeout; }
 
     void start();
     void stop();
@@ -167,7 +189,20 @@ class DownloadCycle final : public QObject {
     void concludeAttempt(const AttemptResult& result);
 
     // A host profile's walk (DownloadCycleProfile.cpp).
-    enum class ProfileRead { None, Page, RetryAfter, FileName, Wait, Address, Submit };
+    enum class ProfileRead {
+        None,
+        Page,
+        RetryAfter,
+        FileName,
+        CaptchaAtStart,
+        CaptchaAfterWait,
+        CaptchaSolved,
+        Wait,
+        Address,
+        Submit
+    };
+    // A step's captcha: none asked, asked of the user, or solved.
+    enum class CaptchaState { None, Asked, Solved };
     const ProfileStep& currentStep() const;
     bool pastLastStep() const; // the last step's element led to a page
     std::string stepName() const;
@@ -189,6 +224,18 @@ class DownloadCycle final : public QObject {
     bool readAgainLater(ProfileRead read);
     void readAgain(ProfileRead read);
     void stepAfterWait();
+    void pressOrRead();
+    // A step's captcha (DownloadCycleCaptcha.cpp).
+    void buildCaptchaTimers();
+    void checkCaptcha(ProfileRead at);
+    void captchaChecked(ProfileRead at, bool present);
+    void askCaptcha(ProfileRead at);
+    void pollCaptcha();
+    void captchaSolvedRead(const std::optional<std::string>& text);
+    void captchaSolved();
+    bool captchaSolvedByPage(bool ok);
+    void captchaTimedOut();
+    void endCaptcha();
     void stepSubmitted(bool submitted);
     void fileFound(const std::string& address);
     bool walkOnFromPage();
@@ -231,7 +278,12 @@ class DownloadCycle final : public QObject {
     // The address of a held navigation the transfer fetches; a page there
     // goes back to the browser for the next step.
     std::string heldAddress_;
-    std::string pageFileName_;  // the name a step's `name` reader read
+    std::string pageFileName_; // the name a step's `name` reader read
+    CaptchaState captcha_ = CaptchaState::None;
+    QTimer* captchaLimit_ = nullptr; // the user's time for it
+    QTimer* captchaPoll_ = nullptr;  // reads its solved reader
+    std::optional<std::chrono::milliseconds> captchaTimeout_;
+    int captchaSkips_ = 0;      // links passed over for a captcha since the last try
     QElapsedTimer settleClock_; // since a reader of this page first found nothing
     quint64 profileTicket_ = 0; // the awaited answer's ticket
     quint64 profileRequests_ = 0;

@@ -59,6 +59,8 @@ void DownloadCycle::requestValue(ProfileRead read, const PageReader& reader) {
 // A page has loaded for the walk: the first one, the next step's, or the
 // current step's again (a reload during the wait reads it afresh).
 void DownloadCycle::profilePageLoaded(bool ok) {
+    if (state_ != CycleState::Submitted && captchaSolvedByPage(ok))
+        return;
     switch (state_) {
     case CycleState::FirstPage:
         if (!ok && linkRefused_) {
@@ -75,6 +77,7 @@ void DownloadCycle::profilePageLoaded(bool ok) {
         return;
     case CycleState::WaitPage:
     case CycleState::Countdown:
+    case CycleState::Captcha:
         beginStep(ok);
         return;
     case CycleState::AfterWait: // its address is being read
@@ -93,6 +96,7 @@ void DownloadCycle::beginStep(bool pageLoaded) {
     state_ = step_ == 0 ? CycleState::FirstPage : CycleState::WaitPage;
     pageFailedStatus_ = !pageLoaded;
     settleClock_.invalidate();
+    endCaptcha();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     armWatchdog(); // each page gets a time of its own
@@ -105,6 +109,8 @@ void DownloadCycle::beginStep(bool pageLoaded) {
 
 void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& markup) {
     const ProfileRead read = std::exchange(reading_, ProfileRead::None);
+    if (!ok && read == ProfileRead::CaptchaSolved)
+        return; // the next tick reads again
     if (!ok) {
         pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
                                                    : OutcomeKind::WaitPageUnreadable,
@@ -115,6 +121,8 @@ void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& marku
     }
     if (read == ProfileRead::Page)
         checkStepPage(markup);
+    else if (read == ProfileRead::CaptchaSolved)
+        captchaSolvedRead(profile_->readCaptchaSolved(step_, markup));
     else if (read == ProfileRead::Wait)
         stepWaitRead(profile_->readWait(step_, markup));
     else if (read == ProfileRead::Address)
@@ -130,6 +138,10 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
         retryAfterRead(value);
     else if (read == ProfileRead::FileName)
         fileNameRead(value);
+    else if (read == ProfileRead::CaptchaAtStart || read == ProfileRead::CaptchaAfterWait)
+        captchaChecked(read, ok);
+    else if (read == ProfileRead::CaptchaSolved)
+        captchaSolvedRead(value);
     else if (read == ProfileRead::Wait)
         stepWaitRead(value);
     else if (read == ProfileRead::Address)
@@ -220,7 +232,7 @@ void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
         pageFileName_ = toStd(toQt(decodeCharacterReferences(*text)).trimmed());
         tell(CycleStep::FileName, stepName() + ": " + pageFileName_);
     }
-    readStepWait();
+    checkCaptcha(ProfileRead::CaptchaAtStart);
 }
 
 void DownloadCycle::readStepWait() {
@@ -320,6 +332,11 @@ void DownloadCycle::readAgain(ProfileRead read) {
 void DownloadCycle::stepAfterWait() {
     settleClock_.invalidate();
     armWatchdog(); // a page that leads nowhere ends as an unreadable one
+    checkCaptcha(ProfileRead::CaptchaAfterWait);
+}
+
+void DownloadCycle::pressOrRead() {
+    armWatchdog();
     if (currentStep().submit.empty()) {
         state_ = CycleState::AfterWait;
         readStepAddress();

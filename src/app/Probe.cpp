@@ -58,6 +58,12 @@ class ProbeWindow final : public CycleWindow {
         return OutcomePlan{}; // idle
     }
     void noteHostWait(const std::string&, std::int64_t) override { QCoreApplication::exit(1); }
+    // Neither a download nor a failure: the user would have to act.
+    void askForCaptcha() override { QCoreApplication::exit(2); }
+    void captchaOver() override {}
+    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
+    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
+    int passOverHead() override { return 1; }
     std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
     void runGuarded(const std::function<void()>& step) override {
         try {
@@ -139,6 +145,8 @@ std::string describe(CycleStep step, const std::string& detail) {
         return "Wait page loaded: " + detail;
     case CycleStep::FileName:
         return "File name read: " + detail;
+    case CycleStep::Captcha:
+        return detail + ": captcha: the user would solve it in the window";
     case CycleStep::Wait:
         return "Wait read: " + detail + " s";
     case CycleStep::Address:

@@ -284,6 +284,11 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void clearTransferRate() override;
     void noteHostWait(const std::string& host, std::int64_t seconds) override;
     std::optional<std::int64_t> passOverWaitingLinks() override;
+    void askForCaptcha() override;
+    void captchaOver() override;
+    CaptchaChoice captchaChoice() const override;
+    std::chrono::minutes captchaTime() const override;
+    int passOverHead() override;
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
     QString hostWaitText(const std::string& link) const;
@@ -309,10 +314,11 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     bool closedInOrder_ = false; // the close has written everything; nothing may change now
     QTimer* rateTimer_ = nullptr;
     TransferRate rate_;
-    RunFailures runFailures_;       // why this run's attempts failed, by link
-    HostWaits hostWaits_;           // until when hosts asked their links to wait
-    std::int64_t rateBytes_ = -1;   // the last amount reported, -1 before the first
-    std::int64_t rateExpected_ = 0; // the transfer's whole size
+    RunFailures runFailures_;         // why this run's attempts failed, by link
+    HostWaits hostWaits_;             // until when hosts asked their links to wait
+    QPointer<QWidget> beforeCaptcha_; // the page the user was on when a captcha came
+    std::int64_t rateBytes_ = -1;     // the last amount reported, -1 before the first
+    std::int64_t rateExpected_ = 0;   // the transfer's whole size
 };
 
 } // namespace vardelo

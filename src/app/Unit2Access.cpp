@@ -36,6 +36,7 @@ void TForm1::buildAccess() {
     // The skin box's own editor and list speak for it.
     kinezet->lineEdit()->setAccessibleName(kinezet->accessibleName());
     kinezet->view()->setAccessibleName(QStringLiteral("Skinek"));
+    Captcha_eseten->view()->setAccessibleName(Captcha_eseten->accessibleName());
     connect(Linkek, &QueueGridView::pastePressed, this, guard(&TForm1::LinkekPaste));
     for (QAbstractItemView* grid :
          {static_cast<QAbstractItemView*>(Linkek), static_cast<QAbstractItemView*>(naplosg)})

@@ -34,6 +34,8 @@ void TForm1::buildLimits() {
     setTabOrder(Sebesseg_korlat, Idoablak);
     setTabOrder(Idoablak, Idoablak_kezdete);
     setTabOrder(Idoablak_kezdete, Idoablak_vege);
+    setTabOrder(Idoablak_vege, Captcha_ido);
+    setTabOrder(Captcha_ido, Captcha_eseten);
 }
 
 void TForm1::limitsChanged() {

@@ -107,6 +107,12 @@ std::vector<SettingBinding> TForm1::settingBindings() {
         {SettingId::Idoablak, flag(Idoablak), flagOf(Idoablak)},
         {SettingId::IdoablakKezdete, timeOfDay(Idoablak_kezdete), timeOfDayOf(Idoablak_kezdete)},
         {SettingId::IdoablakVege, timeOfDay(Idoablak_vege), timeOfDayOf(Idoablak_vege)},
+        {SettingId::CaptchaIdo, spin(Captcha_ido), spinOf(Captcha_ido)},
+        {SettingId::CaptchaEseten,
+         [this](std::int64_t number, const std::string&) {
+             Captcha_eseten->setCurrentIndex(static_cast<int>(number));
+         },
+         [this] { return std::to_string(Captcha_eseten->currentIndex()); }},
     };
 }
 

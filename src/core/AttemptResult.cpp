@@ -46,6 +46,8 @@ const char* failureKindName(FailureKind kind) {
         return "host-busy";
     case FailureKind::WebPage:
         return "web-page";
+    case FailureKind::CaptchaNotSolved:
+        return "captcha-not-solved";
     }
     return "unknown";
 }
@@ -86,6 +88,8 @@ const char* hungarianText(FailureKind kind) {
         return "Weblap hiba: az oldal szerint a szerver foglalt";
     case FailureKind::WebPage:
         return "A fájl helyett weblap érkezett";
+    case FailureKind::CaptchaNotSolved:
+        return "Weblap hiba: a captcha nem lett megoldva időben";
     }
     return "Ismeretlen hiba";
 }

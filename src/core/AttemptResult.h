@@ -27,6 +27,7 @@ enum class FailureKind : unsigned char {
     FileGone,           // the page says the file is not there
     HostBusy,           // the page says the host is busy
     WebPage,            // the host sent a web page where the file was asked for
+    CaptchaNotSolved,   // the user did not solve the page's captcha in time
 };
 
 struct FailureReason {

@@ -148,7 +148,8 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
     if (!compileOptional(profile.dead, "dead", &compiled->dead_, reason) ||
         !compileOptional(profile.busy, "busy", &compiled->busy_, reason) ||
         !compileReader(retryReader(profile.retryAfter), "retry_after", &compiled->retryPattern_,
-                       reason))
+                       reason) ||
+        !compileReader(profile.captchaSolved, "captcha_solved", &compiled->solvedPattern_, reason))
         return nullptr;
     if (!compiled->compileSteps(profile.steps.empty() ? shorthandSteps(profile) : profile.steps,
                                 reason))
@@ -181,7 +182,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -195,7 +196,9 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
             !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
             !compileReader(step.address, key("address").c_str(), &compiled.addressPattern,
                            reason) ||
-            !compileReader(step.fileName, key("name").c_str(), &compiled.namePattern, reason))
+            !compileReader(step.fileName, key("name").c_str(), &compiled.namePattern, reason) ||
+            !compileReader(step.captchaSolved, key("captcha_solved").c_str(),
+                           &compiled.solvedPattern, reason))
             return false;
         steps_.push_back(std::move(compiled));
     }
@@ -274,6 +277,22 @@ std::optional<std::string> CompiledProfile::readAddress(std::size_t step,
 std::optional<std::string> CompiledProfile::readFileName(std::size_t step,
                                                          std::string_view markup) const {
     return readWith(steps_[step].step.fileName, steps_[step].namePattern, markup);
+}
+
+const std::string& CompiledProfile::captcha(std::size_t step) const {
+    const std::string& own = steps_[step].step.captcha;
+    return own.empty() ? profile_.captcha : own;
+}
+
+const std::optional<PageReader>& CompiledProfile::captchaSolved(std::size_t step) const {
+    const auto& own = steps_[step].step.captchaSolved;
+    return own ? own : profile_.captchaSolved;
+}
+
+std::optional<std::string> CompiledProfile::readCaptchaSolved(std::size_t step,
+                                                              std::string_view markup) const {
+    const bool own = steps_[step].step.captchaSolved.has_value();
+    return readWith(captchaSolved(step), own ? steps_[step].solvedPattern : solvedPattern_, markup);
 }
 
 std::string CompiledProfile::canonical(std::string_view link) const {

@@ -41,7 +41,9 @@ struct ProfileStep {
     std::optional<PageReader> wait;
     std::string submit; // selector of the element pressed after the wait
     std::optional<PageReader> address;
-    std::optional<PageReader> fileName; // the file's name as the page shows it
+    std::optional<PageReader> fileName;      // the file's name as the page shows it
+    std::string captcha;                     // selector of a captcha the user solves
+    std::optional<PageReader> captchaSolved; // non-empty once it is solved
     // Profiles written before steps read their address with the page and
     // then count down; a step's own address is read after its wait.
     bool addressBeforeWait = false;
@@ -56,6 +58,8 @@ struct HostProfile {
     std::string dead;               // patterns over every page of the walk
     std::string busy;
     std::optional<RetryAfterReader> retryAfter;
+    std::string captcha; // as a step's, on every page
+    std::optional<PageReader> captchaSolved;
     // The walk; empty: the keys below make it (a first step that presses
     // `form`, then one that waits and reads `address` or presses `afterWait`).
     std::vector<ProfileStep> steps;
@@ -100,6 +104,10 @@ class CompiledProfile {
     std::optional<std::string> readWait(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readAddress(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readFileName(std::size_t step, std::string_view markup) const;
+    // The step's captcha selector and its solved reader, else the profile's.
+    const std::string& captcha(std::size_t step) const;
+    const std::optional<PageReader>& captchaSolved(std::size_t step) const;
+    std::optional<std::string> readCaptchaSolved(std::size_t step, std::string_view markup) const;
     // The link in its canonical form, the rewrites applied in order.
     std::string canonical(std::string_view link) const;
 
@@ -108,13 +116,13 @@ class CompiledProfile {
     struct CompiledStep {
         ProfileStep step;
         std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern,
-            namePattern;
+            namePattern, solvedPattern;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
 
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
-    std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_;
+    std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_, solvedPattern_;
     std::vector<CompiledStep> steps_;
     std::vector<std::unique_ptr<re2::RE2>> rewrites_;
 };

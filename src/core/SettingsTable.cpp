@@ -36,6 +36,10 @@ constexpr std::array<SettingDef, kSettingCount> kReadOrder = {{
      22 * 60, 0, kLastMinuteOfDay, true},
     {SettingId::IdoablakVege, "Idoablak_vege", "Idoablak_vege", SettingKind::Integer, 6 * 60, 0,
      kLastMinuteOfDay, true},
+    // Minutes the user has for a captcha.
+    {SettingId::CaptchaIdo, "Captcha_ido", "Captcha_ido", SettingKind::Integer, 5, 1, 60, true},
+    {SettingId::CaptchaEseten, "Captcha_eseten", "Captcha_eseten", SettingKind::Integer, 0, 0, 1,
+     true},
     {SettingId::AutomatikusLetoltes, "Automatikus_letoltes", "Automatikus_letoltes",
      SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::Vagolap, "Vagolap", "Vagolap", SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
@@ -59,6 +63,8 @@ constexpr std::array<SettingId, kSettingCount> kWriteOrder = {
     SettingId::Idoablak,
     SettingId::IdoablakKezdete,
     SettingId::IdoablakVege,
+    SettingId::CaptchaIdo,
+    SettingId::CaptchaEseten,
 };
 
 char asciiLower(char c) {

@@ -24,9 +24,14 @@ enum class SettingId {
     Idoablak,
     IdoablakKezdete,
     IdoablakVege,
+    CaptchaIdo,
+    CaptchaEseten,
 };
 
-inline constexpr std::size_t kSettingCount = 14;
+inline constexpr std::size_t kSettingCount = 16;
+
+// What the cycle does with a page that asks for a captcha.
+enum class CaptchaChoice { Wait = 0, Skip = 1 };
 
 enum class SettingKind {
     Integer, // signed 32-bit

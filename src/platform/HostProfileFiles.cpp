@@ -96,14 +96,19 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
     if (!value.isObject())
         return QStringLiteral("a %1 %2. eleme nem objektum").arg(quoted("steps")).arg(number);
     const QJsonObject object = value.toObject();
-    const std::pair<const char*, std::string*> texts[] = {
-        {"dead", &step.dead}, {"busy", &step.busy}, {"submit", &step.submit}};
+    const std::pair<const char*, std::string*> texts[] = {{"dead", &step.dead},
+                                                          {"busy", &step.busy},
+                                                          {"submit", &step.submit},
+                                                          {"captcha", &step.captcha}};
     for (const auto& [key, into] : texts) {
         if (!optionalText(object, key, into))
             return where + QStringLiteral("%1 kulcsa nem szöveg").arg(quoted(key));
     }
     const std::pair<const char*, std::optional<PageReader>*> readers[] = {
-        {"wait", &step.wait}, {"address", &step.address}, {"name", &step.fileName}};
+        {"wait", &step.wait},
+        {"address", &step.address},
+        {"name", &step.fileName},
+        {"captcha_solved", &step.captchaSolved}};
     for (const auto& [key, into] : readers) {
         const QJsonValue reader = object.value(QLatin1String(key));
         if (reader.isUndefined())
@@ -116,7 +121,8 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
         !problem.isEmpty())
         return problem;
     noteUnknownKeys(object,
-                    {"dead", "busy", "retry_after", "wait", "submit", "address", "name", "comment"},
+                    {"dead", "busy", "retry_after", "wait", "submit", "address", "name", "captcha",
+                     "captcha_solved", "comment"},
                     where, warnings);
     return QString();
 }
@@ -163,7 +169,8 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     const std::pair<const char*, std::string*> texts[] = {{"form", &profile.form},
                                                           {"dead", &profile.dead},
                                                           {"busy", &profile.busy},
-                                                          {"after_wait", &profile.afterWait}};
+                                                          {"after_wait", &profile.afterWait},
+                                                          {"captcha", &profile.captcha}};
     for (const auto& [key, into] : texts) {
         if (!optionalText(object, key, into))
             return QStringLiteral("a %1 nem szöveg").arg(quoted(key));
@@ -173,7 +180,9 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
         return QStringLiteral("az %1 nem true vagy false").arg(quoted("address_after_wait"));
     profile.addressAfterWait = late.toBool(false);
     const std::pair<const char*, std::optional<PageReader>*> readers[] = {
-        {"wait", &profile.wait}, {"address", &profile.address}};
+        {"wait", &profile.wait},
+        {"address", &profile.address},
+        {"captcha_solved", &profile.captchaSolved}};
     for (const auto& [key, into] : readers) {
         const QJsonValue value = object.value(QLatin1String(key));
         if (value.isUndefined())
@@ -224,7 +233,7 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     noteUnknownKeys(object,
                     {"name", "links", "form", "dead", "busy", "retry_after", "wait", "address",
                      "address_after_wait", "after_wait", "steps", "settle", "cookies", "rewrite",
-                     "comment"},
+                     "captcha", "captcha_solved", "comment"},
                     QString(), warnings);
     return QString();
 }

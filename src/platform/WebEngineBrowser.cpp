@@ -95,6 +95,10 @@ constexpr const char* kReadScript =
     "  try { element = document.querySelector(data.selector); } catch (e) { return null; }"
     "  if (!element) return null;"
     "  if (!data.attribute) return element.textContent;"
+    // The live property where the element has one (a field's value as typed
+    // or set by script, a link's resolved href), else the attribute.
+    "  var live = element[data.attribute];"
+    "  if (typeof live === 'string' || typeof live === 'number') return String(live);"
     "  var value = element.getAttribute(data.attribute);"
     "  return value === null ? null : String(value);"
     "})(%1)";

@@ -67,6 +67,11 @@ class RecordingWindow final : public CycleWindow {
     void runGuarded(const std::function<void()>& step) override { step(); }
     void noteHostWait(const std::string&, std::int64_t) override {}
     std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
+    void askForCaptcha() override {}
+    void captchaOver() override {}
+    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
+    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
+    int passOverHead() override { return 1; }
 
     std::string head = "http://h/link/a";
     QString status;

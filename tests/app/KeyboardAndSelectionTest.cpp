@@ -123,7 +123,7 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
 
     control<QTabWidget>("Lapok")->setCurrentIndex(2);
     // Tab steps through a time's hour and minute, as Qt's time boxes do.
-    EXPECT_EQ(tabRoad(26),
+    EXPECT_EQ(tabRoad(28),
               QStringList{QStringLiteral("Lapok")}
                   << QStringLiteral("ujra") << QStringLiteral("Mentes_helye")
                   << QStringLiteral("Button4") << QStringLiteral("auto_le")
@@ -131,7 +131,8 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
                   << QStringLiteral("skin_hasznalata") << QStringLiteral("elhalt")
                   << QStringLiteral("Sebesseg_korlat") << QStringLiteral("Idoablak")
                   << QStringLiteral("Idoablak_kezdete") << QStringLiteral("Idoablak_kezdete")
-                  << QStringLiteral("Idoablak_vege") << QStringLiteral("Idoablak_vege") << around);
+                  << QStringLiteral("Idoablak_vege") << QStringLiteral("Idoablak_vege")
+                  << QStringLiteral("Captcha_ido") << QStringLiteral("Captcha_eseten") << around);
 }
 
 TEST_F(Keyboard, EveryPageHasItsOwnLettersAndTheMainCommandsHaveOne) {

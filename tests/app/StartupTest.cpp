@@ -90,7 +90,9 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     EXPECT_FALSE(form.downloading());
 
     QSettings raw(settingsFile(), QSettings::IniFormat);
-    EXPECT_EQ(raw.childKeys().size(), 14);
+    EXPECT_EQ(raw.childKeys().size(), 16);
+    EXPECT_EQ(raw.value(QStringLiteral("Captcha_ido")).toString(), QStringLiteral("5"));
+    EXPECT_EQ(raw.value(QStringLiteral("Captcha_eseten")).toString(), QStringLiteral("0"));
     EXPECT_EQ(raw.value(QStringLiteral("Sebesseg_korlat")).toString(), QStringLiteral("0"));
     EXPECT_EQ(raw.value(QStringLiteral("Idoablak")).toString(), QStringLiteral("0"));
     EXPECT_EQ(raw.value(QStringLiteral("Ujraprobalkozasok")).toString(), QStringLiteral("5"));

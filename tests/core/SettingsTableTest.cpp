@@ -20,9 +20,9 @@ TEST(SettingsOrder, ReadAndWriteOrdersCoverEveryValue) {
                read.begin();
     };
     for (SettingId id : {SettingId::SebessegKorlat, SettingId::Idoablak, SettingId::IdoablakKezdete,
-                         SettingId::IdoablakVege})
+                         SettingId::IdoablakVege, SettingId::CaptchaIdo, SettingId::CaptchaEseten})
         EXPECT_LT(position(id), position(SettingId::AutomatikusLetoltes));
-    EXPECT_EQ(settingsWriteOrder().back(), SettingId::IdoablakVege);
+    EXPECT_EQ(settingsWriteOrder().back(), SettingId::CaptchaEseten);
 }
 
 TEST(SettingsDefaults, AreTheDesignedOnes) {

@@ -1,0 +1,147 @@
+// A step's captcha: the user solves it in the shown page while the step's
+// countdown runs; the step goes on once its solved reader reads something,
+// or, without one, once the page moves on. The user's time is the setting's;
+// a page that asks for one when the user chose to skip them sends its link
+// to the queue's end untried.
+#include "app/DownloadCycle.h"
+
+#include "core/HostProfile.h"
+#include "platform/Browser.h"
+#include "platform/Diagnostics.h"
+#include "platform/QtText.h"
+
+#include <QTimer>
+
+namespace vardelo {
+namespace {
+
+// How often a solved reader looks at the page.
+constexpr int kSolvedPollMs = 500;
+
+QString captchaStatus() {
+    return QStringLiteral("Captcha: oldd meg a Weblap lapon!");
+}
+
+} // namespace
+
+void DownloadCycle::buildCaptchaTimers() {
+    captchaLimit_ = new QTimer(this);
+    captchaLimit_->setSingleShot(true);
+    connect(captchaLimit_, &QTimer::timeout, this,
+            [this] { window_.runGuarded([this] { captchaTimedOut(); }); });
+    captchaPoll_ = new QTimer(this);
+    captchaPoll_->setInterval(kSolvedPollMs);
+    connect(captchaPoll_, &QTimer::timeout, this,
+            [this] { window_.runGuarded([this] { pollCaptcha(); }); });
+}
+
+// At a step's start, and again when its wait is over (a captcha a script
+// puts in only then).
+void DownloadCycle::checkCaptcha(ProfileRead at) {
+    const std::string& selector = profile_->captcha(step_);
+    if (selector.empty() || captcha_ != CaptchaState::None) {
+        captchaChecked(at, false);
+        return;
+    }
+    requestValue(at, PageReader{PageReader::Kind::Selector, selector, {}, false});
+}
+
+void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
+    if (present && captcha_ == CaptchaState::None) {
+        askCaptcha(at);
+        return;
+    }
+    if (at == ProfileRead::CaptchaAtStart)
+        readStepWait();
+    else if (captcha_ == CaptchaState::Asked) {
+        pageWatchdog_->stop(); // the user's time bounds it now
+        state_ = CycleState::Captcha;
+    } else
+        pressOrRead();
+}
+
+void DownloadCycle::askCaptcha(ProfileRead at) {
+    tell(CycleStep::Captcha, stepName());
+    if (window_.captchaChoice() == CaptchaChoice::Skip && !trace_) {
+        // Untried: the next link goes, and a queue of captchas only ends.
+        qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(window_.headUrl());
+        endAttempt();
+        const int queued = window_.passOverHead();
+        if (++captchaSkips_ >= queued) {
+            captchaSkips_ = 0;
+            window_.showStatus(QString());
+            window_.showRunControls(RunControls::Idle);
+            return;
+        }
+        start();
+        return;
+    }
+    captcha_ = CaptchaState::Asked;
+    window_.askForCaptcha();
+    window_.showStatus(captchaStatus());
+    captchaLimit_->start(
+        captchaTimeout_.value_or(std::chrono::milliseconds(window_.captchaTime())));
+    if (profile_->captchaSolved(step_))
+        captchaPoll_->start();
+    if (at == ProfileRead::CaptchaAtStart) {
+        readStepWait(); // its countdown runs meanwhile
+        return;
+    }
+    pageWatchdog_->stop(); // the user's time bounds it now
+    state_ = CycleState::Captcha;
+}
+
+void DownloadCycle::pollCaptcha() {
+    if (captcha_ != CaptchaState::Asked || reading_ != ProfileRead::None)
+        return; // another read of the step is awaited; the next tick looks
+    const PageReader& reader = *profile_->captchaSolved(step_);
+    if (reader.kind == PageReader::Kind::Selector)
+        requestValue(ProfileRead::CaptchaSolved, reader);
+    else
+        requestMarkup(ProfileRead::CaptchaSolved);
+}
+
+void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {
+    if (captcha_ == CaptchaState::Asked && text && !toQt(*text).trimmed().isEmpty())
+        captchaSolved();
+}
+
+void DownloadCycle::captchaSolved() {
+    endCaptcha();
+    captcha_ = CaptchaState::Solved;
+    window_.showStatus(state_ == CycleState::Countdown
+                           ? QString::number(countdown) +
+                                 QStringLiteral(" mp múlva indul a letöltés")
+                           : QStringLiteral("Weblap betöltése"));
+    if (state_ == CycleState::Captcha)
+        pressOrRead(); // its wait was over already
+}
+
+// Without a solved reader, the page moving on is the user's answer: the
+// walk goes on with the next step there.
+bool DownloadCycle::captchaSolvedByPage(bool ok) {
+    if (captcha_ != CaptchaState::Asked || profile_->captchaSolved(step_))
+        return false;
+    endCaptcha();
+    captcha_ = CaptchaState::None;
+    ++step_;
+    beginStep(ok);
+    return true;
+}
+
+void DownloadCycle::captchaTimedOut() {
+    if (captcha_ != CaptchaState::Asked)
+        return;
+    pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::CaptchaNotSolved,
+               "the captcha was not solved in time");
+}
+
+// Its timers stop and the user's earlier page comes back.
+void DownloadCycle::endCaptcha() {
+    captchaLimit_->stop();
+    captchaPoll_->stop();
+    if (std::exchange(captcha_, CaptchaState::None) == CaptchaState::Asked)
+        window_.captchaOver();
+}
+
+} // namespace vardelo

@@ -1,0 +1,52 @@
+// A page's captcha: the window comes forward on the "Weblap" page for the
+// user to solve it, and goes back to the user's page afterwards.
+#include "app/TTimer.h"
+#include "app/Unit2.h"
+#include "core/ClipboardLinks.h"
+#include "platform/Browser.h"
+#include "platform/QtText.h"
+#include "platform/TrayIcon.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QTabWidget>
+
+namespace vardelo {
+
+void TForm1::askForCaptcha() {
+    if (Lapok->currentWidget() != Weblap)
+        beforeCaptcha_ = Lapok->currentWidget();
+    if (!isVisible() || isMinimized())
+        CTIClick(); // back from the tray
+    raise();
+    activateWindow();
+    QApplication::alert(this);
+    Lapok->setCurrentWidget(Weblap);
+    services_.browser.widget()->setFocus(Qt::OtherFocusReason);
+    CTI->showBalloon(QStringLiteral("Captcha vár megoldásra"), toQt(balloonBody({queue_.url(1)})),
+                     10);
+    balloon_hide->setEnabled(true);
+}
+
+void TForm1::captchaOver() {
+    if (beforeCaptcha_ && Lapok->currentWidget() == Weblap)
+        Lapok->setCurrentWidget(beforeCaptcha_);
+    beforeCaptcha_.clear();
+}
+
+CaptchaChoice TForm1::captchaChoice() const {
+    return Captcha_eseten->currentIndex() == 1 ? CaptchaChoice::Skip : CaptchaChoice::Wait;
+}
+
+std::chrono::minutes TForm1::captchaTime() const {
+    return std::chrono::minutes(Captcha_ido->value());
+}
+
+int TForm1::passOverHead() {
+    const QueueRewrite rewrite(list_idle);
+    queue_.rotateHead(queue_.attempts(1)); // untried: its count stays
+    return queue_.rowCount() - 1;
+}
+
+} // namespace vardelo
