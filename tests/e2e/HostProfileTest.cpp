@@ -7,7 +7,11 @@
 #include <QLabel>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTabWidget>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
+#include <memory>
 #include <regex>
 
 namespace vardelo {
@@ -25,7 +29,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 6u);
+        ASSERT_EQ(loaded_.profiles.size(), 8u);
         profiles = &loaded_.profiles;
     }
 
@@ -33,6 +37,69 @@ class ProfileCycle : public CycleFixture {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
+    }
+
+    // The host's page in the window, as the user sees it on "Weblap".
+    QWebEngineView* shownPage() { return control<QWidget>("lap")->findChild<QWebEngineView*>(); }
+
+    // Waits until the cycle asks the user for a captcha with "Weblap" in front.
+    bool captchaAsked(int timeoutMs = 30000) {
+        return waitFor(
+            [this] {
+                return control<QLabel>("allapot")->text() ==
+                           QStringLiteral("Captcha: oldd meg a Weblap lapon!") &&
+                       control<QTabWidget>("Lapok")->currentWidget() == control<QWidget>("Weblap");
+            },
+            timeoutMs);
+    }
+
+    // Does in the shown page what a person does there: the script clicks
+    // and types as the user would.
+    void actInPage(const QString& script) {
+        QWebEngineView* view = shownPage();
+        ASSERT_NE(view, nullptr);
+        view->page()->runJavaScript(script);
+    }
+
+    // Watches the shown page until the expression reads `expected` there.
+    bool pageShows(const QString& expression, const QString& expected, int timeoutMs = 30000) {
+        const auto answer = std::make_shared<QString>();
+        const auto asking = std::make_shared<bool>(false);
+        return waitFor(
+            [&] {
+                QWebEngineView* view = shownPage();
+                if (view && !*asking) {
+                    *asking = true;
+                    view->page()->runJavaScript(expression, [answer, asking](const QVariant& v) {
+                        *answer = v.toString();
+                        *asking = false;
+                    });
+                }
+                return *answer == expected;
+            },
+            timeoutMs);
+    }
+
+    // Links in the log so far; an empty log is one blank row.
+    std::size_t logged() {
+        const Strings statuses = logColumn(LogStatus);
+        return static_cast<std::size_t>(std::count_if(statuses.begin(), statuses.end(),
+                                                      [](const auto& s) { return !s.empty(); }));
+    }
+
+    int postsTo(const std::string& path) const {
+        const auto requests = host.requests();
+        return static_cast<int>(std::count_if(requests.begin(), requests.end(), [&](const auto& r) {
+            return r.method == "POST" && r.path == path;
+        }));
+    }
+
+    // The cycle's time limit for a captcha, scaled down from its minutes.
+    template <typename Cycle> static void limitCaptchaTime(Cycle& cycle, int ms) {
+        if constexpr (requires { cycle.setCaptchaTimeout(std::chrono::milliseconds(ms)); })
+            cycle.setCaptchaTimeout(std::chrono::milliseconds(ms));
+        else
+            ADD_FAILURE() << "the cycle's captcha time limit cannot be set";
     }
 
     LoadedProfiles loaded_;
@@ -276,6 +343,148 @@ TEST_F(ProfileCycle, AHostsWaitOutlivesARestart) {
     EXPECT_EQ(host.getsOf("/x/h\\.bin"), 1);
     EXPECT_EQ(again.queue().url(1), waiting);
     click("Stop");
+}
+
+// The user solves the captcha in the shown page: the checkbox widget's token
+// is read by captcha_solved and the step's own submit goes on; the image's
+// code is typed and the page's own button pressed, and the walk goes on on
+// the page that follows. Each form is posted once, only when solved.
+TEST_F(ProfileCycle, ACaptchaSolvedInTheShownPageLetsTheWalkGoOn) {
+    const std::string a = bytes(5'000, 'a'), b = bytes(6'000, 'b');
+    host.addFile("a.bin", file(a));
+    host.addFile("b.bin", file(b));
+    const Strings links{host.captchaLinkFor("a.bin"), host.imageCaptchaLinkFor("b.bin")};
+    openWithLinks(links);
+    click("inditas");
+
+    ASSERT_TRUE(captchaAsked());
+    EXPECT_EQ(postsTo("/q/a.bin"), 0);
+    actInPage(QStringLiteral("document.getElementById('recaptcha-anchor').click();"));
+    ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
+    ASSERT_TRUE(captchaAsked());
+    const QString code = toQt(host.imageCodeFor("b.bin"));
+    ASSERT_FALSE(code.isEmpty());
+    actInPage(QStringLiteral("document.querySelector('input[name=code]').value = '%1';"
+                             "document.getElementById('go').click();")
+                  .arg(code));
+    ASSERT_TRUE(runsToIdle(30000));
+
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(2, "Próbálva:1"));
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("b.bin")), QByteArray::fromStdString(b));
+    EXPECT_EQ(host.captchaTokensGiven(), 1);
+    EXPECT_EQ(postsTo("/q/a.bin"), 1);
+    EXPECT_EQ(postsTo("/qi/b.bin"), 1);
+    // The user was on "Letöltés" when the run began.
+    EXPECT_EQ(control<QTabWidget>("Lapok")->currentWidget(), control<QWidget>("letolt"));
+}
+
+// The host refuses a form sent before its countdown ends or without the
+// token: solved at once, the submit still waits for the count; counted out,
+// it waits for the token; a widget the page puts in only when the count
+// ends is asked for then.
+TEST_F(ProfileCycle, ACaptchaBesideOrAfterACountdownIsSentOnlyWhenBothAreDone) {
+    host.setWaitSeconds(2);
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        host.addFile(name, file(bytes(3'000, name[0])));
+    host.setCaptchaAfterWait("c.bin");
+    const Strings links{host.captchaLinkFor("a.bin"), host.captchaLinkFor("b.bin"),
+                        host.captchaLinkFor("c.bin")};
+    openWithLinks(links);
+    const QString solve = QStringLiteral("document.getElementById('recaptcha-anchor').click();");
+    const QString counted = QStringLiteral("document.querySelector('span.seconds').textContent");
+    click("inditas");
+
+    ASSERT_TRUE(captchaAsked());
+    actInPage(solve); // at once
+    ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
+    ASSERT_TRUE(captchaAsked());
+    ASSERT_TRUE(pageShows(counted, QStringLiteral("0")));
+    actInPage(solve); // once the count is over
+    ASSERT_TRUE(waitFor([this] { return logged() == 2; }, 30000));
+    ASSERT_TRUE(captchaAsked());
+    EXPECT_TRUE(pageShows(counted, QStringLiteral("0"), 1000));
+    actInPage(solve);
+    ASSERT_TRUE(runsToIdle(30000));
+
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(3, "Próbálva:1"));
+    for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+        EXPECT_EQ(downloaded(QLatin1String(name)),
+                  QByteArray::fromStdString(bytes(3'000, name[0])));
+        EXPECT_EQ(postsTo(std::string("/q/") + name), 1) << name;
+    }
+}
+
+// Nobody solves it: the try fails with its reason and counts, and the
+// queue goes on.
+TEST_F(ProfileCycle, ACaptchaNotSolvedInTimeFailsTheTryAndTheQueueGoesOn) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(2'000, 'a')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    const Strings links{host.captchaLinkFor("a.bin"), host.linkFor("d.bin")};
+    TForm1& form = openWithLinks(links);
+    limitCaptchaTime(cycle(), 1500);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Sikeres letöltés"}));
+    ASSERT_EQ(logColumn(LogAttempts).size(), 2u);
+    EXPECT_EQ(logColumn(LogAttempts)[0].rfind("Próbálva:1", 0), 0u) << logColumn(LogAttempts)[0];
+    const QString reason = toQt(statusTips().at(0));
+    EXPECT_TRUE(reason.contains(QLatin1String("captcha"), Qt::CaseInsensitive))
+        << reason.toStdString();
+    EXPECT_EQ(postsTo("/q/a.bin"), 0);
+    EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(bytes(2'000, 'd')));
+    EXPECT_TRUE(form.queue().isEmpty());
+}
+
+// "kihagyom": nobody is asked; the link goes to the end untried while the
+// others download.
+TEST_F(ProfileCycle, ACaptchaLinkIsPutAtTheEndUntriedWhenCaptchasAreSkipped) {
+    storeSetting(QStringLiteral("Captcha_eseten"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(2'000, 'a')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    const std::string captcha = host.captchaLinkFor("a.bin");
+    TForm1& form = openWithLinks({captcha, host.linkFor("d.bin")});
+    const std::string untried = form.queue().attempts(1);
+    click("inditas");
+    ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
+
+    EXPECT_EQ(logColumn(LogUrl), Strings{host.linkFor("d.bin")});
+    EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
+    EXPECT_EQ(form.queue().url(1), captcha);
+    EXPECT_EQ(form.queue().attempts(1), untried);
+    EXPECT_EQ(form.queue().rowCount(), 2);
+    EXPECT_NE(control<QLabel>("allapot")->text(),
+              QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
+    click("Stop");
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(host.captchaTokensGiven(), 0);
+    EXPECT_EQ(postsTo("/q/a.bin"), 0);
+}
+
+TEST_F(ProfileCycle, StopDuringACaptchaLeavesTheLinkAtTheHeadUntried) {
+    host.addFile("a.bin", file(bytes(2'000, 'a')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    const Strings links{host.imageCaptchaLinkFor("a.bin"), host.linkFor("d.bin")};
+    TForm1& form = openWithLinks(links);
+    const std::string untried = form.queue().attempts(1);
+    click("inditas");
+    ASSERT_TRUE(captchaAsked());
+    click("Stop");
+    ASSERT_TRUE(runsToIdle(5000));
+
+    EXPECT_EQ(logged(), 0u);
+    EXPECT_EQ(form.queue().url(1), links[0]);
+    EXPECT_EQ(form.queue().attempts(1), untried);
+    EXPECT_EQ(form.queue().url(2), links[1]);
+    EXPECT_EQ(postsTo("/qi/a.bin"), 0);
+    EXPECT_TRUE(host.fileRequests().empty());
 }
 
 TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {

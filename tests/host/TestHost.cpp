@@ -191,6 +191,7 @@ void TestHost::route() {
     routeOtherHosts();
     routeSessionHost();
     routeXfsHost();
+    routeCaptchaHosts();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -804,6 +805,202 @@ void TestHost::serveXfs(const std::string& prefix, const void* requestPtr, void*
                            "<input type=\"submit\" name=\"method_free\" value=\"Free Download\">"
                            "<input type=\"submit\" name=\"method_premium\" "
                            "value=\"Premium Download\"></form>");
+}
+
+// --- captcha widgets -----------------------------------------------------------
+
+std::string TestHost::captchaLinkFor(const std::string& name) const {
+    return base() + "/q/" + urlEncode(name);
+}
+
+std::string TestHost::imageCaptchaLinkFor(const std::string& name) const {
+    return base() + "/qi/" + urlEncode(name);
+}
+
+void TestHost::setCaptchaAfterWait(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    captchaAfterWait_.insert(name);
+}
+
+std::string TestHost::imageCodeFor(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    const auto it = lastImageCode_.find(name);
+    return it == lastImageCode_.end() ? std::string() : it->second;
+}
+
+int TestHost::captchaTokensGiven() const {
+    std::lock_guard lock(mutex_);
+    return captchaTokensGiven_;
+}
+
+namespace {
+
+// The page after a solved captcha: the file's name and its direct link.
+std::string directLinkPage(const std::string& name) {
+    return "<div class=\"name\">" + htmlEscaped(name) +
+           "</div><span id=\"direct_link\"><a href=\"/files/" + urlEncode(name) + "\">" +
+           htmlEscaped(name) + "</a></span>";
+}
+
+} // namespace
+
+std::string TestHost::captchaPage(const std::string& name) {
+    const int wait = waitSeconds();
+    std::string rand;
+    bool afterWait = false;
+    {
+        std::lock_guard lock(mutex_);
+        rand = xfsFileCode(name + "?" + std::to_string(++xfsSerial_)).substr(0, 8);
+        captchaForms_[rand] = {name, std::chrono::steady_clock::now() + std::chrono::seconds(wait)};
+        afterWait = captchaAfterWait_.count(name) > 0;
+    }
+    // The widget as the captcha service's script leaves it in the page: the
+    // token field is hidden and filled only by the widget.
+    const std::string widget =
+        "<div id=\"captcha\" class=\"g-recaptcha\" data-sitekey=\"6LcTestHostKey\">"
+        "<label><input type=\"checkbox\" id=\"recaptcha-anchor\"> I'm not a robot</label>"
+        "<textarea name=\"g-recaptcha-response\" style=\"display:none\"></textarea></div>";
+    return "<h2>Download File</h2><div class=\"name\">" + htmlEscaped(name) +
+           "</div><form id=\"free\" method=\"POST\" action=\"/q/" + urlEncode(name) +
+           "\"><input type=\"hidden\" name=\"rand\" value=\"" + rand + "\">" +
+           (afterWait ? "<template id=\"later\">" + widget + "</template><div id=\"place\"></div>"
+                      : "<div id=\"place\">" + widget + "</div>") +
+           "<p id=\"countdown_str\">Wait <span class=\"seconds\">" + std::to_string(wait) +
+           "</span> seconds</p><button id=\"go\" type=\"submit\"" + (wait > 0 ? " disabled" : "") +
+           ">Free Download</button></form><script>"
+           "function bindCaptcha() {"
+           " var box = document.getElementById('recaptcha-anchor');"
+           " box.addEventListener('click', function () {"
+           "  var r = new XMLHttpRequest();"
+           "  r.onload = function () {"
+           "   document.querySelector('textarea[name=g-recaptcha-response]').value ="
+           "    r.responseText;"
+           "   box.checked = true; box.disabled = true; };"
+           "  r.open('POST', '/recaptcha/api2/userverify'); r.send('k=6LcTestHostKey'); }); }"
+           "function over() {"
+           " document.getElementById('go').disabled = false;" +
+           (afterWait ? " var later = document.getElementById('later');"
+                        " document.getElementById('place')"
+                        "  .appendChild(later.content.cloneNode(true)); bindCaptcha();"
+                      : "") +
+           " }" + (afterWait ? "" : "bindCaptcha();") + "var left = " + std::to_string(wait) +
+           ", shown = document.querySelector('span.seconds');"
+           "if (left <= 0) over(); else var tick = setInterval(function () {"
+           " left--; shown.textContent = left;"
+           " if (left <= 0) { clearInterval(tick); over(); } }, 1000);</script>";
+}
+
+std::string TestHost::imageCaptchaForm(const std::string& name) {
+    std::string rand, code;
+    {
+        std::lock_guard lock(mutex_);
+        const std::string serial = std::to_string(++xfsSerial_);
+        rand = xfsFileCode(name + "!" + serial).substr(0, 8);
+        code = xfsFileCode(name + "=" + serial).substr(0, 5);
+        imageCaptchas_[rand] = {name, code};
+        lastImageCode_[name] = code;
+    }
+    return "<form id=\"f\" method=\"POST\" action=\"/qi/" + urlEncode(name) +
+           "\"><input type=\"hidden\" name=\"rand\" value=\"" + rand +
+           "\"><img class=\"captcha\" src=\"/qi/image/" + rand +
+           "\" alt=\"Enter the code shown\"><input name=\"code\" autocomplete=\"off\" autofocus>"
+           "<button id=\"go\" type=\"submit\">Download</button></form>";
+}
+
+void TestHost::routeCaptchaHosts() {
+    const auto hosted = [this](const std::string& name) {
+        std::lock_guard lock(mutex_);
+        return files_.count(name) > 0;
+    };
+    const auto notFound = [](httplib::Response& response) {
+        sendPage(response, "<h2>File Not Found</h2>");
+        response.status = 404;
+    };
+    server_->Post("/recaptcha/api2/userverify",
+                  [this](const httplib::Request&, httplib::Response& response) {
+                      std::string token;
+                      {
+                          std::lock_guard lock(mutex_);
+                          const int serial = ++captchaTokensGiven_;
+                          token = "03A" + xfsFileCode("token" + std::to_string(serial)) +
+                                  xfsFileCode(std::to_string(serial));
+                          captchaTokens_.insert(token);
+                      }
+                      response.set_content(token, "text/plain");
+                  });
+    server_->Get(R"(/q/([^/]*))", [this, hosted, notFound](const httplib::Request& request,
+                                                           httplib::Response& response) {
+        const std::string name = request.matches[1];
+        if (!hosted(name))
+            return notFound(response);
+        sendPage(response, captchaPage(name));
+    });
+    server_->Post(R"(/q/([^/]*))", [this, hosted, notFound](const httplib::Request& request,
+                                                            httplib::Response& response) {
+        const std::string name = request.matches[1];
+        if (!hosted(name))
+            return notFound(response);
+        std::string error;
+        {
+            std::lock_guard lock(mutex_);
+            const auto form = captchaForms_.find(request.get_param_value("rand"));
+            const auto token = captchaTokens_.find(request.get_param_value("g-recaptcha-response"));
+            if (form == captchaForms_.end() || form->second.name != name) {
+                error = "Download session expired";
+            } else if (std::chrono::steady_clock::now() < form->second.over) {
+                error = "Skipped countdown";
+            } else if (token == captchaTokens_.end()) {
+                error = "Please complete the captcha";
+            } else {
+                captchaForms_.erase(form);
+                captchaTokens_.erase(token);
+            }
+        }
+        sendPage(response, error.empty() ? directLinkPage(name) : xfsError(error));
+    });
+    server_->Get(R"(/qi/([^/]*))", [this, hosted, notFound](const httplib::Request& request,
+                                                            httplib::Response& response) {
+        const std::string name = request.matches[1];
+        if (!hosted(name))
+            return notFound(response);
+        sendPage(response, "<h2>Download File</h2>" + imageCaptchaForm(name));
+    });
+    server_->Post(R"(/qi/([^/]*))", [this, hosted, notFound](const httplib::Request& request,
+                                                             httplib::Response& response) {
+        const std::string name = request.matches[1];
+        if (!hosted(name))
+            return notFound(response);
+        bool solved = false;
+        {
+            std::lock_guard lock(mutex_);
+            const auto it = imageCaptchas_.find(request.get_param_value("rand"));
+            if (it != imageCaptchas_.end() && it->second.name == name) {
+                solved = it->second.code == request.get_param_value("code");
+                imageCaptchas_.erase(it);
+            }
+        }
+        sendPage(response, solved ? directLinkPage(name)
+                                  : xfsError("Wrong captcha") + imageCaptchaForm(name));
+    });
+    server_->Get(R"(/qi/image/([^/]*))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     std::string code;
+                     {
+                         std::lock_guard lock(mutex_);
+                         const auto it = imageCaptchas_.find(request.matches[1]);
+                         if (it != imageCaptchas_.end())
+                             code = it->second.code;
+                     }
+                     if (code.empty()) {
+                         response.status = 404;
+                         return;
+                     }
+                     response.set_content(
+                         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"120\" height=\"40\">"
+                         "<text x=\"10\" y=\"28\" font-size=\"24\" font-family=\"monospace\">" +
+                             code + "</text></svg>",
+                         "image/svg+xml");
+                 });
 }
 
 // --- resuming --------------------------------------------------------------

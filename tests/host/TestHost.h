@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,6 +167,30 @@ class TestHost {
     // F1 of `name` answered so on every XFileSharing host, whatever its own.
     void setXfsEnding(const std::string& name, XfsEnding ending);
 
+    // Two captcha widgets of the host's own, shaped as free hosts use them.
+    // A checkbox widget (reCAPTCHA's shape): clicked, it asks the host for a
+    // token by XHR and writes it into the hidden
+    // textarea[name=g-recaptcha-response] beside it. The link page holds the
+    // widget in the free form "free" (posting back to the link) beside a
+    // countdown of the host's wait in <span class="seconds">. The form posted
+    // before the countdown ends gets "Skipped countdown"; without a token the
+    // host gave (each is good once), "Please complete the captcha"; else the
+    // page with the direct link to /files/NAME in <span id="direct_link">.
+    // A name not hosted gets "File Not Found" with status 404.
+    std::string captchaLinkFor(const std::string& name) const;
+    // The widget of `name` is put in by the page's script only when its
+    // countdown ends.
+    void setCaptchaAfterWait(const std::string& name);
+    // An image with a code (an SVG of the text), typed into input[name=code]
+    // of the form "f" and sent by the page's own button. A wrong code gets
+    // "Wrong captcha" and the form again with a new code; the right one the
+    // direct-link page. Each code is good for one post.
+    std::string imageCaptchaLinkFor(const std::string& name) const;
+    // The code the image last shown for `name` reads; empty before any.
+    std::string imageCodeFor(const std::string& name) const;
+    // Captcha tokens the checkbox widget has fetched.
+    int captchaTokensGiven() const;
+
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> fileRequests() const; // GET and HEAD of /files/...
     // GETs whose path, query included, matches `pathPattern` as a whole
@@ -180,6 +205,9 @@ class TestHost {
     void routeOtherHosts();
     void routeSessionHost();
     void routeXfsHost();
+    void routeCaptchaHosts();
+    std::string captchaPage(const std::string& name);
+    std::string imageCaptchaForm(const std::string& name);
     void serveXfs(const std::string& prefix, const void* request, void* response);
     // The wait `name` is told now, at its forms or at its file; empty when none.
     std::string nextDownloadWaitText(const std::string& name, bool atFile);
@@ -220,6 +248,21 @@ class TestHost {
     std::map<std::string, XfsEnding> xfsEndings_;       // by name
     std::map<std::string, XfsToken> xfsTokens_;
     int xfsSerial_ = 0;
+
+    struct CaptchaForm {
+        std::string name;
+        std::chrono::steady_clock::time_point over; // the countdown's end
+    };
+    std::map<std::string, CaptchaForm> captchaForms_; // by "rand"
+    std::set<std::string> captchaTokens_;             // given, not yet used
+    std::set<std::string> captchaAfterWait_;          // by name
+    int captchaTokensGiven_ = 0;
+    struct ImageCaptcha {
+        std::string name;
+        std::string code;
+    };
+    std::map<std::string, ImageCaptcha> imageCaptchas_; // by "rand"
+    std::map<std::string, std::string> lastImageCode_;  // by name
     std::atomic<std::uint64_t> rangedBytesSent_{0};
 };
 
