@@ -125,6 +125,7 @@ void TForm1::showEmptyQueueMessage() {
 
 void TForm1::showStatus(const QString& text) {
     allapot->setText(text);
+    allapot->setAccessibleDescription(text); // a screen reader hears the change too
 }
 
 void TForm1::showRunControls(RunControls controls) {

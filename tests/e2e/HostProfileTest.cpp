@@ -95,13 +95,6 @@ class ProfileCycle : public CycleFixture {
     }
 
     // The cycle's time limit for a captcha, scaled down from its minutes.
-    template <typename Cycle> static void limitCaptchaTime(Cycle& cycle, int ms) {
-        if constexpr (requires { cycle.setCaptchaTimeout(std::chrono::milliseconds(ms)); })
-            cycle.setCaptchaTimeout(std::chrono::milliseconds(ms));
-        else
-            ADD_FAILURE() << "the cycle's captcha time limit cannot be set";
-    }
-
     LoadedProfiles loaded_;
 };
 
@@ -427,7 +420,7 @@ TEST_F(ProfileCycle, ACaptchaNotSolvedInTimeFailsTheTryAndTheQueueGoesOn) {
     host.addFile("d.bin", file(bytes(2'000, 'd')));
     const Strings links{host.captchaLinkFor("a.bin"), host.linkFor("d.bin")};
     TForm1& form = openWithLinks(links);
-    limitCaptchaTime(cycle(), 1500);
+    cycle().setCaptchaTimeout(std::chrono::milliseconds(1500));
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
@@ -476,7 +469,12 @@ TEST_F(ProfileCycle, StopDuringACaptchaLeavesTheLinkAtTheHeadUntried) {
     const std::string untried = form.queue().attempts(1);
     click("inditas");
     ASSERT_TRUE(captchaAsked());
-    click("Stop");
+    // Esc, with the keyboard in the page where the captcha is.
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_TRUE(control<QWidget>("lap")->isAncestorOf(focused))
+        << focused->metaObject()->className();
+    QTest::keyClick(focused, Qt::Key_Escape);
     ASSERT_TRUE(runsToIdle(5000));
 
     EXPECT_EQ(logged(), 0u);
@@ -732,6 +730,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
                    "file name f.bin",
                    "Result: would download"}},
+        // Neither a download nor a failure: the user would have to act.
+        ProbeCase{"CaptchaForTheUser",
+                  &TestHost::imageCaptchaLinkFor,
+                  false,
+                  2,
+                  {"Profile: Image code host", "First page loaded: BASE/qi/f.bin",
+                   "step 1: captcha: the user would solve it in the window"}},
         ProbeCase{"DeadPageWithAForm",
                   &TestHost::deadFormLinkFor,
                   false,
