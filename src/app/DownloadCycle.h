@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AttemptResult.h"
+#include "core/ExpectedFile.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
 #include "platform/HttpSession.h"
@@ -49,7 +50,17 @@ enum class CycleState {
 };
 
 // The page steps as the probe tells them; the window does not listen.
-enum class CycleStep { FirstPage, Submitted, WaitPage, FileName, Wait, Address, Transfer, Failed };
+enum class CycleStep {
+    FirstPage,
+    Submitted,
+    WaitPage,
+    FileName,
+    FileCheck, // a size or digest the arrived file is checked against
+    Wait,
+    Address,
+    Transfer,
+    Failed
+};
 using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
 // The enabled states of Start, Stop and the stop-after switch.
@@ -137,6 +148,7 @@ class DownloadCycle final : public QObject {
 
     void transferBegun(qint64 expected, qint64 announcedLength);
     void transferProgress(qint64 received);
+    void transferChecked(const QString& note);
     void transferEnded(qint64 received);
     void transferFailed(const FailureReason& reason);
     void transferSentPage(const QByteArray& page, const QString& contentType);
@@ -167,7 +179,7 @@ class DownloadCycle final : public QObject {
     void concludeAttempt(const AttemptResult& result);
 
     // A host profile's walk (DownloadCycleProfile.cpp).
-    enum class ProfileRead { None, Page, RetryAfter, FileName, Wait, Address, Submit };
+    enum class ProfileRead { None, Page, RetryAfter, FileName, Size, Hash, Wait, Address, Submit };
     const ProfileStep& currentStep() const;
     bool pastLastStep() const; // the last step's element led to a page
     std::string stepName() const;
@@ -182,6 +194,12 @@ class DownloadCycle final : public QObject {
     void hostAsksToWait(std::int64_t seconds);
     void stepChecked();
     void fileNameRead(const std::optional<std::string>& text);
+    // What the page says of the file (DownloadCycleExpected.cpp).
+    void readStepSize();
+    void readStepHash();
+    void expectedRead(ProfileRead read, const std::optional<std::string>& text);
+    void stepSizeRead(const std::optional<std::string>& text);
+    void stepHashRead(const std::optional<std::string>& text);
     void readStepWait();
     void stepWaitRead(const std::optional<std::string>& text);
     void readStepAddress();
@@ -232,6 +250,8 @@ class DownloadCycle final : public QObject {
     // goes back to the browser for the next step.
     std::string heldAddress_;
     std::string pageFileName_;  // the name a step's `name` reader read
+    ExpectedFile expectedFile_; // what the `size` and `hash` readers read
+    std::string fileChecked_;   // the transfer's note of a digest that matched
     QElapsedTimer settleClock_; // since a reader of this page first found nothing
     quint64 profileTicket_ = 0; // the awaited answer's ticket
     quint64 profileRequests_ = 0;

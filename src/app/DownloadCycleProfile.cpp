@@ -130,6 +130,8 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
         retryAfterRead(value);
     else if (read == ProfileRead::FileName)
         fileNameRead(value);
+    else if (read == ProfileRead::Size || read == ProfileRead::Hash)
+        expectedRead(read, value);
     else if (read == ProfileRead::Wait)
         stepWaitRead(value);
     else if (read == ProfileRead::Address)
@@ -220,7 +222,7 @@ void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
         pageFileName_ = toStd(toQt(decodeCharacterReferences(*text)).trimmed());
         tell(CycleStep::FileName, stepName() + ": " + pageFileName_);
     }
-    readStepWait();
+    readStepSize();
 }
 
 void DownloadCycle::readStepWait() {

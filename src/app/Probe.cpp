@@ -139,6 +139,8 @@ std::string describe(CycleStep step, const std::string& detail) {
         return "Wait page loaded: " + detail;
     case CycleStep::FileName:
         return "File name read: " + detail;
+    case CycleStep::FileCheck:
+        return "The file is to have: " + detail;
     case CycleStep::Wait:
         return "Wait read: " + detail + " s";
     case CycleStep::Address:

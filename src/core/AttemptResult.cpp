@@ -46,6 +46,8 @@ const char* failureKindName(FailureKind kind) {
         return "host-busy";
     case FailureKind::WebPage:
         return "web-page";
+    case FailureKind::ChecksumMismatch:
+        return "checksum-mismatch";
     }
     return "unknown";
 }
@@ -86,6 +88,8 @@ const char* hungarianText(FailureKind kind) {
         return "Weblap hiba: az oldal szerint a szerver foglalt";
     case FailureKind::WebPage:
         return "A fájl helyett weblap érkezett";
+    case FailureKind::ChecksumMismatch:
+        return "A fájl ellenőrzőösszege nem egyezik";
     }
     return "Ismeretlen hiba";
 }
@@ -106,6 +110,7 @@ std::string failureText(const FailureReason& reason) {
 void RunFailures::record(const std::string& link, const AttemptResult& result) {
     if (result.outcome == OutcomeKind::Success) {
         reasons_.erase(link);
+        recordLine(link, result.checked);
         return;
     }
     recordLine(link, failureText(result.reason));

@@ -27,6 +27,7 @@ enum class FailureKind : unsigned char {
     FileGone,           // the page says the file is not there
     HostBusy,           // the page says the host is busy
     WebPage,            // the host sent a web page where the file was asked for
+    ChecksumMismatch,   // the file arrived, but not of the size or digest it should have
 };
 
 struct FailureReason {
@@ -39,6 +40,7 @@ struct FailureReason {
 struct AttemptResult {
     OutcomeKind outcome = OutcomeKind::Success;
     FailureReason reason;
+    std::string checked{}; // a success's check, in Hungarian ("SHA-256 egyezik")
 };
 
 // A failed transfer's reason from what the HTTP client told: a refused
@@ -54,7 +56,7 @@ std::string failureText(const FailureReason& reason);
 
 // This run's failure reasons by link, for the log's status cell: one line
 // per failed attempt, oldest first, the last few kept. A success forgets
-// the link's earlier failures.
+// the link's earlier failures and keeps what its check found.
 class RunFailures {
   public:
     static constexpr std::size_t kKeptPerLink = 8;

@@ -166,6 +166,10 @@ const char* digestKindLabel(DigestKind kind) {
     return "";
 }
 
+std::string digestMatchText(DigestKind kind) {
+    return std::string(digestKindLabel(kind)) + " egyezik";
+}
+
 std::size_t digestHexLength(DigestKind kind) {
     switch (kind) {
     case DigestKind::Md5:

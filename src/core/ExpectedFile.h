@@ -29,6 +29,8 @@ enum class DigestKind : unsigned char { Md5, Sha1, Sha256 };
 std::optional<DigestKind> digestKindNamed(std::string_view name);
 // "MD5", "SHA-1", "SHA-256", as the window names it.
 const char* digestKindLabel(DigestKind kind);
+// The log's note of a digest that matched ("SHA-256 egyezik").
+std::string digestMatchText(DigestKind kind);
 // Hex digits in a digest of the kind.
 std::size_t digestHexLength(DigestKind kind);
 

@@ -181,7 +181,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -195,7 +195,9 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
             !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
             !compileReader(step.address, key("address").c_str(), &compiled.addressPattern,
                            reason) ||
-            !compileReader(step.fileName, key("name").c_str(), &compiled.namePattern, reason))
+            !compileReader(step.fileName, key("name").c_str(), &compiled.namePattern, reason) ||
+            !compileReader(step.size, key("size").c_str(), &compiled.sizePattern, reason) ||
+            !compileReader(step.hash, key("hash").c_str(), &compiled.hashPattern, reason))
             return false;
         steps_.push_back(std::move(compiled));
     }
@@ -274,6 +276,16 @@ std::optional<std::string> CompiledProfile::readAddress(std::size_t step,
 std::optional<std::string> CompiledProfile::readFileName(std::size_t step,
                                                          std::string_view markup) const {
     return readWith(steps_[step].step.fileName, steps_[step].namePattern, markup);
+}
+
+std::optional<std::string> CompiledProfile::readSize(std::size_t step,
+                                                     std::string_view markup) const {
+    return readWith(steps_[step].step.size, steps_[step].sizePattern, markup);
+}
+
+std::optional<std::string> CompiledProfile::readHash(std::size_t step,
+                                                     std::string_view markup) const {
+    return readWith(steps_[step].step.hash, steps_[step].hashPattern, markup);
 }
 
 std::string CompiledProfile::canonical(std::string_view link) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ExpectedFile.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,6 +44,10 @@ struct ProfileStep {
     std::string submit; // selector of the element pressed after the wait
     std::optional<PageReader> address;
     std::optional<PageReader> fileName; // the file's name as the page shows it
+    // What the page says of the file, checked when it has arrived.
+    std::optional<PageReader> size;
+    std::optional<PageReader> hash;
+    std::optional<DigestKind> hashType; // none: by the digest's length
     // Profiles written before steps read their address with the page and
     // then count down; a step's own address is read after its wait.
     bool addressBeforeWait = false;
@@ -100,6 +106,8 @@ class CompiledProfile {
     std::optional<std::string> readWait(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readAddress(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readFileName(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readSize(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readHash(std::size_t step, std::string_view markup) const;
     // The link in its canonical form, the rewrites applied in order.
     std::string canonical(std::string_view link) const;
 
@@ -108,7 +116,7 @@ class CompiledProfile {
     struct CompiledStep {
         ProfileStep step;
         std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern,
-            namePattern;
+            namePattern, sizePattern, hashPattern;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
 
