@@ -379,7 +379,9 @@ TEST_F(Resume, AFileIsCheckedAgainstWhatItsPageShows) {
     };
     Strings links;
     for (const Shown& file : shown) {
-        host.addFile(file.name, this->file(file.body));
+        HostedFile hosted = this->file(file.body);
+        hosted.contentType = file.body == h ? "" : hosted.contentType; // held until it shows
+        host.addFile(file.name, hosted);
         host.showOnPage(file.name, file.size, file.digest);
         links.push_back(host.checksumLinkFor(file.name));
     }
@@ -409,22 +411,33 @@ TEST_F(Resume, AFileIsCheckedAgainstWhatItsPageShows) {
 }
 
 // A resumed file is hashed whole: the kept part is read from disk first, so
-// a kept part that changed meanwhile fails the file instead of joining it.
+// a kept part that changed meanwhile fails the file instead of joining it;
+// a refused range starts the digest again with the file, and a whole kept
+// file that only missed its name is hashed before it takes it.
 TEST_F(Resume, TheKeptPartOfAResumedFileIsHashedToo) {
     useChecksumProfile();
     const std::string body = bytes(300'000, 'q');
-    for (const char* name : {"q.bin", "t.bin"}) {
+    const std::string sha256 = digestOf(body, QCryptographicHash::Sha256);
+    for (const char* name : {"q.bin", "t.bin"})
         hostCutOff(name, body, Mode::Ranged, 120'000);
-        host.showOnPage(name, "", digestOf(body, QCryptographicHash::Sha256));
-    }
-    const Strings links{host.checksumLinkFor("q.bin"), host.checksumLinkFor("t.bin")};
-    openWithLinks(links);
+    hostCutOff("f.bin", body, Mode::RangeRefused, 120'000);
+    host.addFile("w.bin", file(body, Mode::Ranged));
+    for (const char* name : {"q.bin", "t.bin", "f.bin", "w.bin"})
+        host.showOnPage(name, "", sha256);
+    const auto partialNames = [this](const char* name) {
+        return partialNamesFor(host.checksumLinkFor(name),
+                               (targetFolder() + QLatin1Char('/')).toStdString() + name, 0);
+    };
+    writePartial(partialNames("w.bin").partial, QByteArray::fromStdString(body));
+    writePartial(partialNames("w.bin").record, recordOf(host.checksumLinkFor("w.bin"), 300'000));
+    const Strings links{host.checksumLinkFor("q.bin"), host.checksumLinkFor("t.bin"),
+                        host.checksumLinkFor("f.bin")};
+    openWithLinks({links[0], links[1], links[2], host.checksumLinkFor("w.bin")});
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
-    const QString tampered = inPartials(
-        partialNamesFor(links[1], (targetFolder() + QStringLiteral("/t.bin")).toStdString(), 0)
-            .partial);
-    QFile kept(tampered);
+    EXPECT_EQ(tipsByLink()[host.checksumLinkFor("w.bin")], "SHA-256 egyezik");
+    EXPECT_TRUE(gets("w.bin").empty());
+    QFile kept(inPartials(partialNames("t.bin").partial));
     ASSERT_TRUE(kept.open(QIODevice::ReadWrite));
     ASSERT_EQ(kept.size(), 120'000);
     kept.write("changed");
@@ -434,14 +447,17 @@ TEST_F(Resume, TheKeptPartOfAResumedFileIsHashedToo) {
         addLink(link);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
-    EXPECT_EQ(header(gets("q.bin").at(1), "range"), "bytes=120000-");
-    EXPECT_EQ(header(gets("t.bin").at(1), "range"), "bytes=120000-");
-    EXPECT_EQ(downloaded(QStringLiteral("q.bin")), QByteArray::fromStdString(body));
+    for (const char* name : {"q.bin", "t.bin", "f.bin"})
+        EXPECT_EQ(header(gets(name).at(1), "range"), "bytes=120000-") << name;
     std::map<std::string, std::string> tips = tipsByLink();
     EXPECT_EQ(tips[links[0]], "SHA-256 egyezik");
     EXPECT_EQ(tips[links[1]].substr(tips[links[1]].rfind('\n') + 1),
               "A fájl ellenőrzőösszege nem egyezik");
-    EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("q.bin")});
+    EXPECT_EQ(tips[links[2]], "SHA-256 egyezik");
+    for (const char* name : {"q.bin", "f.bin", "w.bin"})
+        EXPECT_EQ(downloaded(QString::fromLatin1(name)), QByteArray::fromStdString(body)) << name;
+    EXPECT_EQ(leftInTarget().size(), 3);
+    EXPECT_FALSE(leftInTarget().contains(QStringLiteral("t.bin")));
     EXPECT_TRUE(leftInPartials().isEmpty());
 }
 
