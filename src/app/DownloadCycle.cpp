@@ -88,6 +88,8 @@ void DownloadCycle::beginAttempt(CycleState state) {
     step_ = 0;
     heldAddress_.clear();
     pageFileName_.clear();
+    expectedFile_ = {};
+    fileChecked_.clear();
     settleClock_.invalidate();
 }
 
@@ -391,12 +393,15 @@ void DownloadCycle::startTransfer() {
     };
     connect(thread, &TTesztThread::workBegin, this, ofThisAttempt(&DownloadCycle::transferBegun));
     connect(thread, &TTesztThread::work, this, ofThisAttempt(&DownloadCycle::transferProgress));
+    connect(thread, &TTesztThread::fileChecked, this,
+            ofThisAttempt(&DownloadCycle::transferChecked));
     connect(thread, &TTesztThread::workEnd, this, ofThisAttempt(&DownloadCycle::transferEnded));
     connect(thread, &TTesztThread::failed, this, ofThisAttempt(&DownloadCycle::transferFailed));
     connect(thread, &TTesztThread::pageInsteadOfFile, this,
             ofThisAttempt(&DownloadCycle::transferSentPage));
     if (profile_)
         thread->nameFileByReply(pageFileName_);
+    thread->expectFile(expectedFile_);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     worker = thread;
     thread->start();
@@ -422,12 +427,17 @@ void DownloadCycle::transferProgress(qint64 received) {
     window_.showTransferred(received, gaugeBytes_, content_length);
 }
 
+void DownloadCycle::transferChecked(const QString& note) {
+    if (state_ == CycleState::Transfer)
+        fileChecked_ = toStd(note);
+}
+
 void DownloadCycle::transferEnded(qint64 received) {
     if (state_ != CycleState::Transfer)
         return;
     window_.setGaugeValue(0);
     content_length = received; // what arrived, also when no length was announced
-    naplozas({OutcomeKind::Success, {}});
+    naplozas({OutcomeKind::Success, {}, fileChecked_});
 }
 
 void DownloadCycle::transferFailed(const FailureReason& reason) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AttemptResult.h"
+#include "core/ExpectedFile.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
 #include "core/SettingsTable.h"
@@ -57,6 +58,7 @@ enum class CycleStep {
     WaitPage,
     FileName,
     Captcha,
+    FileCheck, // a size or digest the arrived file is checked against
     Wait,
     Address,
     Transfer,
@@ -159,6 +161,7 @@ class DownloadCycle final : public QObject {
 
     void transferBegun(qint64 expected, qint64 announcedLength);
     void transferProgress(qint64 received);
+    void transferChecked(const QString& note);
     void transferEnded(qint64 received);
     void transferFailed(const FailureReason& reason);
     void transferSentPage(const QByteArray& page, const QString& contentType);
@@ -194,6 +197,8 @@ class DownloadCycle final : public QObject {
         Page,
         RetryAfter,
         FileName,
+        Size,
+        Hash,
         CaptchaAtStart,
         CaptchaAfterWait,
         CaptchaSolved,
@@ -217,6 +222,12 @@ class DownloadCycle final : public QObject {
     void hostAsksToWait(std::int64_t seconds);
     void stepChecked();
     void fileNameRead(const std::optional<std::string>& text);
+    // What the page says of the file (DownloadCycleExpected.cpp).
+    void readStepSize();
+    void readStepHash();
+    void expectedRead(ProfileRead read, const std::optional<std::string>& text);
+    void stepSizeRead(const std::optional<std::string>& text);
+    void stepHashRead(const std::optional<std::string>& text);
     void readStepWait();
     void stepWaitRead(const std::optional<std::string>& text);
     void readStepAddress();
@@ -278,7 +289,9 @@ class DownloadCycle final : public QObject {
     // The address of a held navigation the transfer fetches; a page there
     // goes back to the browser for the next step.
     std::string heldAddress_;
-    std::string pageFileName_; // the name a step's `name` reader read
+    std::string pageFileName_;  // the name a step's `name` reader read
+    ExpectedFile expectedFile_; // what the `size` and `hash` readers read
+    std::string fileChecked_;   // the transfer's note of a digest that matched
     CaptchaState captcha_ = CaptchaState::None;
     QTimer* captchaLimit_ = nullptr; // the user's time for it
     QTimer* captchaPoll_ = nullptr;  // reads its solved reader

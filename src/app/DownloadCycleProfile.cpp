@@ -142,6 +142,8 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
         captchaChecked(read, ok);
     else if (read == ProfileRead::CaptchaSolved)
         captchaSolvedRead(value);
+    else if (read == ProfileRead::Size || read == ProfileRead::Hash)
+        expectedRead(read, value);
     else if (read == ProfileRead::Wait)
         stepWaitRead(value);
     else if (read == ProfileRead::Address)
@@ -232,7 +234,7 @@ void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
         pageFileName_ = toStd(toQt(decodeCharacterReferences(*text)).trimmed());
         tell(CycleStep::FileName, stepName() + ": " + pageFileName_);
     }
-    checkCaptcha(ProfileRead::CaptchaAtStart);
+    readStepSize();
 }
 
 void DownloadCycle::readStepWait() {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -317,6 +318,39 @@ bool PartialTarget::write(const char* data, std::size_t size) {
         return true;
     failWith("cannot write the partial file");
     return false;
+}
+
+bool PartialTarget::readBack(std::int64_t length,
+                             const std::function<void(const char*, std::size_t)>& piece,
+                             const std::atomic<bool>& abort) {
+    if (file_ && std::fflush(file_) != 0) {
+        failWith("cannot write the partial file");
+        return false;
+    }
+    const int fd = ::open(partialPath_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        failWith("cannot read the partial file");
+        return false;
+    }
+    std::string buffer(1 << 20, '\0');
+    while (length > 0 && !abort.load()) {
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(length, static_cast<std::int64_t>(buffer.size())));
+        const ssize_t n = ::read(fd, buffer.data(), wanted);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO; // shorter than it was
+            failWith("cannot read the partial file");
+            ::close(fd);
+            return false;
+        }
+        piece(buffer.data(), static_cast<std::size_t>(n));
+        length -= n;
+    }
+    ::close(fd);
+    return length == 0;
 }
 
 bool PartialTarget::close() {

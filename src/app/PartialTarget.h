@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,10 @@ class PartialTarget {
     // cannot be resumed).
     bool startAgain(const std::optional<PartialRecord>& record);
     bool write(const char* data, std::size_t size);
+    // The first `length` bytes of the partial file as they lie on disk, in
+    // pieces, unless `abort` is set meanwhile.
+    bool readBack(std::int64_t length, const std::function<void(const char*, std::size_t)>& piece,
+                  const std::atomic<bool>& abort);
     // Flushes and closes; false when what was written did not reach the file.
     bool close();
     std::int64_t sizeOnDisk() const;

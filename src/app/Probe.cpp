@@ -147,6 +147,8 @@ std::string describe(CycleStep step, const std::string& detail) {
         return "File name read: " + detail;
     case CycleStep::Captcha:
         return detail + ": captcha: the user would solve it in the window";
+    case CycleStep::FileCheck:
+        return "The file is to have: " + detail;
     case CycleStep::Wait:
         return "Wait read: " + detail + " s";
     case CycleStep::Address:

@@ -100,9 +100,11 @@ void TForm1::buildControls() {
     linkekModel->setToolTips([this](int row, int column) {
         return column == QueueUrl ? hostWaitText(queue_.grid().cell(row, QueueUrl)) : QString();
     });
-    // A given-up link's status cell tells why its attempts of this run failed.
+    // A given-up link's status cell tells why its attempts of this run
+    // failed; a downloaded one's, what its check found.
     naplosgModel->setToolTips([this](int row, int column) {
-        if (column != LogStatus || log_.grid().cell(row, LogStatus) != kStatusFailed)
+        const std::string& status = log_.grid().cell(row, LogStatus);
+        if (column != LogStatus || (status != kStatusFailed && status != kStatusSuccess))
             return QString();
         return toQt(runFailures_.reasonsOf(log_.grid().cell(row, LogUrl)));
     });

@@ -5,6 +5,7 @@
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
 #include "platform/AppPaths.h"
+#include "platform/FileDigest.h"
 #include "platform/HttpClient.h"
 
 #include <QFile>
@@ -61,6 +62,36 @@ TTesztThread::~TTesztThread() {
     wait();
 }
 
+// A resumed body joins the bytes kept on disk: they are read into the
+// digest first, as a fresh download would have hashed them.
+bool TTesztThread::hashKept(PartialTarget& target, std::int64_t length) {
+    if (!digest_)
+        return true;
+    digest_->restart();
+    return target.readBack(
+        length, [this](const char* data, std::size_t size) { digest_->add(data, size); },
+        abort_requested);
+}
+
+// Why the whole file is not the one expected, if it is not. A rounded size
+// from a page is never held against it.
+std::optional<std::string> TTesztThread::mismatch(std::int64_t whole, std::int64_t announced) {
+    if (announced > 0 && whole != announced)
+        return "the file has " + std::to_string(whole) + " bytes, the reply announced " +
+               std::to_string(announced);
+    if (expected_.exactSize && whole != *expected_.exactSize)
+        return "the file has " + std::to_string(whole) + " bytes, its page says " +
+               std::to_string(*expected_.exactSize);
+    if (!digest_)
+        return std::nullopt;
+    const std::string hex = digest_->hex();
+    if (hex != expected_.digest->hex)
+        return std::string("the file's ") + digestKindLabel(digest_->kind()) + " is " +
+               (hex.empty() ? std::string("not computable") : hex) + ", its page says " +
+               expected_.digest->hex;
+    return std::nullopt;
+}
+
 void TTesztThread::reportProgress(std::int64_t received, bool force) {
     const std::int64_t now = clock_.elapsed();
     if (!force && lastReportMs_ >= 0 && now - lastReportMs_ < kProgressIntervalMs)
@@ -82,6 +113,8 @@ void TTesztThread::Execute() {
         fail({FailureKind::NoFileName, "the address names no file"});
         return;
     }
+    if (expected_.digest)
+        digest_ = std::make_unique<FileDigest>(expected_.digest->kind);
     PartialTarget target(partialFolder_, targetFolder_, fileName_, queueLink_);
     if (!target.open(abort_requested)) {
         fail(reasonOf(target, "cannot create the partial file"));
@@ -95,12 +128,19 @@ TTesztThread::Fetch TTesztThread::fetchFile(PartialTarget& target) {
     if (isComplete(target.record(), target.size())) {
         // Fetched whole last time; only its final name was missing.
         Fetch fetch;
-        fetch.result.status = HttpResult::Status::Ok;
         fetch.offset = fetch.total = target.size();
+        fetch.localFailure = !hashKept(target, fetch.total);
+        fetch.result.status = HttpResult::Status::Ok;
         Q_EMIT workBegin(fetch.total, fetch.total);
         return fetch;
     }
-    Fetch fetch = fetchInto(target, resumeRequest(target.record(), target.size()));
+    const ResumeRequest request = resumeRequest(target.record(), target.size());
+    if (!hashKept(target, request.offset)) {
+        Fetch fetch;
+        fetch.localFailure = true;
+        return fetch;
+    }
+    Fetch fetch = fetchInto(target, request);
     if (fetch.refetch && !abort_requested.load())
         fetch = fetchInto(target, ResumeRequest{}); // the whole file, once
     return fetch;
@@ -132,9 +172,14 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
         return;
     }
     const std::int64_t whole = fetch.offset + fetch.result.received;
-    if ((fetch.total > 0 && whole != fetch.total) || target.sizeOnDisk() != whole) {
-        target.discard(); // the answer did not make the file it announced
+    if (target.sizeOnDisk() != whole) {
+        target.discard(); // what was written is not what arrived
         fail({FailureKind::Network, "the file does not have its announced length"});
+        return;
+    }
+    if (const std::optional<std::string> why = mismatch(whole, fetch.total)) {
+        target.discard(); // not the file expected: a next try starts afresh
+        fail({FailureKind::ChecksumMismatch, *why});
         return;
     }
     if (!target.store(abort_requested)) {
@@ -142,6 +187,8 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
         return;
     }
     reportProgress(whole, true);
+    if (digest_)
+        Q_EMIT fileChecked(QString::fromStdString(digestMatchText(digest_->kind())));
     Q_EMIT workEnd(whole);
 
     http_.head(downloadUrl_, abort_requested, session_ ? &*session_ : nullptr); // answer unused
@@ -165,6 +212,8 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
             fetch.total = record->total;
             ready = target.continueAt(request.offset);
         } else {
+            if (digest_)
+                digest_->restart();
             const std::int64_t length = contentLengthOf(headers);
             fetch.total = head.contentEncoding ? 0 : std::max<std::int64_t>(length, 0);
             ready = target.startAgain(start == BodyStart::Restart
@@ -196,6 +245,8 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
             return false;
         beginFile(heldExpected, heldHeaders);
         fetch.localFailure = !target.write(held.data(), held.size());
+        if (digest_)
+            digest_->add(held.data(), held.size());
         held.clear();
         return !fetch.localFailure;
     };
@@ -223,6 +274,8 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     body.write = [&](const char* data, std::size_t size) {
         if (reply == ReplyBody::File) {
             fetch.localFailure = !target.write(data, size);
+            if (digest_)
+                digest_->add(data, size);
             return !fetch.localFailure;
         }
         held.append(data, size);

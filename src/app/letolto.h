@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AttemptResult.h"
+#include "core/ExpectedFile.h"
 #include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
@@ -8,11 +9,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace vardelo {
 
+class FileDigest;
 class PartialTarget;
 struct ResumeRequest;
 
@@ -39,6 +42,11 @@ class TTesztThread final : public QThread {
         pageName_ = std::move(pageName);
     }
 
+    // What the pages said of the file: an exact size or a digest that the
+    // whole file must have before it takes its name. Set before the thread
+    // starts.
+    void expectFile(ExpectedFile expected) { expected_ = std::move(expected); }
+
     // Ends the transfer at once: nothing more is signalled, the file is closed
     // and keeps what was written. Safe from any thread.
     void abandon() { abort_requested.store(true); }
@@ -48,6 +56,9 @@ class TTesztThread final : public QThread {
     // header as a number (-1 when there is none or it is not a number).
     void workBegin(qint64 expected, qint64 contentLength);
     void work(qint64 received);
+    // The file has the digest its page showed; sent just before workEnd.
+    // `note` is the log's ("SHA-256 egyezik").
+    void fileChecked(const QString& note);
     // The whole body is in the file under its final name.
     void workEnd(qint64 received);
     // The transfer has failed; nothing was stored under the final name.
@@ -77,6 +88,8 @@ class TTesztThread final : public QThread {
     Fetch fetchFile(PartialTarget& target);
     Fetch fetchInto(PartialTarget& target, const ResumeRequest& request);
     void finish(PartialTarget& target, const Fetch& fetch);
+    bool hashKept(PartialTarget& target, std::int64_t length);
+    std::optional<std::string> mismatch(std::int64_t whole, std::int64_t announced);
     void fail(const FailureReason& reason);
     void reportProgress(std::int64_t received, bool force);
 
@@ -88,7 +101,9 @@ class TTesztThread final : public QThread {
     const std::string partialFolder_;
     bool nameByReply_ = false;
     std::string pageName_;
-    std::string fileName_;                    // as the address names it
+    std::string fileName_; // as the address names it
+    ExpectedFile expected_;
+    std::unique_ptr<FileDigest> digest_;      // of the file so far, when a digest is expected
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;
     std::int64_t lastReportMs_ = -1;

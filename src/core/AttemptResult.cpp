@@ -48,6 +48,8 @@ const char* failureKindName(FailureKind kind) {
         return "web-page";
     case FailureKind::CaptchaNotSolved:
         return "captcha-not-solved";
+    case FailureKind::ChecksumMismatch:
+        return "checksum-mismatch";
     }
     return "unknown";
 }
@@ -90,6 +92,8 @@ const char* hungarianText(FailureKind kind) {
         return "A fájl helyett weblap érkezett";
     case FailureKind::CaptchaNotSolved:
         return "Weblap hiba: a captcha nem lett megoldva időben";
+    case FailureKind::ChecksumMismatch:
+        return "A fájl ellenőrzőösszege nem egyezik";
     }
     return "Ismeretlen hiba";
 }
@@ -110,6 +114,7 @@ std::string failureText(const FailureReason& reason) {
 void RunFailures::record(const std::string& link, const AttemptResult& result) {
     if (result.outcome == OutcomeKind::Success) {
         reasons_.erase(link);
+        recordLine(link, result.checked);
         return;
     }
     recordLine(link, failureText(result.reason));

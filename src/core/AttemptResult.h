@@ -28,6 +28,7 @@ enum class FailureKind : unsigned char {
     HostBusy,           // the page says the host is busy
     WebPage,            // the host sent a web page where the file was asked for
     CaptchaNotSolved,   // the user did not solve the page's captcha in time
+    ChecksumMismatch,   // the file arrived, but not of the size or digest it should have
 };
 
 struct FailureReason {
@@ -40,6 +41,7 @@ struct FailureReason {
 struct AttemptResult {
     OutcomeKind outcome = OutcomeKind::Success;
     FailureReason reason;
+    std::string checked{}; // a success's check, in Hungarian ("SHA-256 egyezik")
 };
 
 // A failed transfer's reason from what the HTTP client told: a refused
@@ -55,7 +57,7 @@ std::string failureText(const FailureReason& reason);
 
 // This run's failure reasons by link, for the log's status cell: one line
 // per failed attempt, oldest first, the last few kept. A success forgets
-// the link's earlier failures.
+// the link's earlier failures and keeps what its check found.
 class RunFailures {
   public:
     static constexpr std::size_t kKeptPerLink = 8;

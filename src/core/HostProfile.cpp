@@ -182,7 +182,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -198,7 +198,9 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
                            reason) ||
             !compileReader(step.fileName, key("name").c_str(), &compiled.namePattern, reason) ||
             !compileReader(step.captchaSolved, key("captcha_solved").c_str(),
-                           &compiled.solvedPattern, reason))
+                           &compiled.solvedPattern, reason) ||
+            !compileReader(step.size, key("size").c_str(), &compiled.sizePattern, reason) ||
+            !compileReader(step.hash, key("hash").c_str(), &compiled.hashPattern, reason))
             return false;
         steps_.push_back(std::move(compiled));
     }
@@ -293,6 +295,16 @@ std::optional<std::string> CompiledProfile::readCaptchaSolved(std::size_t step,
                                                               std::string_view markup) const {
     const bool own = steps_[step].step.captchaSolved.has_value();
     return readWith(captchaSolved(step), own ? steps_[step].solvedPattern : solvedPattern_, markup);
+}
+
+std::optional<std::string> CompiledProfile::readSize(std::size_t step,
+                                                     std::string_view markup) const {
+    return readWith(steps_[step].step.size, steps_[step].sizePattern, markup);
+}
+
+std::optional<std::string> CompiledProfile::readHash(std::size_t step,
+                                                     std::string_view markup) const {
+    return readWith(steps_[step].step.hash, steps_[step].hashPattern, markup);
 }
 
 std::string CompiledProfile::canonical(std::string_view link) const {

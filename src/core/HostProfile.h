@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ExpectedFile.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -44,6 +46,10 @@ struct ProfileStep {
     std::optional<PageReader> fileName;      // the file's name as the page shows it
     std::string captcha;                     // selector of a captcha the user solves
     std::optional<PageReader> captchaSolved; // non-empty once it is solved
+    // What the page says of the file, checked when it has arrived.
+    std::optional<PageReader> size;
+    std::optional<PageReader> hash;
+    std::optional<DigestKind> hashType; // none: by the digest's length
     // Profiles written before steps read their address with the page and
     // then count down; a step's own address is read after its wait.
     bool addressBeforeWait = false;
@@ -108,6 +114,8 @@ class CompiledProfile {
     const std::string& captcha(std::size_t step) const;
     const std::optional<PageReader>& captchaSolved(std::size_t step) const;
     std::optional<std::string> readCaptchaSolved(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readSize(std::size_t step, std::string_view markup) const;
+    std::optional<std::string> readHash(std::size_t step, std::string_view markup) const;
     // The link in its canonical form, the rewrites applied in order.
     std::string canonical(std::string_view link) const;
 
@@ -116,7 +124,7 @@ class CompiledProfile {
     struct CompiledStep {
         ProfileStep step;
         std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern,
-            namePattern, solvedPattern;
+            namePattern, solvedPattern, sizePattern, hashPattern;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
 

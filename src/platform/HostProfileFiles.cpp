@@ -80,6 +80,20 @@ QString readRetryAfter(const QJsonObject& object, const QString& where,
     return QString();
 }
 
+// The digest's kind, named inside the `hash` reader; absent: by its length.
+QString readHashType(const QJsonObject& step, const QString& where,
+                     std::optional<DigestKind>* into) {
+    const QJsonValue type =
+        step.value(QLatin1String("hash")).toObject().value(QLatin1String("hash_type"));
+    if (type.isUndefined())
+        return QString();
+    *into = digestKindNamed(toStd(type.toString()));
+    if (!*into)
+        return where +
+               QStringLiteral("%1 nem \"md5\", \"sha1\" vagy \"sha256\"").arg(quoted("hash_type"));
+    return QString();
+}
+
 // Keys a file may hold beside the ones read; anything else is named.
 void noteUnknownKeys(const QJsonObject& object, std::initializer_list<const char*> known,
                      const QString& where, QStringList* warnings) {
@@ -105,10 +119,9 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
             return where + QStringLiteral("%1 kulcsa nem szöveg").arg(quoted(key));
     }
     const std::pair<const char*, std::optional<PageReader>*> readers[] = {
-        {"wait", &step.wait},
-        {"address", &step.address},
-        {"name", &step.fileName},
-        {"captcha_solved", &step.captchaSolved}};
+        {"wait", &step.wait},     {"address", &step.address},
+        {"name", &step.fileName}, {"captcha_solved", &step.captchaSolved},
+        {"size", &step.size},     {"hash", &step.hash}};
     for (const auto& [key, into] : readers) {
         const QJsonValue reader = object.value(QLatin1String(key));
         if (reader.isUndefined())
@@ -120,9 +133,11 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
     if (QString problem = readRetryAfter(object, where + quoted("retry_after"), &step.retryAfter);
         !problem.isEmpty())
         return problem;
+    if (QString problem = readHashType(object, where, &step.hashType); !problem.isEmpty())
+        return problem;
     noteUnknownKeys(object,
                     {"dead", "busy", "retry_after", "wait", "submit", "address", "name", "captcha",
-                     "captcha_solved", "comment"},
+                     "captcha_solved", "size", "hash", "comment"},
                     where, warnings);
     return QString();
 }

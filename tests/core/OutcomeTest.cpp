@@ -1,5 +1,6 @@
 #include "core/Outcome.h"
 #include "core/AttemptResult.h"
+#include "core/ExpectedFile.h"
 #include "core/SizeText.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,9 @@ TEST(RunFailures, KeepTheLastReasonsOfALinkUntilItSucceeds) {
     EXPECT_EQ(failures.reasonsOf("a").rfind("A szerver válasza: HTTP 501\n", 0), 0u); // the last 8
     failures.record("a", {OutcomeKind::Success, {}});
     EXPECT_EQ(failures.reasonsOf("a"), "");
+    // A success keeps only what its check found.
+    failures.record("b", {OutcomeKind::Success, {}, digestMatchText(DigestKind::Sha256)});
+    EXPECT_EQ(failures.reasonsOf("b"), "SHA-256 egyezik");
 }
 
 // The window shows each kind in Hungarian; the English detail is for the
@@ -79,6 +83,7 @@ TEST(RunFailures, ShowEveryKindInHungarianWithoutTheDetail) {
          "Weblap hiba: a várakozás után nincs meg a letöltést indító elem"},
         {{FailureKind::FileGone, detail}, "Weblap hiba: az oldal szerint a fájl nem érhető el"},
         {{FailureKind::HostBusy, detail}, "Weblap hiba: az oldal szerint a szerver foglalt"},
+        {{FailureKind::ChecksumMismatch, detail}, "A fájl ellenőrzőösszege nem egyezik"},
     };
     for (const auto& [reason, shown] : table)
         EXPECT_EQ(failureText(reason), shown) << failureKindName(reason.kind);

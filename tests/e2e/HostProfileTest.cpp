@@ -546,6 +546,9 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"h-retry-unit.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b",
               "retry_after": {"pattern": "(\d+)", "unit": "day"}})j"},
+        {"i-hash-type.json",
+         R"j({"name": "n", "links": ["x"], "steps": [{"address": {"pattern": "(a)"},
+              "hash": {"selector": "#sum", "hash_type": "crc32"}}]})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);

@@ -1,8 +1,10 @@
 #include "CycleFixture.h"
 
 #include "core/PartialFile.h"
+#include "platform/HostProfileFiles.h"
 #include "platform/TrayIcon.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QLabel>
 #include <QSystemTrayIcon>
@@ -97,6 +99,34 @@ class Resume : public CycleFixture {
                "\netag=\"v1-" + QByteArray::number(length) + "\"\nlast-modified=\n" +
                (link.empty() ? QByteArray() : "link=" + QByteArray::fromStdString(link) + "\n");
     }
+    // The checksum host's pages, walked by a profile that reads the size and
+    // the digest they show.
+    void useChecksumProfile() {
+        QString reason;
+        auto profile = parseHostProfile(R"j({"name": "Checksum host",
+            "links": ["^http://127\\.0\\.0\\.1:\\d+/sum/"],
+            "steps": [{"size": {"pattern": "id=\"size\">([^<]*)<"}, "hash": {"selector": "#sum"},
+                       "address": {"selector": "#go", "attribute": "href"}}]})j",
+                                        &reason);
+        ASSERT_TRUE(profile) << reason.toStdString();
+        checksumProfile_.add(profile);
+        profiles = &checksumProfile_;
+    }
+    static std::string digestOf(const std::string& body, QCryptographicHash::Algorithm kind) {
+        return QCryptographicHash::hash(QByteArray::fromStdString(body), kind)
+            .toHex()
+            .toStdString();
+    }
+    // The log's status tooltip of each link.
+    std::map<std::string, std::string> tipsByLink() {
+        std::map<std::string, std::string> tips;
+        const Strings links = logColumn(LogUrl), shown = statusTips();
+        for (std::size_t i = 0; i < links.size() && i < shown.size(); ++i)
+            tips[links[i]] = shown[i];
+        return tips;
+    }
+    HostProfiles checksumProfile_;
+
     static mode_t modeOf(const QString& path) {
         struct stat info {};
         return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
@@ -321,6 +351,113 @@ TEST_F(Resume, AWholePartialThatMissedItsNameIsOnlyNamed) {
     EXPECT_TRUE(gets("w.bin").empty());
     EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(body));
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("w.bin")});
+    EXPECT_TRUE(leftInPartials().isEmpty());
+}
+
+// What a page says of its file is checked when the file has arrived: a
+// digest (any case, kind by length) and an exact size must match, a size the
+// page rounded or could not write never fails the file. A file that does not
+// match is not stored, leaves no partial file, and is tried again.
+TEST_F(Resume, AFileIsCheckedAgainstWhatItsPageShows) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
+    useChecksumProfile();
+    using Hash = QCryptographicHash;
+    const std::string s = bytes(40'000, 's'), m = bytes(5'000, 'm'), h = bytes(7'000, 'h'),
+                      o = bytes(900, 'o');
+    struct Shown {
+        const char* name;
+        std::string body, size, digest;
+    };
+    const Shown shown[] = {
+        {"s.bin", s, "40 000 bytes",
+         QString::fromStdString(digestOf(s, Hash::Sha256)).toUpper().toStdString()},
+        {"m.bin", m, "1.5 GB", digestOf(m, Hash::Md5)},
+        {"h.bin", h, "6,8 KiB", digestOf(h, Hash::Sha1)},
+        {"o.bin", o, "lots", "not a digest"},
+        {"bad.bin", s, "", digestOf(s + "!", Hash::Sha256)},
+        {"long.bin", o, "899 bytes", ""},
+    };
+    Strings links;
+    for (const Shown& file : shown) {
+        HostedFile hosted = this->file(file.body);
+        hosted.contentType = file.body == h ? "" : hosted.contentType; // held until it shows
+        host.addFile(file.name, hosted);
+        host.showOnPage(file.name, file.size, file.digest);
+        links.push_back(host.checksumLinkFor(file.name));
+    }
+    openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    std::map<std::string, std::string> tips = tipsByLink();
+    EXPECT_EQ(tips[links[0]], "SHA-256 egyezik");
+    EXPECT_EQ(tips[links[1]], "MD5 egyezik");
+    EXPECT_EQ(tips[links[2]], "SHA-1 egyezik");
+    EXPECT_EQ(tips[links[3]], "");
+    const std::string mismatch = "A fájl ellenőrzőösszege nem egyezik";
+    EXPECT_EQ(tips[links[4]], mismatch + "\n" + mismatch);
+    EXPECT_EQ(tips[links[5]], mismatch + "\n" + mismatch);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(downloaded(QString::fromLatin1(shown[i].name)),
+                  QByteArray::fromStdString(shown[i].body))
+            << shown[i].name;
+    EXPECT_EQ(gets("bad.bin").size(), 2u);
+    EXPECT_EQ(gets("long.bin").size(), 2u);
+    EXPECT_EQ(leftInTarget().size(), 4);
+    EXPECT_FALSE(leftInTarget().contains(QStringLiteral("bad.bin")));
+    EXPECT_FALSE(leftInTarget().contains(QStringLiteral("long.bin")));
+    EXPECT_TRUE(leftInPartials().isEmpty())
+        << leftInPartials().join(QLatin1Char(' ')).toStdString();
+}
+
+// A resumed file is hashed whole: the kept part is read from disk first, so
+// a kept part that changed meanwhile fails the file instead of joining it;
+// a refused range starts the digest again with the file, and a whole kept
+// file that only missed its name is hashed before it takes it.
+TEST_F(Resume, TheKeptPartOfAResumedFileIsHashedToo) {
+    useChecksumProfile();
+    const std::string body = bytes(300'000, 'q');
+    const std::string sha256 = digestOf(body, QCryptographicHash::Sha256);
+    for (const char* name : {"q.bin", "t.bin"})
+        hostCutOff(name, body, Mode::Ranged, 120'000);
+    hostCutOff("f.bin", body, Mode::RangeRefused, 120'000);
+    host.addFile("w.bin", file(body, Mode::Ranged));
+    for (const char* name : {"q.bin", "t.bin", "f.bin", "w.bin"})
+        host.showOnPage(name, "", sha256);
+    const auto partialNames = [this](const char* name) {
+        return partialNamesFor(host.checksumLinkFor(name),
+                               (targetFolder() + QLatin1Char('/')).toStdString() + name, 0);
+    };
+    writePartial(partialNames("w.bin").partial, QByteArray::fromStdString(body));
+    writePartial(partialNames("w.bin").record, recordOf(host.checksumLinkFor("w.bin"), 300'000));
+    const Strings links{host.checksumLinkFor("q.bin"), host.checksumLinkFor("t.bin"),
+                        host.checksumLinkFor("f.bin")};
+    openWithLinks({links[0], links[1], links[2], host.checksumLinkFor("w.bin")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(tipsByLink()[host.checksumLinkFor("w.bin")], "SHA-256 egyezik");
+    EXPECT_TRUE(gets("w.bin").empty());
+    QFile kept(inPartials(partialNames("t.bin").partial));
+    ASSERT_TRUE(kept.open(QIODevice::ReadWrite));
+    ASSERT_EQ(kept.size(), 120'000);
+    kept.write("changed");
+    kept.close();
+
+    for (const auto& link : links)
+        addLink(link);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    for (const char* name : {"q.bin", "t.bin", "f.bin"})
+        EXPECT_EQ(header(gets(name).at(1), "range"), "bytes=120000-") << name;
+    std::map<std::string, std::string> tips = tipsByLink();
+    EXPECT_EQ(tips[links[0]], "SHA-256 egyezik");
+    EXPECT_EQ(tips[links[1]].substr(tips[links[1]].rfind('\n') + 1),
+              "A fájl ellenőrzőösszege nem egyezik");
+    EXPECT_EQ(tips[links[2]], "SHA-256 egyezik");
+    for (const char* name : {"q.bin", "f.bin", "w.bin"})
+        EXPECT_EQ(downloaded(QString::fromLatin1(name)), QByteArray::fromStdString(body)) << name;
+    EXPECT_EQ(leftInTarget().size(), 3);
+    EXPECT_FALSE(leftInTarget().contains(QStringLiteral("t.bin")));
     EXPECT_TRUE(leftInPartials().isEmpty());
 }
 

@@ -192,6 +192,7 @@ void TestHost::route() {
     routeSessionHost();
     routeXfsHost();
     routeCaptchaHosts();
+    routeChecksumHost();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -1079,6 +1080,35 @@ void TestHost::serveRanged(const HostedFile& file, std::shared_ptr<const std::st
             const std::size_t n = std::min(piece, limit - at);
             *sent += n;
             return sink.write(body->data() + at, n);
+        });
+}
+
+// The checksum host.
+
+std::string TestHost::checksumLinkFor(const std::string& name) const {
+    return base() + "/sum/" + urlEncode(name);
+}
+
+void TestHost::showOnPage(const std::string& name, const std::string& size,
+                          const std::string& digest) {
+    std::lock_guard lock(mutex_);
+    shownOnPage_[name] = {size, digest};
+}
+
+void TestHost::routeChecksumHost() {
+    server_->Get(
+        R"(/sum/([^/]*))", [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            std::pair<std::string, std::string> shown;
+            {
+                std::lock_guard lock(mutex_);
+                if (const auto found = shownOnPage_.find(name); found != shownOnPage_.end())
+                    shown = found->second;
+            }
+            sendPage(response, "<h1>" + name + "</h1><p>Size: <span id=\"size\">" + shown.first +
+                                   "</span></p><p>Checksum: <code id=\"sum\"> " + shown.second +
+                                   " </code></p><a id=\"go\" href=\"/files/" + urlEncode(name) +
+                                   "\">Download</a>");
         });
 }
 

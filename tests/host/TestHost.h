@@ -199,6 +199,12 @@ class TestHost {
     // Body bytes the resuming modes have sent.
     std::uint64_t rangedBytesSent() const { return rangedBytesSent_.load(); }
 
+    // A host whose link page (/sum/NAME) shows the file's name, its size and
+    // its checksum as `showOnPage` sets them (nothing shown until then), and
+    // links the file at /files/NAME.
+    std::string checksumLinkFor(const std::string& name) const;
+    void showOnPage(const std::string& name, const std::string& size, const std::string& digest);
+
   private:
     void route();
     void routeHostile();
@@ -264,6 +270,9 @@ class TestHost {
     std::map<std::string, ImageCaptcha> imageCaptchas_; // by "rand"
     std::map<std::string, std::string> lastImageCode_;  // by name
     std::atomic<std::uint64_t> rangedBytesSent_{0};
+
+    void routeChecksumHost();
+    std::map<std::string, std::pair<std::string, std::string>> shownOnPage_; // size, digest
 };
 
 } // namespace vardelo

@@ -1,0 +1,81 @@
+// What a profile's step page says of the file, read after its name: an
+// exact size or a digest the transfer checks the arrived file against. A
+// reading that makes no sense is named in the diagnostics log and left
+// out: it never fails a try by itself.
+#include "app/DownloadCycle.h"
+
+#include "core/ExpectedFile.h"
+#include "core/HostProfile.h"
+#include "platform/Diagnostics.h"
+#include "platform/QtText.h"
+
+namespace vardelo {
+namespace {
+
+std::string shownText(const std::string& text) {
+    return toStd(toQt(decodeCharacterReferences(text)).simplified());
+}
+
+} // namespace
+
+void DownloadCycle::readStepSize() {
+    const auto& reader = currentStep().size;
+    if (reader && reader->kind == PageReader::Kind::Selector) {
+        requestValue(ProfileRead::Size, *reader);
+        return;
+    }
+    stepSizeRead(reader ? profile_->readSize(step_, Memo1) : std::nullopt);
+}
+
+void DownloadCycle::readStepHash() {
+    const auto& reader = currentStep().hash;
+    if (reader && reader->kind == PageReader::Kind::Selector) {
+        requestValue(ProfileRead::Hash, *reader);
+        return;
+    }
+    stepHashRead(reader ? profile_->readHash(step_, Memo1) : std::nullopt);
+}
+
+void DownloadCycle::expectedRead(ProfileRead read, const std::optional<std::string>& text) {
+    if (read == ProfileRead::Size)
+        stepSizeRead(text);
+    else
+        stepHashRead(text);
+}
+
+void DownloadCycle::stepSizeRead(const std::optional<std::string>& text) {
+    if (text) {
+        const std::string shown = shownText(*text);
+        if (const std::optional<SizeReading> size = readSizeText(shown)) {
+            // A rounded size is the page's display, not the file's length.
+            if (size->exact)
+                expectedFile_.exactSize = size->bytes;
+            tell(CycleStep::FileCheck, stepName() + ": " + std::to_string(size->bytes) +
+                                           (size->exact ? " bytes" : " bytes, rounded"));
+        } else {
+            qCWarning(lcCycle).noquote()
+                << toQt(stepName()) << "size reader: no size in" << toQt("\"" + shown + "\"") << "-"
+                << toQt(window_.headUrl());
+        }
+    }
+    readStepHash();
+}
+
+void DownloadCycle::stepHashRead(const std::optional<std::string>& text) {
+    if (text) {
+        const std::string shown = shownText(*text);
+        if (const std::optional<ExpectedDigest> digest =
+                readDigest(shown, currentStep().hashType)) {
+            expectedFile_.digest = *digest;
+            tell(CycleStep::FileCheck,
+                 stepName() + ": " + digestKindLabel(digest->kind) + " " + digest->hex);
+        } else {
+            qCWarning(lcCycle).noquote()
+                << toQt(stepName()) << "hash reader: no digest of a known kind in"
+                << toQt("\"" + shown + "\"") << "-" << toQt(window_.headUrl());
+        }
+    }
+    checkCaptcha(ProfileRead::CaptchaAtStart);
+}
+
+} // namespace vardelo
