@@ -362,6 +362,14 @@ void DownloadCycle::transferDue() {
         Timer3->setEnabled(false);
         return;
     }
+    if (captcha_ == CaptchaState::Asked) {
+        // The wait is over; the captcha's answer is still awaited.
+        Timer3->setEnabled(false);
+        Timer4->setEnabled(false);
+        pageWatchdog_->stop();
+        state_ = CycleState::Captcha;
+        return;
+    }
     window_.showStatus(QStringLiteral("Letöltés"));
     window_.showRunControls(RunControls::Transfer);
     Timer3->setEnabled(false);

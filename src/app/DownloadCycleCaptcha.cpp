@@ -113,14 +113,18 @@ void DownloadCycle::captchaSolved() {
                            ? QString::number(countdown) +
                                  QStringLiteral(" mp múlva indul a letöltés")
                            : QStringLiteral("Weblap betöltése"));
-    if (state_ == CycleState::Captcha)
-        pressOrRead(); // its wait was over already
+    if (state_ == CycleState::Captcha) { // its wait was over already
+        state_ = CycleState::Countdown;
+        transferDue();
+    }
 }
 
 // Without a solved reader, the page moving on is the user's answer: the
 // walk goes on with the next step there.
 bool DownloadCycle::captchaSolvedByPage(bool ok) {
-    if (captcha_ != CaptchaState::Asked || profile_->captchaSolved(step_))
+    const bool onItsPage = state_ == CycleState::FirstPage || state_ == CycleState::WaitPage ||
+                           state_ == CycleState::Countdown || state_ == CycleState::Captcha;
+    if (!onItsPage || captcha_ != CaptchaState::Asked || profile_->captchaSolved(step_))
         return false;
     endCaptcha();
     captcha_ = CaptchaState::None;

@@ -314,8 +314,15 @@ bool DownloadCycle::readAgainLater(ProfileRead read) {
     const quint64 attempt = attempt_;
     const CycleState state = state_;
     QTimer::singleShot(kReadAgainMs, this, [this, attempt, state, read] {
-        if (attempt == attempt_ && state == state_ && reading_ == ProfileRead::None)
-            window_.runGuarded([&] { readAgain(read); });
+        if (attempt != attempt_ || state != state_)
+            return;
+        // A captcha's poll may be reading the page just now: then a little later.
+        window_.runGuarded([&] {
+            if (reading_ == ProfileRead::None)
+                readAgain(read);
+            else
+                readAgainLater(read);
+        });
     });
     return true;
 }

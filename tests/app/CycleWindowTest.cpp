@@ -519,6 +519,35 @@ TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
     EXPECT_TRUE(form.log().isEmpty());
 }
 
+// A captcha beside a countdown holds the file back until it is solved, also
+// where the address was read before the wait.
+TEST_F(CycleInTheWindow, AnUnsolvedCaptchaHoldsTheTransferBackAfterTheWait) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"], "captcha": "#c",
+        "wait": {"selector": "#w"}, "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    profiles = &set;
+    openWithLinks({"http://p.example/f/1"});
+    fakeBrowser().address = QStringLiteral("http://p.example/f/1");
+    click("inditas");
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    const auto answer = [&](int read, const char* text) {
+        ASSERT_GT(fakeBrowser().elementReads.size(), read);
+        Q_EMIT browser().elementRead(fakeBrowser().elementReads[read].first, true,
+                                     QString::fromLatin1(text));
+    };
+    answer(0, "captcha");
+    answer(1, "1");
+    answer(2, "http://p.example/f.bin");
+    ASSERT_EQ(cycle().state(), CycleState::Countdown);
+    cycle().transferDue();
+    EXPECT_EQ(cycle().state(), CycleState::Captcha);
+    EXPECT_EQ(control<QLabel>("allapot")->text(),
+              QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
+}
+
 // A profile's address is fetched only over http or https: anything else
 // ends the try there, with no transfer asked for.
 TEST_F(CycleInTheWindow, AProfileAddressOutsideHttpEndsTheTryWithNoRequest) {
