@@ -159,6 +159,7 @@ class BenchWindow final : public CycleWindow {
     CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
     std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
     int passOverHead() override { return 1; }
+    bool stopsAfterThisLink() const override { return false; }
     void runGuarded(const std::function<void()>& step) override {
         try {
             step();

@@ -105,6 +105,8 @@ class CycleWindow {
     virtual std::chrono::minutes captchaTime() const = 0;
     // The head link goes to the queue's end untried; the links queued.
     virtual int passOverHead() = 0;
+    // "Letöltés után megáll": the run ends with the link it is at.
+    virtual bool stopsAfterThisLink() const = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
     virtual void runGuarded(const std::function<void()>& step) = 0;
 

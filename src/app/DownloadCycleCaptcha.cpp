@@ -67,7 +67,7 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
         qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(window_.headUrl());
         endAttempt();
         const int queued = window_.passOverHead();
-        if (++captchaSkips_ >= queued) {
+        if (++captchaSkips_ >= queued || window_.stopsAfterThisLink()) {
             captchaSkips_ = 0;
             window_.showStatus(QString());
             window_.showRunControls(RunControls::Idle);

@@ -204,8 +204,14 @@ void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
     const bool probing = static_cast<bool>(trace_);
     endAttempt();
     window_.noteHostWait(host, seconds);
-    if (!probing)
-        start();
+    if (probing)
+        return;
+    if (window_.stopsAfterThisLink()) { // the link it was at is passed over: the run ends
+        window_.showStatus(QString());
+        window_.showRunControls(RunControls::Idle);
+        return;
+    }
+    start();
 }
 
 void DownloadCycle::stepChecked() {

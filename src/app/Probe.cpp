@@ -64,6 +64,7 @@ class ProbeWindow final : public CycleWindow {
     CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
     std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
     int passOverHead() override { return 1; }
+    bool stopsAfterThisLink() const override { return false; }
     std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
     void runGuarded(const std::function<void()>& step) override {
         try {

@@ -289,6 +289,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     CaptchaChoice captchaChoice() const override;
     std::chrono::minutes captchaTime() const override;
     int passOverHead() override;
+    bool stopsAfterThisLink() const override;
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
     QString hostWaitText(const std::string& link) const;

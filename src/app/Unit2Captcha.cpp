@@ -8,6 +8,7 @@
 #include "platform/TrayIcon.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -41,6 +42,10 @@ CaptchaChoice TForm1::captchaChoice() const {
 
 std::chrono::minutes TForm1::captchaTime() const {
     return std::chrono::minutes(Captcha_ido->value());
+}
+
+bool TForm1::stopsAfterThisLink() const {
+    return letoltes_utan_stop->isChecked();
 }
 
 int TForm1::passOverHead() {

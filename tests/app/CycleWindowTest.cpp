@@ -72,6 +72,7 @@ class RecordingWindow final : public CycleWindow {
     CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
     std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
     int passOverHead() override { return 1; }
+    bool stopsAfterThisLink() const override { return false; }
 
     std::string head = "http://h/link/a";
     QString status;
@@ -546,6 +547,30 @@ TEST_F(CycleInTheWindow, AnUnsolvedCaptchaHoldsTheTransferBackAfterTheWait) {
     EXPECT_EQ(cycle().state(), CycleState::Captcha);
     EXPECT_EQ(control<QLabel>("allapot")->text(),
               QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
+}
+
+// A link passed over for its captcha ends the run when the user asked to
+// stop after the link at hand; it waits at the queue's end, untried.
+TEST_F(CycleInTheWindow, ASkippedCaptchaEndsTheRunWhenItWasToStopAfterThisLink) {
+    storeSetting(QStringLiteral("Captcha_eseten"), QStringLiteral("1"));
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"], "captcha": "#c",
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    profiles = &set;
+    TForm1& form = openWithLinks({"http://p.example/f/1", "http://p.example/f/2"});
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->setChecked(true);
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true, QStringLiteral("x"));
+    EXPECT_FALSE(form.downloading());
+    EXPECT_EQ(fakeBrowser().navigated.size(), 1); // the next link was not begun
+    EXPECT_EQ(form.queue().url(1), "http://p.example/f/2");
+    EXPECT_EQ(form.queue().url(2), "http://p.example/f/1");
+    EXPECT_TRUE(form.log().isEmpty());
 }
 
 // A profile's address is fetched only over http or https: anything else
