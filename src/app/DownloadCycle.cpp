@@ -47,6 +47,8 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
             [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
     buildCaptchaTimers();
+    connect(&browser_, &Browser::pageLost, this,
+            [this](bool crashed) { window_.runGuarded([&] { pageLost(crashed); }); });
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
     connect(hostsWait_, &QTimer::timeout, this, [this] {
@@ -321,6 +323,25 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
     pageFailed(kind, FailureKind::PageTimedOut,
                "the page did not finish within " +
                    std::to_string(pageWatchdog_->interval() / 1000) + " s");
+}
+
+// A page step needs its page: one that is gone ends the try at once, where
+// the watchdog or the user's time for a captcha would only end it later.
+void DownloadCycle::pageLost(bool crashed) {
+    const bool pageStep = state_ == CycleState::FirstPage || state_ == CycleState::WaitPage ||
+                          state_ == CycleState::AfterWait || state_ == CycleState::Submitted ||
+                          state_ == CycleState::Captcha;
+    // A walk's countdown still has its page to read or press after the wait.
+    const bool walkCountdown = state_ == CycleState::Countdown && profile_ &&
+                               (captcha_ == CaptchaState::Asked || download_url.empty());
+    if (!pageStep && !walkCountdown)
+        return;
+    const OutcomeKind kind =
+        state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+    if (crashed)
+        pageFailed(kind, FailureKind::PageCrashed, "the page's renderer ended");
+    else
+        pageFailed(kind, FailureKind::PageClosed, "the page closed its window");
 }
 
 void DownloadCycle::tell(CycleStep step, const std::string& detail) const {

@@ -261,6 +261,7 @@ class DownloadCycle final : public QObject {
     void logResult(const AttemptResult& result) const;
     void armWatchdog();
     void pageTimedOut(quint64 attempt);
+    void pageLost(bool crashed);
     void startTransfer();
     bool isCurrentTransfer(quint64 attempt) const;
 

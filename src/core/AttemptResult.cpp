@@ -50,6 +50,10 @@ const char* failureKindName(FailureKind kind) {
         return "captcha-not-solved";
     case FailureKind::ChecksumMismatch:
         return "checksum-mismatch";
+    case FailureKind::PageCrashed:
+        return "page-crashed";
+    case FailureKind::PageClosed:
+        return "page-closed";
     }
     return "unknown";
 }
@@ -94,6 +98,10 @@ const char* hungarianText(FailureKind kind) {
         return "Weblap hiba: a captcha nem lett megoldva időben";
     case FailureKind::ChecksumMismatch:
         return "A fájl ellenőrzőösszege nem egyezik";
+    case FailureKind::PageCrashed:
+        return "Weblap hiba: az oldal összeomlott";
+    case FailureKind::PageClosed:
+        return "Weblap hiba: az oldal bezárta magát";
     }
     return "Ismeretlen hiba";
 }

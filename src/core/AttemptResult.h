@@ -29,6 +29,8 @@ enum class FailureKind : unsigned char {
     WebPage,            // the host sent a web page where the file was asked for
     CaptchaNotSolved,   // the user did not solve the page's captcha in time
     ChecksumMismatch,   // the file arrived, but not of the size or digest it should have
+    PageCrashed,        // the page's renderer ended while the page was needed
+    PageClosed,         // the page's script closed its window while it was needed
 };
 
 struct FailureReason {

@@ -69,6 +69,10 @@ class Browser : public QObject {
     // gives the address the download comes from, after redirects.
     void downloadRequested(const QString& url);
     void navigationHeld(const QString& url);
+    // The page is gone from under its caller: its renderer crashed or was
+    // killed (crashed), or its script closed its window. A page the browser
+    // ends itself (abandonPage, a new navigation) reports nothing.
+    void pageLost(bool crashed);
     // The engine cannot start (its module did not load): every request is
     // answered as failed, and nothing can be downloaded until the program
     // runs again. `reason` says what was looked for and why it failed.

@@ -89,6 +89,7 @@ Browser* LazyBrowser::engine() {
     connect(engine_, &Browser::elementRead, this, &Browser::elementRead);
     connect(engine_, &Browser::downloadRequested, this, &Browser::downloadRequested);
     connect(engine_, &Browser::navigationHeld, this, &Browser::navigationHeld);
+    connect(engine_, &Browser::pageLost, this, &Browser::pageLost);
     return engine_;
 }
 

@@ -193,11 +193,21 @@ void WebEngineBrowser::createView() {
     connect(quiet, &QWebEnginePage::loadingChanged, this, &WebEngineBrowser::onLoadingChanged);
     connect(quiet, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
-                if (status != QWebEnginePage::NormalTerminationStatus && !rendererEnding_)
+                const bool lost =
+                    status != QWebEnginePage::NormalTerminationStatus && !rendererEnding_;
+                if (lost)
                     qCWarning(lcBrowser)
                         << "the page's process ended:" << status << "exit code" << exitCode;
                 rendererEnded();
+                if (lost)
+                    Q_EMIT pageLost(true);
             });
+    // The engine closes nothing itself; the page it asked to close is gone
+    // for its caller all the same.
+    connect(quiet, &QWebEnginePage::windowCloseRequested, this, [this] {
+        qCInfo(lcBrowser) << "the page closed its window";
+        Q_EMIT pageLost(false);
+    });
     qCInfo(lcBrowser) << "browser started in" << clock.elapsed() << "ms";
 }
 

@@ -84,6 +84,8 @@ TEST(RunFailures, ShowEveryKindInHungarianWithoutTheDetail) {
         {{FailureKind::FileGone, detail}, "Weblap hiba: az oldal szerint a fájl nem érhető el"},
         {{FailureKind::HostBusy, detail}, "Weblap hiba: az oldal szerint a szerver foglalt"},
         {{FailureKind::ChecksumMismatch, detail}, "A fájl ellenőrzőösszege nem egyezik"},
+        {{FailureKind::PageCrashed, detail}, "Weblap hiba: az oldal összeomlott"},
+        {{FailureKind::PageClosed, detail}, "Weblap hiba: az oldal bezárta magát"},
     };
     for (const auto& [reason, shown] : table)
         EXPECT_EQ(failureText(reason), shown) << failureKindName(reason.kind);

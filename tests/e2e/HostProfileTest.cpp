@@ -11,6 +11,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <csignal>
 #include <memory>
 #include <regex>
 
@@ -434,6 +435,37 @@ TEST_F(ProfileCycle, ACaptchaNotSolvedInTimeFailsTheTryAndTheQueueGoesOn) {
     EXPECT_EQ(postsTo("/q/a.bin"), 0);
     EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(bytes(2'000, 'd')));
     EXPECT_TRUE(form.queue().isEmpty());
+}
+
+// A captcha page that crashes or closes itself ends its try at once with
+// its reason, long before the user's time would, and the queue goes on.
+TEST_F(ProfileCycle, ACaptchaPageThatCrashesOrClosesItselfEndsItsTry) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(2'000, 'a')));
+    host.addFile("b.bin", file(bytes(2'000, 'b')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    const Strings links{host.captchaLinkFor("a.bin"), host.imageCaptchaLinkFor("b.bin"),
+                        host.linkFor("d.bin")};
+    openWithLinks(links);
+    cycle().setCaptchaTimeout(std::chrono::minutes(10));
+    click("inditas");
+    // The engine lets a page close itself only while it is the view's first.
+    ASSERT_TRUE(captchaAsked());
+    actInPage(QStringLiteral("window.close()"));
+    ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
+    ASSERT_TRUE(captchaAsked());
+    const qint64 renderer = shownPage()->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(renderer), SIGKILL), 0);
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Hibás link.", "Sikeres letöltés"}));
+    EXPECT_NE(statusTips().at(0).find("Weblap hiba: az oldal bezárta magát"), std::string::npos)
+        << statusTips().at(0);
+    EXPECT_NE(statusTips().at(1).find("Weblap hiba: az oldal összeomlott"), std::string::npos)
+        << statusTips().at(1);
+    EXPECT_EQ(downloaded(QStringLiteral("d.bin")), QByteArray::fromStdString(bytes(2'000, 'd')));
 }
 
 // "kihagyom": nobody is asked; the link goes to the end untried while the
