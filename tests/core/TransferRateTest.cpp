@@ -1,5 +1,6 @@
 #include "core/TransferRate.h"
 #include "core/ReceivePacer.h"
+#include "core/RowState.h"
 #include "core/StallWatch.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,48 @@ TEST(SpeedAverage, TextIsHungarianWithTheSizesSeparator) {
     EXPECT_EQ(rateText(850 * 1024 + 300, 600, ","), "850 KiB/s, még 10:00");
     EXPECT_EQ(rateText(12, 3723, ","), "12 B/s, még 1:02:03");
     EXPECT_EQ(rateText(0, std::nullopt, ","), "0 B/s");
+}
+
+RowState rowState(RowState::Kind kind, std::int64_t secondsLeft = 0) {
+    RowState state;
+    state.kind = kind;
+    state.secondsLeft = secondsLeft;
+    return state;
+}
+
+RowState arriving(std::int64_t received, std::int64_t expected,
+                  std::optional<double> bytesPerSecond = std::nullopt) {
+    RowState state = rowState(RowState::Kind::Transfer);
+    state.received = received;
+    state.expected = expected;
+    state.bytesPerSecond = bytesPerSecond;
+    return state;
+}
+
+TEST(SpeedAverage, ARowsStateNamesWhatItsLinkIsDoing) {
+    using Kind = RowState::Kind;
+    const double mib = 1024.0 * 1024.0;
+    RowState hostWait = rowState(Kind::HostWait);
+    hostWait.until = "10:45";
+    const struct {
+        RowState state;
+        const char* shown;
+    } table[] = {
+        {rowState(Kind::None), ""},
+        {rowState(Kind::Page), "Weblap"},
+        {rowState(Kind::Countdown, 42), "Várakozás 0:42"},
+        {rowState(Kind::Countdown, 3725), "Várakozás 62:05"},
+        {rowState(Kind::Countdown, -3), "Várakozás 0:00"},
+        {rowState(Kind::Captcha), "Captcha"},
+        {arriving(450, 1000, 2.3 * mib), "45 % 2,3 MiB/s"},
+        {arriving(999, 1000), "99 %"}, // 100 % only once it is all there
+        {arriving(5000, 1000), "100 %"},
+        {arriving(5000, 0, 850 * 1024.0), "850 KiB/s"},
+        {arriving(5000, 0), "Letöltés"},
+        {hostWait, "Vár 10:45-ig"},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(rowStateText(row.state, ","), row.shown) << row.shown;
 }
 
 TEST(ReceivePacer, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
