@@ -4,13 +4,16 @@
 // link as the program makes it, the real download cycle and browser engine:
 // the page loads, its form is submitted, the answer redirects to the file,
 // the browser's navigation is held and the transfer fetches the file. The
-// server lets the file go only to requests carrying the page's cookie.
+// server lets the file go only to requests carrying the page's cookie, and
+// the page shows the file's SHA-256, which the walk checks as the bytes
+// arrive.
 // Alternating rounds, best of each. A program, not a test.
 //   vardelo_session_bench [MiB] [rounds]      (default 1024 MiB, 5 rounds)
 #include "WorkerRound.h"
 
 #include "app/DownloadCycle.h"
 #include "core/HostProfile.h"
+#include "platform/FileDigest.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
 #include "platform/WebEngineBrowser.h"
@@ -43,20 +46,23 @@ bool writeFile(const QString& path, const QByteArray& text) {
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
-bool writeBigFile(const QString& path, long long bytes) {
+// The file's SHA-256 in hex; empty when it could not be written.
+std::string writeBigFile(const QString& path, long long bytes) {
     QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return {};
     QByteArray piece(1 << 20, '\0');
     for (int i = 0; i < piece.size(); ++i)
         piece[i] = static_cast<char>(i * 7 + i / 251);
+    FileDigest digest(DigestKind::Sha256);
     for (long long left = bytes; left > 0; left -= piece.size()) {
         const qint64 size = std::min<long long>(left, piece.size());
         if (file.write(piece.constData(), size) != size)
-            return false;
+            return {};
+        digest.add(piece.constData(), static_cast<std::size_t>(size));
     }
-    return true;
+    return digest.hex();
 }
 
 int freePort() {
@@ -104,16 +110,21 @@ QByteArray nginxConfig(int port) {
            "}\n";
 }
 
-const QByteArray kPage = "<!DOCTYPE html><html><head><title>Bench host</title></head><body>\n"
-                         "<form id=\"free\" method=\"post\" action=\"/s/go\">\n"
-                         "<input type=\"submit\" name=\"method_free\" value=\"Free Download\">\n"
-                         "</form></body></html>\n";
+QByteArray hostPage(const std::string& sha256) {
+    return "<!DOCTYPE html><html><head><title>Bench host</title></head><body>\n"
+           "<p>SHA-256: <span id=\"sha\">" +
+           QByteArray::fromStdString(sha256) +
+           "</span></p>\n"
+           "<form id=\"free\" method=\"post\" action=\"/s/go\">\n"
+           "<input type=\"submit\" name=\"method_free\" value=\"Free Download\">\n"
+           "</form></body></html>\n";
+}
 
 const QByteArray kProfile = R"({
   "name": "Bench host",
   "links": ["^http://127\\.0\\.0\\.1:\\d+/s/"],
   "cookies": {"lang": "hu"},
-  "steps": [{"submit": "#free"}]
+  "steps": [{"hash": {"selector": "#sha"}, "submit": "#free"}]
 })";
 
 bool accepts(int port) {
@@ -147,6 +158,8 @@ class BenchWindow final : public CycleWindow {
         result = outcome;
         if (round)
             round->quit();
+        if (outcome.checked.empty())
+            std::fprintf(stderr, "the walk did not check the file's digest\n");
         return OutcomePlan{}; // idle
     }
     void noteHostWait(const std::string&, std::int64_t) override {
@@ -233,7 +246,8 @@ class Walk {
         } else if (window_.result->outcome != OutcomeKind::Success) {
             std::fprintf(stderr, "the walk failed: %s\n", window_.result->reason.text.c_str());
         }
-        result.ended = window_.result && window_.result->outcome == OutcomeKind::Success;
+        result.ended = window_.result && window_.result->outcome == OutcomeKind::Success &&
+                       !window_.result->checked.empty();
         return result;
     }
 
@@ -288,10 +302,10 @@ int main(int argc, char** argv) {
     const int port = freePort();
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(port);
     QDir().mkpath(prefix + QStringLiteral("/tmp"));
-    if (!writeFile(prefix + QStringLiteral("/nginx.conf"), nginxConfig(port)) ||
-        !writeFile(prefix + QStringLiteral("/www/s/page.html"), kPage) ||
-        !writeFile(dir.path() + QStringLiteral("/profiles/bench.json"), kProfile) ||
-        !writeBigFile(prefix + QStringLiteral("/www/k/big.bin"), bytes)) {
+    const std::string sha256 = writeBigFile(prefix + QStringLiteral("/www/k/big.bin"), bytes);
+    if (sha256.empty() || !writeFile(prefix + QStringLiteral("/nginx.conf"), nginxConfig(port)) ||
+        !writeFile(prefix + QStringLiteral("/www/s/page.html"), hostPage(sha256)) ||
+        !writeFile(dir.path() + QStringLiteral("/profiles/bench.json"), kProfile)) {
         std::fprintf(stderr, "cannot write the server's files under %s\n", qPrintable(dir.path()));
         return 2;
     }
@@ -375,7 +389,7 @@ int main(int argc, char** argv) {
                 rounds, ended ? "complete" : "FAILED");
     std::printf("  %-34s %8.1f MiB/s (%6.2f s)\n", "curl -o", curlRate, curlBest);
     report("worker in a browser's session", bytes, workerBest, curlRate);
-    report("walk, from the submit", bytes, walkBest.submitSeconds, curlRate);
+    report("walk, SHA-256 checked, from submit", bytes, walkBest.submitSeconds, curlRate);
     report("walk, from Start (page included)", bytes, walkBest.walkSeconds, curlRate);
     return ended ? 0 : 1;
 }
