@@ -5,8 +5,8 @@
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
 #include "platform/AppPaths.h"
-#include "platform/FileDigest.h"
 #include "platform/HttpClient.h"
+#include "platform/PipelinedDigest.h"
 
 #include <QFile>
 
@@ -114,7 +114,7 @@ void TTesztThread::Execute() {
         return;
     }
     if (expected_.digest)
-        digest_ = std::make_unique<FileDigest>(expected_.digest->kind);
+        digest_ = std::make_unique<PipelinedDigest>(expected_.digest->kind);
     PartialTarget target(partialFolder_, targetFolder_, fileName_, queueLink_);
     if (!target.open(abort_requested)) {
         fail(reasonOf(target, "cannot create the partial file"));

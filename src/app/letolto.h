@@ -15,7 +15,7 @@
 
 namespace vardelo {
 
-class FileDigest;
+class PipelinedDigest;
 class PartialTarget;
 struct ResumeRequest;
 
@@ -103,7 +103,7 @@ class TTesztThread final : public QThread {
     std::string pageName_;
     std::string fileName_; // as the address names it
     ExpectedFile expected_;
-    std::unique_ptr<FileDigest> digest_;      // of the file so far, when a digest is expected
+    std::unique_ptr<PipelinedDigest> digest_; // of the file so far, when a digest is expected
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;
     std::int64_t lastReportMs_ = -1;
