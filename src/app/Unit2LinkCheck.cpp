@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 
@@ -71,8 +72,12 @@ void TForm1::addLinkCheckColumns() {
                                     }});
     };
     column("Név", [](const LinkFacts& facts) { return toQt(facts.name); });
-    column("Méret", [this](const LinkFacts& facts) {
-        return facts.size ? toQt(sizeTextOf(facts.size->bytes)) : QString();
+    // By 1024, as hosts mean their units; a page's rounded size as well as it
+    // reads.
+    column("Méret", [](const LinkFacts& facts) {
+        return facts.size ? QLocale().formattedDataSize(facts.size->bytes, 1,
+                                                        QLocale::DataSizeTraditionalFormat)
+                          : QString();
     });
     column("Elérhető", [](const LinkFacts& facts) {
         return QString::fromUtf8(availabilityText(facts.availability));
