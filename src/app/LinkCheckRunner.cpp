@@ -160,11 +160,12 @@ void LinkCheckRunner::publish() {
 }
 
 void LinkCheckRunner::record(std::size_t job, std::optional<LinkFacts> facts) {
+    const bool found = facts.has_value();
     if (facts) {
         facts->checkedAt = QDateTime::currentSecsSinceEpoch();
         results_.set(plan_.job(job).link, std::move(*facts));
     }
-    plan_.finish(job);
+    plan_.finish(job, found);
     changed_ = true;
 }
 

@@ -36,8 +36,8 @@ TForm1::TForm1(Services services, QWidget* parent)
     buildLimits();
     buildShell();
     buildTransferRate();
-    buildLinkCheck();
     connectCommands();
+    buildLinkCheck(); // after Stop's own handler: the check's end is told last
     nameControls();
 
     records_ = std::make_unique<RecordStore>(services_.recordFolder, queue_.grid(), log_.grid());

@@ -68,11 +68,13 @@ std::vector<std::size_t> LinkCheck::start() {
     return started;
 }
 
-void LinkCheck::finish(std::size_t index) {
+void LinkCheck::finish(std::size_t index, bool found) {
     if (index >= jobs_.size() || states_[index] != JobState::Running)
         return;
     states_[index] = JobState::Done;
-    ++done_;
+    ++ended_;
+    if (found)
+        ++done_;
     const CheckJob& ended = jobs_[index];
     --running_[wayIndex(ended.way)];
     const std::string key = hostKey(ended);

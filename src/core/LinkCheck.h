@@ -54,9 +54,10 @@ class LinkCheck {
     // job's for the whole run.
     std::vector<std::size_t> start();
     const CheckJob& job(std::size_t index) const { return jobs_[index]; }
-    // A running job has ended: its host and its slot are free again. An
+    // A running job has ended: its host and its slot are free again; it
+    // counts as done when it found something (not when a stop ended it). An
     // index that is not running is ignored.
-    void finish(std::size_t index);
+    void finish(std::size_t index, bool found = true);
     // No job starts any more; running ones may still finish.
     void stop();
 
@@ -65,7 +66,7 @@ class LinkCheck {
     std::size_t running() const { return running_[0] + running_[1]; }
     bool stopped() const { return stopped_; }
     // Nothing waits and nothing runs.
-    bool over() const { return running() == 0 && (stopped_ || done_ == jobs_.size()); }
+    bool over() const { return running() == 0 && (stopped_ || ended_ == jobs_.size()); }
 
   private:
     enum class JobState : unsigned char { Waiting, Running, Done };
@@ -84,6 +85,7 @@ class LinkCheck {
     std::deque<std::string> ready_[2];            // hosts with a waiting job and none running
     std::size_t running_[2] = {0, 0};
     std::size_t done_ = 0;
+    std::size_t ended_ = 0;
     bool stopped_ = false;
 };
 
