@@ -33,6 +33,12 @@ TEST(LinkCheckPlan, OneJobPerHostAndAtMostTheSlotsOfEachWayRunAtOnce) {
         check.finish(index);
     EXPECT_TRUE(check.over());
     EXPECT_EQ(check.done(), 5u);
+
+    LinkCheck growing; // a link added while its host runs waits for it
+    growing.add(page("a1", "a"));
+    EXPECT_EQ(growing.start(), (Indices{0}));
+    growing.add(page("a2", "a"));
+    EXPECT_EQ(growing.start(), Indices{});
 }
 
 TEST(LinkCheckPlan, StopStartsNothingMoreAndIsOverWhenTheRunningEnd) {
