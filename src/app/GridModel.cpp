@@ -2,6 +2,9 @@
 
 #include "platform/QtText.h"
 
+#include <QGuiApplication>
+#include <QPalette>
+
 namespace vardelo {
 
 GridModel::GridModel(TextGrid& grid, QStringList titles, QObject* parent)
@@ -19,7 +22,21 @@ int GridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : grid_.columnCount();
+    return parent.isValid() ? 0 : grid_.columnCount() + static_cast<int>(viewColumns_.size());
+}
+
+void GridModel::addViewColumn(ViewColumn column) {
+    const int at = columnCount();
+    beginInsertColumns({}, at, at);
+    viewColumns_.push_back(std::move(column));
+    endInsertColumns();
+}
+
+void GridModel::viewColumnsChanged() {
+    if (viewColumns_.empty() || shownRows_ == 0)
+        return;
+    Q_EMIT dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1),
+                       {Qt::DisplayRole, Qt::ToolTipRole, Qt::ForegroundRole});
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
@@ -29,14 +46,23 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         if (!tip.isEmpty())
             return tip;
     }
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() + 1 > grid_.lastRow())
+    if (!index.isValid() || index.row() + 1 > grid_.lastRow())
         return {};
+    if (role == Qt::ForegroundRole && greyed_ && greyed_(index.row() + 1))
+        return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    if (role != Qt::DisplayRole)
+        return {};
+    if (index.column() >= grid_.columnCount())
+        return viewColumns_[static_cast<std::size_t>(index.column() - grid_.columnCount())].text(
+            index.row() + 1);
     return toQt(grid_.cell(index.row() + 1, index.column()));
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section >= titles_.size())
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
+    if (section >= titles_.size())
+        return viewColumns_[static_cast<std::size_t>(section - titles_.size())].title;
     return titles_.at(section);
 }
 
@@ -51,7 +77,7 @@ void GridModel::gridChanged() {
         shownRows_ = rows;
         endRemoveRows();
     }
-    Q_EMIT dataChanged(index(0, 0), index(shownRows_ - 1, grid_.columnCount() - 1));
+    Q_EMIT dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
     Q_EMIT changed();
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace vardelo {
 
@@ -30,6 +31,19 @@ class GridModel final : public QAbstractTableModel, private GridListener {
     using ToolTips = std::function<QString(int row, int column)>;
     void setToolTips(ToolTips toolTips) { toolTips_ = std::move(toolTips); }
 
+    // A column after the grid's own whose text the window makes by grid
+    // row (1 is the first data row); the grid and its stored file keep their
+    // own columns. Shown in the order added.
+    struct ViewColumn {
+        QString title;
+        std::function<QString(int row)> text;
+    };
+    void addViewColumn(ViewColumn column);
+    // Rows drawn greyed, by grid row.
+    void setGreyedRows(std::function<bool(int row)> greyed) { greyed_ = std::move(greyed); }
+    // What the view columns show has changed: the views repaint them once.
+    void viewColumnsChanged();
+
   Q_SIGNALS:
     void changed();
 
@@ -40,6 +54,8 @@ class GridModel final : public QAbstractTableModel, private GridListener {
     QStringList titles_;
     int shownRows_ = 0; // data rows the view knows of
     ToolTips toolTips_;
+    std::vector<ViewColumn> viewColumns_;
+    std::function<bool(int row)> greyed_;
 };
 
 } // namespace vardelo

@@ -1,6 +1,8 @@
 #include "app/Unit2.h"
 
+#include "app/BackgroundSave.h"
 #include "app/GridModel.h"
+#include "app/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "app/RecordStore.h"
 #include "app/TTimer.h"
@@ -35,6 +37,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     buildShell();
     buildTransferRate();
     connectCommands();
+    buildLinkCheck(); // after Stop's own handler: the check's end is told last
     nameControls();
 
     records_ = std::make_unique<RecordStore>(services_.recordFolder, queue_.grid(), log_.grid());
@@ -47,6 +50,7 @@ TForm1::TForm1(Services services, QWidget* parent)
 // The models listen to the queue's and the log's grids, which go before the
 // window's children.
 TForm1::~TForm1() {
+    delete linkCheck_; // its workers end before the client they use
     delete linkekModel;
     delete naplosgModel;
 }
@@ -147,6 +151,7 @@ void TForm1::FormActivate() {
 bool TForm1::FormClose(QString* failure) {
     try {
         storeSettings();
+        endLinkCheck();
         writeRecordFiles();
         return true;
     } catch (const std::exception& error) {

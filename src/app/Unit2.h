@@ -7,6 +7,7 @@
 #include "core/EventLog.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
+#include "core/LinkCheck.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
@@ -43,12 +44,14 @@ class QTimer;
 
 namespace vardelo {
 
+class BackgroundSave;
 class Browser;
 class ClipboardWatcher;
 class Dialogs;
 class DownloadHoursGate;
 class GridModel;
 class HttpClient;
+class LinkCheckRunner;
 class QueueGridView;
 class RecordStore;
 struct SettingBinding;
@@ -182,6 +185,9 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     QAction* Listalegelejre1 = nullptr;
     QAction* Listalegvgre1 = nullptr;
 
+    QAction* checkLinksItem = nullptr;
+    QAction* removeOfflineItem = nullptr;
+
     QMenu* PM = nullptr;
     QAction* PM_indit = nullptr;
     QAction* PM_megallit = nullptr;
@@ -294,6 +300,20 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     std::string hostOf(const std::string& link) const;
     QString hostWaitText(const std::string& link) const;
 
+    // The link check and its columns in the queue (Unit2LinkCheck.cpp).
+    void buildLinkCheck();
+    void addLinkCheckColumns();
+    void checkLinksClick();
+    void removeOfflineLinksClick();
+    void stopLinkCheck();
+    void linkCheckProgressed();
+    void linkCheckEnded(bool stopped);
+    const LinkFacts* linkFactsOf(int row) const;
+    QString linkCheckTip(int row, int column) const;
+    void saveLinkResultsInBackground();
+    // Closing: the check ends and its results are written at once.
+    void endLinkCheck();
+
     // The speed limit and the download hours (Unit2Limits.cpp).
     void buildLimits();
     void limitsChanged();
@@ -320,6 +340,8 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     QPointer<QWidget> beforeCaptcha_; // the page the user was on when a captcha came
     std::int64_t rateBytes_ = -1;     // the last amount reported, -1 before the first
     std::int64_t rateExpected_ = 0;   // the transfer's whole size
+    LinkCheckRunner* linkCheck_ = nullptr;
+    std::unique_ptr<BackgroundSave> linkResultsSaver_;
 };
 
 } // namespace vardelo

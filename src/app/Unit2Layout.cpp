@@ -96,8 +96,10 @@ void TForm1::buildControls() {
                        QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
                       this);
     naplosg->setModel(naplosgModel);
-    // A waiting host's row tells until when.
+    // A waiting host's row tells until when; the check's columns what it found.
     linkekModel->setToolTips([this](int row, int column) {
+        if (column > QueueAttempts)
+            return linkCheckTip(row, column);
         return column == QueueUrl ? hostWaitText(queue_.grid().cell(row, QueueUrl)) : QString();
     });
     // A given-up link's status cell tells why its attempts of this run
@@ -176,7 +178,8 @@ void TForm1::nameSkinSections() {
 }
 
 void TForm1::setGridColumns() {
-    setColumnWidths(Linkek, {50, 438, 90});
+    // The check's columns take their room from the address.
+    setColumnWidths(Linkek, {50, 198, 90, 110, 70, 60});
     setColumnWidths(naplosg, {50, 300, 70, 70, 100});
 }
 

@@ -50,6 +50,31 @@ bool DownloadQueue::moveToEnd(int s, QueueGuards guards) {
     return true;
 }
 
+std::vector<QueuedLink>
+DownloadQueue::takeLinks(const std::function<bool(const std::string& url)>& pick,
+                         QueueGuards guards) {
+    std::vector<QueuedLink> taken;
+    if (!guards.listIdle || isEmpty())
+        return taken;
+    const TextGrid::Batch batch(grid_);
+    int kept = 0;
+    for (int r = 1; r <= grid_.lastRow(); ++r) {
+        const bool running = r == 1 && guards.downloading;
+        if (running || url(r).empty() || !pick(url(r))) {
+            if (++kept != r)
+                grid_.moveDataCells(r, kept);
+            continue;
+        }
+        taken.push_back({url(r), attempts(r)});
+    }
+    if (taken.empty())
+        return taken;
+    if (kept == 0)
+        grid_.clearRow(1);
+    grid_.setRowCount(kept + 1);
+    return taken;
+}
+
 void DownloadQueue::moveRow(int from, int to, std::string link, std::string tries) {
     const TextGrid::Batch batch(grid_);
     if (to > from) {

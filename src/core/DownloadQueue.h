@@ -2,13 +2,20 @@
 
 #include "core/TextGrid.h"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace vardelo {
 
 enum QueueColumn { QueueNumber = 0, QueueUrl = 1, QueueAttempts = 2 };
 
 // What the window's flags allow at the moment of a user's queue operation.
+struct QueuedLink {
+    std::string url;
+    std::string attempts;
+};
+
 struct QueueGuards {
     bool downloading = false; // a cycle works on row 1
     bool listIdle = true;     // nothing else is rewriting the queue
@@ -41,6 +48,11 @@ class DownloadQueue {
     bool moveToTop(int selected, QueueGuards guards);
     bool moveToEnd(int selected, QueueGuards guards);
 
+    // Takes out every link `pick` chooses, except the head while it runs,
+    // in one pass, and returns them in queue order; the rest close up.
+    // Nothing while the queue is being rewritten.
+    std::vector<QueuedLink> takeLinks(const std::function<bool(const std::string& url)>& pick,
+                                      QueueGuards guards);
     // Puts the pair (url, attempts) at row `to`, shifting the rows between
     // `from` and `to` one step towards `from`. Column 0 is never touched.
     void moveRow(int from, int to, std::string url, std::string attempts);

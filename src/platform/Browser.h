@@ -55,6 +55,14 @@ class Browser : public QObject {
     // goes) is not made: navigationHeld gives its address instead, once,
     // and the hold ends. A navigation the caller starts is never held.
     virtual void holdNavigation(bool hold) { Q_UNUSED(hold); }
+    // A page of its own for work beside this one (the link check), owned by
+    // `parent`: never shown, it shares the engine and its cookies but
+    // nothing else, so it disturbs no page of this browser. Nothing when
+    // the engine cannot start.
+    virtual Browser* makeHiddenPage(QObject* parent) {
+        Q_UNUSED(parent);
+        return nullptr;
+    }
 
   Q_SIGNALS:
     // A top-level document finished loading: ok is false for a failed load

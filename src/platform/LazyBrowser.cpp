@@ -173,6 +173,13 @@ void LazyBrowser::holdNavigation(bool hold) {
         engine_->holdNavigation(hold); // no engine, no page to move
 }
 
+Browser* LazyBrowser::makeHiddenPage(QObject* parent) {
+    // An engine that cannot start was told of already, or will be at the
+    // cycle's first page; the check goes on without pages.
+    Browser* started = engine();
+    return started ? started->makeHiddenPage(parent) : nullptr;
+}
+
 Browser* LazyBrowser::loadEngineModule(QObject* parent, QString* failure) {
     const QString programFolder = QCoreApplication::applicationDirPath();
     return loadEngineModuleFrom(

@@ -133,6 +133,14 @@ WebEngineBrowser::~WebEngineBrowser() {
         delete holder_;
 }
 
+Browser* WebEngineBrowser::makeHiddenPage(QObject* parent) {
+    // Its holder is never shown; the page loads and answers scripts all the
+    // same. The default profile is shared, and with it the cookies.
+    auto* hidden = new WebEngineBrowser(parent);
+    hidden->setScriptTimeout(scriptTimeout_);
+    return hidden;
+}
+
 QWidget* WebEngineBrowser::widget() {
     return holder_;
 }

@@ -39,6 +39,7 @@ class WebEngineBrowser final : public Browser {
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
     void holdNavigation(bool hold) override { holdNavigation_ = hold; }
+    Browser* makeHiddenPage(QObject* parent) override;
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
 

@@ -1,11 +1,16 @@
 #include "WindowFixture.h"
 
+#include "WaitFor.h"
+
 #include "app/QueueGridView.h"
+#include "platform/HostProfileFiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -155,6 +160,70 @@ TEST_F(QueueWindow, ChangesAreSavedInTheBackgroundWithinSeconds) {
     EXPECT_FALSE(QFile::exists(recordPath("Lista.Vdl")));
     EXPECT_TRUE(QTest::qWaitFor([this] { return QFile::exists(recordPath("Lista.Vdl")); }, 6000));
     EXPECT_EQ(QFileInfo(recordPath("Lista.Vdl")).size(), 362);
+}
+
+// The check loads no page of the link a download works on, and its hidden
+// pages are not the cycle's; Ctrl+L starts it and Stop ends it. A results
+// file that does not read is written anew. Removing the offline rows spares
+// the running head.
+TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
+    QString reason;
+    HostProfiles known;
+    for (const char* text : {R"({"name": "A", "links": ["//a/"], "after_wait": "#b"})",
+                             R"({"name": "B", "links": ["//b/"], "after_wait": "#b"})"})
+        known.add(parseHostProfile(QByteArray(text), &reason));
+    profiles = &known;
+    QFile stored(recordPath("LinkCheck.Vdl"));
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+    stored.write(R"({"version": 2, "links": [{"link": "http://a/2", "available": "offline"}]})");
+    stored.close();
+    TForm1& form = openWith({"http://a/1", "http://a/2", "http://b/3", "http://b/4"});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return stored.open(QIODevice::ReadOnly) &&
+                   stored.readAll().startsWith(R"({"links":[],"version":1})");
+        },
+        5000));
+    stored.close();
+    click("inditas");
+    ASSERT_TRUE(form.downloading());
+    QTest::keyClick(&form, Qt::Key_L, Qt::ControlModifier);
+    FakeBrowser& cycleBrowser = fakeBrowser();
+    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 2); // one page for each host
+    EXPECT_EQ(cycleBrowser.navigated, QStringList{QStringLiteral("http://a/1")});
+    EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/2")});
+    EXPECT_EQ(cycleBrowser.hiddenPages[1]->navigated, QStringList{QStringLiteral("http://b/3")});
+    EXPECT_EQ(control<QPushButton>("checkLinks")->text(), QStringLiteral("Ellenőrzés leállítása"));
+
+    Q_EMIT cycleBrowser.hiddenPages[0]->documentComplete(false); // a/2 does not load: offline
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return cycleBrowser.hiddenPages.size() == 2 &&
+                   cycleBrowser.hiddenPages[1]->navigated.size() == 1;
+        },
+        1000));
+    const QAbstractItemModel* grid = control<QueueGridView>("Linkek")->model();
+    EXPECT_TRUE(waitFor(
+        [&] { return grid->index(1, 5).data().toString() == QStringLiteral("nem"); }, 2000));
+    EXPECT_TRUE(control<QLabel>("allapot")->text().isEmpty() ||
+                !control<QLabel>("allapot")->text().startsWith(QStringLiteral("Linkek")));
+
+    click("Stop"); // the download and the check end
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return control<QPushButton>("checkLinks")->text() ==
+                   QStringLiteral("Linkek ellenőrzése");
+        },
+        2000));
+    EXPECT_EQ(grid->index(2, 5).data().toString(), QString()); // b/3 was not found out
+    EXPECT_EQ(control<QLabel>("allapot")->text(),
+              QStringLiteral("Linkek ellenőrzése leállítva: 1/3"));
+
+    click("removeOfflineItem");
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://a/1", "http://b/3", "http://b/4"}));
+    ASSERT_EQ(form.log().grid().rowCount(), 2);
+    EXPECT_EQ(form.log().grid().cell(1, LogUrl), "http://a/2");
+    EXPECT_EQ(form.log().grid().cell(1, LogStatus), kStatusFailed);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "FakeDialogs.h"
 
 #include "app/HostWaitsStore.h"
+#include "app/LinkCheckStore.h"
 #include "core/DownloadQueue.h"
 #include "core/IoError.h"
 #include "platform/RecordFiles.h"
@@ -301,6 +302,44 @@ TEST_F(RecordFiles, HostWaitsSurviveARestartAndABrokenFileCostsOnlyItsWaits) {
     EXPECT_TRUE(loadHostWaits(dir_.path(), now).ends().empty());
     EXPECT_FALSE(saveHostWaits(dir_.path(), waits, now));
     EXPECT_TRUE(QFileInfo(waitsFile).isDir());
+}
+
+// The link check's results: a file that is missing, cut short, not JSON or
+// of a newer version costs only the results; entries of links no longer
+// queued are not written.
+TEST_F(RecordFiles, LinkCheckResultsSurviveAndABrokenFileCostsOnlyThem) {
+    DownloadQueue queue;
+    queue.append("http://h/a");
+    LinkResults results;
+    results.set("http://h/a", {Availability::Online, "a.zip", SizeReading{12, true},
+                               readDigest(std::string(32, 'a')), 77});
+    results.set("http://h/gone", {Availability::Offline, "", {}, {}, 5});
+    ASSERT_TRUE(saveLinkResults(dir_.path(), results, queue.grid()));
+    bool unread = true;
+    const LinkResults loaded = loadLinkResults(dir_.path(), &unread);
+    EXPECT_FALSE(unread);
+    ASSERT_EQ(loaded.size(), 1u);
+    const LinkFacts* facts = loaded.find("http://h/a");
+    ASSERT_NE(facts, nullptr);
+    EXPECT_EQ(facts->name, "a.zip");
+    EXPECT_EQ(facts->size->bytes, 12);
+    EXPECT_EQ(facts->digest->kind, DigestKind::Md5);
+    EXPECT_EQ(facts->checkedAt, 77);
+
+    const QByteArray whole = contents(path("LinkCheck.Vdl"));
+    for (const QByteArray& broken :
+         {whole.left(whole.size() / 2), QByteArray("Vardelo"), QByteArray("[1, 2]"),
+          QByteArray(R"({"version": 2, "links": []})"), QByteArray(R"({"links": []})")}) {
+        QFile file(path("LinkCheck.Vdl"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(broken);
+        file.close();
+        EXPECT_TRUE(loadLinkResults(dir_.path(), &unread).empty()) << broken.toStdString();
+        EXPECT_TRUE(unread) << broken.toStdString();
+    }
+    QFile::remove(path("LinkCheck.Vdl"));
+    EXPECT_TRUE(loadLinkResults(dir_.path(), &unread).empty());
+    EXPECT_FALSE(unread);
 }
 
 } // namespace

@@ -36,6 +36,26 @@ TEST(QueueDelete, OnlyRowBlanksItAndTheNextAppendRefillsRowOne) {
     EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0"}));
 }
 
+TEST(QueueDelete, TakenLinksCloseUpAndSpareTheRunningHead) {
+    const auto odd = [](const std::string& url) { return url == "a" || url == "c"; };
+    DownloadQueue queue = queueOf({"a", "b", "c", "d"});
+    queue.setAttempts(3, "2");
+    const auto taken = queue.takeLinks(odd, kIdle);
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[1].url, "c");
+    EXPECT_EQ(taken[1].attempts, "2");
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|d|0"}));
+
+    DownloadQueue running = queueOf({"a", "b", "c"});
+    EXPECT_EQ(running.takeLinks(odd, kDownloading).size(), 1u);
+    EXPECT_EQ(rowsOf(running), (Rows{"1|a|0", "2|b|0"}));
+    EXPECT_TRUE(running.takeLinks(odd, kRewriting).empty());
+
+    DownloadQueue all = queueOf({"a", "c"});
+    EXPECT_EQ(all.takeLinks(odd, kIdle).size(), 2u);
+    EXPECT_TRUE(all.isEmpty());
+}
+
 TEST(QueueDelete, HeadIsProtectedWhileDownloading) {
     DownloadQueue queue = queueOf({"a", "b"});
     EXPECT_FALSE(queue.deleteRow(1, kDownloading));

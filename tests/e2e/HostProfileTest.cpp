@@ -1,5 +1,6 @@
 #include "CycleFixture.h"
 
+#include "app/LinkCheckRunner.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
 
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTcpServer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -337,6 +340,74 @@ TEST_F(ProfileCycle, AHostsWaitOutlivesARestart) {
     EXPECT_EQ(host.getsOf("/x/h\\.bin"), 1);
     EXPECT_EQ(again.queue().url(1), waiting);
     click("Stop");
+}
+
+// The link check loads first pages in pages of its own and asks other links
+// for their headers; nothing is submitted, and its results outlive a
+// restart. The offline rows go to the log as dead links.
+TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToTheLog) {
+    QString reason;
+    auto sum = parseHostProfile(R"j({"name": "Checksum host",
+        "links": ["^http://127\\.0\\.0\\.1:\\d+/sum/"],
+        "steps": [{"name": {"pattern": "<h1>([^<]*)<"}, "size": {"between": ["id=\"size\">", "<"]},
+                   "hash": {"selector": "#sum"}, "address": {"selector": "#go", "attribute": "href"}}]})j",
+                                &reason);
+    ASSERT_TRUE(sum) << reason.toStdString();
+    loaded_.profiles.add(sum);
+    const std::string sha256(64, 'c');
+    host.showOnPage("a.bin", "1,5 MB", sha256);
+    HostedFile named = file(bytes(3'000, 'f'));
+    named.disposition = "attachment; filename=\"F.bin\"";
+    host.addFile("f.bin", named);
+    QTcpServer silent; // takes connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const Strings links{host.checksumLinkFor("a.bin"),
+                        host.deadFormLinkFor("x.bin"),
+                        host.offlineLinkFor("y.bin"),
+                        host.base() + "/files/f.bin",
+                        "http://127.0.0.1:1/z.bin",
+                        "http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/s.bin"};
+    openWithLinks(links);
+    form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(1500));
+    click("checkLinks");
+    ASSERT_TRUE(waitFor(
+        [this] {
+            return control<QPushButton>("checkLinks")->text() ==
+                   QStringLiteral("Linkek ellenőrzése");
+        },
+        30000));
+    const auto rowText = [this](int row) {
+        const QAbstractItemModel* shown = control<QTableView>("Linkek")->model();
+        QStringList cells;
+        for (int column = 3; column < 6; ++column)
+            cells << shown->index(row, column).data().toString();
+        return cells.join(u'|').toStdString();
+    };
+    const Strings expected{"a.bin|1.5 MB|igen", "||nem", "||nem",
+                           "F.bin|2.9 kB|igen", "||nem", "||ismeretlen"};
+    const QAbstractItemModel* grid = control<QTableView>("Linkek")->model();
+    for (int row = 0; row < 6; ++row)
+        EXPECT_EQ(rowText(row), expected[static_cast<std::size_t>(row)]) << links[row];
+    EXPECT_EQ(grid->index(0, 3).data(Qt::ToolTipRole).toString().toStdString(),
+              "SHA-256: " + sha256);
+    EXPECT_TRUE(grid->index(0, 5)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .startsWith(QStringLiteral("Ellenőrizve: ")));
+    EXPECT_TRUE(grid->index(1, 1).data(Qt::ForegroundRole).isValid()); // offline: greyed
+    EXPECT_FALSE(grid->index(0, 1).data(Qt::ForegroundRole).isValid());
+    EXPECT_EQ(postsTo("/b/go/x.bin"), 0); // no form submitted
+    EXPECT_EQ(host.getsOf("/files/a\\.bin"), 0);
+
+    click("removeOfflineItem");
+    EXPECT_EQ(form().queue().rowCount() - 1, 3);
+    EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4]}));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
+    ASSERT_TRUE(form().close());
+
+    open().show();
+    EXPECT_EQ(rowText(0), expected[0]);
+    EXPECT_EQ(rowText(1), expected[3]);
 }
 
 // The user solves the captcha in the shown page: the checkbox widget's token

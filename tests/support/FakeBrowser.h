@@ -30,6 +30,13 @@ class FakeBrowser final : public Browser {
     HttpSession session() const override { return {}; }
     void presetCookies(const QString&, const CookiePairs&) override {}
     void abandonPage() override { ++abandoned; }
+    // Hidden pages answer as this one does: a test emits their signals.
+    Browser* makeHiddenPage(QObject* parent) override {
+        auto* page = new FakeBrowser;
+        page->setParent(parent);
+        hiddenPages.push_back(page);
+        return page;
+    }
 
     QStringList navigated;
     QList<quint64> submitTickets;
@@ -38,6 +45,7 @@ class FakeBrowser final : public Browser {
     QList<QPair<quint64, QString>> activated;
     QList<QPair<quint64, QString>> elementReads;
     QString address; // what pageAddress() gives
+    QList<QPointer<FakeBrowser>> hiddenPages;
 
   private:
     QPointer<QWidget> view_ = focusableView(); // the window takes it over

@@ -1,0 +1,355 @@
+#include "app/LinkCheckRunner.h"
+
+#include "core/HostProfile.h"
+#include "platform/Browser.h"
+#include "platform/Diagnostics.h"
+#include "platform/HttpClient.h"
+#include "platform/QtText.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+namespace vardelo {
+namespace {
+
+// Links added to the plan in one turn of the event loop: a long queue is
+// taken in slices, so the window never waits for the whole of it.
+constexpr std::size_t kSliceOfLinks = 2000;
+// The cycle's own limit for a page.
+constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
+
+// The request's headers, without its body: the body is refused at its
+// first byte, so no file is fetched.
+HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::atomic<bool>& abort,
+                        bool* aborted) {
+    HeaderAnswer answer;
+    HttpBody body;
+    body.accept = [&answer](int status, const HttpHeaders& headers) {
+        answer.status = status;
+        const auto copy = [&headers](const char* name) -> std::optional<std::string> {
+            const std::string* value = headers.find(name);
+            return value ? std::optional<std::string>(*value) : std::nullopt;
+        };
+        answer.contentType = copy("Content-Type");
+        answer.contentLength = copy("Content-Length");
+        answer.contentDisposition = copy("Content-Disposition");
+        return false;
+    };
+    body.write = [](const char*, std::size_t) { return false; };
+    const HttpResult result = http.get(link, body, abort);
+    *aborted = result.status == HttpResult::Status::Aborted;
+    if (answer.status == 0)
+        answer.status = result.httpStatus;
+    answer.refusedAddress = result.refusedAddress;
+    return answer;
+}
+
+} // namespace
+
+// One hidden page and the job it works on.
+struct LinkCheckRunner::PageSlot {
+    enum class Step { Idle, Loading, Markup, Selectors };
+    Browser* page = nullptr;
+    QTimer* limit = nullptr;
+    Step step = Step::Idle;
+    std::size_t job = 0;
+    quint64 ticket = 0;
+    std::shared_ptr<const CompiledProfile> profile;
+    std::string markup;
+    SelectedTexts selected;
+    int nextSelector = 0; // 0 name, 1 size, 2 hash
+};
+
+struct LinkCheckRunner::HeaderJob {
+    std::shared_ptr<std::atomic<bool>> abort;
+    QTimer* limit = nullptr;
+    bool timedOut = false;
+};
+
+LinkCheckRunner::LinkCheckRunner(Browser& browser, HttpClient& http, const HostProfiles* profiles,
+                                 QObject* parent)
+    : QObject(parent), browser_(browser), http_(http), profiles_(profiles),
+      pageTimeout_(kPageTimeout), feeder_(new QTimer(this)), publisher_(new QTimer(this)) {
+    workers_.setMaxThreadCount(LinkCheck::kSlots);
+    feeder_->setInterval(0);
+    connect(feeder_, &QTimer::timeout, this, &LinkCheckRunner::feed);
+    publisher_->setInterval(100);
+    connect(publisher_, &QTimer::timeout, this, &LinkCheckRunner::publish);
+}
+
+LinkCheckRunner::~LinkCheckRunner() {
+    for (auto& [job, headers] : headerJobs_)
+        *headers.abort = true;
+    workers_.waitForDone();
+    dropPages();
+}
+
+void LinkCheckRunner::start(std::vector<std::string> links) {
+    if (running_)
+        return;
+    plan_ = LinkCheck();
+    links_ = std::move(links);
+    fed_ = 0;
+    running_ = true;
+    changed_ = true;
+    feeder_->start();
+    publisher_->start();
+    feed();
+}
+
+void LinkCheckRunner::feed() {
+    const std::size_t end = std::min(links_.size(), fed_ + kSliceOfLinks);
+    for (; fed_ < end; ++fed_) {
+        const std::string& link = links_[fed_];
+        if (const auto profile = profiles_ ? profiles_->forLink(link) : nullptr) {
+            plan_.add({link, profile->profile().name, CheckWay::Page});
+        } else {
+            const QUrl address(toQt(link));
+            plan_.add({link, toStd(address.host().toLower()), CheckWay::Headers});
+        }
+    }
+    if (fed_ == links_.size())
+        feeder_->stop();
+    launch();
+}
+
+void LinkCheckRunner::launch() {
+    // A job that ends as it starts (no engine for pages) frees its slot at once.
+    for (std::vector<std::size_t> started = plan_.start(); !started.empty();
+         started = plan_.start()) {
+        for (const std::size_t job : started) {
+            if (plan_.job(job).way == CheckWay::Page)
+                startPage(job);
+            else
+                startHeaders(job);
+        }
+    }
+    endIfOver();
+}
+
+void LinkCheckRunner::stop() {
+    if (!running_)
+        return;
+    plan_.stop();
+    feeder_->stop();
+    for (auto& page : pages_)
+        if (page->step != PageSlot::Step::Idle)
+            endPage(*page, std::nullopt, true);
+    for (auto& [job, headers] : headerJobs_)
+        *headers.abort = true; // their answers end them
+    endIfOver();
+}
+
+void LinkCheckRunner::endIfOver() {
+    if (!running_ || fed_ < links_.size() || !plan_.over())
+        return;
+    running_ = false;
+    publisher_->stop();
+    // The hidden pages' processes are not kept for a next check.
+    dropPages();
+    publish();
+    Q_EMIT ended(plan_.stopped());
+}
+
+void LinkCheckRunner::publish() {
+    if (!std::exchange(changed_, false))
+        return;
+    Q_EMIT progressed();
+}
+
+void LinkCheckRunner::record(std::size_t job, std::optional<LinkFacts> facts) {
+    const bool found = facts.has_value();
+    if (facts) {
+        facts->checkedAt = QDateTime::currentSecsSinceEpoch();
+        results_.set(plan_.job(job).link, std::move(*facts));
+    }
+    plan_.finish(job, found);
+    changed_ = true;
+}
+
+// Pages ----------------------------------------------------------------------
+
+LinkCheckRunner::PageSlot* LinkCheckRunner::freePage() {
+    for (auto& page : pages_)
+        if (page->step == PageSlot::Step::Idle)
+            return page.get();
+    Browser* made = browser_.makeHiddenPage(this);
+    if (!made)
+        return nullptr;
+    auto slot = std::make_unique<PageSlot>();
+    PageSlot* raw = slot.get();
+    raw->page = made;
+    raw->limit = new QTimer(made);
+    raw->limit->setSingleShot(true);
+    connect(raw->limit, &QTimer::timeout, this, [this, raw] { pageTimedOut(*raw); });
+    connect(made, &Browser::documentComplete, this, [this, raw](bool ok) { pageLoaded(*raw, ok); });
+    connect(made, &Browser::bodyMarkupRead, this,
+            [this, raw](quint64 ticket, bool ok, const QString& markup) {
+                markupRead(*raw, ticket, ok, markup);
+            });
+    connect(made, &Browser::elementRead, this,
+            [this, raw](quint64 ticket, bool ok, const QString& text) {
+                elementRead(*raw, ticket, ok, text);
+            });
+    pages_.push_back(std::move(slot));
+    return raw;
+}
+
+void LinkCheckRunner::startPage(std::size_t job) {
+    PageSlot* slot = freePage();
+    if (!slot) { // no engine: such links stay unknown
+        record(job, LinkFacts{});
+        return;
+    }
+    const std::string& link = plan_.job(job).link;
+    slot->job = job;
+    slot->profile = profiles_->forLink(link);
+    slot->markup.clear();
+    slot->selected = {};
+    slot->nextSelector = 0;
+    slot->step = PageSlot::Step::Loading;
+    slot->limit->start(pageTimeout_);
+    const QString address = toQt(link);
+    slot->page->presetCookies(address, slot->profile->profile().cookies);
+    slot->page->navigate(address);
+}
+
+void LinkCheckRunner::pageLoaded(PageSlot& slot, bool ok) {
+    if (slot.step != PageSlot::Step::Loading)
+        return;
+    if (!ok) { // the page did not load: as the cycle takes it, a dead link
+        endPage(slot, LinkFacts{Availability::Offline, {}, {}, {}, 0}, false);
+        launch();
+        return;
+    }
+    slot.step = PageSlot::Step::Markup;
+    slot.page->readBodyMarkup(++slot.ticket);
+}
+
+void LinkCheckRunner::markupRead(PageSlot& slot, quint64 ticket, bool ok, const QString& markup) {
+    if (slot.step != PageSlot::Step::Markup || ticket != slot.ticket)
+        return;
+    if (!ok) {
+        endPage(slot, LinkFacts{}, true);
+        launch();
+        return;
+    }
+    slot.markup = toStd(markup);
+    if (slot.profile->isDead(0, slot.markup)) {
+        endPage(slot, firstPageFacts(*slot.profile, slot.markup, {}, nullptr), false);
+        launch();
+        return;
+    }
+    slot.step = PageSlot::Step::Selectors;
+    readNextSelector(slot);
+}
+
+void LinkCheckRunner::readNextSelector(PageSlot& slot) {
+    const ProfileStep& first = slot.profile->step(0);
+    const std::optional<PageReader>* readers[] = {&first.fileName, &first.size, &first.hash};
+    while (slot.nextSelector < 3) {
+        const std::optional<PageReader>& reader = *readers[slot.nextSelector];
+        if (reader && reader->kind == PageReader::Kind::Selector) {
+            slot.page->readElement(++slot.ticket, toQt(reader->first),
+                                   reader->hasAttribute ? toQt(reader->second) : QString());
+            return;
+        }
+        ++slot.nextSelector;
+    }
+    std::vector<std::string> unreadable;
+    LinkFacts facts = firstPageFacts(*slot.profile, slot.markup, slot.selected, &unreadable);
+    for (const std::string& reader : unreadable)
+        qCWarning(lcCycle).noquote()
+            << "link check:" << toQt(reader) << "reader: nothing of a known form -"
+            << toQt(plan_.job(slot.job).link);
+    endPage(slot, std::move(facts), false);
+    launch();
+}
+
+void LinkCheckRunner::elementRead(PageSlot& slot, quint64 ticket, bool ok, const QString& text) {
+    if (slot.step != PageSlot::Step::Selectors || ticket != slot.ticket)
+        return;
+    std::optional<std::string>* targets[] = {&slot.selected.name, &slot.selected.size,
+                                             &slot.selected.hash};
+    if (ok)
+        *targets[slot.nextSelector] = toStd(text);
+    ++slot.nextSelector;
+    readNextSelector(slot);
+}
+
+void LinkCheckRunner::pageTimedOut(PageSlot& slot) {
+    if (slot.step == PageSlot::Step::Idle)
+        return;
+    qCWarning(lcBrowser).noquote()
+        << "link check: the page did not answer in" << pageTimeout_.count() << "ms -"
+        << toQt(plan_.job(slot.job).link);
+    endPage(slot, LinkFacts{}, true);
+    launch();
+}
+
+void LinkCheckRunner::endPage(PageSlot& slot, std::optional<LinkFacts> facts, bool abandon) {
+    slot.limit->stop();
+    if (abandon)
+        slot.page->abandonPage(); // whatever it still does ends with it
+    slot.step = PageSlot::Step::Idle;
+    ++slot.ticket; // late answers are dropped
+    record(slot.job, std::move(facts));
+}
+
+void LinkCheckRunner::dropPages() {
+    for (auto& slot : pages_) {
+        // Nothing the page still sends reaches a slot that is gone.
+        slot->page->disconnect(this);
+        slot->limit->disconnect(this);
+        slot->page->deleteLater();
+    }
+    pages_.clear();
+}
+
+// Header requests ------------------------------------------------------------
+
+void LinkCheckRunner::startHeaders(std::size_t job) {
+    HeaderJob& headers = headerJobs_[job];
+    headers.abort = std::make_shared<std::atomic<bool>>(false);
+    headers.limit = new QTimer(this);
+    headers.limit->setSingleShot(true);
+    connect(headers.limit, &QTimer::timeout, this, [this, job] {
+        if (const auto found = headerJobs_.find(job); found != headerJobs_.end()) {
+            found->second.timedOut = true;
+            *found->second.abort = true;
+        }
+    });
+    headers.limit->start(pageTimeout_);
+    const std::string link = plan_.job(job).link;
+    HttpClient* http = &http_;
+    // The runner waits for its workers before it goes, so `this` outlives them.
+    workers_.start([this, http, link, job, abort = headers.abort] {
+        bool aborted = false;
+        const HeaderAnswer answer = askHeaders(*http, link, *abort, &aborted);
+        QMetaObject::invokeMethod(
+            this, [this, job, answer, aborted] { headersAnswered(job, answer, aborted); },
+            Qt::QueuedConnection);
+    });
+}
+
+void LinkCheckRunner::headersAnswered(std::size_t job, const HeaderAnswer& answer, bool aborted) {
+    const auto found = headerJobs_.find(job);
+    if (found == headerJobs_.end())
+        return;
+    const bool timedOut = found->second.timedOut;
+    delete found->second.limit;
+    headerJobs_.erase(found);
+    if (aborted && !timedOut) {
+        record(job, std::nullopt); // stopped: nothing found
+    } else {
+        HeaderAnswer told = answer;
+        told.timedOut = timedOut;
+        record(job, headerFacts(plan_.job(job).link, told));
+    }
+    if (running_)
+        launch();
+}
+
+} // namespace vardelo

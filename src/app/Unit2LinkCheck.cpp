@@ -1,0 +1,180 @@
+// The link check: which queued links are there, what their files are called
+// and how big they are, without starting any download. Its results show in
+// the queue's own columns and are kept beside the queue.
+#include "app/BackgroundSave.h"
+#include "app/GridModel.h"
+#include "app/LinkCheckRunner.h"
+#include "app/LinkCheckStore.h"
+#include "app/QueueGridView.h"
+#include "app/Unit2.h"
+#include "core/Outcome.h"
+#include "platform/QtText.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QPushButton>
+
+namespace vardelo {
+namespace {
+
+// The view's columns after the queue's own three.
+constexpr int kNameColumn = 3;
+constexpr int kAvailableColumn = 5;
+
+const QString kCheckText = QStringLiteral("Linkek ellenőrzése");
+const QString kStopCheckText = QStringLiteral("Ellenőrzés leállítása");
+
+QString checkedAtText(std::int64_t secondsSinceEpoch) {
+    return QStringLiteral("Ellenőrizve: ") + QDateTime::fromSecsSinceEpoch(secondsSinceEpoch)
+                                                 .toString(QStringLiteral("yyyy.MM.dd. HH:mm:ss"));
+}
+
+} // namespace
+
+void TForm1::buildLinkCheck() {
+    linkCheck_ = new LinkCheckRunner(services_.browser, services_.http, services_.profiles, this);
+    linkCheck_->setObjectName(QStringLiteral("linkCheck"));
+    linkResultsSaver_ = std::make_unique<BackgroundSave>();
+    bool unread = false;
+    linkCheck_->results() = loadLinkResults(services_.recordFolder, &unread);
+    if (unread) // written anew, without what could not be read
+        saveLinkResultsInBackground();
+
+    PMSG->addSeparator();
+    checkLinksItem = PMSG->addAction(QStringLiteral("&Linkek ellenőrzése"));
+    checkLinksItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    removeOfflineItem = PMSG->addAction(QStringLiteral("&Elérhetetlen linkek törlése"));
+    checkLinksItem->setObjectName(QStringLiteral("checkLinksItem"));
+    removeOfflineItem->setObjectName(QStringLiteral("removeOfflineItem"));
+    addAction(checkLinksItem); // Ctrl+L in the whole window, not only in the open menu
+
+    connect(checkLinks, &QPushButton::clicked, this, guard(&TForm1::checkLinksClick));
+    connect(checkLinksItem, &QAction::triggered, this, guard(&TForm1::checkLinksClick));
+    connect(removeOfflineItem, &QAction::triggered, this, guard(&TForm1::removeOfflineLinksClick));
+    // Stop ends a check as it ends a download.
+    connect(Stop, &QPushButton::clicked, this, guard(&TForm1::stopLinkCheck));
+    connect(PM_megallit, &QAction::triggered, this, guard(&TForm1::stopLinkCheck));
+    connect(linkCheck_, &LinkCheckRunner::progressed, this, guard(&TForm1::linkCheckProgressed));
+    connect(linkCheck_, &LinkCheckRunner::ended, this, guard(&TForm1::linkCheckEnded));
+    addLinkCheckColumns();
+}
+
+// The queue's grid and Lista.Vdl keep their three columns; these are the
+// view's own, made from the results by row.
+void TForm1::addLinkCheckColumns() {
+    const auto column = [this](const char* title, std::function<QString(const LinkFacts&)> text) {
+        linkekModel->addViewColumn({QString::fromUtf8(title), [this, text](int row) {
+                                        const LinkFacts* facts = linkFactsOf(row);
+                                        return facts ? text(*facts) : QString();
+                                    }});
+    };
+    column("Név", [](const LinkFacts& facts) { return toQt(facts.name); });
+    // By 1024, as hosts mean their units; a page's rounded size as well as it
+    // reads.
+    column("Méret", [](const LinkFacts& facts) {
+        return facts.size ? QLocale().formattedDataSize(facts.size->bytes, 1,
+                                                        QLocale::DataSizeTraditionalFormat)
+                          : QString();
+    });
+    column("Elérhető", [](const LinkFacts& facts) {
+        return QString::fromUtf8(availabilityText(facts.availability));
+    });
+    linkekModel->setGreyedRows([this](int row) {
+        const LinkFacts* facts = linkFactsOf(row);
+        return facts && facts->availability == Availability::Offline;
+    });
+}
+
+// "Elérhető" tells when it was checked; "Név" the digest the page showed.
+QString TForm1::linkCheckTip(int row, int column) const {
+    const LinkFacts* facts = linkFactsOf(row);
+    if (!facts)
+        return QString();
+    if (column == kAvailableColumn)
+        return checkedAtText(facts->checkedAt);
+    if (column == kNameColumn && facts->digest)
+        return QString::fromUtf8(digestKindLabel(facts->digest->kind)) + QStringLiteral(": ") +
+               toQt(facts->digest->hex);
+    return QString();
+}
+
+const LinkFacts* TForm1::linkFactsOf(int row) const {
+    const std::string& link = queue_.url(row);
+    return link.empty() ? nullptr : linkCheck_->results().find(link);
+}
+
+void TForm1::checkLinksClick() {
+    if (linkCheck_->running()) {
+        stopLinkCheck();
+        return;
+    }
+    std::vector<std::string> links;
+    links.reserve(static_cast<std::size_t>(queue_.rowCount()));
+    // The link a download works on is the cycle's; its page is not loaded twice.
+    for (int row = downloading() ? 2 : 1; row < queue_.rowCount(); ++row)
+        if (!queue_.url(row).empty())
+            links.push_back(queue_.url(row));
+    checkLinks->setText(kStopCheckText);
+    checkLinksItem->setText(QStringLiteral("&Ellenőrzés leállítása"));
+    linkCheck_->start(std::move(links));
+}
+
+void TForm1::stopLinkCheck() {
+    linkCheck_->stop();
+}
+
+void TForm1::linkCheckProgressed() {
+    linkekModel->viewColumnsChanged();
+    // A download's own texts come first.
+    if (!downloading() && linkCheck_->running())
+        showStatus(kCheckText +
+                   QStringLiteral(": %1/%2").arg(linkCheck_->done()).arg(linkCheck_->total()));
+}
+
+void TForm1::linkCheckEnded(bool stopped) {
+    checkLinks->setText(kCheckText);
+    checkLinksItem->setText(QStringLiteral("&Linkek ellenőrzése"));
+    if (!downloading())
+        showStatus(kCheckText +
+                   (stopped ? QStringLiteral(" leállítva: %1/%2") : QStringLiteral(" kész: %1/%2"))
+                       .arg(linkCheck_->done())
+                       .arg(linkCheck_->total()));
+    saveLinkResultsInBackground();
+}
+
+// The offline rows go to the log as the cycle logs a dead link, so that
+// none is lost; the running head stays.
+void TForm1::removeOfflineLinksClick() {
+    const LinkResults& results = linkCheck_->results();
+    const std::vector<QueuedLink> taken = queue_.takeLinks(
+        [&results](const std::string& link) {
+            const LinkFacts* facts = results.find(link);
+            return facts && facts->availability == Availability::Offline;
+        },
+        queueGuards());
+    if (taken.empty())
+        return;
+    {
+        const TextGrid::Batch batch(log_.grid());
+        for (const QueuedLink& link : taken)
+            log_.append(
+                givenUpEntry(link.url, OutcomeKind::DeadLink, attemptsFromCell(link.attempts)));
+    }
+    saveLinkResultsInBackground();
+}
+
+void TForm1::saveLinkResultsInBackground() {
+    linkResultsSaver_->submit([folder = services_.recordFolder, results = linkCheck_->results(),
+                               queue = queue_.grid()] { saveLinkResults(folder, results, queue); });
+}
+
+void TForm1::endLinkCheck() {
+    linkCheck_->stop();
+    linkResultsSaver_->waitIdle();
+    saveLinkResults(services_.recordFolder, linkCheck_->results(), queue_.grid());
+}
+
+} // namespace vardelo

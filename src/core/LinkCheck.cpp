@@ -1,0 +1,180 @@
+#include "core/LinkCheck.h"
+
+#include "core/FileReply.h"
+#include "core/HostProfile.h"
+
+#include <charconv>
+#include <unordered_set>
+
+namespace vardelo {
+
+const char* availabilityText(Availability availability) {
+    switch (availability) {
+    case Availability::Online:
+        return "igen";
+    case Availability::Offline:
+        return "nem";
+    case Availability::Unknown:
+        break;
+    }
+    return "ismeretlen";
+}
+
+namespace {
+
+// Pages and header requests are counted apart: a host's page and another
+// link's header request may run side by side.
+std::string hostKey(const CheckJob& job) {
+    return (job.way == CheckWay::Page ? "p:" : "h:") + job.host;
+}
+
+} // namespace
+
+void LinkCheck::add(CheckJob job) {
+    const std::size_t index = jobs_.size();
+    const std::string key = hostKey(job);
+    const CheckWay way = job.way;
+    jobs_.push_back(std::move(job));
+    states_.push_back(JobState::Waiting);
+    Host& host = hosts_[key];
+    host.waiting.push_back(index);
+    markReady(key, host, way);
+}
+
+void LinkCheck::markReady(const std::string& key, Host& host, CheckWay way) {
+    if (host.busy || host.ready || host.waiting.empty())
+        return;
+    host.ready = true;
+    ready_[wayIndex(way)].push_back(key);
+}
+
+std::vector<std::size_t> LinkCheck::start() {
+    std::vector<std::size_t> started;
+    if (stopped_)
+        return started;
+    for (int way = 0; way < 2; ++way) {
+        while (running_[way] < static_cast<std::size_t>(slots_) && !ready_[way].empty()) {
+            Host& host = hosts_[ready_[way].front()];
+            ready_[way].pop_front();
+            host.ready = false;
+            const std::size_t index = host.waiting.front();
+            host.waiting.pop_front();
+            host.busy = true;
+            states_[index] = JobState::Running;
+            ++running_[way];
+            started.push_back(index);
+        }
+    }
+    return started;
+}
+
+void LinkCheck::finish(std::size_t index, bool found) {
+    if (index >= jobs_.size() || states_[index] != JobState::Running)
+        return;
+    states_[index] = JobState::Done;
+    ++ended_;
+    if (found)
+        ++done_;
+    const CheckJob& ended = jobs_[index];
+    --running_[wayIndex(ended.way)];
+    const std::string key = hostKey(ended);
+    Host& host = hosts_[key];
+    host.busy = false;
+    markReady(key, host, ended.way);
+}
+
+void LinkCheck::stop() {
+    stopped_ = true;
+}
+
+namespace {
+
+// A reader's text as the page shows it: references decoded, blanks around cut.
+std::string shownText(const std::string& text) {
+    std::string decoded = decodeCharacterReferences(text);
+    const auto first = decoded.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = decoded.find_last_not_of(" \t\r\n");
+    return decoded.substr(first, last - first + 1);
+}
+
+std::optional<std::string> readerText(const std::optional<PageReader>& reader,
+                                      const std::optional<std::string>& selected,
+                                      std::optional<std::string> fromMarkup) {
+    if (!reader)
+        return std::nullopt;
+    return reader->kind == PageReader::Kind::Selector ? selected : fromMarkup;
+}
+
+} // namespace
+
+LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
+                         const SelectedTexts& selected, std::vector<std::string>* unreadable) {
+    LinkFacts facts;
+    if (profile.isDead(0, markup)) {
+        facts.availability = Availability::Offline;
+        return facts;
+    }
+    facts.availability = Availability::Online;
+    const ProfileStep& first = profile.step(0);
+    if (const auto name =
+            readerText(first.fileName, selected.name, profile.readFileName(0, markup)))
+        facts.name = shownText(*name);
+    if (const auto size = readerText(first.size, selected.size, profile.readSize(0, markup))) {
+        facts.size = readSizeText(shownText(*size));
+        if (!facts.size && unreadable)
+            unreadable->push_back("size");
+    }
+    if (const auto hash = readerText(first.hash, selected.hash, profile.readHash(0, markup))) {
+        facts.digest = readDigest(shownText(*hash), first.hashType);
+        if (!facts.digest && unreadable)
+            unreadable->push_back("hash");
+    }
+    return facts;
+}
+
+LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer) {
+    LinkFacts facts;
+    if (answer.timedOut || answer.refusedAddress)
+        return facts;
+    if (answer.status == 0 || answer.status == 404 || answer.status == 410) {
+        facts.availability = Availability::Offline;
+        return facts;
+    }
+    if (answer.status < 200 || answer.status > 299)
+        return facts;
+    facts.availability = Availability::Online;
+    // A link that answers with a page is a host's page, not the file: its
+    // length and its address's name say nothing of a file.
+    if (answer.contentType && declaresWebPage(*answer.contentType))
+        return facts;
+    if (answer.contentLength) {
+        const std::string& text = *answer.contentLength;
+        std::int64_t bytes = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), bytes);
+        if (error == std::errc{} && end == text.data() + text.size() && bytes >= 0)
+            facts.size = SizeReading{bytes, true};
+    }
+    std::optional<std::string> named;
+    if (answer.contentDisposition)
+        named = contentDispositionName(*answer.contentDisposition);
+    facts.name = named ? safeFileName(*named) : addressFileName(link);
+    return facts;
+}
+
+const LinkFacts* LinkResults::find(const std::string& link) const {
+    const auto found = byLink_.find(link);
+    return found == byLink_.end() ? nullptr : &found->second;
+}
+
+void LinkResults::set(const std::string& link, LinkFacts facts) {
+    byLink_[link] = std::move(facts);
+}
+
+void LinkResults::keepOnly(const std::vector<std::string>& links) {
+    const std::unordered_set<std::string> queued(links.begin(), links.end());
+    std::erase_if(byLink_, [&](const auto& entry) { return !queued.contains(entry.first); });
+}
+
+} // namespace vardelo

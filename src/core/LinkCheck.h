@@ -1,0 +1,135 @@
+#pragma once
+
+#include "core/ExpectedFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vardelo {
+
+enum class Availability : unsigned char { Unknown, Online, Offline };
+
+// What a check found of one link, and when.
+struct LinkFacts {
+    Availability availability = Availability::Unknown;
+    std::string name;
+    std::optional<SizeReading> size;
+    std::optional<ExpectedDigest> digest;
+    std::int64_t checkedAt = 0; // seconds since the epoch
+};
+
+// "igen", "nem" or "ismeretlen", as the queue's "Elérhető" column says it.
+const char* availabilityText(Availability availability);
+
+// How a link is checked: the first page of the profile that claims it, in a
+// page of the check's own, or, for a link no profile claims, the address's
+// answer to a request for its headers.
+enum class CheckWay : unsigned char { Page, Headers };
+
+struct CheckJob {
+    std::string link;
+    std::string host; // one job of a host runs at a time
+    CheckWay way = CheckWay::Page;
+};
+
+// One run of the link check: which links wait, which run and how many are
+// done. Each way runs at most `slots` jobs at once, and a host one job at a
+// time, so no host sees more than one of the check's requests at once.
+// Every step is O(1) amortised, whatever the queue's length.
+class LinkCheck {
+  public:
+    static constexpr int kSlots = 4;
+
+    explicit LinkCheck(int slots = kSlots) : slots_(slots) {}
+
+    // Links may be added while the check runs.
+    void add(CheckJob job);
+    // The jobs that may start now, each marked running; an index stays the
+    // job's for the whole run.
+    std::vector<std::size_t> start();
+    const CheckJob& job(std::size_t index) const { return jobs_[index]; }
+    // A running job has ended: its host and its slot are free again; it
+    // counts as done when it found something (not when a stop ended it). An
+    // index that is not running is ignored.
+    void finish(std::size_t index, bool found = true);
+    // No job starts any more; running ones may still finish.
+    void stop();
+
+    std::size_t total() const { return jobs_.size(); }
+    std::size_t done() const { return done_; }
+    std::size_t running() const { return running_[0] + running_[1]; }
+    bool stopped() const { return stopped_; }
+    // Nothing waits and nothing runs.
+    bool over() const { return running() == 0 && (stopped_ || ended_ == jobs_.size()); }
+
+  private:
+    enum class JobState : unsigned char { Waiting, Running, Done };
+    struct Host {
+        std::deque<std::size_t> waiting;
+        bool busy = false;
+        bool ready = false; // listed in its way's ready hosts
+    };
+    static int wayIndex(CheckWay way) { return way == CheckWay::Page ? 0 : 1; }
+    void markReady(const std::string& hostKey, Host& host, CheckWay way);
+
+    int slots_;
+    std::vector<CheckJob> jobs_;
+    std::vector<JobState> states_;
+    std::unordered_map<std::string, Host> hosts_; // by way and host
+    std::deque<std::string> ready_[2];            // hosts with a waiting job and none running
+    std::size_t running_[2] = {0, 0};
+    std::size_t done_ = 0;
+    std::size_t ended_ = 0;
+    bool stopped_ = false;
+};
+
+class CompiledProfile;
+
+// What the first page's selector readers gave, read in the page itself.
+struct SelectedTexts {
+    std::optional<std::string> name, size, hash;
+};
+
+// What a profile's first page says of its link: offline when a dead marker
+// of the profile or of its first step is on it, else online with what its
+// readers give. A size or hash that does not read is left out and its
+// reader ("size", "hash") added to `unreadable`.
+LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
+                         const SelectedTexts& selected, std::vector<std::string>* unreadable);
+
+// The answer to a request for a link's headers.
+struct HeaderAnswer {
+    bool timedOut = false;
+    bool refusedAddress = false; // not an address the program may fetch
+    int status = 0;              // 0: no answer came (refused, no such host)
+    std::optional<std::string> contentType, contentLength, contentDisposition;
+};
+
+// A 2xx answer is online, with the file's length and name (none for a web
+// page); 404 and 410, or no answer at all, offline; anything else, or an
+// answer that did not come in time, unknown.
+LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer);
+
+// The check's results by link, as kept beside the queue.
+class LinkResults {
+  public:
+    const LinkFacts* find(const std::string& link) const;
+    void set(const std::string& link, LinkFacts facts);
+    void erase(const std::string& link) { byLink_.erase(link); }
+    std::size_t size() const { return byLink_.size(); }
+    bool empty() const { return byLink_.empty(); }
+    const std::unordered_map<std::string, LinkFacts>& all() const { return byLink_; }
+    // Drops the entries of links no longer queued.
+    void keepOnly(const std::vector<std::string>& links);
+
+  private:
+    std::unordered_map<std::string, LinkFacts> byLink_;
+};
+
+} // namespace vardelo

@@ -1,0 +1,161 @@
+#include "core/LinkCheck.h"
+#include "core/HostProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace vardelo {
+namespace {
+
+using Indices = std::vector<std::size_t>;
+
+CheckJob page(std::string link, std::string host) {
+    return {std::move(link), std::move(host), CheckWay::Page};
+}
+
+TEST(LinkCheckPlan, OneJobPerHostAndAtMostTheSlotsOfEachWayRunAtOnce) {
+    LinkCheck check(2);
+    check.add(page("a1", "a"));
+    check.add(page("a2", "a"));
+    check.add(page("b1", "b"));
+    check.add(page("c1", "c"));
+    check.add({"h1", "a", CheckWay::Headers}); // another way: not held by host a's page
+    EXPECT_EQ(check.start(), (Indices{0, 2, 4}));
+    EXPECT_EQ(check.start(), Indices{});
+    check.finish(0);
+    check.finish(0); // told twice: counted once
+    EXPECT_EQ(check.done(), 1u);
+    EXPECT_EQ(check.start(), (Indices{3})); // c waited for a slot; a2 waits behind it
+    check.finish(2);
+    EXPECT_EQ(check.start(), (Indices{1}));
+    for (const std::size_t index : {1u, 3u, 4u})
+        check.finish(index);
+    EXPECT_TRUE(check.over());
+    EXPECT_EQ(check.done(), 5u);
+
+    LinkCheck growing; // a link added while its host runs waits for it
+    growing.add(page("a1", "a"));
+    EXPECT_EQ(growing.start(), (Indices{0}));
+    growing.add(page("a2", "a"));
+    EXPECT_EQ(growing.start(), Indices{});
+}
+
+TEST(LinkCheckPlan, StopStartsNothingMoreAndIsOverWhenTheRunningEnd) {
+    LinkCheck check;
+    for (int i = 0; i < 3; ++i)
+        check.add(page("l" + std::to_string(i), "h"));
+    EXPECT_EQ(check.start().size(), 1u);
+    check.stop();
+    EXPECT_FALSE(check.over());
+    check.finish(0, false); // ended by the stop: found nothing
+    EXPECT_TRUE(check.start().empty());
+    EXPECT_TRUE(check.over());
+    EXPECT_EQ(check.done(), 0u);
+}
+
+TEST(LinkCheckPlan, ManyLinksOfManyHostsRunInBoundedSteps) {
+    LinkCheck check;
+    for (int i = 0; i < 20'000; ++i)
+        check.add({"l" + std::to_string(i), std::to_string(i % 1000), CheckWay::Headers});
+    std::size_t most = 0;
+    while (!check.over()) {
+        const Indices started = check.start();
+        most = std::max(most, check.running());
+        for (const std::size_t index : started)
+            check.finish(index);
+    }
+    EXPECT_EQ(most, std::size_t{LinkCheck::kSlots});
+    EXPECT_EQ(check.done(), 20'000u);
+}
+
+std::shared_ptr<const CompiledProfile> sumProfile() {
+    HostProfile profile;
+    profile.name = "Sum";
+    profile.links = {"/sum/"};
+    profile.dead = "File Not Found";
+    ProfileStep first;
+    first.fileName = PageReader{PageReader::Kind::Pattern, "<h1>([^<]*)<", {}, false};
+    first.size = PageReader{PageReader::Kind::Between, "id=\"size\">", "<", false};
+    first.hash = PageReader{PageReader::Kind::Selector, "#sum", {}, false};
+    first.address = PageReader{PageReader::Kind::Selector, "#go", "href", true};
+    profile.steps = {first};
+    std::string reason;
+    auto compiled = CompiledProfile::compile(std::move(profile), &reason);
+    EXPECT_TRUE(compiled) << reason;
+    return compiled;
+}
+
+TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrIsOffline) {
+    const auto profile = sumProfile();
+    const std::string sha1(40, 'A');
+    std::vector<std::string> unreadable;
+    LinkFacts facts =
+        firstPageFacts(*profile, "<h1> a&amp;b.zip </h1><span id=\"size\">1.5 GB</span>",
+                       {std::nullopt, std::nullopt, " " + sha1 + " "}, &unreadable);
+    EXPECT_EQ(facts.availability, Availability::Online);
+    EXPECT_EQ(facts.name, "a&b.zip");
+    ASSERT_TRUE(facts.size);
+    EXPECT_EQ(facts.size->bytes, 1'610'612'736);
+    EXPECT_FALSE(facts.size->exact);
+    ASSERT_TRUE(facts.digest);
+    EXPECT_EQ(facts.digest->kind, DigestKind::Sha1);
+    EXPECT_TRUE(unreadable.empty());
+
+    // A size of no number and a hash of no known length are unknown, named.
+    facts = firstPageFacts(*profile, "<span id=\"size\">sok</span>",
+                           {std::nullopt, std::nullopt, "abc"}, &unreadable);
+    EXPECT_EQ(facts.availability, Availability::Online);
+    EXPECT_FALSE(facts.size);
+    EXPECT_FALSE(facts.digest);
+    EXPECT_EQ(unreadable, (std::vector<std::string>{"size", "hash"}));
+
+    facts = firstPageFacts(*profile, "<h1>File Not Found</h1>", {}, nullptr);
+    EXPECT_EQ(facts.availability, Availability::Offline);
+    EXPECT_TRUE(facts.name.empty());
+}
+
+TEST(LinkCheckFacts, HeaderAnswersTellOnlineOfflineOrUnknown) {
+    struct Case {
+        const char* what;
+        HeaderAnswer answer;
+        Availability availability;
+        const char* name;
+        std::int64_t size; // -1: none
+    };
+    HeaderAnswer file{
+        false, false, 200, "application/zip", "1234", "attachment; filename=\"x.zip\""};
+    HeaderAnswer page{false, false, 200, "text/html; charset=utf-8", "99", std::nullopt};
+    HeaderAnswer bare{false, false, 200, std::nullopt, "12x", std::nullopt};
+    const Case cases[] = {
+        {"a file", file, Availability::Online, "x.zip", 1234},
+        {"a web page", page, Availability::Online, "", -1},
+        {"an unreadable length, the address's name", bare, Availability::Online, "f%20g.bin", -1},
+        {"404", {false, false, 404, {}, {}, {}}, Availability::Offline, "", -1},
+        {"410", {false, false, 410, {}, {}, {}}, Availability::Offline, "", -1},
+        {"refused", {false, false, 0, {}, {}, {}}, Availability::Offline, "", -1},
+        {"503", {false, false, 503, {}, {}, {}}, Availability::Unknown, "", -1},
+        {"timed out", {true, false, 0, {}, {}, {}}, Availability::Unknown, "", -1},
+        {"no address", {false, true, 0, {}, {}, {}}, Availability::Unknown, "", -1},
+    };
+    for (const Case& c : cases) {
+        const LinkFacts facts = headerFacts("http://h/d/f%20g.bin?x=1", c.answer);
+        EXPECT_EQ(facts.availability, c.availability) << c.what;
+        EXPECT_EQ(facts.name, c.name == std::string("f%20g.bin") ? "f g.bin" : c.name) << c.what;
+        EXPECT_EQ(facts.size ? facts.size->bytes : -1, c.size) << c.what;
+    }
+    EXPECT_STREQ(availabilityText(Availability::Unknown), "ismeretlen");
+}
+
+TEST(LinkCheckFacts, ResultsKeepOnlyQueuedLinks) {
+    LinkResults results;
+    results.set("a", {});
+    results.set("b", {Availability::Offline, "", {}, {}, 5});
+    results.keepOnly({"b", "c"});
+    EXPECT_EQ(results.size(), 1u);
+    ASSERT_NE(results.find("b"), nullptr);
+    EXPECT_EQ(results.find("b")->checkedAt, 5);
+}
+
+} // namespace
+} // namespace vardelo
