@@ -129,6 +129,8 @@ class DownloadCycle final : public QObject {
 
     CycleState state() const { return state_; }
     bool downloading() const;
+    // The user is asked to solve the page's captcha.
+    bool asksForCaptcha() const { return captcha_ == CaptchaState::Asked; }
     // The name a host profile's page gave the file, if it gave one.
     const std::string& pageFileName() const { return pageFileName_; }
     // The file address and the waiting time the last wait page gave.

@@ -299,6 +299,10 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
     QString hostWaitText(const std::string& link) const;
+    QString hostWaitUntil(const std::string& link) const;
+    // The queue's "Állapot" column (Unit2RowState.cpp).
+    QString rowStateText(int row) const;
+    void showRowStates();
 
     // The link check and its columns in the queue (Unit2LinkCheck.cpp).
     void buildLinkCheck();

@@ -28,12 +28,14 @@ void TForm1::askForCaptcha() {
     CTI->showBalloon(QStringLiteral("Captcha vár megoldásra"), toQt(balloonBody({queue_.url(1)})),
                      10);
     balloon_hide->setEnabled(true);
+    showRowStates();
 }
 
 void TForm1::captchaOver() {
     if (beforeCaptcha_ && Lapok->currentWidget() == Weblap)
         Lapok->setCurrentWidget(beforeCaptcha_);
     beforeCaptcha_.clear();
+    showRowStates();
 }
 
 CaptchaChoice TForm1::captchaChoice() const {

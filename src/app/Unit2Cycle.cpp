@@ -126,6 +126,7 @@ void TForm1::showEmptyQueueMessage() {
 void TForm1::showStatus(const QString& text) {
     allapot->setText(text);
     allapot->setAccessibleDescription(text); // a screen reader hears the change too
+    showRowStates();
 }
 
 void TForm1::showRunControls(RunControls controls) {
@@ -140,6 +141,7 @@ void TForm1::showRunControls(RunControls controls) {
     }
     letoltes_utan_stop->setEnabled(!idle);
     PM_letoltes_utan_stop->setEnabled(!idle);
+    showRowStates();
 }
 
 void TForm1::runGuarded(const std::function<void()>& step) {

@@ -35,6 +35,7 @@ void TForm1::noteHostWait(const std::string& host, std::int64_t seconds) {
     const std::string link = queue_.url(1);
     runFailures_.recordLine(link, toStd(hostWaitText(link)));
     queue_.rotateHead(queue_.attempts(1)); // not a try: its count stays
+    showRowStates();
 }
 
 std::optional<std::int64_t> TForm1::passOverWaitingLinks() {
@@ -54,12 +55,18 @@ std::optional<std::int64_t> TForm1::passOverWaitingLinks() {
     return soonest;
 }
 
+// "HH:MM" of the end of the wait the link's host asked for; empty when none.
+QString TForm1::hostWaitUntil(const std::string& link) const {
+    const auto until = hostWaits_.until(hostOf(link), now());
+    return until ? timeOfDay(*until) : QString();
+}
+
 // The queue row's tooltip: until when its host asked to wait.
 QString TForm1::hostWaitText(const std::string& link) const {
-    const auto until = hostWaits_.until(hostOf(link), now());
-    if (!until)
+    const QString until = hostWaitUntil(link);
+    if (until.isEmpty())
         return QString();
-    return QStringLiteral("A tárhely várakozást kért, következő próba: ") + timeOfDay(*until);
+    return QStringLiteral("A tárhely várakozást kért, következő próba: ") + until;
 }
 
 } // namespace vardelo

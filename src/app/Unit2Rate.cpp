@@ -48,6 +48,7 @@ void TForm1::showTransferRate() {
         toQt(rateText(*speed, rate_.secondsLeft(rateExpected_), toStd(QLocale().decimalPoint())));
     transferRate->setText(text);
     CTI->setDetail(CTI->iconVisible() ? text : QString());
+    showRowStates();
 }
 
 void TForm1::clearTransferRate() {

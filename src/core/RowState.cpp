@@ -1,5 +1,6 @@
 #include "core/RowState.h"
 
+#include "core/SizeText.h"
 #include "core/TransferRate.h"
 
 #include <algorithm>
@@ -18,11 +19,8 @@ std::string minutesAndSeconds(std::int64_t seconds) {
 
 std::string transferText(const RowState& state, std::string_view decimalSeparator) {
     std::string text;
-    if (state.expected > 0) {
-        const std::int64_t received = std::clamp<std::int64_t>(state.received, 0, state.expected);
-        // Whole percents, rounded down: 100 % only once every byte is there.
-        text = std::to_string(received * 100 / state.expected) + " %";
-    }
+    if (state.expected > 0)
+        text = std::to_string(wholePercent(state.received, state.expected)) + " %";
     if (state.bytesPerSecond) {
         if (!text.empty())
             text += ' ';

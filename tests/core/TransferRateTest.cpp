@@ -86,6 +86,7 @@ TEST(SpeedAverage, ARowsStateNamesWhatItsLinkIsDoing) {
         {rowState(Kind::Captcha), "Captcha"},
         {arriving(450, 1000, 2.3 * mib), "45 % 2,3 MiB/s"},
         {arriving(999, 1000), "99 %"}, // 100 % only once it is all there
+        {arriving(std::int64_t{1} << 60, (std::int64_t{1} << 61) + 1), "49 %"},
         {arriving(5000, 1000), "100 %"},
         {arriving(5000, 0, 850 * 1024.0), "850 KiB/s"},
         {arriving(5000, 0), "Letöltés"},
