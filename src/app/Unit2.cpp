@@ -38,6 +38,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     buildTransferRate();
     connectCommands();
     buildLinkCheck(); // after Stop's own handler: the check's end is told last
+    addRowStateColumn();
     nameControls();
 
     records_ = std::make_unique<RecordStore>(services_.recordFolder, queue_.grid(), log_.grid());

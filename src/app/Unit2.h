@@ -301,6 +301,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     QString hostWaitText(const std::string& link) const;
     QString hostWaitUntil(const std::string& link) const;
     // The queue's "Állapot" column (Unit2RowState.cpp).
+    void addRowStateColumn();
     QString rowStateText(int row) const;
     void showRowStates();
 

@@ -178,8 +178,8 @@ void TForm1::nameSkinSections() {
 }
 
 void TForm1::setGridColumns() {
-    // The check's columns take their room from the address.
-    setColumnWidths(Linkek, {50, 198, 90, 110, 70, 60});
+    // The check's columns and the state take their room from the address.
+    setColumnWidths(Linkek, {50, 140, 90, 90, 60, 58, 90});
     setColumnWidths(naplosg, {50, 300, 70, 70, 100});
 }
 

@@ -27,6 +27,11 @@ RowState::Kind runningKind(const DownloadCycle& cycle) {
 
 } // namespace
 
+void TForm1::addRowStateColumn() {
+    linkekModel->addViewColumn(
+        {QStringLiteral("Állapot"), [this](int row) { return rowStateText(row); }});
+}
+
 QString TForm1::rowStateText(int row) const {
     RowState state;
     if (row == 1 && cycle_->downloading()) {

@@ -16,6 +16,8 @@
 #include <QTabWidget>
 #include <QWebEngineView>
 
+#include <regex>
+
 namespace vardelo {
 namespace {
 
@@ -73,6 +75,8 @@ TEST_F(CycleAgainstTheHost, TheSpeedLimitPacesARunningTransferAndALiftedLimitCou
         << rate->text().toStdString();
     EXPECT_LT(rate->text().section(QLatin1Char(' '), 0, 0).toInt(), 400)
         << rate->text().toStdString();
+    EXPECT_TRUE(std::regex_match(queueState(1), std::regex("[1-9][0-9]? % [0-9]+ KiB/s")))
+        << queueState(1);
 
     control<QSpinBox>("Sebesseg_korlat")->setValue(0);
     ASSERT_TRUE(runsToIdle(8000)); // the rest at the old limit would take 13 s
@@ -146,6 +150,8 @@ TEST_F(PageInTheWindow, EscAndF5ReachTheCycleWhereverTheFocusIsThePageIncluded) 
     control<QWidget>("Link_hozza")->setFocus();
     press(Qt::Key_F5);
     ASSERT_TRUE(counting());
+    EXPECT_TRUE(std::regex_match(queueState(1), std::regex("Várakozás 0:[0-3][0-9]")))
+        << queueState(1);
     EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("Link_hozza"));
     press(Qt::Key_Escape);
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());

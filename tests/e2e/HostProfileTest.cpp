@@ -326,6 +326,7 @@ TEST_F(ProfileCycle, AHostsWaitOutlivesARestart) {
     ASSERT_TRUE(waitFor([&] { return status().startsWith(next); }, 30000));
     const QString told = status();
     ASSERT_EQ(host.getsOf("/x/h\\.bin"), 1);
+    EXPECT_EQ(queueState(1), "Vár " + toStd(told.mid(next.size())) + "-ig");
     ASSERT_TRUE(form.close());
 
     TForm1& again = open();
@@ -522,6 +523,7 @@ TEST_F(ProfileCycle, ACaptchaPageThatCrashesOrClosesItselfEndsItsTry) {
     click("inditas");
     // The engine lets a page close itself only while it is the view's first.
     ASSERT_TRUE(captchaAsked());
+    EXPECT_EQ(queueState(1), "Captcha");
     actInPage(QStringLiteral("window.close()"));
     ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
     ASSERT_TRUE(captchaAsked());

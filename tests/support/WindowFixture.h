@@ -129,6 +129,15 @@ class WindowFixture : public ::testing::Test {
     }
 
     // The tooltips of the log's status cells: why a given-up link failed.
+    // The queue row's "Állapot" cell; 1 is the first row.
+    std::string queueState(int row) {
+        const QAbstractItemModel* model = control<QTableView>("Linkek")->model();
+        for (int column = 0; column < model->columnCount(); ++column)
+            if (model->headerData(column, Qt::Horizontal).toString() == QStringLiteral("Állapot"))
+                return model->index(row - 1, column).data().toString().toStdString();
+        return "(no state column)";
+    }
+
     std::vector<std::string> statusTips() {
         std::vector<std::string> tips;
         const QAbstractItemModel* model = control<QTableView>("naplosg")->model();
