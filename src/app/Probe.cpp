@@ -66,6 +66,10 @@ class ProbeWindow final : public CycleWindow {
     int passOverHead() override { return 1; }
     bool stopsAfterThisLink() const override { return false; }
     std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
+    void showBrowserFailure(const QString& reason) override {
+        say("Failed at: the browser cannot start: " + toStd(reason));
+        QCoreApplication::exit(1);
+    }
     void runGuarded(const std::function<void()>& step) override {
         try {
             step();
@@ -185,34 +189,12 @@ int probe(const std::string& link, bool waitOut) {
     QObject owner;
     DownloadCycle cycle(window, browser, http, &owner);
     cycle.setHostProfiles(&loaded.profiles);
-    QObject::connect(&browser, &Browser::documentComplete, &owner,
-                     [&](bool ok) { window.runGuarded([&] { cycle.documentComplete(ok); }); });
-    QObject::connect(&browser, &Browser::elementSubmitted, &owner, [&](quint64 t, bool ok) {
-        window.runGuarded([&] { cycle.elementSubmitted(t, ok); });
-    });
-    QObject::connect(&browser, &Browser::bodyMarkupRead, &owner,
-                     [&](quint64 t, bool ok, const QString& markup) {
-                         window.runGuarded([&] { cycle.bodyMarkupRead(t, ok, markup); });
-                     });
-    QObject::connect(&browser, &Browser::elementRead, &owner,
-                     [&](quint64 t, bool ok, const QString& text) {
-                         window.runGuarded([&] { cycle.elementRead(t, ok, text); });
-                     });
-    QObject::connect(&browser, &Browser::downloadRequested, &owner, [&](const QString& url) {
-        window.runGuarded([&] { cycle.downloadRequested(url); });
-    });
-    QObject::connect(&browser, &Browser::navigationHeld, &owner, [&](const QString& url) {
-        window.runGuarded([&] { cycle.navigationHeld(url); });
-    });
 
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));
         if (step == CycleStep::Wait && !waitOut) {
             say("Not waiting it out (give --wait to wait; the host may refuse an early press)");
-            QTimer::singleShot(0, &owner, [&] {
-                if (cycle.state() == CycleState::Countdown)
-                    cycle.transferDue();
-            });
+            QTimer::singleShot(0, &owner, [&] { cycle.skipWait(); });
         }
         if (step == CycleStep::Transfer) {
             std::optional<HttpSession> session;
