@@ -135,9 +135,6 @@ class DownloadCycle final : public QObject {
     bool downloading() const;
     // The name a host profile's page gave the file, if it gave one.
     const std::string& pageFileName() const { return pageFileName_; }
-    // The file address and the waiting time the last wait page gave.
-    const std::string& fileAddress() const { return download_url; }
-    std::int32_t secondsToTransfer() const { return countdown; }
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
     // A link that one of these claims goes through its profile's steps; any
