@@ -162,6 +162,7 @@ class DownloadCycle final : public QObject {
     void downloadRequested(const QString& url);
     void navigationHeld(const QString& url);
     void browserCannotStart(const QString& reason);
+    // The timers' ticks, likewise.
     void countdownTick();
     void transferDue();
     void deadWaitTick();
