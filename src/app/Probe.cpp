@@ -115,9 +115,11 @@ int headVerdict(const std::string& address, const HttpResult& answer, bool profi
 
 // The HEAD the transfer would begin with, through the transfer's own client
 // and off the event loop; the answer decides. A profile's file is asked for
-// in the browser's session, as the transfer asks for it.
-void headOf(HttpClient& http, const std::string& address, const std::optional<HttpSession>& session,
-            const std::string& pageName) {
+// in the browser's session, as the transfer asks for it. The request's
+// thread is the caller's to wait for.
+std::unique_ptr<QThread> headOf(HttpClient& http, const std::string& address,
+                                const std::optional<HttpSession>& session,
+                                const std::string& pageName) {
     if (session) {
         const QUrl url(toQt(address));
         const std::string cookies =
@@ -127,15 +129,15 @@ void headOf(HttpClient& http, const std::string& address, const std::optional<Ht
         say("The transfer would send Cookie: " + (cookies.empty() ? "(none)" : cookies));
     }
     auto answer = std::make_shared<HttpResult>();
-    QThread* request = QThread::create([&http, address, session, answer] {
+    std::unique_ptr<QThread> request(QThread::create([&http, address, session, answer] {
         const std::atomic<bool> abort{false}; // the probe ends with the answer
         *answer = http.head(address, abort, session ? &*session : nullptr);
-    });
-    QObject::connect(request, &QThread::finished, qApp, [=] {
-        request->deleteLater();
+    }));
+    QObject::connect(request.get(), &QThread::finished, qApp, [=] {
         QCoreApplication::exit(headVerdict(address, *answer, session.has_value(), pageName));
     });
     request->start();
+    return request;
 }
 
 std::string describe(CycleStep step, const std::string& detail) {
@@ -183,6 +185,7 @@ int probe(const std::string& link, bool waitOut) {
     browser.widget()->show();
     HttpClient http;
     http.setStallSeconds(30); // the HEAD's answer is worth no longer a wait
+    std::unique_ptr<QThread> headRequest;
     ProbeWindow window(link);
     QObject owner;
     DownloadCycle cycle(window, browser, http, &owner);
@@ -200,12 +203,14 @@ int probe(const std::string& link, bool waitOut) {
                 session = browser.session();
                 session->referer = toStd(browser.pageAddress());
             }
-            headOf(http, detail, session, cycle.pageFileName());
+            headRequest = headOf(http, detail, session, cycle.pageFileName());
         }
     });
     cycle.start();
     const int status = QApplication::exec();
     cycle.stop();
+    if (headRequest) // it uses the client
+        headRequest->wait();
     return status;
 }
 

@@ -341,6 +341,7 @@ std::optional<std::string> bodyFault(Transfer& transfer) {
     return std::nullopt;
 }
 
+// What the request came to, and why when it failed.
 HttpResult resultOf(CURLcode code, Transfer& transfer, const char* errorText, long stallSeconds) {
     HttpResult result;
     result.received = transfer.received;
