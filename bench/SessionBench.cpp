@@ -173,6 +173,11 @@ class BenchWindow final : public CycleWindow {
     std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
     int passOverHead() override { return 1; }
     bool stopsAfterThisLink() const override { return false; }
+    void showBrowserFailure(const QString& reason) override {
+        std::fprintf(stderr, "the browser cannot start: %s\n", qPrintable(reason));
+        if (round)
+            round->quit();
+    }
     void runGuarded(const std::function<void()>& step) override {
         try {
             step();
@@ -202,28 +207,12 @@ class Walk {
         // Shown, so that the page's timers run as in the window, but never on screen.
         browser_.widget()->setAttribute(Qt::WA_DontShowOnScreen);
         browser_.widget()->show();
-        // The submission's answer is timed before the cycle hears it.
+        // The submission's answer is timed as the cycle hears it (the cycle,
+        // listening first, only asks for the next page then).
         QObject::connect(&browser_, &Browser::elementSubmitted, &owner_, [this](quint64, bool ok) {
             if (ok && !submitClock_.isValid())
                 submitClock_.start();
         });
-        const auto guarded = [this](auto step) {
-            return [this, step](auto... args) {
-                window_.runGuarded([&] { (cycle_.*step)(args...); });
-            };
-        };
-        QObject::connect(&browser_, &Browser::documentComplete, &owner_,
-                         guarded(&DownloadCycle::documentComplete));
-        QObject::connect(&browser_, &Browser::elementSubmitted, &owner_,
-                         guarded(&DownloadCycle::elementSubmitted));
-        QObject::connect(&browser_, &Browser::bodyMarkupRead, &owner_,
-                         guarded(&DownloadCycle::bodyMarkupRead));
-        QObject::connect(&browser_, &Browser::elementRead, &owner_,
-                         guarded(&DownloadCycle::elementRead));
-        QObject::connect(&browser_, &Browser::downloadRequested, &owner_,
-                         guarded(&DownloadCycle::downloadRequested));
-        QObject::connect(&browser_, &Browser::navigationHeld, &owner_,
-                         guarded(&DownloadCycle::navigationHeld));
     }
 
     WalkRound run(int limitMs) {

@@ -31,6 +31,15 @@ bool isAddress(const std::string& link) {
     return address.isValid() && !address.isRelative();
 }
 
+// A slot for connect(): the step with the signal's arguments, run so that no
+// failure reaches the event loop.
+template <typename... Args>
+auto guardedStep(CycleWindow& window, DownloadCycle* cycle, void (DownloadCycle::*step)(Args...)) {
+    return [&window, cycle, step](Args... args) {
+        window.runGuarded([&] { (cycle->*step)(args...); });
+    };
+}
+
 } // namespace
 
 DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
@@ -39,6 +48,22 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
     Timer3 = makeTimer("Timer3", &DownloadCycle::transferDue);
     Timer4 = makeTimer("Timer4", &DownloadCycle::countdownTick);
     elhalt_kijelzo = makeTimer("elhalt_kijelzo", &DownloadCycle::deadWaitTick);
+
+    // The page is the cycle's own: its answers come here, not through the window.
+    connect(&browser, &Browser::documentComplete, this,
+            guardedStep(window_, this, &DownloadCycle::documentComplete));
+    connect(&browser, &Browser::elementSubmitted, this,
+            guardedStep(window_, this, &DownloadCycle::elementSubmitted));
+    connect(&browser, &Browser::bodyMarkupRead, this,
+            guardedStep(window_, this, &DownloadCycle::bodyMarkupRead));
+    connect(&browser, &Browser::elementRead, this,
+            guardedStep(window_, this, &DownloadCycle::elementRead));
+    connect(&browser, &Browser::downloadRequested, this,
+            guardedStep(window_, this, &DownloadCycle::downloadRequested));
+    connect(&browser, &Browser::navigationHeld, this,
+            guardedStep(window_, this, &DownloadCycle::navigationHeld));
+    connect(&browser, &Browser::cannotStart, this,
+            guardedStep(window_, this, &DownloadCycle::browserCannotStart));
 
     pageWatchdog_ = new QTimer(this);
     pageWatchdog_->setSingleShot(true);
@@ -66,8 +91,7 @@ DownloadCycle::~DownloadCycle() = default;
 TTimer* DownloadCycle::makeTimer(const char* name, void (DownloadCycle::*tick)()) {
     auto* timer = new TTimer(1000, this);
     timer->setObjectName(QLatin1String(name));
-    connect(timer, &QTimer::timeout, this,
-            [this, tick] { window_.runGuarded([&] { (this->*tick)(); }); });
+    connect(timer, &QTimer::timeout, this, guardedStep(window_, this, tick));
     return timer;
 }
 
@@ -560,6 +584,18 @@ void DownloadCycle::deadWaitTick() {
     } else {
         --dead_wait_left;
     }
+}
+
+// A browser that cannot start is this computer's fault, not the link's: the
+// run stops as Stop stops it, and the queue stays as it was.
+void DownloadCycle::browserCannotStart(const QString& reason) {
+    stop();
+    window_.showBrowserFailure(reason);
+}
+
+void DownloadCycle::skipWait() {
+    if (state_ == CycleState::Countdown)
+        transferDue();
 }
 
 void DownloadCycle::stop() {

@@ -107,6 +107,9 @@ class CycleWindow {
     virtual int passOverHead() = 0;
     // "Letöltés után megáll": the run ends with the link it is at.
     virtual bool stopsAfterThisLink() const = 0;
+    // The browser cannot start: the run has stopped as Stop stops it, and
+    // the user is told why.
+    virtual void showBrowserFailure(const QString& reason) = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
     virtual void runGuarded(const std::function<void()>& step) = 0;
 
@@ -122,7 +125,8 @@ class DownloadCycle final : public QObject {
     Q_OBJECT
   public:
     // Creates its timers as its own children, under their designed names,
-    // and runs their ticks through the window's guard.
+    // and listens to the browser's page itself; the ticks and the page's
+    // answers run through the window's guard.
     DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
                   QObject* parent = nullptr);
     ~DownloadCycle() override;
@@ -133,9 +137,6 @@ class DownloadCycle final : public QObject {
     bool asksForCaptcha() const { return captcha_ == CaptchaState::Asked; }
     // The name a host profile's page gave the file, if it gave one.
     const std::string& pageFileName() const { return pageFileName_; }
-    // The file address and the waiting time the last wait page gave.
-    const std::string& fileAddress() const { return download_url; }
-    std::int32_t secondsToTransfer() const { return countdown; }
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
     // A link that one of these claims goes through its profile's steps; any
@@ -151,18 +152,26 @@ class DownloadCycle final : public QObject {
 
     void start();
     void stop();
+    // For the probe: a running countdown ends now, as if its time were up.
+    void skipWait();
+
+  private:
+    // The browser's answers, each run through the window's guard.
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
     void elementRead(quint64 ticket, bool ok, const QString& text);
     void downloadRequested(const QString& url);
     void navigationHeld(const QString& url);
+    void browserCannotStart(const QString& reason);
+    // The timers' ticks, likewise.
     void countdownTick();
     void transferDue();
     void deadWaitTick();
     // Every attempt ends here: the outcome is recorded and the next step chosen.
     void naplozas(const AttemptResult& result);
 
+    // The transfer's signals, of the running attempt only.
     void transferBegun(qint64 expected, qint64 announcedLength);
     void transferProgress(qint64 received);
     void transferChecked(const QString& note);
@@ -170,7 +179,6 @@ class DownloadCycle final : public QObject {
     void transferFailed(const FailureReason& reason);
     void transferSentPage(const QByteArray& page, const QString& contentType);
 
-  private:
     TTimer* Timer3 = nullptr;         // one-shot: the transfer starts
     TTimer* Timer4 = nullptr;         // the countdown's second ticks
     TTimer* elhalt_kijelzo = nullptr; // the dead-link wait's second ticks

@@ -13,13 +13,14 @@
 #include "platform/QtText.h"
 
 #include <QApplication>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
+#include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <unistd.h>
 
@@ -66,6 +67,10 @@ class ProbeWindow final : public CycleWindow {
     int passOverHead() override { return 1; }
     bool stopsAfterThisLink() const override { return false; }
     std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
+    void showBrowserFailure(const QString& reason) override {
+        say("Failed at: the browser cannot start: " + toStd(reason));
+        QCoreApplication::exit(1);
+    }
     void runGuarded(const std::function<void()>& step) override {
         try {
             step();
@@ -79,61 +84,60 @@ class ProbeWindow final : public CycleWindow {
     std::string link_;
 };
 
-// The HEAD the transfer would begin with: the answer decides. A profile's
-// file is asked for in the browser's session, as the transfer asks for it.
-void headOf(const std::string& address, const std::optional<HttpSession>& session,
-            const std::string& pageName, QNetworkAccessManager& network) {
-    const bool profiled = session.has_value();
-    const QUrl url(toQt(address));
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      session ? toQt(session->userAgent)
-                              : QStringLiteral("Mozilla/3.0 (compatible; Indy Library)"));
+// What the HEAD's answer says of the transfer: 0, it would download; 1, it
+// would not.
+int headVerdict(const std::string& address, const HttpResult& answer, bool profiled,
+                const std::string& pageName) {
+    const std::string* disposition = answer.headers.find("Content-Disposition");
+    const std::string* type = answer.headers.find("Content-Type");
+    const std::string* length = answer.headers.find("Content-Length");
+    // As the worker names it.
+    const std::string name = profiled ? replyFileName(disposition, address, pageName)
+                                      : storableName(link_kiszed(address));
+    say("HEAD " + address + ": status " + std::to_string(answer.httpStatus) + ", length " +
+        (length ? *length : std::string("unknown")) + ", type " +
+        (type && !type->empty() ? *type : std::string("none")) + ", file name " + name);
+    if (answer.status != HttpResult::Status::Ok) {
+        say("Result: would not download (" + answer.error + ")");
+        return 1;
+    }
+    if (replyByType(type, name) == ReplyBody::WebPage) {
+        say("Result: would not download (the host sent a web page instead of the file)");
+        return 1;
+    }
+    if (name.empty()) {
+        say("Result: would not download (the address gives no file name)");
+        return 1;
+    }
+    say("Result: would download");
+    return 0;
+}
+
+// The HEAD the transfer would begin with, through the transfer's own client
+// and off the event loop; the answer decides. A profile's file is asked for
+// in the browser's session, as the transfer asks for it. The request's
+// thread is the caller's to wait for.
+std::unique_ptr<QThread> headOf(HttpClient& http, const std::string& address,
+                                const std::optional<HttpSession>& session,
+                                const std::string& pageName) {
     if (session) {
+        const QUrl url(toQt(address));
         const std::string cookies =
             cookieHeaderFor(session->cookies, toStd(url.host()),
                             toStd(url.path(QUrl::FullyEncoded)), url.scheme() == u"https");
         say("The transfer would send Referer: " + session->referer);
         say("The transfer would send Cookie: " + (cookies.empty() ? "(none)" : cookies));
-        request.setRawHeader("Referer", QByteArray::fromStdString(session->referer));
-        if (!cookies.empty())
-            request.setRawHeader("Cookie", QByteArray::fromStdString(cookies));
     }
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(15);
-    request.setTransferTimeout(30000);
-    QNetworkReply* reply = network.head(request);
-    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, address, profiled, pageName] {
-        reply->deleteLater();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        // As the worker names it.
-        const std::string disposition = reply->rawHeader("Content-Disposition").toStdString();
-        const std::string name =
-            profiled
-                ? replyFileName(reply->hasRawHeader("Content-Disposition") ? &disposition : nullptr,
-                                address, pageName)
-                : storableName(link_kiszed(address));
-        const std::string type = reply->rawHeader("Content-Type").toStdString();
-        say("HEAD " + address + ": status " + std::to_string(status) + ", length " +
-            (length.isValid() ? std::to_string(length.toLongLong()) : std::string("unknown")) +
-            ", type " + (type.empty() ? std::string("none") : type) + ", file name " + name);
-        if (reply->error() != QNetworkReply::NoError || status < 200 || status > 299) {
-            say("Result: would not download (" + toStd(reply->errorString()) + ")");
-            QCoreApplication::exit(1);
-        } else if (replyByType(reply->hasRawHeader("Content-Type") ? &type : nullptr, name) ==
-                   ReplyBody::WebPage) {
-            say("Result: would not download (the host sent a web page instead of the file)");
-            QCoreApplication::exit(1);
-        } else if (name.empty()) {
-            say("Result: would not download (the address gives no file name)");
-            QCoreApplication::exit(1);
-        } else {
-            say("Result: would download");
-            QCoreApplication::exit(0);
-        }
+    auto answer = std::make_shared<HttpResult>();
+    std::unique_ptr<QThread> request(QThread::create([&http, address, session, answer] {
+        const std::atomic<bool> abort{false}; // the probe ends with the answer
+        *answer = http.head(address, abort, session ? &*session : nullptr);
+    }));
+    QObject::connect(request.get(), &QThread::finished, qApp, [=] {
+        QCoreApplication::exit(headVerdict(address, *answer, session.has_value(), pageName));
     });
+    request->start();
+    return request;
 }
 
 std::string describe(CycleStep step, const std::string& detail) {
@@ -180,39 +184,18 @@ int probe(const std::string& link, bool waitOut) {
     browser.widget()->setAttribute(Qt::WA_DontShowOnScreen);
     browser.widget()->show();
     HttpClient http;
-    QNetworkAccessManager network;
+    http.setStallSeconds(30); // the HEAD's answer is worth no longer a wait
+    std::unique_ptr<QThread> headRequest;
     ProbeWindow window(link);
     QObject owner;
     DownloadCycle cycle(window, browser, http, &owner);
     cycle.setHostProfiles(&loaded.profiles);
-    QObject::connect(&browser, &Browser::documentComplete, &owner,
-                     [&](bool ok) { window.runGuarded([&] { cycle.documentComplete(ok); }); });
-    QObject::connect(&browser, &Browser::elementSubmitted, &owner, [&](quint64 t, bool ok) {
-        window.runGuarded([&] { cycle.elementSubmitted(t, ok); });
-    });
-    QObject::connect(&browser, &Browser::bodyMarkupRead, &owner,
-                     [&](quint64 t, bool ok, const QString& markup) {
-                         window.runGuarded([&] { cycle.bodyMarkupRead(t, ok, markup); });
-                     });
-    QObject::connect(&browser, &Browser::elementRead, &owner,
-                     [&](quint64 t, bool ok, const QString& text) {
-                         window.runGuarded([&] { cycle.elementRead(t, ok, text); });
-                     });
-    QObject::connect(&browser, &Browser::downloadRequested, &owner, [&](const QString& url) {
-        window.runGuarded([&] { cycle.downloadRequested(url); });
-    });
-    QObject::connect(&browser, &Browser::navigationHeld, &owner, [&](const QString& url) {
-        window.runGuarded([&] { cycle.navigationHeld(url); });
-    });
 
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));
         if (step == CycleStep::Wait && !waitOut) {
             say("Not waiting it out (give --wait to wait; the host may refuse an early press)");
-            QTimer::singleShot(0, &owner, [&] {
-                if (cycle.state() == CycleState::Countdown)
-                    cycle.transferDue();
-            });
+            QTimer::singleShot(0, &owner, [&] { cycle.skipWait(); });
         }
         if (step == CycleStep::Transfer) {
             std::optional<HttpSession> session;
@@ -220,12 +203,14 @@ int probe(const std::string& link, bool waitOut) {
                 session = browser.session();
                 session->referer = toStd(browser.pageAddress());
             }
-            headOf(detail, session, cycle.pageFileName(), network);
+            headRequest = headOf(http, detail, session, cycle.pageFileName());
         }
     });
     cycle.start();
     const int status = QApplication::exec();
     cycle.stop();
+    if (headRequest) // it uses the client
+        headRequest->wait();
     return status;
 }
 

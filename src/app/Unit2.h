@@ -130,8 +130,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     // --- commands ----------------------------------------------------------
     void inditasClick();
     void StopClick();
-    void lapDocumentComplete(bool ok);
-    void browserCannotStart(const QString& reason);
 
     void linket_hozzaad(const std::string& url);
     void HozzaadClick();
@@ -296,6 +294,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     std::chrono::minutes captchaTime() const override;
     int passOverHead() override;
     bool stopsAfterThisLink() const override;
+    void showBrowserFailure(const QString& reason) override;
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
     QString hostWaitText(const std::string& link) const;

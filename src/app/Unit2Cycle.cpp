@@ -1,5 +1,6 @@
-// The window's side of the download cycle: its commands and notifications
-// go to the cycle, and the cycle's displays come back here.
+// The window's side of the download cycle: its commands go to the cycle,
+// which listens to its browser page itself, and the cycle's displays come
+// back here.
 #include "app/DownloadCycle.h"
 #include "app/TTimer.h"
 #include "app/Unit2.h"
@@ -62,23 +63,6 @@ void TForm1::buildCycle() {
     browser.widget()->setObjectName(QStringLiteral("lap"));
     // Tab reaches the browser where the page control stands, as every page's controls.
     setTabOrder(Linkek, browser.widget());
-    connect(&browser, &Browser::documentComplete, this, guard(&TForm1::lapDocumentComplete));
-    connect(&browser, &Browser::elementSubmitted, this, [this](quint64 ticket, bool submitted) {
-        guarded([&] { cycle_->elementSubmitted(ticket, submitted); });
-    });
-    connect(&browser, &Browser::bodyMarkupRead, this,
-            [this](quint64 ticket, bool ok, const QString& markup) {
-                guarded([&] { cycle_->bodyMarkupRead(ticket, ok, markup); });
-            });
-    connect(&browser, &Browser::elementRead, this,
-            [this](quint64 ticket, bool ok, const QString& text) {
-                guarded([&] { cycle_->elementRead(ticket, ok, text); });
-            });
-    connect(&browser, &Browser::downloadRequested, this,
-            [this](const QString& url) { guarded([&] { cycle_->downloadRequested(url); }); });
-    connect(&browser, &Browser::navigationHeld, this,
-            [this](const QString& url) { guarded([&] { cycle_->navigationHeld(url); }); });
-    connect(&browser, &Browser::cannotStart, this, guard(&TForm1::browserCannotStart));
 }
 
 bool TForm1::downloading() const {
@@ -93,14 +77,7 @@ void TForm1::StopClick() {
     cycle_->stop();
 }
 
-void TForm1::lapDocumentComplete(bool ok) {
-    cycle_->documentComplete(ok);
-}
-
-// A browser that cannot start is this computer's fault, not the link's: the
-// run stops as Stop stops it, and the queue stays as it was.
-void TForm1::browserCannotStart(const QString& reason) {
-    StopClick();
+void TForm1::showBrowserFailure(const QString& reason) {
     services_.dialogs.showError(
         QStringLiteral("A program böngészőrészét nem sikerült betölteni, ezért a letöltés "
                        "leállt.\nA keresett fájlok és a betöltő válasza:\n") +

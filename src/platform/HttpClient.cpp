@@ -225,6 +225,44 @@ HttpResult HttpClient::head(const std::string& url, const std::atomic<bool>& abo
 
 namespace {
 
+using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
+// The designed request lines, and the body's own after them.
+HeaderList requestHeaders(const HttpBody* body) {
+    curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "Accept: text/html, */*");
+    headers = curl_slist_append(headers, "Content-Type: text/html");
+    // The body is decoded as a browser would, but the request does not offer
+    // encodings: the designed headers stay as they are.
+    headers = curl_slist_append(headers, "Accept-Encoding:");
+    if (body) {
+        for (const std::string& line : body->requestHeaders)
+            headers = curl_slist_append(headers, line.c_str());
+    }
+    return HeaderList(headers, &curl_slist_free_all);
+}
+
+// Where the request may go and how: the address, the schemes, the redirects
+// and the designed lines, with no proxy.
+void aimRequest(CURL* h, const std::string& url, curl_slist* headers, char* errorText) {
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    // One list for the request and for every redirect: a redirect to
+    // file:// or any other scheme fails.
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kWebSchemes);
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kWebSchemes);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(h, CURLOPT_PROXY, "");
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    // Decoded here, where a coded stream cut short is seen (see BodyDecoder).
+    curl_easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+}
+
 // The browser's session in place of the run's: its user agent and Referer,
 // and its cookies in a cookie engine of this request's own, so that they
 // reach no other request and each goes only where the browser sends it.
@@ -239,67 +277,28 @@ void useSession(CURL* h, const HttpSession& session) {
     }
 }
 
-} // namespace
+// The designed user agent, and the cookies the run's requests share.
+void useRunSession(CURL* h, CURLSH* cookies) {
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
+    curl_easy_setopt(h, CURLOPT_SHARE, cookies);
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
+}
 
-HttpResult HttpClient::perform(const std::string& url, const HttpSession* session, HttpBody* body,
-                               const std::atomic<bool>& abort) {
-    const bool headOnly = body == nullptr;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
-    if (!curl)
-        return {HttpResult::Status::Failed, "curl_easy_init failed", 0};
+// Basic authorisation of an empty user and password.
+void useAuthorisation(CURL* h) {
+    curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+    curl_easy_setopt(h, CURLOPT_USERPWD, ":");
+    curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 1L); // also after a redirect elsewhere
+}
 
-    Transfer transfer;
-    transfer.body = body;
-    transfer.abort = &abort;
-    transfer.authorisationOn = &authorisationOn_;
-    transfer.receiveLimit = &receiveLimit_;
-    transfer.curl = curl.get();
-
-    curl_slist* headers = nullptr;
-    headers = curl_slist_append(headers, "Accept: text/html, */*");
-    headers = curl_slist_append(headers, "Content-Type: text/html");
-    // The body is decoded as a browser would, but the request does not offer
-    // encodings: the designed headers stay as they are.
-    headers = curl_slist_append(headers, "Accept-Encoding:");
-    if (body) {
-        for (const std::string& line : body->requestHeaders)
-            headers = curl_slist_append(headers, line.c_str());
-    }
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers,
-                                                                           &curl_slist_free_all);
-    char errorText[CURL_ERROR_SIZE] = {};
-
-    CURL* h = curl.get();
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
-    // One list for the request and for every redirect: a redirect to
-    // file:// or any other scheme fails.
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kWebSchemes);
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kWebSchemes);
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(h, CURLOPT_PROXY, "");
-    curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
-    if (session) {
-        useSession(h, *session);
-    } else {
-        curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
-        curl_easy_setopt(h, CURLOPT_SHARE, shared_->handle);
-        curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // cookies held in memory for the run
-    }
-    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    // Decoded here, where a coded stream cut short is seen (see BodyDecoder).
-    curl_easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+// What arrives goes through the transfer's callbacks: the headers, the
+// body (none for a HEAD), its pace and the stall rule.
+void watchTransfer(CURL* h, Transfer& transfer, long stallSeconds, std::int64_t limit) {
     // A connection that takes the stall time to open has stalled too (see
     // hasStalled), with libcurl's own reason.
-    const long stallSeconds = stallSeconds_.load();
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, stallSeconds);
     transfer.stallWatch.emplace(stallSeconds * 1000, steadyMs());
     // Under a limit, smaller reads keep the pace even.
-    const std::int64_t limit = receiveLimit_.load();
     curl_easy_setopt(
         h, CURLOPT_BUFFERSIZE,
         limit > 0 ? static_cast<long>(std::clamp<std::int64_t>(limit / 4, 16 * 1024, 256 * 1024))
@@ -309,53 +308,91 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-    if (authorisationOn_.load()) {
-        curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
-        curl_easy_setopt(h, CURLOPT_USERPWD, ":");
-        curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 1L); // also after a redirect elsewhere
-    }
-    if (headOnly) {
+    if (!transfer.body) {
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     } else {
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &onBody);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
     }
+}
 
-    const CURLcode code = curl_easy_perform(h);
+// Why libcurl ended the request early: the transfer's own reason first.
+std::string earlyEndText(CURLcode code, const Transfer& transfer, const char* errorText,
+                         long stallSeconds) {
+    return transfer.writeFailed   ? "the file could not be written"
+           : transfer.refused     ? "the answer was refused"
+           : transfer.undecodable ? "the body's coding cannot be undone"
+           : transfer.stalled
+               ? "less than 1 KiB/s arrived for " + std::to_string(stallSeconds) + " seconds"
+           : code == CURLE_UNSUPPORTED_PROTOCOL ? "not an http or https address"
+           : errorText[0]                       ? errorText
+                                                : curl_easy_strerror(code);
+}
+
+// A request libcurl finished may still have failed in its body: its coding,
+// its refusal, or a coded stream cut short.
+std::optional<std::string> bodyFault(Transfer& transfer) {
+    if (transfer.body && !transfer.decodable())
+        return "the body's coding cannot be undone";
+    if (!transfer.beginOnce()) // an empty body still begins and ends
+        return "the answer was refused";
+    if (transfer.body && !transfer.decoder->complete())
+        return "the coded body ends before its end";
+    return std::nullopt;
+}
+
+// What the request came to, and why when it failed.
+HttpResult resultOf(CURLcode code, Transfer& transfer, const char* errorText, long stallSeconds) {
     HttpResult result;
     result.received = transfer.received;
     result.httpStatus = transfer.status();
-    if (abort.load()) {
+    result.headers = transfer.headers;
+    result.status = HttpResult::Status::Failed;
+    if (transfer.abort->load()) {
         result.status = HttpResult::Status::Aborted;
     } else if (transfer.notAFile || (code == CURLE_OK && !transfer.answeredWithFile())) {
-        long status = 0;
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-        result.status = HttpResult::Status::Failed;
-        result.error = "the server answered " + std::to_string(status);
+        result.error = "the server answered " + std::to_string(result.httpStatus);
     } else if (code != CURLE_OK) {
-        result.status = HttpResult::Status::Failed;
         result.refusedAddress = code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT;
-        result.error = transfer.writeFailed   ? "the file could not be written"
-                       : transfer.refused     ? "the answer was refused"
-                       : transfer.undecodable ? "the body's coding cannot be undone"
-                       : transfer.stalled     ? "less than 1 KiB/s arrived for " +
-                                                std::to_string(stallSeconds) + " seconds"
-                       : code == CURLE_UNSUPPORTED_PROTOCOL ? "not an http or https address"
-                       : errorText[0]                       ? errorText
-                                                            : curl_easy_strerror(code);
-    } else if (body && !transfer.decodable()) {
-        result.status = HttpResult::Status::Failed;
-        result.error = "the body's coding cannot be undone";
-    } else if (!transfer.beginOnce()) { // an empty body still begins and ends
-        result.status = HttpResult::Status::Failed;
-        result.error = "the answer was refused";
-    } else if (body && !transfer.decoder->complete()) {
-        result.status = HttpResult::Status::Failed;
-        result.error = "the coded body ends before its end";
+        result.error = earlyEndText(code, transfer, errorText, stallSeconds);
+    } else if (auto fault = bodyFault(transfer)) {
+        result.error = std::move(*fault);
     } else {
         result.status = HttpResult::Status::Ok;
     }
     return result;
+}
+
+} // namespace
+
+HttpResult HttpClient::perform(const std::string& url, const HttpSession* session, HttpBody* body,
+                               const std::atomic<bool>& abort) {
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
+    if (!curl) {
+        HttpResult failed;
+        failed.error = "curl_easy_init failed";
+        return failed;
+    }
+    CURL* h = curl.get();
+    Transfer transfer;
+    transfer.body = body;
+    transfer.abort = &abort;
+    transfer.authorisationOn = &authorisationOn_;
+    transfer.receiveLimit = &receiveLimit_;
+    transfer.curl = h;
+
+    const HeaderList headers = requestHeaders(body);
+    char errorText[CURL_ERROR_SIZE] = {};
+    aimRequest(h, url, headers.get(), errorText);
+    if (session)
+        useSession(h, *session);
+    else
+        useRunSession(h, shared_->handle);
+    if (authorisationOn_.load())
+        useAuthorisation(h);
+    const long stallSeconds = stallSeconds_.load();
+    watchTransfer(h, transfer, stallSeconds, receiveLimit_.load());
+    return resultOf(curl_easy_perform(h), transfer, errorText, stallSeconds);
 }
 
 } // namespace vardelo

@@ -50,6 +50,7 @@ struct HttpResult {
     std::int64_t received = 0;
     int httpStatus = 0;          // of the last answer, 0 when none came
     bool refusedAddress = false; // the address, or a redirect's, is not one it may fetch
+    HttpHeaders headers;         // of the last answer
 };
 
 // The transfer's HTTP client over libcurl. One object serves the whole run:

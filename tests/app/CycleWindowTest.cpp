@@ -73,6 +73,7 @@ class RecordingWindow final : public CycleWindow {
     std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
     int passOverHead() override { return 1; }
     bool stopsAfterThisLink() const override { return false; }
+    void showBrowserFailure(const QString&) override {}
 
     std::string head = "http://h/link/a";
     QString status;
@@ -86,10 +87,10 @@ class CycleAlone : public ::testing::Test {
   protected:
     void startToWaitPage(const QString& markup) {
         cycle.start();
-        cycle.documentComplete(true);
-        cycle.elementSubmitted(browser.submitTickets.back(), true);
-        cycle.documentComplete(true);
-        cycle.bodyMarkupRead(browser.readTickets.back(), true, markup);
+        Q_EMIT browser.documentComplete(true);
+        Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), true);
+        Q_EMIT browser.documentComplete(true);
+        Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, markup);
     }
     TTimer* timer(const char* name) {
         return cycle.findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
@@ -102,14 +103,19 @@ class CycleAlone : public ::testing::Test {
 };
 
 TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+    std::vector<std::string> read; // the address and the wait, as the cycle tells them
+    cycle.setTrace([&](CycleStep step, const std::string& detail) {
+        if (step == CycleStep::Address || step == CycleStep::Wait)
+            read.push_back(detail);
+    });
     cycle.start();
-    cycle.documentComplete(true);
-    cycle.documentComplete(true); // the wait page, before the answer
-    cycle.elementSubmitted(browser.submitTickets.back(), true);
+    Q_EMIT browser.documentComplete(true);
+    Q_EMIT browser.documentComplete(true); // the wait page, before the answer
+    Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), true);
     ASSERT_EQ(browser.readTickets.size(), 1);
-    cycle.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(5));
-    EXPECT_EQ(cycle.secondsToTransfer(), 5);
-    EXPECT_EQ(cycle.fileAddress(), "http://127.0.0.1:9/files/a.bin");
+    Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(5));
+    EXPECT_EQ(read, (std::vector<std::string>{"http://127.0.0.1:9/files/a.bin", "5"}));
+    EXPECT_EQ(timer("Timer3")->interval(), 6000);
     EXPECT_EQ(window.gaugeMaximum, 6);
 }
 
@@ -128,7 +134,7 @@ TEST_F(CycleAlone, CountdownTickAfterStopSaysStopped) {
     startToWaitPage(kWaitPage.arg(10));
     EXPECT_TRUE(timer("Timer4")->enabled());
     cycle.stop();
-    cycle.countdownTick(); // a tick already on its way
+    timeUp(timer("Timer4")); // a tick already on its way
     EXPECT_EQ(window.status, QStringLiteral("Letöltés megállítva!"));
     EXPECT_EQ(window.gaugeValue, 0);
     EXPECT_FALSE(timer("Timer4")->enabled());
@@ -164,14 +170,12 @@ TEST_F(CycleInTheWindow, FormIsSubmittedAndTheWaitPageArmsTheCountdown) {
     reachWaitPage();
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     answerWaitPage(kWaitPage.arg(30));
-    EXPECT_EQ(cycle().fileAddress(), "http://127.0.0.1:9/files/a.bin");
-    EXPECT_EQ(cycle().secondsToTransfer(), 30);
     EXPECT_EQ(control<TTimer>("Timer3")->interval(), 31000);
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 31);
     EXPECT_TRUE(control<TTimer>("Timer3")->enabled());
     EXPECT_TRUE(control<TTimer>("Timer4")->enabled());
 
-    cycle().countdownTick();
+    timeUp(control<TTimer>("Timer4"));
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("29 mp múlva indul a letöltés"));
     EXPECT_EQ(control<QProgressBar>("gauge1")->value(), 29);
 }
@@ -248,13 +252,13 @@ TEST_F(CycleInTheWindow, DeadLinkIsRequeuedAndTheWaitCountsDown) {
     EXPECT_EQ(control<QProgressBar>("gauge1")->maximum(), 3);
     EXPECT_EQ(control<QProgressBar>("gauge1")->minimum(), 0);
     for (const char* shown : {"3", "2", "1"}) {
-        cycle().deadWaitTick();
+        timeUp(control<TTimer>("elhalt_kijelzo"));
         EXPECT_EQ(control<QLabel>("allapot")->text(),
                   QStringLiteral("Elhalt link utáni várakozás, még ") + QLatin1String(shown) +
                       QStringLiteral(" másodperc"));
         EXPECT_EQ(fakeBrowser().navigated.size(), 1);
     }
-    cycle().deadWaitTick(); // the tick that shows 0 starts the next link
+    timeUp(control<TTimer>("elhalt_kijelzo")); // the tick that shows 0 starts the next link
     EXPECT_FALSE(control<TTimer>("elhalt_kijelzo")->enabled());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QStringLiteral("Weblap betöltése"));
     EXPECT_EQ(fakeBrowser().navigated.back(), QStringLiteral("http://h/link/b"));
@@ -279,7 +283,7 @@ TEST_F(CycleInTheWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
     openWithLinks({"h/no-scheme", "http://h/link/b", "http://h/link/c"});
     const auto nextLink = [&] {
         for (int tick = 0; tick <= 3; ++tick)
-            cycle().deadWaitTick();
+            timeUp(control<TTimer>("elhalt_kijelzo"));
     };
     click("inditas");
     Q_EMIT browser().documentComplete(false); // the browser refuses what is no address
@@ -423,7 +427,7 @@ TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndSto
     now = QTime(6, 0);
     Q_EMIT browser().documentComplete(false);
     for (int tick = 0; tick < 4; ++tick)
-        cycle().deadWaitTick();
+        timeUp(control<TTimer>("elhalt_kijelzo"));
     EXPECT_EQ(fakeBrowser().navigated.size(), 1);
     EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
     EXPECT_TRUE(gate->waiting());
@@ -509,7 +513,7 @@ TEST_F(CycleInTheWindow, ProfileStepsTakeOnlyTheirOwnAnswersInTheirOwnTime) {
     Q_EMIT browser().downloadRequested(QStringLiteral("http://p.example/early.bin"));
     EXPECT_EQ(cycle().state(), CycleState::Countdown);
 
-    cycle().transferDue();
+    timeUp(control<TTimer>("Timer3"));
     ASSERT_EQ(fakeBrowser().activated.size(), 2);
     EXPECT_EQ(fakeBrowser().activated[1].second, QStringLiteral("#dl"));
     click("PM_megallit"); // the button is off once the wait is over
@@ -543,7 +547,7 @@ TEST_F(CycleInTheWindow, AnUnsolvedCaptchaHoldsTheTransferBackAfterTheWait) {
     answer(1, "1");
     answer(2, "http://p.example/f.bin");
     ASSERT_EQ(cycle().state(), CycleState::Countdown);
-    cycle().transferDue();
+    timeUp(control<TTimer>("Timer3"));
     EXPECT_EQ(cycle().state(), CycleState::Captcha);
     EXPECT_EQ(control<QLabel>("allapot")->text(),
               QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
@@ -591,7 +595,6 @@ TEST_F(CycleInTheWindow, AProfileAddressOutsideHttpEndsTheTryWithNoRequest) {
     ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
     Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true,
                                  QStringLiteral("ftp://p.example/f.bin"));
-    EXPECT_EQ(cycle().fileAddress(), "");
     EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), "Hibás link.");
     EXPECT_TRUE(form.queue().isEmpty());

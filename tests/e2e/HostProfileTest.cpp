@@ -700,7 +700,8 @@ void PrintTo(const ProbeCase& c, std::ostream* out) {
 class ProbeRun : public ProfileCycle {
   protected:
     std::string probe(const std::string& link, bool wait, int* status,
-                      const char* type = "application/octet-stream") {
+                      const char* type = "application/octet-stream",
+                      const QString& program = QStringLiteral(VARDELO_PROGRAM)) {
         host.setWaitSeconds(1);
         HostedFile served = file(bytes(4321, 'f'));
         served.contentType = type;
@@ -721,7 +722,7 @@ class ProbeRun : public ProfileCycle {
         QStringList arguments{QStringLiteral("--probe"), toQt(link)};
         if (wait)
             arguments.append(QStringLiteral("--wait"));
-        probe.start(QStringLiteral(VARDELO_PROGRAM), arguments);
+        probe.start(program, arguments);
         EXPECT_TRUE(probe.waitForFinished(60000));
         *status = probe.exitCode();
         errors_ = probe.readAllStandardError().toStdString();
@@ -758,6 +759,21 @@ TEST_F(ProbeRun, PrintsWhatAPageWroteWithoutItsControlCharacters) {
               std::string::npos)
         << output;
     EXPECT_EQ(output.find_first_of("\x1B\x07"), std::string::npos) << output;
+}
+
+// Where the browser's module is missing the probe ends at once, saying why,
+// instead of waiting for a page that never comes.
+TEST_F(ProbeRun, ABrowserThatCannotStartEndsTheProbeSayingWhy) {
+    QDir().mkpath(path(QStringLiteral("alone")));
+    const QString alone = path(QStringLiteral("alone/vardelo"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VARDELO_PROGRAM), alone));
+    int status = -1;
+    const std::string output =
+        probe(host.linkFor("f.bin"), false, &status, "application/octet-stream", alone);
+    EXPECT_EQ(status, 1) << output << errors_;
+    EXPECT_NE(output.find("Failed at: the browser cannot start: " + toStd(alone) + "_webengine.so"),
+              std::string::npos)
+        << output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -807,7 +823,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait read: 1 s",
                    "Not waiting it out (give --wait to wait; the host may refuse an early press)",
                    "Wait over; the transfer would fetch: BASE/files/f.bin",
-                   "HEAD BASE/files/f.bin: status 200, length unknown, type text/html; "
+                   // Asked as the transfer asks, offering no coding: the
+                   // page comes whole, its length told.
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type text/html; "
                    "charset=utf-8, file name f.bin",
                    "Result: would not download (the host sent a web page instead of the file)"},
                   "text/html; charset=utf-8"},

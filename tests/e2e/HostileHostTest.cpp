@@ -281,7 +281,7 @@ TEST_F(LateAnswers, AStoppedTransfersLateSignalCannotEndTheNextOne) {
         Q_EMIT browser().documentComplete(true);
         Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true,
                                         waitPage(host.base() + "/files/" + name));
-        cycle().transferDue();
+        timeUp(control<TTimer>("Timer3"));
         ASSERT_EQ(cycle().state(), CycleState::Transfer);
     };
     toTransfer("old.bin");

@@ -25,6 +25,12 @@ inline bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
     return condition();
 }
 
+// The timer's period ends now: its tick runs at once, as when its time is
+// up, whether it runs or not.
+inline void timeUp(QTimer* timer) {
+    QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
+}
+
 // Handles every event posted so far, so that what they would change has
 // happened; for checking that something did not happen.
 inline void settle() {
