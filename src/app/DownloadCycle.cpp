@@ -64,6 +64,8 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
             guardedStep(window_, this, &DownloadCycle::navigationHeld));
     connect(&browser, &Browser::cannotStart, this,
             guardedStep(window_, this, &DownloadCycle::browserCannotStart));
+    connect(&browser, &Browser::pageLost, this,
+            guardedStep(window_, this, &DownloadCycle::pageLost));
 
     pageWatchdog_ = new QTimer(this);
     pageWatchdog_->setSingleShot(true);
@@ -72,8 +74,6 @@ DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpCli
             [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
     buildCaptchaTimers();
-    connect(&browser_, &Browser::pageLost, this,
-            [this](bool crashed) { window_.runGuarded([&] { pageLost(crashed); }); });
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
     connect(hostsWait_, &QTimer::timeout, this, [this] {

@@ -135,6 +135,8 @@ class DownloadCycle final : public QObject {
     bool downloading() const;
     // The user is asked to solve the page's captcha.
     bool asksForCaptcha() const { return captcha_ == CaptchaState::Asked; }
+    // The countdown's seconds left, for the running row's state.
+    std::int32_t secondsToTransfer() const { return countdown; }
     // The name a host profile's page gave the file, if it gave one.
     const std::string& pageFileName() const { return pageFileName_; }
     // How long a page step may take before the link counts as failed.

@@ -20,21 +20,27 @@ constexpr std::size_t kSliceOfLinks = 2000;
 // The cycle's own limit for a page.
 constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
 
-// The request's headers, without its body: the body is refused at its
-// first byte, so no file is fetched.
-HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::atomic<bool>& abort,
+HeaderAnswer answerOf(int status, const HttpHeaders& headers) {
+    HeaderAnswer answer;
+    answer.status = status;
+    const auto copy = [&headers](const char* name) -> std::optional<std::string> {
+        const std::string* value = headers.find(name);
+        return value ? std::optional<std::string>(*value) : std::nullopt;
+    };
+    answer.contentType = copy("Content-Type");
+    answer.contentLength = copy("Content-Length");
+    answer.contentDisposition = copy("Content-Disposition");
+    return answer;
+}
+
+// A server that refuses HEAD is asked with a GET whose body is refused at
+// its first byte, so no file is fetched either way.
+HeaderAnswer askWithGet(HttpClient& http, const std::string& link, const std::atomic<bool>& abort,
                         bool* aborted) {
     HeaderAnswer answer;
     HttpBody body;
     body.accept = [&answer](int status, const HttpHeaders& headers) {
-        answer.status = status;
-        const auto copy = [&headers](const char* name) -> std::optional<std::string> {
-            const std::string* value = headers.find(name);
-            return value ? std::optional<std::string>(*value) : std::nullopt;
-        };
-        answer.contentType = copy("Content-Type");
-        answer.contentLength = copy("Content-Length");
-        answer.contentDisposition = copy("Content-Disposition");
+        answer = answerOf(status, headers);
         return false;
     };
     body.write = [](const char*, std::size_t) { return false; };
@@ -42,6 +48,17 @@ HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::at
     *aborted = result.status == HttpResult::Status::Aborted;
     if (answer.status == 0)
         answer.status = result.httpStatus;
+    answer.refusedAddress = result.refusedAddress;
+    return answer;
+}
+
+HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::atomic<bool>& abort,
+                        bool* aborted) {
+    const HttpResult result = http.head(link, abort);
+    *aborted = result.status == HttpResult::Status::Aborted;
+    if (result.httpStatus == 405 || result.httpStatus == 501)
+        return askWithGet(http, link, abort, aborted);
+    HeaderAnswer answer = answerOf(result.httpStatus, result.headers);
     answer.refusedAddress = result.refusedAddress;
     return answer;
 }

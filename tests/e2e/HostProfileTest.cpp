@@ -367,7 +367,8 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
                         host.offlineLinkFor("y.bin"),
                         host.base() + "/files/f.bin",
                         "http://127.0.0.1:1/z.bin",
-                        "http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/s.bin"};
+                        "http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/s.bin",
+                        host.base() + "/nohead/f.bin"};
     openWithLinks(links);
     form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(1500));
     click("checkLinks");
@@ -385,9 +386,10 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
         return cells.join(u'|').toStdString();
     };
     const Strings expected{"a.bin|1.5 MB|igen", "||nem", "||nem",
-                           "F.bin|2.9 kB|igen", "||nem", "||ismeretlen"};
+                           "F.bin|2.9 kB|igen", "||nem", "||ismeretlen",
+                           "F.bin|2.9 kB|igen"};
     const QAbstractItemModel* grid = control<QTableView>("Linkek")->model();
-    for (int row = 0; row < 6; ++row)
+    for (int row = 0; row < 7; ++row)
         EXPECT_EQ(rowText(row), expected[static_cast<std::size_t>(row)]) << links[row];
     EXPECT_EQ(grid->index(0, 3).data(Qt::ToolTipRole).toString().toStdString(),
               "SHA-256: " + sha256);
@@ -399,9 +401,15 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     EXPECT_FALSE(grid->index(0, 1).data(Qt::ForegroundRole).isValid());
     EXPECT_EQ(postsTo("/b/go/x.bin"), 0); // no form submitted
     EXPECT_EQ(host.getsOf("/files/a\\.bin"), 0);
+    // Headers only: a HEAD, and a GET only where the server refuses HEAD.
+    Strings asked;
+    for (const auto& request : host.requests())
+        if (request.path.find("/f.bin") != std::string::npos)
+            asked.push_back(request.method + " " + request.path);
+    EXPECT_EQ(asked, (Strings{"HEAD /files/f.bin", "HEAD /nohead/f.bin", "GET /nohead/f.bin"}));
 
     click("removeOfflineItem");
-    EXPECT_EQ(form().queue().rowCount() - 1, 3);
+    EXPECT_EQ(form().queue().rowCount() - 1, 4);
     EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4]}));
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
     ASSERT_TRUE(form().close());

@@ -187,6 +187,14 @@ void TestHost::route() {
         serveFile(request.matches[1], &request, &response);
     };
     server_->Get(R"(/files/([^?]*))", files);
+    // A server that refuses HEAD, as some file servers do.
+    server_->Get(R"(/nohead/([^?]*))",
+                 [files](const httplib::Request& request, httplib::Response& response) {
+                     if (request.method == "HEAD")
+                         response.status = 405;
+                     else
+                         files(request, response);
+                 });
     routeHostile();
     routeOtherHosts();
     routeSessionHost();
