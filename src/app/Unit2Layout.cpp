@@ -180,6 +180,8 @@ void TForm1::nameSkinSections() {
 void TForm1::setGridColumns() {
     // The check's columns and the state take their room from the address.
     setColumnWidths(Linkek, {50, 140, 90, 90, 60, 58, 90});
+    // A narrow address keeps its file's name, the end that tells links apart.
+    Linkek->setTextElideMode(Qt::ElideMiddle);
     setColumnWidths(naplosg, {50, 300, 70, 70, 100});
 }
 
