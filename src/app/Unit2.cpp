@@ -138,7 +138,11 @@ void TForm1::FormCreate() {
     readRecordFiles();
     takeStartupLinks(); // after the stored queue, and before auto-start looks at it
     listSkins();
-    loadSettings();
+    // Auto-start comes right after its own setting, as designed: the
+    // settings read after it cannot hold it back.
+    loadSettings(SettingsPart::UpToAutoStart);
+    autoStart();
+    loadSettings(SettingsPart::Rest);
 }
 
 void TForm1::FormActivate() {

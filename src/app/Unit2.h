@@ -264,7 +264,8 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
 
     std::vector<SettingBinding> settingBindings();
     void rememberStartingSettings();
-    void loadSettings();
+    enum class SettingsPart { UpToAutoStart, Rest };
+    void loadSettings(SettingsPart part);
     void loadSetting(const SettingDef& def, const SettingBinding& binding);
     void applySkinIndex(std::int64_t index);
     void storeSettings();

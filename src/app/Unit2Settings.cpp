@@ -121,10 +121,18 @@ void TForm1::rememberStartingSettings() {
         settingsRun_.rememberStartingValue(binding.id, binding.valueToStore());
 }
 
-void TForm1::loadSettings() {
+// The settings in their read order: up to auto-start's own, or the rest.
+void TForm1::loadSettings(SettingsPart part) {
     const std::vector<SettingBinding> bindings = settingBindings();
-    for (const SettingDef& def : settingsInReadOrder())
-        loadSetting(def, bindingOf(bindings, def.id));
+    const auto& order = settingsInReadOrder();
+    const auto rest = std::find_if(order.begin(), order.end(),
+                                   [](const SettingDef& def) {
+                                       return def.id == SettingId::AutomatikusLetoltes;
+                                   }) +
+                      1;
+    const bool first = part == SettingsPart::UpToAutoStart;
+    for (auto def = first ? order.begin() : rest; def != (first ? rest : order.end()); ++def)
+        loadSetting(*def, bindingOf(bindings, def->id));
 }
 
 void TForm1::loadSetting(const SettingDef& def, const SettingBinding& binding) {
@@ -148,8 +156,6 @@ void TForm1::loadSetting(const SettingDef& def, const SettingBinding& binding) {
         binding.apply(def.defaultNumber, {});
     }
     settingsRun_.markRead(def.id);
-    if (def.id == SettingId::AutomatikusLetoltes && auto_le->isChecked())
-        autoStart();
 }
 
 void TForm1::applySkinIndex(std::int64_t index) {
@@ -184,6 +190,8 @@ void TForm1::storeSettings() {
 }
 
 void TForm1::autoStart() {
+    if (!auto_le->isChecked())
+        return;
     letoltve->clear();
     if (queue_.hasHead())
         inditasClick();
