@@ -226,5 +226,34 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), kStatusFailed);
 }
 
+// A hidden page that crashes frees its place for the host's next link at
+// once; a stop while a long queue is still being taken in ends the check.
+TEST_F(QueueWindow, ALostPageFreesItsPlaceAndAStopEndsALongCheck) {
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(
+        QByteArray(R"({"name": "A", "links": ["//a/"], "after_wait": "#b"})"), &reason));
+    profiles = &known;
+    std::vector<std::string> links;
+    for (int i = 1; i <= 2001; ++i)
+        links.push_back("http://a/" + std::to_string(i));
+    storeQueue(links);
+    openWith({});
+    click("checkLinksItem");
+    FakeBrowser& cycleBrowser = fakeBrowser();
+    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    Q_EMIT cycleBrowser.hiddenPages[0]->pageLost(true);
+    EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated,
+              (QStringList{QStringLiteral("http://a/1"), QStringLiteral("http://a/2")}));
+
+    click("checkLinksItem"); // the last link is not taken in yet
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return control<QPushButton>("checkLinks")->text() ==
+                   QStringLiteral("Linkek ellenőrzése");
+        },
+        2000));
+}
+
 } // namespace
 } // namespace vardelo
