@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 namespace vardelo {
@@ -224,6 +225,8 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     ASSERT_EQ(form.log().grid().rowCount(), 2);
     EXPECT_EQ(form.log().grid().cell(1, LogUrl), "http://a/2");
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), kStatusFailed);
+    EXPECT_EQ(form.log().grid().cell(1, LogAttempts),
+              "Próbálva:" + std::to_string(control<QSpinBox>("ujra")->value()));
 }
 
 // A hidden page that crashes frees its place for the host's next link at
