@@ -88,7 +88,8 @@ void appendRows(TextGrid& stored, const TextGrid& added) {
 }
 
 bool isInterruptedSaveName(std::string_view fileName) {
-    for (const std::string_view record : {"Lista.Vdl", "Naplo.Vdl", kHostWaitsFileName}) {
+    for (const std::string_view record :
+         {"Lista.Vdl", "Naplo.Vdl", kHostWaitsFileName, "LinkCheck.Vdl"}) {
         if (!fileName.starts_with(record) ||
             !fileName.substr(record.size()).starts_with(kInterruptedSaveMark))
             continue;

@@ -158,8 +158,8 @@ bool allowsNoNewFile(int error) {
            error == ENOSPC;
 }
 
-// The checks every kept file passes before its bytes are read; nothing when
-// no file exists.
+} // namespace
+
 std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
                                         std::string (*tooLargeMessage)(std::string_view)) {
     const QByteArray native = QFile::encodeName(path);
@@ -188,8 +188,6 @@ std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
         throw UserError(tooLargeMessage(name));
     }
 }
-
-} // namespace
 
 bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid) {
     const std::optional<std::string> bytes =
@@ -242,7 +240,8 @@ void removeInterruptedSaves(const QString& folder) {
     const QStringList names =
         dir.entryList({QStringLiteral("Lista.Vdl") + mark + QLatin1Char('*'),
                        QStringLiteral("Naplo.Vdl") + mark + QLatin1Char('*'),
-                       QLatin1String(kHostWaitsFileName) + mark + QLatin1Char('*')},
+                       QLatin1String(kHostWaitsFileName) + mark + QLatin1Char('*'),
+                       QStringLiteral("LinkCheck.Vdl") + mark + QLatin1Char('*')},
                       QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QString& name : names)
         if (isInterruptedSaveName(name.toStdString()))

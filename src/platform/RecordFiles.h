@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vardelo {
@@ -26,6 +29,12 @@ bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& g
 // at `now`; none when no file exists.
 HostWaits readHostWaitsFile(const QString& path, std::int64_t now);
 
+// Any file kept beside the record files, read with the same checks (a file
+// above `limit` throws UserError with the message made of its name); nothing
+// when no file exists.
+std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
+                                        std::string (*tooLargeMessage)(std::string_view));
+
 // Replaces the file's contents as a whole, through a temporary file beside
 // it, or in place where the folder allows no temporary file (the space is
 // reserved before the first byte is written). A symbolic link stays a link
@@ -35,9 +44,9 @@ HostWaits readHostWaitsFile(const QString& path, std::int64_t now);
 // failed past the reservation (a failing disk).
 void writeRecordFile(const QString& path, std::string_view bytes);
 
-// Removes the temporary files that interrupted saves of the record files or
-// the hosts' waits left in the folder: only names with this program's mark (kInterruptedSaveMark),
-// never a user's own copy beside the records.
+// Removes the temporary files that interrupted saves of the record files,
+// the hosts' waits or the link check's results left in the folder: only names with this program's
+// mark (kInterruptedSaveMark), never a user's own copy beside the records.
 void removeInterruptedSaves(const QString& folder);
 
 } // namespace vardelo

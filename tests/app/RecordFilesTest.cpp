@@ -251,10 +251,10 @@ TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
 }
 
 TEST_F(RecordFiles, OnlyTheProgramsOwnTemporaryFilesAreRemoved) {
-    for (const char* name :
-         {"Lista.Vdl.vardelo-save-aB12cD", "Naplo.Vdl.vardelo-save-XyZ987", "Lista.Vdl.MyCopy",
-          "Naplo.Vdl.OldLog", "Lista.Vdl.tmp", "Lista.Vdl.bak", "Lista.Vdl",
-          "HostWaits.Vdl.vardelo-save-q1W2e3", "HostWaits.Vdl.old"}) {
+    for (const char* name : {"Lista.Vdl.vardelo-save-aB12cD", "Naplo.Vdl.vardelo-save-XyZ987",
+                             "Lista.Vdl.MyCopy", "Naplo.Vdl.OldLog", "Lista.Vdl.tmp",
+                             "Lista.Vdl.bak", "Lista.Vdl", "HostWaits.Vdl.vardelo-save-q1W2e3",
+                             "HostWaits.Vdl.old", "LinkCheck.Vdl.vardelo-save-Zz9Yy8"}) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
@@ -340,6 +340,11 @@ TEST_F(RecordFiles, LinkCheckResultsSurviveAndABrokenFileCostsOnlyThem) {
     QFile::remove(path("LinkCheck.Vdl"));
     EXPECT_TRUE(loadLinkResults(dir_.path(), &unread).empty());
     EXPECT_FALSE(unread);
+    // A FIFO in its place neither blocks the start nor is written over.
+    ASSERT_EQ(::mkfifo(native(path("LinkCheck.Vdl")).constData(), 0644), 0);
+    EXPECT_TRUE(loadLinkResults(dir_.path(), &unread).empty());
+    EXPECT_TRUE(unread);
+    EXPECT_FALSE(saveLinkResults(dir_.path(), results, queue.grid()));
 }
 
 } // namespace
