@@ -88,8 +88,7 @@ void appendRows(TextGrid& stored, const TextGrid& added) {
 }
 
 bool isInterruptedSaveName(std::string_view fileName) {
-    for (const std::string_view record :
-         {"Lista.Vdl", "Naplo.Vdl", kHostWaitsFileName, "LinkCheck.Vdl"}) {
+    for (const std::string_view record : {"Lista.Vdl", "Naplo.Vdl", kHostWaitsFileName}) {
         if (!fileName.starts_with(record) ||
             !fileName.substr(record.size()).starts_with(kInterruptedSaveMark))
             continue;

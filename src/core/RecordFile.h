@@ -46,9 +46,8 @@ void appendRows(TextGrid& stored, const TextGrid& added);
 inline constexpr char kInterruptedSaveMark[] = ".vardelo-save-";
 
 // Whether a name beside the record files is a temporary file that an
-// interrupted save of one of them (or of the hosts' waits, or of the link
-// check's results) left: the record file's name, the mark and six letters or
-// digits. Anything else there is the user's.
+// interrupted save of one of them (or of the hosts' waits) left: the record file's name, the mark
+// and six letters or digits. Anything else there is the user's.
 bool isInterruptedSaveName(std::string_view fileName);
 
 } // namespace vardelo

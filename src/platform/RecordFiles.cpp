@@ -240,8 +240,7 @@ void removeInterruptedSaves(const QString& folder) {
     const QStringList names =
         dir.entryList({QStringLiteral("Lista.Vdl") + mark + QLatin1Char('*'),
                        QStringLiteral("Naplo.Vdl") + mark + QLatin1Char('*'),
-                       QLatin1String(kHostWaitsFileName) + mark + QLatin1Char('*'),
-                       QStringLiteral("LinkCheck.Vdl") + mark + QLatin1Char('*')},
+                       QLatin1String(kHostWaitsFileName) + mark + QLatin1Char('*')},
                       QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QString& name : names)
         if (isInterruptedSaveName(name.toStdString()))

@@ -44,9 +44,9 @@ std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
 // failed past the reservation (a failing disk).
 void writeRecordFile(const QString& path, std::string_view bytes);
 
-// Removes the temporary files that interrupted saves of the record files,
-// the hosts' waits or the link check's results left in the folder: only names with this program's
-// mark (kInterruptedSaveMark), never a user's own copy beside the records.
+// Removes the temporary files that interrupted saves of the record files or
+// the hosts' waits left in the folder: only names with this program's mark (kInterruptedSaveMark),
+// never a user's own copy beside the records.
 void removeInterruptedSaves(const QString& folder);
 
 } // namespace vardelo

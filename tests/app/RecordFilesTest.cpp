@@ -251,10 +251,10 @@ TEST_F(RecordFiles, FileAboveTheLimitIsRefusedWithAMessage) {
 }
 
 TEST_F(RecordFiles, OnlyTheProgramsOwnTemporaryFilesAreRemoved) {
-    for (const char* name : {"Lista.Vdl.vardelo-save-aB12cD", "Naplo.Vdl.vardelo-save-XyZ987",
-                             "Lista.Vdl.MyCopy", "Naplo.Vdl.OldLog", "Lista.Vdl.tmp",
-                             "Lista.Vdl.bak", "Lista.Vdl", "HostWaits.Vdl.vardelo-save-q1W2e3",
-                             "HostWaits.Vdl.old", "LinkCheck.Vdl.vardelo-save-Zz9Yy8"}) {
+    for (const char* name :
+         {"Lista.Vdl.vardelo-save-aB12cD", "Naplo.Vdl.vardelo-save-XyZ987", "Lista.Vdl.MyCopy",
+          "Naplo.Vdl.OldLog", "Lista.Vdl.tmp", "Lista.Vdl.bak", "Lista.Vdl",
+          "HostWaits.Vdl.vardelo-save-q1W2e3", "HostWaits.Vdl.old"}) {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
