@@ -119,7 +119,7 @@ void TForm1::checkLinksClick() {
         if (!queue_.url(row).empty())
             links.push_back(queue_.url(row));
     checkLinks->setText(kStopCheckText);
-    checkLinksItem->setText(QStringLiteral("&Ellenőrzés leállítása"));
+    checkLinksItem->setText(QStringLiteral("Ellenőrzés &leállítása")); // E is the removal's
     linkCheck_->start(std::move(links));
 }
 
