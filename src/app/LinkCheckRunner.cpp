@@ -160,7 +160,8 @@ void LinkCheckRunner::stop() {
 }
 
 void LinkCheckRunner::endIfOver() {
-    if (!running_ || fed_ < links_.size() || !plan_.over())
+    // A stop ends the run even while links were still to be taken in.
+    if (!running_ || (fed_ < links_.size() && !plan_.stopped()) || !plan_.over())
         return;
     running_ = false;
     publisher_->stop();
@@ -210,6 +211,13 @@ LinkCheckRunner::PageSlot* LinkCheckRunner::freePage() {
             [this, raw](quint64 ticket, bool ok, const QString& text) {
                 elementRead(*raw, ticket, ok, text);
             });
+    // A page that crashed or closed itself tells nothing more of its link.
+    connect(made, &Browser::pageLost, this, [this, raw] {
+        if (raw->step == PageSlot::Step::Idle)
+            return;
+        endPage(*raw, LinkFacts{}, true);
+        launch();
+    });
     pages_.push_back(std::move(slot));
     return raw;
 }

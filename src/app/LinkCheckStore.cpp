@@ -11,6 +11,7 @@
 #include <QJsonObject>
 
 #include <cstdio>
+#include <string_view>
 #include <unordered_set>
 
 namespace vardelo {
@@ -28,6 +29,10 @@ void tell(const QString& path, const char* what, const QString& why) {
     std::fprintf(stderr, "Vardelo: %s was not %s: %s\n", QFile::encodeName(path).constData(), what,
                  why.toLocal8Bit().constData());
     qCWarning(lcRecords).noquote() << path << "was not" << what << "-" << why;
+}
+
+std::string tooLargeMessage(std::string_view fileName) {
+    return "File too large: " + std::string(fileName) + " holds more than 256 MiB";
 }
 
 const char* availabilityKey(Availability availability) {
@@ -127,17 +132,16 @@ LinkResults decodeLinkResults(const std::string& bytes, QString* problem) {
 LinkResults loadLinkResults(const QString& folder, bool* unread) {
     *unread = false;
     const QString path = pathIn(folder);
-    QFile file(path);
-    if (!file.exists())
-        return {};
     QString problem;
     LinkResults results;
-    if (!file.open(QIODevice::ReadOnly))
-        problem = file.errorString();
-    else if (file.size() > kFileLimit)
-        problem = QStringLiteral("larger than %1 bytes").arg(kFileLimit);
-    else
-        results = decodeLinkResults(file.readAll().toStdString(), &problem);
+    try { // never blocks on a FIFO or device
+        const std::optional<std::string> bytes = readKeptFile(path, kFileLimit, &tooLargeMessage);
+        if (!bytes)
+            return {};
+        results = decodeLinkResults(*bytes, &problem);
+    } catch (const std::exception& error) {
+        problem = QString::fromUtf8(error.what());
+    }
     if (!problem.isEmpty()) {
         *unread = true;
         tell(path, "read", problem);

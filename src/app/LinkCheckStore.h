@@ -11,9 +11,10 @@ namespace vardelo {
 
 // The link check's results, kept beside Lista.Vdl so that they outlive a
 // restart. Lista.Vdl is never touched by them. Losing them costs no
-// download: a file that is missing, cut short, not JSON or written by a
-// newer version is left out (told on standard error and in the diagnostics
-// log) and written anew at the next save.
+// download: a file that is missing, cut short, not JSON, written by a newer
+// version, not a regular file or not this user's to write is left out (told
+// on standard error and in the diagnostics log) and written anew at the next
+// save.
 inline constexpr char kLinkCheckFileName[] = "LinkCheck.Vdl";
 
 // Start-up: the stored results; none when the file is missing or does not

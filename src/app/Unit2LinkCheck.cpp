@@ -16,6 +16,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace vardelo {
 namespace {
@@ -118,7 +119,7 @@ void TForm1::checkLinksClick() {
         if (!queue_.url(row).empty())
             links.push_back(queue_.url(row));
     checkLinks->setText(kStopCheckText);
-    checkLinksItem->setText(QStringLiteral("&Ellenőrzés leállítása"));
+    checkLinksItem->setText(QStringLiteral("Ellenőrzés &leállítása")); // E is the removal's
     linkCheck_->start(std::move(links));
 }
 
@@ -145,8 +146,9 @@ void TForm1::linkCheckEnded(bool stopped) {
     saveLinkResultsInBackground();
 }
 
-// The offline rows go to the log as the cycle logs a dead link, so that
-// none is lost; the running head stays.
+// The offline rows go to the log as the cycle logs a dead link it gives up
+// (the retries setting as its tries), so that none is lost; the running
+// head stays.
 void TForm1::removeOfflineLinksClick() {
     const LinkResults& results = linkCheck_->results();
     const std::vector<QueuedLink> taken = queue_.takeLinks(
@@ -160,8 +162,7 @@ void TForm1::removeOfflineLinksClick() {
     {
         const TextGrid::Batch batch(log_.grid());
         for (const QueuedLink& link : taken)
-            log_.append(
-                givenUpEntry(link.url, OutcomeKind::DeadLink, attemptsFromCell(link.attempts)));
+            log_.append(givenUpEntry(link.url, OutcomeKind::DeadLink, ujra->value()));
     }
     saveLinkResultsInBackground();
 }

@@ -158,8 +158,8 @@ bool allowsNoNewFile(int error) {
            error == ENOSPC;
 }
 
-// The checks every kept file passes before its bytes are read; nothing when
-// no file exists.
+} // namespace
+
 std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
                                         std::string (*tooLargeMessage)(std::string_view)) {
     const QByteArray native = QFile::encodeName(path);
@@ -188,8 +188,6 @@ std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
         throw UserError(tooLargeMessage(name));
     }
 }
-
-} // namespace
 
 bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& grid) {
     const std::optional<std::string> bytes =

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vardelo {
@@ -25,6 +28,12 @@ bool readRecordFile(const QString& path, const RecordLayout& layout, TextGrid& g
 // (a file above kHostWaitsFileLimit throws UserError) as `restore` takes them
 // at `now`; none when no file exists.
 HostWaits readHostWaitsFile(const QString& path, std::int64_t now);
+
+// Any file kept beside the record files, read with the same checks (a file
+// above `limit` throws UserError with the message made of its name); nothing
+// when no file exists.
+std::optional<std::string> readKeptFile(const QString& path, std::int64_t limit,
+                                        std::string (*tooLargeMessage)(std::string_view));
 
 // Replaces the file's contents as a whole, through a temporary file beside
 // it, or in place where the folder allows no temporary file (the space is

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 namespace vardelo {
@@ -179,12 +180,13 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     stored.close();
     TForm1& form = openWith({"http://a/1", "http://a/2", "http://b/3", "http://b/4"});
     EXPECT_TRUE(waitFor(
-        [&] {
-            return stored.open(QIODevice::ReadOnly) &&
-                   stored.readAll().startsWith(R"({"links":[],"version":1})");
+        [&] { // read anew each time: the old file may still be there at first
+            const bool rewritten = stored.open(QIODevice::ReadOnly) &&
+                                   stored.readAll().startsWith(R"({"links":[],"version":1})");
+            stored.close();
+            return rewritten;
         },
         5000));
-    stored.close();
     click("inditas");
     ASSERT_TRUE(form.downloading());
     QTest::keyClick(&form, Qt::Key_L, Qt::ControlModifier);
@@ -194,6 +196,8 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/2")});
     EXPECT_EQ(cycleBrowser.hiddenPages[1]->navigated, QStringList{QStringLiteral("http://b/3")});
     EXPECT_EQ(control<QPushButton>("checkLinks")->text(), QStringLiteral("Ellenőrzés leállítása"));
+    EXPECT_NE(QKeySequence::mnemonic(control<QAction>("checkLinksItem")->text()),
+              QKeySequence::mnemonic(control<QAction>("removeOfflineItem")->text()));
 
     Q_EMIT cycleBrowser.hiddenPages[0]->documentComplete(false); // a/2 does not load: offline
     EXPECT_TRUE(waitFor(
@@ -224,6 +228,37 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     ASSERT_EQ(form.log().grid().rowCount(), 2);
     EXPECT_EQ(form.log().grid().cell(1, LogUrl), "http://a/2");
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), kStatusFailed);
+    EXPECT_EQ(form.log().grid().cell(1, LogAttempts),
+              "Próbálva:" + std::to_string(control<QSpinBox>("ujra")->value()));
+}
+
+// A hidden page that crashes frees its place for the host's next link at
+// once; a stop while a long queue is still being taken in ends the check.
+TEST_F(QueueWindow, ALostPageFreesItsPlaceAndAStopEndsALongCheck) {
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(
+        QByteArray(R"({"name": "A", "links": ["//a/"], "after_wait": "#b"})"), &reason));
+    profiles = &known;
+    std::vector<std::string> links;
+    for (int i = 1; i <= 2001; ++i)
+        links.push_back("http://a/" + std::to_string(i));
+    storeQueue(links);
+    openWith({});
+    click("checkLinksItem");
+    FakeBrowser& cycleBrowser = fakeBrowser();
+    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    Q_EMIT cycleBrowser.hiddenPages[0]->pageLost(true);
+    EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated,
+              (QStringList{QStringLiteral("http://a/1"), QStringLiteral("http://a/2")}));
+
+    click("checkLinksItem"); // the last link is not taken in yet
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return control<QPushButton>("checkLinks")->text() ==
+                   QStringLiteral("Linkek ellenőrzése");
+        },
+        2000));
 }
 
 } // namespace

@@ -340,6 +340,11 @@ TEST_F(RecordFiles, LinkCheckResultsSurviveAndABrokenFileCostsOnlyThem) {
     QFile::remove(path("LinkCheck.Vdl"));
     EXPECT_TRUE(loadLinkResults(dir_.path(), &unread).empty());
     EXPECT_FALSE(unread);
+    // A FIFO in its place neither blocks the start nor is written over.
+    ASSERT_EQ(::mkfifo(native(path("LinkCheck.Vdl")).constData(), 0644), 0);
+    EXPECT_TRUE(loadLinkResults(dir_.path(), &unread).empty());
+    EXPECT_TRUE(unread);
+    EXPECT_FALSE(saveLinkResults(dir_.path(), results, queue.grid()));
 }
 
 } // namespace
