@@ -142,15 +142,21 @@ QByteArray gonePage() {
            "</body></html>\n";
 }
 
-const QByteArray kProfile = R"json({
-  "name": "Bench XFS host",
-  "links": ["^http://127\\.0\\.0\\.1:\\d+/x/"],
+// A host's profile: its own port's links, as each file host has its own
+// (the check loads one page of a profile at a time).
+QByteArray profileOf(int host, int port) {
+    return R"json({
+  "name": "Bench XFS host )json" +
+           QByteArray::number(host) + R"json(",
+  "links": ["^http://127\\.0\\.0\\.1:)json" +
+           QByteArray::number(port) + R"json(/x/"],
   "dead": "File Not Found|file was removed",
   "steps": [{"submit": "input[name=method_free]",
              "name": {"selector": "input[name=fname]", "attribute": "value"},
              "size": {"pattern": "<span class=\"size\">\\(([^)]*)\\)"},
              "hash": {"selector": "#sha256", "hash_type": "sha256"}}]
 })json";
+}
 
 // The links of the hosts in turn, as a queue lists links of several hosts:
 // `perHost` of each, every tenth of a host's file pages a removed one.
@@ -226,6 +232,41 @@ CheckRound checkRound(Browser& browser, HttpClient& http, const HostProfiles& pr
         round.offline += facts.availability == Availability::Offline ? 1 : 0;
     }
     return round;
+}
+
+// Where a page's time goes: one hidden page loads these links in a row,
+// reading each one's markup and its two selector readers as the check does.
+void pageSteps(Browser& browser, const std::vector<std::string>& links) {
+    std::unique_ptr<Browser> page(browser.makeHiddenPage(nullptr));
+    if (!page)
+        return;
+    QEventLoop loop;
+    QObject::connect(page.get(), &Browser::documentComplete, &loop, &QEventLoop::quit);
+    QObject::connect(page.get(), &Browser::bodyMarkupRead, &loop, &QEventLoop::quit);
+    QObject::connect(page.get(), &Browser::elementRead, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    double load = 0, markup = 0, elements = 0;
+    quint64 ticket = 0;
+    for (const std::string& link : links) {
+        clock.start();
+        page->navigate(QString::fromStdString(link));
+        loop.exec();
+        load += clock.nsecsElapsed() / 1e6;
+        clock.start();
+        page->readBodyMarkup(++ticket);
+        loop.exec();
+        markup += clock.nsecsElapsed() / 1e6;
+        clock.start();
+        page->readElement(++ticket, QStringLiteral("input[name=fname]"), QStringLiteral("value"));
+        loop.exec();
+        page->readElement(++ticket, QStringLiteral("#sha256"), QString());
+        loop.exec();
+        elements += clock.nsecsElapsed() / 1e6;
+    }
+    const double count = static_cast<double>(links.size());
+    std::printf("  one hidden page, %zu pages in a row, a page's mean: load %.1f ms, markup %.1f "
+                "ms, two selector readers %.1f ms\n",
+                links.size(), load / count, markup / count, elements / count);
 }
 
 void compare(const char* what, double check, double curl) {
@@ -381,11 +422,13 @@ int main(int argc, char** argv) {
             ports.push_back(port);
     }
     QDir().mkpath(prefix + QStringLiteral("/tmp"));
-    bool written = writeFile(prefix + QStringLiteral("/nginx.conf"), nginxConfig(ports)) &&
-                   writeFile(dir.path() + QStringLiteral("/profiles/bench.json"), kProfile);
+    bool written = writeFile(prefix + QStringLiteral("/nginx.conf"), nginxConfig(ports));
     for (int host = 0; host < kHosts; ++host) {
         const QString root = prefix + QStringLiteral("/www%1/").arg(host);
-        written = written && writeFile(root + QStringLiteral("page.html"), filePage(host)) &&
+        written = written &&
+                  writeFile(dir.path() + QStringLiteral("/profiles/bench%1.json").arg(host),
+                            profileOf(host, ports[static_cast<std::size_t>(host)])) &&
+                  writeFile(root + QStringLiteral("page.html"), filePage(host)) &&
                   writeFile(root + QStringLiteral("gone.html"), gonePage()) &&
                   writeFile(root + QStringLiteral("file.bin"), QByteArray(4096, 'v'));
     }
@@ -410,7 +453,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const LoadedProfiles loaded = loadHostProfiles({dir.path() + QStringLiteral("/profiles")});
-    if (!loaded.problems.isEmpty() || loaded.profiles.size() != 1) {
+    if (!loaded.problems.isEmpty() || loaded.profiles.size() != static_cast<std::size_t>(kHosts)) {
         std::fprintf(stderr, "%s\n", qPrintable(profileProblemsText(loaded.problems)));
         return 2;
     }
@@ -449,6 +492,7 @@ int main(int argc, char** argv) {
     compare("headers (no profile, HEAD)", checkHeads, curlHeads);
     std::printf("  the first round's page check, the engine's start included: %.2f s\n",
                 firstCheck);
+    pageSteps(browser, std::vector<std::string>(pages.begin(), pages.begin() + 30));
     std::fflush(stdout);
 
     // 2. The window with 100,000 queued links.
