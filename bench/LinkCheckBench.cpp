@@ -10,7 +10,8 @@
 //     profile claims, which are asked with a HEAD. Alternating rounds, best
 //     of each.
 // A program, not a test.
-//   vardelo_link_check_bench [rounds] [seconds]      (default 3 rounds, 10 s)
+//   vardelo_link_check_bench [rounds] [seconds] [both|window|links]
+//                                       (default 3 rounds, 10 s, both parts)
 #include "app/LinkCheckRunner.h"
 #include "app/Unit2.h"
 #include "core/DownloadQueue.h"
@@ -38,6 +39,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -287,6 +289,12 @@ class PrintedDialogs final : public Dialogs {
     std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
 };
 
+qint64 threadCpuNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 Browser* makeEngine(QObject* parent, QString*) {
     return new WebEngineBrowser(parent);
 }
@@ -337,15 +345,20 @@ void windowRound(const char* what, const QString& folder, const HostProfiles& pr
     tick.setInterval(1);
     qint64 last = 0;
     qint64 longest = 0;
-    qint64 longestAt = 0; // when the longest pause began
+    qint64 longestAt = 0;  // when the longest pause began
+    qint64 longestCpu = 0; // how much of it the thread itself ran, not waited for a core
+    qint64 lastCpu = threadCpuNanoseconds();
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
+        const qint64 cpu = threadCpuNanoseconds();
         if (now - last > longest) {
             longest = now - last;
             longestAt = last;
+            longestCpu = cpu - lastCpu;
         }
         gaps.push_back(now - last);
         last = now;
+        lastCpu = cpu;
     });
     clock.start();
     tick.start();
@@ -380,8 +393,10 @@ void windowRound(const char* what, const QString& folder, const HostProfiles& pr
     std::sort(gaps.begin(), gaps.end());
     const double p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100] / 1e6;
     std::printf("%s, %d queued links, %.1f s of the check:\n", what, form->queue().rowCount(), ran);
-    std::printf("  longest pause of the window's thread %7.1f ms  %s (%.2f s after the click)\n",
-                longest / 1e6, longest <= 50'000'000 ? "<= 50 ms" : "ABOVE 50 ms", longestAt / 1e9);
+    std::printf("  longest pause of the window's thread %7.1f ms  %s (%.2f s after the click, "
+                "%.1f ms of it running)\n",
+                longest / 1e6, longest <= 50'000'000 ? "<= 50 ms" : "ABOVE 50 ms", longestAt / 1e9,
+                longestCpu / 1e6);
     std::printf("  99th percentile pause                %7.1f ms (%zu ticks)\n", p99, gaps.size());
     std::printf("  links checked                        %7zu (%.1f a second)%s\n", done, done / ran,
                 wasRunning ? "" : ", all of them");
@@ -397,6 +412,12 @@ void windowRound(const char* what, const QString& folder, const HostProfiles& pr
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const std::string parts = argc > 3 ? argv[3] : "both";
+    if (parts != "both" && parts != "window" && parts != "links") {
+        std::fprintf(stderr, "usage: vardelo_link_check_bench [rounds] [seconds] "
+                             "[both|window|links]\n");
+        return 2;
+    }
 
     // The browser's store, the settings and the record files stay in the run's folder.
     QTemporaryDir dir;
@@ -466,51 +487,57 @@ int main(int argc, char** argv) {
     // 1. The window with 100,000 queued links. The run's first check starts
     // the browser engine, as the program's first need of a page does; the
     // second finds it started.
-    const std::vector<std::string> queuedPages = linksOf(ports, kQueuedLinks / kHosts + 1, true);
-    windowRound("window, links a profile claims, the engine's first start",
-                dir.path() + QStringLiteral("/window-cold"), loaded.profiles, queuedPages, seconds);
-    windowRound("window, links a profile claims, the engine started",
-                dir.path() + QStringLiteral("/window-pages"), loaded.profiles, queuedPages,
-                seconds);
-    windowRound("window, links no profile claims (HEAD)",
-                dir.path() + QStringLiteral("/window-heads"), loaded.profiles,
-                linksOf(ports, kQueuedLinks / kHosts + 1, false), seconds);
+    if (parts != "links") {
+        const std::vector<std::string> queuedPages =
+            linksOf(ports, kQueuedLinks / kHosts + 1, true);
+        windowRound("window, links a profile claims, the engine's first start",
+                    dir.path() + QStringLiteral("/window-cold"), loaded.profiles, queuedPages,
+                    seconds);
+        windowRound("window, links a profile claims, the engine started",
+                    dir.path() + QStringLiteral("/window-pages"), loaded.profiles, queuedPages,
+                    seconds);
+        windowRound("window, links no profile claims (HEAD)",
+                    dir.path() + QStringLiteral("/window-heads"), loaded.profiles,
+                    linksOf(ports, kQueuedLinks / kHosts + 1, false), seconds);
+    }
 
     // 2. 300 links: the check against curl.
-    const std::vector<std::string> pages = linksOf(ports, kLinksPerHost, true);
-    const std::vector<std::string> files = linksOf(ports, kLinksPerHost, false);
-    LazyBrowser browser(makeEngine);
-    HttpClient http;
-    double curlPages = 1e9, curlHeads = 1e9, checkPages = 1e9, checkHeads = 1e9;
-    double firstCheck = 0;
     bool complete = true;
-    for (int round = 0; round < rounds; ++round) {
-        const double curlPage = curlStreams(pages, ports, false);
-        const CheckRound page = checkRound(browser, http, loaded.profiles, pages);
-        const double curlHead = curlStreams(files, ports, true);
-        const CheckRound head = checkRound(browser, http, loaded.profiles, files);
-        complete = complete && curlPage > 0 && curlHead > 0 && page.done == pages.size() &&
-                   page.offline == pages.size() / 10 && head.done == files.size() &&
-                   head.online == files.size();
-        if (round == 0)
-            firstCheck = page.seconds;
-        curlPages = std::min(curlPages, std::abs(curlPage));
-        curlHeads = std::min(curlHeads, std::abs(curlHead));
-        checkPages = std::min(checkPages, page.seconds);
-        checkHeads = std::min(checkHeads, head.seconds);
-        std::printf("round %d: pages: curl %.2f s, check %.2f s (%zu done, %zu online, %zu "
-                    "offline); heads: curl %.2f s, check %.2f s (%zu done, %zu online)\n",
-                    round + 1, curlPage, page.seconds, page.done, page.online, page.offline,
-                    curlHead, head.seconds, head.done, head.online);
+    if (parts != "window") {
+        const std::vector<std::string> pages = linksOf(ports, kLinksPerHost, true);
+        const std::vector<std::string> files = linksOf(ports, kLinksPerHost, false);
+        LazyBrowser browser(makeEngine);
+        HttpClient http;
+        double curlPages = 1e9, curlHeads = 1e9, checkPages = 1e9, checkHeads = 1e9;
+        double firstCheck = 0;
+        for (int round = 0; round < rounds; ++round) {
+            const double curlPage = curlStreams(pages, ports, false);
+            const CheckRound page = checkRound(browser, http, loaded.profiles, pages);
+            const double curlHead = curlStreams(files, ports, true);
+            const CheckRound head = checkRound(browser, http, loaded.profiles, files);
+            complete = complete && curlPage > 0 && curlHead > 0 && page.done == pages.size() &&
+                       page.offline == pages.size() / 10 && head.done == files.size() &&
+                       head.online == files.size();
+            if (round == 0)
+                firstCheck = page.seconds;
+            curlPages = std::min(curlPages, std::abs(curlPage));
+            curlHeads = std::min(curlHeads, std::abs(curlHead));
+            checkPages = std::min(checkPages, page.seconds);
+            checkHeads = std::min(checkHeads, head.seconds);
+            std::printf("round %d: pages: curl %.2f s, check %.2f s (%zu done, %zu online, %zu "
+                        "offline); heads: curl %.2f s, check %.2f s (%zu done, %zu online)\n",
+                        round + 1, curlPage, page.seconds, page.done, page.online, page.offline,
+                        curlHead, head.seconds, head.done, head.online);
+            std::fflush(stdout);
+        }
+        std::printf("%d links over %d local hosts, best of %d alternating rounds (%s)\n",
+                    kHosts * kLinksPerHost, kHosts, rounds, complete ? "complete" : "FAILED");
+        compare("first pages (profile)", checkPages, curlPages);
+        compare("headers (no profile, HEAD)", checkHeads, curlHeads);
+        std::printf("  the first round's page check: %.2f s\n", firstCheck);
+        pageSteps(browser, std::vector<std::string>(pages.begin(), pages.begin() + 30));
         std::fflush(stdout);
     }
-    std::printf("%d links over %d local hosts, best of %d alternating rounds (%s)\n",
-                kHosts * kLinksPerHost, kHosts, rounds, complete ? "complete" : "FAILED");
-    compare("first pages (profile)", checkPages, curlPages);
-    compare("headers (no profile, HEAD)", checkHeads, curlHeads);
-    std::printf("  the first round's page check: %.2f s\n", firstCheck);
-    pageSteps(browser, std::vector<std::string>(pages.begin(), pages.begin() + 30));
-    std::fflush(stdout);
 
     server.terminate();
     server.waitForFinished();
