@@ -3,6 +3,8 @@
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <unordered_set>
 
@@ -163,18 +165,34 @@ LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer) {
     return facts;
 }
 
+LinkResults::ByLink& LinkResults::owned() {
+    // Copies are made on one thread only: a count of 1 cannot grow.
+    if (byLink_.use_count() > 1)
+        byLink_ = std::make_shared<ByLink>(*byLink_);
+    else // a copy released on another thread has finished reading
+        std::atomic_thread_fence(std::memory_order_acquire);
+    return *byLink_;
+}
+
 const LinkFacts* LinkResults::find(const std::string& link) const {
-    const auto found = byLink_.find(link);
-    return found == byLink_.end() ? nullptr : &found->second;
+    const auto found = byLink_->find(link);
+    return found == byLink_->end() ? nullptr : &found->second;
 }
 
 void LinkResults::set(const std::string& link, LinkFacts facts) {
-    byLink_[link] = std::move(facts);
+    owned()[link] = std::move(facts);
+}
+
+void LinkResults::erase(const std::string& link) {
+    if (byLink_->contains(link))
+        owned().erase(link);
 }
 
 void LinkResults::keepOnly(const std::vector<std::string>& links) {
     const std::unordered_set<std::string> queued(links.begin(), links.end());
-    std::erase_if(byLink_, [&](const auto& entry) { return !queued.contains(entry.first); });
+    const auto gone = [&](const auto& entry) { return !queued.contains(entry.first); };
+    if (std::any_of(byLink_->begin(), byLink_->end(), gone))
+        std::erase_if(owned(), gone);
 }
 
 } // namespace vardelo

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -116,20 +117,30 @@ struct HeaderAnswer {
 // answer that did not come in time, unknown.
 LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer);
 
-// The check's results by link, as kept beside the queue.
+// The check's results by link, as kept beside the queue. A copy shares the
+// entries until either side changes them, so the snapshot a background save
+// takes of 100,000 results costs the window's thread nothing. Copies are
+// made on one thread only.
 class LinkResults {
   public:
+    LinkResults() = default;
+    // No moves: a moved-from object would lose its entries' holder.
+    LinkResults(const LinkResults&) = default;
+    LinkResults& operator=(const LinkResults&) = default;
+
     const LinkFacts* find(const std::string& link) const;
     void set(const std::string& link, LinkFacts facts);
-    void erase(const std::string& link) { byLink_.erase(link); }
-    std::size_t size() const { return byLink_.size(); }
-    bool empty() const { return byLink_.empty(); }
-    const std::unordered_map<std::string, LinkFacts>& all() const { return byLink_; }
+    void erase(const std::string& link);
+    std::size_t size() const { return byLink_->size(); }
+    bool empty() const { return byLink_->empty(); }
+    const std::unordered_map<std::string, LinkFacts>& all() const { return *byLink_; }
     // Drops the entries of links no longer queued.
     void keepOnly(const std::vector<std::string>& links);
 
   private:
-    std::unordered_map<std::string, LinkFacts> byLink_;
+    using ByLink = std::unordered_map<std::string, LinkFacts>;
+    ByLink& owned();
+    std::shared_ptr<ByLink> byLink_ = std::make_shared<ByLink>();
 };
 
 } // namespace vardelo

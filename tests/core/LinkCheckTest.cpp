@@ -157,5 +157,26 @@ TEST(LinkCheckFacts, ResultsKeepOnlyQueuedLinks) {
     EXPECT_EQ(results.find("b")->checkedAt, 5);
 }
 
+// A save's snapshot shares the entries and keeps them as they were, whatever
+// changes the original after it.
+TEST(LinkCheckFacts, ACopyOfResultsIsASnapshot) {
+    LinkResults results;
+    results.set("a", {Availability::Online, "a.bin", {}, {}, 1});
+    results.set("b", {});
+    const LinkResults snapshot = results;
+    EXPECT_EQ(&snapshot.all(), &results.all()); // not copied entry by entry
+    results.set("a", {Availability::Offline, "", {}, {}, 2});
+    const LinkResults second = results;
+    results.erase("b");
+    const LinkResults third = results;
+    results.keepOnly({});
+    EXPECT_TRUE(results.empty());
+    ASSERT_EQ(snapshot.size(), 2u);
+    EXPECT_EQ(snapshot.find("a")->availability, Availability::Online);
+    EXPECT_EQ(second.size(), 2u);
+    EXPECT_EQ(second.find("a")->checkedAt, 2);
+    EXPECT_EQ(third.size(), 1u);
+}
+
 } // namespace
 } // namespace vardelo
