@@ -316,6 +316,7 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     const LinkFacts* linkFactsOf(int row) const;
     QString linkCheckTip(int row, int column) const;
     void saveLinkResultsInBackground();
+    void forgetLinkFacts(const std::vector<std::string>& links);
     // Closing: the check ends and its results are written at once.
     void endLinkCheck();
 

@@ -18,6 +18,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <algorithm>
+#include <unordered_set>
+
 namespace vardelo {
 namespace {
 
@@ -165,6 +168,21 @@ void TForm1::removeOfflineLinksClick() {
             log_.append(givenUpEntry(link.url, OutcomeKind::DeadLink, ujra->value()));
     }
     saveLinkResultsInBackground();
+}
+
+// A link that left the queue left what was found of it: queued anew, it
+// shows nothing until it is checked again. A twin still queued keeps it.
+void TForm1::forgetLinkFacts(const std::vector<std::string>& links) {
+    LinkResults& results = linkCheck_->results();
+    if (std::none_of(links.begin(), links.end(),
+                     [&results](const std::string& link) { return results.find(link); }))
+        return;
+    std::unordered_set<std::string> queued;
+    for (int row = 1; row < queue_.rowCount(); ++row)
+        queued.insert(queue_.url(row));
+    for (const std::string& link : links)
+        if (!queued.count(link))
+            results.erase(link);
 }
 
 void TForm1::saveLinkResultsInBackground() {

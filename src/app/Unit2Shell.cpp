@@ -106,6 +106,7 @@ LinksToQueue TForm1::queueLinks(const std::vector<std::string>& links) {
             queued.push_back(queue_.url(row));
     }
     LinksToQueue sorted = linksToQueue(links, queued, services_.profiles);
+    forgetLinkFacts(sorted.added);
     const TextGrid::Batch batch(queue_.grid());
     for (const std::string& link : sorted.added)
         queue_.append(link);

@@ -230,6 +230,8 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), kStatusFailed);
     EXPECT_EQ(form.log().grid().cell(1, LogAttempts),
               "Próbálva:" + std::to_string(control<QSpinBox>("ujra")->value()));
+    addLink("http://a/2"); // queued anew: what was found of it left with it
+    EXPECT_EQ(grid->index(3, 5).data().toString(), QString());
 }
 
 // A hidden page that crashes frees its place for the host's next link at
