@@ -12,6 +12,8 @@
 // A program, not a test.
 //   vardelo_link_check_bench [rounds] [seconds] [both|window|links]
 //                                       (default 3 rounds, 10 s, both parts)
+#include "LocalNginx.h"
+
 #include "app/LinkCheckRunner.h"
 #include "app/Unit2.h"
 #include "core/DownloadQueue.h"
@@ -56,24 +58,6 @@ namespace {
 constexpr int kHosts = 3;
 constexpr int kLinksPerHost = 100;
 constexpr int kQueuedLinks = 100'000;
-
-bool writeFile(const QString& path, const QByteArray& text) {
-    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
-int freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool accepts(int port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-    return socket.waitForConnected(200);
-}
 
 // Each host answers every /x/ address with its file page, a tenth of them
 // (/x/gone...) with its "file removed" page, and every /f/ address with a
@@ -419,23 +403,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The browser's store, the settings and the record files stay in the run's folder.
     QTemporaryDir dir;
-    for (const char* variable :
-         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
-        qputenv(variable, (dir.path() + QLatin1Char('/') + QLatin1String(variable)).toUtf8());
-    if (::geteuid() == 0) // the browser engine refuses to start as root with its sandbox
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    keepRunIn(dir);
     QApplication app(argc, argv);
 
-    QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"));
-    if (nginx.isEmpty()) // a user's PATH often lacks the system's own programs
-        nginx =
-            QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
+    const QString nginx = findNginx();
     if (nginx.isEmpty()) {
         std::fprintf(stderr, "nginx not found: apt-get install nginx-light\n");
         return 2;

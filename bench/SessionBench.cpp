@@ -9,6 +9,7 @@
 // arrive.
 // Alternating rounds, best of each. A program, not a test.
 //   vardelo_session_bench [MiB] [rounds]      (default 1024 MiB, 5 rounds)
+#include "LocalNginx.h"
 #include "WorkerRound.h"
 
 #include "app/DownloadCycle.h"
@@ -40,12 +41,6 @@ namespace {
 
 const char* const kSessionCookie = "sid=bench-session-4711";
 
-bool writeFile(const QString& path, const QByteArray& text) {
-    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
 // The file's SHA-256 in hex; empty when it could not be written.
 std::string writeBigFile(const QString& path, long long bytes) {
     QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
@@ -63,12 +58,6 @@ std::string writeBigFile(const QString& path, long long bytes) {
         digest.add(piece.constData(), static_cast<std::size_t>(size));
     }
     return digest.hex();
-}
-
-int freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 // The host's page and its redirect to the file; the file only for a
@@ -126,12 +115,6 @@ const QByteArray kProfile = R"({
   "cookies": {"lang": "hu"},
   "steps": [{"hash": {"selector": "#sha"}, "submit": "#free"}]
 })";
-
-bool accepts(int port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-    return socket.waitForConnected(200);
-}
 
 // The cycle's window for one link, asked again each round: nothing is
 // shown; the outcome ends the round.
@@ -266,23 +249,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The browser's store, the settings and the partial files stay in the run's folder.
     QTemporaryDir dir;
-    for (const char* variable :
-         {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
-        qputenv(variable, (dir.path() + QLatin1Char('/') + QLatin1String(variable)).toUtf8());
-    if (::geteuid() == 0) // the browser engine refuses to start as root with its sandbox
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    keepRunIn(dir);
     QApplication app(argc, argv);
 
-    QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"));
-    if (nginx.isEmpty()) // a user's PATH often lacks the system's own programs
-        nginx =
-            QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
+    const QString nginx = findNginx();
     if (nginx.isEmpty()) {
         std::fprintf(stderr, "nginx not found: apt-get install nginx-light\n");
         return 2;
