@@ -11,6 +11,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -185,26 +186,46 @@ const std::string* HttpHeaders::find(const std::string& name) const {
     return it == lines_.end() ? nullptr : &it->second;
 }
 
-// The cookie store every request of the run shares, behind its locks.
-struct HttpClient::Shared {
-    CURLSH* handle = nullptr;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks;
+namespace {
 
-    Shared() {
-        handle = curl_share_init();
-        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(handle, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, &Shared::lock);
-        curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &Shared::unlock);
+// What requests share through libcurl, behind its locks.
+class ShareHandle {
+  public:
+    explicit ShareHandle(std::initializer_list<curl_lock_data> shared)
+        : handle_(curl_share_init()) {
+        for (const curl_lock_data data : shared)
+            curl_share_setopt(handle_, CURLSHOPT_SHARE, data);
+        curl_share_setopt(handle_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(handle_, CURLSHOPT_LOCKFUNC, &ShareHandle::lock);
+        curl_share_setopt(handle_, CURLSHOPT_UNLOCKFUNC, &ShareHandle::unlock);
     }
-    ~Shared() { curl_share_cleanup(handle); }
+    ~ShareHandle() { curl_share_cleanup(handle_); }
+    ShareHandle(const ShareHandle&) = delete;
+    ShareHandle& operator=(const ShareHandle&) = delete;
 
+    CURLSH* handle() const { return handle_; }
+
+  private:
     static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
-        static_cast<Shared*>(user)->locks[static_cast<std::size_t>(data)].lock();
+        static_cast<ShareHandle*>(user)->locks_[static_cast<std::size_t>(data)].lock();
     }
     static void unlock(CURL*, curl_lock_data data, void* user) {
-        static_cast<Shared*>(user)->locks[static_cast<std::size_t>(data)].unlock();
+        static_cast<ShareHandle*>(user)->locks_[static_cast<std::size_t>(data)].unlock();
     }
+
+    CURLSH* handle_;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
+};
+
+} // namespace
+
+// The run's cookie store, and the open connections: a connection a request
+// ended with may serve the next request to its host, as a browser's does.
+// Requests in the browser's session keep their cookies to themselves and
+// share only connections.
+struct HttpClient::Shared {
+    ShareHandle run{CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_CONNECT};
+    ShareHandle sessions{CURL_LOCK_DATA_CONNECT};
 };
 
 HttpClient::HttpClient() {
@@ -384,10 +405,12 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     const HeaderList headers = requestHeaders(body);
     char errorText[CURL_ERROR_SIZE] = {};
     aimRequest(h, url, headers.get(), errorText);
-    if (session)
+    if (session) {
         useSession(h, *session);
-    else
-        useRunSession(h, shared_->handle);
+        curl_easy_setopt(h, CURLOPT_SHARE, shared_->sessions.handle());
+    } else {
+        useRunSession(h, shared_->run.handle());
+    }
     if (authorisationOn_.load())
         useAuthorisation(h);
     const long stallSeconds = stallSeconds_.load();

@@ -54,8 +54,9 @@ struct HttpResult {
 };
 
 // The transfer's HTTP client over libcurl. One object serves the whole run:
-// its cookie store and its authorisation switch are shared by all requests,
-// which may run on any thread, one connection each.
+// its cookie store, its open connections and its authorisation switch are
+// shared by all requests, which may run on any thread, each on a connection
+// of its own while it runs.
 //
 // Every request sends User-Agent "Mozilla/3.0 (compatible; Indy Library)",
 // Accept "text/html, */*" and Content-Type "text/html", no Content-Length,

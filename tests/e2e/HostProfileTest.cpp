@@ -407,6 +407,20 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
         if (request.path.find("/f.bin") != std::string::npos)
             asked.push_back(request.method + " " + request.path);
     EXPECT_EQ(asked, (Strings{"HEAD /files/f.bin", "HEAD /nohead/f.bin", "GET /nohead/f.bin"}));
+    // A page its profile reads by patterns is fetched as text, once; one
+    // with a selector reader is loaded in the browser.
+    const auto acceptsOfGets = [this](const std::string& path) {
+        Strings accepts;
+        for (const auto& request : host.requests())
+            if (request.method == "GET" && request.path == path)
+                accepts.push_back(request.headers.count("accept") ? request.headers.at("accept")
+                                                                  : "");
+        return accepts;
+    };
+    EXPECT_EQ(acceptsOfGets("/b/gone/x.bin"), Strings{"text/html, */*"});
+    const Strings loaded = acceptsOfGets("/sum/a.bin");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_NE(loaded[0], "text/html, */*");
 
     click("removeOfflineItem");
     EXPECT_EQ(form().queue().rowCount() - 1, 4);
