@@ -82,8 +82,14 @@ void LinkCheckRunner::feed() {
         if (const auto profile = profiles_ ? profiles_->forLink(link) : nullptr) {
             plan_.add({link, profile->profile().name, CheckWay::Page});
         } else {
+            // A server is a host and a port: two servers of one machine are
+            // asked side by side.
             const QUrl address(toQt(link));
-            plan_.add({link, toStd(address.host().toLower()), CheckWay::Headers});
+            const int port = address.port(
+                address.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443
+                                                                                           : 80);
+            plan_.add({link, toStd(address.host().toLower()) + ':' + std::to_string(port),
+                       CheckWay::Headers});
         }
     }
     if (fed_ == links_.size())
