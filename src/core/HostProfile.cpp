@@ -132,6 +132,21 @@ bool decodeReference(std::string_view name, std::string& out) {
     return appendCodePoint(out, code);
 }
 
+// A first step takes the profile's own readers of the file where it has none.
+std::vector<ProfileStep> withFirstPageReaders(const HostProfile& profile,
+                                              std::vector<ProfileStep> steps) {
+    if (steps.empty())
+        return steps;
+    ProfileStep& first = steps.front();
+    if (!first.size)
+        first.size = profile.size;
+    if (!first.hash) {
+        first.hash = profile.hash;
+        first.hashType = profile.hashType;
+    }
+    return steps;
+}
+
 } // namespace
 
 CompiledProfile::~CompiledProfile() = default;
@@ -151,7 +166,9 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
                        reason) ||
         !compileReader(profile.captchaSolved, "captcha_solved", &compiled->solvedPattern_, reason))
         return nullptr;
-    if (!compiled->compileSteps(profile.steps.empty() ? shorthandSteps(profile) : profile.steps,
+    if (!compiled->compileSteps(withFirstPageReaders(profile, profile.steps.empty()
+                                                                  ? shorthandSteps(profile)
+                                                                  : profile.steps),
                                 reason))
         return nullptr;
     for (const auto& [name, value] : profile.cookies) {

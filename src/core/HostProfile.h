@@ -74,6 +74,12 @@ struct HostProfile {
     std::optional<PageReader> address;
     bool addressAfterWait = false;
     std::string afterWait; // the element that leads to the download
+    // What the first page says of the file, where its first step does not
+    // say it itself (the file's name is a step's only: "name" names the
+    // profile).
+    std::optional<PageReader> size;
+    std::optional<PageReader> hash;
+    std::optional<DigestKind> hashType;
     // Set in the browser for the host's pages before the first one loads
     // (a language or a consent cookie).
     std::vector<std::pair<std::string, std::string>> cookies;

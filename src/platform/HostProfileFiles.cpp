@@ -197,7 +197,9 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     const std::pair<const char*, std::optional<PageReader>*> readers[] = {
         {"wait", &profile.wait},
         {"address", &profile.address},
-        {"captcha_solved", &profile.captchaSolved}};
+        {"captcha_solved", &profile.captchaSolved},
+        {"size", &profile.size},
+        {"hash", &profile.hash}};
     for (const auto& [key, into] : readers) {
         const QJsonValue value = object.value(QLatin1String(key));
         if (value.isUndefined())
@@ -206,6 +208,9 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
         if (!*into)
             return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
     }
+    if (QString problem = readHashType(object, QStringLiteral("a "), &profile.hashType);
+        !problem.isEmpty())
+        return problem;
     const QJsonValue settle = object.value(QLatin1String("settle"));
     if (!settle.isUndefined()) {
         const double seconds = settle.toDouble(-1);
@@ -248,7 +253,7 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     noteUnknownKeys(object,
                     {"name", "links", "form", "dead", "busy", "retry_after", "wait", "address",
                      "address_after_wait", "after_wait", "steps", "settle", "cookies", "rewrite",
-                     "captcha", "captcha_solved", "comment"},
+                     "captcha", "captcha_solved", "size", "hash", "comment"},
                     QString(), warnings);
     return QString();
 }

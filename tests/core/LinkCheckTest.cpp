@@ -138,6 +138,21 @@ TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
     EXPECT_TRUE(facts->digest);
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
     EXPECT_EQ(textPageFacts(*profile, "File Not Found")->availability, Availability::Offline);
+    // The profile's own size and hash readers serve a first step without them.
+    HostProfile shorthand;
+    shorthand.name = "Short";
+    shorthand.links = {"/s/"};
+    shorthand.afterWait = "#go";
+    shorthand.size = PageReader{PageReader::Kind::Pattern, "size:(\\d+ bytes)", {}, false};
+    shorthand.hash = PageReader{PageReader::Kind::Pattern, "sum:([0-9a-f]+)", {}, false};
+    shorthand.hashType = DigestKind::Sha1;
+    std::string reason;
+    const auto compiled = CompiledProfile::compile(std::move(shorthand), &reason);
+    ASSERT_TRUE(compiled) << reason;
+    const auto read = textPageFacts(*compiled, "size:12 bytes sum:" + sha1);
+    ASSERT_TRUE(read && read->size && read->digest);
+    EXPECT_EQ(read->size->bytes, 12);
+    EXPECT_EQ(read->digest->kind, DigestKind::Sha1);
     EXPECT_EQ(bodyOf("<bodyguard>x</bodyguard>"), "<bodyguard>x</bodyguard>");
     EXPECT_EQ(bodyOf("<body>cut short"), "cut short");
 }

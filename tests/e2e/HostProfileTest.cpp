@@ -676,6 +676,9 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"i-hash-type.json",
          R"j({"name": "n", "links": ["x"], "steps": [{"address": {"pattern": "(a)"},
               "hash": {"selector": "#sum", "hash_type": "crc32"}}]})j"},
+        {"j-profile-hash-type.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b",
+              "hash": {"pattern": "(a)", "hash_type": "crc32"}})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
