@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace vardelo {
 namespace {
 
@@ -118,6 +120,50 @@ TEST(QueueHead, RotateMovesTheHeadLastWithItsNewAttempts) {
     DownloadQueue queue = queueOf({"a", "b", "c"});
     queue.rotateHead("1");
     EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|c|0", "3|a|1"}));
+}
+
+// Any row's outcome, as several links running at once end in any order.
+TEST(QueueRows, RemoveAndRotateAnyRowAndFindALinksRow) {
+    const struct {
+        const char* name;
+        std::function<void(DownloadQueue&)> change;
+        Rows expected;
+    } cases[] = {
+        {"remove a middle row", [](DownloadQueue& q) { q.removeRow(2); },
+         Rows{"1|a|0", "2|c|0", "3|d|2"}},
+        {"remove the last row", [](DownloadQueue& q) { q.removeRow(4); },
+         Rows{"1|a|0", "2|b|0", "3|c|0"}},
+        {"rotate a middle row", [](DownloadQueue& q) { q.rotateRow(2, "1"); },
+         Rows{"1|a|0", "2|c|0", "3|d|2", "4|b|1"}},
+        {"rotate the last row", [](DownloadQueue& q) { q.rotateRow(4, "3"); },
+         Rows{"1|a|0", "2|b|0", "3|c|0", "4|d|3"}},
+        {"rows outside the data rows",
+         [](DownloadQueue& q) {
+             q.removeRow(0);
+             q.removeRow(5);
+             q.rotateRow(-1, "9");
+             q.rotateRow(5, "9");
+         },
+         Rows{"1|a|0", "2|b|0", "3|c|0", "4|d|2"}},
+    };
+    for (const auto& c : cases) {
+        DownloadQueue queue = queueOf({"a", "b", "c", "d"});
+        queue.setAttempts(4, "2");
+        c.change(queue);
+        EXPECT_EQ(rowsOf(queue), c.expected) << c.name;
+    }
+
+    DownloadQueue only = queueOf({"a"});
+    only.rotateRow(1, "1");
+    EXPECT_EQ(rowsOf(only), (Rows{"1|a|1"}));
+    only.removeRow(1);
+    EXPECT_TRUE(only.isEmpty());
+
+    const DownloadQueue twice = queueOf({"a", "b", "a"});
+    EXPECT_EQ(twice.rowOf("a"), 1);
+    EXPECT_EQ(twice.rowOf("b"), 2);
+    EXPECT_EQ(twice.rowOf("x"), std::nullopt);
+    EXPECT_EQ(DownloadQueue().rowOf(""), std::nullopt); // the empty queue's blank row
 }
 
 struct DragCase {
