@@ -1,6 +1,7 @@
 #include "QueueTestHelpers.h"
 
 #include "core/QueueDrag.h"
+#include "core/RunSlots.h"
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,49 @@ TEST(QueueRows, RemoveAndRotateAnyRowAndFindALinksRow) {
     EXPECT_EQ(twice.rowOf("b"), 2);
     EXPECT_EQ(twice.rowOf("x"), std::nullopt);
     EXPECT_EQ(DownloadQueue().rowOf(""), std::nullopt); // the empty queue's blank row
+}
+
+// Which queued link starts next when several may run at once.
+TEST(QueueRunSlots, TheFirstLinkWhoseHostHasAFreePlaceAndIsNotWaitingStarts) {
+    using Queued = std::vector<QueuedRun>;
+    using Running = std::vector<RunningLink>;
+    const struct {
+        const char* name;
+        Queued queued;
+        Running running;
+        int slots;
+        std::optional<std::size_t> next;
+    } cases[] = {
+        {"the first link", {{"a", "h1"}, {"b", "h2"}}, {}, 1, 0},
+        {"no slot is free", {{"a", "h1"}, {"b", "h2"}}, {{"c", "h3"}}, 1, std::nullopt},
+        {"no slots at all", {{"a", "h1"}}, {}, 0, std::nullopt},
+        {"its host runs its one link",
+         {{"a", "h1"}, {"b", "h1"}, {"c", "h2"}},
+         {{"a", "h1"}},
+         3,
+         2},
+        {"its host may run two", {{"a", "h1", 2}, {"b", "h1", 2}}, {{"a", "h1"}}, 3, 1},
+        {"its host runs its two",
+         {{"a", "h1", 2}, {"b", "h1", 2}, {"c", "h1", 2}},
+         {{"a", "h1"}, {"b", "h1"}},
+         3,
+         std::nullopt},
+        {"a waiting host is passed over", {{"a", "h1", 1, true}, {"b", "h2"}}, {}, 2, 1},
+        {"every host waits", {{"a", "h1", 1, true}, {"b", "h1", 1, true}}, {}, 2, std::nullopt},
+        {"one file's two links never run at once",
+         {{"a", "h1", 2}, {"a", "h2"}, {"b", "h1", 2}},
+         {{"a", "h1"}},
+         3,
+         2},
+        {"a cap below one lets one run", {{"a", "h1", 0}, {"b", "h1", 0}}, {}, 2, 0},
+        {"the running count is the host's, not the link's",
+         {{"b", "h1", 0}},
+         {{"a", "h1"}},
+         2,
+         std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nextLinkToStart(c.queued, c.running, c.slots), c.next) << c.name;
 }
 
 struct DragCase {
