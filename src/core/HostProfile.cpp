@@ -336,6 +336,11 @@ std::string HostProfiles::canonical(std::string_view link) const {
     return profile ? profile->canonical(link) : std::string(link);
 }
 
+std::string HostProfiles::hostKey(std::string_view link) const {
+    const auto profile = forLink(link);
+    return profile ? profile->profile().name : addressHostPort(link);
+}
+
 LinksToQueue linksToQueue(const std::vector<std::string>& links,
                           const std::vector<std::string>& queued, const HostProfiles* profiles) {
     if (!profiles || profiles->size() == 0)
@@ -424,6 +429,29 @@ std::string decodeCharacterReferences(std::string_view text) {
 bool isHttpAddress(std::string_view address) {
     const std::string lower = asciiLower(address.substr(0, 8));
     return lower.starts_with("http://") || lower.starts_with("https://");
+}
+
+std::string addressHostPort(std::string_view address) {
+    std::string_view scheme;
+    if (const auto end = address.find("://"); end != std::string_view::npos) {
+        scheme = address.substr(0, end);
+        address.remove_prefix(end + 3);
+    }
+    std::string_view authority = address.substr(0, address.find_first_of("/?#"));
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    // An IPv6 address stands in brackets, its colons inside them.
+    const auto bracket = authority.rfind(']');
+    const auto colon = authority.rfind(':');
+    const bool hasPort =
+        colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
+    const std::string host = asciiLower(hasPort ? authority.substr(0, colon) : authority);
+    std::string_view port = hasPort ? authority.substr(colon + 1) : std::string_view();
+    if (port.empty()) {
+        const std::string lowerScheme = asciiLower(scheme);
+        port = lowerScheme == "http" ? "80" : lowerScheme == "https" ? "443" : "";
+    }
+    return port.empty() ? host : host + ":" + std::string(port);
 }
 
 } // namespace vardelo

@@ -86,6 +86,8 @@ struct HostProfile {
     // How long a reader that finds nothing reads its page again, as scripts
     // may fill it in late.
     int settleSeconds = 10;
+    // How many of the host's links may download at once.
+    int perHost = 1;
     // Patterns and their replacements ("\\1" for a group), applied in order
     // to every link the profile claims, so that each file has one link.
     std::vector<std::pair<std::string, std::string>> rewrite;
@@ -152,6 +154,9 @@ class HostProfiles {
     void add(std::shared_ptr<const CompiledProfile> profile);
     std::shared_ptr<const CompiledProfile> forLink(std::string_view link) const;
     bool claims(std::string_view link) const { return forLink(link) != nullptr; }
+    // The host a link's downloads count against: the name of the profile
+    // that claims it, else its address's host and port.
+    std::string hostKey(std::string_view link) const;
     // A claimed link in its profile's canonical form; any other as it is.
     std::string canonical(std::string_view link) const;
     std::size_t size() const { return profiles_.size(); }
@@ -185,5 +190,10 @@ std::string decodeCharacterReferences(std::string_view text);
 
 // An address the program may fetch: http or https, in any letter case.
 bool isHttpAddress(std::string_view address);
+
+// The host and port an address names, in lower case ("files.example:443"),
+// the scheme's port when none is written (80 for http, 443 for https); an
+// address without "://" names its host from its start.
+std::string addressHostPort(std::string_view address);
 
 } // namespace vardelo

@@ -39,8 +39,8 @@ struct Transfer {
     const std::atomic<bool>* abort = nullptr;
     std::atomic<bool>* authorisationOn = nullptr;
     const std::atomic<std::int64_t>* receiveLimit = nullptr;
-    ReceivePacer pacer;
-    std::int64_t arrived = 0; // body bytes as they came, before decoding
+    SharedReceivePacer* pacer = nullptr; // the client's, for all its bodies at once
+    std::int64_t arrived = 0;            // body bytes as they came, before decoding
     CURL* curl = nullptr;
     HttpHeaders headers;
     bool begun = false;
@@ -115,16 +115,16 @@ std::int64_t steadyMs() {
 
 // The speed limit. libcurl's own receive limit is an option, which may not
 // be changed while a transfer runs, so the body is paced here: after each
-// piece reading waits as long as the limit asks, and the limit is read
-// again every 50 ms of the wait, so a change counts at once and Stop is
-// heard.
+// piece reading waits as long as the limit asks of all the client's bodies
+// together, and the limit is read again every 50 ms of the wait, so a
+// change counts at once and Stop is heard.
 void paceBody(Transfer& transfer, std::size_t bytes) {
     transfer.arrived += static_cast<std::int64_t>(bytes);
+    transfer.pacer->add(static_cast<std::int64_t>(bytes));
     const std::int64_t from = steadyMs();
     std::int64_t now = from;
     while (!transfer.abort->load()) {
-        const std::int64_t waitMs =
-            transfer.pacer.waitMs(transfer.receiveLimit->load(), now, transfer.arrived);
+        const std::int64_t waitMs = transfer.pacer->waitMs(transfer.receiveLimit->load(), now);
         if (waitMs <= 0)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(waitMs, 50)));
@@ -222,10 +222,11 @@ class ShareHandle {
 // The run's cookie store, and the open connections: a connection a request
 // ended with may serve the next request to its host, as a browser's does.
 // Requests in the browser's session keep their cookies to themselves and
-// share only connections.
+// share only connections. The speed limit's pace is one for all bodies.
 struct HttpClient::Shared {
     ShareHandle run{CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_CONNECT};
     ShareHandle sessions{CURL_LOCK_DATA_CONNECT};
+    SharedReceivePacer pacer;
 };
 
 HttpClient::HttpClient() {
@@ -245,6 +246,18 @@ HttpResult HttpClient::head(const std::string& url, const std::atomic<bool>& abo
 }
 
 namespace {
+
+// A body among those the limit is shared by, while its request runs.
+class PacedBody {
+  public:
+    explicit PacedBody(SharedReceivePacer& pacer) : pacer_(pacer) { pacer_.join(); }
+    ~PacedBody() { pacer_.leave(); }
+    PacedBody(const PacedBody&) = delete;
+    PacedBody& operator=(const PacedBody&) = delete;
+
+  private:
+    SharedReceivePacer& pacer_;
+};
 
 using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
@@ -400,7 +413,12 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     transfer.abort = &abort;
     transfer.authorisationOn = &authorisationOn_;
     transfer.receiveLimit = &receiveLimit_;
+    transfer.pacer = &shared_->pacer;
     transfer.curl = h;
+    // A body counts against the limit from its request on.
+    std::optional<PacedBody> paced;
+    if (body)
+        paced.emplace(shared_->pacer);
 
     const HeaderList headers = requestHeaders(body);
     char errorText[CURL_ERROR_SIZE] = {};

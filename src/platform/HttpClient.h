@@ -84,8 +84,8 @@ class HttpClient {
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
     int stallSeconds() const { return stallSeconds_.load(); }
-    // Bytes a second a body may arrive at, 0 for no limit. A running
-    // transfer takes a change at its next progress call.
+    // Bytes a second the bodies running at once may arrive at together, 0
+    // for no limit. A running transfer takes a change at its next piece.
     void setReceiveLimit(std::int64_t bytesPerSecond) { receiveLimit_ = bytesPerSecond; }
     std::int64_t receiveLimit() const { return receiveLimit_.load(); }
 

@@ -676,7 +676,15 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"i-hash-type.json",
          R"j({"name": "n", "links": ["x"], "steps": [{"address": {"pattern": "(a)"},
               "hash": {"selector": "#sum", "hash_type": "crc32"}}]})j"},
-        {"j-profile-hash-type.json",
+        {"j-per-host-none.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": 0})j"},
+        {"k-per-host-many.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": 9})j"},
+        {"l-per-host-text.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": "2"})j"},
+        {"m-per-host-part.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": 1.5})j"},
+        {"n-profile-hash-type.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b",
               "hash": {"pattern": "(a)", "hash_type": "crc32"}})j"},
     };
@@ -685,7 +693,7 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     writeFile(QStringLiteral("profiles/notes.txt"), "not a profile");
     // An unknown key is named, and its profile used without it.
     writeFile(QStringLiteral("profiles/z-good.json"),
-              R"j({"name": "Good", "links": ["//good\\."], "steps": [{"submit": "#b",
+              R"j({"name": "Good", "links": ["//good\\."], "per_host": 8, "steps": [{"submit": "#b",
                   "wiat": {"pattern": "(\\d+)"}}]})j");
 
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
@@ -695,6 +703,9 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     for (int i = 0; i < badFiles; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
     EXPECT_TRUE(read.problems.last().contains(QLatin1String("\"wiat\"")));
+    const auto good = read.profiles.forLink("http://good.example/");
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(good->profile().perHost, 8);
 
     profileProblems = read.problems;
     host.addFile("d.bin", file(bytes(500, 'd')));
