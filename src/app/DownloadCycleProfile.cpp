@@ -152,10 +152,12 @@ void DownloadCycle::pageNotLoaded() {
 void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
     if (ticket != profileTicket_)
         return; // an earlier step's
+    // A page the walk has left is not heard; a wait page that is read again
+    // while it waits takes every reading of it.
     if (reading_ == ProfileRead::None) {
         if (!readsAgainDuringWait())
-            return;                   // of a page the walk has left
-        reading_ = ProfileRead::Page; // every reading of it counts while it waits
+            return;
+        reading_ = ProfileRead::Page;
     }
     profileMarkupRead(ok, toStd(markup));
 }
