@@ -66,6 +66,7 @@ std::optional<std::string> readWith(const std::optional<PageReader>& reader,
         return std::nullopt;
     switch (reader->kind) {
     case PageReader::Kind::Between:
+    case PageReader::Kind::Designed:
         return readBetween(markup, reader->first, reader->second);
     case PageReader::Kind::Pattern: {
         std::string group;
@@ -269,6 +270,15 @@ bool CompiledProfile::isBusy(std::string_view page) const {
     return searches(busy_, page) || std::any_of(steps_.begin(), steps_.end(), [&](const auto& s) {
                return searches(s.busy, page);
            });
+}
+
+bool CompiledProfile::hasDeadPattern(std::size_t step) const {
+    return dead_ || steps_[step].dead;
+}
+
+bool CompiledProfile::hasDeadPattern() const {
+    return dead_ || std::any_of(steps_.begin(), steps_.end(),
+                                [](const auto& s) { return s.dead != nullptr; });
 }
 
 const std::optional<RetryAfterReader>& CompiledProfile::retryAfter(std::size_t step) const {
