@@ -64,21 +64,9 @@ constexpr long long kQueueFileBytes = 64LL * 1024 * 1024;
 // /q/ANY is the queue's 64 MiB file, /f/ANY the large one: each link its
 // own address and name, one file on disk.
 QByteArray nginxConfig(int port) {
-    return "daemon off;\n"
-           "master_process off;\n"
-           "pid nginx.pid;\n"
-           "error_log stderr warn;\n"
-           "events { worker_connections 64; }\n"
-           "http {\n"
-           "  access_log off;\n"
-           "  log_not_found off;\n"
+    return nginxPreamble(64) +
            "  sendfile on;\n"
            "  tcp_nopush on;\n"
-           "  client_body_temp_path tmp/body;\n"
-           "  proxy_temp_path tmp/proxy;\n"
-           "  fastcgi_temp_path tmp/fastcgi;\n"
-           "  uwsgi_temp_path tmp/uwsgi;\n"
-           "  scgi_temp_path tmp/scgi;\n"
            "  default_type application/octet-stream;\n"
            "  server {\n"
            "    listen 127.0.0.1:" +

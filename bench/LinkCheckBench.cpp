@@ -63,22 +63,9 @@ constexpr int kQueuedLinks = 100'000;
 // (/x/gone...) with its "file removed" page, and every /f/ address with a
 // small file: the addresses differ, the answers are one file each.
 QByteArray nginxConfig(const std::vector<int>& ports) {
-    QByteArray config = "daemon off;\n"
-                        "master_process off;\n"
-                        "pid nginx.pid;\n"
-                        "error_log stderr warn;\n"
-                        "events { worker_connections 256; }\n"
-                        "http {\n"
-                        "  access_log off;\n"
-                        "  log_not_found off;\n"
-                        "  keepalive_requests 1000000;\n"
-                        "  client_body_temp_path tmp/body;\n"
-                        "  proxy_temp_path tmp/proxy;\n"
-                        "  fastcgi_temp_path tmp/fastcgi;\n"
-                        "  uwsgi_temp_path tmp/uwsgi;\n"
-                        "  scgi_temp_path tmp/scgi;\n"
-                        "  types { text/html html; }\n"
-                        "  default_type application/octet-stream;\n";
+    QByteArray config = nginxPreamble(256) + "  keepalive_requests 1000000;\n"
+                                             "  types { text/html html; }\n"
+                                             "  default_type application/octet-stream;\n";
     for (std::size_t host = 0; host < ports.size(); ++host) {
         const QByteArray root = "www" + QByteArray::number(host);
         config += "  server {\n"

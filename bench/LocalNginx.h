@@ -31,6 +31,27 @@ inline void keepRunIn(const QTemporaryDir& dir) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
+// A configuration's start: nginx in the foreground, its pid and temporary
+// files in the run's folder, nothing logged but warnings; the `http` block
+// is left open for the benchmark's own settings and servers.
+inline QByteArray nginxPreamble(int workerConnections) {
+    return "daemon off;\n"
+           "master_process off;\n"
+           "pid nginx.pid;\n"
+           "error_log stderr warn;\n"
+           "events { worker_connections " +
+           QByteArray::number(workerConnections) +
+           "; }\n"
+           "http {\n"
+           "  access_log off;\n"
+           "  log_not_found off;\n"
+           "  client_body_temp_path tmp/body;\n"
+           "  proxy_temp_path tmp/proxy;\n"
+           "  fastcgi_temp_path tmp/fastcgi;\n"
+           "  uwsgi_temp_path tmp/uwsgi;\n"
+           "  scgi_temp_path tmp/scgi;\n";
+}
+
 // Empty when nginx is not installed.
 inline QString findNginx() {
     const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"));

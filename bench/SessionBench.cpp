@@ -64,21 +64,9 @@ std::string writeBigFile(const QString& path, long long bytes) {
 // request with the page's cookie, as a file host hands it.
 QByteArray nginxConfig(int port) {
     const QByteArray origin = "http://127.0.0.1:" + QByteArray::number(port);
-    return "daemon off;\n"
-           "master_process off;\n"
-           "pid nginx.pid;\n"
-           "error_log stderr warn;\n"
-           "events { worker_connections 64; }\n"
-           "http {\n"
-           "  access_log off;\n"
-           "  log_not_found off;\n"
+    return nginxPreamble(64) +
            "  sendfile on;\n"
            "  tcp_nopush on;\n"
-           "  client_body_temp_path tmp/body;\n"
-           "  proxy_temp_path tmp/proxy;\n"
-           "  fastcgi_temp_path tmp/fastcgi;\n"
-           "  uwsgi_temp_path tmp/uwsgi;\n"
-           "  scgi_temp_path tmp/scgi;\n"
            "  types { text/html html; }\n"
            "  default_type application/octet-stream;\n"
            "  server {\n"
