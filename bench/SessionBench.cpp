@@ -12,12 +12,12 @@
 #include "LocalNginx.h"
 #include "WorkerRound.h"
 
-#include "app/DownloadCycle.h"
 #include "core/HostProfile.h"
 #include "platform/FileDigest.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
 #include "platform/WebEngineBrowser.h"
+#include "session/DownloadCycle.h"
 
 #include <QApplication>
 #include <QDir>

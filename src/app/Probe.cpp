@@ -1,6 +1,5 @@
 #include "app/Probe.h"
 
-#include "app/DownloadCycle.h"
 #include "core/CookieLine.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
@@ -11,6 +10,7 @@
 #include "platform/HttpClient.h"
 #include "platform/LazyBrowser.h"
 #include "platform/QtText.h"
+#include "session/DownloadCycle.h"
 
 #include <QApplication>
 #include <QThread>

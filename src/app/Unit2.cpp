@@ -1,15 +1,15 @@
 #include "app/Unit2.h"
 
-#include "app/BackgroundSave.h"
 #include "app/GridModel.h"
 #include "app/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
-#include "app/RecordStore.h"
-#include "app/TTimer.h"
 #include "core/IoError.h"
 #include "platform/Dialogs.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
+#include "session/BackgroundSave.h"
+#include "session/RecordStore.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/DownloadCycle.h"
 #include "core/AttemptResult.h"
 #include "core/DownloadQueue.h"
 #include "core/DownloadStatistics.h"
@@ -13,6 +12,7 @@
 #include "core/SettingsRun.h"
 #include "core/SettingsTable.h"
 #include "core/TransferRate.h"
+#include "session/DownloadCycle.h"
 
 #include "ui_Unit2.h"
 

@@ -1,11 +1,11 @@
 // A page's captcha: the window comes forward on the "Weblap" page for the
 // user to solve it, and goes back to the user's page afterwards.
-#include "app/TTimer.h"
 #include "app/Unit2.h"
 #include "core/ClipboardLinks.h"
 #include "platform/Browser.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
+#include "session/TTimer.h"
 
 #include <QApplication>
 #include <QCheckBox>

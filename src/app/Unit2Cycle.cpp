@@ -1,13 +1,13 @@
 // The window's side of the download cycle: its commands go to the cycle,
 // which listens to its browser page itself, and the cycle's displays come
 // back here.
-#include "app/DownloadCycle.h"
-#include "app/TTimer.h"
 #include "app/Unit2.h"
 #include "platform/Browser.h"
 #include "platform/Dialogs.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
+#include "session/DownloadCycle.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // Hosts that asked their links to wait: the window keeps their ends beside
 // the queue and passes their links over until then.
-#include "app/HostWaitsStore.h"
 #include "app/Unit2.h"
 #include "platform/QtText.h"
+#include "session/HostWaitsStore.h"
 
 #include <QDateTime>
 

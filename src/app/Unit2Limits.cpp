@@ -1,8 +1,8 @@
 // The speed limit and the download hours: the settings page's controls tell
 // the HTTP client and the cycle's gate at once, also during a transfer.
-#include "app/DownloadHoursGate.h"
 #include "app/Unit2.h"
 #include "platform/HttpClient.h"
+#include "session/DownloadHoursGate.h"
 
 #include <QCheckBox>
 #include <QSpinBox>

@@ -1,7 +1,6 @@
 // The link check: which queued links are there, what their files are called
 // and how big they are, without starting any download. Its results show in
 // the queue's own columns and are kept beside the queue.
-#include "app/BackgroundSave.h"
 #include "app/GridModel.h"
 #include "app/LinkCheckRunner.h"
 #include "app/LinkCheckStore.h"
@@ -9,6 +8,7 @@
 #include "app/Unit2.h"
 #include "core/Outcome.h"
 #include "platform/QtText.h"
+#include "session/BackgroundSave.h"
 
 #include <QAction>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // What an attempt's outcome changes in the queue, the log and the
 // statistics; the cycle decides how it goes on (see planOutcome).
-#include "app/DownloadCycle.h"
 #include "app/Unit2.h"
 #include "platform/QtText.h"
+#include "session/DownloadCycle.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // The stored queue and log: the window's side of its record store.
-#include "app/HostWaitsStore.h"
-#include "app/RecordStore.h"
 #include "app/Unit2.h"
+#include "session/HostWaitsStore.h"
+#include "session/RecordStore.h"
 
 #include <QDateTime>
 

@@ -1,12 +1,12 @@
 // The window's place on the desktop: the tray icon and its balloon,
 // minimising to the tray, the clipboard watcher and the home page.
 #include "app/InfoTexts.h"
-#include "app/TTimer.h"
 #include "app/Unit2.h"
 #include "core/ClipboardLinks.h"
 #include "platform/ClipboardWatcher.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
+#include "session/TTimer.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

@@ -1,8 +1,8 @@
 // The transfer as the window shows it: the gauge and the transferred amount.
-#include "app/DownloadCycle.h"
 #include "app/Unit2.h"
 #include "core/SizeText.h"
 #include "platform/QtText.h"
+#include "session/DownloadCycle.h"
 
 #include <QLabel>
 #include <QLocale>

@@ -2,11 +2,11 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
-#include "app/DownloadCycle.h"
-#include "app/DownloadHoursGate.h"
-#include "app/TTimer.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
+#include "session/DownloadCycle.h"
+#include "session/DownloadHoursGate.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // exact size or a digest the transfer checks the arrived file against. A
 // reading that makes no sense is named in the diagnostics log and left
 // out: it never fails a try by itself.
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
 #include "core/ExpectedFile.h"
 #include "core/HostProfile.h"

@@ -3,7 +3,7 @@
 // or, without one, once the page moves on. The user's time is the setting's;
 // a page that asks for one when the user chose to skip them sends its link
 // to the queue's end untried.
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
 #include "core/HostProfile.h"
 #include "platform/Browser.h"

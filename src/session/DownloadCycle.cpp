@@ -1,8 +1,5 @@
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
-#include "app/DownloadHoursGate.h"
-#include "app/TTimer.h"
-#include "app/letolto.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
@@ -10,6 +7,9 @@
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
+#include "session/DownloadHoursGate.h"
+#include "session/TTimer.h"
+#include "session/letolto.h"
 
 #include <QDateTime>
 #include <QTimer>

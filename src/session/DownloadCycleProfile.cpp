@@ -4,14 +4,14 @@
 // is one the built-in steps give: the first page dead or without its
 // element is a dead link; anything unreadable after it is an unreadable
 // wait page. The page watchdog bounds every page.
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
-#include "app/TTimer.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
+#include "session/TTimer.h"
 
 #include <QTimer>
 #include <QUrl>
