@@ -20,7 +20,7 @@ int minuteOfDay(const QTimeEdit* edit) {
 void TForm1::buildLimits() {
     hoursGate_ = new DownloadHoursGate(this);
     hoursGate_->setObjectName(QStringLiteral("hoursGate"));
-    cycle_->setHoursGate(hoursGate_);
+    session_->setHoursGate(hoursGate_);
 
     const auto changed = [this] { guarded([this] { limitsChanged(); }); };
     connect(Sebesseg_korlat, &QSpinBox::valueChanged, this, changed);

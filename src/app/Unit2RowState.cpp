@@ -34,13 +34,14 @@ void TForm1::addRowStateColumn() {
 
 QString TForm1::rowStateText(int row) const {
     RowState state;
-    if (row == 1 && cycle_->downloading()) {
-        state.kind = runningKind(*cycle_);
-        state.secondsLeft = cycle_->secondsToTransfer();
+    const DownloadCycle& cycle = session_->cycle();
+    if (row == 1 && cycle.downloading()) {
+        state.kind = runningKind(cycle);
+        state.secondsLeft = cycle.secondsToTransfer();
         state.received = std::max<std::int64_t>(rateBytes_, 0);
         state.expected = rateExpected_;
         state.bytesPerSecond = rate_.bytesPerSecond();
-    } else if (const QString until = hostWaitUntil(queue_.url(row)); !until.isEmpty()) {
+    } else if (const QString until = session_->hostWaitUntil(queue().url(row)); !until.isEmpty()) {
         state.kind = RowState::Kind::HostWait;
         state.until = toStd(until);
     }

@@ -17,10 +17,6 @@ void TForm1::setGaugeMaximum(int maximum) {
     gauge1->setRange(0, std::max(maximum, 1));
 }
 
-void TForm1::setGaugeValue(int value) {
-    gauge1->setValue(value);
-}
-
 void TForm1::showBytes(std::int64_t received, std::int64_t expected) {
     // The gauge counts in int; sizes past 2 GiB are shown in KiB steps.
     const std::int64_t scale = expected > INT_MAX ? 1024 : 1;
@@ -34,10 +30,6 @@ void TForm1::showTransferred(std::int64_t received, std::int64_t expected,
     rateReceived(received, expected);
     letoltve->setText(toQt(transferredText(wholePercent(received, expected), contentLength,
                                            toStd(QLocale().decimalPoint()))));
-}
-
-void TForm1::clearTransferred() {
-    letoltve->clear();
 }
 
 } // namespace vardelo

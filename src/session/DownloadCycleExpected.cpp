@@ -53,9 +53,8 @@ void DownloadCycle::stepSizeRead(const std::optional<std::string>& text) {
             tell(CycleStep::FileCheck, stepName() + ": " + std::to_string(size->bytes) +
                                            (size->exact ? " bytes" : " bytes, rounded"));
         } else {
-            qCWarning(lcCycle).noquote()
-                << toQt(stepName()) << "size reader: no size in" << toQt("\"" + shown + "\"") << "-"
-                << toQt(window_.headUrl());
+            qCWarning(lcCycle).noquote() << toQt(stepName()) << "size reader: no size in"
+                                         << toQt("\"" + shown + "\"") << "-" << toQt(link_);
         }
     }
     readStepHash();
@@ -72,7 +71,7 @@ void DownloadCycle::stepHashRead(const std::optional<std::string>& text) {
         } else {
             qCWarning(lcCycle).noquote()
                 << toQt(stepName()) << "hash reader: no digest of a known kind in"
-                << toQt("\"" + shown + "\"") << "-" << toQt(window_.headUrl());
+                << toQt("\"" + shown + "\"") << "-" << toQt(link_);
         }
     }
     checkCaptcha(ProfileRead::CaptchaAtStart);

@@ -45,70 +45,51 @@ class CycleInTheWindow : public WindowFixture {
     }
 };
 
-// A window that records what the cycle shows and asks of it.
-class RecordingWindow final : public CycleWindow {
-  public:
-    bool queueIsEmpty() const override { return head.empty(); }
-    std::string headUrl() const override { return head; }
-    std::string targetFolder() const override { return "/nonexistent"; }
-    void showEmptyQueueMessage() override {}
-    void showStatus(const QString& text) override { status = text; }
-    void setGaugeMaximum(int maximum) override { gaugeMaximum = maximum; }
-    void setGaugeValue(int value) override { gaugeValue = value; }
-    void showBytes(std::int64_t, std::int64_t) override {}
-    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
-    void clearTransferred() override {}
-    void clearTransferRate() override {}
-    void showRunControls(RunControls) override {}
-    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t) override {
-        outcomes.push_back(result.outcome);
-        return {};
-    }
-    void runGuarded(const std::function<void()>& step) override { step(); }
-    void noteHostWait(const std::string&, std::int64_t) override {}
-    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
-    void askForCaptcha() override {}
-    void captchaOver() override {}
-    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
-    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
-    int passOverHead() override { return 1; }
-    bool stopsAfterThisLink() const override { return false; }
-    void showBrowserFailure(const QString&) override {}
-
-    std::string head = "http://h/link/a";
-    QString status;
-    int gaugeMaximum = -1;
-    int gaugeValue = -1;
-    std::vector<OutcomeKind> outcomes;
-};
-
-// The cycle alone, against the recording window and the fake browser.
-class CycleAlone : public ::testing::Test {
+// The session without a window, against the fake browser: what it shows
+// and what became of its links are recorded from its signals.
+class SessionAlone : public ::testing::Test {
   protected:
+    SessionAlone() {
+        session.appendLinks({"http://h/link/a", "http://h/link/b"});
+        QObject::connect(&session, &DownloadSession::statusShown,
+                         [this](const QString& text) { status = text; });
+        QObject::connect(&session, &DownloadSession::gaugeMaximumShown,
+                         [this](int maximum) { gaugeMaximum = maximum; });
+        QObject::connect(&session, &DownloadSession::gaugeValueShown,
+                         [this](int value) { gaugeValue = value; });
+        QObject::connect(&session, &DownloadSession::outcomeRecorded,
+                         [this](const std::string&, const AttemptResult& result) {
+                             outcomes.push_back(result.outcome);
+                         });
+    }
     void startToWaitPage(const QString& markup) {
-        cycle.start();
+        session.start();
         Q_EMIT browser.documentComplete(true);
         Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), true);
         Q_EMIT browser.documentComplete(true);
         Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, markup);
     }
     TTimer* timer(const char* name) {
-        return cycle.findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+        return session.cycle().findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     }
 
-    RecordingWindow window;
     FakeBrowser browser;
     HttpClient http;
-    DownloadCycle cycle{window, browser, http};
+    DownloadSession session{browser, http, nullptr};
+    DownloadCycle& cycle = session.cycle();
+    QString status;
+    int gaugeMaximum = -1;
+    int gaugeValue = -1;
+    std::vector<OutcomeKind> outcomes;
 };
 
-TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+TEST_F(SessionAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     std::vector<std::string> read; // the address and the wait, as the cycle tells them
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         if (step == CycleStep::Address || step == CycleStep::Wait)
             read.push_back(detail);
     });
-    cycle.start();
+    session.start();
     Q_EMIT browser.documentComplete(true);
     Q_EMIT browser.documentComplete(true); // the wait page, before the answer
     Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), true);
@@ -116,29 +97,28 @@ TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(5));
     EXPECT_EQ(read, (std::vector<std::string>{"http://127.0.0.1:9/files/a.bin", "5"}));
     EXPECT_EQ(timer("Timer3")->interval(), 6000);
-    EXPECT_EQ(window.gaugeMaximum, 6);
+    EXPECT_EQ(gaugeMaximum, 6);
 }
 
-TEST_F(CycleAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
+TEST_F(SessionAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
     for (const QString& seconds : {QStringLiteral("-1"), QStringLiteral("86401")}) {
-        window.outcomes.clear();
+        outcomes.clear();
         startToWaitPage(kWaitPage.arg(seconds));
-        EXPECT_EQ(window.outcomes, std::vector{OutcomeKind::WaitPageUnreadable})
-            << seconds.toStdString();
+        EXPECT_EQ(outcomes, std::vector{OutcomeKind::WaitPageUnreadable}) << seconds.toStdString();
         EXPECT_FALSE(timer("Timer3")->enabled());
         EXPECT_FALSE(cycle.downloading());
     }
 }
 
-TEST_F(CycleAlone, CountdownTickAfterStopSaysStopped) {
+TEST_F(SessionAlone, CountdownTickAfterStopSaysStopped) {
     startToWaitPage(kWaitPage.arg(10));
     EXPECT_TRUE(timer("Timer4")->enabled());
-    cycle.stop();
+    session.stop();
     timeUp(timer("Timer4")); // a tick already on its way
-    EXPECT_EQ(window.status, QStringLiteral("Letöltés megállítva!"));
-    EXPECT_EQ(window.gaugeValue, 0);
+    EXPECT_EQ(status, QStringLiteral("Letöltés megállítva!"));
+    EXPECT_EQ(gaugeValue, 0);
     EXPECT_FALSE(timer("Timer4")->enabled());
-    EXPECT_TRUE(window.outcomes.empty());
+    EXPECT_TRUE(outcomes.empty());
 }
 
 TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
