@@ -121,6 +121,25 @@ TEST_F(SessionAlone, CountdownTickAfterStopSaysStopped) {
     EXPECT_TRUE(outcomes.empty());
 }
 
+// A session told no record folder (the probe's) keeps a host's wait in
+// memory only: no file is written anywhere.
+TEST_F(SessionAlone, AHostsWaitWithoutARecordFolderWritesNoFile) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
+        "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    ASSERT_EQ(set.size(), 1U) << reason.toStdString();
+    DownloadSession probing{browser, http, &set};
+    probing.appendLinks({"http://p.example/f/1"});
+    probing.start();
+    Q_EMIT browser.documentComplete(true);
+    Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, QStringLiteral("wait 60 s"));
+    EXPECT_FALSE(probing.hostWaitUntil("http://p.example/f/1").isEmpty());
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/HostWaits.Vdl")));
+}
+
 TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
     TForm1& form = openWithLinks({});
     control<QLabel>("allapot")->setText(QStringLiteral("x"));
