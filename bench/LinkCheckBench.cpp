@@ -129,8 +129,16 @@ QByteArray gonePage() {
 }
 
 // A host's profile: its own port's links, as each file host has its own
-// (the check loads one page of a profile at a time).
-QByteArray profileOf(int host, int port) {
+// (the check loads one page of a profile at a time). Its readers are
+// patterns, as pyLoad's and plowshare's rules read such pages; with
+// `selectors`, the name and the digest are read in the page itself, which
+// only the browser can do.
+QByteArray profileOf(int host, int port, bool selectors) {
+    const QByteArray name =
+        selectors ? R"json({"selector": "input[name=fname]", "attribute": "value"})json"
+                  : R"json({"pattern": "name=\"fname\" value=\"([^\"]*)\""})json";
+    const QByteArray hash = selectors ? R"json({"selector": "#sha256", "hash_type": "sha256"})json"
+                                      : R"json({"pattern": "id=\"sha256\">([0-9a-f]{64})<"})json";
     return R"json({
   "name": "Bench XFS host )json" +
            QByteArray::number(host) + R"json(",
@@ -138,9 +146,11 @@ QByteArray profileOf(int host, int port) {
            QByteArray::number(port) + R"json(/x/"],
   "dead": "File Not Found|file was removed",
   "steps": [{"submit": "input[name=method_free]",
-             "name": {"selector": "input[name=fname]", "attribute": "value"},
+             "name": )json" +
+           name + R"json(,
              "size": {"pattern": "<span class=\"size\">\\(([^)]*)\\)"},
-             "hash": {"selector": "#sha256", "hash_type": "sha256"}}]
+             "hash": )json" +
+           hash + R"json(}]
 })json";
 }
 
@@ -423,9 +433,12 @@ int main(int argc, char** argv) {
     bool written = writeFile(prefix + QStringLiteral("/nginx.conf"), nginxConfig(ports));
     for (int host = 0; host < kHosts; ++host) {
         const QString root = prefix + QStringLiteral("/www%1/").arg(host);
+        const int port = ports[static_cast<std::size_t>(host)];
         written = written &&
                   writeFile(dir.path() + QStringLiteral("/profiles/bench%1.json").arg(host),
-                            profileOf(host, ports[static_cast<std::size_t>(host)])) &&
+                            profileOf(host, port, false)) &&
+                  writeFile(dir.path() + QStringLiteral("/selectors/bench%1.json").arg(host),
+                            profileOf(host, port, true)) &&
                   writeFile(root + QStringLiteral("page.html"), filePage(host)) &&
                   writeFile(root + QStringLiteral("gone.html"), gonePage()) &&
                   writeFile(root + QStringLiteral("file.bin"), QByteArray(4096, 'v'));
@@ -451,9 +464,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const LoadedProfiles loaded = loadHostProfiles({dir.path() + QStringLiteral("/profiles")});
-    if (!loaded.problems.isEmpty() || loaded.profiles.size() != static_cast<std::size_t>(kHosts)) {
-        std::fprintf(stderr, "%s\n", qPrintable(profileProblemsText(loaded.problems)));
-        return 2;
+    const LoadedProfiles bySelectors =
+        loadHostProfiles({dir.path() + QStringLiteral("/selectors")});
+    for (const LoadedProfiles* set : {&loaded, &bySelectors}) {
+        if (!set->problems.isEmpty() || set->profiles.size() != static_cast<std::size_t>(kHosts)) {
+            std::fprintf(stderr, "%s\n", qPrintable(profileProblemsText(set->problems)));
+            return 2;
+        }
     }
 
     // 1. The window with 100,000 queued links. The run's first check starts
@@ -480,31 +497,37 @@ int main(int argc, char** argv) {
         const std::vector<std::string> files = linksOf(ports, kLinksPerHost, false);
         LazyBrowser browser(makeEngine);
         HttpClient http;
-        double curlPages = 1e9, curlHeads = 1e9, checkPages = 1e9, checkHeads = 1e9;
+        double curlPages = 1e9, curlHeads = 1e9, checkPages = 1e9, checkHeads = 1e9,
+               checkSelectors = 1e9;
         double firstCheck = 0;
         for (int round = 0; round < rounds; ++round) {
             const double curlPage = curlStreams(pages, ports, false);
             const CheckRound page = checkRound(browser, http, loaded.profiles, pages);
+            const CheckRound selected = checkRound(browser, http, bySelectors.profiles, pages);
             const double curlHead = curlStreams(files, ports, true);
             const CheckRound head = checkRound(browser, http, loaded.profiles, files);
             complete = complete && curlPage > 0 && curlHead > 0 && page.done == pages.size() &&
-                       page.offline == pages.size() / 10 && head.done == files.size() &&
+                       page.offline == pages.size() / 10 && selected.done == pages.size() &&
+                       selected.offline == page.offline && head.done == files.size() &&
                        head.online == files.size();
             if (round == 0)
                 firstCheck = page.seconds;
             curlPages = std::min(curlPages, std::abs(curlPage));
             curlHeads = std::min(curlHeads, std::abs(curlHead));
             checkPages = std::min(checkPages, page.seconds);
+            checkSelectors = std::min(checkSelectors, selected.seconds);
             checkHeads = std::min(checkHeads, head.seconds);
             std::printf("round %d: pages: curl %.2f s, check %.2f s (%zu done, %zu online, %zu "
-                        "offline); heads: curl %.2f s, check %.2f s (%zu done, %zu online)\n",
+                        "offline), by selectors %.2f s; heads: curl %.2f s, check %.2f s (%zu "
+                        "done, %zu online)\n",
                         round + 1, curlPage, page.seconds, page.done, page.online, page.offline,
-                        curlHead, head.seconds, head.done, head.online);
+                        selected.seconds, curlHead, head.seconds, head.done, head.online);
             std::fflush(stdout);
         }
         std::printf("%d links over %d local hosts, best of %d alternating rounds (%s)\n",
                     kHosts * kLinksPerHost, kHosts, rounds, complete ? "complete" : "FAILED");
-        compare("first pages (profile)", checkPages, curlPages);
+        compare("first pages (patterns)", checkPages, curlPages);
+        compare("first pages (selectors)", checkSelectors, curlPages);
         compare("headers (no profile, HEAD)", checkHeads, curlHeads);
         std::printf("  the first round's page check: %.2f s\n", firstCheck);
         pageSteps(browser, std::vector<std::string>(pages.begin(), pages.begin() + 30));

@@ -1,5 +1,6 @@
 #include "app/LinkCheckRunner.h"
 
+#include "app/LinkCheckRequests.h"
 #include "core/HostProfile.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
@@ -20,49 +21,6 @@ constexpr std::size_t kSliceOfLinks = 2000;
 // The cycle's own limit for a page.
 constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
 
-HeaderAnswer answerOf(int status, const HttpHeaders& headers) {
-    HeaderAnswer answer;
-    answer.status = status;
-    const auto copy = [&headers](const char* name) -> std::optional<std::string> {
-        const std::string* value = headers.find(name);
-        return value ? std::optional<std::string>(*value) : std::nullopt;
-    };
-    answer.contentType = copy("Content-Type");
-    answer.contentLength = copy("Content-Length");
-    answer.contentDisposition = copy("Content-Disposition");
-    return answer;
-}
-
-// A server that refuses HEAD is asked with a GET whose body is refused at
-// its first byte, so no file is fetched either way.
-HeaderAnswer askWithGet(HttpClient& http, const std::string& link, const std::atomic<bool>& abort,
-                        bool* aborted) {
-    HeaderAnswer answer;
-    HttpBody body;
-    body.accept = [&answer](int status, const HttpHeaders& headers) {
-        answer = answerOf(status, headers);
-        return false;
-    };
-    body.write = [](const char*, std::size_t) { return false; };
-    const HttpResult result = http.get(link, body, abort);
-    *aborted = result.status == HttpResult::Status::Aborted;
-    if (answer.status == 0)
-        answer.status = result.httpStatus;
-    answer.refusedAddress = result.refusedAddress;
-    return answer;
-}
-
-HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::atomic<bool>& abort,
-                        bool* aborted) {
-    const HttpResult result = http.head(link, abort);
-    *aborted = result.status == HttpResult::Status::Aborted;
-    if (result.httpStatus == 405 || result.httpStatus == 501)
-        return askWithGet(http, link, abort, aborted);
-    HeaderAnswer answer = answerOf(result.httpStatus, result.headers);
-    answer.refusedAddress = result.refusedAddress;
-    return answer;
-}
-
 } // namespace
 
 // One hidden page and the job it works on.
@@ -79,7 +37,8 @@ struct LinkCheckRunner::PageSlot {
     int nextSelector = 0; // 0 name, 1 size, 2 hash
 };
 
-struct LinkCheckRunner::HeaderJob {
+// A request on a worker thread: the link's headers, or its first page.
+struct LinkCheckRunner::WorkerJob {
     std::shared_ptr<std::atomic<bool>> abort;
     QTimer* limit = nullptr;
     bool timedOut = false;
@@ -97,7 +56,7 @@ LinkCheckRunner::LinkCheckRunner(Browser& browser, HttpClient& http, const HostP
 }
 
 LinkCheckRunner::~LinkCheckRunner() {
-    for (auto& [job, headers] : headerJobs_)
+    for (auto& [job, headers] : workerJobs_)
         *headers.abort = true;
     workers_.waitForDone();
     dropPages();
@@ -123,8 +82,14 @@ void LinkCheckRunner::feed() {
         if (const auto profile = profiles_ ? profiles_->forLink(link) : nullptr) {
             plan_.add({link, profile->profile().name, CheckWay::Page});
         } else {
+            // A server is a host and a port: two servers of one machine are
+            // asked side by side.
             const QUrl address(toQt(link));
-            plan_.add({link, toStd(address.host().toLower()), CheckWay::Headers});
+            const int port = address.port(
+                address.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443
+                                                                                           : 80);
+            plan_.add({link, toStd(address.host().toLower()) + ':' + std::to_string(port),
+                       CheckWay::Headers});
         }
     }
     if (fed_ == links_.size())
@@ -154,7 +119,7 @@ void LinkCheckRunner::stop() {
     for (auto& page : pages_)
         if (page->step != PageSlot::Step::Idle)
             endPage(*page, std::nullopt, true);
-    for (auto& [job, headers] : headerJobs_)
+    for (auto& [job, headers] : workerJobs_)
         *headers.abort = true; // their answers end them
     endIfOver();
 }
@@ -223,6 +188,17 @@ LinkCheckRunner::PageSlot* LinkCheckRunner::freePage() {
 }
 
 void LinkCheckRunner::startPage(std::size_t job) {
+    const std::string& link = plan_.job(job).link;
+    const auto profile = profiles_->forLink(link);
+    // A page read by patterns is first fetched as text: the browser only
+    // loads it when the text does not answer its readers.
+    if (readsFirstPageAsText(*profile))
+        fetchPage(job, profile);
+    else
+        loadPage(job);
+}
+
+void LinkCheckRunner::loadPage(std::size_t job) {
     PageSlot* slot = freePage();
     if (!slot) { // no engine: such links stay unknown
         record(job, LinkFacts{});
@@ -335,24 +311,38 @@ void LinkCheckRunner::dropPages() {
 
 // Header requests ------------------------------------------------------------
 
-void LinkCheckRunner::startHeaders(std::size_t job) {
-    HeaderJob& headers = headerJobs_[job];
-    headers.abort = std::make_shared<std::atomic<bool>>(false);
-    headers.limit = new QTimer(this);
-    headers.limit->setSingleShot(true);
-    connect(headers.limit, &QTimer::timeout, this, [this, job] {
-        if (const auto found = headerJobs_.find(job); found != headerJobs_.end()) {
+void LinkCheckRunner::startWorkerJob(std::size_t job,
+                                     std::function<void(const std::atomic<bool>& abort)> work) {
+    WorkerJob& running = workerJobs_[job];
+    running.abort = std::make_shared<std::atomic<bool>>(false);
+    running.limit = new QTimer(this);
+    running.limit->setSingleShot(true);
+    connect(running.limit, &QTimer::timeout, this, [this, job] {
+        if (const auto found = workerJobs_.find(job); found != workerJobs_.end()) {
             found->second.timedOut = true;
             *found->second.abort = true;
         }
     });
-    headers.limit->start(pageTimeout_);
-    const std::string link = plan_.job(job).link;
-    HttpClient* http = &http_;
+    running.limit->start(pageTimeout_);
     // The runner waits for its workers before it goes, so `this` outlives them.
-    workers_.start([this, http, link, job, abort = headers.abort] {
+    workers_.start([work = std::move(work), abort = running.abort] { work(*abort); });
+}
+
+std::optional<bool> LinkCheckRunner::endWorkerJob(std::size_t job) {
+    const auto found = workerJobs_.find(job);
+    if (found == workerJobs_.end())
+        return std::nullopt;
+    const bool timedOut = found->second.timedOut;
+    delete found->second.limit;
+    workerJobs_.erase(found);
+    return timedOut;
+}
+
+void LinkCheckRunner::startHeaders(std::size_t job) {
+    startWorkerJob(job, [this, http = &http_, link = plan_.job(job).link,
+                         job](const std::atomic<bool>& abort) {
         bool aborted = false;
-        const HeaderAnswer answer = askHeaders(*http, link, *abort, &aborted);
+        const HeaderAnswer answer = askHeaders(*http, link, abort, &aborted);
         QMetaObject::invokeMethod(
             this, [this, job, answer, aborted] { headersAnswered(job, answer, aborted); },
             Qt::QueuedConnection);
@@ -360,18 +350,55 @@ void LinkCheckRunner::startHeaders(std::size_t job) {
 }
 
 void LinkCheckRunner::headersAnswered(std::size_t job, const HeaderAnswer& answer, bool aborted) {
-    const auto found = headerJobs_.find(job);
-    if (found == headerJobs_.end())
+    const std::optional<bool> timedOut = endWorkerJob(job);
+    if (!timedOut)
         return;
-    const bool timedOut = found->second.timedOut;
-    delete found->second.limit;
-    headerJobs_.erase(found);
-    if (aborted && !timedOut) {
+    if (aborted && !*timedOut) {
         record(job, std::nullopt); // stopped: nothing found
     } else {
         HeaderAnswer told = answer;
-        told.timedOut = timedOut;
+        told.timedOut = *timedOut;
         record(job, headerFacts(plan_.job(job).link, told));
+    }
+    if (running_)
+        launch();
+}
+
+// Pages read as text ---------------------------------------------------------
+
+void LinkCheckRunner::fetchPage(std::size_t job, std::shared_ptr<const CompiledProfile> profile) {
+    const std::string& link = plan_.job(job).link;
+    // As the browser's page would ask: its cookies, the profile's own, its agent.
+    HttpSession session = browser_.session();
+    const std::string host = toStd(QUrl(toQt(link)).host());
+    for (const auto& [name, value] : profile->profile().cookies)
+        session.cookies.push_back({host, "/", false, 0, name, value});
+    startWorkerJob(job, [this, http = &http_, link, session = std::move(session), job,
+                         profile = std::move(profile)](const std::atomic<bool>& abort) {
+        bool aborted = false;
+        const FetchedPage page = vardelo::fetchPage(*http, link, session, abort, &aborted);
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, page, aborted, profile] { pageFetched(job, *profile, page, aborted); },
+            Qt::QueuedConnection);
+    });
+}
+
+void LinkCheckRunner::pageFetched(std::size_t job, const CompiledProfile& profile,
+                                  const FetchedPage& page, bool aborted) {
+    const std::optional<bool> timedOut = endWorkerJob(job);
+    if (!timedOut)
+        return;
+    if (plan_.stopped() || (aborted && !*timedOut)) {
+        record(job, std::nullopt); // stopped: nothing found
+    } else if (*timedOut || page.refusedAddress) {
+        record(job, LinkFacts{});
+    } else if (!page.answered) { // as a page that fails to load: a dead link
+        record(job, LinkFacts{Availability::Offline, {}, {}, {}, 0});
+    } else if (auto facts = textPageFacts(profile, bodyOf(page.markup))) {
+        record(job, std::move(facts));
+    } else {
+        loadPage(job);
     }
     if (running_)
         launch();

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,10 +22,12 @@ class Browser;
 class CompiledProfile;
 class HostProfiles;
 class HttpClient;
+struct FetchedPage;
 
-// Runs a link check: the first page of each link a profile claims, loaded
-// in hidden pages of its own (never the cycle's), and for any other link a
-// request for its headers on a worker thread. Nothing is submitted, waited
+// Runs a link check: the first page of each link a profile claims, fetched
+// as text on a worker thread and, when that does not answer the profile's
+// readers, loaded in hidden pages of its own (never the cycle's); for any
+// other link a request for its headers on a worker thread. Nothing is submitted, waited
 // out or solved. The plan is a core LinkCheck; the results are kept here by
 // link. The window hears of progress at most ten times a second.
 class LinkCheckRunner final : public QObject {
@@ -56,10 +59,14 @@ class LinkCheckRunner final : public QObject {
 
   private:
     struct PageSlot;
-    struct HeaderJob;
+    struct WorkerJob;
     void feed();
     void launch();
     void startPage(std::size_t job);
+    void loadPage(std::size_t job);
+    void fetchPage(std::size_t job, std::shared_ptr<const CompiledProfile> profile);
+    void pageFetched(std::size_t job, const CompiledProfile& profile, const FetchedPage& page,
+                     bool aborted);
     void startHeaders(std::size_t job);
     PageSlot* freePage();
     void pageLoaded(PageSlot& slot, bool ok);
@@ -69,6 +76,9 @@ class LinkCheckRunner final : public QObject {
     void pageTimedOut(PageSlot& slot);
     void endPage(PageSlot& slot, std::optional<LinkFacts> facts, bool abandon);
     void dropPages();
+    void startWorkerJob(std::size_t job, std::function<void(const std::atomic<bool>& abort)> work);
+    // The job's entry goes; whether its time ran out, nothing when it was gone.
+    std::optional<bool> endWorkerJob(std::size_t job);
     void headersAnswered(std::size_t job, const HeaderAnswer& answer, bool aborted);
     void record(std::size_t job, std::optional<LinkFacts> facts);
     void publish();
@@ -87,7 +97,7 @@ class LinkCheckRunner final : public QObject {
     LinkResults results_;
 
     std::vector<std::unique_ptr<PageSlot>> pages_;
-    std::map<std::size_t, HeaderJob> headerJobs_; // by job
+    std::map<std::size_t, WorkerJob> workerJobs_; // by job
     QThreadPool workers_;
     QTimer* feeder_;
     QTimer* publisher_;

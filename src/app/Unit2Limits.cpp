@@ -30,7 +30,8 @@ void TForm1::buildLimits() {
     limitsChanged();
 
     // The new controls follow the designed ones of the page.
-    setTabOrder(elhalt, Sebesseg_korlat);
+    setTabOrder(elhalt, Egyszerre);
+    setTabOrder(Egyszerre, Sebesseg_korlat);
     setTabOrder(Sebesseg_korlat, Idoablak);
     setTabOrder(Idoablak, Idoablak_kezdete);
     setTabOrder(Idoablak_kezdete, Idoablak_vege);

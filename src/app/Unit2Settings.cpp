@@ -114,6 +114,7 @@ std::vector<SettingBinding> TForm1::settingBindings() {
              Captcha_eseten->setCurrentIndex(static_cast<int>(number));
          },
          [this] { return std::to_string(Captcha_eseten->currentIndex()); }},
+        {SettingId::Egyszerre, spin(Egyszerre), spinOf(Egyszerre)},
     };
 }
 

@@ -21,13 +21,7 @@ bool DownloadQueue::deleteRow(int s, QueueGuards guards) {
         return false;
     if (s == 1 && guards.downloading)
         return false;
-    if (rowCount() <= 2) {
-        grid_.clearRow(1);
-        return true;
-    }
-    for (int r = s; r < grid_.lastRow(); ++r)
-        grid_.moveDataCells(r + 1, r);
-    grid_.setRowCount(rowCount() - 1);
+    removeRow(s);
     return true;
 }
 
@@ -88,9 +82,11 @@ void DownloadQueue::moveRow(int from, int to, std::string link, std::string trie
     grid_.setCell(to, QueueAttempts, std::move(tries));
 }
 
-void DownloadQueue::removeHead() {
+void DownloadQueue::removeRow(int row) {
+    if (row < 1 || row > grid_.lastRow())
+        return;
     const TextGrid::Batch batch(grid_);
-    for (int r = 1; r < grid_.lastRow(); ++r)
+    for (int r = row; r < grid_.lastRow(); ++r)
         grid_.moveDataCells(r + 1, r);
     if (rowCount() <= 2)
         grid_.clearRow(1);
@@ -98,13 +94,25 @@ void DownloadQueue::removeHead() {
         grid_.setRowCount(rowCount() - 1);
 }
 
-void DownloadQueue::rotateHead(std::string tries) {
+void DownloadQueue::rotateRow(int row, std::string tries) {
+    if (row < 1 || row > grid_.lastRow())
+        return;
     const TextGrid::Batch batch(grid_);
-    grid_.setCell(1, QueueAttempts, std::move(tries));
+    grid_.setCell(row, QueueAttempts, std::move(tries));
     const int last = rowCount();
     grid_.setRowCount(last + 1);
-    grid_.copyDataCells(1, last);
-    removeHead();
+    grid_.copyDataCells(row, last);
+    removeRow(row);
+}
+
+std::optional<int> DownloadQueue::rowOf(const std::string& link) const {
+    if (link.empty())
+        return std::nullopt;
+    for (int r = 1; r <= grid_.lastRow(); ++r) {
+        if (url(r) == link)
+            return r;
+    }
+    return std::nullopt;
 }
 
 } // namespace vardelo

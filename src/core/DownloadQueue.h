@@ -3,6 +3,7 @@
 #include "core/TextGrid.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,15 @@ class DownloadQueue {
     // `from` and `to` one step towards `from`. Column 0 is never touched.
     void moveRow(int from, int to, std::string url, std::string attempts);
 
-    // Outcome operations.
-    void removeHead();
-    void rotateHead(std::string attempts);
+    // Outcome operations. A row outside the data rows changes nothing.
+    void removeRow(int row);
+    // The link goes to the queue's end with `attempts`.
+    void rotateRow(int row, std::string attempts);
+    void removeHead() { removeRow(1); }
+    void rotateHead(std::string attempts) { rotateRow(1, std::move(attempts)); }
+
+    // The first row holding `url`; nothing for an empty one.
+    std::optional<int> rowOf(const std::string& url) const;
 
   private:
     TextGrid grid_;

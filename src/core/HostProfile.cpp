@@ -66,6 +66,7 @@ std::optional<std::string> readWith(const std::optional<PageReader>& reader,
         return std::nullopt;
     switch (reader->kind) {
     case PageReader::Kind::Between:
+    case PageReader::Kind::Designed:
         return readBetween(markup, reader->first, reader->second);
     case PageReader::Kind::Pattern: {
         std::string group;
@@ -132,6 +133,21 @@ bool decodeReference(std::string_view name, std::string& out) {
     return appendCodePoint(out, code);
 }
 
+// A first step takes the profile's own readers of the file where it has none.
+std::vector<ProfileStep> withFirstPageReaders(const HostProfile& profile,
+                                              std::vector<ProfileStep> steps) {
+    if (steps.empty())
+        return steps;
+    ProfileStep& first = steps.front();
+    if (!first.size)
+        first.size = profile.size;
+    if (!first.hash) {
+        first.hash = profile.hash;
+        first.hashType = profile.hashType;
+    }
+    return steps;
+}
+
 } // namespace
 
 CompiledProfile::~CompiledProfile() = default;
@@ -151,7 +167,9 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
                        reason) ||
         !compileReader(profile.captchaSolved, "captcha_solved", &compiled->solvedPattern_, reason))
         return nullptr;
-    if (!compiled->compileSteps(profile.steps.empty() ? shorthandSteps(profile) : profile.steps,
+    if (!compiled->compileSteps(withFirstPageReaders(profile, profile.steps.empty()
+                                                                  ? shorthandSteps(profile)
+                                                                  : profile.steps),
                                 reason))
         return nullptr;
     for (const auto& [name, value] : profile.cookies) {
@@ -254,6 +272,15 @@ bool CompiledProfile::isBusy(std::string_view page) const {
            });
 }
 
+bool CompiledProfile::hasDeadPattern(std::size_t step) const {
+    return dead_ || steps_[step].dead;
+}
+
+bool CompiledProfile::hasDeadPattern() const {
+    return dead_ || std::any_of(steps_.begin(), steps_.end(),
+                                [](const auto& s) { return s.dead != nullptr; });
+}
+
 const std::optional<RetryAfterReader>& CompiledProfile::retryAfter(std::size_t step) const {
     const auto& own = steps_[step].step.retryAfter;
     return own ? own : profile_.retryAfter;
@@ -317,6 +344,11 @@ std::string CompiledProfile::canonical(std::string_view link) const {
 std::string HostProfiles::canonical(std::string_view link) const {
     const auto profile = forLink(link);
     return profile ? profile->canonical(link) : std::string(link);
+}
+
+std::string HostProfiles::hostKey(std::string_view link) const {
+    const auto profile = forLink(link);
+    return profile ? profile->profile().name : addressHostPort(link);
 }
 
 LinksToQueue linksToQueue(const std::vector<std::string>& links,
@@ -407,6 +439,29 @@ std::string decodeCharacterReferences(std::string_view text) {
 bool isHttpAddress(std::string_view address) {
     const std::string lower = asciiLower(address.substr(0, 8));
     return lower.starts_with("http://") || lower.starts_with("https://");
+}
+
+std::string addressHostPort(std::string_view address) {
+    std::string_view scheme;
+    if (const auto end = address.find("://"); end != std::string_view::npos) {
+        scheme = address.substr(0, end);
+        address.remove_prefix(end + 3);
+    }
+    std::string_view authority = address.substr(0, address.find_first_of("/?#"));
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    // An IPv6 address stands in brackets, its colons inside them.
+    const auto bracket = authority.rfind(']');
+    const auto colon = authority.rfind(':');
+    const bool hasPort =
+        colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
+    const std::string host = asciiLower(hasPort ? authority.substr(0, colon) : authority);
+    std::string_view port = hasPort ? authority.substr(colon + 1) : std::string_view();
+    if (port.empty()) {
+        const std::string lowerScheme = asciiLower(scheme);
+        port = lowerScheme == "http" ? "80" : lowerScheme == "https" ? "443" : "";
+    }
+    return port.empty() ? host : host + ":" + std::string(port);
 }
 
 } // namespace vardelo

@@ -19,8 +19,11 @@ namespace vardelo {
 // Where a profile reads a value: between a marker and a terminator in the
 // page's markup, as the first group of a pattern's first match in it, or in
 // the page itself by a CSS selector (an attribute, or the element's text).
+// Designed is the built-in steps' wait-page reader: read as Between, its
+// value taken as they take it (an address as it stands, a wait by the
+// runtime's integer conversion); no profile file can ask for it.
 struct PageReader {
-    enum class Kind { Between, Pattern, Selector };
+    enum class Kind { Between, Pattern, Selector, Designed };
     Kind kind = Kind::Between;
     std::string first;  // marker, pattern or selector
     std::string second; // terminator, or the attribute's name
@@ -53,6 +56,25 @@ struct ProfileStep {
     // Profiles written before steps read their address with the page and
     // then count down; a step's own address is read after its wait.
     bool addressBeforeWait = false;
+
+    // What only the compiled-in built-in profile sets; no profile file can.
+    // `submit` is the id of a form, submitted the moment its page completes,
+    // nothing of the page read; the page it leads to is the next step's.
+    bool submitForm = false;
+    // The page loading again during its wait is read afresh while the
+    // countdown and the page's time limit run on.
+    bool readsAgainDuringWait = false;
+    // The step's name in the probe's lines, whose page lines then go
+    // without it; empty: "step N".
+    std::string name;
+    // Failure texts said as designed; empty: the walk's general words.
+    struct Texts {
+        std::string notLoaded;  // the page did not load
+        std::string unreadable; // its text could not be read
+        std::string noElement;  // nothing to submit
+        std::string noAddress;
+        std::string noWait;
+    } texts;
 };
 
 // One file host's free-user pages, as a user writes them in a profile file.
@@ -74,15 +96,26 @@ struct HostProfile {
     std::optional<PageReader> address;
     bool addressAfterWait = false;
     std::string afterWait; // the element that leads to the download
+    // What the first page says of the file, where its first step does not
+    // say it itself (the file's name is a step's only: "name" names the
+    // profile).
+    std::optional<PageReader> size;
+    std::optional<PageReader> hash;
+    std::optional<DigestKind> hashType;
     // Set in the browser for the host's pages before the first one loads
     // (a language or a consent cookie).
     std::vector<std::pair<std::string, std::string>> cookies;
     // How long a reader that finds nothing reads its page again, as scripts
     // may fill it in late.
     int settleSeconds = 10;
+    // How many of the host's links may download at once.
+    int perHost = 1;
     // Patterns and their replacements ("\\1" for a group), applied in order
     // to every link the profile claims, so that each file has one link.
     std::vector<std::pair<std::string, std::string>> rewrite;
+    // The built-in profile's: the file is asked for as designed, without the
+    // browser's session and named by its address.
+    bool designedTransfer = false;
 };
 
 // A profile whose patterns RE2 has taken; shared, never changed.
@@ -103,6 +136,9 @@ class CompiledProfile {
     // Any step's or the profile's: for a page sent where the file was.
     bool isDead(std::string_view page) const;
     bool isBusy(std::string_view page) const;
+    // Whether isDead(step, ...) or isDead(...) could match at all.
+    bool hasDeadPattern(std::size_t step) const;
+    bool hasDeadPattern() const;
     // The step's own retry_after reader, else the profile's.
     const std::optional<RetryAfterReader>& retryAfter(std::size_t step) const;
     // A markup reader's value; nothing when it does not read, or is a selector.
@@ -139,13 +175,16 @@ class CompiledProfile {
 std::vector<ProfileStep> shorthandSteps(const HostProfile& profile);
 
 // The profiles in the order their files were read. A link belongs to the
-// first one with a pattern found in it; no profile: the built-in cycle.
+// first one with a pattern found in it; no profile: the built-in one.
 class HostProfiles {
   public:
     // A profile of a name already present takes that one's place.
     void add(std::shared_ptr<const CompiledProfile> profile);
     std::shared_ptr<const CompiledProfile> forLink(std::string_view link) const;
     bool claims(std::string_view link) const { return forLink(link) != nullptr; }
+    // The host a link's downloads count against: the name of the profile
+    // that claims it, else its address's host and port.
+    std::string hostKey(std::string_view link) const;
     // A claimed link in its profile's canonical form; any other as it is.
     std::string canonical(std::string_view link) const;
     std::size_t size() const { return profiles_.size(); }
@@ -179,5 +218,10 @@ std::string decodeCharacterReferences(std::string_view text);
 
 // An address the program may fetch: http or https, in any letter case.
 bool isHttpAddress(std::string_view address);
+
+// The host and port an address names, in lower case ("files.example:443"),
+// the scheme's port when none is written (80 for http, 443 for https); an
+// address without "://" names its host from its start.
+std::string addressHostPort(std::string_view address);
 
 } // namespace vardelo

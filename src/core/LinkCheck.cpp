@@ -1,5 +1,6 @@
 #include "core/LinkCheck.h"
 
+#include "core/AsciiCase.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
 
@@ -133,6 +134,43 @@ LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup
         if (!facts.digest && unreadable)
             unreadable->push_back("hash");
     }
+    return facts;
+}
+
+bool readsFirstPageAsText(const CompiledProfile& profile) {
+    const ProfileStep& first = profile.step(0);
+    for (const std::optional<PageReader>* reader : {&first.fileName, &first.size, &first.hash})
+        if (*reader && (*reader)->kind == PageReader::Kind::Selector)
+            return false;
+    return true;
+}
+
+std::string_view bodyOf(std::string_view document) {
+    const std::string lower = asciiLower(document);
+    std::size_t open = lower.find("<body");
+    // "<bodyx" is no body tag.
+    while (open != std::string::npos && open + 5 < lower.size() &&
+           std::string_view(" \t\r\n>/").find(lower[open + 5]) == std::string_view::npos)
+        open = lower.find("<body", open + 5);
+    if (open == std::string::npos)
+        return document;
+    const std::size_t start = lower.find('>', open);
+    if (start == std::string::npos)
+        return document.substr(document.size());
+    const std::size_t end = lower.rfind("</body");
+    return document.substr(start + 1, end == std::string::npos || end < start
+                                          ? std::string_view::npos
+                                          : end - start - 1);
+}
+
+std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view markup) {
+    LinkFacts facts = firstPageFacts(profile, markup, {}, nullptr);
+    if (facts.availability == Availability::Offline)
+        return facts;
+    const ProfileStep& first = profile.step(0);
+    if ((first.fileName && facts.name.empty()) || (first.size && !facts.size) ||
+        (first.hash && !facts.digest))
+        return std::nullopt;
     return facts;
 }
 

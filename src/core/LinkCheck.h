@@ -104,6 +104,22 @@ struct SelectedTexts {
 LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
                          const SelectedTexts& selected, std::vector<std::string>* unreadable);
 
+// Whether the check may read the first page as the server sends it,
+// without the browser: the profile reads it by patterns only (selectors need
+// the page's own document).
+bool readsFirstPageAsText(const CompiledProfile& profile);
+
+// The part of a document the browser's body markup holds: what stands
+// between the body's tags, or the whole of it when it has none.
+std::string_view bodyOf(std::string_view document);
+
+// What the first page's text, as the server sent it, says of its link, when
+// that is as sure as the browser's reading: offline by a dead marker, or
+// online with every reader of the profile answered. Nothing when a reader
+// found nothing there (its value may be set by a script): the page is then
+// loaded in the browser.
+std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view markup);
+
 // The answer to a request for a link's headers.
 struct HeaderAnswer {
     bool timedOut = false;

@@ -30,4 +30,27 @@ std::int64_t ReceivePacer::waitMs(std::int64_t limit, std::int64_t nowMs, std::i
     return dueMs > nowMs ? dueMs - nowMs : 0;
 }
 
+void SharedReceivePacer::join() {
+    const std::lock_guard lock(mutex_);
+    if (bodies_++ == 0) {
+        pacer_ = ReceivePacer();
+        received_ = 0;
+    }
+}
+
+void SharedReceivePacer::leave() {
+    const std::lock_guard lock(mutex_);
+    --bodies_;
+}
+
+void SharedReceivePacer::add(std::int64_t bytes) {
+    const std::lock_guard lock(mutex_);
+    received_ += bytes;
+}
+
+std::int64_t SharedReceivePacer::waitMs(std::int64_t limit, std::int64_t nowMs) {
+    const std::lock_guard lock(mutex_);
+    return pacer_.waitMs(limit, nowMs, received_);
+}
+
 } // namespace vardelo

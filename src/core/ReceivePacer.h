@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace vardelo {
 
@@ -17,6 +18,24 @@ class ReceivePacer {
     std::int64_t limit_ = 0;
     std::int64_t fromMs_ = 0;
     std::int64_t fromBytes_ = 0;
+};
+
+// One limit for every body arriving at once, on any threads: each reader
+// adds its pieces and waits as long as the sum of them all asks. The first
+// body of a run of them starts the pace afresh, so one body at a time is
+// paced as by a ReceivePacer of its own.
+class SharedReceivePacer {
+  public:
+    void join();
+    void leave();
+    void add(std::int64_t bytes);
+    std::int64_t waitMs(std::int64_t limit, std::int64_t nowMs);
+
+  private:
+    std::mutex mutex_;
+    ReceivePacer pacer_;
+    std::int64_t received_ = 0;
+    int bodies_ = 0;
 };
 
 } // namespace vardelo

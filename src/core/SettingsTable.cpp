@@ -40,6 +40,8 @@ constexpr std::array<SettingDef, kSettingCount> kReadOrder = {{
     {SettingId::CaptchaIdo, "Captcha_ido", "Captcha_ido", SettingKind::Integer, 5, 1, 60, true},
     {SettingId::CaptchaEseten, "Captcha_eseten", "Captcha_eseten", SettingKind::Integer, 0, 0, 1,
      true},
+    // Links downloaded at once.
+    {SettingId::Egyszerre, "Egyszerre", "Egyszerre", SettingKind::Integer, 1, 1, 8, true},
     {SettingId::AutomatikusLetoltes, "Automatikus_letoltes", "Automatikus_letoltes",
      SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::Vagolap, "Vagolap", "Vagolap", SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
@@ -65,6 +67,7 @@ constexpr std::array<SettingId, kSettingCount> kWriteOrder = {
     SettingId::IdoablakVege,
     SettingId::CaptchaIdo,
     SettingId::CaptchaEseten,
+    SettingId::Egyszerre,
 };
 
 char asciiLower(char c) {

@@ -26,9 +26,10 @@ enum class SettingId {
     IdoablakVege,
     CaptchaIdo,
     CaptchaEseten,
+    Egyszerre,
 };
 
-inline constexpr std::size_t kSettingCount = 16;
+inline constexpr std::size_t kSettingCount = 17;
 
 // What the cycle does with a page that asks for a captcha.
 enum class CaptchaChoice { Wait = 0, Skip = 1 };

@@ -3,8 +3,7 @@
 namespace vardelo {
 namespace {
 
-constexpr std::string_view kAddressMarker = "<form name=\"dlf\" action=\"";
-constexpr std::string_view kWaitMarker = "var c=";
+constexpr std::int32_t kLongestWaitSeconds = 24 * 60 * 60;
 
 int digitValue(char c, int base) {
     int value = -1;
@@ -20,17 +19,24 @@ int digitValue(char c, int base) {
 } // namespace
 
 std::optional<std::string> read_download_url(std::string_view page) {
-    const auto value = textBetween(page, kAddressMarker, "\"");
+    const auto value = textBetween(page, kWaitPageAddressMarker, kWaitPageAddressEnd);
     if (!value)
         return std::nullopt;
     return std::string(*value);
 }
 
 std::optional<std::int32_t> read_waiting_time(std::string_view page) {
-    const auto value = textBetween(page, kWaitMarker, ";");
+    const auto value = textBetween(page, kWaitPageWaitMarker, kWaitPageWaitEnd);
     if (!value)
         return std::nullopt;
     return parseInteger(*value);
+}
+
+std::optional<std::int32_t> designedWaitSeconds(std::string_view text) {
+    const std::optional<std::int32_t> seconds = parseInteger(text);
+    if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds)
+        return std::nullopt;
+    return seconds;
 }
 
 std::optional<std::string_view> textBetween(std::string_view page, std::string_view marker,

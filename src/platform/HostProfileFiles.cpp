@@ -197,7 +197,9 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     const std::pair<const char*, std::optional<PageReader>*> readers[] = {
         {"wait", &profile.wait},
         {"address", &profile.address},
-        {"captcha_solved", &profile.captchaSolved}};
+        {"captcha_solved", &profile.captchaSolved},
+        {"size", &profile.size},
+        {"hash", &profile.hash}};
     for (const auto& [key, into] : readers) {
         const QJsonValue value = object.value(QLatin1String(key));
         if (value.isUndefined())
@@ -206,6 +208,9 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
         if (!*into)
             return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
     }
+    if (QString problem = readHashType(object, QStringLiteral("a "), &profile.hashType);
+        !problem.isEmpty())
+        return problem;
     const QJsonValue settle = object.value(QLatin1String("settle"));
     if (!settle.isUndefined()) {
         const double seconds = settle.toDouble(-1);
@@ -213,6 +218,13 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
             seconds != static_cast<int>(seconds))
             return QStringLiteral("a %1 nem 0 és 60 közötti egész szám").arg(quoted("settle"));
         profile.settleSeconds = static_cast<int>(seconds);
+    }
+    const QJsonValue perHost = object.value(QLatin1String("per_host"));
+    if (!perHost.isUndefined()) {
+        const double atOnce = perHost.toDouble(-1);
+        if (atOnce < 1 || atOnce > 8 || atOnce != static_cast<int>(atOnce))
+            return QStringLiteral("a %1 nem 1 és 8 közötti egész szám").arg(quoted("per_host"));
+        profile.perHost = static_cast<int>(atOnce);
     }
     const QJsonValue cookies = object.value(QLatin1String("cookies"));
     if (!cookies.isUndefined()) {
@@ -245,10 +257,13 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     if (profile.steps.empty() && !profile.address && profile.afterWait.empty())
         return QStringLiteral("nincs sem %1, sem %2, sem %3")
             .arg(quoted("steps"), quoted("address"), quoted("after_wait"));
-    noteUnknownKeys(object,
-                    {"name", "links", "form", "dead", "busy", "retry_after", "wait", "address",
-                     "address_after_wait", "after_wait", "steps", "settle", "cookies", "rewrite",
-                     "captcha", "captcha_solved", "comment"},
+    noteUnknownKeys(object, {"name",       "links",          "form",
+                             "dead",       "busy",           "retry_after",
+                             "wait",       "address",        "address_after_wait",
+                             "after_wait", "steps",          "settle",
+                             "per_host",   "cookies",        "rewrite",
+                             "captcha",    "captcha_solved", "size",
+                             "hash",       "comment"},
                     QString(), warnings);
     return QString();
 }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -38,8 +39,8 @@ struct Transfer {
     const std::atomic<bool>* abort = nullptr;
     std::atomic<bool>* authorisationOn = nullptr;
     const std::atomic<std::int64_t>* receiveLimit = nullptr;
-    ReceivePacer pacer;
-    std::int64_t arrived = 0; // body bytes as they came, before decoding
+    SharedReceivePacer* pacer = nullptr; // the client's, for all its bodies at once
+    std::int64_t arrived = 0;            // body bytes as they came, before decoding
     CURL* curl = nullptr;
     HttpHeaders headers;
     bool begun = false;
@@ -114,16 +115,16 @@ std::int64_t steadyMs() {
 
 // The speed limit. libcurl's own receive limit is an option, which may not
 // be changed while a transfer runs, so the body is paced here: after each
-// piece reading waits as long as the limit asks, and the limit is read
-// again every 50 ms of the wait, so a change counts at once and Stop is
-// heard.
+// piece reading waits as long as the limit asks of all the client's bodies
+// together, and the limit is read again every 50 ms of the wait, so a
+// change counts at once and Stop is heard.
 void paceBody(Transfer& transfer, std::size_t bytes) {
     transfer.arrived += static_cast<std::int64_t>(bytes);
+    transfer.pacer->add(static_cast<std::int64_t>(bytes));
     const std::int64_t from = steadyMs();
     std::int64_t now = from;
     while (!transfer.abort->load()) {
-        const std::int64_t waitMs =
-            transfer.pacer.waitMs(transfer.receiveLimit->load(), now, transfer.arrived);
+        const std::int64_t waitMs = transfer.pacer->waitMs(transfer.receiveLimit->load(), now);
         if (waitMs <= 0)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(waitMs, 50)));
@@ -185,26 +186,47 @@ const std::string* HttpHeaders::find(const std::string& name) const {
     return it == lines_.end() ? nullptr : &it->second;
 }
 
-// The cookie store every request of the run shares, behind its locks.
-struct HttpClient::Shared {
-    CURLSH* handle = nullptr;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks;
+namespace {
 
-    Shared() {
-        handle = curl_share_init();
-        curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(handle, CURLSHOPT_USERDATA, this);
-        curl_share_setopt(handle, CURLSHOPT_LOCKFUNC, &Shared::lock);
-        curl_share_setopt(handle, CURLSHOPT_UNLOCKFUNC, &Shared::unlock);
+// What requests share through libcurl, behind its locks.
+class ShareHandle {
+  public:
+    explicit ShareHandle(std::initializer_list<curl_lock_data> shared)
+        : handle_(curl_share_init()) {
+        for (const curl_lock_data data : shared)
+            curl_share_setopt(handle_, CURLSHOPT_SHARE, data);
+        curl_share_setopt(handle_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(handle_, CURLSHOPT_LOCKFUNC, &ShareHandle::lock);
+        curl_share_setopt(handle_, CURLSHOPT_UNLOCKFUNC, &ShareHandle::unlock);
     }
-    ~Shared() { curl_share_cleanup(handle); }
+    ~ShareHandle() { curl_share_cleanup(handle_); }
+    ShareHandle(const ShareHandle&) = delete;
+    ShareHandle& operator=(const ShareHandle&) = delete;
 
+    CURLSH* handle() const { return handle_; }
+
+  private:
     static void lock(CURL*, curl_lock_data data, curl_lock_access, void* user) {
-        static_cast<Shared*>(user)->locks[static_cast<std::size_t>(data)].lock();
+        static_cast<ShareHandle*>(user)->locks_[static_cast<std::size_t>(data)].lock();
     }
     static void unlock(CURL*, curl_lock_data data, void* user) {
-        static_cast<Shared*>(user)->locks[static_cast<std::size_t>(data)].unlock();
+        static_cast<ShareHandle*>(user)->locks_[static_cast<std::size_t>(data)].unlock();
     }
+
+    CURLSH* handle_;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
+};
+
+} // namespace
+
+// The run's cookie store, and the open connections: a connection a request
+// ended with may serve the next request to its host, as a browser's does.
+// Requests in the browser's session keep their cookies to themselves and
+// share only connections. The speed limit's pace is one for all bodies.
+struct HttpClient::Shared {
+    ShareHandle run{CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_CONNECT};
+    ShareHandle sessions{CURL_LOCK_DATA_CONNECT};
+    SharedReceivePacer pacer;
 };
 
 HttpClient::HttpClient() {
@@ -224,6 +246,18 @@ HttpResult HttpClient::head(const std::string& url, const std::atomic<bool>& abo
 }
 
 namespace {
+
+// A body among those the limit is shared by, while its request runs.
+class PacedBody {
+  public:
+    explicit PacedBody(SharedReceivePacer& pacer) : pacer_(pacer) { pacer_.join(); }
+    ~PacedBody() { pacer_.leave(); }
+    PacedBody(const PacedBody&) = delete;
+    PacedBody& operator=(const PacedBody&) = delete;
+
+  private:
+    SharedReceivePacer& pacer_;
+};
 
 using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
@@ -379,15 +413,22 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     transfer.abort = &abort;
     transfer.authorisationOn = &authorisationOn_;
     transfer.receiveLimit = &receiveLimit_;
+    transfer.pacer = &shared_->pacer;
     transfer.curl = h;
+    // A body counts against the limit from its request on.
+    std::optional<PacedBody> paced;
+    if (body)
+        paced.emplace(shared_->pacer);
 
     const HeaderList headers = requestHeaders(body);
     char errorText[CURL_ERROR_SIZE] = {};
     aimRequest(h, url, headers.get(), errorText);
-    if (session)
+    if (session) {
         useSession(h, *session);
-    else
-        useRunSession(h, shared_->handle);
+        curl_easy_setopt(h, CURLOPT_SHARE, shared_->sessions.handle());
+    } else {
+        useRunSession(h, shared_->run.handle());
+    }
     if (authorisationOn_.load())
         useAuthorisation(h);
     const long stallSeconds = stallSeconds_.load();

@@ -54,8 +54,9 @@ struct HttpResult {
 };
 
 // The transfer's HTTP client over libcurl. One object serves the whole run:
-// its cookie store and its authorisation switch are shared by all requests,
-// which may run on any thread, one connection each.
+// its cookie store, its open connections and its authorisation switch are
+// shared by all requests, which may run on any thread, each on a connection
+// of its own while it runs.
 //
 // Every request sends User-Agent "Mozilla/3.0 (compatible; Indy Library)",
 // Accept "text/html, */*" and Content-Type "text/html", no Content-Length,
@@ -83,8 +84,8 @@ class HttpClient {
 
     void setStallSeconds(int seconds) { stallSeconds_ = seconds; }
     int stallSeconds() const { return stallSeconds_.load(); }
-    // Bytes a second a body may arrive at, 0 for no limit. A running
-    // transfer takes a change at its next progress call.
+    // Bytes a second the bodies running at once may arrive at together, 0
+    // for no limit. A running transfer takes a change at its next piece.
     void setReceiveLimit(std::int64_t bytesPerSecond) { receiveLimit_ = bytesPerSecond; }
     std::int64_t receiveLimit() const { return receiveLimit_.load(); }
 

@@ -1,9 +1,9 @@
 #include "session/DownloadCycle.h"
 
+#include "core/BuiltInProfile.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
-#include "core/WaitPage.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
@@ -20,8 +20,6 @@
 namespace vardelo {
 namespace {
 
-// A wait page asking for more than a day is not one the host would send.
-constexpr std::int32_t kLongestWaitSeconds = 24 * 60 * 60;
 // A page that never finishes loading must not hold the cycle for ever.
 constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
 
@@ -130,8 +128,7 @@ void DownloadCycle::endAttempt() {
     reading_ = ProfileRead::None;
     pageFailedStatus_ = false;
     endCaptcha();
-    if (profile_)
-        browser_.holdNavigation(false);
+    browser_.holdNavigation(false);
     heldAddress_.clear();
     profile_.reset();
     pageWatchdog_->stop();
@@ -159,10 +156,12 @@ void DownloadCycle::start() {
     link_ = session_.nextLink();
     const std::string& link = link_;
     profile_ = profiles_ ? profiles_->forLink(link) : nullptr;
+    if (!profile_)
+        profile_ = builtInProfile();
     Q_EMIT statusShown(QStringLiteral("Weblap betöltése"));
     armWatchdog();
     linkRefused_ = !isAddress(link);
-    if (profile_ && !linkRefused_)
+    if (!linkRefused_)
         browser_.presetCookies(toQt(link), profile_->profile().cookies);
     browser_.navigate(toQt(link));
 }
@@ -212,112 +211,6 @@ void DownloadCycle::hoursOpened() {
     start();
 }
 
-void DownloadCycle::documentComplete(bool ok) {
-    if (profile_) {
-        profilePageLoaded(ok);
-        return;
-    }
-    switch (state_) {
-    case CycleState::FirstPage:
-        if (awaitingSubmit_) {
-            // The next page came before the answer to the submission.
-            completedWhileSubmitting_ = ok;
-            return;
-        }
-        if (!ok) {
-            if (linkRefused_)
-                naplozas({OutcomeKind::DeadLink,
-                          {FailureKind::RefusedAddress, "not an address: " + link_}});
-            else
-                pageFailed(OutcomeKind::DeadLink, FailureKind::PageNotLoaded,
-                           "the link's page did not load");
-            return;
-        }
-        tellPage(CycleStep::FirstPage);
-        awaitingSubmit_ = true;
-        browser_.submitElement(attempt_, QStringLiteral("ff"));
-        return;
-    case CycleState::WaitPage:
-    case CycleState::Countdown: // the wait page again: it is read again
-        if (!ok) {
-            pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::PageNotLoaded,
-                       "the wait page did not load");
-            return;
-        }
-        tellPage(CycleStep::WaitPage);
-        browser_.readBodyMarkup(attempt_);
-        return;
-    case CycleState::AfterWait:
-    case CycleState::Submitted:
-    case CycleState::Idle:
-    case CycleState::Transfer: // a second transfer must not run beside this one
-    case CycleState::DeadLinkWait:
-    case CycleState::HostsWait:
-    case CycleState::Captcha:
-        return;
-    }
-}
-
-void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
-    if (profile_ && ticket == profileTicket_ && reading_ == ProfileRead::Submit) {
-        reading_ = ProfileRead::None;
-        stepSubmitted(submitted);
-        return;
-    }
-    if (ticket != attempt_ || state_ != CycleState::FirstPage || !awaitingSubmit_)
-        return;
-    awaitingSubmit_ = false;
-    if (!submitted) {
-        pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
-                   "the link's page has no free-user form (\"ff\")");
-        return;
-    }
-    tell(CycleStep::Submitted, "#ff");
-    enterWaitPage();
-    if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
-        documentComplete(*early);
-}
-
-void DownloadCycle::enterWaitPage() {
-    state_ = CycleState::WaitPage;
-    armWatchdog(); // the wait page gets a time of its own
-}
-
-void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
-    if (profile_ && ticket == profileTicket_) {
-        profileMarkupRead(ticket, ok, toStd(markup));
-        return;
-    }
-    if (ticket != attempt_ || (state_ != CycleState::WaitPage && state_ != CycleState::Countdown))
-        return;
-    if (!ok) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::PageUnreadable,
-                   "the wait page's text could not be read");
-        return;
-    }
-    readWaitPage(toStd(markup));
-}
-
-void DownloadCycle::readWaitPage(const std::string& page) {
-    Memo1 = page;
-    download_url.clear();
-    const auto url = read_download_url(Memo1);
-    if (!url) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
-                   "no download address on the wait page");
-        return;
-    }
-    download_url = *url;
-    tell(CycleStep::Address, download_url);
-    const auto seconds = read_waiting_time(Memo1);
-    if (!seconds || *seconds < 0 || *seconds > kLongestWaitSeconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
-                   "no usable waiting time on the wait page");
-        return;
-    }
-    armCountdown(*seconds);
-}
-
 void DownloadCycle::armCountdown(std::int32_t seconds) {
     tell(CycleStep::Wait, std::to_string(seconds));
     countdown = seconds;
@@ -358,7 +251,7 @@ void DownloadCycle::pageLost(bool crashed) {
                           state_ == CycleState::AfterWait || state_ == CycleState::Submitted ||
                           state_ == CycleState::Captcha;
     // A walk's countdown still has its page to read or press after the wait.
-    const bool walkCountdown = state_ == CycleState::Countdown && profile_ &&
+    const bool walkCountdown = state_ == CycleState::Countdown &&
                                (captcha_ == CaptchaState::Asked || download_url.empty());
     if (!pageStep && !walkCountdown)
         return;
@@ -381,14 +274,8 @@ void DownloadCycle::tellPage(CycleStep step) const {
 }
 
 void DownloadCycle::tellFailure(const std::string& why) const {
-    if (!trace_)
-        return;
-    if (profile_) {
+    if (trace_)
         trace_(CycleStep::Failed, stepName() + ": " + why);
-        return;
-    }
-    trace_(CycleStep::Failed,
-           std::string(state_ == CycleState::FirstPage ? "first page" : "wait page") + ": " + why);
 }
 
 void DownloadCycle::countdownTick() {
@@ -421,7 +308,7 @@ void DownloadCycle::transferDue() {
     Q_EMIT runControlsShown(RunControls::Transfer);
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
-    if (profile_ && !profile_->step(step_).addressBeforeWait) {
+    if (!currentStep().addressBeforeWait) {
         stepAfterWait();
         return;
     }
@@ -436,6 +323,7 @@ void DownloadCycle::startTransfer() {
         return;
     }
     state_ = CycleState::Transfer;
+    reading_ = ProfileRead::None; // an answer of the page still on its way is not heard
     const quint64 attempt = attempt_;
     auto* thread = new TTesztThread(http_, link_, download_url, session_.runSettings().Mentes_helye,
                                     profileSession(), this);
@@ -454,7 +342,7 @@ void DownloadCycle::startTransfer() {
     connect(thread, &TTesztThread::failed, this, ofThisAttempt(&DownloadCycle::transferFailed));
     connect(thread, &TTesztThread::pageInsteadOfFile, this,
             ofThisAttempt(&DownloadCycle::transferSentPage));
-    if (profile_)
+    if (!profile_->profile().designedTransfer)
         thread->nameFileByReply(pageFileName_);
     thread->expectFile(expectedFile_);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
@@ -509,7 +397,7 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
     // The page may say the file is gone or the host busy: the outcome is
     // then the one its first page would have given.
     const std::string_view text(page.constData(), static_cast<std::size_t>(page.size()));
-    if (profile_ && !profile_->isDead(text)) {
+    if (!profile_->isDead(text)) {
         for (std::size_t i = 0; i < profile_->stepCount(); ++i) {
             const auto asked = profile_->readRetryAfter(i, text);
             const auto seconds =

@@ -2,6 +2,7 @@
 
 #include "core/AttemptResult.h"
 #include "core/ExpectedFile.h"
+#include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
 #include "core/SettingsTable.h"
@@ -25,17 +26,13 @@ class QTimer;
 namespace vardelo {
 
 class Browser;
-class CompiledProfile;
-struct PageReader;
-struct ProfileStep;
-class HostProfiles;
 class DownloadHoursGate;
 class HttpClient;
 class TTesztThread;
 class TTimer;
 
-// Where the cycle is with the queue's head link. For a host profile's
-// walk: FirstPage and WaitPage, a step's page is loading or being read;
+// Where the cycle is with the queue's head link, in its profile's walk:
+// FirstPage and WaitPage, a step's page is loading or being read;
 // AfterWait, the wait is over and the page is asked for the file's address;
 // Submitted, an element was pressed and the page, the file or the download
 // it leads to is awaited.
@@ -123,7 +120,7 @@ class DownloadCycle final : public QObject {
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
     // A link that one of these claims goes through its profile's steps; any
-    // other through the built-in ones. They must outlive the cycle.
+    // other through the built-in profile's. They must outlive the cycle.
     void setHostProfiles(const HostProfiles* profiles) { profiles_ = profiles; }
     // For the probe: every page step is told, and where the transfer would
     // start, the attempt ends with the address told instead.
@@ -203,12 +200,10 @@ class DownloadCycle final : public QObject {
     void hoursOpened();
     void beginAttempt(CycleState state);
     void endAttempt();
-    void enterWaitPage();
-    void readWaitPage(const std::string& page);
     void armCountdown(std::int32_t seconds);
     void concludeAttempt(const AttemptResult& result);
 
-    // A host profile's walk (DownloadCycleProfile.cpp).
+    // The profile's walk (DownloadCycleProfile.cpp).
     enum class ProfileRead {
         None,
         Page,
@@ -228,12 +223,16 @@ class DownloadCycle final : public QObject {
     const ProfileStep& currentStep() const;
     bool pastLastStep() const; // the last step's element led to a page
     std::string stepName() const;
+    std::string stepLine(const std::string& detail) const; // a page line of the step
+    // The step's failure texts; none past the last step.
+    const ProfileStep::Texts& stepTexts() const;
     quint64 profileRequest(ProfileRead read);
     void requestMarkup(ProfileRead read);
     void requestValue(ProfileRead read, const PageReader& reader);
-    void profilePageLoaded(bool ok);
     void beginStep(bool pageLoaded);
-    void profileMarkupRead(quint64 ticket, bool ok, const std::string& markup);
+    bool readsAgainDuringWait() const;
+    void pageNotLoaded();
+    void profileMarkupRead(bool ok, const std::string& markup);
     void checkStepPage(const std::string& markup);
     void retryAfterRead(const std::optional<std::string>& text);
     void hostAsksToWait(std::int64_t seconds);
@@ -246,6 +245,7 @@ class DownloadCycle final : public QObject {
     void stepSizeRead(const std::optional<std::string>& text);
     void stepHashRead(const std::optional<std::string>& text);
     void readStepWait();
+    void readDesignedWaitPage();
     void stepWaitRead(const std::optional<std::string>& text);
     void readStepAddress();
     void stepAddressRead(const std::optional<std::string>& text);
@@ -253,6 +253,8 @@ class DownloadCycle final : public QObject {
     void readAgain(ProfileRead read);
     void stepAfterWait();
     void pressOrRead();
+    void submitForm();
+    void formSubmitted();
     // A step's captcha (DownloadCycleCaptcha.cpp).
     void buildCaptchaTimers();
     void checkCaptcha(ProfileRead at);
@@ -286,8 +288,8 @@ class DownloadCycle final : public QObject {
     CycleState state_ = CycleState::Idle;
     std::string link_;    // the queue link of the running or last attempt
     quint64 attempt_ = 0; // changes whenever an attempt begins or ends
-    // First page: the submission's answer is awaited; a page that completes
-    // before it is kept here and handled after it.
+    // A step's form was submitted and the answer is awaited; a page that
+    // completes before it is kept here and handled after it.
     bool awaitingSubmit_ = false;
     std::optional<bool> completedWhileSubmitting_;
     std::int64_t gaugeBytes_ = 0; // the transfer's expected size

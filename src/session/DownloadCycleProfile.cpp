@@ -1,13 +1,14 @@
-// The download cycle's walk for a link that a host profile claims: each
-// step's page is checked (dead, asked to wait, busy), its wait counted
-// down, then an element pressed or the file's address read. Every outcome
-// is one the built-in steps give: the first page dead or without its
-// element is a dead link; anything unreadable after it is an unreadable
-// wait page. The page watchdog bounds every page.
+// The download cycle's walk of a link's host profile, a profile file's or
+// the built-in one: each step's page is checked (dead, asked to wait,
+// busy), its wait counted down, then an element pressed or the file's
+// address read. Every outcome is one the built-in steps give: the first
+// page dead or without its element is a dead link; anything unreadable
+// after it is an unreadable wait page. The page watchdog bounds every page.
 #include "session/DownloadCycle.h"
 
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
+#include "core/WaitPage.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
@@ -26,6 +27,11 @@ constexpr quint64 kProfileTicket = quint64(1) << 63;
 // How often a reader that found nothing looks at its page again.
 constexpr int kReadAgainMs = 250;
 
+// A failure in the step's own words where it has them.
+std::string failureText(const std::string& own, std::string general) {
+    return own.empty() ? std::move(general) : own;
+}
+
 } // namespace
 
 const ProfileStep& DownloadCycle::currentStep() const {
@@ -37,7 +43,21 @@ bool DownloadCycle::pastLastStep() const {
 }
 
 std::string DownloadCycle::stepName() const {
+    if (profile_ && !pastLastStep() && !currentStep().name.empty())
+        return currentStep().name;
     return "step " + std::to_string(step_ + 1);
+}
+
+// A named step's page lines are as its design has them, without its name.
+std::string DownloadCycle::stepLine(const std::string& detail) const {
+    if (!pastLastStep() && !currentStep().name.empty())
+        return detail;
+    return stepName() + ": " + detail;
+}
+
+const ProfileStep::Texts& DownloadCycle::stepTexts() const {
+    static const ProfileStep::Texts none;
+    return pastLastStep() ? none : currentStep().texts;
 }
 
 quint64 DownloadCycle::profileRequest(ProfileRead read) {
@@ -58,7 +78,12 @@ void DownloadCycle::requestValue(ProfileRead read, const PageReader& reader) {
 
 // A page has loaded for the walk: the first one, the next step's, or the
 // current step's again (a reload during the wait reads it afresh).
-void DownloadCycle::profilePageLoaded(bool ok) {
+void DownloadCycle::documentComplete(bool ok) {
+    if (awaitingSubmit_) {
+        // The next page came before the answer to the form's submission.
+        completedWhileSubmitting_ = ok;
+        return;
+    }
     if (state_ != CycleState::Submitted && captchaSolvedByPage(ok))
         return;
     switch (state_) {
@@ -93,30 +118,69 @@ void DownloadCycle::profilePageLoaded(bool ok) {
 // an offline page is often sent with 404 or 410, and its dead marker
 // counts before anything else.
 void DownloadCycle::beginStep(bool pageLoaded) {
-    state_ = step_ == 0 ? CycleState::FirstPage : CycleState::WaitPage;
+    if (!readsAgainDuringWait()) {
+        state_ = step_ == 0 ? CycleState::FirstPage : CycleState::WaitPage;
+        endCaptcha();
+        Timer3->setEnabled(false);
+        Timer4->setEnabled(false);
+        armWatchdog(); // each page gets a time of its own
+    }
     pageFailedStatus_ = !pageLoaded;
     settleClock_.invalidate();
-    endCaptcha();
-    Timer3->setEnabled(false);
-    Timer4->setEnabled(false);
-    armWatchdog(); // each page gets a time of its own
+    if (!pageLoaded &&
+        !(pastLastStep() ? profile_->hasDeadPattern() : profile_->hasDeadPattern(step_))) {
+        pageNotLoaded(); // nothing on it could tell more
+        return;
+    }
     if (pageLoaded && step_ == 0)
         tellPage(CycleStep::FirstPage);
     else if (pageLoaded)
-        tell(CycleStep::WaitPage, stepName() + ": " + toStd(browser_.pageAddress()));
+        tell(CycleStep::WaitPage, stepLine(toStd(browser_.pageAddress())));
+    if (pageLoaded && !pastLastStep() && currentStep().submitForm) {
+        submitForm();
+        return;
+    }
     requestMarkup(ProfileRead::Page);
 }
 
-void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& markup) {
+void DownloadCycle::pageNotLoaded() {
+    pageFailed(step_ == 0 ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
+               FailureKind::PageNotLoaded,
+               failureText(stepTexts().notLoaded, "the page did not load"));
+}
+
+void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
+    if (ticket != profileTicket_)
+        return; // an earlier step's
+    // A page the walk has left is not heard; a wait page that is read again
+    // while it waits takes every reading of it.
+    if (reading_ == ProfileRead::None) {
+        if (!readsAgainDuringWait())
+            return;
+        reading_ = ProfileRead::Page;
+    }
+    profileMarkupRead(ok, toStd(markup));
+}
+
+// The step's page is up, waited on, and read afresh as often as it comes.
+bool DownloadCycle::readsAgainDuringWait() const {
+    return (state_ == CycleState::WaitPage || state_ == CycleState::Countdown) && !pastLastStep() &&
+           currentStep().readsAgainDuringWait;
+}
+
+void DownloadCycle::profileMarkupRead(bool ok, const std::string& markup) {
     const ProfileRead read = std::exchange(reading_, ProfileRead::None);
     if (!ok && read == ProfileRead::CaptchaSolved)
         return; // the next tick reads again
+    if (!ok && pageFailedStatus_) {
+        pageNotLoaded();
+        return;
+    }
     if (!ok) {
         pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
                                                    : OutcomeKind::WaitPageUnreadable,
-                   pageFailedStatus_ ? FailureKind::PageNotLoaded : FailureKind::PageUnreadable,
-                   pageFailedStatus_ ? "the page did not load"
-                                     : "the page's text could not be read");
+                   FailureKind::PageUnreadable,
+                   failureText(stepTexts().unreadable, "the page's text could not be read"));
         return;
     }
     if (read == ProfileRead::Page)
@@ -130,7 +194,7 @@ void DownloadCycle::profileMarkupRead(quint64, bool ok, const std::string& marku
 }
 
 void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
-    if (!profile_ || ticket != profileTicket_)
+    if (ticket != profileTicket_)
         return;
     const ProfileRead read = std::exchange(reading_, ProfileRead::None);
     const std::optional<std::string> value = ok ? std::optional(toStd(text)) : std::nullopt;
@@ -160,8 +224,7 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
         return;
     }
     if (pageFailedStatus_) {
-        pageFailed(step_ == 0 ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
-                   FailureKind::PageNotLoaded, "the page did not load");
+        pageNotLoaded();
         return;
     }
     const std::size_t asked = past ? profile_->stepCount() - 1 : step_;
@@ -246,6 +309,10 @@ void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
 
 void DownloadCycle::readStepWait() {
     const auto& wait = currentStep().wait;
+    if (wait && wait->kind == PageReader::Kind::Designed) {
+        readDesignedWaitPage();
+        return;
+    }
     if (!wait) {
         stepWaitRead(std::string("0"));
         return;
@@ -277,6 +344,28 @@ void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
         return;
     }
     stepAfterWait(); // nothing to wait for
+}
+
+// The designed readers: the file's address first, as it stands, then the
+// wait; the countdown is armed anew with every reading.
+void DownloadCycle::readDesignedWaitPage() {
+    const std::optional<std::string> address = profile_->readAddress(step_, Memo1);
+    if (!address) {
+        pageFailed(
+            OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
+            failureText(stepTexts().noAddress, "the profile's address reader finds nothing"));
+        return;
+    }
+    download_url = *address;
+    tell(CycleStep::Address, download_url);
+    const std::optional<std::string> wait = profile_->readWait(step_, Memo1);
+    const std::optional<std::int32_t> seconds = wait ? designedWaitSeconds(*wait) : std::nullopt;
+    if (!seconds) {
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
+                   failureText(stepTexts().noWait, "the profile's wait reader finds nothing"));
+        return;
+    }
+    armCountdown(*seconds);
 }
 
 void DownloadCycle::readStepAddress() {
@@ -365,22 +454,52 @@ void DownloadCycle::pressOrRead() {
     browser_.activateElement(profileRequest(ProfileRead::Submit), toQt(currentStep().submit));
 }
 
+// The form is submitted by its id as soon as its page is complete; a page
+// that completes before the answer is kept for after it.
+void DownloadCycle::submitForm() {
+    awaitingSubmit_ = true;
+    browser_.submitElement(profileRequest(ProfileRead::Submit), toQt(currentStep().submit));
+}
+
+void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
+    if (ticket != profileTicket_ || reading_ != ProfileRead::Submit)
+        return;
+    reading_ = ProfileRead::None;
+    awaitingSubmit_ = false;
+    stepSubmitted(submitted);
+}
+
 void DownloadCycle::stepSubmitted(bool submitted) {
+    const ProfileStep& step = currentStep();
     if (submitted) {
-        tell(CycleStep::Submitted, stepName() + ": " + currentStep().submit);
+        tell(CycleStep::Submitted, stepLine(step.submitForm ? "#" + step.submit : step.submit));
+        if (step.submitForm)
+            formSubmitted();
         return; // the page, the held navigation or the download it leads to is awaited
     }
     browser_.holdNavigation(false);
     if (step_ == 0)
         pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
-                   "nothing on the link's page matches the selector " + currentStep().submit);
+                   failureText(stepTexts().noElement,
+                               "nothing on the link's page matches the selector " + step.submit));
     else
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoAfterWaitElement,
-                   "nothing on the page matches the selector " + currentStep().submit);
+                   failureText(stepTexts().noElement,
+                               "nothing on the page matches the selector " + step.submit));
+}
+
+// A submitted form leads to the next step's page, whatever else the page
+// does meanwhile; that page gets a time of its own.
+void DownloadCycle::formSubmitted() {
+    ++step_;
+    state_ = CycleState::WaitPage;
+    armWatchdog();
+    if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
+        documentComplete(*early);
 }
 
 void DownloadCycle::navigationHeld(const QString& url) {
-    if (state_ != CycleState::Submitted || !profile_)
+    if (state_ != CycleState::Submitted)
         return;
     const std::string address = toStd(url);
     heldAddress_ = address;
@@ -388,7 +507,7 @@ void DownloadCycle::navigationHeld(const QString& url) {
 }
 
 void DownloadCycle::downloadRequested(const QString& url) {
-    if (state_ != CycleState::Submitted || !profile_)
+    if (state_ != CycleState::Submitted)
         return;
     browser_.holdNavigation(false);
     heldAddress_.clear();
@@ -427,7 +546,7 @@ bool DownloadCycle::walkOnFromPage() {
 // A file a profile's pages led to is asked for in the browser's session,
 // from the page that led to it; the built-in steps keep the designed request.
 std::optional<HttpSession> DownloadCycle::profileSession() const {
-    if (!profile_)
+    if (profile_->profile().designedTransfer)
         return std::nullopt;
     HttpSession session = browser_.session();
     session.referer = toStd(browser_.pageAddress());

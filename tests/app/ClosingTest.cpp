@@ -156,6 +156,7 @@ TEST_F(Closing, RestartGivesBackTheSameState) {
         control<QSpinBox>("elhalt")->setValue(0);
         control<QCheckBox>("auto_le")->setChecked(false);
         control<QSpinBox>("Sebesseg_korlat")->setValue(300);
+        control<QSpinBox>("Egyszerre")->setValue(3);
         control<QCheckBox>("Idoablak")->setChecked(true);
         control<QTimeEdit>("Idoablak_kezdete")->setTime(QTime(23, 30));
         control<QTimeEdit>("Idoablak_vege")->setTime(QTime(5, 15));
@@ -167,6 +168,7 @@ TEST_F(Closing, RestartGivesBackTheSameState) {
     EXPECT_EQ(again.statistics().osszes_kihagyott_db, 4);
     EXPECT_EQ(control<QSpinBox>("elhalt")->value(), 0);
     EXPECT_EQ(control<QSpinBox>("Sebesseg_korlat")->value(), 300);
+    EXPECT_EQ(control<QSpinBox>("Egyszerre")->value(), 3);
     EXPECT_TRUE(control<QCheckBox>("Idoablak")->isChecked());
     EXPECT_EQ(control<QTimeEdit>("Idoablak_vege")->time(), QTime(5, 15));
     EXPECT_EQ(again.statistics().jelenlegi_kihagyott_db, 0);

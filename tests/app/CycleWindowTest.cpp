@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QThread>
 
 namespace vardelo {
 namespace {
@@ -110,6 +111,21 @@ TEST_F(SessionAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
     }
 }
 
+// The wait page loaded again asks for its text; the transfer that begins
+// before the answer comes is not turned back into a countdown by it.
+TEST_F(SessionAlone, AWaitPageAnswerAfterTheTransferBegunIsNotHeard) {
+    startToWaitPage(kWaitPage.arg(10));
+    Q_EMIT browser.documentComplete(true);
+    cycle.skipWait();
+    ASSERT_EQ(cycle.state(), CycleState::Transfer);
+    Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(10));
+    EXPECT_EQ(cycle.state(), CycleState::Transfer);
+    EXPECT_FALSE(timer("Timer3")->enabled());
+    cycle.stop();
+    for (auto* transfer : cycle.findChildren<QThread*>())
+        transfer->wait();
+}
+
 TEST_F(SessionAlone, CountdownTickAfterStopSaysStopped) {
     startToWaitPage(kWaitPage.arg(10));
     EXPECT_TRUE(timer("Timer4")->enabled());
@@ -201,7 +217,8 @@ TEST_F(CycleInTheWindow, AnswersOfAnAbandonedAttemptAreDropped) {
     const quint64 oldTicket = fakeBrowser().submitTickets.back();
     click("Stop");
     click("inditas");
-    Q_EMIT browser().elementSubmitted(oldTicket, false); // would be a dead link
+    Q_EMIT browser().elementSubmitted(oldTicket, false);          // would be a dead link
+    Q_EMIT browser().bodyMarkupRead(oldTicket, false, QString()); // likewise
     EXPECT_TRUE(form.log().isEmpty());
     EXPECT_TRUE(form.downloading());
     EXPECT_EQ(form.queue().attempts(1), "0");

@@ -170,8 +170,11 @@ TEST_F(QueueWindow, ChangesAreSavedInTheBackgroundWithinSeconds) {
 TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     QString reason;
     HostProfiles known;
-    for (const char* text : {R"({"name": "A", "links": ["//a/"], "after_wait": "#b"})",
-                             R"({"name": "B", "links": ["//b/"], "after_wait": "#b"})"})
+    // Read by a selector: loaded in a page, never fetched as text.
+    for (
+        const char* text :
+        {R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})",
+         R"({"name": "B", "links": ["//b/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"})
         known.add(parseHostProfile(QByteArray(text), &reason));
     profiles = &known;
     QFile stored(recordPath("LinkCheck.Vdl"));
@@ -240,7 +243,9 @@ TEST_F(QueueWindow, ALostPageFreesItsPlaceAndAStopEndsALongCheck) {
     QString reason;
     HostProfiles known;
     known.add(parseHostProfile(
-        QByteArray(R"({"name": "A", "links": ["//a/"], "after_wait": "#b"})"), &reason));
+        QByteArray(
+            R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
+        &reason));
     profiles = &known;
     std::vector<std::string> links;
     for (int i = 1; i <= 2001; ++i)

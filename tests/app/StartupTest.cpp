@@ -90,7 +90,9 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     EXPECT_FALSE(form.downloading());
 
     QSettings raw(settingsFile(), QSettings::IniFormat);
-    EXPECT_EQ(raw.childKeys().size(), 16);
+    EXPECT_EQ(raw.childKeys().size(), 17);
+    EXPECT_EQ(raw.value(QStringLiteral("Egyszerre")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(control<QSpinBox>("Egyszerre")->value(), 1);
     EXPECT_EQ(raw.value(QStringLiteral("Captcha_ido")).toString(), QStringLiteral("5"));
     EXPECT_EQ(raw.value(QStringLiteral("Captcha_eseten")).toString(), QStringLiteral("0"));
     EXPECT_EQ(raw.value(QStringLiteral("Sebesseg_korlat")).toString(), QStringLiteral("0"));
@@ -114,6 +116,7 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
     storeSetting(QStringLiteral("Idoablak"), QStringLiteral("on"));
     storeSetting(QStringLiteral("Idoablak_kezdete"), QStringLiteral("99999"));
     storeSetting(QStringLiteral("Idoablak_vege"), QStringLiteral("06:30"));
+    storeSetting(QStringLiteral("Egyszerre"), QStringLiteral("three"));
 
     TForm1& form = open();
     EXPECT_TRUE(dialogs.errors.isEmpty());
@@ -135,6 +138,7 @@ TEST_F(Startup, RestoresQueueLogAndSettingsInOrder) {
     EXPECT_FALSE(control<QCheckBox>("Idoablak")->isChecked());
     EXPECT_EQ(control<QTimeEdit>("Idoablak_kezdete")->time(), QTime(23, 59));
     EXPECT_EQ(control<QTimeEdit>("Idoablak_vege")->time(), QTime(6, 0));
+    EXPECT_EQ(control<QSpinBox>("Egyszerre")->value(), 1);
 }
 
 TEST_F(Startup, WrongTypeStopsLoadingAtThatValue) {

@@ -1,8 +1,11 @@
 #include "QueueTestHelpers.h"
 
 #include "core/QueueDrag.h"
+#include "core/RunSlots.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace vardelo {
 namespace {
@@ -118,6 +121,93 @@ TEST(QueueHead, RotateMovesTheHeadLastWithItsNewAttempts) {
     DownloadQueue queue = queueOf({"a", "b", "c"});
     queue.rotateHead("1");
     EXPECT_EQ(rowsOf(queue), (Rows{"1|b|0", "2|c|0", "3|a|1"}));
+}
+
+// Any row's outcome, as several links running at once end in any order.
+TEST(QueueRows, RemoveAndRotateAnyRowAndFindALinksRow) {
+    const struct {
+        const char* name;
+        std::function<void(DownloadQueue&)> change;
+        Rows expected;
+    } cases[] = {
+        {"remove a middle row", [](DownloadQueue& q) { q.removeRow(2); },
+         Rows{"1|a|0", "2|c|0", "3|d|2"}},
+        {"remove the last row", [](DownloadQueue& q) { q.removeRow(4); },
+         Rows{"1|a|0", "2|b|0", "3|c|0"}},
+        {"rotate a middle row", [](DownloadQueue& q) { q.rotateRow(2, "1"); },
+         Rows{"1|a|0", "2|c|0", "3|d|2", "4|b|1"}},
+        {"rotate the last row", [](DownloadQueue& q) { q.rotateRow(4, "3"); },
+         Rows{"1|a|0", "2|b|0", "3|c|0", "4|d|3"}},
+        {"rows outside the data rows",
+         [](DownloadQueue& q) {
+             q.removeRow(0);
+             q.removeRow(5);
+             q.rotateRow(-1, "9");
+             q.rotateRow(5, "9");
+         },
+         Rows{"1|a|0", "2|b|0", "3|c|0", "4|d|2"}},
+    };
+    for (const auto& c : cases) {
+        DownloadQueue queue = queueOf({"a", "b", "c", "d"});
+        queue.setAttempts(4, "2");
+        c.change(queue);
+        EXPECT_EQ(rowsOf(queue), c.expected) << c.name;
+    }
+
+    DownloadQueue only = queueOf({"a"});
+    only.rotateRow(1, "1");
+    EXPECT_EQ(rowsOf(only), (Rows{"1|a|1"}));
+    only.removeRow(1);
+    EXPECT_TRUE(only.isEmpty());
+
+    const DownloadQueue twice = queueOf({"a", "b", "a"});
+    EXPECT_EQ(twice.rowOf("a"), 1);
+    EXPECT_EQ(twice.rowOf("b"), 2);
+    EXPECT_EQ(twice.rowOf("x"), std::nullopt);
+    EXPECT_EQ(DownloadQueue().rowOf(""), std::nullopt); // the empty queue's blank row
+}
+
+// Which queued link starts next when several may run at once.
+TEST(QueueRunSlots, TheFirstLinkWhoseHostHasAFreePlaceAndIsNotWaitingStarts) {
+    using Queued = std::vector<QueuedRun>;
+    using Running = std::vector<RunningLink>;
+    const struct {
+        const char* name;
+        Queued queued;
+        Running running;
+        int slots;
+        std::optional<std::size_t> next;
+    } cases[] = {
+        {"the first link", {{"a", "h1"}, {"b", "h2"}}, {}, 1, 0},
+        {"no slot is free", {{"a", "h1"}, {"b", "h2"}}, {{"c", "h3"}}, 1, std::nullopt},
+        {"no slots at all", {{"a", "h1"}}, {}, 0, std::nullopt},
+        {"its host runs its one link",
+         {{"a", "h1"}, {"b", "h1"}, {"c", "h2"}},
+         {{"a", "h1"}},
+         3,
+         2},
+        {"its host may run two", {{"a", "h1", 2}, {"b", "h1", 2}}, {{"a", "h1"}}, 3, 1},
+        {"its host runs its two",
+         {{"a", "h1", 2}, {"b", "h1", 2}, {"c", "h1", 2}},
+         {{"a", "h1"}, {"b", "h1"}},
+         3,
+         std::nullopt},
+        {"a waiting host is passed over", {{"a", "h1", 1, true}, {"b", "h2"}}, {}, 2, 1},
+        {"every host waits", {{"a", "h1", 1, true}, {"b", "h1", 1, true}}, {}, 2, std::nullopt},
+        {"one file's two links never run at once",
+         {{"a", "h1", 2}, {"a", "h2"}, {"b", "h1", 2}},
+         {{"a", "h1"}},
+         3,
+         2},
+        {"a cap below one lets one run", {{"a", "h1", 0}, {"b", "h1", 0}}, {}, 2, 0},
+        {"the running count is the host's, not the link's",
+         {{"b", "h1", 0}},
+         {{"a", "h1"}},
+         2,
+         std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nextLinkToStart(c.queued, c.running, c.slots), c.next) << c.name;
 }
 
 struct DragCase {

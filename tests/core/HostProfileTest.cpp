@@ -174,8 +174,7 @@ TEST(HostProfileFile, PatternsRe2RefusesMakeTheProfileUnusable) {
              p.retryAfter = {{PageReader::Kind::Pattern, "wait \\d+ min", {}, false}, "min"};
          }},
         {"step neither submit nor address", [](HostProfile& p) { p.steps = {step("")}; }},
-        {"step both submit and address",
-         [](HostProfile& p) { p.steps = {step("#a", p.address)}; }},
+        {"step both submit and address", [](HostProfile& p) { p.steps = {step("#a", p.address)}; }},
         {"step dead",
          [](HostProfile& p) {
              p.steps = {step("#a")};
@@ -211,6 +210,25 @@ TEST(HostProfileLinks, FirstProfileWhosePatternIsFoundClaimsTheLink) {
     EXPECT_EQ(profiles.size(), 2u);
     EXPECT_EQ(profiles.forLink("http://a.example/f/1")->profile().name, "B");
     EXPECT_EQ(profiles.forLink("http://only-this/1")->profile().name, "A");
+}
+
+TEST(HostProfileLinks, AHostIsItsProfileOrTheAddressesHostAndPort) {
+    HostProfiles profiles;
+    profiles.add(compiled(hostProfile("A", {"^https?://a\\.example/"})));
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://a.example/f/1", "A"},
+        {"http://Files.Example/a", "files.example:80"},
+        {"HTTPS://files.example/a", "files.example:443"},
+        {"http://files.example:80/a", "files.example:80"},
+        {"https://user:p@ss@files.example:8443?x=1", "files.example:8443"},
+        {"http://[::1]:9/a", "[::1]:9"},
+        {"https://[::1]/a", "[::1]:443"},
+        {"127.0.0.1:8080/a.bin", "127.0.0.1:8080"},
+        {"ftp://files.example/a", "files.example"},
+        {"", ""},
+    };
+    for (const auto& [link, host] : cases)
+        EXPECT_EQ(profiles.hostKey(link), host) << link;
 }
 
 TEST(HostProfileLinks, ClaimedLinksAreQueuedOnceInTheirCanonicalForm) {

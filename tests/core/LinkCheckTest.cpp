@@ -69,7 +69,8 @@ TEST(LinkCheckPlan, ManyLinksOfManyHostsRunInBoundedSteps) {
     EXPECT_EQ(check.done(), 20'000u);
 }
 
-std::shared_ptr<const CompiledProfile> sumProfile() {
+// The hash read by a selector, or, for a page read as text, by a pattern.
+std::shared_ptr<const CompiledProfile> sumProfile(bool hashBySelector = true) {
     HostProfile profile;
     profile.name = "Sum";
     profile.links = {"/sum/"};
@@ -77,7 +78,9 @@ std::shared_ptr<const CompiledProfile> sumProfile() {
     ProfileStep first;
     first.fileName = PageReader{PageReader::Kind::Pattern, "<h1>([^<]*)<", {}, false};
     first.size = PageReader{PageReader::Kind::Between, "id=\"size\">", "<", false};
-    first.hash = PageReader{PageReader::Kind::Selector, "#sum", {}, false};
+    first.hash = hashBySelector
+                     ? PageReader{PageReader::Kind::Selector, "#sum", {}, false}
+                     : PageReader{PageReader::Kind::Pattern, "sum:([0-9a-f]+)", {}, false};
     first.address = PageReader{PageReader::Kind::Selector, "#go", "href", true};
     profile.steps = {first};
     std::string reason;
@@ -113,6 +116,45 @@ TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrIsOffline) {
     facts = firstPageFacts(*profile, "<h1>File Not Found</h1>", {}, nullptr);
     EXPECT_EQ(facts.availability, Availability::Offline);
     EXPECT_TRUE(facts.name.empty());
+}
+
+// A page fetched without the browser answers only when it is as sure as
+// the browser's reading; a reader it leaves unanswered sends it to the browser.
+TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
+    EXPECT_FALSE(readsFirstPageAsText(*sumProfile()));
+    const auto profile = sumProfile(false);
+    EXPECT_TRUE(readsFirstPageAsText(*profile));
+    const std::string sha1(40, 'a');
+    const std::string page = "<html><head><title><h1>head</h1></title></head><BODY class=a>"
+                             "<h1>b.zip</h1><span id=\"size\">12 bytes</span>sum:" +
+                             sha1 + "</body></html>";
+    const std::string_view body = bodyOf(page);
+    EXPECT_EQ(body.substr(0, 14), "<h1>b.zip</h1>");
+    const auto facts = textPageFacts(*profile, body);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->availability, Availability::Online);
+    EXPECT_EQ(facts->name, "b.zip");
+    EXPECT_TRUE(facts->size && facts->size->exact);
+    EXPECT_TRUE(facts->digest);
+    EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
+    EXPECT_EQ(textPageFacts(*profile, "File Not Found")->availability, Availability::Offline);
+    // The profile's own size and hash readers serve a first step without them.
+    HostProfile shorthand;
+    shorthand.name = "Short";
+    shorthand.links = {"/s/"};
+    shorthand.afterWait = "#go";
+    shorthand.size = PageReader{PageReader::Kind::Pattern, "size:(\\d+ bytes)", {}, false};
+    shorthand.hash = PageReader{PageReader::Kind::Pattern, "sum:([0-9a-f]+)", {}, false};
+    shorthand.hashType = DigestKind::Sha1;
+    std::string reason;
+    const auto compiled = CompiledProfile::compile(std::move(shorthand), &reason);
+    ASSERT_TRUE(compiled) << reason;
+    const auto read = textPageFacts(*compiled, "size:12 bytes sum:" + sha1);
+    ASSERT_TRUE(read && read->size && read->digest);
+    EXPECT_EQ(read->size->bytes, 12);
+    EXPECT_EQ(read->digest->kind, DigestKind::Sha1);
+    EXPECT_EQ(bodyOf("<bodyguard>x</bodyguard>"), "<bodyguard>x</bodyguard>");
+    EXPECT_EQ(bodyOf("<body>cut short"), "cut short");
 }
 
 TEST(LinkCheckFacts, HeaderAnswersTellOnlineOfflineOrUnknown) {

@@ -20,9 +20,10 @@ TEST(SettingsOrder, ReadAndWriteOrdersCoverEveryValue) {
                read.begin();
     };
     for (SettingId id : {SettingId::SebessegKorlat, SettingId::Idoablak, SettingId::IdoablakKezdete,
-                         SettingId::IdoablakVege, SettingId::CaptchaIdo, SettingId::CaptchaEseten})
+                         SettingId::IdoablakVege, SettingId::CaptchaIdo, SettingId::CaptchaEseten,
+                         SettingId::Egyszerre})
         EXPECT_LT(position(id), position(SettingId::AutomatikusLetoltes));
-    EXPECT_EQ(settingsWriteOrder().back(), SettingId::CaptchaEseten);
+    EXPECT_EQ(settingsWriteOrder().back(), SettingId::Egyszerre);
 }
 
 TEST(SettingsDefaults, AreTheDesignedOnes) {
@@ -31,6 +32,7 @@ TEST(SettingsDefaults, AreTheDesignedOnes) {
     EXPECT_EQ(settingDef(SettingId::Ujraprobalkozasok).defaultNumber, 5);
     EXPECT_EQ(settingDef(SettingId::Elhalt).defaultNumber, 5);
     EXPECT_EQ(settingDef(SettingId::Vagolap).defaultNumber, 0);
+    EXPECT_EQ(settingDef(SettingId::Egyszerre).defaultNumber, 1);
 }
 
 TEST(SettingsNames, MatchWithoutRegardToCase) {
@@ -63,6 +65,8 @@ TEST(SettingsClamp, RetriesAndWaitStayInTheirRanges) {
     EXPECT_EQ(clampSetting(settingDef(SettingId::SebessegKorlat), -1), 0);
     EXPECT_EQ(clampSetting(settingDef(SettingId::IdoablakKezdete), 1440), 1439);
     EXPECT_EQ(clampSetting(settingDef(SettingId::IdoablakVege), -5), 0);
+    EXPECT_EQ(clampSetting(settingDef(SettingId::Egyszerre), 9), 8);
+    EXPECT_EQ(clampSetting(settingDef(SettingId::Egyszerre), 0), 1);
 }
 
 TEST(SettingsMessages, NameTheValue) {

@@ -115,6 +115,24 @@ TEST(ReceivePacer, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
     ReceivePacer fast;
     fast.waitMs(1'024'000'000, 0, 0);
     EXPECT_EQ(fast.waitMs(1'024'000'000, 0, 2'048'000'000), 2000);
+
+    // Bodies arriving at once share the limit; alone again, one starts afresh.
+    SharedReceivePacer shared;
+    shared.join();
+    shared.join();
+    shared.add(500);
+    EXPECT_EQ(shared.waitMs(1000, 0), 0);
+    shared.add(500);
+    shared.add(500);
+    EXPECT_EQ(shared.waitMs(1000, 0), 1000);
+    EXPECT_EQ(shared.waitMs(1000, 400), 600);
+    shared.leave();
+    shared.leave();
+    shared.join();
+    shared.add(400);
+    EXPECT_EQ(shared.waitMs(1000, 500), 0);
+    shared.add(300);
+    EXPECT_EQ(shared.waitMs(1000, 500), 300);
 }
 
 TEST(StallWatch, LessThanOneKibASecondOverTheStallTimeIsAStall) {

@@ -1,16 +1,21 @@
 #include "core/WaitPage.h"
 
+#include "core/BuiltInProfile.h"
+#include "core/HostProfile.h"
+
 #include <gtest/gtest.h>
 
 namespace vardelo {
 namespace {
 
 const std::string kMarker = "<form name=\"dlf\" action=\"";
+constexpr std::size_t kBuiltInWaitPage = 1; // the built-in profile's step
 
 TEST(WaitPageAddress, IsTheTextBetweenTheMarkerAndTheNextQuote) {
     const std::string page = "x" + kMarker + "http://h/f.zip\" method=\"post\"> var c=45;";
     EXPECT_EQ(read_download_url(page), "http://h/f.zip");
     EXPECT_EQ(read_waiting_time(page), 45);
+    EXPECT_EQ(builtInProfile()->readAddress(kBuiltInWaitPage, page), "http://h/f.zip");
 }
 
 TEST(WaitPageAddress, EmptyActionRunsToTheNextQuote) {
@@ -49,6 +54,11 @@ class WaitPageTimeCases : public ::testing::TestWithParam<TimeCase> {};
 
 TEST_P(WaitPageTimeCases, ReadsAsTheIntegerConversionSays) {
     EXPECT_EQ(read_waiting_time(GetParam().page), GetParam().seconds);
+    // The built-in profile counts down what lies between none and a day.
+    const auto text = builtInProfile()->readWait(kBuiltInWaitPage, GetParam().page);
+    const auto seconds = GetParam().seconds;
+    EXPECT_EQ(text ? designedWaitSeconds(*text) : std::nullopt,
+              seconds && *seconds >= 0 && *seconds <= 86400 ? seconds : std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WaitPageTimeCases,

@@ -407,6 +407,20 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
         if (request.path.find("/f.bin") != std::string::npos)
             asked.push_back(request.method + " " + request.path);
     EXPECT_EQ(asked, (Strings{"HEAD /files/f.bin", "HEAD /nohead/f.bin", "GET /nohead/f.bin"}));
+    // A page its profile reads by patterns is fetched as text, once; one
+    // with a selector reader is loaded in the browser.
+    const auto acceptsOfGets = [this](const std::string& path) {
+        Strings accepts;
+        for (const auto& request : host.requests())
+            if (request.method == "GET" && request.path == path)
+                accepts.push_back(request.headers.count("accept") ? request.headers.at("accept")
+                                                                  : "");
+        return accepts;
+    };
+    EXPECT_EQ(acceptsOfGets("/b/gone/x.bin"), Strings{"text/html, */*"});
+    const Strings loaded = acceptsOfGets("/sum/a.bin");
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_NE(loaded[0], "text/html, */*");
 
     click("removeOfflineItem");
     EXPECT_EQ(form().queue().rowCount() - 1, 4);
@@ -662,13 +676,24 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"i-hash-type.json",
          R"j({"name": "n", "links": ["x"], "steps": [{"address": {"pattern": "(a)"},
               "hash": {"selector": "#sum", "hash_type": "crc32"}}]})j"},
+        {"j-per-host-none.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": 0})j"},
+        {"k-per-host-many.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": 9})j"},
+        {"l-per-host-text.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": "2"})j"},
+        {"m-per-host-part.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "per_host": 1.5})j"},
+        {"n-profile-hash-type.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b",
+              "hash": {"pattern": "(a)", "hash_type": "crc32"}})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
     writeFile(QStringLiteral("profiles/notes.txt"), "not a profile");
     // An unknown key is named, and its profile used without it.
     writeFile(QStringLiteral("profiles/z-good.json"),
-              R"j({"name": "Good", "links": ["//good\\."], "steps": [{"submit": "#b",
+              R"j({"name": "Good", "links": ["//good\\."], "per_host": 8, "steps": [{"submit": "#b",
                   "wiat": {"pattern": "(\\d+)"}}]})j");
 
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
@@ -678,6 +703,9 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     for (int i = 0; i < badFiles; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
     EXPECT_TRUE(read.problems.last().contains(QLatin1String("\"wiat\"")));
+    const auto good = read.profiles.forLink("http://good.example/");
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(good->profile().perHost, 8);
 
     profileProblems = read.problems;
     host.addFile("d.bin", file(bytes(500, 'd')));

@@ -14,6 +14,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <thread>
+
 namespace vardelo {
 namespace {
 
@@ -208,6 +210,37 @@ TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
     }
     // A stall is waited out this long by default.
     EXPECT_EQ(http.stallSeconds(), 120);
+}
+
+// Two bodies at once share one limit: together they take about as long as
+// their sum at that limit (2 s here), not as long as one of them (1 s).
+TEST(HttpClientRules, TransfersAtOnceShareTheSpeedLimit) {
+    TestHost host;
+    HostedFile served;
+    served.body = std::string(256 * 1024, 'l');
+    host.addFile("a.bin", served);
+    host.addFile("b.bin", served);
+    HttpClient http;
+    http.setReceiveLimit(256 * 1024);
+    const std::atomic<bool> abort{false};
+    const auto fetch = [&](const std::string& name, HttpResult* result) {
+        HttpBody body;
+        body.write = [](const char*, std::size_t) { return true; };
+        *result = http.get(host.base() + "/files/" + name, body, abort);
+    };
+    HttpResult a, b;
+    QElapsedTimer took;
+    took.start();
+    std::thread first(fetch, "a.bin", &a);
+    std::thread second(fetch, "b.bin", &b);
+    first.join();
+    second.join();
+    EXPECT_EQ(a.status, HttpResult::Status::Ok) << a.error;
+    EXPECT_EQ(b.status, HttpResult::Status::Ok) << b.error;
+    EXPECT_EQ(a.received + b.received, 512 * 1024);
+    // The first piece arrives before the pace begins: a little under 2 s.
+    EXPECT_GT(took.elapsed(), 1500);
+    EXPECT_LT(took.elapsed(), 15000);
 }
 
 // A script left unanswered by a hung page ends that page only: the next
