@@ -266,6 +266,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void showRunControls(RunControls controls);
     void clearTransferRate();
     void askForCaptcha(const std::string& link);
+    void showPageOf(const std::string& link);
     void captchaOver();
     // The queue's "Állapot" column (Unit2RowState.cpp).
     void addRowStateColumn();

@@ -24,7 +24,10 @@ void TForm1::askForCaptcha(const std::string& link) {
     activateWindow();
     QApplication::alert(this);
     Lapok->setCurrentWidget(Weblap);
-    services_.browser.widget()->setFocus(Qt::OtherFocusReason);
+    if (session_->runsSeveral())
+        showPageOf(link); // the page that asks
+    Browser* page = session_->runsSeveral() ? session_->pageOf(link) : nullptr;
+    (page ? page : &services_.browser)->widget()->setFocus(Qt::OtherFocusReason);
     CTI->showBalloon(QStringLiteral("Captcha vár megoldásra"), toQt(balloonBody({link})), 10);
     balloon_hide->setEnabled(true);
     showRowStates();

@@ -13,11 +13,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -75,7 +77,31 @@ void TForm1::buildCycle() {
     connect(letoltes_utan_stop, &QCheckBox::toggled, this, write);
     connect(Captcha_eseten, &QComboBox::currentIndexChanged, this, write);
     connect(Captcha_ido, &QSpinBox::valueChanged, this, write);
+    connect(Egyszerre, &QSpinBox::valueChanged, this, write);
     writeRunSettings();
+    // Several at once, the "Weblap" page shows the running row the user picks.
+    connect(Linkek->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (session_->runsSeveral() && current.isValid())
+                    showPageOf(queue().url(current.row() + 1));
+            });
+}
+
+// Each cycle's page has its place on the "Weblap" page; one is seen at a time.
+void TForm1::showPageOf(const std::string& link) {
+    Browser* page = session_->pageOf(link);
+    if (!page || !page->widget())
+        return;
+    QWidget* shown = page->widget();
+    auto* layout = static_cast<QVBoxLayout*>(Weblap->layout());
+    if (layout->indexOf(shown) < 0) {
+        layout->addWidget(shown);
+        shown->setFixedSize(561, 409);
+        layout->setAlignment(shown, Qt::AlignLeft | Qt::AlignTop);
+    }
+    for (int i = 0; i < layout->count(); ++i)
+        if (QWidget* widget = layout->itemAt(i)->widget())
+            widget->setVisible(widget == shown);
 }
 
 void TForm1::writeRunSettings() {
@@ -87,6 +113,7 @@ void TForm1::writeRunSettings() {
     run.captchaChoice =
         Captcha_eseten->currentIndex() == 1 ? CaptchaChoice::Skip : CaptchaChoice::Wait;
     run.captchaTime = std::chrono::minutes(Captcha_ido->value());
+    run.Egyszerre = Egyszerre->value();
 }
 
 // What the session shows goes to the designed controls.

@@ -35,7 +35,11 @@ void TForm1::addRowStateColumn() {
 QString TForm1::rowStateText(int row) const {
     RowState state;
     const DownloadCycle& cycle = session_->cycle();
-    if (row == 1 && cycle.downloading()) {
+    const auto several =
+        session_->runsSeveral() ? session_->runningState(queue().url(row)) : std::nullopt;
+    if (several) {
+        state = *several;
+    } else if (row == 1 && cycle.downloading() && !session_->runsSeveral()) {
         state.kind = runningKind(cycle);
         state.secondsLeft = cycle.secondsToTransfer();
         state.received = std::max<std::int64_t>(rateBytes_, 0);

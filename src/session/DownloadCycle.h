@@ -72,9 +72,10 @@ enum class RunControls { Running, Transfer, Idle };
 // log and the statistics. What the cycle shows goes out as its signals.
 class CycleSession {
   public:
+    // No link waits for this cycle.
     virtual bool queueIsEmpty() const = 0;
     // The link the next attempt works on.
-    virtual std::string nextLink() const = 0;
+    virtual std::string nextLink() = 0;
     virtual const RunSettings& runSettings() const = 0;
     virtual OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
                                       std::int64_t contentLength) = 0;

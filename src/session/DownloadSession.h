@@ -10,6 +10,9 @@
 #include "session/DownloadCycle.h"
 #include "session/RunSettings.h"
 
+#include "core/RowState.h"
+#include "core/TransferRate.h"
+
 #include <QObject>
 #include <QString>
 
@@ -19,6 +22,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+class QTimer;
 
 namespace vardelo {
 
@@ -32,7 +37,7 @@ class RecordStore;
 // commands change them; its signals say what a view shows. Every step runs
 // guarded: a failure is told through stepFailed, never thrown at the event
 // loop.
-class DownloadSession final : public QObject, private CycleSession {
+class DownloadSession final : public QObject {
     Q_OBJECT
   public:
     DownloadSession(Browser& browser, HttpClient& http, const HostProfiles* profiles,
@@ -44,11 +49,25 @@ class DownloadSession final : public QObject, private CycleSession {
     const EventLog& log() const { return log_; }
     const DownloadStatistics& statistics() const { return statistics_; }
     const RunFailures& runFailures() const { return runFailures_; }
-    bool downloading() const; // a cycle works on the head link
+    bool downloading() const; // a cycle works on a link
     bool listIdle() const { return list_idle; }
-    QueueGuards queueGuards() const { return {downloading(), list_idle}; }
-    const DownloadCycle& cycle() const { return *cycle_; }
-    DownloadCycle& cycle() { return *cycle_; }
+    // The guards' "downloading" is the head's: the user's commands on any
+    // other running row are refused by the session itself.
+    QueueGuards queueGuards() const { return {isRunning(queue_.url(1)), list_idle}; }
+    // The first cycle, on the window's browser; the only one at one link at once.
+    const DownloadCycle& cycle() const;
+    DownloadCycle& cycle();
+    // Several links run at once: each has a cycle and a page of its own.
+    bool runsSeveral() const { return several_; }
+    // A link a cycle works on now.
+    bool isRunning(const std::string& link) const;
+    // What a running link's row shows in several at once; nothing for a
+    // link not running.
+    std::optional<RowState> runningState(const std::string& link) const;
+    // The page a running link's cycle works on; nothing for a link not running.
+    Browser* pageOf(const std::string& link) const;
+    // The speed of all transfers together, once measured.
+    std::optional<double> totalBytesPerSecond() const;
     // The window's controls write these when they change.
     RunSettings& settings() { return settings_; }
     // The grids, for views to listen to; they change through the commands only.
@@ -137,21 +156,29 @@ class DownloadSession final : public QObject, private CycleSession {
     void stepFailed(const QString& what);
 
   private:
-    // The cycle's view of its session.
-    bool queueIsEmpty() const override { return queue_.isEmpty(); }
-    std::string nextLink() const override { return queue_.url(1); }
-    const RunSettings& runSettings() const override { return settings_; }
+    // A cycle with its page, and its view of the session.
+    class Slot;
+
     OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
-                              std::int64_t contentLength) override;
-    void noteHostWait(const std::string& link, const std::string& host,
-                      std::int64_t seconds) override;
-    std::optional<std::int64_t> passOverWaitingLinks() override;
-    int passOver(const std::string& link) override;
-    void runGuarded(const std::function<void()>& step) override;
+                              std::int64_t contentLength);
+    void noteHostWait(const std::string& link, const std::string& host, std::int64_t seconds);
+    std::optional<std::int64_t> passOverWaitingLinks();
+    int passOver(const std::string& link);
+    void runGuarded(const std::function<void()>& step);
 
-    void connectCycle(DownloadCycle& cycle);
+    Slot& addSlot(Browser& page);
+    void connectSlot(Slot& slot);
+    // Several at once: the free cycles take the next links the queue offers.
+    void fillSlots();
+    void scheduleFill();
+    void runEnded();
+    bool isShown(const Slot& slot) const;
+    int rowOfRunning(const Slot& slot) const;
 
+    Browser& browser_;
+    HttpClient& http_;
     const HostProfiles* profiles_;
+    DownloadHoursGate* hours_ = nullptr;
     bool list_idle = false;
     DownloadQueue queue_;
     EventLog log_;
@@ -162,7 +189,11 @@ class DownloadSession final : public QObject, private CycleSession {
     QueueDrag drag_;
     QString recordFolder_;
     std::unique_ptr<RecordStore> records_; // after the grids it saves, so it ends first
-    DownloadCycle* cycle_ = nullptr;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    bool several_ = false;  // this run started with more than one link at once
+    bool stopping_ = false; // the cycles are being stopped: none takes a link
+    bool fillDue_ = false;
+    QTimer* hostsWait_ = nullptr; // a free cycle waits for a host's wait to end
 };
 
 } // namespace vardelo

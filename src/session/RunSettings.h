@@ -16,6 +16,7 @@ struct RunSettings {
     bool letoltes_utan_stop = false; // the run ends with the link it is at
     CaptchaChoice captchaChoice = CaptchaChoice::Wait;
     std::chrono::minutes captchaTime{5}; // the user's time for a captcha
+    int Egyszerre = 1;                   // links downloaded at once
 };
 
 } // namespace vardelo

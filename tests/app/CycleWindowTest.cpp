@@ -2,6 +2,7 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
+#include "core/RowState.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
 #include "session/DownloadCycle.h"
@@ -52,6 +53,7 @@ class SessionAlone : public ::testing::Test {
   protected:
     SessionAlone() {
         session.appendLinks({"http://h/link/a", "http://h/link/b"});
+        session.listReady();
         QObject::connect(&session, &DownloadSession::statusShown,
                          [this](const QString& text) { status = text; });
         QObject::connect(&session, &DownloadSession::gaugeMaximumShown,
@@ -154,6 +156,79 @@ TEST_F(SessionAlone, AHostsWaitWithoutARecordFolderWritesNoFile) {
     Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, QStringLiteral("wait 60 s"));
     EXPECT_FALSE(probing.hostWaitUntil("http://p.example/f/1").isEmpty());
     EXPECT_FALSE(QFile::exists(QStringLiteral("/HostWaits.Vdl")));
+}
+
+// Three at once: the first link of each free host in queue order, each on
+// a page of its own; an outcome goes to its link's row and that cycle takes
+// the next link; the stop-after switch starts none; Stop stops every one.
+TEST_F(SessionAlone, SeveralAtOnceTakeEachFreeHostsFirstLinkInQueueOrder) {
+    session.appendLinks({"http://h2/link/c", "http://h3/link/d"});
+    session.settings().Egyszerre = 3;
+    session.start();
+    ASSERT_EQ(browser.hiddenPages.size(), 2);
+    FakeBrowser& pageC = *browser.hiddenPages[0];
+    FakeBrowser& pageD = *browser.hiddenPages[1];
+    EXPECT_EQ(browser.navigated, QStringList{QStringLiteral("http://h/link/a")});
+    EXPECT_EQ(pageC.navigated, QStringList{QStringLiteral("http://h2/link/c")});
+    EXPECT_EQ(pageD.navigated, QStringList{QStringLiteral("http://h3/link/d")});
+    EXPECT_FALSE(session.isRunning("http://h/link/b")); // its host runs a already
+    // Running rows take none of the user's commands.
+    EXPECT_FALSE(session.deleteRow(3));
+    EXPECT_FALSE(session.moveToEnd(3));
+    EXPECT_EQ(session.runningState("http://h3/link/d")->kind, RowState::Kind::Page);
+
+    Q_EMIT pageC.documentComplete(false); // c's page does not load
+    EXPECT_EQ(outcomes, std::vector{OutcomeKind::DeadLink});
+    EXPECT_EQ(session.queue().url(4), "http://h2/link/c");
+    EXPECT_EQ(session.queue().attempts(4), "1");
+    ASSERT_TRUE(waitFor([&] { return pageC.navigated.size() == 2; }, 5000));
+    EXPECT_TRUE(session.isRunning("http://h2/link/c"));
+
+    session.stop(); // three running
+    EXPECT_FALSE(session.downloading());
+    EXPECT_EQ(outcomes.size(), 1U);
+
+    session.start(); // a, d and c again, each on the first free page
+    EXPECT_EQ(pageC.navigated.back(), QStringLiteral("http://h3/link/d"));
+    EXPECT_EQ(pageD.navigated.back(), QStringLiteral("http://h2/link/c"));
+    EXPECT_EQ(session.pressRow(4, 1), QueueDrag::Press::Refused);
+    session.settings().letoltes_utan_stop = true;
+    Q_EMIT pageC.documentComplete(false); // d's
+    settle();
+    EXPECT_EQ(pageC.navigated.size(), 3);
+    EXPECT_FALSE(session.isRunning("http://h3/link/d"));
+    EXPECT_TRUE(session.isRunning("http://h2/link/c"));
+    // Offline rows leave the queue; the running ones stay.
+    EXPECT_EQ(session.removeAsDead([](const std::string&) { return true; }).size(), 2U);
+    EXPECT_EQ(session.queue().rowCount(), 3);
+    // A page whose engine cannot start stops them all.
+    Q_EMIT pageD.cannotStart(QStringLiteral("no engine"));
+    EXPECT_FALSE(session.downloading());
+}
+
+// A host that asks to wait parks only its own links; the others run on, and
+// its next link starts when its wait is over.
+TEST_F(SessionAlone, AWaitingHostsLinksArePassedOverUntilItsWaitEnds) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
+        "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    DownloadSession several{browser, http, &set};
+    several.appendLinks({"http://p.example/1", "http://p.example/2", "http://q.example/3"});
+    several.settings().Egyszerre = 2;
+    several.start();
+    ASSERT_EQ(browser.hiddenPages.size(), 1);
+    EXPECT_EQ(browser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://q.example/3")});
+    Q_EMIT browser.documentComplete(true);
+    Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, QStringLiteral("wait 1 s"));
+    EXPECT_EQ(several.queue().url(3), "http://p.example/1");
+    settle();
+    EXPECT_EQ(browser.navigated.size(), 1); // p/2 waits with its host
+    EXPECT_TRUE(several.isRunning("http://q.example/3"));
+    ASSERT_TRUE(waitFor([&] { return browser.navigated.size() == 2; }, 10000));
+    EXPECT_EQ(browser.navigated.back(), QStringLiteral("http://p.example/2"));
 }
 
 TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
