@@ -98,7 +98,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     const DownloadQueue& queue() const { return session_->queue(); }
     const EventLog& log() const { return session_->log(); }
     const DownloadStatistics& statistics() const { return session_->statistics(); }
-    bool downloading() const { return session_->downloading(); } // a cycle works on the head link
+    bool downloading() const { return session_->downloading(); } // a cycle works on a link
     bool listIdle() const { return session_->listIdle(); }
 
     // Links a command line brings, this program's or a later start's: they

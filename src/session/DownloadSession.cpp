@@ -310,9 +310,14 @@ void DownloadSession::scheduleFill() {
 void DownloadSession::fillSlots() {
     if (!several_ || stopping_)
         return;
-    const int wanted = std::clamp(settings_.Egyszerre, 1, kMostAtOnce);
-    while (static_cast<int>(slots_.size()) < wanted)
-        addSlot(*browser_.makeHiddenPage(this));
+    int wanted = std::clamp(settings_.Egyszerre, 1, kMostAtOnce);
+    while (static_cast<int>(slots_.size()) < wanted) {
+        Browser* page = browser_.makeHiddenPage(this);
+        if (!page)
+            break; // no engine: the first cycle's page tells why
+        addSlot(*page);
+    }
+    wanted = std::min(wanted, static_cast<int>(slots_.size()));
     hostsWait_->stop();
     const std::int64_t at = now();
     hostWaits_.dropExpired(at);

@@ -464,6 +464,14 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
     EXPECT_TRUE(box.contains(QStringLiteral("No such file"))) << box.toStdString();
     EXPECT_EQ(dialogs.errors[1], box);
     EXPECT_EQ(dialogs.errors.size(), 2);
+    // Several at once: no page without the engine, and still one box a Start.
+    control<QSpinBox>("Egyszerre")->setValue(3);
+    click("inditas");
+    ASSERT_TRUE(waitFor([&] { return dialogs.errors.size() == 3; }, 5000));
+    settle();
+    EXPECT_EQ(dialogs.errors.size(), 3);
+    EXPECT_FALSE(form.downloading());
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
 TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {
