@@ -2,11 +2,11 @@
 // and what a background save of that queue costs the window's thread.
 // Prints the time of each step; a program, not a test.
 #include "app/GridModel.h"
-#include "app/RecordStore.h"
 #include "core/DownloadQueue.h"
 #include "core/EventLog.h"
 #include "core/ListText.h"
 #include "platform/RecordFiles.h"
+#include "session/RecordStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 // a test.
 //   vardelo_resume_bench [MiB]      (default 1024)
 #include "TestHost.h"
-#include "app/letolto.h"
 #include "core/PartialFile.h"
 #include "platform/HttpClient.h"
+#include "session/letolto.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -12,12 +12,12 @@
 #include "LocalNginx.h"
 #include "WorkerRound.h"
 
-#include "app/DownloadCycle.h"
 #include "core/HostProfile.h"
 #include "platform/FileDigest.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
 #include "platform/WebEngineBrowser.h"
+#include "session/DownloadSession.h"
 
 #include <QApplication>
 #include <QDir>
@@ -104,77 +104,22 @@ const QByteArray kProfile = R"({
   "steps": [{"hash": {"selector": "#sha"}, "submit": "#free"}]
 })";
 
-// The cycle's window for one link, asked again each round: nothing is
-// shown; the outcome ends the round.
-class BenchWindow final : public CycleWindow {
-  public:
-    BenchWindow(std::string link, QString folder) : link_(std::move(link)), folder_(folder) {}
-
-    std::optional<AttemptResult> result;
-    QEventLoop* round = nullptr;
-
-    bool queueIsEmpty() const override { return false; }
-    std::string headUrl() const override { return link_; }
-    std::string targetFolder() const override { return folder_.toStdString(); }
-    void showEmptyQueueMessage() override {}
-    void showStatus(const QString&) override {}
-    void setGaugeMaximum(int) override {}
-    void setGaugeValue(int) override {}
-    void showBytes(std::int64_t, std::int64_t) override {}
-    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
-    void clearTransferred() override {}
-    void clearTransferRate() override {}
-    void showRunControls(RunControls) override {}
-    OutcomePlan recordOutcome(const AttemptResult& outcome, std::int64_t) override {
-        result = outcome;
-        if (round)
-            round->quit();
-        if (outcome.checked.empty())
-            std::fprintf(stderr, "the walk did not check the file's digest\n");
-        return OutcomePlan{}; // idle
-    }
-    void noteHostWait(const std::string&, std::int64_t) override {
-        if (round)
-            round->quit(); // no outcome: the round failed
-    }
-    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
-    void askForCaptcha() override {}
-    void captchaOver() override {}
-    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
-    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
-    int passOverHead() override { return 1; }
-    bool stopsAfterThisLink() const override { return false; }
-    void showBrowserFailure(const QString& reason) override {
-        std::fprintf(stderr, "the browser cannot start: %s\n", qPrintable(reason));
-        if (round)
-            round->quit();
-    }
-    void runGuarded(const std::function<void()>& step) override {
-        try {
-            step();
-        } catch (const std::exception& error) {
-            std::fprintf(stderr, "cycle step failed: %s\n", error.what());
-        }
-    }
-
-  private:
-    std::string link_;
-    QString folder_;
-};
-
 struct WalkRound {
     bool ended = false;
     double walkSeconds = 0;   // from Start to the outcome recorded
     double submitSeconds = 0; // from the form's submission to the outcome recorded
 };
 
+// A session of one link, queued again each round: nothing is shown; the
+// outcome ends the round.
 class Walk {
   public:
     Walk(const std::string& link, const QString& folder, const HostProfiles& profiles)
-        : browser_(
-              [](QObject* parent, QString*) -> Browser* { return new WebEngineBrowser(parent); }),
-          window_(link, folder), cycle_(window_, browser_, http_, &owner_) {
-        cycle_.setHostProfiles(&profiles);
+        : link_(link), browser_([](QObject* parent, QString*) -> Browser* {
+              return new WebEngineBrowser(parent);
+          }),
+          session_(browser_, http_, &profiles, &owner_) {
+        session_.settings().Mentes_helye = folder.toStdString();
         // Shown, so that the page's timers run as in the window, but never on screen.
         browser_.widget()->setAttribute(Qt::WA_DontShowOnScreen);
         browser_.widget()->show();
@@ -184,39 +129,64 @@ class Walk {
             if (ok && !submitClock_.isValid())
                 submitClock_.start();
         });
+        QObject::connect(&session_, &DownloadSession::outcomeRecorded, &owner_,
+                         [this](const std::string&, const AttemptResult& outcome) {
+                             result_ = outcome;
+                             if (round_)
+                                 round_->quit();
+                             if (outcome.checked.empty())
+                                 std::fprintf(stderr, "the walk did not check the file's digest\n");
+                         });
+        const auto endRound = [this] {
+            if (round_)
+                round_->quit(); // no outcome: the round failed
+        };
+        QObject::connect(&session_, &DownloadSession::rowStatesChanged, &owner_, endRound);
+        QObject::connect(
+            &session_, &DownloadSession::browserFailed, &owner_, [endRound](const QString& reason) {
+                std::fprintf(stderr, "the browser cannot start: %s\n", qPrintable(reason));
+                endRound();
+            });
+        QObject::connect(&session_, &DownloadSession::stepFailed, &owner_, [](const QString& what) {
+            std::fprintf(stderr, "cycle step failed: %s\n", qPrintable(what));
+        });
     }
 
     WalkRound run(int limitMs) {
         WalkRound result;
-        window_.result.reset();
+        result_.reset();
         submitClock_.invalidate();
+        if (session_.queue().isEmpty())
+            session_.appendLinks({link_});
         QEventLoop loop;
         QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-        window_.round = &loop;
+        round_ = &loop;
         QElapsedTimer clock;
         clock.start();
-        cycle_.start();
+        session_.start();
         loop.exec();
-        window_.round = nullptr;
+        round_ = nullptr;
         result.walkSeconds = clock.elapsed() / 1000.0;
         result.submitSeconds = submitClock_.isValid() ? submitClock_.elapsed() / 1000.0 : 0;
-        if (!window_.result) {
+        if (!result_) {
             std::fprintf(stderr, "the walk did not end in %d s\n", limitMs / 1000);
-            cycle_.stop();
-        } else if (window_.result->outcome != OutcomeKind::Success) {
-            std::fprintf(stderr, "the walk failed: %s\n", window_.result->reason.text.c_str());
+            session_.stop();
+        } else if (result_->outcome != OutcomeKind::Success) {
+            std::fprintf(stderr, "the walk failed: %s\n", result_->reason.text.c_str());
         }
-        result.ended = window_.result && window_.result->outcome == OutcomeKind::Success &&
-                       !window_.result->checked.empty();
+        result.ended =
+            result_ && result_->outcome == OutcomeKind::Success && !result_->checked.empty();
         return result;
     }
 
   private:
+    std::string link_;
     QObject owner_;
     LazyBrowser browser_;
     HttpClient http_;
-    BenchWindow window_;
-    DownloadCycle cycle_;
+    DownloadSession session_;
+    std::optional<AttemptResult> result_;
+    QEventLoop* round_ = nullptr;
     QElapsedTimer submitClock_;
 };
 

@@ -2,8 +2,8 @@
 // and one through `curl -o`, each timed.
 #pragma once
 
-#include "app/letolto.h"
 #include "platform/HttpClient.h"
+#include "session/letolto.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,5 @@
 #include "app/Probe.h"
 
-#include "app/DownloadCycle.h"
 #include "core/CookieLine.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
@@ -11,6 +10,7 @@
 #include "platform/HttpClient.h"
 #include "platform/LazyBrowser.h"
 #include "platform/QtText.h"
+#include "session/DownloadSession.h"
 
 #include <QApplication>
 #include <QThread>
@@ -33,56 +33,6 @@ void say(const std::string& line) {
     std::printf("%s\n", controlsReplaced(line).c_str());
     std::fflush(stdout);
 }
-
-// The cycle's window for one link: nothing is shown, nothing is recorded.
-class ProbeWindow final : public CycleWindow {
-  public:
-    explicit ProbeWindow(std::string link) : link_(std::move(link)) {}
-
-    std::optional<OutcomeKind> outcome;
-
-    bool queueIsEmpty() const override { return false; }
-    std::string headUrl() const override { return link_; }
-    std::string targetFolder() const override { return {}; }
-    void showEmptyQueueMessage() override {}
-    void showStatus(const QString&) override {}
-    void setGaugeMaximum(int) override {}
-    void setGaugeValue(int) override {}
-    void showBytes(std::int64_t, std::int64_t) override {}
-    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
-    void clearTransferred() override {}
-    void clearTransferRate() override {}
-    void showRunControls(RunControls) override {}
-    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t) override {
-        outcome = result.outcome;
-        QCoreApplication::exit(1);
-        return OutcomePlan{}; // idle
-    }
-    void noteHostWait(const std::string&, std::int64_t) override { QCoreApplication::exit(1); }
-    // Neither a download nor a failure: the user would have to act.
-    void askForCaptcha() override { QCoreApplication::exit(2); }
-    void captchaOver() override {}
-    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
-    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
-    int passOverHead() override { return 1; }
-    bool stopsAfterThisLink() const override { return false; }
-    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
-    void showBrowserFailure(const QString& reason) override {
-        say("Failed at: the browser cannot start: " + toStd(reason));
-        QCoreApplication::exit(1);
-    }
-    void runGuarded(const std::function<void()>& step) override {
-        try {
-            step();
-        } catch (const std::exception& error) {
-            say(std::string("Failed: ") + error.what());
-            QCoreApplication::exit(1);
-        }
-    }
-
-  private:
-    std::string link_;
-};
 
 // What the HEAD's answer says of the transfer: 0, it would download; 1, it
 // would not.
@@ -186,10 +136,25 @@ int probe(const std::string& link, bool waitOut) {
     HttpClient http;
     http.setStallSeconds(30); // the HEAD's answer is worth no longer a wait
     std::unique_ptr<QThread> headRequest;
-    ProbeWindow window(link);
     QObject owner;
-    DownloadCycle cycle(window, browser, http, &owner);
-    cycle.setHostProfiles(&loaded.profiles);
+    // One link, nothing kept: the session is told no record folder.
+    DownloadSession session(browser, http, &loaded.profiles, &owner);
+    session.appendLinks({link});
+    DownloadCycle& cycle = session.cycle();
+    const auto fail = [] { QCoreApplication::exit(1); };
+    QObject::connect(&session, &DownloadSession::outcomeRecorded, &owner, fail);
+    QObject::connect(&session, &DownloadSession::rowStatesChanged, &owner, fail); // a host wait
+    // Neither a download nor a failure: the user would have to act.
+    QObject::connect(&session, &DownloadSession::captchaAsked, &owner,
+                     [] { QCoreApplication::exit(2); });
+    QObject::connect(&session, &DownloadSession::browserFailed, &owner, [](const QString& reason) {
+        say("Failed at: the browser cannot start: " + toStd(reason));
+        QCoreApplication::exit(1);
+    });
+    QObject::connect(&session, &DownloadSession::stepFailed, &owner, [](const QString& what) {
+        say("Failed: " + toStd(what));
+        QCoreApplication::exit(1);
+    });
 
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));
@@ -198,17 +163,17 @@ int probe(const std::string& link, bool waitOut) {
             QTimer::singleShot(0, &owner, [&] { cycle.skipWait(); });
         }
         if (step == CycleStep::Transfer) {
-            std::optional<HttpSession> session;
+            std::optional<HttpSession> browsing;
             if (profile) {
-                session = browser.session();
-                session->referer = toStd(browser.pageAddress());
+                browsing = browser.session();
+                browsing->referer = toStd(browser.pageAddress());
             }
-            headRequest = headOf(http, detail, session, cycle.pageFileName());
+            headRequest = headOf(http, detail, browsing, cycle.pageFileName());
         }
     });
-    cycle.start();
+    session.start();
     const int status = QApplication::exec();
-    cycle.stop();
+    session.stop();
     if (headRequest) // it uses the client
         headRequest->wait();
     return status;

@@ -1,15 +1,14 @@
 #include "app/Unit2.h"
 
-#include "app/BackgroundSave.h"
 #include "app/GridModel.h"
 #include "app/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
-#include "app/RecordStore.h"
-#include "app/TTimer.h"
 #include "core/IoError.h"
 #include "platform/Dialogs.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
+#include "session/BackgroundSave.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +30,8 @@ namespace vardelo {
 
 TForm1::TForm1(Services services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)) {
+    session_ = new DownloadSession(services_.browser, services_.http, services_.profiles, this);
+    session_->keepRecordsIn(services_.recordFolder);
     buildControls();
     buildCycle();
     buildLimits();
@@ -41,19 +42,18 @@ TForm1::TForm1(Services services, QWidget* parent)
     addRowStateColumn();
     nameControls();
 
-    records_ = std::make_unique<RecordStore>(services_.recordFolder, queue_.grid(), log_.grid());
-
     rememberStartingSettings();
     guarded([this] { FormCreate(); });
     guarded([this] { takeStartupLinks(); }); // also when start-up stopped before them
 }
 
-// The models listen to the queue's and the log's grids, which go before the
-// window's children.
+// The models listen to the queue's and the log's grids, which go with the
+// session.
 TForm1::~TForm1() {
     delete linkCheck_; // its workers end before the client they use
     delete linkekModel;
     delete naplosgModel;
+    delete session_;
 }
 
 void TForm1::connectCommands() {
@@ -128,9 +128,9 @@ void TForm1::nameControls() {
 
 void TForm1::FormCreate() {
     QApplication::setWindowIcon(windowIcon());
-    statistics_.resetCurrentRun();
+    session_->resetCurrentRun();
     showCurrentCounters();
-    list_idle = true;
+    session_->listReady();
     setWindowTitle(QStringLiteral("Vardelo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vardelo"));
     setGridColumns();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/DownloadCycle.h"
 #include "core/AttemptResult.h"
 #include "core/DownloadQueue.h"
 #include "core/DownloadStatistics.h"
@@ -13,6 +12,7 @@
 #include "core/SettingsRun.h"
 #include "core/SettingsTable.h"
 #include "core/TransferRate.h"
+#include "session/DownloadSession.h"
 
 #include "ui_Unit2.h"
 
@@ -53,7 +53,6 @@ class GridModel;
 class HttpClient;
 class LinkCheckRunner;
 class QueueGridView;
-class RecordStore;
 struct SettingBinding;
 class SettingsStore;
 class SkinEngine;
@@ -78,9 +77,9 @@ struct Services {
     std::vector<std::string> startupLinks;
 };
 
-// The main window. It owns the program's whole state for the run; its
+// The main window: the view and controller of its download session. Its
 // handlers keep the names of the commands they carry out.
-class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
+class TForm1 final : public QWidget, private Ui::TForm1 {
     Q_OBJECT
   public:
     explicit TForm1(Services services, QWidget* parent = nullptr);
@@ -96,11 +95,11 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
 
     // What the run holds, for the program's tools and the tests to read; it
     // changes only through the window's own commands.
-    const DownloadQueue& queue() const { return queue_; }
-    const EventLog& log() const { return log_; }
-    const DownloadStatistics& statistics() const { return statistics_; }
-    bool downloading() const; // a cycle works on the head link
-    bool listIdle() const { return list_idle; }
+    const DownloadQueue& queue() const { return session_->queue(); }
+    const EventLog& log() const { return session_->log(); }
+    const DownloadStatistics& statistics() const { return session_->statistics(); }
+    bool downloading() const { return session_->downloading(); } // a cycle works on a link
+    bool listIdle() const { return session_->listIdle(); }
 
     // Links a command line brings, this program's or a later start's: they
     // are queued as copied links are; no links at all brings the window to
@@ -118,13 +117,8 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
 
   private:
     // --- state of the run -------------------------------------------------
-    bool list_idle = false;
     bool activated_once = false;
     bool skin_loading = false;
-    QueueDrag drag_;
-    DownloadStatistics statistics_;
-    DownloadQueue queue_;              // shown in Linkek
-    EventLog log_;                     // shown in naplosg
     std::vector<std::string> ListBox1; // line buffer of list import and export
 
     // --- commands ----------------------------------------------------------
@@ -246,16 +240,6 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     }
     void reportError(const std::exception& error);
 
-    QueueGuards queueGuards() const { return {downloading(), list_idle}; }
-    // Clears list_idle while the queue is rewritten, and always sets it again.
-    struct QueueRewrite {
-        explicit QueueRewrite(bool& idle) : idle_(idle) { idle_ = false; }
-        ~QueueRewrite() { idle_ = true; }
-        QueueRewrite(const QueueRewrite&) = delete;
-        QueueRewrite& operator=(const QueueRewrite&) = delete;
-        bool& idle_;
-    };
-
     void readRecordFiles();
     // Writes the queue and the log now, as the close does; throws the first
     // file's failure.
@@ -271,35 +255,19 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     void storeSettings();
     void autoStart();
 
-    // The cycle's view of the window.
-    bool queueIsEmpty() const override;
-    std::string headUrl() const override;
-    std::string targetFolder() const override;
-    void showEmptyQueueMessage() override;
-    void showStatus(const QString& text) override;
-    void setGaugeMaximum(int maximum) override;
-    void setGaugeValue(int value) override;
-    void showBytes(std::int64_t received, std::int64_t expected) override;
-    void showTransferred(std::int64_t received, std::int64_t expected,
-                         std::int64_t contentLength) override;
-    void clearTransferred() override;
-    void showRunControls(RunControls controls) override;
-    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t contentLength) override;
-    void runGuarded(const std::function<void()>& step) override;
-    void clearTransferRate() override;
-    void noteHostWait(const std::string& host, std::int64_t seconds) override;
-    std::optional<std::int64_t> passOverWaitingLinks() override;
-    void askForCaptcha() override;
-    void captchaOver() override;
-    CaptchaChoice captchaChoice() const override;
-    std::chrono::minutes captchaTime() const override;
-    int passOverHead() override;
-    bool stopsAfterThisLink() const override;
-    void showBrowserFailure(const QString& reason) override;
-    // The host key of a link: its profile's name; empty for any other link.
-    std::string hostOf(const std::string& link) const;
-    QString hostWaitText(const std::string& link) const;
-    QString hostWaitUntil(const std::string& link) const;
+    // What the session shows (Unit2Cycle.cpp, Unit2Transfer.cpp, Unit2Captcha.cpp).
+    void showSession();
+    void writeRunSettings();
+    void showBrowserFailure(const QString& reason);
+    void showStatus(const QString& text);
+    void setGaugeMaximum(int maximum);
+    void showBytes(std::int64_t received, std::int64_t expected);
+    void showTransferred(std::int64_t received, std::int64_t expected, std::int64_t contentLength);
+    void showRunControls(RunControls controls);
+    void clearTransferRate();
+    void askForCaptcha(const std::string& link);
+    void showPageOf(const std::string& link);
+    void captchaOver();
     // The queue's "Állapot" column (Unit2RowState.cpp).
     void addRowStateColumn();
     QString rowStateText(int row) const;
@@ -334,15 +302,12 @@ class TForm1 final : public QWidget, private Ui::TForm1, private CycleWindow {
     std::string sizeTextOf(std::int64_t bytes) const;
 
     Services services_;
-    DownloadCycle* cycle_ = nullptr;
+    DownloadSession* session_ = nullptr;
     DownloadHoursGate* hoursGate_ = nullptr;
-    std::unique_ptr<RecordStore> records_; // the stored queue and log
     SettingsRun settingsRun_;
     bool closedInOrder_ = false; // the close has written everything; nothing may change now
     QTimer* rateTimer_ = nullptr;
     TransferRate rate_;
-    RunFailures runFailures_;         // why this run's attempts failed, by link
-    HostWaits hostWaits_;             // until when hosts asked their links to wait
     QPointer<QWidget> beforeCaptcha_; // the page the user was on when a captcha came
     std::int64_t rateBytes_ = -1;     // the last amount reported, -1 before the first
     std::int64_t rateExpected_ = 0;   // the transfer's whole size

@@ -1,11 +1,11 @@
 // A page's captcha: the window comes forward on the "Weblap" page for the
 // user to solve it, and goes back to the user's page afterwards.
-#include "app/TTimer.h"
 #include "app/Unit2.h"
 #include "core/ClipboardLinks.h"
 #include "platform/Browser.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
+#include "session/TTimer.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,7 +15,7 @@
 
 namespace vardelo {
 
-void TForm1::askForCaptcha() {
+void TForm1::askForCaptcha(const std::string& link) {
     if (Lapok->currentWidget() != Weblap)
         beforeCaptcha_ = Lapok->currentWidget();
     if (!isVisible() || isMinimized())
@@ -24,9 +24,11 @@ void TForm1::askForCaptcha() {
     activateWindow();
     QApplication::alert(this);
     Lapok->setCurrentWidget(Weblap);
-    services_.browser.widget()->setFocus(Qt::OtherFocusReason);
-    CTI->showBalloon(QStringLiteral("Captcha vár megoldásra"), toQt(balloonBody({queue_.url(1)})),
-                     10);
+    if (session_->runsSeveral())
+        showPageOf(link); // the page that asks
+    Browser* page = session_->runsSeveral() ? session_->pageOf(link) : nullptr;
+    (page ? page : &services_.browser)->widget()->setFocus(Qt::OtherFocusReason);
+    CTI->showBalloon(QStringLiteral("Captcha vár megoldásra"), toQt(balloonBody({link})), 10);
     balloon_hide->setEnabled(true);
     showRowStates();
 }
@@ -36,24 +38,6 @@ void TForm1::captchaOver() {
         Lapok->setCurrentWidget(beforeCaptcha_);
     beforeCaptcha_.clear();
     showRowStates();
-}
-
-CaptchaChoice TForm1::captchaChoice() const {
-    return Captcha_eseten->currentIndex() == 1 ? CaptchaChoice::Skip : CaptchaChoice::Wait;
-}
-
-std::chrono::minutes TForm1::captchaTime() const {
-    return std::chrono::minutes(Captcha_ido->value());
-}
-
-bool TForm1::stopsAfterThisLink() const {
-    return letoltes_utan_stop->isChecked();
-}
-
-int TForm1::passOverHead() {
-    const QueueRewrite rewrite(list_idle);
-    queue_.rotateHead(queue_.attempts(1)); // untried: its count stays
-    return queue_.rowCount() - 1;
 }
 
 } // namespace vardelo

@@ -1,19 +1,25 @@
-// The window's side of the download cycle: its commands go to the cycle,
-// which listens to its browser page itself, and the cycle's displays come
-// back here.
-#include "app/DownloadCycle.h"
-#include "app/TTimer.h"
+// The window's side of the download session: its commands go to the
+// session, whose cycle listens to its browser page itself, and what the
+// session shows comes back here.
 #include "app/Unit2.h"
+#include "core/IoError.h"
 #include "platform/Browser.h"
 #include "platform/Dialogs.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
+#include "session/DownloadCycle.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -46,8 +52,6 @@ class OnFirstShow final : public QObject {
 } // namespace
 
 void TForm1::buildCycle() {
-    cycle_ = new DownloadCycle(*this, services_.browser, services_.http, this);
-    cycle_->setHostProfiles(services_.profiles);
     if (!services_.profileProblems.isEmpty()) {
         new OnFirstShow(this, [this] {
             services_.dialogs.showError(profileProblemsText(services_.profileProblems));
@@ -63,18 +67,88 @@ void TForm1::buildCycle() {
     browser.widget()->setObjectName(QStringLiteral("lap"));
     // Tab reaches the browser where the page control stands, as every page's controls.
     setTabOrder(Linkek, browser.widget());
+
+    showSession();
+    // The run reads its settings as values: each change of their controls is written over.
+    const auto write = [this] { writeRunSettings(); };
+    connect(ujra, &QSpinBox::valueChanged, this, write);
+    connect(elhalt, &QSpinBox::valueChanged, this, write);
+    connect(Mentes_helye, &QLineEdit::textChanged, this, write);
+    connect(letoltes_utan_stop, &QCheckBox::toggled, this, write);
+    connect(Captcha_eseten, &QComboBox::currentIndexChanged, this, write);
+    connect(Captcha_ido, &QSpinBox::valueChanged, this, write);
+    connect(Egyszerre, &QSpinBox::valueChanged, this, write);
+    writeRunSettings();
+    // Several at once, the "Weblap" page shows the running row the user picks.
+    connect(Linkek->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (session_->runsSeveral() && current.isValid())
+                    showPageOf(queue().url(current.row() + 1));
+            });
 }
 
-bool TForm1::downloading() const {
-    return cycle_->downloading();
+// Each cycle's page has its place on the "Weblap" page; one is seen at a time.
+void TForm1::showPageOf(const std::string& link) {
+    Browser* page = session_->pageOf(link);
+    if (!page || !page->widget())
+        return;
+    QWidget* shown = page->widget();
+    auto* layout = static_cast<QVBoxLayout*>(Weblap->layout());
+    if (layout->indexOf(shown) < 0) {
+        layout->addWidget(shown);
+        shown->setFixedSize(561, 409);
+        layout->setAlignment(shown, Qt::AlignLeft | Qt::AlignTop);
+    }
+    for (int i = 0; i < layout->count(); ++i)
+        if (QWidget* widget = layout->itemAt(i)->widget())
+            widget->setVisible(widget == shown);
+}
+
+void TForm1::writeRunSettings() {
+    RunSettings& run = session_->settings();
+    run.ujra = ujra->value();
+    run.elhalt = elhalt->value();
+    run.Mentes_helye = toStd(Mentes_helye->text());
+    run.letoltes_utan_stop = letoltes_utan_stop->isChecked();
+    run.captchaChoice =
+        Captcha_eseten->currentIndex() == 1 ? CaptchaChoice::Skip : CaptchaChoice::Wait;
+    run.captchaTime = std::chrono::minutes(Captcha_ido->value());
+    run.Egyszerre = Egyszerre->value();
+}
+
+// What the session shows goes to the designed controls.
+void TForm1::showSession() {
+    DownloadSession* session = session_;
+    connect(session, &DownloadSession::statusShown, this, &TForm1::showStatus);
+    connect(session, &DownloadSession::gaugeMaximumShown, this, &TForm1::setGaugeMaximum);
+    connect(session, &DownloadSession::gaugeValueShown, gauge1, &QProgressBar::setValue);
+    connect(session, &DownloadSession::bytesShown, this, &TForm1::showBytes);
+    connect(session, &DownloadSession::transferShown, this, &TForm1::showTransferred);
+    connect(session, &DownloadSession::transferredCleared, letoltve, &QLabel::clear);
+    connect(session, &DownloadSession::transferRateCleared, this, &TForm1::clearTransferRate);
+    connect(session, &DownloadSession::runControlsShown, this, &TForm1::showRunControls);
+    connect(session, &DownloadSession::emptyQueueRefused, this, [this] {
+        services_.dialogs.showInformation(QStringLiteral("Üres a letöltési lista!"));
+    });
+    connect(session, &DownloadSession::captchaAsked, this, &TForm1::askForCaptcha);
+    connect(session, &DownloadSession::captchaEnded, this, &TForm1::captchaOver);
+    connect(session, &DownloadSession::browserFailed, this, &TForm1::showBrowserFailure);
+    connect(session, &DownloadSession::outcomeRecorded, this, [this] {
+        showCurrentCounters();
+        showAllTimeCounters();
+    });
+    connect(session, &DownloadSession::rowStatesChanged, this, &TForm1::showRowStates);
+    connect(session, &DownloadSession::stepFailed, this, [this](const QString& what) {
+        services_.dialogs.showError(toQt(withFinalPeriod(toStd(what))));
+    });
 }
 
 void TForm1::inditasClick() {
-    cycle_->start();
+    session_->start();
 }
 
 void TForm1::StopClick() {
-    cycle_->stop();
+    session_->stop();
 }
 
 void TForm1::showBrowserFailure(const QString& reason) {
@@ -82,22 +156,6 @@ void TForm1::showBrowserFailure(const QString& reason) {
         QStringLiteral("A program böngészőrészét nem sikerült betölteni, ezért a letöltés "
                        "leállt.\nA keresett fájlok és a betöltő válasza:\n") +
         reason);
-}
-
-bool TForm1::queueIsEmpty() const {
-    return queue_.isEmpty();
-}
-
-std::string TForm1::headUrl() const {
-    return queue_.url(1);
-}
-
-std::string TForm1::targetFolder() const {
-    return toStd(Mentes_helye->text());
-}
-
-void TForm1::showEmptyQueueMessage() {
-    services_.dialogs.showInformation(QStringLiteral("Üres a letöltési lista!"));
 }
 
 void TForm1::showStatus(const QString& text) {
@@ -119,10 +177,6 @@ void TForm1::showRunControls(RunControls controls) {
     letoltes_utan_stop->setEnabled(!idle);
     PM_letoltes_utan_stop->setEnabled(!idle);
     showRowStates();
-}
-
-void TForm1::runGuarded(const std::function<void()>& step) {
-    guarded(step);
 }
 
 } // namespace vardelo

@@ -87,11 +87,11 @@ void TForm1::buildControls() {
     gauge1->setRange(0, 100);
 
     linkekModel = new GridModel(
-        queue_.grid(),
+        session_->queueGrid(),
         {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Próbálkozások")}, this);
     Linkek->setModel(linkekModel);
     naplosgModel =
-        new GridModel(log_.grid(),
+        new GridModel(session_->logGrid(),
                       {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Állapot"),
                        QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
                       this);
@@ -100,15 +100,16 @@ void TForm1::buildControls() {
     linkekModel->setToolTips([this](int row, int column) {
         if (column > QueueAttempts)
             return linkCheckTip(row, column);
-        return column == QueueUrl ? hostWaitText(queue_.grid().cell(row, QueueUrl)) : QString();
+        return column == QueueUrl ? session_->hostWaitText(queue().grid().cell(row, QueueUrl))
+                                  : QString();
     });
     // A given-up link's status cell tells why its attempts of this run
     // failed; a downloaded one's, what its check found.
     naplosgModel->setToolTips([this](int row, int column) {
-        const std::string& status = log_.grid().cell(row, LogStatus);
+        const std::string& status = log().grid().cell(row, LogStatus);
         if (column != LogStatus || (status != kStatusFailed && status != kStatusSuccess))
             return QString();
-        return toQt(runFailures_.reasonsOf(log_.grid().cell(row, LogUrl)));
+        return toQt(session_->runFailures().reasonsOf(log().grid().cell(row, LogUrl)));
     });
     for (QTableView* grid : {static_cast<QTableView*>(Linkek), naplosg})
         grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

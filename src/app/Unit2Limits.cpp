@@ -1,8 +1,8 @@
 // The speed limit and the download hours: the settings page's controls tell
 // the HTTP client and the cycle's gate at once, also during a transfer.
-#include "app/DownloadHoursGate.h"
 #include "app/Unit2.h"
 #include "platform/HttpClient.h"
+#include "session/DownloadHoursGate.h"
 
 #include <QCheckBox>
 #include <QSpinBox>
@@ -20,7 +20,7 @@ int minuteOfDay(const QTimeEdit* edit) {
 void TForm1::buildLimits() {
     hoursGate_ = new DownloadHoursGate(this);
     hoursGate_->setObjectName(QStringLiteral("hoursGate"));
-    cycle_->setHoursGate(hoursGate_);
+    session_->setHoursGate(hoursGate_);
 
     const auto changed = [this] { guarded([this] { limitsChanged(); }); };
     connect(Sebesseg_korlat, &QSpinBox::valueChanged, this, changed);

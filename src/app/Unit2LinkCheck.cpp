@@ -1,7 +1,6 @@
 // The link check: which queued links are there, what their files are called
 // and how big they are, without starting any download. Its results show in
 // the queue's own columns and are kept beside the queue.
-#include "app/BackgroundSave.h"
 #include "app/GridModel.h"
 #include "app/LinkCheckRunner.h"
 #include "app/LinkCheckStore.h"
@@ -9,6 +8,7 @@
 #include "app/Unit2.h"
 #include "core/Outcome.h"
 #include "platform/QtText.h"
+#include "session/BackgroundSave.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -106,7 +106,7 @@ QString TForm1::linkCheckTip(int row, int column) const {
 }
 
 const LinkFacts* TForm1::linkFactsOf(int row) const {
-    const std::string& link = queue_.url(row);
+    const std::string& link = queue().url(row);
     return link.empty() ? nullptr : linkCheck_->results().find(link);
 }
 
@@ -116,11 +116,11 @@ void TForm1::checkLinksClick() {
         return;
     }
     std::vector<std::string> links;
-    links.reserve(static_cast<std::size_t>(queue_.rowCount()));
+    links.reserve(static_cast<std::size_t>(queue().rowCount()));
     // The link a download works on is the cycle's; its page is not loaded twice.
-    for (int row = downloading() ? 2 : 1; row < queue_.rowCount(); ++row)
-        if (!queue_.url(row).empty())
-            links.push_back(queue_.url(row));
+    for (int row = downloading() ? 2 : 1; row < queue().rowCount(); ++row)
+        if (!queue().url(row).empty())
+            links.push_back(queue().url(row));
     checkLinks->setText(kStopCheckText);
     checkLinksItem->setText(QStringLiteral("Ellenőrzés &leállítása")); // E is the removal's
     linkCheck_->start(std::move(links));
@@ -154,19 +154,13 @@ void TForm1::linkCheckEnded(bool stopped) {
 // head stays.
 void TForm1::removeOfflineLinksClick() {
     const LinkResults& results = linkCheck_->results();
-    const std::vector<QueuedLink> taken = queue_.takeLinks(
-        [&results](const std::string& link) {
+    const std::vector<QueuedLink> taken =
+        session_->removeAsDead([&results](const std::string& link) {
             const LinkFacts* facts = results.find(link);
             return facts && facts->availability == Availability::Offline;
-        },
-        queueGuards());
+        });
     if (taken.empty())
         return;
-    {
-        const TextGrid::Batch batch(log_.grid());
-        for (const QueuedLink& link : taken)
-            log_.append(givenUpEntry(link.url, OutcomeKind::DeadLink, ujra->value()));
-    }
     saveLinkResultsInBackground();
 }
 
@@ -178,22 +172,24 @@ void TForm1::forgetLinkFacts(const std::vector<std::string>& links) {
                      [&results](const std::string& link) { return results.find(link); }))
         return;
     std::unordered_set<std::string> queued;
-    for (int row = 1; row < queue_.rowCount(); ++row)
-        queued.insert(queue_.url(row));
+    for (int row = 1; row < queue().rowCount(); ++row)
+        queued.insert(queue().url(row));
     for (const std::string& link : links)
         if (!queued.count(link))
             results.erase(link);
 }
 
 void TForm1::saveLinkResultsInBackground() {
-    linkResultsSaver_->submit([folder = services_.recordFolder, results = linkCheck_->results(),
-                               queue = queue_.grid()] { saveLinkResults(folder, results, queue); });
+    linkResultsSaver_->submit(
+        [folder = services_.recordFolder, results = linkCheck_->results(), queue = queue().grid()] {
+            saveLinkResults(folder, results, queue);
+        });
 }
 
 void TForm1::endLinkCheck() {
     linkCheck_->stop();
     linkResultsSaver_->waitIdle();
-    saveLinkResults(services_.recordFolder, linkCheck_->results(), queue_.grid());
+    saveLinkResults(services_.recordFolder, linkCheck_->results(), queue().grid());
 }
 
 } // namespace vardelo

@@ -8,7 +8,7 @@
 namespace vardelo {
 
 void TForm1::megnyitClick() {
-    const QueueRewrite rewrite(list_idle);
+    const auto rewrite = session_->rewriting();
 
     const std::optional<QString> path = services_.dialogs.openFileName();
     if (!path)
@@ -21,8 +21,8 @@ void TForm1::megnyitClick() {
 
 void TForm1::button3Click() {
     ListBox1.clear();
-    for (int row = 1; row < queue_.rowCount(); ++row)
-        ListBox1.push_back(queue_.url(row));
+    for (int row = 1; row < queue().rowCount(); ++row)
+        ListBox1.push_back(queue().url(row));
     if (const std::optional<QString> path = services_.dialogs.saveFileName())
         writeListFile(*path, ListBox1);
 }

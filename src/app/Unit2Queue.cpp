@@ -24,18 +24,18 @@ void TForm1::HozzaadClick() {
 }
 
 void TForm1::sor_torlesClick() {
-    queue_.deleteRow(Linkek->selectedRow(), queueGuards());
+    session_->deleteRow(Linkek->selectedRow());
 }
 
 void TForm1::eloreClick() {
-    if (!queue_.moveToTop(Linkek->selectedRow(), queueGuards()))
+    if (!session_->moveToTop(Linkek->selectedRow()))
         return;
     // The selection goes with the moved link; during a cycle the head stays.
-    Linkek->selectDataRow(queueGuards().downloading ? 2 : 1);
+    Linkek->selectDataRow(downloading() ? 2 : 1);
 }
 
 void TForm1::hatraClick() {
-    if (!queue_.moveToEnd(Linkek->selectedRow(), queueGuards()))
+    if (!session_->moveToEnd(Linkek->selectedRow()))
         return;
     Linkek->selectDataRow(linkekModel->rowCount());
 }
@@ -43,14 +43,14 @@ void TForm1::hatraClick() {
 void TForm1::LinkekMouseDown(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return; // the view has selected the row under the pointer
-    if (drag_.press(queue_, row, column, queueGuards()) == QueueDrag::Press::Began)
+    if (session_->pressRow(row, column) == QueueDrag::Press::Began)
         QApplication::setOverrideCursor(Qt::PointingHandCursor);
 }
 
 void TForm1::LinkekMouseUp(Qt::MouseButton button, int row, int column) {
     if (button == Qt::RightButton)
         return;
-    if (drag_.release(queue_, row, column, queueGuards()) != QueueDrag::Release::Ended)
+    if (session_->releaseRow(row, column) != QueueDrag::Release::Ended)
         return;
     QApplication::restoreOverrideCursor();
 }

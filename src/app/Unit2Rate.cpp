@@ -40,7 +40,10 @@ void TForm1::showTransferRate() {
     if (rateBytes_ < 0)
         return;
     rate_.sample(nowMs(), rateBytes_);
-    const auto speed = rate_.bytesPerSecond();
+    // Several at once, the label shows the speed of all transfers together,
+    // the time left the first running row's.
+    const auto speed =
+        session_->runsSeveral() ? session_->totalBytesPerSecond() : rate_.bytesPerSecond();
     if (!speed)
         return;
     // The separator of the sizes beside it.

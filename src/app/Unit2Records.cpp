@@ -1,23 +1,18 @@
-// The stored queue and log: the window's side of its record store.
-#include "app/HostWaitsStore.h"
-#include "app/RecordStore.h"
+// The stored queue and log: the window's side of its session's record store.
 #include "app/Unit2.h"
-
-#include <QDateTime>
 
 namespace vardelo {
 
 void TForm1::readRecordFiles() {
-    records_->load();
-    hostWaits_ = loadHostWaits(services_.recordFolder, QDateTime::currentSecsSinceEpoch());
+    session_->loadRecords();
 }
 
 void TForm1::writeRecordFiles() {
-    records_->saveAtClosing();
+    session_->saveRecordsAtClosing();
 }
 
 void TForm1::scheduleRecordSave() {
-    records_->scheduleSave();
+    session_->scheduleRecordSave();
 }
 
 } // namespace vardelo

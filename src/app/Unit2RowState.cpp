@@ -34,13 +34,18 @@ void TForm1::addRowStateColumn() {
 
 QString TForm1::rowStateText(int row) const {
     RowState state;
-    if (row == 1 && cycle_->downloading()) {
-        state.kind = runningKind(*cycle_);
-        state.secondsLeft = cycle_->secondsToTransfer();
+    const DownloadCycle& cycle = session_->cycle();
+    const auto several =
+        session_->runsSeveral() ? session_->runningState(queue().url(row)) : std::nullopt;
+    if (several) {
+        state = *several;
+    } else if (row == 1 && cycle.downloading() && !session_->runsSeveral()) {
+        state.kind = runningKind(cycle);
+        state.secondsLeft = cycle.secondsToTransfer();
         state.received = std::max<std::int64_t>(rateBytes_, 0);
         state.expected = rateExpected_;
         state.bytesPerSecond = rate_.bytesPerSecond();
-    } else if (const QString until = hostWaitUntil(queue_.url(row)); !until.isEmpty()) {
+    } else if (const QString until = session_->hostWaitUntil(queue().url(row)); !until.isEmpty()) {
         state.kind = RowState::Kind::HostWait;
         state.until = toStd(until);
     }

@@ -78,12 +78,13 @@ std::vector<SettingBinding> TForm1::settingBindings() {
     };
 
     return {
-        {SettingId::OsszesLetoltottDb, counter(statistics_.osszes_letoltott_db),
-         counterOf(statistics_.osszes_letoltott_db)},
-        {SettingId::OsszesKihagyottDb, counter(statistics_.osszes_kihagyott_db),
-         counterOf(statistics_.osszes_kihagyott_db)},
-        {SettingId::OsszesLetoltottMeret, counter(statistics_.osszes_letoltott_meret),
-         counterOf(statistics_.osszes_letoltott_meret)},
+        {SettingId::OsszesLetoltottDb, counter(session_->storedStatistics().osszes_letoltott_db),
+         counterOf(session_->storedStatistics().osszes_letoltott_db)},
+        {SettingId::OsszesKihagyottDb, counter(session_->storedStatistics().osszes_kihagyott_db),
+         counterOf(session_->storedStatistics().osszes_kihagyott_db)},
+        {SettingId::OsszesLetoltottMeret,
+         counter(session_->storedStatistics().osszes_letoltott_meret),
+         counterOf(session_->storedStatistics().osszes_letoltott_meret)},
         {SettingId::SkinEngedelyezve,
          [this](std::int64_t number, const std::string&) {
              skin_hasznalata->setChecked(number != 0);
@@ -194,7 +195,7 @@ void TForm1::autoStart() {
     if (!auto_le->isChecked())
         return;
     letoltve->clear();
-    if (queue_.hasHead())
+    if (queue().hasHead())
         inditasClick();
 }
 
@@ -250,19 +251,19 @@ std::string TForm1::sizeTextOf(std::int64_t bytes) const {
 }
 
 void TForm1::showAllTimeCounters() {
-    oldb->setText(QString::number(statistics_.osszes_letoltott_db));
-    olm->setText(toQt(sizeTextOf(statistics_.osszes_letoltott_meret)));
-    okdb->setText(QString::number(statistics_.osszes_kihagyott_db));
+    oldb->setText(QString::number(statistics().osszes_letoltott_db));
+    olm->setText(toQt(sizeTextOf(statistics().osszes_letoltott_meret)));
+    okdb->setText(QString::number(statistics().osszes_kihagyott_db));
 }
 
 void TForm1::showCurrentCounters() {
-    jldb->setText(QString::number(statistics_.jelenlegi_letoltott_db));
-    jlm->setText(toQt(sizeTextOf(statistics_.jelenlegi_letoltott_meret)));
-    jkdb->setText(QString::number(statistics_.jelenlegi_kihagyott_db));
+    jldb->setText(QString::number(statistics().jelenlegi_letoltott_db));
+    jlm->setText(toQt(sizeTextOf(statistics().jelenlegi_letoltott_meret)));
+    jkdb->setText(QString::number(statistics().jelenlegi_kihagyott_db));
 }
 
 void TForm1::stat_null1Click() {
-    statistics_.resetCurrentRun();
+    session_->resetCurrentRun();
     showCurrentCounters();
 }
 

@@ -1,12 +1,12 @@
 // The window's place on the desktop: the tray icon and its balloon,
 // minimising to the tray, the clipboard watcher and the home page.
 #include "app/InfoTexts.h"
-#include "app/TTimer.h"
 #include "app/Unit2.h"
 #include "core/ClipboardLinks.h"
 #include "platform/ClipboardWatcher.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
+#include "session/TTimer.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -100,16 +100,9 @@ void TForm1::showQueuedBalloon(const LinksToQueue& sorted) {
 
 // A link a host profile claims joins the queue in its canonical form, once.
 LinksToQueue TForm1::queueLinks(const std::vector<std::string>& links) {
-    std::vector<std::string> queued;
-    if (services_.profiles && services_.profiles->size() > 0) {
-        for (int row = 1; row < queue_.rowCount(); ++row)
-            queued.push_back(queue_.url(row));
-    }
-    LinksToQueue sorted = linksToQueue(links, queued, services_.profiles);
+    LinksToQueue sorted = session_->sortLinks(links);
     forgetLinkFacts(sorted.added);
-    const TextGrid::Batch batch(queue_.grid());
-    for (const std::string& link : sorted.added)
-        queue_.append(link);
+    session_->appendLinks(sorted.added);
     return sorted;
 }
 

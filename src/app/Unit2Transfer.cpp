@@ -1,8 +1,8 @@
 // The transfer as the window shows it: the gauge and the transferred amount.
-#include "app/DownloadCycle.h"
 #include "app/Unit2.h"
 #include "core/SizeText.h"
 #include "platform/QtText.h"
+#include "session/DownloadCycle.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -15,10 +15,6 @@ namespace vardelo {
 void TForm1::setGaugeMaximum(int maximum) {
     // A gauge whose maximum is 0 stays empty; Qt would animate it as busy.
     gauge1->setRange(0, std::max(maximum, 1));
-}
-
-void TForm1::setGaugeValue(int value) {
-    gauge1->setValue(value);
 }
 
 void TForm1::showBytes(std::int64_t received, std::int64_t expected) {
@@ -34,10 +30,6 @@ void TForm1::showTransferred(std::int64_t received, std::int64_t expected,
     rateReceived(received, expected);
     letoltve->setText(toQt(transferredText(wholePercent(received, expected), contentLength,
                                            toStd(QLocale().decimalPoint()))));
-}
-
-void TForm1::clearTransferred() {
-    letoltve->clear();
 }
 
 } // namespace vardelo

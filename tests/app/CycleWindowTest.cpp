@@ -2,11 +2,12 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
-#include "app/DownloadCycle.h"
-#include "app/DownloadHoursGate.h"
-#include "app/TTimer.h"
+#include "core/RowState.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
+#include "session/DownloadCycle.h"
+#include "session/DownloadHoursGate.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -46,70 +47,52 @@ class CycleInTheWindow : public WindowFixture {
     }
 };
 
-// A window that records what the cycle shows and asks of it.
-class RecordingWindow final : public CycleWindow {
-  public:
-    bool queueIsEmpty() const override { return head.empty(); }
-    std::string headUrl() const override { return head; }
-    std::string targetFolder() const override { return "/nonexistent"; }
-    void showEmptyQueueMessage() override {}
-    void showStatus(const QString& text) override { status = text; }
-    void setGaugeMaximum(int maximum) override { gaugeMaximum = maximum; }
-    void setGaugeValue(int value) override { gaugeValue = value; }
-    void showBytes(std::int64_t, std::int64_t) override {}
-    void showTransferred(std::int64_t, std::int64_t, std::int64_t) override {}
-    void clearTransferred() override {}
-    void clearTransferRate() override {}
-    void showRunControls(RunControls) override {}
-    OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t) override {
-        outcomes.push_back(result.outcome);
-        return {};
-    }
-    void runGuarded(const std::function<void()>& step) override { step(); }
-    void noteHostWait(const std::string&, std::int64_t) override {}
-    std::optional<std::int64_t> passOverWaitingLinks() override { return std::nullopt; }
-    void askForCaptcha() override {}
-    void captchaOver() override {}
-    CaptchaChoice captchaChoice() const override { return CaptchaChoice::Wait; }
-    std::chrono::minutes captchaTime() const override { return std::chrono::minutes(5); }
-    int passOverHead() override { return 1; }
-    bool stopsAfterThisLink() const override { return false; }
-    void showBrowserFailure(const QString&) override {}
-
-    std::string head = "http://h/link/a";
-    QString status;
-    int gaugeMaximum = -1;
-    int gaugeValue = -1;
-    std::vector<OutcomeKind> outcomes;
-};
-
-// The cycle alone, against the recording window and the fake browser.
-class CycleAlone : public ::testing::Test {
+// The session without a window, against the fake browser: what it shows
+// and what became of its links are recorded from its signals.
+class SessionAlone : public ::testing::Test {
   protected:
+    SessionAlone() {
+        session.appendLinks({"http://h/link/a", "http://h/link/b"});
+        session.listReady();
+        QObject::connect(&session, &DownloadSession::statusShown,
+                         [this](const QString& text) { status = text; });
+        QObject::connect(&session, &DownloadSession::gaugeMaximumShown,
+                         [this](int maximum) { gaugeMaximum = maximum; });
+        QObject::connect(&session, &DownloadSession::gaugeValueShown,
+                         [this](int value) { gaugeValue = value; });
+        QObject::connect(&session, &DownloadSession::outcomeRecorded,
+                         [this](const std::string&, const AttemptResult& result) {
+                             outcomes.push_back(result.outcome);
+                         });
+    }
     void startToWaitPage(const QString& markup) {
-        cycle.start();
+        session.start();
         Q_EMIT browser.documentComplete(true);
         Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), true);
         Q_EMIT browser.documentComplete(true);
         Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, markup);
     }
     TTimer* timer(const char* name) {
-        return cycle.findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+        return session.cycle().findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     }
 
-    RecordingWindow window;
     FakeBrowser browser;
     HttpClient http;
-    DownloadCycle cycle{window, browser, http};
+    DownloadSession session{browser, http, nullptr};
+    DownloadCycle& cycle = session.cycle();
+    QString status;
+    int gaugeMaximum = -1;
+    int gaugeValue = -1;
+    std::vector<OutcomeKind> outcomes;
 };
 
-TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
+TEST_F(SessionAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     std::vector<std::string> read; // the address and the wait, as the cycle tells them
     cycle.setTrace([&](CycleStep step, const std::string& detail) {
         if (step == CycleStep::Address || step == CycleStep::Wait)
             read.push_back(detail);
     });
-    cycle.start();
+    session.start();
     Q_EMIT browser.documentComplete(true);
     Q_EMIT browser.documentComplete(true); // the wait page, before the answer
     Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), true);
@@ -117,15 +100,14 @@ TEST_F(CycleAlone, WaitPageArrivingBeforeTheSubmitAnswerIsStillRead) {
     Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, kWaitPage.arg(5));
     EXPECT_EQ(read, (std::vector<std::string>{"http://127.0.0.1:9/files/a.bin", "5"}));
     EXPECT_EQ(timer("Timer3")->interval(), 6000);
-    EXPECT_EQ(window.gaugeMaximum, 6);
+    EXPECT_EQ(gaugeMaximum, 6);
 }
 
-TEST_F(CycleAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
+TEST_F(SessionAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
     for (const QString& seconds : {QStringLiteral("-1"), QStringLiteral("86401")}) {
-        window.outcomes.clear();
+        outcomes.clear();
         startToWaitPage(kWaitPage.arg(seconds));
-        EXPECT_EQ(window.outcomes, std::vector{OutcomeKind::WaitPageUnreadable})
-            << seconds.toStdString();
+        EXPECT_EQ(outcomes, std::vector{OutcomeKind::WaitPageUnreadable}) << seconds.toStdString();
         EXPECT_FALSE(timer("Timer3")->enabled());
         EXPECT_FALSE(cycle.downloading());
     }
@@ -133,7 +115,7 @@ TEST_F(CycleAlone, NegativeOrHugeWaitingTimesAreUnreadable) {
 
 // The wait page loaded again asks for its text; the transfer that begins
 // before the answer comes is not turned back into a countdown by it.
-TEST_F(CycleAlone, AWaitPageAnswerAfterTheTransferBegunIsNotHeard) {
+TEST_F(SessionAlone, AWaitPageAnswerAfterTheTransferBegunIsNotHeard) {
     startToWaitPage(kWaitPage.arg(10));
     Q_EMIT browser.documentComplete(true);
     cycle.skipWait();
@@ -146,15 +128,107 @@ TEST_F(CycleAlone, AWaitPageAnswerAfterTheTransferBegunIsNotHeard) {
         transfer->wait();
 }
 
-TEST_F(CycleAlone, CountdownTickAfterStopSaysStopped) {
+TEST_F(SessionAlone, CountdownTickAfterStopSaysStopped) {
     startToWaitPage(kWaitPage.arg(10));
     EXPECT_TRUE(timer("Timer4")->enabled());
-    cycle.stop();
+    session.stop();
     timeUp(timer("Timer4")); // a tick already on its way
-    EXPECT_EQ(window.status, QStringLiteral("Letöltés megállítva!"));
-    EXPECT_EQ(window.gaugeValue, 0);
+    EXPECT_EQ(status, QStringLiteral("Letöltés megállítva!"));
+    EXPECT_EQ(gaugeValue, 0);
     EXPECT_FALSE(timer("Timer4")->enabled());
-    EXPECT_TRUE(window.outcomes.empty());
+    EXPECT_TRUE(outcomes.empty());
+}
+
+// A session told no record folder (the probe's) keeps a host's wait in
+// memory only: no file is written anywhere.
+TEST_F(SessionAlone, AHostsWaitWithoutARecordFolderWritesNoFile) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
+        "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    ASSERT_EQ(set.size(), 1U) << reason.toStdString();
+    DownloadSession probing{browser, http, &set};
+    probing.appendLinks({"http://p.example/f/1"});
+    probing.start();
+    Q_EMIT browser.documentComplete(true);
+    Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, QStringLiteral("wait 60 s"));
+    EXPECT_FALSE(probing.hostWaitUntil("http://p.example/f/1").isEmpty());
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/HostWaits.Vdl")));
+}
+
+// Three at once: the first link of each free host in queue order, each on
+// a page of its own; an outcome goes to its link's row and that cycle takes
+// the next link; the stop-after switch starts none; Stop stops every one.
+TEST_F(SessionAlone, SeveralAtOnceTakeEachFreeHostsFirstLinkInQueueOrder) {
+    session.appendLinks({"http://h2/link/c", "http://h3/link/d"});
+    session.settings().Egyszerre = 3;
+    session.start();
+    ASSERT_EQ(browser.hiddenPages.size(), 2);
+    FakeBrowser& pageC = *browser.hiddenPages[0];
+    FakeBrowser& pageD = *browser.hiddenPages[1];
+    EXPECT_EQ(browser.navigated, QStringList{QStringLiteral("http://h/link/a")});
+    EXPECT_EQ(pageC.navigated, QStringList{QStringLiteral("http://h2/link/c")});
+    EXPECT_EQ(pageD.navigated, QStringList{QStringLiteral("http://h3/link/d")});
+    EXPECT_FALSE(session.isRunning("http://h/link/b")); // its host runs a already
+    // Running rows take none of the user's commands.
+    EXPECT_FALSE(session.deleteRow(3));
+    EXPECT_FALSE(session.moveToEnd(3));
+    EXPECT_EQ(session.runningState("http://h3/link/d")->kind, RowState::Kind::Page);
+
+    Q_EMIT pageC.documentComplete(false); // c's page does not load
+    EXPECT_EQ(outcomes, std::vector{OutcomeKind::DeadLink});
+    EXPECT_EQ(session.queue().url(4), "http://h2/link/c");
+    EXPECT_EQ(session.queue().attempts(4), "1");
+    ASSERT_TRUE(waitFor([&] { return pageC.navigated.size() == 2; }, 5000));
+    EXPECT_TRUE(session.isRunning("http://h2/link/c"));
+
+    session.stop(); // three running
+    EXPECT_FALSE(session.downloading());
+    EXPECT_EQ(outcomes.size(), 1U);
+
+    session.start(); // a, d and c again, each on the first free page
+    EXPECT_EQ(pageC.navigated.back(), QStringLiteral("http://h3/link/d"));
+    EXPECT_EQ(pageD.navigated.back(), QStringLiteral("http://h2/link/c"));
+    EXPECT_EQ(session.pressRow(4, 1), QueueDrag::Press::Refused);
+    session.settings().letoltes_utan_stop = true;
+    Q_EMIT pageC.documentComplete(false); // d's
+    settle();
+    EXPECT_EQ(pageC.navigated.size(), 3);
+    EXPECT_FALSE(session.isRunning("http://h3/link/d"));
+    EXPECT_TRUE(session.isRunning("http://h2/link/c"));
+    // Offline rows leave the queue; the running ones stay.
+    EXPECT_EQ(session.removeAsDead([](const std::string&) { return true; }).size(), 2U);
+    EXPECT_EQ(session.queue().rowCount(), 3);
+    // A page whose engine cannot start stops them all.
+    Q_EMIT pageD.cannotStart(QStringLiteral("no engine"));
+    EXPECT_FALSE(session.downloading());
+}
+
+// A host that asks to wait parks only its own links; the others run on, and
+// its next link starts when its wait is over.
+TEST_F(SessionAlone, AWaitingHostsLinksArePassedOverUntilItsWaitEnds) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
+        "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    DownloadSession several{browser, http, &set};
+    several.appendLinks({"http://p.example/1", "http://p.example/2", "http://q.example/3"});
+    several.settings().Egyszerre = 2;
+    several.start();
+    ASSERT_EQ(browser.hiddenPages.size(), 1);
+    EXPECT_EQ(browser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://q.example/3")});
+    Q_EMIT browser.documentComplete(true);
+    Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, QStringLiteral("wait 1 s"));
+    EXPECT_EQ(several.queue().url(3), "http://p.example/1");
+    settle();
+    EXPECT_EQ(browser.navigated.size(), 1); // p/2 waits with its host
+    EXPECT_TRUE(several.isRunning("http://q.example/3"));
+    ASSERT_TRUE(waitFor([&] { return browser.navigated.size() == 2; }, 10000));
+    EXPECT_EQ(browser.navigated.back(), QStringLiteral("http://p.example/2"));
 }
 
 TEST_F(CycleInTheWindow, StartRefusesAnEmptyQueueWithAMessage) {
@@ -390,6 +464,14 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
     EXPECT_TRUE(box.contains(QStringLiteral("No such file"))) << box.toStdString();
     EXPECT_EQ(dialogs.errors[1], box);
     EXPECT_EQ(dialogs.errors.size(), 2);
+    // Several at once: no page without the engine, and still one box a Start.
+    control<QSpinBox>("Egyszerre")->setValue(3);
+    click("inditas");
+    ASSERT_TRUE(waitFor([&] { return dialogs.errors.size() == 3; }, 5000));
+    settle();
+    EXPECT_EQ(dialogs.errors.size(), 3);
+    EXPECT_FALSE(form.downloading());
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
 }
 
 TEST_F(CycleInTheWindow, ADeadLinkWaitOfZeroLeavesTheGaugeEmptyNotBusy) {

@@ -3,11 +3,11 @@
 #include "ChildProcess.h"
 #include "FakeDialogs.h"
 
-#include "app/HostWaitsStore.h"
 #include "app/LinkCheckStore.h"
 #include "core/DownloadQueue.h"
 #include "core/IoError.h"
 #include "platform/RecordFiles.h"
+#include "session/HostWaitsStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
-#include "app/BackgroundSave.h"
-#include "app/RecordStore.h"
 #include "core/IoError.h"
 #include "platform/RecordFiles.h"
+#include "session/BackgroundSave.h"
+#include "session/RecordStore.h"
 
 #include <QFile>
 #include <QSpinBox>

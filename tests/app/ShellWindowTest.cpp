@@ -4,9 +4,9 @@
 #include "WindowFixture.h"
 
 #include "app/InfoTexts.h"
-#include "app/TTimer.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/TrayIcon.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QCheckBox>

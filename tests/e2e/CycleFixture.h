@@ -4,9 +4,9 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
-#include "app/TTimer.h"
-#include "app/letolto.h"
 #include "platform/WebEngineBrowser.h"
+#include "session/TTimer.h"
+#include "session/letolto.h"
 
 #include <QFile>
 #include <QPushButton>

@@ -2,10 +2,10 @@
 // link, and the queue goes on.
 #include "CycleFixture.h"
 
-#include "app/DownloadCycle.h"
 #include "app/QueueGridView.h"
-#include "app/letolto.h"
 #include "platform/HttpClient.h"
+#include "session/DownloadCycle.h"
+#include "session/letolto.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

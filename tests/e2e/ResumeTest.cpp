@@ -181,6 +181,60 @@ TEST_F(Resume, ARefusedRangeStartsTheFileAgain) {
     EXPECT_EQ(leftInTarget(), QStringList{QStringLiteral("f.bin")});
 }
 
+// Three at once from three hosts: closing the window keeps each transfer's
+// partial file, and the next run asks each host only for the rest.
+TEST_F(Resume, ClosingDuringThreeTransfersKeepsEachPartialAndTheNextRunFetchesTheRest) {
+    storeSetting(QStringLiteral("Egyszerre"), QStringLiteral("3"));
+    TestHost second, third;
+    const std::vector<TestHost*> hosts{&host, &second, &third};
+    std::vector<std::string> bodies, names, links;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        names.push_back("three" + std::to_string(i) + ".bin");
+        bodies.push_back(bytes(400'000, static_cast<char>('a' + i)));
+        HostedFile slow = file(bodies[i], Mode::Ranged);
+        slow.pieceBytes = 8 * 1024;
+        slow.pieceDelayMs = 100;
+        hosts[i]->setWaitSeconds(0);
+        hosts[i]->addFile(names[i], slow);
+        links.push_back(hosts[i]->linkFor(names[i]));
+    }
+    const auto partialSize = [&](std::size_t i) {
+        const PartialNames partial = partialNamesFor(
+            links[i], (targetFolder() + QLatin1Char('/')).toStdString() + names[i], 0);
+        return QFileInfo(inPartials(partial.partial)).size();
+    };
+    TForm1& form = openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(waitFor(
+        [&] { return partialSize(0) > 0 && partialSize(1) > 0 && partialSize(2) > 0; }, 60000));
+    // Each running row tells its state; "Weblap" shows the page of the row picked.
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_NE(queueState(row), "") << row;
+    control<QTableView>("Linkek")->selectRow(2);
+    EXPECT_TRUE(control<QWidget>("lap")->isHidden());
+    control<QTableView>("Linkek")->selectRow(0);
+    EXPECT_FALSE(control<QWidget>("lap")->isHidden());
+    ASSERT_TRUE(form.close());
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+        EXPECT_GT(partialSize(i), 0) << names[i];
+    EXPECT_TRUE(leftInTarget().isEmpty());
+
+    openWithLinks({});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        EXPECT_EQ(downloaded(QString::fromStdString(names[i])),
+                  QByteArray::fromStdString(bodies[i]));
+        std::vector<RecordedRequest> asked;
+        for (const auto& request : hosts[i]->fileRequests())
+            if (request.method == "GET")
+                asked.push_back(request);
+        ASSERT_EQ(asked.size(), 2U) << names[i];
+        EXPECT_NE(header(asked[1], "range"), "<none>") << names[i];
+    }
+}
+
 TEST_F(Resume, AWebPageInPlaceOfTheRestLeavesThePartialFileAsItWas) {
     const std::string body = bytes(300'000, 'w');
     hostCutOff("w.bin", body, Mode::Ranged, 120'000);

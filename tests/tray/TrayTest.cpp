@@ -3,8 +3,8 @@
 #include "WaitFor.h"
 #include "WindowFixture.h"
 
-#include "app/TTimer.h"
 #include "platform/TrayIcon.h"
+#include "session/TTimer.h"
 
 #include <QAction>
 #include <QApplication>

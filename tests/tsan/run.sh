@@ -26,7 +26,7 @@ export TSAN_OPTIONS="${tsan_options[*]}"
 cd "$build"
 status=0
 ctest --output-on-failure -j1 \
-    -R '^((Store|BackgroundSaveOrder|CycleInTheWindow|CycleAlone|CycleAgainstTheHost|HostileHost|LateAnswers|Resume)\.|WholeProgram\.OneProgramPerRecordFolder$)' \
+    -R '^((Store|BackgroundSaveOrder|CycleInTheWindow|SessionAlone|CycleAgainstTheHost|HostileHost|LateAnswers|Resume)\.|WholeProgram\.OneProgramPerRecordFolder$)' \
     "$@" || status=$?
 
 if compgen -G "$logs/report*" >/dev/null; then

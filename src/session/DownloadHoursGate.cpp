@@ -1,4 +1,4 @@
-#include "app/DownloadHoursGate.h"
+#include "session/DownloadHoursGate.h"
 
 #include "platform/QtText.h"
 

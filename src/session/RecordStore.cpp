@@ -1,4 +1,4 @@
-#include "app/RecordStore.h"
+#include "session/RecordStore.h"
 
 #include "core/IoError.h"
 #include "platform/Diagnostics.h"

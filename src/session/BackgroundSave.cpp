@@ -1,4 +1,4 @@
-#include "app/BackgroundSave.h"
+#include "session/BackgroundSave.h"
 
 namespace vardelo {
 

@@ -1,12 +1,12 @@
-#include "app/letolto.h"
+#include "session/letolto.h"
 
-#include "app/PartialTarget.h"
 #include "core/FileReply.h"
 #include "core/Outcome.h"
 #include "core/PartialFile.h"
 #include "platform/AppPaths.h"
 #include "platform/HttpClient.h"
 #include "platform/PipelinedDigest.h"
+#include "session/PartialTarget.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "app/PartialTarget.h"
+#include "session/PartialTarget.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -4,15 +4,15 @@
 // address read. Every outcome is one the built-in steps give: the first
 // page dead or without its element is a dead link; anything unreadable
 // after it is an unreadable wait page. The page watchdog bounds every page.
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
-#include "app/TTimer.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "core/WaitPage.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
+#include "session/TTimer.h"
 
 #include <QTimer>
 #include <QUrl>
@@ -89,8 +89,8 @@ void DownloadCycle::documentComplete(bool ok) {
     switch (state_) {
     case CycleState::FirstPage:
         if (!ok && linkRefused_) {
-            naplozas({OutcomeKind::DeadLink,
-                      {FailureKind::RefusedAddress, "not an address: " + window_.headUrl()}});
+            naplozas(
+                {OutcomeKind::DeadLink, {FailureKind::RefusedAddress, "not an address: " + link_}});
             return;
         }
         beginStep(ok);
@@ -262,16 +262,17 @@ void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
 void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
     const std::string why = "the host asks to wait " + std::to_string(seconds) + " s";
     tellFailure(why);
-    qCInfo(lcCycle).noquote() << "host waits:" << toQt(window_.headUrl()) << "-" << toQt(why);
+    qCInfo(lcCycle).noquote() << "host waits:" << toQt(link_) << "-" << toQt(why);
     const std::string host = profile_->profile().name;
     const bool probing = static_cast<bool>(trace_);
     endAttempt();
-    window_.noteHostWait(host, seconds);
+    session_.noteHostWait(link_, host, seconds);
     if (probing)
         return;
-    if (window_.stopsAfterThisLink()) { // the link it was at is passed over: the run ends
-        window_.showStatus(QString());
-        window_.showRunControls(RunControls::Idle);
+    if (session_.runSettings()
+            .letoltes_utan_stop) { // the link it was at is passed over: the run ends
+        Q_EMIT statusShown(QString());
+        Q_EMIT runControlsShown(RunControls::Idle);
         return;
     }
     start();
@@ -412,7 +413,7 @@ bool DownloadCycle::readAgainLater(ProfileRead read) {
         if (attempt != attempt_ || state != state_)
             return;
         // A captcha's poll may be reading the page just now: then a little later.
-        window_.runGuarded([&] {
+        session_.runGuarded([&] {
             if (reading_ == ProfileRead::None)
                 readAgain(read);
             else
@@ -534,9 +535,9 @@ bool DownloadCycle::walkOnFromPage() {
     const QString address = toQt(std::exchange(heldAddress_, std::string()));
     ++attempt_; // the transfer's late signals are not this page's
     state_ = CycleState::Submitted;
-    window_.clearTransferRate();
-    window_.showRunControls(RunControls::Running);
-    window_.showStatus(QStringLiteral("Weblap betöltése"));
+    Q_EMIT transferRateCleared();
+    Q_EMIT runControlsShown(RunControls::Running);
+    Q_EMIT statusShown(QStringLiteral("Weblap betöltése"));
     armWatchdog();
     browser_.navigate(address);
     return true;

@@ -1,4 +1,4 @@
-#include "app/HostWaitsStore.h"
+#include "session/HostWaitsStore.h"
 
 #include "core/IoError.h"
 #include "platform/Diagnostics.h"

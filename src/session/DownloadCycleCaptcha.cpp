@@ -3,7 +3,7 @@
 // or, without one, once the page moves on. The user's time is the setting's;
 // a page that asks for one when the user chose to skip them sends its link
 // to the queue's end untried.
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
 #include "core/HostProfile.h"
 #include "platform/Browser.h"
@@ -28,11 +28,11 @@ void DownloadCycle::buildCaptchaTimers() {
     captchaLimit_ = new QTimer(this);
     captchaLimit_->setSingleShot(true);
     connect(captchaLimit_, &QTimer::timeout, this,
-            [this] { window_.runGuarded([this] { captchaTimedOut(); }); });
+            [this] { session_.runGuarded([this] { captchaTimedOut(); }); });
     captchaPoll_ = new QTimer(this);
     captchaPoll_->setInterval(kSolvedPollMs);
     connect(captchaPoll_, &QTimer::timeout, this,
-            [this] { window_.runGuarded([this] { pollCaptcha(); }); });
+            [this] { session_.runGuarded([this] { pollCaptcha(); }); });
 }
 
 // At a step's start, and again when its wait is over (a captcha a script
@@ -62,25 +62,25 @@ void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
 
 void DownloadCycle::askCaptcha(ProfileRead at) {
     tell(CycleStep::Captcha, stepName());
-    if (window_.captchaChoice() == CaptchaChoice::Skip && !trace_) {
+    if (session_.runSettings().captchaChoice == CaptchaChoice::Skip && !trace_) {
         // Untried: the next link goes, and a queue of captchas only ends.
-        qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(window_.headUrl());
+        qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(link_);
         endAttempt();
-        const int queued = window_.passOverHead();
-        if (++captchaSkips_ >= queued || window_.stopsAfterThisLink()) {
+        const int queued = session_.passOver(link_);
+        if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
             captchaSkips_ = 0;
-            window_.showStatus(QString());
-            window_.showRunControls(RunControls::Idle);
+            Q_EMIT statusShown(QString());
+            Q_EMIT runControlsShown(RunControls::Idle);
             return;
         }
         start();
         return;
     }
     captcha_ = CaptchaState::Asked;
-    window_.askForCaptcha();
-    window_.showStatus(captchaStatus());
+    Q_EMIT captchaAsked();
+    Q_EMIT statusShown(captchaStatus());
     captchaLimit_->start(
-        captchaTimeout_.value_or(std::chrono::milliseconds(window_.captchaTime())));
+        captchaTimeout_.value_or(std::chrono::milliseconds(session_.runSettings().captchaTime)));
     if (profile_->captchaSolved(step_))
         captchaPoll_->start();
     if (at == ProfileRead::CaptchaAtStart) {
@@ -109,7 +109,7 @@ void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {
 void DownloadCycle::captchaSolved() {
     endCaptcha();
     captcha_ = CaptchaState::Solved;
-    window_.showStatus(state_ == CycleState::Countdown
+    Q_EMIT statusShown(state_ == CycleState::Countdown
                            ? QString::number(countdown) +
                                  QStringLiteral(" mp múlva indul a letöltés")
                            : QStringLiteral("Weblap betöltése"));
@@ -145,7 +145,7 @@ void DownloadCycle::endCaptcha() {
     captchaLimit_->stop();
     captchaPoll_->stop();
     if (std::exchange(captcha_, CaptchaState::None) == CaptchaState::Asked)
-        window_.captchaOver();
+        Q_EMIT captchaEnded();
 }
 
 } // namespace vardelo

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/BackgroundSave.h"
 #include "core/RecordFile.h"
+#include "session/BackgroundSave.h"
 
 #include <QString>
 #include <QTimer>

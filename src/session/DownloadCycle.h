@@ -7,6 +7,7 @@
 #include "core/OutcomePlan.h"
 #include "core/SettingsTable.h"
 #include "platform/HttpSession.h"
+#include "session/RunSettings.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -48,7 +49,7 @@ enum class CycleState {
     Captcha    // the wait is over; the user's captcha is awaited
 };
 
-// The page steps as the probe tells them; the window does not listen.
+// The page steps as the probe tells them; the session does not listen.
 enum class CycleStep {
     FirstPage,
     Submitted,
@@ -66,52 +67,33 @@ using CycleTrace = std::function<void(CycleStep step, const std::string& detail)
 // The enabled states of Start, Stop and the stop-after switch.
 enum class RunControls { Running, Transfer, Idle };
 
-// What the cycle needs of the window: the queue's head, the displays, and
-// the recording of an outcome in the queue, the log and the statistics.
-class CycleWindow {
+// What a cycle needs of its session: the link to work on, the run's
+// settings, and the recording of what became of a link in the queue, the
+// log and the statistics. What the cycle shows goes out as its signals.
+class CycleSession {
   public:
+    // No link waits for this cycle.
     virtual bool queueIsEmpty() const = 0;
-    virtual std::string headUrl() const = 0;
-    virtual std::string targetFolder() const = 0;
-    virtual void showEmptyQueueMessage() = 0;
-    virtual void showStatus(const QString& text) = 0;
-    virtual void setGaugeMaximum(int maximum) = 0;
-    virtual void setGaugeValue(int value) = 0;
-    // The gauge in bytes of the transfer.
-    virtual void showBytes(std::int64_t received, std::int64_t expected) = 0;
-    // The gauge and the transferred-amount label.
-    virtual void showTransferred(std::int64_t received, std::int64_t expected,
-                                 std::int64_t contentLength) = 0;
-    virtual void clearTransferred() = 0;
-    // Speed and time left count from the start of a body, and go with it.
-    virtual void clearTransferRate() = 0;
-    virtual void showRunControls(RunControls controls) = 0;
-    virtual OutcomePlan recordOutcome(const AttemptResult& result, std::int64_t contentLength) = 0;
-    // The head link's host asked to wait `seconds`: the wait is noted and
-    // kept, and the link goes to the queue's end, its tries unchanged.
-    virtual void noteHostWait(const std::string& host, std::int64_t seconds) = 0;
+    // The link the next attempt works on.
+    virtual std::string nextLink() = 0;
+    virtual const RunSettings& runSettings() const = 0;
+    virtual OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
+                                      std::int64_t contentLength) = 0;
+    // The link's host asked to wait `seconds`: the wait is noted and kept,
+    // and the link goes to the queue's end, its tries unchanged.
+    virtual void noteHostWait(const std::string& link, const std::string& host,
+                              std::int64_t seconds) = 0;
     // Links whose host is waiting go to the queue's end, their order kept,
     // until the head's host is not: nothing then; when every link's host is
     // waiting, the soonest end (seconds since the epoch).
     virtual std::optional<std::int64_t> passOverWaitingLinks() = 0;
-    // A page asks for a captcha: the user is shown the page and asked.
-    virtual void askForCaptcha() = 0;
-    // The captcha was solved or given up: the user's earlier page comes back.
-    virtual void captchaOver() = 0;
-    virtual CaptchaChoice captchaChoice() const = 0;
-    virtual std::chrono::minutes captchaTime() const = 0;
-    // The head link goes to the queue's end untried; the links queued.
-    virtual int passOverHead() = 0;
-    // "Letöltés után megáll": the run ends with the link it is at.
-    virtual bool stopsAfterThisLink() const = 0;
-    // The browser cannot start: the run has stopped as Stop stops it, and
-    // the user is told why.
-    virtual void showBrowserFailure(const QString& reason) = 0;
+    // The link goes to the queue's end untried; the links queued.
+    virtual int passOver(const std::string& link) = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
     virtual void runGuarded(const std::function<void()>& step) = 0;
 
   protected:
-    ~CycleWindow() = default;
+    ~CycleSession() = default;
 };
 
 // The download cycle: takes the head link through its first page, the wait
@@ -123,8 +105,8 @@ class DownloadCycle final : public QObject {
   public:
     // Creates its timers as its own children, under their designed names,
     // and listens to the browser's page itself; the ticks and the page's
-    // answers run through the window's guard.
-    DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
+    // answers run through the session's guard.
+    DownloadCycle(CycleSession& session, Browser& browser, HttpClient& http,
                   QObject* parent = nullptr);
     ~DownloadCycle() override;
 
@@ -153,9 +135,31 @@ class DownloadCycle final : public QObject {
     void stop();
     // For the probe: a running countdown ends now, as if its time were up.
     void skipWait();
+    // The link the running or last attempt works on.
+    const std::string& link() const { return link_; }
+
+  Q_SIGNALS:
+    void statusShown(const QString& text);
+    void gaugeMaximumShown(int maximum);
+    void gaugeValueShown(int value);
+    // The gauge in bytes of the transfer.
+    void bytesShown(std::int64_t received, std::int64_t expected);
+    // The gauge and the transferred amount.
+    void transferShown(std::int64_t received, std::int64_t expected, std::int64_t contentLength);
+    void transferredCleared();
+    // Speed and time left count from the start of a body, and go with it.
+    void transferRateCleared();
+    void runControlsShown(RunControls controls);
+    void emptyQueueRefused();
+    // A page asks for a captcha: the user is shown the page and asked.
+    void captchaAsked();
+    // The captcha was solved or given up: the user's earlier page comes back.
+    void captchaEnded();
+    // The browser cannot start: the run has stopped as Stop stops it.
+    void browserFailed(const QString& reason);
 
   private:
-    // The browser's answers, each run through the window's guard.
+    // The browser's answers, each run through the session's guard.
     void documentComplete(bool ok);
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
@@ -279,10 +283,11 @@ class DownloadCycle final : public QObject {
     void startTransfer();
     bool isCurrentTransfer(quint64 attempt) const;
 
-    CycleWindow& window_;
+    CycleSession& session_;
     Browser& browser_;
     HttpClient& http_;
     CycleState state_ = CycleState::Idle;
+    std::string link_;    // the queue link of the running or last attempt
     quint64 attempt_ = 0; // changes whenever an attempt begins or ends
     // A step's form was submitted and the answer is awaited; a page that
     // completes before it is kept here and handled after it.

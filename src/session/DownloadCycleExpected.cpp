@@ -2,7 +2,7 @@
 // exact size or a digest the transfer checks the arrived file against. A
 // reading that makes no sense is named in the diagnostics log and left
 // out: it never fails a try by itself.
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
 #include "core/ExpectedFile.h"
 #include "core/HostProfile.h"
@@ -53,9 +53,8 @@ void DownloadCycle::stepSizeRead(const std::optional<std::string>& text) {
             tell(CycleStep::FileCheck, stepName() + ": " + std::to_string(size->bytes) +
                                            (size->exact ? " bytes" : " bytes, rounded"));
         } else {
-            qCWarning(lcCycle).noquote()
-                << toQt(stepName()) << "size reader: no size in" << toQt("\"" + shown + "\"") << "-"
-                << toQt(window_.headUrl());
+            qCWarning(lcCycle).noquote() << toQt(stepName()) << "size reader: no size in"
+                                         << toQt("\"" + shown + "\"") << "-" << toQt(link_);
         }
     }
     readStepHash();
@@ -72,7 +71,7 @@ void DownloadCycle::stepHashRead(const std::optional<std::string>& text) {
         } else {
             qCWarning(lcCycle).noquote()
                 << toQt(stepName()) << "hash reader: no digest of a known kind in"
-                << toQt("\"" + shown + "\"") << "-" << toQt(window_.headUrl());
+                << toQt("\"" + shown + "\"") << "-" << toQt(link_);
         }
     }
     checkCaptcha(ProfileRead::CaptchaAtStart);

@@ -1,8 +1,5 @@
-#include "app/DownloadCycle.h"
+#include "session/DownloadCycle.h"
 
-#include "app/DownloadHoursGate.h"
-#include "app/TTimer.h"
-#include "app/letolto.h"
 #include "core/BuiltInProfile.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
@@ -10,6 +7,9 @@
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
+#include "session/DownloadHoursGate.h"
+#include "session/TTimer.h"
+#include "session/letolto.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -32,50 +32,51 @@ bool isAddress(const std::string& link) {
 // A slot for connect(): the step with the signal's arguments, run so that no
 // failure reaches the event loop.
 template <typename... Args>
-auto guardedStep(CycleWindow& window, DownloadCycle* cycle, void (DownloadCycle::*step)(Args...)) {
-    return [&window, cycle, step](Args... args) {
-        window.runGuarded([&] { (cycle->*step)(args...); });
+auto guardedStep(CycleSession& session, DownloadCycle* cycle,
+                 void (DownloadCycle::*step)(Args...)) {
+    return [&session, cycle, step](Args... args) {
+        session.runGuarded([&] { (cycle->*step)(args...); });
     };
 }
 
 } // namespace
 
-DownloadCycle::DownloadCycle(CycleWindow& cycleWindow, Browser& browser, HttpClient& http,
+DownloadCycle::DownloadCycle(CycleSession& session, Browser& browser, HttpClient& http,
                              QObject* parent)
-    : QObject(parent), window_(cycleWindow), browser_(browser), http_(http) {
+    : QObject(parent), session_(session), browser_(browser), http_(http) {
     Timer3 = makeTimer("Timer3", &DownloadCycle::transferDue);
     Timer4 = makeTimer("Timer4", &DownloadCycle::countdownTick);
     elhalt_kijelzo = makeTimer("elhalt_kijelzo", &DownloadCycle::deadWaitTick);
 
-    // The page is the cycle's own: its answers come here, not through the window.
+    // The page is the cycle's own: its answers come here, not through the session.
     connect(&browser, &Browser::documentComplete, this,
-            guardedStep(window_, this, &DownloadCycle::documentComplete));
+            guardedStep(session_, this, &DownloadCycle::documentComplete));
     connect(&browser, &Browser::elementSubmitted, this,
-            guardedStep(window_, this, &DownloadCycle::elementSubmitted));
+            guardedStep(session_, this, &DownloadCycle::elementSubmitted));
     connect(&browser, &Browser::bodyMarkupRead, this,
-            guardedStep(window_, this, &DownloadCycle::bodyMarkupRead));
+            guardedStep(session_, this, &DownloadCycle::bodyMarkupRead));
     connect(&browser, &Browser::elementRead, this,
-            guardedStep(window_, this, &DownloadCycle::elementRead));
+            guardedStep(session_, this, &DownloadCycle::elementRead));
     connect(&browser, &Browser::downloadRequested, this,
-            guardedStep(window_, this, &DownloadCycle::downloadRequested));
+            guardedStep(session_, this, &DownloadCycle::downloadRequested));
     connect(&browser, &Browser::navigationHeld, this,
-            guardedStep(window_, this, &DownloadCycle::navigationHeld));
+            guardedStep(session_, this, &DownloadCycle::navigationHeld));
     connect(&browser, &Browser::cannotStart, this,
-            guardedStep(window_, this, &DownloadCycle::browserCannotStart));
+            guardedStep(session_, this, &DownloadCycle::browserCannotStart));
     connect(&browser, &Browser::pageLost, this,
-            guardedStep(window_, this, &DownloadCycle::pageLost));
+            guardedStep(session_, this, &DownloadCycle::pageLost));
 
     pageWatchdog_ = new QTimer(this);
     pageWatchdog_->setSingleShot(true);
     setPageTimeout(kPageTimeout);
     connect(pageWatchdog_, &QTimer::timeout, this,
-            [this] { window_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
+            [this] { session_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
     buildCaptchaTimers();
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
     connect(hostsWait_, &QTimer::timeout, this, [this] {
-        window_.runGuarded([this] {
+        session_.runGuarded([this] {
             if (state_ != CycleState::HostsWait)
                 return;
             state_ = CycleState::Idle;
@@ -89,7 +90,7 @@ DownloadCycle::~DownloadCycle() = default;
 TTimer* DownloadCycle::makeTimer(const char* name, void (DownloadCycle::*tick)()) {
     auto* timer = new TTimer(1000, this);
     timer->setObjectName(QLatin1String(name));
-    connect(timer, &QTimer::timeout, this, guardedStep(window_, this, tick));
+    connect(timer, &QTimer::timeout, this, guardedStep(session_, this, tick));
     return timer;
 }
 
@@ -134,13 +135,13 @@ void DownloadCycle::endAttempt() {
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     worker = nullptr; // a finished worker may still send its HEAD; it is no longer heard
-    window_.clearTransferRate();
+    Q_EMIT transferRateCleared();
 }
 
 void DownloadCycle::start() {
-    if (window_.queueIsEmpty()) {
-        window_.showEmptyQueueMessage();
-        window_.showStatus(QString());
+    if (session_.queueIsEmpty()) {
+        Q_EMIT emptyQueueRefused();
+        Q_EMIT statusShown(QString());
         return;
     }
     if (downloading())
@@ -149,14 +150,15 @@ void DownloadCycle::start() {
     hostsWait_->stop();
     if (heldBackByHours() || heldBackByHosts())
         return;
-    window_.showRunControls(RunControls::Running);
+    Q_EMIT runControlsShown(RunControls::Running);
     beginAttempt(CycleState::FirstPage);
     Memo1.clear();
-    const std::string link = window_.headUrl();
+    link_ = session_.nextLink();
+    const std::string& link = link_;
     profile_ = profiles_ ? profiles_->forLink(link) : nullptr;
     if (!profile_)
         profile_ = builtInProfile();
-    window_.showStatus(QStringLiteral("Weblap betöltése"));
+    Q_EMIT statusShown(QStringLiteral("Weblap betöltése"));
     armWatchdog();
     linkRefused_ = !isAddress(link);
     if (!linkRefused_)
@@ -167,7 +169,7 @@ void DownloadCycle::start() {
 void DownloadCycle::setHoursGate(DownloadHoursGate* gate) {
     hours_ = gate;
     connect(gate, &DownloadHoursGate::opened, this,
-            [this] { window_.runGuarded([this] { hoursOpened(); }); });
+            [this] { session_.runGuarded([this] { hoursOpened(); }); });
 }
 
 // The link is not begun: the cycle waits, stoppable, until the hours open.
@@ -175,24 +177,24 @@ bool DownloadCycle::heldBackByHours() {
     if (!hours_ || !hours_->holdsBack())
         return false;
     state_ = CycleState::Idle;
-    window_.showRunControls(RunControls::Running);
-    window_.setGaugeValue(0);
-    window_.showStatus(hours_->waitingText());
+    Q_EMIT runControlsShown(RunControls::Running);
+    Q_EMIT gaugeValueShown(0);
+    Q_EMIT statusShown(hours_->waitingText());
     return true;
 }
 
 // Links of hosts that asked to wait are passed over; when only they are
 // left, the cycle waits, stoppable, for the soonest.
 bool DownloadCycle::heldBackByHosts() {
-    const std::optional<std::int64_t> soonest = window_.passOverWaitingLinks();
+    const std::optional<std::int64_t> soonest = session_.passOverWaitingLinks();
     if (!soonest)
         return false;
     const QDateTime end = QDateTime::fromSecsSinceEpoch(*soonest);
     const qint64 left = std::max<qint64>(QDateTime::currentDateTime().msecsTo(end), 0);
     state_ = CycleState::HostsWait;
-    window_.showRunControls(RunControls::Running);
-    window_.setGaugeValue(0);
-    window_.showStatus(QStringLiteral("Következő próba: ") + end.toString(QStringLiteral("HH:mm")));
+    Q_EMIT runControlsShown(RunControls::Running);
+    Q_EMIT gaugeValueShown(0);
+    Q_EMIT statusShown(QStringLiteral("Következő próba: ") + end.toString(QStringLiteral("HH:mm")));
     // A second late, so the host's time is surely over.
     hostsWait_->start(static_cast<int>(std::min<qint64>(left + 1000, 24LL * 3600 * 1000 + 1000)));
     return true;
@@ -201,9 +203,9 @@ bool DownloadCycle::heldBackByHosts() {
 void DownloadCycle::hoursOpened() {
     if (downloading())
         return;
-    if (window_.queueIsEmpty()) { // emptied while waiting: nobody is there to read a box
-        window_.showStatus(QString());
-        window_.showRunControls(RunControls::Idle);
+    if (session_.queueIsEmpty()) { // emptied while waiting: nobody is there to read a box
+        Q_EMIT statusShown(QString());
+        Q_EMIT runControlsShown(RunControls::Idle);
         return;
     }
     start();
@@ -215,7 +217,7 @@ void DownloadCycle::armCountdown(std::int32_t seconds) {
     state_ = CycleState::Countdown;
     pageWatchdog_->stop(); // the countdown and the transfer have their own ends
     Timer3->setIntervalMs(countdown * 1000 + 1000);
-    window_.setGaugeMaximum(countdown + 1);
+    Q_EMIT gaugeMaximumShown(countdown + 1);
     Timer4->setEnabled(true);
     Timer3->setEnabled(true);
 }
@@ -278,14 +280,14 @@ void DownloadCycle::tellFailure(const std::string& why) const {
 
 void DownloadCycle::countdownTick() {
     if (captcha_ != CaptchaState::Asked) // the captcha's request stays in view
-        window_.showStatus(QString::number(countdown - 1) +
+        Q_EMIT statusShown(QString::number(countdown - 1) +
                            QStringLiteral(" mp múlva indul a letöltés"));
     --countdown;
-    window_.setGaugeValue(std::max(countdown, 0));
+    Q_EMIT gaugeValueShown(std::max(countdown, 0));
     if (state_ != CycleState::Countdown) {
-        window_.showStatus(QStringLiteral("Letöltés megállítva!"));
+        Q_EMIT statusShown(QStringLiteral("Letöltés megállítva!"));
         Timer4->setEnabled(false);
-        window_.setGaugeValue(0);
+        Q_EMIT gaugeValueShown(0);
     }
 }
 
@@ -302,8 +304,8 @@ void DownloadCycle::transferDue() {
         state_ = CycleState::Captcha;
         return;
     }
-    window_.showStatus(QStringLiteral("Letöltés"));
-    window_.showRunControls(RunControls::Transfer);
+    Q_EMIT statusShown(QStringLiteral("Letöltés"));
+    Q_EMIT runControlsShown(RunControls::Transfer);
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     if (!currentStep().addressBeforeWait) {
@@ -323,13 +325,13 @@ void DownloadCycle::startTransfer() {
     state_ = CycleState::Transfer;
     reading_ = ProfileRead::None; // an answer of the page still on its way is not heard
     const quint64 attempt = attempt_;
-    auto* thread = new TTesztThread(http_, window_.headUrl(), download_url, window_.targetFolder(),
+    auto* thread = new TTesztThread(http_, link_, download_url, session_.runSettings().Mentes_helye,
                                     profileSession(), this);
     // Only the transfer of the running attempt is heard.
     const auto ofThisAttempt = [this, attempt](auto step) {
         return [this, attempt, step](auto... args) {
             if (isCurrentTransfer(attempt))
-                window_.runGuarded([&] { (this->*step)(args...); });
+                session_.runGuarded([&] { (this->*step)(args...); });
         };
     };
     connect(thread, &TTesztThread::workBegin, this, ofThisAttempt(&DownloadCycle::transferBegun));
@@ -356,8 +358,8 @@ void DownloadCycle::transferBegun(qint64 expected, qint64 announcedLength) {
     if (state_ != CycleState::Transfer)
         return;
     gaugeBytes_ = expected;
-    window_.clearTransferRate(); // a body started again counts afresh
-    window_.showBytes(0, expected);
+    Q_EMIT transferRateCleared(); // a body started again counts afresh
+    Q_EMIT bytesShown(0, expected);
     if (announcedLength >= 0)
         content_length = announcedLength;
 }
@@ -365,7 +367,7 @@ void DownloadCycle::transferBegun(qint64 expected, qint64 announcedLength) {
 void DownloadCycle::transferProgress(qint64 received) {
     if (state_ != CycleState::Transfer)
         return;
-    window_.showTransferred(received, gaugeBytes_, content_length);
+    Q_EMIT transferShown(received, gaugeBytes_, content_length);
 }
 
 void DownloadCycle::transferChecked(const QString& note) {
@@ -376,7 +378,7 @@ void DownloadCycle::transferChecked(const QString& note) {
 void DownloadCycle::transferEnded(qint64 received) {
     if (state_ != CycleState::Transfer)
         return;
-    window_.setGaugeValue(0);
+    Q_EMIT gaugeValueShown(0);
     content_length = received; // what arrived, also when no length was announced
     naplozas({OutcomeKind::Success, {}, fileChecked_});
 }
@@ -384,14 +386,14 @@ void DownloadCycle::transferEnded(qint64 received) {
 void DownloadCycle::transferFailed(const FailureReason& reason) {
     if (state_ != CycleState::Transfer)
         return;
-    window_.setGaugeValue(0);
+    Q_EMIT gaugeValueShown(0);
     naplozas({OutcomeKind::TransferFailed, reason});
 }
 
 void DownloadCycle::transferSentPage(const QByteArray& page, const QString& contentType) {
     if (state_ != CycleState::Transfer)
         return;
-    window_.setGaugeValue(0);
+    Q_EMIT gaugeValueShown(0);
     // The page may say the file is gone or the host busy: the outcome is
     // then the one its first page would have given.
     const std::string_view text(page.constData(), static_cast<std::size_t>(page.size()));
@@ -425,19 +427,19 @@ void DownloadCycle::concludeAttempt(const AttemptResult& result) {
     endAttempt();
     captchaSkips_ = 0;
     logResult(result);
-    const OutcomePlan plan = window_.recordOutcome(result, content_length);
+    const OutcomePlan plan = session_.recordOutcome(link_, result, content_length);
     switch (plan.next) {
     case NextStep::Idle:
         elhalt_kijelzo->setEnabled(false);
-        window_.showRunControls(RunControls::Idle);
+        Q_EMIT runControlsShown(RunControls::Idle);
         return;
     case NextStep::StartNow:
-        window_.clearTransferred();
+        Q_EMIT transferredCleared();
         start();
         return;
     case NextStep::DeadLinkWait:
-        window_.clearTransferred();
-        window_.setGaugeMaximum(plan.deadWaitSeconds);
+        Q_EMIT transferredCleared();
+        Q_EMIT gaugeMaximumShown(plan.deadWaitSeconds);
         dead_wait_left = static_cast<unsigned char>(plan.deadWaitSeconds);
         state_ = CycleState::DeadLinkWait;
         elhalt_kijelzo->setEnabled(true);
@@ -446,7 +448,7 @@ void DownloadCycle::concludeAttempt(const AttemptResult& result) {
 }
 
 void DownloadCycle::logResult(const AttemptResult& result) const {
-    const QString link = toQt(window_.headUrl());
+    const QString link = toQt(link_);
     if (result.outcome == OutcomeKind::Success) {
         qCInfo(lcCycle).noquote() << "downloaded" << link << content_length << "bytes";
         return;
@@ -462,9 +464,9 @@ void DownloadCycle::deadWaitTick() {
         elhalt_kijelzo->setEnabled(false);
         return;
     }
-    window_.showStatus(QStringLiteral("Elhalt link utáni várakozás, még ") +
+    Q_EMIT statusShown(QStringLiteral("Elhalt link utáni várakozás, még ") +
                        QString::number(dead_wait_left) + QStringLiteral(" másodperc"));
-    window_.setGaugeValue(dead_wait_left);
+    Q_EMIT gaugeValueShown(dead_wait_left);
     if (dead_wait_left == 0) {
         elhalt_kijelzo->setEnabled(false);
         state_ = CycleState::Idle;
@@ -478,7 +480,7 @@ void DownloadCycle::deadWaitTick() {
 // run stops as Stop stops it, and the queue stays as it was.
 void DownloadCycle::browserCannotStart(const QString& reason) {
     stop();
-    window_.showBrowserFailure(reason);
+    Q_EMIT browserFailed(reason);
 }
 
 void DownloadCycle::skipWait() {
@@ -490,13 +492,13 @@ void DownloadCycle::stop() {
     if (hours_)
         hours_->release();
     if (worker)
-        worker->abandon(); // nothing of it reaches the window; its file keeps what arrived
+        worker->abandon(); // nothing of it reaches the session; its file keeps what arrived
     endAttempt();
     elhalt_kijelzo->setEnabled(false);
     hostsWait_->stop();
-    window_.setGaugeValue(0);
-    window_.showStatus(QString());
-    window_.showRunControls(RunControls::Idle);
+    Q_EMIT gaugeValueShown(0);
+    Q_EMIT statusShown(QString());
+    Q_EMIT runControlsShown(RunControls::Idle);
 }
 
 } // namespace vardelo

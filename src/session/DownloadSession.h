@@ -1,0 +1,199 @@
+#pragma once
+
+#include "core/AttemptResult.h"
+#include "core/DownloadQueue.h"
+#include "core/DownloadStatistics.h"
+#include "core/EventLog.h"
+#include "core/HostProfile.h"
+#include "core/HostWaits.h"
+#include "core/QueueDrag.h"
+#include "session/DownloadCycle.h"
+#include "session/RunSettings.h"
+
+#include "core/RowState.h"
+#include "core/TransferRate.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QTimer;
+
+namespace vardelo {
+
+class Browser;
+class DownloadHoursGate;
+class HttpClient;
+class RecordStore;
+
+// A download run without a window: the queue, the log, the statistics, the
+// hosts' waits, the run's settings and the cycle that works the queue. Its
+// commands change them; its signals say what a view shows. Every step runs
+// guarded: a failure is told through stepFailed, never thrown at the event
+// loop.
+class DownloadSession final : public QObject {
+    Q_OBJECT
+  public:
+    DownloadSession(Browser& browser, HttpClient& http, const HostProfiles* profiles,
+                    QObject* parent = nullptr);
+    ~DownloadSession() override;
+
+    // --- what the run holds, to read -----------------------------------------
+    const DownloadQueue& queue() const { return queue_; }
+    const EventLog& log() const { return log_; }
+    const DownloadStatistics& statistics() const { return statistics_; }
+    const RunFailures& runFailures() const { return runFailures_; }
+    bool downloading() const; // a cycle works on a link
+    bool listIdle() const { return list_idle; }
+    // The guards' "downloading" is the head's: the user's commands on any
+    // other running row are refused by the session itself.
+    QueueGuards queueGuards() const { return {isRunning(queue_.url(1)), list_idle}; }
+    // The first cycle, on the window's browser; the only one at one link at once.
+    const DownloadCycle& cycle() const;
+    DownloadCycle& cycle();
+    // Several links run at once: each has a cycle and a page of its own.
+    bool runsSeveral() const { return several_; }
+    // A link a cycle works on now.
+    bool isRunning(const std::string& link) const;
+    // What a running link's row shows in several at once; nothing for a
+    // link not running.
+    std::optional<RowState> runningState(const std::string& link) const;
+    // The page a running link's cycle works on; nothing for a link not running.
+    Browser* pageOf(const std::string& link) const;
+    // The speed of all transfers together, once measured.
+    std::optional<double> totalBytesPerSecond() const;
+    // The window's controls write these when they change.
+    RunSettings& settings() { return settings_; }
+    // The grids, for views to listen to; they change through the commands only.
+    TextGrid& queueGrid() { return queue_.grid(); }
+    TextGrid& logGrid() { return log_.grid(); }
+
+    // The host key of a link: its profile's name; empty for any other link.
+    std::string hostOf(const std::string& link) const;
+    // "HH:MM" of the end of the wait the link's host asked for; empty when none.
+    QString hostWaitUntil(const std::string& link) const;
+    // Until when the link's host asked to wait, as a sentence; empty when none.
+    QString hostWaitText(const std::string& link) const;
+
+    // --- the stored queue, log and host waits -----------------------------------
+    // Where Lista.Vdl, Naplo.Vdl and HostWaits.Vdl are kept; a session told
+    // no folder keeps nothing.
+    void keepRecordsIn(const QString& folder);
+    // Start-up: the queue and the log (throws the first failure), then the
+    // host waits.
+    void loadRecords();
+    void scheduleRecordSave();
+    // Closing: throws the first file's failure.
+    void saveRecordsAtClosing();
+    RecordStore* records() { return records_.get(); }
+
+    // --- commands -------------------------------------------------------------
+    void start();
+    void stop();
+    // Outside the download hours a Start waits, and goes when they open.
+    void setHoursGate(DownloadHoursGate* gate);
+
+    // The links to queue: the new ones, and those a host profile knew to be
+    // queued already in another form.
+    LinksToQueue sortLinks(const std::vector<std::string>& links) const;
+    void appendLinks(const std::vector<std::string>& links);
+    // Refused (false) where the guards refuse them.
+    bool deleteRow(int row);
+    bool moveToTop(int row);
+    bool moveToEnd(int row);
+    QueueDrag::Press pressRow(int row, int column);
+    QueueDrag::Release releaseRow(int row, int column);
+    // The rows `pick` chooses leave the queue and are logged as dead links
+    // given up, as the cycle logs them; the running head stays.
+    std::vector<QueuedLink> removeAsDead(const std::function<bool(const std::string&)>& pick);
+    void clearLog();
+    // The given-up links leave the log for the queue's end.
+    void requeueFailedLinks();
+    void resetCurrentRun() { statistics_.resetCurrentRun(); }
+    // The all-time counters, for the settings to read at start-up and write at closing.
+    DownloadStatistics& storedStatistics() { return statistics_; }
+
+    // The queue is rewritten while the returned scope lives: the guards
+    // refuse the user's queue commands meanwhile.
+    class QueueRewrite {
+      public:
+        explicit QueueRewrite(bool& idle) : idle_(idle) { idle_ = false; }
+        ~QueueRewrite() { idle_ = true; }
+        QueueRewrite(const QueueRewrite&) = delete;
+        QueueRewrite& operator=(const QueueRewrite&) = delete;
+
+      private:
+        bool& idle_;
+    };
+    [[nodiscard]] QueueRewrite rewriting() { return QueueRewrite(list_idle); }
+    // Start-up has read what it reads: the queue takes commands.
+    void listReady() { list_idle = true; }
+
+  Q_SIGNALS:
+    void statusShown(const QString& text);
+    void gaugeMaximumShown(int maximum);
+    void gaugeValueShown(int value);
+    void bytesShown(std::int64_t received, std::int64_t expected);
+    void transferShown(std::int64_t received, std::int64_t expected, std::int64_t contentLength);
+    void transferredCleared();
+    void transferRateCleared();
+    void runControlsShown(RunControls controls);
+    void emptyQueueRefused();
+    void captchaAsked(const std::string& link);
+    void captchaEnded();
+    void browserFailed(const QString& reason);
+    // An attempt's outcome is in the queue, the log and the statistics.
+    void outcomeRecorded(const std::string& link, const AttemptResult& result);
+    // What the "Állapot" column shows may have changed.
+    void rowStatesChanged();
+    // A step failed with this error; the run goes on as the step left it.
+    void stepFailed(const QString& what);
+
+  private:
+    // A cycle with its page, and its view of the session.
+    class Slot;
+
+    OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
+                              std::int64_t contentLength);
+    void noteHostWait(const std::string& link, const std::string& host, std::int64_t seconds);
+    std::optional<std::int64_t> passOverWaitingLinks();
+    int passOver(const std::string& link);
+    void runGuarded(const std::function<void()>& step);
+
+    Slot& addSlot(Browser& page);
+    void connectSlot(Slot& slot);
+    // Several at once: the free cycles take the next links the queue offers.
+    void fillSlots();
+    void scheduleFill();
+    void runEnded();
+    bool isShown(const Slot& slot) const;
+    int rowOfRunning(const Slot& slot) const;
+
+    Browser& browser_;
+    HttpClient& http_;
+    const HostProfiles* profiles_;
+    DownloadHoursGate* hours_ = nullptr;
+    bool list_idle = false;
+    DownloadQueue queue_;
+    EventLog log_;
+    DownloadStatistics statistics_;
+    RunFailures runFailures_; // why this run's attempts failed, by link
+    HostWaits hostWaits_;     // until when hosts asked their links to wait
+    RunSettings settings_;
+    QueueDrag drag_;
+    QString recordFolder_;
+    std::unique_ptr<RecordStore> records_; // after the grids it saves, so it ends first
+    std::vector<std::unique_ptr<Slot>> slots_;
+    bool several_ = false;  // this run started with more than one link at once
+    bool stopping_ = false; // the cycles are being stopped: none takes a link
+    bool fillDue_ = false;
+    QTimer* hostsWait_ = nullptr; // a free cycle waits for a host's wait to end
+};
+
+} // namespace vardelo
