@@ -14,6 +14,7 @@
 // A program, not a test.
 //   vardelo_at_once_bench [all|queue|transfers|ticks] [MiB] [rounds]
 //                             (default all, 1024 MiB for transfers and ticks, 3 rounds)
+#include "BenchWindow.h"
 #include "LocalNginx.h"
 #include "TestHost.h"
 #include "WorkerRound.h"
@@ -95,25 +96,6 @@ bool writeBigFile(const QString& path, long long bytes) {
     return true;
 }
 
-// The window needs no conversation here; what it would say is printed.
-class PrintedDialogs final : public Dialogs {
-  public:
-    void showError(const QString& message) override {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
-    }
-    void showInformation(const QString& message) override {
-        std::fprintf(stderr, "information box: %s\n", qPrintable(message));
-    }
-    bool askYesNo(const QString&) override { return true; }
-    std::optional<QString> openFileName() override { return std::nullopt; }
-    std::optional<QString> saveFileName() override { return std::nullopt; }
-    std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
-};
-
-Browser* makeEngine(QObject* parent, QString*) {
-    return new WebEngineBrowser(parent);
-}
-
 // The links of the hosts in turn, as a queue lists links of several hosts;
 // each host's wait page sends its transfer to `file` + a name of its own.
 std::vector<std::string> linksOf(const std::vector<std::unique_ptr<TestHost>>& hosts, int perHost,
@@ -138,12 +120,6 @@ struct WindowRun {
     std::size_t ticks = 0;
 };
 
-qint64 threadCpuNanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 // The whole program's window with this queue, "Egyszerre letöltött fájlok:"
 // set on its settings page, Start clicked, until the queue is done. The
 // browser engine is started first (a look at "Weblap"), so its start is not
@@ -151,32 +127,9 @@ qint64 threadCpuNanoseconds() {
 WindowRun windowRun(const QString& folder, const std::vector<std::string>& links, int atOnce,
                     long long fileBytes, int limitSeconds) {
     WindowRun run;
-    const QString records = folder + QStringLiteral("/program");
-    QDir().mkpath(records);
-    {
-        DownloadQueue queue;
-        for (const std::string& link : links)
-            queue.append(link);
-        writeRecordFile(records + QStringLiteral("/Lista.Vdl"),
-                        encodeRecords(queue.grid(), queueRecordLayout()));
-    }
-    QtSettingsStore settings(folder + QStringLiteral("/Vardelo.conf"));
-    PrintedDialogs dialogs;
-    LazyBrowser browser(makeEngine);
-    HttpClient http;
-    SkinEngine skins(records);
-    auto form = std::make_unique<TForm1>(Services{settings,
-                                                  dialogs,
-                                                  browser,
-                                                  http,
-                                                  skins,
-                                                  records,
-                                                  folder + QStringLiteral("/Letoltesek"),
-                                                  nullptr,
-                                                  {},
-                                                  {}});
-    form->show();
-    QCoreApplication::processEvents();
+    BenchWindow window(folder, links, nullptr);
+    TForm1* form = window.form.get();
+    LazyBrowser& browser = window.browser;
     auto* start = form->findChild<QAbstractButton*>(QStringLiteral("inditas"));
     auto* atOnceBox = form->findChild<QSpinBox*>(QStringLiteral("Egyszerre"));
     auto* deadWait = form->findChild<QSpinBox*>(QStringLiteral("elhalt"));
@@ -252,7 +205,7 @@ WindowRun windowRun(const QString& folder, const std::vector<std::string>& links
     run.longestPauseMs = longest / 1e6;
     run.longestPauseCpuMs = longestCpu / 1e6;
     run.longestTransferPauseMs = longestInTransfer / 1e6;
-    form.reset();
+    window.form.reset();
     QCoreApplication::processEvents();
     QDir(folder).removeRecursively();
     return run;

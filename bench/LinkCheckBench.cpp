@@ -12,6 +12,7 @@
 // A program, not a test.
 //   vardelo_link_check_bench [rounds] [seconds] [both|window|links]
 //                                       (default 3 rounds, 10 s, both parts)
+#include "BenchWindow.h"
 #include "LocalNginx.h"
 
 #include "app/LinkCheckRunner.h"
@@ -257,59 +258,12 @@ void compare(const char* what, double check, double curl) {
                 check / curl, check <= 1.2 * curl ? "<= 1.2" : "ABOVE 1.2");
 }
 
-// The window needs no conversation here; what it would say is printed.
-class PrintedDialogs final : public Dialogs {
-  public:
-    void showError(const QString& message) override {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(message));
-    }
-    void showInformation(const QString&) override {}
-    bool askYesNo(const QString&) override { return true; }
-    std::optional<QString> openFileName() override { return std::nullopt; }
-    std::optional<QString> saveFileName() override { return std::nullopt; }
-    std::optional<QString> chooseFolder(const QString&) override { return std::nullopt; }
-};
-
-qint64 threadCpuNanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-Browser* makeEngine(QObject* parent, QString*) {
-    return new WebEngineBrowser(parent);
-}
-
 // The window with this queue, the check started as the user starts it, the
 // event loop watched by a 1 ms timer, then stopped.
 void windowRound(const char* what, const QString& folder, const HostProfiles& profiles,
                  const std::vector<std::string>& links, int seconds) {
-    const QString records = folder + QStringLiteral("/program");
-    QDir().mkpath(records);
-    {
-        DownloadQueue queue;
-        for (const std::string& link : links)
-            queue.append(link);
-        writeRecordFile(records + QStringLiteral("/Lista.Vdl"),
-                        encodeRecords(queue.grid(), queueRecordLayout()));
-    }
-    QtSettingsStore settings(folder + QStringLiteral("/Vardelo.conf"));
-    PrintedDialogs dialogs;
-    LazyBrowser browser(makeEngine);
-    HttpClient http;
-    SkinEngine skins(records);
-    auto form = std::make_unique<TForm1>(Services{settings,
-                                                  dialogs,
-                                                  browser,
-                                                  http,
-                                                  skins,
-                                                  records,
-                                                  folder + QStringLiteral("/Letoltesek"),
-                                                  &profiles,
-                                                  {},
-                                                  {}});
-    form->show();
-    QCoreApplication::processEvents();
+    BenchWindow window(folder, links, &profiles);
+    TForm1* form = window.form.get();
     auto* runner = form->findChild<LinkCheckRunner*>(QStringLiteral("linkCheck"));
     auto* check = form->findChild<QAbstractButton*>(QStringLiteral("checkLinks"));
     auto* stop = form->findChild<QAbstractButton*>(QStringLiteral("Stop"));
@@ -384,7 +338,7 @@ void windowRound(const char* what, const QString& folder, const HostProfiles& pr
     std::printf("  from %s to the check's end      %7.1f ms%s\n",
                 byStop ? "Stop        " : "the button  ", stopMs, ended ? "" : " (DID NOT END)");
     std::fflush(stdout);
-    form.reset();
+    window.form.reset();
     QCoreApplication::processEvents();
 }
 

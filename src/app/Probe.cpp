@@ -1,5 +1,6 @@
 #include "app/Probe.h"
 
+#include "core/BuiltInProfile.h"
 #include "core/CookieLine.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
@@ -122,6 +123,7 @@ int probe(const std::string& link, bool waitOut) {
         std::fprintf(stderr, "%s\n",
                      profileProblemsText(loaded.problems).toLocal8Bit().constData());
     const auto profile = loaded.profiles.forLink(link);
+    const auto walked = profile ? profile : builtInProfile();
     say("Profile: " + (profile ? profile->profile().name
                                : std::string("built-in (no profile file claims this link)")));
     if (!isHttpAddress(link)) {
@@ -163,8 +165,10 @@ int probe(const std::string& link, bool waitOut) {
             QTimer::singleShot(0, &owner, [&] { cycle.skipWait(); });
         }
         if (step == CycleStep::Transfer) {
+            // As the worker asks: in the browser's session unless the
+            // walked profile fetches its file as designed.
             std::optional<HttpSession> browsing;
-            if (profile) {
+            if (!walked->profile().designedTransfer) {
                 browsing = browser.session();
                 browsing->referer = toStd(browser.pageAddress());
             }
