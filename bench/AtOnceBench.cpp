@@ -385,18 +385,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(nginx,
-                 {QStringLiteral("-p"), prefix, QStringLiteral("-c"), QStringLiteral("nginx.conf"),
-                  QStringLiteral("-e"), QStringLiteral("stderr")});
-    QElapsedTimer startup;
-    startup.start();
-    while (!accepts(port) && server.state() != QProcess::NotRunning && startup.elapsed() < 10000)
-        server.waitForFinished(50);
-    if (!accepts(port)) {
-        std::fprintf(stderr, "nginx did not start\n");
+    if (!startNginx(server, nginx, prefix, {port}))
         return 2;
-    }
     std::vector<std::unique_ptr<TestHost>> hosts;
     for (int i = 0; i < kHosts; ++i)
         hosts.push_back(std::make_unique<TestHost>());

@@ -389,21 +389,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(nginx,
-                 {QStringLiteral("-p"), prefix, QStringLiteral("-c"), QStringLiteral("nginx.conf"),
-                  QStringLiteral("-e"), QStringLiteral("stderr")});
-    QElapsedTimer startup;
-    startup.start();
-    const auto allAccept = [&ports] {
-        return std::all_of(ports.begin(), ports.end(), [](int port) { return accepts(port); });
-    };
-    while (!allAccept() && server.state() != QProcess::NotRunning && startup.elapsed() < 10000)
-        server.waitForFinished(50);
-    if (!allAccept()) {
-        std::fprintf(stderr, "nginx did not start\n");
+    if (!startNginx(server, nginx, prefix, ports))
         return 2;
-    }
     const LoadedProfiles loaded = loadHostProfiles({dir.path() + QStringLiteral("/profiles")});
     const LoadedProfiles bySelectors =
         loadHostProfiles({dir.path() + QStringLiteral("/selectors")});

@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 #include <QTcpServer>
@@ -13,6 +15,10 @@
 #include <QTemporaryDir>
 
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
 
 namespace vardelo {
 
@@ -77,6 +83,27 @@ inline bool accepts(int port) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     return socket.waitForConnected(200);
+}
+
+// Starts nginx on the configuration under `prefix` and waits until every
+// port takes connections; false, said on stderr, when it does not come up.
+inline bool startNginx(QProcess& server, const QString& nginx, const QString& prefix,
+                       const std::vector<int>& ports) {
+    server.setProcessChannelMode(QProcess::ForwardedChannels);
+    server.start(nginx,
+                 {QStringLiteral("-p"), prefix, QStringLiteral("-c"), QStringLiteral("nginx.conf"),
+                  QStringLiteral("-e"), QStringLiteral("stderr")});
+    const auto allAccept = [&ports] {
+        return std::all_of(ports.begin(), ports.end(), [](int port) { return accepts(port); });
+    };
+    QElapsedTimer startup;
+    startup.start();
+    while (!allAccept() && server.state() != QProcess::NotRunning && startup.elapsed() < 10000)
+        server.waitForFinished(50);
+    if (allAccept())
+        return true;
+    std::fprintf(stderr, "nginx did not start\n");
+    return false;
 }
 
 } // namespace vardelo

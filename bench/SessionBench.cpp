@@ -228,18 +228,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(nginx,
-                 {QStringLiteral("-p"), prefix, QStringLiteral("-c"), QStringLiteral("nginx.conf"),
-                  QStringLiteral("-e"), QStringLiteral("stderr")});
-    QElapsedTimer startup;
-    startup.start();
-    while (!accepts(port) && server.state() != QProcess::NotRunning && startup.elapsed() < 10000)
-        server.waitForFinished(50);
-    if (!accepts(port)) {
-        std::fprintf(stderr, "nginx did not start\n");
+    if (!startNginx(server, nginx, prefix, {port}))
         return 2;
-    }
 
     const LoadedProfiles loaded = loadHostProfiles({dir.path() + QStringLiteral("/profiles")});
     if (!loaded.problems.isEmpty() || loaded.profiles.size() != 1) {

@@ -72,6 +72,16 @@ class SessionAlone : public ::testing::Test {
         Q_EMIT browser.documentComplete(true);
         Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, markup);
     }
+    // Host P's pages may ask its links to wait.
+    static HostProfiles waitingHostProfiles() {
+        QString reason;
+        HostProfiles set;
+        set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
+            "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
+            "address": {"selector": "#a", "attribute": "href"}})j",
+                                 &reason));
+        return set;
+    }
     TTimer* timer(const char* name) {
         return session.cycle().findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     }
@@ -142,13 +152,8 @@ TEST_F(SessionAlone, CountdownTickAfterStopSaysStopped) {
 // A session told no record folder (the probe's) keeps a host's wait in
 // memory only: no file is written anywhere.
 TEST_F(SessionAlone, AHostsWaitWithoutARecordFolderWritesNoFile) {
-    QString reason;
-    HostProfiles set;
-    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
-        "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
-        "address": {"selector": "#a", "attribute": "href"}})j",
-                             &reason));
-    ASSERT_EQ(set.size(), 1U) << reason.toStdString();
+    const HostProfiles set = waitingHostProfiles();
+    ASSERT_EQ(set.size(), 1U);
     DownloadSession probing{browser, http, &set};
     probing.appendLinks({"http://p.example/f/1"});
     probing.start();
@@ -209,12 +214,7 @@ TEST_F(SessionAlone, SeveralAtOnceTakeEachFreeHostsFirstLinkInQueueOrder) {
 // A host that asks to wait parks only its own links; the others run on, and
 // its next link starts when its wait is over.
 TEST_F(SessionAlone, AWaitingHostsLinksArePassedOverUntilItsWaitEnds) {
-    QString reason;
-    HostProfiles set;
-    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
-        "retry_after": {"pattern": "wait (\\d+) s", "unit": "s"},
-        "address": {"selector": "#a", "attribute": "href"}})j",
-                             &reason));
+    const HostProfiles set = waitingHostProfiles();
     DownloadSession several{browser, http, &set};
     several.appendLinks({"http://p.example/1", "http://p.example/2", "http://q.example/3"});
     several.settings().Egyszerre = 2;
