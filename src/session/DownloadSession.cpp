@@ -110,7 +110,12 @@ void DownloadSession::connectSlot(Slot& slot) {
                 Q_EMIT(this->*signal)(args...);
         };
     };
-    connect(&cycle, &DownloadCycle::statusShown, this, shown(&DownloadSession::statusShown));
+    // While no row runs (the download hours hold every cycle back), the
+    // status line still says why.
+    connect(&cycle, &DownloadCycle::statusShown, this, [this, &slot](const QString& text) {
+        if (!several_ || isShown(slot) || !anyRowRunning())
+            Q_EMIT statusShown(text);
+    });
     connect(&cycle, &DownloadCycle::gaugeMaximumShown, this,
             shown(&DownloadSession::gaugeMaximumShown));
     connect(&cycle, &DownloadCycle::gaugeValueShown, this,
@@ -188,6 +193,11 @@ int DownloadSession::rowOfRunning(const Slot& slot) const {
     if (!slot.cycle->downloading())
         return 0;
     return queue_.rowOf(slot.cycle->link()).value_or(0);
+}
+
+bool DownloadSession::anyRowRunning() const {
+    return std::any_of(slots_.begin(), slots_.end(),
+                       [this](const auto& slot) { return rowOfRunning(*slot) != 0; });
 }
 
 // The first running row's cycle is the one the gauge and the status line show.

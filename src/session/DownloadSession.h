@@ -172,6 +172,7 @@ class DownloadSession final : public QObject {
     void fillSlots();
     void scheduleFill();
     void runEnded();
+    bool anyRowRunning() const;
     bool isShown(const Slot& slot) const;
     int rowOfRunning(const Slot& slot) const;
 

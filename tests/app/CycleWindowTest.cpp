@@ -535,6 +535,14 @@ TEST_F(CycleInTheWindow, OutsideTheDownloadHoursStartWaitsGoesWhenTheyOpenAndSto
     EXPECT_FALSE(gate->waiting());
     EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
     EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
+
+    // Several at once wait alike, and say so.
+    control<QSpinBox>("Egyszerre")->setValue(2);
+    click("inditas");
+    EXPECT_EQ(fakeBrowser().navigated.size(), 1);
+    EXPECT_EQ(control<QLabel>("allapot")->text(), waiting);
+    click("Stop");
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
 }
 
 TEST_F(CycleInTheWindow, SettingsCheckBoxesAndTrayItemsMirror) {
