@@ -32,6 +32,7 @@ Automatikus_letoltes=1
 Mentes_helye=$(pwd)/$demo/Letoltesek
 Ujraprobalkozasok=2
 Elhalt=3
+Egyszerre=3
 CONF
 export XDG_CONFIG_HOME="$(pwd)/$demo/config"
 
