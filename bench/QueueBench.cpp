@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     DownloadQueue queue;
     QTableView view;
-    GridModel model(queue.grid(), {QStringLiteral("Sorszám"), QStringLiteral("URL"),
+    const GridFeed feed(queue.grid());
+    GridModel model(feed, {QStringLiteral("Sorszám"), QStringLiteral("URL"),
                                    QStringLiteral("Próbálkozások")});
     view.setModel(&model);
     view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

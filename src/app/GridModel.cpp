@@ -7,14 +7,10 @@
 
 namespace vardelo {
 
-GridModel::GridModel(TextGrid& grid, QStringList titles, QObject* parent)
-    : QAbstractTableModel(parent), grid_(grid), titles_(std::move(titles)),
-      shownRows_(grid.rowCount() - 1) {
-    grid_.setListener(this);
-}
-
-GridModel::~GridModel() {
-    grid_.setListener(nullptr);
+GridModel::GridModel(const GridFeed& feed, QStringList titles, QObject* parent)
+    : QAbstractTableModel(parent), grid_(feed.grid()), titles_(std::move(titles)),
+      shownRows_(grid_.rowCount() - 1) {
+    connect(&feed, &GridFeed::changed, this, &GridModel::gridChanged);
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {
@@ -78,7 +74,6 @@ void GridModel::gridChanged() {
         endRemoveRows();
     }
     Q_EMIT dataChanged(index(0, 0), index(shownRows_ - 1, columnCount() - 1));
-    Q_EMIT changed();
 }
 
 } // namespace vardelo

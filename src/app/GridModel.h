@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/TextGrid.h"
+#include "session/GridFeed.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -10,16 +11,15 @@
 
 namespace vardelo {
 
-// Shows a core TextGrid in a view. The grid is changed by core operations
-// and tells the model, which tells the view, adding or removing rows at the
-// end (every operation grows or shrinks a grid only there) and repainting the
-// rest.
-class GridModel final : public QAbstractTableModel, private GridListener {
+// Shows a core TextGrid in a view. The grid is changed by its owner's
+// operations and its feed tells the model, which tells the view, adding or
+// removing rows at the end (every operation grows or shrinks a grid only
+// there) and repainting the rest.
+class GridModel final : public QAbstractTableModel {
     Q_OBJECT
   public:
-    // Listens to `grid` until the model is destroyed.
-    GridModel(TextGrid& grid, QStringList titles, QObject* parent = nullptr);
-    ~GridModel() override;
+    // Listens to the feed's grid; the feed outlives the model.
+    GridModel(const GridFeed& feed, QStringList titles, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,13 +44,10 @@ class GridModel final : public QAbstractTableModel, private GridListener {
     // What the view columns show has changed: the views repaint them once.
     void viewColumnsChanged();
 
-  Q_SIGNALS:
-    void changed();
-
   private:
-    void gridChanged() override;
+    void gridChanged();
 
-    TextGrid& grid_;
+    const TextGrid& grid_;
     QStringList titles_;
     int shownRows_ = 0; // data rows the view knows of
     ToolTips toolTips_;

@@ -7,7 +7,11 @@
 #include <QCoreApplication>
 #include <QDialog>
 
+#include <QThread>
+
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 namespace vardelo {
 namespace {
@@ -25,14 +29,27 @@ void closeOpenDialogs() {
     }
 }
 
+// The one whose window an exit() with the window still open closes.
+Termination* atExit = nullptr;
+
 } // namespace
 
 Termination::Termination(UnixSignals& signals, QObject* parent) : QObject(parent) {
     connect(&signals, &UnixSignals::terminationRequested, this, &Termination::requested);
 }
 
+Termination::~Termination() {
+    if (atExit == this)
+        atExit = nullptr;
+}
+
 std::optional<int> Termination::windowReady(TForm1& form) {
     form_ = &form;
+    if (!atExit) {
+        atExit = this;
+        static const bool registered = std::atexit(&Termination::exitRequested) == 0;
+        Q_UNUSED(registered);
+    }
     if (!pending_)
         return std::nullopt;
     return closeNow();
@@ -44,6 +61,17 @@ void Termination::requested() {
         closeNow();
     else
         pending_ = true;
+}
+
+// exit() leaves the window, its session and the event loop as they were:
+// the close saves what they hold, and nothing else of the program runs
+// after it. Only the window's own thread may close it.
+void Termination::exitRequested() {
+    if (!atExit || !atExit->form_ || QThread::currentThread() != atExit->thread())
+        return;
+    Termination* termination = std::exchange(atExit, nullptr);
+    std::fflush(stdout);
+    std::_Exit(termination->closeNow());
 }
 
 int Termination::closeNow() {

@@ -70,8 +70,6 @@ void TForm1::connectCommands() {
     connect(Linkek, &QueueGridView::mouseUp, this, guard(&TForm1::LinkekMouseUp));
     connect(Linkek, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PMSG->popup(Linkek->viewport()->mapToGlobal(pos)); });
-    connect(linkekModel, &GridModel::changed, this, &TForm1::scheduleRecordSave);
-    connect(naplosgModel, &GridModel::changed, this, &TForm1::scheduleRecordSave);
 
     connect(megnyit, &QPushButton::clicked, this, guard(&TForm1::megnyitClick));
     connect(button3, &QPushButton::clicked, this, guard(&TForm1::button3Click));

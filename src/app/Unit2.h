@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -244,7 +245,6 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     // Writes the queue and the log now, as the close does; throws the first
     // file's failure.
     void writeRecordFiles();
-    void scheduleRecordSave();
 
     std::vector<SettingBinding> settingBindings();
     void rememberStartingSettings();
@@ -253,6 +253,8 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void loadSetting(const SettingDef& def, const SettingBinding& binding);
     void applySkinIndex(std::int64_t index);
     void storeSettings();
+    void storeSettings(std::span<const SettingId> ids);
+    void storeAllTimeCounters();
     void autoStart();
 
     // What the session shows (Unit2Cycle.cpp, Unit2Transfer.cpp, Unit2Captcha.cpp).

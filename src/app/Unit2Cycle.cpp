@@ -136,6 +136,7 @@ void TForm1::showSession() {
     connect(session, &DownloadSession::outcomeRecorded, this, [this] {
         showCurrentCounters();
         showAllTimeCounters();
+        storeAllTimeCounters();
     });
     connect(session, &DownloadSession::rowStatesChanged, this, &TForm1::showRowStates);
     connect(session, &DownloadSession::stepFailed, this, [this](const QString& what) {

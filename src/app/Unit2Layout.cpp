@@ -87,11 +87,11 @@ void TForm1::buildControls() {
     gauge1->setRange(0, 100);
 
     linkekModel = new GridModel(
-        session_->queueGrid(),
+        session_->queueFeed(),
         {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Próbálkozások")}, this);
     Linkek->setModel(linkekModel);
     naplosgModel =
-        new GridModel(session_->logGrid(),
+        new GridModel(session_->logFeed(),
                       {QStringLiteral("Sorszám"), QStringLiteral("URL"), QStringLiteral("Állapot"),
                        QStringLiteral("Méret"), QStringLiteral("Próbálkozás")},
                       this);

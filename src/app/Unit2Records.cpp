@@ -11,8 +11,4 @@ void TForm1::writeRecordFiles() {
     session_->saveRecordsAtClosing();
 }
 
-void TForm1::scheduleRecordSave() {
-    session_->scheduleRecordSave();
-}
-
 } // namespace vardelo

@@ -5,6 +5,7 @@
 #include "app/SettingBinding.h"
 #include "app/Unit2.h"
 #include "core/SizeText.h"
+#include "platform/Diagnostics.h"
 #include "platform/Dialogs.h"
 #include "platform/QtText.h"
 #include "platform/SettingsStore.h"
@@ -172,8 +173,25 @@ void TForm1::applySkinIndex(std::int64_t index) {
 // A value start-up never reached keeps what is stored unless the user changed
 // it; writing the window's starting values would replace the user's settings.
 void TForm1::storeSettings() {
+    storeSettings(settingsWriteOrder());
+}
+
+// The all-time counters go to the store with each outcome, so a program
+// the desktop ends keeps them; a store that fails now fails again, and says
+// so, at closing.
+void TForm1::storeAllTimeCounters() {
+    constexpr SettingId kCounters[] = {SettingId::OsszesLetoltottDb, SettingId::OsszesKihagyottDb,
+                                       SettingId::OsszesLetoltottMeret};
+    try {
+        storeSettings(kCounters);
+    } catch (const SettingsError& error) {
+        qCWarning(lcRecords).noquote() << "the all-time counters were not stored:" << error.what();
+    }
+}
+
+void TForm1::storeSettings(std::span<const SettingId> ids) {
     const std::vector<SettingBinding> bindings = settingBindings();
-    for (const SettingId id : settingsWriteOrder()) {
+    for (const SettingId id : ids) {
         const SettingDef& def = settingDef(id);
         const auto storedNow = [&]() -> std::optional<std::string> {
             try {
@@ -182,12 +200,15 @@ void TForm1::storeSettings() {
                 return "?"; // unreadable: no number, so it stays as it is
             }
         };
-        const auto value =
-            settingsRun_.valueToWrite(id, bindingOf(bindings, id).valueToStore(), storedNow);
+        const std::string current = bindingOf(bindings, id).valueToStore();
+        const auto value = settingsRun_.valueToWrite(id, current, storedNow);
+        if (!value)
+            continue;
         // A value already stored is not written again: a full disk then
         // fails only on what has changed.
-        if (value && storedNow() != value)
+        if (storedNow() != value)
             services_.settings.write(def.writeName, *value);
+        settingsRun_.noteStored(id, current);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "core/Saturating.h"
 
+#include <utility>
+
 namespace vardelo {
 
 void SettingsRun::rememberStartingValue(SettingId id, std::string value) {
@@ -33,6 +35,11 @@ std::optional<std::string> SettingsRun::valueToWrite(SettingId id, const std::st
     if (!now || !before || !stored)
         return std::nullopt;
     return std::to_string(saturatingAdd(*stored, saturatingSubtract(*now, *before)));
+}
+
+void SettingsRun::noteStored(SettingId id, std::string current) {
+    if (!wasRead(id))
+        starting_[index(id)] = std::move(current);
 }
 
 } // namespace vardelo

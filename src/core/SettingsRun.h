@@ -26,6 +26,9 @@ class SettingsRun {
     using StoredText = std::function<std::optional<std::string>()>;
     std::optional<std::string> valueToWrite(SettingId id, const std::string& current,
                                             const StoredText& storedNow) const;
+    // `current` is what the store now holds for the value, as valueToWrite
+    // gave it: a later write adds only what was counted since.
+    void noteStored(SettingId id, std::string current);
 
   private:
     static std::size_t index(SettingId id) { return static_cast<std::size_t>(id); }

@@ -77,6 +77,11 @@ class DownloadSession::Slot final : public CycleSession {
 DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostProfiles* profiles,
                                  QObject* parent)
     : QObject(parent), browser_(browser), http_(http), profiles_(profiles) {
+    for (const GridFeed* feed : {&queueFeed_, &logFeed_})
+        connect(feed, &GridFeed::changed, this, [this] {
+            if (records_)
+                records_->scheduleSave();
+        });
     addSlot(browser);
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
@@ -400,9 +405,9 @@ void DownloadSession::loadRecords() {
     hostWaits_ = loadHostWaits(recordFolder_, now());
 }
 
-void DownloadSession::scheduleRecordSave() {
+void DownloadSession::waitForRecordSaves() {
     if (records_)
-        records_->scheduleSave();
+        records_->waitForBackgroundSave();
 }
 
 void DownloadSession::saveRecordsAtClosing() {
@@ -440,6 +445,10 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     if (plan.logEntry)
         log_.append(*plan.logEntry);
     statistics_.count(plan);
+    // What became of a link is not left to the next background save: the
+    // desktop may end the program in the seconds before it.
+    if (records_)
+        records_->saveInBackground();
     Q_EMIT outcomeRecorded(link, result);
     if (several_)
         plan.next = NextStep::Idle; // the session hands the cycle its next link

@@ -8,6 +8,7 @@
 #include "core/HostWaits.h"
 #include "core/QueueDrag.h"
 #include "session/DownloadCycle.h"
+#include "session/GridFeed.h"
 #include "session/RunSettings.h"
 
 #include "core/RowState.h"
@@ -70,9 +71,10 @@ class DownloadSession final : public QObject {
     std::optional<double> totalBytesPerSecond() const;
     // The window's controls write these when they change.
     RunSettings& settings() { return settings_; }
-    // The grids, for views to listen to; they change through the commands only.
-    TextGrid& queueGrid() { return queue_.grid(); }
-    TextGrid& logGrid() { return log_.grid(); }
+    // The grids, for views to read and listen to; they change through the
+    // commands only.
+    const GridFeed& queueFeed() const { return queueFeed_; }
+    const GridFeed& logFeed() const { return logFeed_; }
 
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
@@ -83,15 +85,16 @@ class DownloadSession final : public QObject {
 
     // --- the stored queue, log and host waits -----------------------------------
     // Where Lista.Vdl, Naplo.Vdl and HostWaits.Vdl are kept; a session told
-    // no folder keeps nothing.
+    // no folder keeps nothing. Told one, it saves them itself: a change of
+    // the queue or the log a few seconds later, an attempt's outcome at once.
     void keepRecordsIn(const QString& folder);
     // Start-up: the queue and the log (throws the first failure), then the
     // host waits.
     void loadRecords();
-    void scheduleRecordSave();
     // Closing: throws the first file's failure.
     void saveRecordsAtClosing();
-    RecordStore* records() { return records_.get(); }
+    // Returns once the saves handed to the background are written.
+    void waitForRecordSaves();
 
     // --- commands -------------------------------------------------------------
     void start();
@@ -184,6 +187,8 @@ class DownloadSession final : public QObject {
     DownloadQueue queue_;
     EventLog log_;
     DownloadStatistics statistics_;
+    GridFeed queueFeed_{queue_.grid()};
+    GridFeed logFeed_{log_.grid()};
     RunFailures runFailures_; // why this run's attempts failed, by link
     HostWaits hostWaits_;     // until when hosts asked their links to wait
     RunSettings settings_;

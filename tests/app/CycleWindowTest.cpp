@@ -5,6 +5,7 @@
 #include "core/RowState.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/LazyBrowser.h"
+#include "platform/RecordFiles.h"
 #include "session/DownloadCycle.h"
 #include "session/DownloadHoursGate.h"
 #include "session/TTimer.h"
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 
 namespace vardelo {
@@ -161,6 +163,37 @@ TEST_F(SessionAlone, AHostsWaitWithoutARecordFolderWritesNoFile) {
     Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, QStringLiteral("wait 60 s"));
     EXPECT_FALSE(probing.hostWaitUntil("http://p.example/f/1").isEmpty());
     EXPECT_FALSE(QFile::exists(QStringLiteral("/HostWaits.Vdl")));
+}
+
+// A session told a record folder keeps its records itself, with no window
+// to ask it: a change of the queue within the background save's delay, an
+// outcome at once, both on disk while the session still runs.
+TEST_F(SessionAlone, KeepsItsOwnRecordsWithoutAWindow) {
+    QTemporaryDir folder;
+    DownloadSession keeping{browser, http, nullptr};
+    keeping.keepRecordsIn(folder.path());
+    keeping.loadRecords();
+    keeping.listReady();
+    const QString stored = folder.filePath(QStringLiteral("Lista.Vdl"));
+    // The second row's link and tries as stored; nothing before it is.
+    const auto storedSecond = [&stored]() -> std::pair<std::string, std::string> {
+        DownloadQueue queue;
+        if (QFile::exists(stored))
+            readRecordFile(stored, queueRecordLayout(), queue.grid());
+        if (queue.rowCount() < 3)
+            return {};
+        return {queue.url(2), queue.attempts(2)};
+    };
+    keeping.appendLinks({"http://h/link/kept", "http://h/link/next"});
+    ASSERT_TRUE(waitFor([&] { return storedSecond().first == "http://h/link/next"; }, 10000));
+
+    keeping.start();
+    Q_EMIT browser.documentComplete(true);
+    Q_EMIT browser.elementSubmitted(browser.submitTickets.back(), false); // a dead link's page
+    ASSERT_EQ(keeping.queue().attempts(2), "1");
+    // Well inside the delay of a background save of any other change.
+    EXPECT_TRUE(waitFor([&] { return storedSecond().second == "1"; }, 1500));
+    keeping.stop();
 }
 
 // Three at once: the first link of each free host in queue order, each on

@@ -132,4 +132,60 @@ status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "keys: status $status ($(cat "$folder/err.txt"))"
 
+kill "$host"
+host=
+
+# What became of a link is stored with its outcome: the queue, the log and
+# the all-time counters of a program killed outright a moment later. And
+# when the desktop goes away under the program (its X server ends), it
+# closes in order as at a signal: everything saved, status 0.
+lost_display=
+trap '[ -z "$host" ] || kill "$host"; [ -z "$lost_display" ] || kill "$lost_display";
+      chmod -R u+w "$work"; rm -rf "$work"' EXIT
+for ending in kill display; do
+    folder="$work/ended-by-$ending"
+    mkdir -p "$folder/config" "$folder/files"
+    "$testhost" --wait 0 --links "$folder/links.txt" >/dev/null 2>&1 &
+    host=$!
+    for _ in $(seq 100); do [ -s "$folder/links.txt" ] && break; sleep 0.1; done
+    link=$(grep -m1 'demo-song.mp3' "$folder/links.txt") || fail "$ending: the test host gave no link"
+    printf '[General]\nMentes_helye=%s\nAutomatikus_letoltes=1\n' "$folder/files" \
+        >"$folder/config/Vardelo.conf"
+    cp "$module" "$folder/"
+    "$records" queue "$folder/Lista.Vdl" "$link"
+    outer_display=$DISPLAY
+    if [ "$ending" = display ]; then
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$folder/display" 2>/dev/null &
+        lost_display=$!
+        for _ in $(seq 100); do [ -s "$folder/display" ] && break; sleep 0.1; done
+        export DISPLAY=":$(cat "$folder/display")"
+    fi
+    : >"$XDG_STATE_HOME/Vardelo/vardelo.log"
+    start "$folder"
+    export DISPLAY=$outer_display
+    for _ in $(seq 600); do grep -qs 'downloaded' "$XDG_STATE_HOME/Vardelo/vardelo.log" && break; sleep 0.1; done
+    grep -qs 'downloaded' "$XDG_STATE_HOME/Vardelo/vardelo.log" || fail "$ending: nothing was downloaded"
+    if [ "$ending" = kill ]; then
+        # Well inside the few seconds a background save of any change waits.
+        for _ in $(seq 15); do grep -aqs 'demo-song.mp3' "$folder/Naplo.Vdl" && break; sleep 0.1; done
+        kill -KILL "$pid"
+        wait "$pid" || true
+    else
+        kill "$lost_display"
+        wait "$lost_display" || true
+        lost_display=
+        status=0
+        wait "$pid" || status=$?
+        [ "$status" -eq 0 ] || fail "display: status $status ($(cat "$folder/err.txt"))"
+        grep -q '^Ujraprobalkozasok=5$' "$folder/config/Vardelo.conf" ||
+            fail "display: the settings were not saved"
+    fi
+    grep -aq 'demo-song.mp3' "$folder/Naplo.Vdl" || fail "$ending: the outcome is not in the log"
+    ! grep -aq 'demo-song.mp3' "$folder/Lista.Vdl" || fail "$ending: the link is still queued"
+    grep -q '^osszes_letoltott_db=1$' "$folder/config/Vardelo.conf" ||
+        fail "$ending: the all-time counter was not stored"
+    kill "$host"
+    host=
+done
+
 echo "1 passed, 0 failed"
