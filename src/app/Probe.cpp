@@ -145,7 +145,7 @@ int probe(const std::string& link, bool waitOut) {
     DownloadCycle& cycle = session.cycle();
     const auto fail = [] { QCoreApplication::exit(1); };
     QObject::connect(&session, &DownloadSession::outcomeRecorded, &owner, fail);
-    QObject::connect(&session, &DownloadSession::rowStatesChanged, &owner, fail); // a host wait
+    QObject::connect(&session, &DownloadSession::hostAskedToWait, &owner, fail);
     // Neither a download nor a failure: the user would have to act.
     QObject::connect(&session, &DownloadSession::captchaAsked, &owner,
                      [] { QCoreApplication::exit(2); });

@@ -24,9 +24,8 @@ void TForm1::askForCaptcha(const std::string& link) {
     activateWindow();
     QApplication::alert(this);
     Lapok->setCurrentWidget(Weblap);
-    if (session_->runsSeveral())
-        showPageOf(link); // the page that asks
-    Browser* page = session_->runsSeveral() ? session_->pageOf(link) : nullptr;
+    showPageOf(link); // the page that asks
+    Browser* page = session_->pageOf(link);
     (page ? page : &services_.browser)->widget()->setFocus(Qt::OtherFocusReason);
     CTI->showBalloon(QStringLiteral("Captcha vár megoldásra"), toQt(balloonBody({link})), 10);
     balloon_hide->setEnabled(true);

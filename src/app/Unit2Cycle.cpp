@@ -79,10 +79,10 @@ void TForm1::buildCycle() {
     connect(Captcha_ido, &QSpinBox::valueChanged, this, write);
     connect(Egyszerre, &QSpinBox::valueChanged, this, write);
     writeRunSettings();
-    // Several at once, the "Weblap" page shows the running row the user picks.
+    // The "Weblap" page shows the running row the user picks.
     connect(Linkek->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (session_->runsSeveral() && current.isValid())
+                if (current.isValid())
                     showPageOf(queue().url(current.row() + 1));
             });
 }

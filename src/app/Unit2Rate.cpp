@@ -40,10 +40,9 @@ void TForm1::showTransferRate() {
     if (rateBytes_ < 0)
         return;
     rate_.sample(nowMs(), rateBytes_);
-    // Several at once, the label shows the speed of all transfers together,
-    // the time left the first running row's.
-    const auto speed =
-        session_->runsSeveral() ? session_->totalBytesPerSecond() : rate_.bytesPerSecond();
+    // The label shows the speed of all transfers together, the time left
+    // the first running row's.
+    const auto speed = session_->transferSpeed();
     if (!speed)
         return;
     // The separator of the sizes beside it.

@@ -45,6 +45,8 @@ std::string rowStateText(const RowState& state, std::string_view decimalSeparato
         return transferText(state, decimalSeparator);
     case RowState::Kind::HostWait:
         return "Vár " + state.until + "-ig";
+    case RowState::Kind::DeadLinkWait:
+        return "Vár " + minutesAndSeconds(state.secondsLeft);
     }
     return {};
 }

@@ -73,16 +73,6 @@ DownloadCycle::DownloadCycle(CycleSession& session, Browser& browser, HttpClient
             [this] { session_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
     buildCaptchaTimers();
-    hostsWait_ = new QTimer(this);
-    hostsWait_->setSingleShot(true);
-    connect(hostsWait_, &QTimer::timeout, this, [this] {
-        session_.runGuarded([this] {
-            if (state_ != CycleState::HostsWait)
-                return;
-            state_ = CycleState::Idle;
-            start();
-        });
-    });
 }
 
 DownloadCycle::~DownloadCycle() = default;
@@ -95,8 +85,7 @@ TTimer* DownloadCycle::makeTimer(const char* name, void (DownloadCycle::*tick)()
 }
 
 bool DownloadCycle::downloading() const {
-    return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait &&
-           state_ != CycleState::HostsWait;
+    return state_ != CycleState::Idle && state_ != CycleState::DeadLinkWait;
 }
 
 void DownloadCycle::setPageTimeout(std::chrono::milliseconds timeout) {
@@ -147,8 +136,7 @@ void DownloadCycle::start() {
     if (downloading())
         return;
     elhalt_kijelzo->setEnabled(false); // Start pressed during the dead-link wait
-    hostsWait_->stop();
-    if (heldBackByHours() || heldBackByHosts())
+    if (heldBackByHours())
         return;
     Q_EMIT runControlsShown(RunControls::Running);
     beginAttempt(CycleState::FirstPage);
@@ -183,29 +171,13 @@ bool DownloadCycle::heldBackByHours() {
     return true;
 }
 
-// Links of hosts that asked to wait are passed over; when only they are
-// left, the cycle waits, stoppable, for the soonest.
-bool DownloadCycle::heldBackByHosts() {
-    const std::optional<std::int64_t> soonest = session_.passOverWaitingLinks();
-    if (!soonest)
-        return false;
-    const QDateTime end = QDateTime::fromSecsSinceEpoch(*soonest);
-    const qint64 left = std::max<qint64>(QDateTime::currentDateTime().msecsTo(end), 0);
-    state_ = CycleState::HostsWait;
-    Q_EMIT runControlsShown(RunControls::Running);
-    Q_EMIT gaugeValueShown(0);
-    Q_EMIT statusShown(QStringLiteral("Következő próba: ") + end.toString(QStringLiteral("HH:mm")));
-    // A second late, so the host's time is surely over.
-    hostsWait_->start(static_cast<int>(std::min<qint64>(left + 1000, 24LL * 3600 * 1000 + 1000)));
-    return true;
-}
-
 void DownloadCycle::hoursOpened() {
     if (downloading())
         return;
-    if (session_.queueIsEmpty()) { // emptied while waiting: nobody is there to read a box
-        Q_EMIT statusShown(QString());
-        Q_EMIT runControlsShown(RunControls::Idle);
+    // The link it waited with may have left the queue meanwhile: the next
+    // one goes, or the run ends, and nobody is there to read a box.
+    if (session_.queueIsEmpty()) {
+        session_.cycleFree();
         return;
     }
     start();
@@ -435,7 +407,7 @@ void DownloadCycle::concludeAttempt(const AttemptResult& result) {
         return;
     case NextStep::StartNow:
         Q_EMIT transferredCleared();
-        start();
+        session_.cycleFree();
         return;
     case NextStep::DeadLinkWait:
         Q_EMIT transferredCleared();
@@ -470,7 +442,7 @@ void DownloadCycle::deadWaitTick() {
     if (dead_wait_left == 0) {
         elhalt_kijelzo->setEnabled(false);
         state_ = CycleState::Idle;
-        start();
+        session_.cycleFree();
     } else {
         --dead_wait_left;
     }
@@ -488,6 +460,13 @@ void DownloadCycle::skipWait() {
         transferDue();
 }
 
+void DownloadCycle::endDeadLinkWait() {
+    if (state_ != CycleState::DeadLinkWait)
+        return;
+    elhalt_kijelzo->setEnabled(false);
+    state_ = CycleState::Idle;
+}
+
 void DownloadCycle::stop() {
     if (hours_)
         hours_->release();
@@ -495,7 +474,6 @@ void DownloadCycle::stop() {
         worker->abandon(); // nothing of it reaches the session; its file keeps what arrived
     endAttempt();
     elhalt_kijelzo->setEnabled(false);
-    hostsWait_->stop();
     Q_EMIT gaugeValueShown(0);
     Q_EMIT statusShown(QString());
     Q_EMIT runControlsShown(RunControls::Idle);

@@ -45,8 +45,7 @@ enum class CycleState {
     Submitted,
     Transfer,
     DeadLinkWait,
-    HostsWait, // every queued link's host asked to wait: the soonest end is awaited
-    Captcha    // the wait is over; the user's captcha is awaited
+    Captcha // the wait is over; the user's captcha is awaited
 };
 
 // The page steps as the probe tells them; the session does not listen.
@@ -83,10 +82,8 @@ class CycleSession {
     // and the link goes to the queue's end, its tries unchanged.
     virtual void noteHostWait(const std::string& link, const std::string& host,
                               std::int64_t seconds) = 0;
-    // Links whose host is waiting go to the queue's end, their order kept,
-    // until the head's host is not: nothing then; when every link's host is
-    // waiting, the soonest end (seconds since the epoch).
-    virtual std::optional<std::int64_t> passOverWaitingLinks() = 0;
+    // The cycle is free for the next link: the session may hand it one now.
+    virtual void cycleFree() = 0;
     // The link goes to the queue's end untried; the links queued.
     virtual int passOver(const std::string& link) = 0;
     // Runs a step of the cycle so that no failure reaches the event loop.
@@ -133,6 +130,8 @@ class DownloadCycle final : public QObject {
 
     void start();
     void stop();
+    // A Start during the dead-link wait: the wait is over now.
+    void endDeadLinkWait();
     // For the probe: a running countdown ends now, as if its time were up.
     void skipWait();
     // The link the running or last attempt works on.
@@ -197,7 +196,6 @@ class DownloadCycle final : public QObject {
 
   private:
     bool heldBackByHours();
-    bool heldBackByHosts();
     void hoursOpened();
     void beginAttempt(CycleState state);
     void endAttempt();
@@ -297,7 +295,6 @@ class DownloadCycle final : public QObject {
     // Runs in the First page and Wait page states only, for the attempt
     // that armed it.
     QTimer* pageWatchdog_ = nullptr;
-    QTimer* hostsWait_ = nullptr; // ends the wait for the soonest host
     quint64 watchdogAttempt_ = 0;
     bool linkRefused_ = false; // the head link is no address the browser takes
     // The step's page came with an error status (or not at all); a profile

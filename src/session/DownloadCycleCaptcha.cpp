@@ -73,7 +73,7 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
             Q_EMIT runControlsShown(RunControls::Idle);
             return;
         }
-        start();
+        session_.cycleFree();
         return;
     }
     captcha_ = CaptchaState::Asked;

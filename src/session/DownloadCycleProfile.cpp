@@ -109,7 +109,6 @@ void DownloadCycle::documentComplete(bool ok) {
     case CycleState::Idle:
     case CycleState::Transfer:
     case CycleState::DeadLinkWait:
-    case CycleState::HostsWait:
         return;
     }
 }
@@ -275,7 +274,7 @@ void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
         Q_EMIT runControlsShown(RunControls::Idle);
         return;
     }
-    start();
+    session_.cycleFree();
 }
 
 void DownloadCycle::stepChecked() {

@@ -33,18 +33,19 @@ constexpr int kMostAtOnce = 8;
 
 } // namespace
 
-// One cycle and its page. With one link at once it asks the session as the
-// queue's head is worked; with several it works the link the session hands
-// it, and its outcome goes to that link's row.
+// One cycle and its page: it works the link the session hands it, and its
+// outcome goes to that link's row.
 class DownloadSession::Slot final : public CycleSession {
   public:
     Slot(DownloadSession& owner, Browser& itsPage) : session_(owner), page(itsPage) {}
 
-    bool queueIsEmpty() const override {
-        return session_.several_ ? handed.empty() : session_.queue_.isEmpty();
-    }
-    std::string nextLink() override {
-        return session_.several_ ? std::exchange(handed, std::string()) : session_.queue_.url(1);
+    // The link handed over may have left the queue while the download
+    // hours held it back.
+    bool queueIsEmpty() const override { return handed.empty() || !session_.queue_.rowOf(handed); }
+    std::string nextLink() override { return std::exchange(handed, std::string()); }
+    void cycleFree() override {
+        handed.clear();
+        session_.fillSlots();
     }
     const RunSettings& runSettings() const override { return session_.settings_; }
     OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
@@ -55,14 +56,14 @@ class DownloadSession::Slot final : public CycleSession {
                       std::int64_t seconds) override {
         session_.noteHostWait(link, host, seconds);
     }
-    std::optional<std::int64_t> passOverWaitingLinks() override {
-        // Several at once, the choice of the next link passes them over.
-        return session_.several_ ? std::nullopt : session_.passOverWaitingLinks();
-    }
     int passOver(const std::string& link) override { return session_.passOver(link); }
     void runGuarded(const std::function<void()>& step) override { session_.runGuarded(step); }
 
-    bool busy() const { return cycle->downloading() || !handed.empty(); }
+    // A cycle in its dead-link wait takes its next link when the wait is over.
+    bool busy() const {
+        return cycle->downloading() || cycle->state() == CycleState::DeadLinkWait ||
+               !handed.empty();
+    }
 
     DownloadSession& session_;
     Browser& page;
@@ -86,6 +87,14 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
     connect(hostsWait_, &QTimer::timeout, this, [this] { runGuarded([this] { fillSlots(); }); });
+    deadLinkWaitTick_ = new QTimer(this);
+    deadLinkWaitTick_->setInterval(1000);
+    connect(deadLinkWaitTick_, &QTimer::timeout, this, [this] {
+        deadLinkWaits_.dropExpired(now());
+        if (deadLinkWaits_.ends().empty())
+            deadLinkWaitTick_->stop();
+        Q_EMIT rowStatesChanged();
+    });
 }
 
 // The cycles go first: their workers end before the queue they report to.
@@ -105,20 +114,19 @@ DownloadSession::Slot& DownloadSession::addSlot(Browser& page) {
 }
 
 // With one link at once the cycle's displays are the session's; with
-// several, those of the first running row's cycle, and a cycle that has
-// nothing left to do asks for the next link.
+// several, those of the first running row's cycle.
 void DownloadSession::connectSlot(Slot& slot) {
     DownloadCycle& cycle = *slot.cycle;
     const auto shown = [this, &slot](auto signal) {
         return [this, &slot, signal](auto... args) {
-            if (!several_ || isShown(slot))
+            if (oneAtOnce() || isShown(slot))
                 Q_EMIT(this->*signal)(args...);
         };
     };
     // While no row runs (the download hours hold every cycle back), the
     // status line still says why.
     connect(&cycle, &DownloadCycle::statusShown, this, [this, &slot](const QString& text) {
-        if (!several_ || isShown(slot) || !anyRowRunning())
+        if (oneAtOnce() || isShown(slot) || !anyRowRunning())
             Q_EMIT statusShown(text);
     });
     connect(&cycle, &DownloadCycle::gaugeMaximumShown, this,
@@ -143,31 +151,29 @@ void DownloadSession::connectSlot(Slot& slot) {
                 slot.received = received;
                 slot.expected = expected;
                 slot.rate.sample(nowMs(), received);
-                if (several_)
-                    Q_EMIT rowStatesChanged();
+                Q_EMIT rowStatesChanged();
             });
-    // Several at once, Start, Stop and the stop-after switch stay as the
-    // run began until it ends: Stop stops every cycle.
+    // With one link at once Start, Stop and the stop-after switch follow its
+    // cycle; with several they stay as the run began until it ends, and Stop
+    // stops every cycle. A cycle that goes idle has ended the run or frees
+    // its slot.
     connect(&cycle, &DownloadCycle::runControlsShown, this, [this](RunControls controls) {
-        if (!several_) {
+        if (oneAtOnce()) {
+            if (controls == RunControls::Idle)
+                atOnce_ = 0;
             Q_EMIT runControlsShown(controls);
-            return;
-        }
-        if (controls == RunControls::Idle)
+        } else if (controls == RunControls::Idle) {
             scheduleFill();
+        }
         Q_EMIT rowStatesChanged();
     });
-    connect(&cycle, &DownloadCycle::emptyQueueRefused, this, [this] {
-        if (several_)
-            scheduleFill(); // the cycle found no link handed to it
-        else
-            Q_EMIT emptyQueueRefused();
-    });
+    // The cycle was handed no link (it left the queue while held back).
+    connect(&cycle, &DownloadCycle::emptyQueueRefused, this, &DownloadSession::scheduleFill);
     connect(&cycle, &DownloadCycle::captchaAsked, this,
             [this, &cycle] { Q_EMIT captchaAsked(cycle.link()); });
     connect(&cycle, &DownloadCycle::captchaEnded, this, &DownloadSession::captchaEnded);
     connect(&cycle, &DownloadCycle::browserFailed, this, [this](const QString& reason) {
-        if (several_)
+        if (!oneAtOnce())
             stop(); // the other cycles' pages come from the same engine
         Q_EMIT browserFailed(reason);
     });
@@ -216,12 +222,15 @@ bool DownloadSession::isShown(const Slot& slot) const {
     });
 }
 
-std::optional<RowState> DownloadSession::runningState(const std::string& link) const {
+RowState DownloadSession::rowState(int row) const {
+    RowState state;
+    const std::string& link = queue_.url(row);
+    // A queued copy of a running link is only queued.
+    const bool running = isRunning(link) && queue_.rowOf(link) == row;
     for (const auto& slot : slots_) {
         const DownloadCycle& cycle = *slot->cycle;
-        if (!cycle.downloading() || cycle.link() != link)
+        if (!running || !cycle.downloading() || cycle.link() != link)
             continue;
-        RowState state;
         if (cycle.asksForCaptcha())
             state.kind = RowState::Kind::Captcha;
         else if (cycle.state() == CycleState::Countdown)
@@ -231,19 +240,31 @@ std::optional<RowState> DownloadSession::runningState(const std::string& link) c
         else
             state.kind = RowState::Kind::Page;
         state.secondsLeft = cycle.secondsToTransfer();
-        state.received = slot->received;
+        state.received = std::max<std::int64_t>(slot->received, 0);
         state.expected = slot->expected;
         state.bytesPerSecond = slot->rate.bytesPerSecond();
         return state;
     }
-    return std::nullopt;
+    if (link.empty())
+        return state;
+    const std::int64_t at = now();
+    if (const auto until = hostWaits_.until(hostOf(link), at)) {
+        state.kind = RowState::Kind::HostWait;
+        state.until = toStd(timeOfDay(*until));
+    } else if (const auto deadUntil = deadLinkWaits_.until(runHostOf(link), at)) {
+        state.kind = RowState::Kind::DeadLinkWait;
+        state.secondsLeft = *deadUntil - at;
+    }
+    return state;
 }
 
-std::optional<double> DownloadSession::totalBytesPerSecond() const {
+std::optional<double> DownloadSession::transferSpeed() {
     std::optional<double> total;
+    const std::int64_t at = nowMs();
     for (const auto& slot : slots_) {
         if (slot->cycle->state() != CycleState::Transfer)
             continue;
+        slot->rate.sample(at, slot->received);
         if (const auto speed = slot->rate.bytesPerSecond())
             total = total.value_or(0) + *speed;
     }
@@ -265,22 +286,27 @@ void DownloadSession::runGuarded(const std::function<void()>& step) {
     }
 }
 
+// One scheduler for any number of links at once: Start takes as many
+// cycles as "Egyszerre" says for the whole run, and the free ones take the
+// next links the queue offers.
 void DownloadSession::start() {
     runGuarded([this] {
-        if (!several_)
-            several_ = settings_.Egyszerre > 1;
-        if (!several_) {
-            cycle().start();
-            return;
-        }
-        if (downloading())
-            return;
         if (queue_.isEmpty()) {
             Q_EMIT emptyQueueRefused();
             Q_EMIT statusShown(QString());
             return;
         }
-        Q_EMIT runControlsShown(RunControls::Running);
+        if (downloading())
+            return;
+        if (atOnce_ == 0) {
+            atOnce_ = std::clamp(settings_.Egyszerre, 1, kMostAtOnce);
+            if (!oneAtOnce())
+                Q_EMIT runControlsShown(RunControls::Running);
+        }
+        // A Start asks at once: the waits after failed links are over.
+        deadLinkWaits_ = {};
+        for (const auto& slot : slots_)
+            slot->cycle->endDeadLinkWait();
         fillSlots();
     });
 }
@@ -289,10 +315,7 @@ void DownloadSession::start() {
 // partial file kept for the next attempt.
 void DownloadSession::stop() {
     runGuarded([this] {
-        if (!several_) {
-            cycle().stop();
-            return;
-        }
+        const bool several = !oneAtOnce();
         stopping_ = true;
         hostsWait_->stop();
         for (const auto& slot : slots_) {
@@ -300,7 +323,9 @@ void DownloadSession::stop() {
             slot->cycle->stop();
         }
         stopping_ = false;
-        runEnded();
+        if (several)
+            runEnded();
+        atOnce_ = 0;
     });
 }
 
@@ -323,19 +348,19 @@ void DownloadSession::scheduleFill() {
 }
 
 void DownloadSession::fillSlots() {
-    if (!several_ || stopping_)
+    if (atOnce_ == 0 || stopping_)
         return;
-    int wanted = std::clamp(settings_.Egyszerre, 1, kMostAtOnce);
-    while (static_cast<int>(slots_.size()) < wanted) {
+    while (static_cast<int>(slots_.size()) < atOnce_) {
         Browser* page = browser_.makeHiddenPage(this);
         if (!page)
             break; // no engine: the first cycle's page tells why
         addSlot(*page);
     }
-    wanted = std::min(wanted, static_cast<int>(slots_.size()));
+    const int wanted = std::min(atOnce_, static_cast<int>(slots_.size()));
     hostsWait_->stop();
     const std::int64_t at = now();
     hostWaits_.dropExpired(at);
+    deadLinkWaits_.dropExpired(at);
     std::optional<std::int64_t> soonestWait;
     while (!settings_.letoltes_utan_stop) {
         const auto free = std::find_if(slots_.begin(), slots_.begin() + wanted,
@@ -345,35 +370,36 @@ void DownloadSession::fillSlots() {
         std::vector<QueuedRun> queued;
         for (int row = 1; row < queue_.rowCount(); ++row) {
             const std::string& link = queue_.url(row);
-            if (link.empty())
-                continue;
             const auto profile = profiles_ ? profiles_->forLink(link) : nullptr;
-            const auto until = hostWaits_.until(hostOf(link), at);
+            const auto until = heldUntil(link, at);
             if (until)
                 soonestWait = std::min(soonestWait.value_or(*until), *until);
-            queued.push_back({link, profiles_ ? profiles_->hostKey(link) : addressHostPort(link),
-                              profile ? profile->profile().perHost : 1, until.has_value()});
+            queued.push_back({link, runHostOf(link), profile ? profile->profile().perHost : 1,
+                              until.has_value() || link.empty()});
         }
         std::vector<RunningLink> running;
         for (const auto& slot : slots_) {
-            if (!slot->busy())
+            if (!slot->busy() || slot->cycle->state() == CycleState::DeadLinkWait)
                 continue;
             const std::string& link = slot->handed.empty() ? slot->cycle->link() : slot->handed;
-            running.push_back({link, profiles_ ? profiles_->hostKey(link) : addressHostPort(link)});
+            running.push_back({link, runHostOf(link)});
         }
         const auto next = nextLinkToStart(queued, running, wanted);
         if (!next)
             break;
-        (*free)->handed = queued[*next].url;
+        (*free)->handed = queue_.url(static_cast<int>(passOverWaitingBefore(*next + 1, at)));
         (*free)->cycle->start();
     }
     const bool anyBusy =
         std::any_of(slots_.begin(), slots_.end(), [](const auto& slot) { return slot->busy(); });
     if (soonestWait && !settings_.letoltes_utan_stop) {
-        // A host's wait ends: its links may then take a free cycle.
+        // A host's wait ends: its links may then take a free cycle; a second
+        // late, so the host's time is surely over.
         const qint64 left = std::max<qint64>((*soonestWait - at) * 1000, 0);
-        hostsWait_->start(static_cast<int>(std::min<qint64>(left + 1000, 24LL * 3600 * 1000)));
+        hostsWait_->start(
+            static_cast<int>(std::min<qint64>(left, kLongestHostWaitSeconds * 1000) + 1000));
         if (!anyBusy) {
+            Q_EMIT runControlsShown(RunControls::Running);
             Q_EMIT gaugeValueShown(0);
             Q_EMIT statusShown(QStringLiteral("Következő próba: ") + timeOfDay(*soonestWait));
         }
@@ -388,7 +414,7 @@ void DownloadSession::runEnded() {
     Q_EMIT gaugeValueShown(0);
     Q_EMIT statusShown(QString());
     Q_EMIT runControlsShown(RunControls::Idle);
-    several_ = false;
+    atOnce_ = 0;
 }
 
 // --- the stored files --------------------------------------------------------
@@ -422,8 +448,7 @@ void DownloadSession::saveRecordsAtClosing() {
 OutcomePlan DownloadSession::recordOutcome(const std::string& link, const AttemptResult& result,
                                            std::int64_t contentLength) {
     const QueueRewrite rewrite(list_idle);
-    // Several at once, the link may stand on any row.
-    const int row = several_ ? queue_.rowOf(link).value_or(1) : 1;
+    const int row = queue_.rowOf(link).value_or(1);
     OutcomeFacts facts;
     facts.kind = result.outcome;
     facts.headUrl = link;
@@ -450,8 +475,16 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     if (records_)
         records_->saveInBackground();
     Q_EMIT outcomeRecorded(link, result);
-    if (several_)
-        plan.next = NextStep::Idle; // the session hands the cycle its next link
+    // The wait after a failure keeps many dead links in a row from getting
+    // the user's address blocked by their host. With one link at once the
+    // cycle waits it out itself, as designed; with several, the failed
+    // link's host waits it while the others go on.
+    if (plan.next == NextStep::DeadLinkWait && !oneAtOnce()) {
+        deadLinkWaits_.note(runHostOf(link), plan.deadWaitSeconds, now());
+        if (plan.deadWaitSeconds > 0)
+            deadLinkWaitTick_->start();
+        plan.next = NextStep::StartNow;
+    }
     return plan;
 }
 
@@ -471,26 +504,42 @@ void DownloadSession::noteHostWait(const std::string& link, const std::string& h
     if (records_)
         saveHostWaits(recordFolder_, hostWaits_, now());
     runFailures_.recordLine(link, toStd(hostWaitText(link)));
-    const int row = several_ ? queue_.rowOf(link).value_or(1) : 1;
+    const int row = queue_.rowOf(link).value_or(1);
     queue_.rotateRow(row, queue_.attempts(row)); // not a try: its count stays
+    Q_EMIT hostAskedToWait(link);
     Q_EMIT rowStatesChanged();
 }
 
-std::optional<std::int64_t> DownloadSession::passOverWaitingLinks() {
-    const std::int64_t at = now();
-    hostWaits_.dropExpired(at);
-    if (hostWaits_.ends().empty())
-        return std::nullopt;
+std::string DownloadSession::runHostOf(const std::string& link) const {
+    return profiles_ ? profiles_->hostKey(link) : addressHostPort(link);
+}
+
+std::optional<std::int64_t> DownloadSession::heldUntil(const std::string& link,
+                                                       std::int64_t at) const {
+    const auto asked = hostWaits_.until(hostOf(link), at);
+    const auto dead = deadLinkWaits_.until(runHostOf(link), at);
+    if (asked && dead)
+        return std::max(*asked, *dead);
+    return asked ? asked : dead;
+}
+
+// As a host's waiting links go to the queue's end when one is passed over,
+// the rows the next link is taken past follow them there; running rows
+// keep their places.
+std::size_t DownloadSession::passOverWaitingBefore(std::size_t row, std::int64_t at) {
     const QueueRewrite rewrite(list_idle);
-    std::optional<std::int64_t> soonest;
-    for (int left = queue_.rowCount() - 1; left > 0; --left) {
-        const auto until = hostWaits_.until(hostOf(queue_.url(1)), at);
-        if (!until)
-            return std::nullopt;
-        soonest = std::min(soonest.value_or(*until), *until);
-        queue_.rotateHead(queue_.attempts(1));
+    const TextGrid::Batch batch(queue_.grid());
+    int at_row = static_cast<int>(row);
+    for (int before = 1; before < at_row;) {
+        const std::string& link = queue_.url(before);
+        if (link.empty() || isRunning(link) || !heldUntil(link, at)) {
+            ++before;
+            continue;
+        }
+        queue_.rotateRow(before, queue_.attempts(before));
+        --at_row;
     }
-    return soonest;
+    return static_cast<std::size_t>(at_row);
 }
 
 QString DownloadSession::hostWaitUntil(const std::string& link) const {
@@ -508,7 +557,7 @@ QString DownloadSession::hostWaitText(const std::string& link) const {
 
 int DownloadSession::passOver(const std::string& link) {
     const QueueRewrite rewrite(list_idle);
-    const int row = several_ ? queue_.rowOf(link).value_or(1) : 1;
+    const int row = queue_.rowOf(link).value_or(1);
     queue_.rotateRow(row, queue_.attempts(row)); // untried: its count stays
     return queue_.rowCount() - 1;
 }

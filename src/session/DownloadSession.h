@@ -55,20 +55,19 @@ class DownloadSession final : public QObject {
     // The guards' "downloading" is the head's: the user's commands on any
     // other running row are refused by the session itself.
     QueueGuards queueGuards() const { return {isRunning(queue_.url(1)), list_idle}; }
-    // The first cycle, on the window's browser; the only one at one link at once.
+    // The first cycle, on the window's browser.
     const DownloadCycle& cycle() const;
     DownloadCycle& cycle();
-    // Several links run at once: each has a cycle and a page of its own.
-    bool runsSeveral() const { return several_; }
     // A link a cycle works on now.
     bool isRunning(const std::string& link) const;
-    // What a running link's row shows in several at once; nothing for a
-    // link not running.
-    std::optional<RowState> runningState(const std::string& link) const;
+    // What the queue row shows: its link's attempt on the first row of that
+    // link, its host's wait, or nothing.
+    RowState rowState(int row) const;
     // The page a running link's cycle works on; nothing for a link not running.
     Browser* pageOf(const std::string& link) const;
-    // The speed of all transfers together, once measured.
-    std::optional<double> totalBytesPerSecond() const;
+    // The speed of all transfers together, once measured; a transfer that
+    // receives nothing counts slower with every call.
+    std::optional<double> transferSpeed();
     // The window's controls write these when they change.
     RunSettings& settings() { return settings_; }
     // The grids, for views to read and listen to; they change through the
@@ -155,6 +154,8 @@ class DownloadSession final : public QObject {
     void outcomeRecorded(const std::string& link, const AttemptResult& result);
     // What the "Állapot" column shows may have changed.
     void rowStatesChanged();
+    // The link's host asked it to wait; it was passed over.
+    void hostAskedToWait(const std::string& link);
     // A step failed with this error; the run goes on as the step left it.
     void stepFailed(const QString& what);
 
@@ -165,16 +166,27 @@ class DownloadSession final : public QObject {
     OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
                               std::int64_t contentLength);
     void noteHostWait(const std::string& link, const std::string& host, std::int64_t seconds);
-    std::optional<std::int64_t> passOverWaitingLinks();
     int passOver(const std::string& link);
+    // The key the run's slots count a link's host by: its profile's, or its
+    // address's host and port.
+    std::string runHostOf(const std::string& link) const;
+    // Until when the link's host holds it back: a wait it asked for, or the
+    // dead-link wait after a failure there.
+    std::optional<std::int64_t> heldUntil(const std::string& link, std::int64_t at) const;
+    // Waiting links that stand before `row` go to the queue's end, their
+    // order kept; the row `row` then stands at.
+    std::size_t passOverWaitingBefore(std::size_t row, std::int64_t at);
     void runGuarded(const std::function<void()>& step);
 
     Slot& addSlot(Browser& page);
     void connectSlot(Slot& slot);
-    // Several at once: the free cycles take the next links the queue offers.
+    // The free cycles take the next links the queue offers; with none to
+    // take and none running, the run waits for the soonest host or ends.
     void fillSlots();
     void scheduleFill();
     void runEnded();
+    // With one link at once the run's displays are its cycle's own.
+    bool oneAtOnce() const { return atOnce_ <= 1; }
     bool anyRowRunning() const;
     bool isShown(const Slot& slot) const;
     int rowOfRunning(const Slot& slot) const;
@@ -196,10 +208,12 @@ class DownloadSession final : public QObject {
     QString recordFolder_;
     std::unique_ptr<RecordStore> records_; // after the grids it saves, so it ends first
     std::vector<std::unique_ptr<Slot>> slots_;
-    bool several_ = false;  // this run started with more than one link at once
+    int atOnce_ = 0;        // the links this run downloads at once; 0 while none runs
     bool stopping_ = false; // the cycles are being stopped: none takes a link
     bool fillDue_ = false;
-    QTimer* hostsWait_ = nullptr; // a free cycle waits for a host's wait to end
+    HostWaits deadLinkWaits_;            // hosts whose last attempt failed, for "Elhalt" seconds
+    QTimer* deadLinkWaitTick_ = nullptr; // their rows count the seconds down
+    QTimer* hostsWait_ = nullptr;        // a free cycle waits for a host's wait to end
 };
 
 } // namespace vardelo

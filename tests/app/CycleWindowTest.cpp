@@ -198,10 +198,12 @@ TEST_F(SessionAlone, KeepsItsOwnRecordsWithoutAWindow) {
 
 // Three at once: the first link of each free host in queue order, each on
 // a page of its own; an outcome goes to its link's row and that cycle takes
-// the next link; the stop-after switch starts none; Stop stops every one.
+// the next link, a failed link's host after the dead-link wait; the
+// stop-after switch starts none; Stop stops every one.
 TEST_F(SessionAlone, SeveralAtOnceTakeEachFreeHostsFirstLinkInQueueOrder) {
     session.appendLinks({"http://h2/link/c", "http://h3/link/d"});
     session.settings().Egyszerre = 3;
+    session.settings().elhalt = 1;
     session.start();
     ASSERT_EQ(browser.hiddenPages.size(), 2);
     FakeBrowser& pageC = *browser.hiddenPages[0];
@@ -213,12 +215,17 @@ TEST_F(SessionAlone, SeveralAtOnceTakeEachFreeHostsFirstLinkInQueueOrder) {
     // Running rows take none of the user's commands.
     EXPECT_FALSE(session.deleteRow(3));
     EXPECT_FALSE(session.moveToEnd(3));
-    EXPECT_EQ(session.runningState("http://h3/link/d")->kind, RowState::Kind::Page);
+    EXPECT_EQ(session.rowState(4).kind, RowState::Kind::Page);
 
     Q_EMIT pageC.documentComplete(false); // c's page does not load
     EXPECT_EQ(outcomes, std::vector{OutcomeKind::DeadLink});
     EXPECT_EQ(session.queue().url(4), "http://h2/link/c");
     EXPECT_EQ(session.queue().attempts(4), "1");
+    // Its host waits the dead-link wait; the others go on meanwhile.
+    settle();
+    EXPECT_EQ(pageC.navigated.size(), 1);
+    EXPECT_EQ(session.rowState(4).kind, RowState::Kind::DeadLinkWait);
+    EXPECT_TRUE(session.isRunning("http://h3/link/d"));
     ASSERT_TRUE(waitFor([&] { return pageC.navigated.size() == 2; }, 5000));
     EXPECT_TRUE(session.isRunning("http://h2/link/c"));
 
@@ -242,6 +249,15 @@ TEST_F(SessionAlone, SeveralAtOnceTakeEachFreeHostsFirstLinkInQueueOrder) {
     // A page whose engine cannot start stops them all.
     Q_EMIT pageD.cannotStart(QStringLiteral("no engine"));
     EXPECT_FALSE(session.downloading());
+}
+
+// A queued copy of the running link is only queued: the running row alone
+// shows what its attempt does.
+TEST_F(SessionAlone, AQueuedCopyOfARunningLinkShowsItsOwnState) {
+    session.appendLinks({"http://h/link/a"});
+    session.start();
+    EXPECT_EQ(session.rowState(1).kind, RowState::Kind::Page);
+    EXPECT_EQ(session.rowState(3).kind, RowState::Kind::None);
 }
 
 // A host that asks to wait parks only its own links; the others run on, and

@@ -91,6 +91,7 @@ TEST(SpeedAverage, ARowsStateNamesWhatItsLinkIsDoing) {
         {arriving(5000, 0, 850 * 1024.0), "850 KiB/s"},
         {arriving(5000, 0), "Letöltés"},
         {hostWait, "Vár 10:45-ig"},
+        {rowState(Kind::DeadLinkWait, 5), "Vár 0:05"},
     };
     for (const auto& row : table)
         EXPECT_EQ(rowStateText(row.state, ","), row.shown) << row.shown;
