@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,7 @@ namespace vardelo {
 class Browser;
 class DownloadHoursGate;
 class HttpClient;
+class PageRest;
 class RecordStore;
 
 // A download run without a window: the queue, the log, the statistics, the
@@ -98,6 +100,8 @@ class DownloadSession final : public QObject {
     void stop();
     // Outside the download hours a Start waits, and goes when they open.
     void setHoursGate(DownloadHoursGate* gate);
+    // How long the pages stay open once no link runs (60 s); then they go.
+    void setPageRestTime(std::chrono::milliseconds rest);
 
     // The links to queue: the new ones, and those a host profile knew to be
     // queued already in another form.
@@ -195,6 +199,7 @@ class DownloadSession final : public QObject {
     bool stopping_ = false; // the cycles are being stopped: none takes a link
     bool fillDue_ = false;
     QTimer* hostsWait_ = nullptr; // a free cycle waits for a host's wait to end
+    PageRest* pageRest_ = nullptr;
 };
 
 } // namespace vardelo
