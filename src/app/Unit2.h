@@ -29,18 +29,10 @@
 #include <vector>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QProgressBar;
 class QPushButton;
-class QSpinBox;
-class QTabWidget;
 class QTableView;
-class QPlainTextEdit;
 class QTimer;
 
 namespace vardelo {
@@ -53,11 +45,9 @@ class DownloadHoursGate;
 class GridModel;
 class HttpClient;
 class LinkCheckRunner;
-class QueueGridView;
 struct SettingBinding;
 class SettingsStore;
 class SkinEngine;
-class TTesztThread;
 class TTimer;
 class TrayIcon;
 

@@ -50,6 +50,10 @@ class Browser : public QObject {
     // Ends the current page, however hung its script; the next navigation
     // gets a page that works.
     virtual void abandonPage() = 0;
+    // Lets the page go while nothing needs it, and with it the engine's
+    // process behind it; the next request opens a new page. The engine, its
+    // cookies and the widget stay (the widget empty until then).
+    virtual void releasePage() {}
     // While held, the page's next move to another address (a followed
     // link, a redirect, a script's navigation; a form's own submission still
     // goes) is not made: navigationHeld gives its address instead, once,

@@ -168,6 +168,11 @@ void LazyBrowser::abandonPage() {
         engine_->abandonPage(); // no engine, no page to end
 }
 
+void LazyBrowser::releasePage() {
+    if (engine_)
+        engine_->releasePage();
+}
+
 void LazyBrowser::holdNavigation(bool hold) {
     if (engine_)
         engine_->holdNavigation(hold); // no engine, no page to move

@@ -35,6 +35,7 @@ class LazyBrowser final : public Browser {
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
+    void releasePage() override;
     void holdNavigation(bool hold) override;
     Browser* makeHiddenPage(QObject* parent) override;
 

@@ -146,17 +146,22 @@ QWidget* WebEngineBrowser::widget() {
 }
 
 bool WebEngineBrowser::started() const {
+    return profile_ != nullptr;
+}
+
+bool WebEngineBrowser::hasPage() const {
     return view_ != nullptr;
 }
 
 bool WebEngineBrowser::eventFilter(QObject* watched, QEvent* event) {
     // Looked at, not merely passed: the first activation flips through the
-    // pages, and a page shown and hidden in one go needs no engine.
-    if (watched == holder_ && event->type() == QEvent::Show && !view_)
+    // pages, and a page shown and hidden in one go needs no engine. A page
+    // let go is opened again by the next request, not by a look.
+    if (watched == holder_ && event->type() == QEvent::Show && !started())
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (holder_ && holder_->isVisible())
+                if (holder_ && holder_->isVisible() && !started())
                     view();
             },
             Qt::QueuedConnection);
@@ -191,7 +196,10 @@ void WebEngineBrowser::createView() {
         });
     quiet->profile()->setHttpAcceptLanguage(QStringLiteral("hu-HU,hu;q=0.9"));
     view_->setPage(quiet);
-    watchCookies(quiet->profile());
+    if (!profile_) {
+        profile_ = quiet->profile();
+        watchCookies(profile_);
+    }
     // The engine's own menu is English and offers what the cycle's page has
     // no use for (saving, its source, going back).
     view_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -362,6 +370,19 @@ void WebEngineBrowser::abandonPage() {
         rendererEnding_ = true;
 }
 
+void WebEngineBrowser::releasePage() {
+    if (!view_)
+        return;
+    endPageScripts();
+    rendererEnding_ = false;
+    afterRendererEnds_.clear();
+    // Nothing the page tells as it goes reaches the caller.
+    view_->page()->disconnect(this);
+    holder_->setFocusProxy(nullptr);
+    delete view_.data(); // and its page with it
+    qCInfo(lcBrowser) << "page let go";
+}
+
 void WebEngineBrowser::submitElement(quint64 ticket, const QString& id) {
     runScript(ticket, submitScript(id), [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
         Q_EMIT self->elementSubmitted(t, r.toBool());
@@ -431,9 +452,9 @@ void WebEngineBrowser::forgetCookie(const QNetworkCookie& cookie) {
 
 HttpSession WebEngineBrowser::session() const {
     HttpSession session;
-    if (!view_)
+    if (!profile_)
         return session; // no page has run: nothing to carry
-    session.userAgent = view_->page()->profile()->httpUserAgent().toStdString();
+    session.userAgent = profile_->httpUserAgent().toStdString();
     for (const QNetworkCookie& cookie : cookies_) {
         const QDateTime expires = cookie.expirationDate();
         session.cookies.push_back({cookie.domain().toStdString(), cookie.path().toStdString(),

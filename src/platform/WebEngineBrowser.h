@@ -20,8 +20,8 @@ namespace vardelo {
 
 // The browser over Qt WebEngine. Its widget is a light holder until the
 // engine is first needed; every use of the engine goes through view() and
-// page(), which start it. A script whose answer does not come within
-// the time-out (a crashed or hung renderer) is answered as failed.
+// page(), which start it, or open a page again after releasePage. A script whose answer does not
+// come within the time-out (a crashed or hung renderer) is answered as failed.
 class WebEngineBrowser final : public Browser {
     Q_OBJECT
   public:
@@ -38,6 +38,7 @@ class WebEngineBrowser final : public Browser {
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
+    void releasePage() override;
     void holdNavigation(bool hold) override { holdNavigation_ = hold; }
     Browser* makeHiddenPage(QObject* parent) override;
 
@@ -45,6 +46,8 @@ class WebEngineBrowser final : public Browser {
 
     // The engine has been started (by a page to load or by being looked at).
     bool started() const;
+    // A page is open: the engine's, until releasePage lets it go.
+    bool hasPage() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,7 +73,10 @@ class WebEngineBrowser final : public Browser {
     void forgetCookie(const QNetworkCookie& cookie);
 
     QPointer<QWidget> holder_;      // the window takes it over
-    QPointer<QWebEngineView> view_; // inside the holder, once started
+    QPointer<QWebEngineView> view_; // inside the holder, while a page is open
+    // The engine's profile, from its start on: its cookies and user agent
+    // outlive the pages.
+    QPointer<QWebEngineProfile> profile_;
     // The current page's scripts: their time-outs live and die with it.
     QObject* pageScripts_ = nullptr;
     int unansweredScripts_ = 0;

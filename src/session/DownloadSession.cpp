@@ -4,6 +4,7 @@
 #include "platform/Browser.h"
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
+#include "session/PageRest.h"
 #include "session/RecordStore.h"
 
 #include <QDateTime>
@@ -95,6 +96,16 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             deadLinkWaitTick_->stop();
         Q_EMIT rowStatesChanged();
     });
+    // At rest the pages go, so the engine gives their memory back.
+    pageRest_ = new PageRest([this] { return downloading(); },
+                             [this] {
+                                 for (const auto& slot : slots_)
+                                     slot->page.releasePage();
+                             },
+                             this);
+    connect(this, &DownloadSession::runControlsShown, pageRest_, &PageRest::reconsider);
+    connect(this, &DownloadSession::rowStatesChanged, pageRest_, &PageRest::reconsider);
+    connect(this, &DownloadSession::outcomeRecorded, pageRest_, &PageRest::reconsider);
 }
 
 // The cycles go first: their workers end before the queue they report to.
@@ -333,6 +344,10 @@ void DownloadSession::setHoursGate(DownloadHoursGate* gate) {
     hours_ = gate;
     for (const auto& slot : slots_)
         slot->cycle->setHoursGate(gate);
+}
+
+void DownloadSession::setPageRestTime(std::chrono::milliseconds rest) {
+    pageRest_->setRestTime(rest);
 }
 
 // A cycle that became free takes its next link once it has left the step

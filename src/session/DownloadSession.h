@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,7 @@ namespace vardelo {
 class Browser;
 class DownloadHoursGate;
 class HttpClient;
+class PageRest;
 class RecordStore;
 
 // A download run without a window: the queue, the log, the statistics, the
@@ -100,6 +102,8 @@ class DownloadSession final : public QObject {
     void stop();
     // Outside the download hours a Start waits, and goes when they open.
     void setHoursGate(DownloadHoursGate* gate);
+    // How long the pages stay open once no link runs (60 s); then they go.
+    void setPageRestTime(std::chrono::milliseconds rest);
 
     // The links to queue: the new ones, and those a host profile knew to be
     // queued already in another form.
@@ -214,6 +218,7 @@ class DownloadSession final : public QObject {
     HostWaits deadLinkWaits_;            // hosts whose last attempt failed, for "Elhalt" seconds
     QTimer* deadLinkWaitTick_ = nullptr; // their rows count the seconds down
     QTimer* hostsWait_ = nullptr;        // a free cycle waits for a host's wait to end
+    PageRest* pageRest_ = nullptr;
 };
 
 } // namespace vardelo

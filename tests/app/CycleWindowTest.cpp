@@ -260,6 +260,25 @@ TEST_F(SessionAlone, AQueuedCopyOfARunningLinkShowsItsOwnState) {
     EXPECT_EQ(session.rowState(3).kind, RowState::Kind::None);
 }
 
+// Once no link has run for the rest time, every page goes, hidden ones
+// too (the engine's processes with them); the next Start opens a page again.
+TEST_F(SessionAlone, PagesAreLetGoAtRestAndTheNextStartOpensOneAgain) {
+    session.setPageRestTime(std::chrono::milliseconds(20));
+    session.appendLinks({"http://h2/link/c"});
+    session.settings().Egyszerre = 2;
+    session.start();
+    ASSERT_EQ(browser.hiddenPages.size(), 1);
+    FakeBrowser& pageC = *browser.hiddenPages[0];
+    Q_EMIT pageC.documentComplete(false); // c is given up; a runs on
+    settle();
+    timeUp(session.findChild<QTimer*>(QStringLiteral("pageRest")));
+    EXPECT_EQ(browser.released + pageC.released, 0);
+    session.stop();
+    ASSERT_TRUE(waitFor([&] { return browser.released == 1 && pageC.released == 1; }, 5000));
+    session.start();
+    EXPECT_EQ(browser.navigated.size(), 2);
+}
+
 // A host that asks to wait parks only its own links; the others run on, and
 // its next link starts when its wait is over.
 TEST_F(SessionAlone, AWaitingHostsLinksArePassedOverUntilItsWaitEnds) {

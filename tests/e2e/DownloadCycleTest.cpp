@@ -16,7 +16,11 @@
 #include <QTabWidget>
 #include <QWebEngineView>
 
+#include <map>
 #include <regex>
+#include <vector>
+
+#include <unistd.h>
 
 namespace vardelo {
 namespace {
@@ -115,6 +119,62 @@ TEST_F(CycleAgainstTheHost, TheBrowserStartsAtTheFirstNeedAndSpeaksHungarian) {
     engine.readBodyMarkup(1);
     ASSERT_TRUE(waitFor([&] { return !errorPage.isEmpty(); }, 20000));
     EXPECT_TRUE(errorPage.contains(QStringLiteral("nem érhető el"))) << errorPage.toStdString();
+}
+
+// The engine's page processes below this one, read from /proc: its
+// helpers' forks (a page's process is forked from the engine's zygote).
+int pageProcesses() {
+    std::map<qint64, std::vector<qint64>> children;
+    std::map<qint64, bool> isHelper;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        QFile cmdline(QStringLiteral("/proc/") + entry + QStringLiteral("/cmdline"));
+        if (!stat.open(QIODevice::ReadOnly) || !cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
+        if (fields.size() < 3)
+            continue;
+        children[fields[2].toLongLong()].push_back(entry.toLongLong());
+        isHelper[entry.toLongLong()] = cmdline.readAll().contains("QtWebEngineProcess");
+    }
+    int found = 0;
+    for (const qint64 helper : children[::getpid()])
+        for (const qint64 fork : children[helper])
+            found += isHelper[helper] && isHelper[fork] ? 1 : 0;
+    return found;
+}
+
+// Once no link has run for the rest time, the pages go, a hidden one too,
+// and the engine's page processes end; the next Start opens a page again.
+TEST_F(CycleAgainstTheHost, PagesAtRestAreLetGoAndTheNextStartStillDownloads) {
+    storeSetting(QStringLiteral("Egyszerre"), QStringLiteral("2"));
+    TestHost second;
+    second.setWaitSeconds(0);
+    const std::string a = bytes(20'000, 'a'), b = bytes(30'000, 'b'), c = bytes(40'000, 'c');
+    host.addFile("a.bin", file(a));
+    second.addFile("b.bin", file(b));
+    host.addFile("c.bin", file(c));
+    TForm1& form = openWithLinks({host.linkFor("a.bin"), second.linkFor("b.bin")});
+    form.findChild<DownloadSession*>()->setPageRestTime(std::chrono::milliseconds(200));
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_TRUE(transfersEnded());
+    const auto pages = form.findChildren<WebEngineBrowser*>(); // the hidden ones
+    ASSERT_EQ(pages.size(), 1);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !dynamic_cast<WebEngineBrowser&>(browser()).hasPage() && !pages[0]->hasPage();
+        },
+        10000));
+    EXPECT_TRUE(waitFor([] { return pageProcesses() == 0; }, 20000)) << pageProcesses();
+
+    addLink(host.linkFor("c.bin"));
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("b.bin")), QByteArray::fromStdString(b));
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
 }
 
 // The engine as the program has it: a module the light browser makes at

@@ -30,6 +30,7 @@ class FakeBrowser final : public Browser {
     HttpSession session() const override { return {}; }
     void presetCookies(const QString&, const CookiePairs&) override {}
     void abandonPage() override { ++abandoned; }
+    void releasePage() override { ++released; }
     // Hidden pages answer as this one does: a test emits their signals.
     Browser* makeHiddenPage(QObject* parent) override {
         auto* page = new FakeBrowser;
@@ -42,6 +43,7 @@ class FakeBrowser final : public Browser {
     QList<quint64> submitTickets;
     QList<quint64> readTickets;
     int abandoned = 0;
+    int released = 0;
     QList<QPair<quint64, QString>> activated;
     QList<QPair<quint64, QString>> elementReads;
     QString address; // what pageAddress() gives
