@@ -1,7 +1,7 @@
 #include "app/Probe.h"
 
+#include "core/AsciiCase.h"
 #include "core/BuiltInProfile.h"
-#include "core/CookieLine.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
 #include "core/ListText.h"
@@ -16,12 +16,14 @@
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
-#include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -35,19 +37,100 @@ void say(const std::string& line) {
     std::fflush(stdout);
 }
 
-// What the HEAD's answer says of the transfer: 0, it would download; 1, it
+// The value of the header line `name` in a request's header lines; empty
+// when the request had none.
+std::string sentLine(const std::string& headers, std::string_view name) {
+    for (std::size_t at = 0; at < headers.size();) {
+        const std::size_t end = std::min(headers.find("\r\n", at), headers.size());
+        const std::string_view line = std::string_view(headers).substr(at, end - at);
+        at = end + 2;
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos ||
+            !equalsIgnoringAsciiCase(line.substr(0, colon), name))
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (value.starts_with(' '))
+            value.remove_prefix(1);
+        return std::string(value);
+    }
+    return {};
+}
+
+// What the request carried of the browser's session, as libcurl sent it.
+void saySession(const HttpResult& answer) {
+    if (answer.sentHeaders.empty()) {
+        say("The transfer would send Referer and Cookie: nothing was sent (no connection)");
+        return;
+    }
+    const std::string& sent = answer.sentHeaders.front();
+    const std::string referer = sentLine(sent, "Referer");
+    const std::string cookies = sentLine(sent, "Cookie");
+    say("The transfer would send Referer: " + (referer.empty() ? "(none)" : referer));
+    say("The transfer would send Cookie: " + (cookies.empty() ? "(none)" : cookies));
+}
+
+// The headers' answer: a HEAD's, or where the server refuses HEAD, that of a
+// GET of the first byte, as the link check asks.
+struct HeadersAnswer {
+    HttpResult head;
+    std::optional<HttpResult> firstByte;
+    const HttpResult& deciding() const { return firstByte ? *firstByte : head; }
+};
+
+HeadersAnswer askHeaders(HttpClient& http, const std::string& address, const HttpSession* session) {
+    const std::atomic<bool> abort{false}; // the probe ends with the answer
+    HeadersAnswer answer{http.head(address, abort, session), std::nullopt};
+    if (answer.head.httpStatus != 405 && answer.head.httpStatus != 501)
+        return answer;
+    HttpBody body;
+    body.session = session;
+    body.requestHeaders = {"Range: bytes=0-0"};
+    int accepted = 0;
+    body.accept = [&accepted](int status, const HttpHeaders&) {
+        accepted = status;
+        return false; // the headers are all that is asked for
+    };
+    HttpResult got = http.get(address, body, abort);
+    if (accepted >= 200 && accepted <= 299) {
+        got.status = HttpResult::Status::Ok;
+        got.error.clear();
+    }
+    answer.firstByte = std::move(got);
+    return answer;
+}
+
+// What the headers' answer says of the transfer: 0, it would download; 1, it
 // would not.
-int headVerdict(const std::string& address, const HttpResult& answer, bool profiled,
+int headVerdict(const std::string& address, const HeadersAnswer& asked, bool profiled,
                 const std::string& pageName) {
+    const HttpResult& answer = asked.deciding();
+    if (profiled)
+        saySession(answer);
     const std::string* disposition = answer.headers.find("Content-Disposition");
     const std::string* type = answer.headers.find("Content-Type");
     const std::string* length = answer.headers.find("Content-Length");
-    // As the worker names it.
-    const std::string name = profiled ? replyFileName(disposition, address, pageName)
-                                      : storableName(link_kiszed(address));
-    say("HEAD " + address + ": status " + std::to_string(answer.httpStatus) + ", length " +
-        (length ? *length : std::string("unknown")) + ", type " +
-        (type && !type->empty() ? *type : std::string("none")) + ", file name " + name);
+    std::optional<ContentRange> range;
+    if (const std::string* given = answer.headers.find("Content-Range"))
+        range = parseContentRange(*given);
+    // As the worker names it: a profile's file by where it came from.
+    const std::string name =
+        profiled
+            ? replyFileName(disposition,
+                            answer.answeredFrom.empty() ? address : answer.answeredFrom, pageName)
+            : storableName(link_kiszed(address));
+    const std::string described =
+        ": status " + std::to_string(answer.httpStatus) + ", length " +
+        (range && answer.httpStatus == 206 ? std::to_string(range->total)
+         : length                          ? *length
+                                           : std::string("unknown")) +
+        ", type " + (type && !type->empty() ? *type : std::string("none")) + ", file name " + name;
+    if (asked.firstByte) {
+        say("HEAD " + address + ": status " + std::to_string(asked.head.httpStatus) +
+            "; asked again as a GET of the first byte");
+        say("GET " + address + described);
+    } else {
+        say("HEAD " + address + described);
+    }
     if (answer.status != HttpResult::Status::Ok) {
         say("Result: would not download (" + answer.error + ")");
         return 1;
@@ -64,25 +147,16 @@ int headVerdict(const std::string& address, const HttpResult& answer, bool profi
     return 0;
 }
 
-// The HEAD the transfer would begin with, through the transfer's own client
-// and off the event loop; the answer decides. A profile's file is asked for
-// in the browser's session, as the transfer asks for it. The request's
-// thread is the caller's to wait for.
+// The headers the transfer would begin with, through the transfer's own
+// client and off the event loop; the answer decides. A profile's file is
+// asked for in the browser's session, as the transfer asks for it. The
+// request's thread is the caller's to wait for.
 std::unique_ptr<QThread> headOf(HttpClient& http, const std::string& address,
                                 const std::optional<HttpSession>& session,
                                 const std::string& pageName) {
-    if (session) {
-        const QUrl url(toQt(address));
-        const std::string cookies =
-            cookieHeaderFor(session->cookies, toStd(url.host()),
-                            toStd(url.path(QUrl::FullyEncoded)), url.scheme() == u"https");
-        say("The transfer would send Referer: " + session->referer);
-        say("The transfer would send Cookie: " + (cookies.empty() ? "(none)" : cookies));
-    }
-    auto answer = std::make_shared<HttpResult>();
+    auto answer = std::make_shared<HeadersAnswer>();
     std::unique_ptr<QThread> request(QThread::create([&http, address, session, answer] {
-        const std::atomic<bool> abort{false}; // the probe ends with the answer
-        *answer = http.head(address, abort, session ? &*session : nullptr);
+        *answer = askHeaders(http, address, session ? &*session : nullptr);
     }));
     QObject::connect(request.get(), &QThread::finished, qApp, [=] {
         QCoreApplication::exit(headVerdict(address, *answer, session.has_value(), pageName));

@@ -1,7 +1,5 @@
 #include "core/CookieLine.h"
 
-#include "core/AsciiCase.h"
-
 #include <algorithm>
 
 namespace vardelo {
@@ -29,37 +27,6 @@ std::optional<std::string> cookieFileLine(const BrowserCookie& cookie) {
            (cookie.secure ? "TRUE" : "FALSE") + '\t' +
            std::to_string(std::max<std::int64_t>(cookie.expires, 0)) + '\t' + cookie.name + '\t' +
            cookie.value;
-}
-
-namespace {
-
-bool domainMatches(std::string_view domain, const std::string& host) {
-    if (!domain.starts_with('.'))
-        return asciiLower(domain) == host;
-    const std::string suffix = asciiLower(domain);
-    return host == suffix.substr(1) || host.ends_with(suffix);
-}
-
-bool pathMatches(std::string_view cookiePath, std::string_view path) {
-    if (cookiePath.empty() || cookiePath == "/" || path == cookiePath)
-        return true;
-    return path.starts_with(cookiePath) &&
-           (cookiePath.ends_with('/') || path[cookiePath.size()] == '/');
-}
-
-} // namespace
-
-std::string cookieHeaderFor(const std::vector<BrowserCookie>& cookies, std::string_view host,
-                            std::string_view path, bool https) {
-    const std::string lowerHost = asciiLower(host);
-    std::string header;
-    for (const BrowserCookie& cookie : cookies) {
-        if (!cookieFileLine(cookie) || !domainMatches(cookie.domain, lowerHost) ||
-            !pathMatches(cookie.path, path) || (cookie.secure && !https))
-            continue;
-        header += (header.empty() ? "" : "; ") + cookie.name + '=' + cookie.value;
-    }
-    return header;
 }
 
 bool isCookieName(std::string_view name) {

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vardelo {
 
@@ -23,12 +22,6 @@ struct BrowserCookie {
 // into its cookie engine, which then sends it only where the browser would.
 // Nothing for a cookie whose parts would break the line.
 std::optional<std::string> cookieFileLine(const BrowserCookie& cookie);
-
-// The cookies a request to this host and path carries, as the browser would
-// send them ("a=1; b=2"): the host's own and its domains', whose path the
-// request's path falls under, secure ones only over https.
-std::string cookieHeaderFor(const std::vector<BrowserCookie>& cookies, std::string_view host,
-                            std::string_view path, bool https);
 
 // What a host profile may preset: a name of token characters, and a value of
 // printable ASCII without blanks, quotes, commas, semicolons or backslashes.

@@ -168,24 +168,86 @@ ReplyBody replyByType(const std::string* contentType, std::string_view fileName)
     return declaresWebPage(*contentType) ? ReplyBody::WebPage : ReplyBody::File;
 }
 
+namespace {
+
+// The openings a browser's sniffing counts as HTML (WHATWG MIME Sniffing,
+// "identifying a resource with an unknown MIME type"). Most count only
+// when a space or ">" ends the tag; the first four as they begin.
+struct PageOpening {
+    std::string_view text;
+    bool needsTagEnd;
+};
+constexpr std::array<PageOpening, 17> kPageOpenings = {{
+    {"<!doctype html", false},
+    {"<html", false},
+    {"<head", false},
+    {"<body", false},
+    {"<script", true},
+    {"<iframe", true},
+    {"<h1", true},
+    {"<div", true},
+    {"<font", true},
+    {"<table", true},
+    {"<a", true},
+    {"<style", true},
+    {"<title", true},
+    {"<b", true},
+    {"<br", true},
+    {"<p", true},
+    {"<!--", true},
+}};
+
+bool isTagEnd(char c) {
+    return c == ' ' || c == '>';
+}
+
+// How `start` (past blanks) stands to one opening.
+ReplyBody byOpening(std::string_view start, const PageOpening& opening, bool looked) {
+    const std::string_view text = opening.text;
+    if (startsWithIgnoringCase(start, text)) {
+        if (!opening.needsTagEnd || (start.size() > text.size() && isTagEnd(start[text.size()])))
+            return ReplyBody::WebPage;
+        return start.size() == text.size() && !looked ? ReplyBody::Undecided : ReplyBody::File;
+    }
+    if (!looked && start.size() < text.size() && startsWithIgnoringCase(text, start))
+        return ReplyBody::Undecided; // the rest may still come
+    return ReplyBody::File;
+}
+
+} // namespace
+
 ReplyBody replyByStart(std::string_view start, bool bodyEnded) {
-    static constexpr std::array<std::string_view, 4> kPageStarts = {"<!doctype html", "<html",
-                                                                    "<head", "<body"};
     const bool looked = bodyEnded || start.size() >= kBodyStartLimit;
     start = start.substr(0, kBodyStartLimit);
     if (start.starts_with("\xEF\xBB\xBF"))
         start.remove_prefix(3);
-    const std::size_t first = start.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return looked ? ReplyBody::File : ReplyBody::Undecided;
-    start.remove_prefix(first);
-    for (const std::string_view page : kPageStarts) {
-        if (startsWithIgnoringCase(start, page))
-            return ReplyBody::WebPage;
-        if (!looked && start.size() < page.size() && startsWithIgnoringCase(page, start))
-            return ReplyBody::Undecided; // the rest may still come
+    for (;;) {
+        const std::size_t first = start.find_first_not_of(kBlanks);
+        if (first == std::string_view::npos)
+            return looked ? ReplyBody::File : ReplyBody::Undecided;
+        start.remove_prefix(first);
+        // An XML declaration, or a comment that no blank or ">" follows,
+        // comes before what the body is: looked past.
+        const std::string_view end =
+            startsWithIgnoringCase(start, "<?xml")                                 ? "?>"
+            : start.starts_with("<!--") && start.size() > 4 && !isTagEnd(start[4]) ? "-->"
+                                                                                   : "";
+        if (end.empty())
+            break;
+        const std::size_t over = start.find(end, 2);
+        if (over == std::string_view::npos)
+            return looked ? ReplyBody::File : ReplyBody::Undecided;
+        start.remove_prefix(over + end.size());
     }
-    return ReplyBody::File;
+    ReplyBody reply = ReplyBody::File;
+    for (const PageOpening& opening : kPageOpenings) {
+        const ReplyBody byThis = byOpening(start, opening, looked);
+        if (byThis == ReplyBody::WebPage)
+            return byThis;
+        if (byThis == ReplyBody::Undecided)
+            reply = byThis;
+    }
+    return reply;
 }
 
 AttemptResult pageForFileResult(const CompiledProfile* profile, std::string_view page,
@@ -240,7 +302,11 @@ std::string safeFileName(std::string_view name) {
         if (byte >= 0x20 && byte != 0x7F)
             visible += c;
     }
-    return storableName(visible);
+    std::string storable = storableName(visible);
+    // Blanks and dots alone name nothing, as ".." does not.
+    if (storable.find_first_not_of(" .") == std::string::npos)
+        storable.clear();
+    return storable;
 }
 
 std::string replyFileName(const std::string* contentDisposition, std::string_view address,

@@ -33,8 +33,12 @@ bool isWebPageName(std::string_view fileName);
 ReplyBody replyByType(const std::string* contentType, std::string_view fileName);
 
 // An untyped body by its start: a page when, after a byte-order mark and
-// blanks, it begins "<!doctype html", "<html", "<head" or "<body" in any
-// letter case. Undecided while more of the body could still make it one.
+// blanks, it begins as a browser's sniffing counts HTML, in any letter case:
+// "<!doctype html", "<html", "<head" or "<body"; or "<script", "<iframe",
+// "<h1", "<div", "<font", "<table", "<a", "<style", "<title", "<b", "<br",
+// "<p" or "<!--" followed by a space or ">". An XML declaration, and a
+// comment that neither follows, are looked past. Undecided while more of
+// the body could still make it one.
 ReplyBody replyByStart(std::string_view start, bool bodyEnded);
 
 // What a page sent for the file means for the attempt. For a profile's
@@ -54,7 +58,7 @@ std::string addressFileName(std::string_view address);
 
 // A name from a host made one file of the target folder: only the part
 // after its last "/" or "\", control characters dropped, then the
-// storable-name rules. Empty when nothing is left.
+// storable-name rules. Empty when nothing is left but blanks and dots.
 std::string safeFileName(std::string_view name);
 
 // The name a profile link's file gets: the reply's Content-Disposition

@@ -72,4 +72,8 @@ std::string notHandedOverText() {
     return "A Vardelo nem vette át a linkeket (nem indult el, vagy nem válaszolt).";
 }
 
+std::string strangerListensText() {
+    return "A linkek nem kerültek át: a Vardelo helyén egy másik felhasználó programja figyel.";
+}
+
 } // namespace vardelo

@@ -30,5 +30,6 @@ std::string noLinksText();
 std::string notHttpText(std::string_view link);
 std::string cutShortText();
 std::string notHandedOverText();
+std::string strangerListensText();
 
 } // namespace vardelo

@@ -2,6 +2,7 @@
 
 #include "core/AsciiCase.h"
 #include "core/ReceivePacer.h"
+#include "core/Referer.h"
 #include "core/StallWatch.h"
 #include "platform/BodyDecoder.h"
 
@@ -48,6 +49,7 @@ struct Transfer {
     bool notAFile = false;
     bool refused = false;
     bool undecodable = false;
+    std::vector<std::string> sentHeaders;
     std::unique_ptr<BodyDecoder> decoder; // made at the body's first piece
     std::int64_t received = 0;
     std::optional<StallWatch> stallWatch; // made when the request starts
@@ -73,6 +75,12 @@ struct Transfer {
         return static_cast<int>(code);
     }
 
+    std::string effectiveAddress() const {
+        const char* address = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &address);
+        return address ? std::string(address) : std::string();
+    }
+
     // False for a body in a coding that cannot be undone.
     bool decodable() {
         if (!decoder)
@@ -86,6 +94,7 @@ struct Transfer {
         if (begun || !body)
             return !refused;
         begun = true;
+        body->answeredFrom = effectiveAddress();
         if (body->accept && !body->accept(status(), headers)) {
             refused = true;
             return false;
@@ -106,6 +115,13 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
         transfer->headers.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
     }
     return size * count;
+}
+
+// What libcurl tells of the request: only the header lines it sent are kept.
+int onDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
+    if (type == CURLINFO_HEADER_OUT)
+        static_cast<Transfer*>(user)->sentHeaders.emplace_back(data, size);
+    return 0;
 }
 
 std::int64_t steadyMs() {
@@ -297,13 +313,14 @@ void aimRequest(CURL* h, const std::string& url, curl_slist* headers, char* erro
     curl_easy_setopt(h, CURLOPT_HTTP_CONTENT_DECODING, 0L);
 }
 
-// The browser's session in place of the run's: its user agent and Referer,
-// and its cookies in a cookie engine of this request's own, so that they
-// reach no other request and each goes only where the browser sends it.
-void useSession(CURL* h, const HttpSession& session) {
+// The browser's session in place of the run's: its user agent, the page as
+// Referer as the browser would send it to `url`, and its cookies in a cookie
+// engine of this request's own, so that they reach no other request and each
+// goes only where the browser sends it.
+void useSession(CURL* h, const HttpSession& session, const std::string& url) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, session.userAgent.c_str());
-    if (!session.referer.empty())
-        curl_easy_setopt(h, CURLOPT_REFERER, session.referer.c_str());
+    if (const std::string referer = refererFor(session.referer, url); !referer.empty())
+        curl_easy_setopt(h, CURLOPT_REFERER, referer.c_str());
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
     for (const BrowserCookie& cookie : session.cookies) {
         if (const auto line = cookieFileLine(cookie))
@@ -339,6 +356,9 @@ void watchTransfer(CURL* h, Transfer& transfer, long stallSeconds, std::int64_t 
                   : 256L * 1024L);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &onDebug);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L); // for onDebug alone: nothing is printed
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
@@ -381,6 +401,8 @@ HttpResult resultOf(CURLcode code, Transfer& transfer, const char* errorText, lo
     result.received = transfer.received;
     result.httpStatus = transfer.status();
     result.headers = transfer.headers;
+    result.answeredFrom = transfer.effectiveAddress();
+    result.sentHeaders = std::move(transfer.sentHeaders);
     result.status = HttpResult::Status::Failed;
     if (transfer.abort->load()) {
         result.status = HttpResult::Status::Aborted;
@@ -424,7 +446,7 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     char errorText[CURL_ERROR_SIZE] = {};
     aimRequest(h, url, headers.get(), errorText);
     if (session) {
-        useSession(h, *session);
+        useSession(h, *session, url);
         curl_easy_setopt(h, CURLOPT_SHARE, shared_->sessions.handle());
     } else {
         useRunSession(h, shared_->run.handle());

@@ -41,6 +41,9 @@ struct HttpBody {
     std::function<bool(const char* data, std::size_t size)> write;
     // After each piece, with the bytes received so far.
     std::function<void(std::int64_t received)> progress;
+    // Set by the client before it calls `accept`: the address the answer
+    // came from, after redirects.
+    std::string answeredFrom;
 };
 
 struct HttpResult {
@@ -51,6 +54,10 @@ struct HttpResult {
     int httpStatus = 0;          // of the last answer, 0 when none came
     bool refusedAddress = false; // the address, or a redirect's, is not one it may fetch
     HttpHeaders headers;         // of the last answer
+    std::string answeredFrom;    // the address of the last answer, after redirects
+    // The header lines of each request as libcurl sent them ("GET /f
+    // HTTP/1.1\r\nHost: ...\r\n\r\n"), in order: a redirect adds one.
+    std::vector<std::string> sentHeaders;
 };
 
 // The transfer's HTTP client over libcurl. One object serves the whole run:
@@ -70,7 +77,7 @@ struct HttpResult {
 // coding is stored decoded; one in another coding, or whose coded stream
 // is cut short, fails. A request in the browser's session sends the
 // browser's user agent, its cookies instead of the run's and the page it
-// came from as Referer.
+// came from as Referer, cut as the browser cuts it (see refererFor).
 class HttpClient {
   public:
     HttpClient();

@@ -14,7 +14,7 @@ namespace vardelo {
 struct HttpSession {
     std::vector<BrowserCookie> cookies;
     std::string userAgent;
-    std::string referer;
+    std::string referer; // the page's address; sent as the browser would send it
 };
 
 } // namespace vardelo

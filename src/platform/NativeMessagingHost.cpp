@@ -113,13 +113,14 @@ std::string NativeMessagingHost::answer(const std::string& message) {
             return refusal(notHttpText(link.isString() ? text : std::string("?")));
         handed.push_back(text);
     }
-    const std::optional<HandedAnswer> taken = handOver_(handed);
-    if (!taken)
-        return refusal(notHandedOverText());
+    const Handed handedOver = handOver_(handed);
+    if (const auto* refused = std::get_if<std::string>(&handedOver))
+        return refusal(*refused);
+    const HandedAnswer& taken = std::get<HandedAnswer>(handedOver);
     QJsonArray present;
-    for (const std::string& link : taken->alreadyQueued)
+    for (const std::string& link : taken.alreadyQueued)
         present.append(toQt(link));
-    const std::size_t added = handed.size() - std::min(taken->count(), handed.size());
+    const std::size_t added = handed.size() - std::min(taken.count(), handed.size());
     return reply({{QStringLiteral("ok"), true},
                   {QStringLiteral("queued"), static_cast<qint64>(added)},
                   {QStringLiteral("alreadyQueued"), present}});
@@ -132,24 +133,30 @@ int runNativeMessagingHost(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Vardelo"));
 
     SingleInstance instance(recordFolder());
-    NativeMessagingHost host([&instance](const std::vector<std::string>& links) {
-        const QByteArray message = encodeArguments({links, false});
-        const auto answered = [&instance]() -> std::optional<HandedAnswer> {
-            return decodeHandedAnswer(instance.answer());
-        };
-        if (instance.programRuns())
-            return instance.sendToRunning(message, kRunningPatience) ? answered() : std::nullopt;
-        // The user sent a link to be downloaded: a Vardelo that is not running is started.
-        QProcess program;
-        program.setProgram(QCoreApplication::applicationFilePath());
-        program.setArguments({QLatin1String(kAwaitLinksOption)});
-        program.setStandardInputFile(QProcess::nullDevice());
-        program.setStandardOutputFile(QProcess::nullDevice());
-        program.setStandardErrorFile(QProcess::nullDevice());
-        if (!program.startDetached())
-            return std::optional<HandedAnswer>();
-        return instance.sendToRunning(message, kStartPatience) ? answered() : std::nullopt;
-    });
+    NativeMessagingHost host(
+        [&instance](const std::vector<std::string>& links) -> NativeMessagingHost::Handed {
+            const QByteArray message = encodeArguments({links, false});
+            const auto handedTo =
+                [&instance](SingleInstance::Sent sent) -> NativeMessagingHost::Handed {
+                if (sent == SingleInstance::Sent::Stranger)
+                    return strangerListensText();
+                if (sent != SingleInstance::Sent::Taken)
+                    return notHandedOverText();
+                return decodeHandedAnswer(instance.answer());
+            };
+            if (instance.programRuns())
+                return handedTo(instance.sendToRunning(message, kRunningPatience));
+            // The user sent a link to be downloaded: a Vardelo that is not running is started.
+            QProcess program;
+            program.setProgram(QCoreApplication::applicationFilePath());
+            program.setArguments({QLatin1String(kAwaitLinksOption)});
+            program.setStandardInputFile(QProcess::nullDevice());
+            program.setStandardOutputFile(QProcess::nullDevice());
+            program.setStandardErrorFile(QProcess::nullDevice());
+            if (!program.startDetached())
+                return notHandedOverText();
+            return handedTo(instance.sendToRunning(message, kStartPatience));
+        });
     return host.serve(STDIN_FILENO, STDOUT_FILENO);
 }
 

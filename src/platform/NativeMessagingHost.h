@@ -3,8 +3,8 @@
 #include "platform/CommandLine.h"
 
 #include <functional>
-#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace vardelo {
@@ -17,10 +17,10 @@ namespace vardelo {
 // already) or {"ok": false, "error": "..."}.
 class NativeMessagingHost {
   public:
-    // Takes the links of one message and says which were queued already;
-    // nullopt when nobody took them.
-    using HandOver =
-        std::function<std::optional<HandedAnswer>(const std::vector<std::string>& links)>;
+    // What became of a message's links: the running program's answer (which
+    // were queued already), or the text that says why nobody took them.
+    using Handed = std::variant<HandedAnswer, std::string>;
+    using HandOver = std::function<Handed(const std::vector<std::string>& links)>;
 
     explicit NativeMessagingHost(HandOver handOver) : handOver_(std::move(handOver)) {}
 

@@ -1,12 +1,13 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/AppPaths.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
@@ -22,6 +23,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace vardelo {
@@ -56,18 +58,81 @@ int millisecondsLeft(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
 }
 
-// The socket lives in the user's own runtime folder (its path must stay
-// short), named after the record folder it serves.
-QString socketPathFor(const QString& recordFolder) {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
+// Where the socket is, or why it cannot be anywhere.
+struct SocketPlace {
+    QString path;
+    QString problem;
+};
+
+// The longest path a Unix socket's address holds (sun_path, with its NUL).
+constexpr qsizetype kLongestSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+
+// Makes `folder` a folder of this user alone, as the partial files' folder is:
+// missing levels are made 0700, a folder too open is tightened; a symbolic
+// link or another user's folder is refused. Empty when the folder serves,
+// else why not.
+QString privateFolderProblem(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    for (qsizetype slash = path.indexOf('/', 1); slash >= 0; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0700);
+    ::mkdir(path.constData(), 0700);
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("%1 (%2)").arg(folder, systemError(errno));
+    struct stat info {};
+    QString problem;
+    if (::fstat(fd, &info) != 0)
+        problem = QStringLiteral("%1 (%2)").arg(folder, systemError(errno));
+    else if (info.st_uid != ::geteuid())
+        problem = QStringLiteral("%1 egy másik felhasználó mappája").arg(folder);
+    else if ((info.st_mode & 07777) != 0700 && ::fchmod(fd, 0700) != 0)
+        problem =
+            QStringLiteral("%1 mások számára is nyitott (%2)").arg(folder, systemError(errno));
+    ::close(fd);
+    return problem;
+}
+
+// The socket, named after the record folder it serves, lives in a folder of
+// this user alone: $XDG_RUNTIME_DIR, else the state folder; never a shared
+// one such as /tmp, whose names anyone can work out and take first. Its path
+// must fit a socket's address.
+SocketPlace socketPlaceFor(const QString& recordFolder) {
     const QFileInfo info(recordFolder);
     const QString key =
         info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
     const QByteArray hash =
         QCryptographicHash::hash(QFile::encodeName(key), QCryptographicHash::Sha256).toHex();
-    return folder + QStringLiteral("/vardelo-") + QString::fromLatin1(hash.left(24));
+    const QString name = QStringLiteral("/vardelo-") + QString::fromLatin1(hash.left(24));
+    QStringList problems;
+    for (const QString& folder : {qEnvironmentVariable("XDG_RUNTIME_DIR"), stateFolder()}) {
+        if (folder.isEmpty() || QDir::isRelativePath(folder))
+            continue;
+        const QString path = QDir::cleanPath(folder) + name;
+        const qsizetype length = QFile::encodeName(path).size();
+        const QString problem =
+            length > kLongestSocketPath
+                ? QStringLiteral("a foglalat útvonala túl hosszú (%1 bájt, legfeljebb %2): %3")
+                      .arg(length)
+                      .arg(kLongestSocketPath)
+                      .arg(path)
+                : privateFolderProblem(QDir::cleanPath(folder));
+        if (problem.isEmpty())
+            return {path, {}};
+        problems << problem;
+    }
+    return {{},
+            QStringLiteral("nincs a foglalatnak csak e felhasználó számára nyitott mappája: %1")
+                .arg(problems.join(QStringLiteral("; ")))};
+}
+
+// The user of the process at the other end of a connected local socket; -1
+// when the system does not say.
+long peerUid(qintptr descriptor) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+        return -1;
+    return static_cast<long>(peer.uid);
 }
 
 // A sender that gave up waiting has closed its end; what it sent is not
@@ -116,8 +181,11 @@ bool heldByAnotherUser(int fd) {
 
 SingleInstance::SingleInstance(const QString& recordFolder, QObject* parent)
     : QObject(parent), recordFolder_(recordFolder),
-      lockPath_(recordFolder + QStringLiteral("/Vardelo.lock")),
-      socketPath_(socketPathFor(recordFolder)) {}
+      lockPath_(recordFolder + QStringLiteral("/Vardelo.lock")) {
+    const SocketPlace place = socketPlaceFor(recordFolder);
+    socketPath_ = place.path;
+    socketProblem_ = place.problem;
+}
 
 SingleInstance::~SingleInstance() {
     if (server_)
@@ -162,6 +230,7 @@ SingleInstance::Lock SingleInstance::takeLock() {
 SingleInstance::Claim SingleInstance::claim(const QByteArray& message, milliseconds patience) {
     const Clock::time_point deadline = Clock::now() + patience;
     for (;;) {
+        Sent sent = Sent::NotTaken;
         switch (takeLock()) {
         case Lock::Taken:
             listen();
@@ -172,13 +241,23 @@ SingleInstance::Claim SingleInstance::claim(const QByteArray& message, milliseco
             return Claim::Refused;
         case Lock::Unavailable:
             // Without a lock only a program that answers can keep the folder.
-            if (handOver(message, deadline))
+            sent = handOver(message, deadline);
+            if (sent == Sent::Taken)
                 return Claim::HandedOver;
+            if (sent == Sent::Stranger)
+                return Claim::Refused;
             listen();
             return Claim::First;
         case Lock::Held:
-            if (handOver(message, deadline))
+            if (socketPath_.isEmpty()) {
+                report(QStringLiteral("az indítás linkjei nem adhatók át: %1").arg(socketProblem_));
+                return Claim::Refused;
+            }
+            sent = handOver(message, deadline);
+            if (sent == Sent::Taken)
                 return Claim::HandedOver;
+            if (sent == Sent::Stranger)
+                return Claim::Refused;
             break;
         }
         if (Clock::now() >= deadline) {
@@ -200,38 +279,55 @@ bool SingleInstance::programRuns() const {
     return held;
 }
 
-bool SingleInstance::sendToRunning(const QByteArray& message, milliseconds patience) {
+SingleInstance::Sent SingleInstance::sendToRunning(const QByteArray& message,
+                                                   milliseconds patience) {
+    if (socketPath_.isEmpty()) {
+        report(QStringLiteral("a linkek nem adhatók át: %1").arg(socketProblem_));
+        return Sent::NotTaken;
+    }
     const Clock::time_point deadline = Clock::now() + patience;
     for (;;) {
-        if (handOver(message, deadline))
-            return true;
-        if (Clock::now() >= deadline)
-            return false;
+        const Sent sent = handOver(message, deadline);
+        if (sent != Sent::NotTaken || Clock::now() >= deadline)
+            return sent;
         QThread::msleep(static_cast<unsigned long>(kRetryPause.count()));
     }
 }
 
-bool SingleInstance::handOver(const QByteArray& message, Clock::time_point deadline) {
+SingleInstance::Sent SingleInstance::handOver(const QByteArray& message,
+                                              Clock::time_point deadline) {
     answer_.clear();
+    if (socketPath_.isEmpty())
+        return Sent::NotTaken;
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(millisecondsLeft(deadline)))
-        return false;
+        return Sent::NotTaken;
+    // Whoever listens there hears nothing unless it is this user's.
+    if (const long listener = peerUid(socket.socketDescriptor());
+        listener != static_cast<long>(::geteuid())) {
+        socket.abort();
+        report(QStringLiteral("a foglalaton egy másik felhasználó (uid %1) programja figyel, "
+                              "a linkek nem kerültek át: %2")
+                   .arg(listener)
+                   .arg(socketPath_));
+        return Sent::Stranger;
+    }
     QByteArray frame(4, '\0');
     qToBigEndian<quint32>(static_cast<quint32>(message.size()), frame.data());
     frame += message;
     socket.write(frame);
     while (socket.bytesToWrite() > 0)
         if (!socket.waitForBytesWritten(millisecondsLeft(deadline)))
-            return false;
+            return Sent::NotTaken;
     while (socket.bytesAvailable() < 1)
         if (!socket.waitForReadyRead(millisecondsLeft(deadline)))
-            return false;
+            return Sent::NotTaken;
     char receipt = 0;
     if (!socket.getChar(&receipt) || receipt != kReceived)
-        return false;
+        return Sent::NotTaken;
     readAnswer(socket);
-    return true;
+    return Sent::Taken;
 }
 
 void SingleInstance::readAnswer(QLocalSocket& socket) {
@@ -253,6 +349,11 @@ void SingleInstance::readAnswer(QLocalSocket& socket) {
 }
 
 void SingleInstance::listen() {
+    if (socketPath_.isEmpty()) {
+        report(QStringLiteral("a későbbi indítások nem tudnak linkeket átadni: %1")
+                   .arg(socketProblem_));
+        return;
+    }
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     // Whoever holds the lock owns the name; a socket left there is stale.
@@ -272,6 +373,15 @@ void SingleInstance::serve(Receiver receiver) {
 
 void SingleInstance::acceptConnections() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (const long caller = peerUid(socket->socketDescriptor());
+            caller != static_cast<long>(::geteuid())) {
+            report(QStringLiteral("egy másik felhasználó (uid %1) programja linkeket próbált "
+                                  "átadni; elutasítva")
+                       .arg(caller));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this,

@@ -15,8 +15,10 @@ namespace vardelo {
 
 // One program per record folder. The first start holds a lock on a file in
 // the record folder for its whole life (the system drops it when the process
-// ends, however it ends) and listens on a local socket in the user's runtime
-// folder; a later start hands its message to that program and ends.
+// ends, however it ends) and listens on a local socket in a folder of this
+// user alone (the runtime folder, else the state folder); a later start hands
+// its message to that program and ends. Each side makes sure the other end is
+// a program of this user.
 class SingleInstance final : public QObject {
     Q_OBJECT
   public:
@@ -36,9 +38,14 @@ class SingleInstance final : public QObject {
 
     // Whether a program keeps the record folder now.
     bool programRuns() const;
+    enum class Sent {
+        Taken,    // the running program has the message
+        NotTaken, // nobody took it within the time, or there is no socket
+        Stranger, // another user's program listens there; the reason is on standard error
+    };
     // Hands `message` to the program that keeps the record folder, trying
     // for at most `patience`, without ever keeping the folder itself.
-    bool sendToRunning(const QByteArray& message, std::chrono::milliseconds patience);
+    Sent sendToRunning(const QByteArray& message, std::chrono::milliseconds patience);
 
     // What the running program said of the last message it took, beyond
     // taking it; empty when it said nothing more (an older program does not)
@@ -56,7 +63,7 @@ class SingleInstance final : public QObject {
   private:
     enum class Lock { Taken, Held, Denied, Unavailable };
     Lock takeLock();
-    bool handOver(const QByteArray& message, std::chrono::steady_clock::time_point deadline);
+    Sent handOver(const QByteArray& message, std::chrono::steady_clock::time_point deadline);
     void readAnswer(QLocalSocket& socket);
     void listen();
     void acceptConnections();
@@ -64,7 +71,8 @@ class SingleInstance final : public QObject {
 
     QString recordFolder_;
     QString lockPath_;
-    QString socketPath_;
+    QString socketPath_;    // empty when no folder can hold it
+    QString socketProblem_; // why, then
     int lockFd_ = -1;
     QLocalServer* server_ = nullptr;
     Receiver receiver_;

@@ -253,7 +253,11 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     body.accept = [&](int status, const HttpHeaders& headers) {
         std::string name = fileName_;
         if (nameByReply_) {
-            name = replyFileName(headers.find("Content-Disposition"), downloadUrl_, pageName_);
+            // Named by where the file came from, after redirects; an
+            // address there that names nothing leaves the one asked for's.
+            name = replyFileName(headers.find("Content-Disposition"), body.answeredFrom, pageName_);
+            if (name.empty())
+                name = fileName_;
             target.setFinalName(name);
         }
         const std::string* type = headers.find("Content-Type");

@@ -18,7 +18,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -59,7 +61,8 @@ class NativeHost : public ::testing::Test {
         });
         NativeMessagingHost host([this](const std::vector<std::string>& links) {
             handed.push_back(links);
-            return takes ? std::optional<HandedAnswer>(present) : std::nullopt;
+            return takes ? NativeMessagingHost::Handed(present)
+                         : NativeMessagingHost::Handed(notHandedOverText());
         });
         Served served;
         served.status = host.serve(in[0], out[1], 2000);
@@ -284,13 +287,152 @@ TEST(LaterStartMessage, TheRunningProgramsReplyIsReadWithinBounds) {
         SingleInstance later(records.path());
         QElapsedTimer took;
         took.start();
-        EXPECT_TRUE(later.sendToRunning(encodeArguments({}), std::chrono::seconds(20))) << c.name;
+        EXPECT_EQ(later.sendToRunning(encodeArguments({}), std::chrono::seconds(20)),
+                  SingleInstance::Sent::Taken)
+            << c.name;
         EXPECT_LT(took.elapsed(), 5000) << c.name;
         EXPECT_EQ(later.answer(), c.answer) << c.name;
         program.join();
         ::close(server);
     }
     qputenv("XDG_RUNTIME_DIR", previousRuntime);
+}
+
+// The socket the running program listens on lives only in a folder of this
+// user alone: the runtime folder, else the state folder, made or tightened
+// to 0700 as the partial files' folder is; never in a shared one such as
+// /tmp. A folder that is a symbolic link or another user's is refused, and
+// so is a path too long for a socket; the start then says why.
+TEST(LaterStartMessage, TheSocketLivesOnlyInAFolderOfThisUsersOwn) {
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    QTemporaryDir base;
+    const QString records = base.filePath(QStringLiteral("records"));
+    const QString runtime = base.filePath(QStringLiteral("run"));
+    const QString state = base.filePath(QStringLiteral("state"));
+    const QString tmp = base.filePath(QStringLiteral("tmp"));
+    const QString elsewhere = base.filePath(QStringLiteral("elsewhere"));
+    const QString deep = base.filePath(QString(100, u'd'));
+    const auto mode = [](const QString& folder) {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 ? info.st_mode & 07777
+                                                                          : 0u;
+    };
+    const auto socketsIn = [](const QString& folder) {
+        QStringList sockets;
+        for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::System)) {
+            struct stat info {};
+            if (::lstat(QFile::encodeName(entry.filePath()).constData(), &info) == 0 &&
+                S_ISSOCK(info.st_mode))
+                sockets << entry.fileName();
+        }
+        return sockets;
+    };
+    const auto made = [](const QString& folder, mode_t permissions, uid_t owner) {
+        QDir().mkpath(folder);
+        ::chmod(QFile::encodeName(folder).constData(), permissions);
+        return ::chown(QFile::encodeName(folder).constData(), owner, owner) == 0;
+    };
+    const auto linked = [&](const QString& link) {
+        made(elsewhere, 0700, ::geteuid());
+        QDir().mkpath(QFileInfo(link).path());
+        return QFile::link(elsewhere, link);
+    };
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        std::function<bool()> prepare; // with XDG_RUNTIME_DIR at `runtime`
+        bool runtimeSet;
+        QString socketFolder; // empty: none anywhere
+        const char* problem = nullptr;
+    };
+    const QString stateFolder = state + QStringLiteral("/Vardelo");
+    const Case cases[] = {
+        {"the runtime folder", false, [&] { return made(runtime, 0700, ::geteuid()); }, true,
+         runtime},
+        {"no runtime folder: the state folder, made", false, [] { return true; }, false,
+         stateFolder},
+        {"a runtime folder that is a symbolic link", false, [&] { return linked(runtime); }, true,
+         stateFolder},
+        {"another user's runtime folder", true, [&] { return made(runtime, 0700, kNobody); }, true,
+         stateFolder},
+        {"a runtime folder too long for a socket", false,
+         [&] { return made(deep, 0700, ::geteuid()); }, true, stateFolder},
+        {"a state folder too open is tightened", false,
+         [&] { return made(stateFolder, 0777, ::geteuid()); }, false, stateFolder},
+        {"a state folder that is a symbolic link",
+         false,
+         [&] { return linked(stateFolder); },
+         false,
+         {},
+         "nincs a foglalatnak"},
+        {"another user's state folder",
+         true,
+         [&] { return made(stateFolder, 0700, kNobody); },
+         false,
+         {},
+         "másik felhasználó mappája"},
+    };
+    const auto restored = [](const char* name) {
+        return [name, value = qgetenv(name), set = qEnvironmentVariableIsSet(name)] {
+            set ? qputenv(name, value) : qunsetenv(name);
+        };
+    };
+    const auto restoreRuntime = restored("XDG_RUNTIME_DIR");
+    const auto restoreState = restored("XDG_STATE_HOME");
+    const auto restoreTmp = restored("TMPDIR");
+    for (const Case& c : cases) {
+        if (c.needsRoot && !root)
+            continue;
+        for (const QString& folder : {runtime, state, tmp, elsewhere, deep})
+            QDir(folder).removeRecursively();
+        QFile::remove(runtime);
+        QFile::remove(stateFolder);
+        QDir().mkpath(records);
+        made(tmp, 01777, ::geteuid());
+        ASSERT_TRUE(c.prepare()) << c.name;
+        const QString runtimeHere = std::strstr(c.name, "too long") ? deep : runtime;
+        if (c.runtimeSet)
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeHere));
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state));
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        testing::internal::CaptureStderr();
+        {
+            SingleInstance first(records);
+            EXPECT_EQ(first.claim({}), SingleInstance::Claim::First) << c.name;
+            for (const QString& folder : {runtimeHere, stateFolder, tmp, elsewhere}) {
+                const QStringList sockets = socketsIn(folder);
+                EXPECT_EQ(sockets.size(), folder == c.socketFolder ? 1 : 0)
+                    << c.name << ": " << folder.toStdString() << ": "
+                    << sockets.join(u' ').toStdString();
+            }
+            if (!c.socketFolder.isEmpty()) {
+                EXPECT_EQ(mode(c.socketFolder), 0700u) << c.name;
+            }
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (c.problem) {
+            EXPECT_NE(said.find(c.problem), std::string::npos) << c.name << ": " << said;
+        }
+    }
+    // A path too long for a socket wherever it would be is said to be so.
+    for (const QString& folder : {deep, state})
+        QDir(folder).removeRecursively();
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(deep));
+    testing::internal::CaptureStderr();
+    {
+        SingleInstance first(records);
+        EXPECT_EQ(first.claim({}), SingleInstance::Claim::First);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("túl hosszú"), std::string::npos) << said;
+    EXPECT_TRUE(socketsIn(deep).isEmpty());
+    restoreRuntime();
+    restoreState();
+    restoreTmp();
 }
 
 // A program the browser's host starts waits for the links that follow; the

@@ -31,7 +31,32 @@ TEST(FileReply, OnlyADeclaredPageTypeOrAnUntypedHtmlStartIsAPage) {
         {none, "a.iso", "<!doctype html>", true, ReplyBody::WebPage},
         {none, "a.html", "<html>", true, ReplyBody::File},
         {none, "a.iso", "PK\x03\x04", false, ReplyBody::File},
-        {none, "a.iso", "<?xml version", false, ReplyBody::File},
+        // The other openings a browser's sniffing counts, each followed by a
+        // space or ">"; an XML declaration and a comment are looked past.
+        {none, "a.iso", "<!-- built by hand --><html>", true, ReplyBody::WebPage},
+        {none, "a.iso", "<!--\ncopyright\n-->\n<html>", true, ReplyBody::WebPage},
+        {none, "a.iso", "<?xml version=\"1.0\"?>\n<html xmlns=\"x\">", true, ReplyBody::WebPage},
+        {none, "a.iso", "\xEF\xBB\xBF<SCRIPT>go()", false, ReplyBody::WebPage},
+        {none, "a.iso", "<title>x", false, ReplyBody::WebPage},
+        {none, "a.iso", "\n<DIV class=x>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<p>Sorry", false, ReplyBody::WebPage},
+        {none, "a.iso", "<table border=1>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<a href=\"/\">", false, ReplyBody::WebPage},
+        {none, "a.iso", "<iframe src=x>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<b>Gone</b>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<br>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<h1>Gone</h1>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<font size=2>", false, ReplyBody::WebPage},
+        {none, "a.iso", "<style>p{}", false, ReplyBody::WebPage},
+        {none, "a.iso", "<pre>x", false, ReplyBody::File},
+        {none, "a.iso", "<abc>", false, ReplyBody::File},
+        {none, "a.iso", "<?xml version=\"1.0\"?><svg>", true, ReplyBody::File},
+        {none, "a.iso", "<!--x--><svg>", true, ReplyBody::File},
+        {none, "a.iso", "<p", false, ReplyBody::Undecided},
+        {none, "a.iso", "<p", true, ReplyBody::File},
+        {none, "a.iso", "<?xml version", false, ReplyBody::Undecided},
+        {none, "a.iso", "<?xml version", true, ReplyBody::File},
+        {none, "a.iso", "<!--x", false, ReplyBody::Undecided},
         {none, "a.iso", "<htm", false, ReplyBody::Undecided},
         {none, "a.iso", "<htm", true, ReplyBody::File},
         {none, "a.iso", "   ", false, ReplyBody::Undecided},
@@ -126,6 +151,9 @@ TEST(FileReply, AProfileLinksFileIsNamedByTheReplyThenByTheAddressPath) {
         {"attachment; filename*=UTF-8''a%00b%0A%1Bc%7F.bin", address, "abc.bin"},
         {"attachment; filename=\"/\"", address, "alpha.bin"},
         {"attachment; filename=\"..\"", address, "alpha.bin"},
+        {"attachment; filename=\"   \"", address, "alpha.bin"},
+        {"attachment; filename=\" . \"", address, "alpha.bin"},
+        {none, "http://h/d/%20%20", ""},
         {"attachment; filename=\"" + longName + "\"", address, std::string(251, 'n') + ".bin"},
     };
     for (const auto& c : cases) {
@@ -139,6 +167,7 @@ TEST(FileReply, AProfileLinksFileIsNamedByTheReplyThenByTheAddressPath) {
     EXPECT_EQ(replyFileName(&given, address, "Shown name.bin"), "given.bin");
     EXPECT_EQ(replyFileName(nullptr, address, "../../.profile"), "profile");
     EXPECT_EQ(replyFileName(nullptr, address, ".."), "alpha.bin");
+    EXPECT_EQ(replyFileName(nullptr, address, "  "), "alpha.bin");
 }
 
 } // namespace

@@ -619,19 +619,28 @@ TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {
                         "filename*=UTF-8''%C3%A9kezetes%20n%C3%A9v.bin";
     HostedFile pathNamed = file(c);
     pathNamed.disposition = "attachment; filename=\"../../.hidden name.bin\"";
+    // Named by the address it was finally fetched from.
+    const std::string d = bytes(5'000, 'd');
+    HostedFile redirected = file({});
+    redirected.mode = Mode::Redirect;
+    redirected.redirectTo = "/files/delta.bin";
     host.addFile("alpha.bin", file(a));
     host.addFile("beta.bin", named);
     host.addFile("gamma.bin", pathNamed);
+    host.addFile("redir", redirected);
+    host.addFile("delta.bin", file(d));
     openWithLinks({host.actionFormLinkFor("alpha.bin?t=tk2138005&u=1"),
-                   host.actionFormLinkFor("beta.bin?t=2"), host.actionFormLinkFor("gamma.bin")});
+                   host.actionFormLinkFor("beta.bin?t=2"), host.actionFormLinkFor("gamma.bin"),
+                   host.actionFormLinkFor("redir")});
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
-    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
     EXPECT_EQ(downloaded(QStringLiteral("alpha.bin")), QByteArray::fromStdString(a));
     EXPECT_EQ(downloaded(QStringLiteral("ékezetes név.bin")), QByteArray::fromStdString(b));
     EXPECT_EQ(downloaded(QStringLiteral("hidden name.bin")), QByteArray::fromStdString(c));
-    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    EXPECT_EQ(downloaded(QStringLiteral("delta.bin")), QByteArray::fromStdString(d));
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 4);
     for (const std::string path :
          {"/files/alpha.bin?t=tk2138005&u=1", "/files/beta.bin?t=2", "/files/gamma.bin"}) {
         const auto requests = host.fileRequests();
@@ -724,8 +733,11 @@ struct ProbeCase {
     std::string (TestHost::*link)(const std::string&) const;
     bool wait;
     int status;
+    // In the lines, BASE stands for the host, OTHER for a second one (another
+    // origin) and LINK for the link.
     std::vector<std::string> lines;
     const char* type = "application/octet-stream"; // the file's, as the host declares it
+    const char* file = "f.bin";                    // the link's; BASE and OTHER as above
 };
 
 void PrintTo(const ProbeCase& c, std::ostream* out) {
@@ -742,6 +754,7 @@ class ProbeRun : public ProfileCycle {
         HostedFile served = file(bytes(4321, 'f'));
         served.contentType = type;
         host.addFile("f.bin", served);
+        other.addFile("f.bin", served);
         const QString userProfiles = path(QStringLiteral("data/Vardelo/HostProfiles"));
         QDir().mkpath(userProfiles);
         for (const QString& name :
@@ -765,22 +778,30 @@ class ProbeRun : public ProfileCycle {
         return probe.readAllStandardOutput().toStdString();
     }
     std::string errors_;
+    TestHost other; // another origin
 };
 
 class Probe : public ProbeRun, public ::testing::WithParamInterface<ProbeCase> {};
 
 TEST_P(Probe, TellsEachStepAndEndsWithTheVerdict) {
     const ProbeCase& c = GetParam();
+    const auto placed = [this](std::string text) {
+        for (const auto& [name, value] :
+             {std::pair<std::string, std::string>{"BASE", host.base()}, {"OTHER", other.base()}})
+            for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+                text.replace(at, name.size(), value);
+        return text;
+    };
+    const std::string link = (host.*c.link)(placed(c.file));
     int status = -1;
-    const std::string output = probe((host.*c.link)("f.bin"), c.wait, &status, c.type);
+    const std::string output = probe(link, c.wait, &status, c.type);
     EXPECT_EQ(status, c.status) << output << errors_;
     std::string expected;
     for (const std::string& line : c.lines)
         expected += line + "\n";
-    std::string base = host.base();
-    for (std::size_t at; (at = expected.find("BASE")) != std::string::npos;)
-        expected.replace(at, 4, base);
-    EXPECT_EQ(output, expected);
+    for (std::size_t at; (at = expected.find("LINK")) != std::string::npos;)
+        expected.replace(at, 4, link);
+    EXPECT_EQ(output, placed(expected));
 }
 
 // A page's text with an escape sequence in it (here one that would set the
@@ -845,7 +866,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Address read: BASE/k/file/f.bin",
                    "Wait over; the transfer would fetch: BASE/k/file/f.bin",
                    "The transfer would send Referer: BASE/k/wait/f.bin",
-                   "The transfer would send Cookie: lang=en; xfss=k7Tq2",
+                   // As libcurl sent them: the longest path first, then the newest.
+                   "The transfer would send Cookie: dl=1; xfss=k7Tq2; lang=en",
                    "HEAD BASE/k/file/f.bin: status 200, length 4321, type "
                    "application/octet-stream, file name f.bin",
                    "Result: would download"}},
@@ -892,6 +914,39 @@ INSTANTIATE_TEST_SUITE_P(
                    "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
                    "file name f.bin",
                    "Result: would download"}},
+        // To another origin the page goes as its origin alone.
+        ProbeCase{"AFileOnAnotherOrigin",
+                  &TestHost::countdownLinkFor,
+                  false,
+                  0,
+                  {"Profile: Countdown host", "First page loaded: LINK", "Wait read: 1 s",
+                   "Not waiting it out (give --wait to wait; the host may refuse an early press)",
+                   "Address read: OTHER/files/f.bin",
+                   "Wait over; the transfer would fetch: OTHER/files/f.bin",
+                   "The transfer would send Referer: BASE/",
+                   "The transfer would send Cookie: (none)",
+                   "HEAD OTHER/files/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
+                   "Result: would download"},
+                  "application/octet-stream",
+                  "raw:OTHER/files/f.bin"},
+        // A server that refuses HEAD is asked for the file's first byte.
+        ProbeCase{"AServerThatRefusesHead",
+                  &TestHost::countdownLinkFor,
+                  false,
+                  0,
+                  {"Profile: Countdown host", "First page loaded: LINK", "Wait read: 1 s",
+                   "Not waiting it out (give --wait to wait; the host may refuse an early press)",
+                   "Address read: BASE/nohead/f.bin",
+                   "Wait over; the transfer would fetch: BASE/nohead/f.bin",
+                   "The transfer would send Referer: LINK",
+                   "The transfer would send Cookie: (none)",
+                   "HEAD BASE/nohead/f.bin: status 405; asked again as a GET of the first byte",
+                   "GET BASE/nohead/f.bin: status 206, length 4321, type "
+                   "application/octet-stream, file name f.bin",
+                   "Result: would download"},
+                  "application/octet-stream",
+                  "raw:BASE/nohead/f.bin"},
         // Neither a download nor a failure: the user would have to act.
         ProbeCase{"CaptchaForTheUser",
                   &TestHost::imageCaptchaLinkFor,

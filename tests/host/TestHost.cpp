@@ -467,9 +467,10 @@ void TestHost::routeOtherHosts() {
         sendPage(response, "<p>File not found.</p>");
         response.status = 404;
     });
-    server_->Get(R"(/c/([^/]*))", [this](const httplib::Request& request,
-                                         httplib::Response& response) {
-        const std::string name = request.matches[1];
+    // The countdown page of `name`; its link, once shown, goes to `address`
+    // (empty: the file's own under /files/).
+    const auto countdown = [this](httplib::Response& response, const std::string& name,
+                                  const std::string& address) {
         // A busy page that would otherwise read as a countdown.
         const std::string busy =
             name == "busy.bin" ? "<p>All free slots are busy. Come back later.</p>" : "";
@@ -490,11 +491,21 @@ void TestHost::routeOtherHosts() {
                             " r.onload = function () { show(r.responseText); };"
                             " r.open('GET', '/c/address/" +
                                 urlEncode(name) + "'); r.send(); }, 1500); }"
-                          : "function ready() { show('/files/" + urlEncode(name) + "'); }") +
+                          : "function ready() { show('" +
+                                (address.empty() ? "/files/" + urlEncode(name) : address) +
+                                "'); }") +
                      "if (n <= 0) ready(); else var t = setInterval(function () {"
                      " n--; document.getElementById('c').textContent = n;"
                      " if (n <= 0) { clearInterval(t); ready(); } }, 1000);</script>");
-    });
+    };
+    server_->Get(R"(/c/([^/]*))",
+                 [countdown](const httplib::Request& request, httplib::Response& response) {
+                     countdown(response, request.matches[1], {});
+                 });
+    server_->Get(R"(/c/raw:(.*))",
+                 [countdown](const httplib::Request& request, httplib::Response& response) {
+                     countdown(response, "f.bin", request.matches[1]);
+                 });
     server_->Get(R"(/c/address/(.*))",
                  [](const httplib::Request& request, httplib::Response& response) {
                      response.set_content("/files/" + urlEncode(request.matches[1]), "text/plain");
@@ -542,6 +553,8 @@ void TestHost::routeSessionHost() {
                 return;
             }
             response.set_header("Set-Cookie", session + "; Path=/; HttpOnly");
+            // Sent before the others, its path being the longest.
+            response.set_header("Set-Cookie", "dl=1; Path=/k/file");
             sendPage(response, "<form method=\"post\" action=\"/k/wait/" +
                                    urlEncode(request.matches[1]) +
                                    "\"><button id=\"free\" type=\"submit\">Free</button></form>");

@@ -113,7 +113,8 @@ class TestHost {
     std::string actionFormLinkFor(const std::string& name) const;
     // No form: the page counts down in script and writes the link in at
     // the end; a name starting "late" has its address fetched by XHR 1.5 s
-    // after the end. "busy.bin" also says that no free slot is left.
+    // after the end. "busy.bin" also says that no free slot is left. A name
+    // written "raw:ADDRESS" links ADDRESS as it is.
     std::string countdownLinkFor(const std::string& name) const;
     // A page that says the file is gone, though it still has a form.
     std::string deadFormLinkFor(const std::string& name) const;
@@ -125,8 +126,9 @@ class TestHost {
 
     // A host that binds its files to the session: its first page shows the
     // free form only with the language cookie "lang=en" (a profile presets
-    // it) and sets the session cookie "xfss=k7Tq2"; the file, at /k/file/NAME,
-    // answers 403 to a request without that cookie.
+    // it) and sets the session cookie "xfss=k7Tq2" (and "dl=1" for the
+    // file's path); the file, at /k/file/NAME, answers 403 to a request
+    // without the session cookie.
     std::string sessionLinkFor(const std::string& name) const;
 
     // The XFileSharing script that many small hosts run. The link page's

@@ -4,9 +4,10 @@
 # installs where, no error that lintian knows of (where lintian is
 # installed), and that the program it installs keeps its records in
 # $XDG_DATA_HOME/Vardelo, never in its own folder, also when that folder is
-# writable. As root it also installs the package into a root folder of its own
-# and purges it again: every folder that was there before stays, and nothing
-# of the package is left.
+# writable. As root it also installs the package into a root folder of its own,
+# removes and purges it again: every folder that was there before stays, an
+# administrator's own manifest for Chrome stays, and nothing of the package is
+# left.
 #   package.sh BUILD_FOLDER VERSION
 set -euo pipefail
 source "$(dirname "$0")/../lib/wait-for-window.sh"
@@ -97,20 +98,38 @@ if command -v lintian >/dev/null; then
     [ -z "$hardening" ] || fail "lintian: $hardening"
 fi
 
-# Installed into a root folder of its own and purged again, once with /etc/opt
-# alone (as base-files leaves it) and once with Chrome's folders already there.
-purge_leaves_what_was_there() { # folders made before the install...
-    local sysroot="$work/sysroot" before after
+# Installed into a root folder of its own, removed and purged again, once with
+# /etc/opt alone (as base-files leaves it), once with Chrome's folders already
+# there, and once with the administrator's own manifest there: removing takes
+# away the manifest the install laid, never that one.
+purge_leaves_what_was_there() { # [--own-manifest] folders made before the install...
+    local sysroot="$work/sysroot" before after own=
+    if [ "$1" = --own-manifest ]; then
+        own='{"name": "io.github.vardelo.vardelo", "comment": "the administrator'"'"'s own"}'
+        shift
+    fi
     rm -rf "$sysroot"
     mkdir -p "$sysroot/var/lib/dpkg/info" "$sysroot/var/lib/dpkg/updates"
     touch "$sysroot/var/lib/dpkg/status" "$sysroot/var/lib/dpkg/available"
     for folder in "$@"; do mkdir -p "$sysroot$folder"; done
+    local chrome="$sysroot/etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json"
+    [ -z "$own" ] || printf '%s\n' "$own" >"$chrome"
     before=$(cd "$sysroot" && find . -path ./var/lib/dpkg -prune -o -print | sort)
     local dpkg=(dpkg --root="$sysroot" --force-script-chrootless --force-depends --log=/dev/null)
     "${dpkg[@]}" -i "$deb" >"$work/dpkg.txt" 2>&1 || fail "dpkg -i: $(cat "$work/dpkg.txt")"
-    cmp -s "$sysroot/usr/share/vardelo/native-messaging-hosts/io.github.vardelo.vardelo.json" \
-        "$sysroot/etc/opt/chrome/native-messaging-hosts/io.github.vardelo.vardelo.json" ||
-        fail "Chrome's manifest was not laid by the install"
+    if [ -n "$own" ]; then
+        [ "$(cat "$chrome")" = "$own" ] || fail "the install replaced the administrator's manifest"
+    else
+        cmp -s "$sysroot/usr/share/vardelo/native-messaging-hosts/io.github.vardelo.vardelo.json" \
+            "$chrome" || fail "Chrome's manifest was not laid by the install"
+    fi
+    "${dpkg[@]}" -r vardelo >"$work/dpkg.txt" 2>&1 || fail "dpkg -r: $(cat "$work/dpkg.txt")"
+    if [ -n "$own" ]; then
+        [ "$(cat "$chrome" 2>/dev/null)" = "$own" ] ||
+            fail "removing the package took the administrator's manifest"
+    else
+        [ ! -e "$chrome" ] || fail "removing the package left the manifest it laid"
+    fi
     "${dpkg[@]}" -P vardelo >"$work/dpkg.txt" 2>&1 || fail "dpkg -P: $(cat "$work/dpkg.txt")"
     after=$(cd "$sysroot" && find . -path ./var/lib/dpkg -prune -o -print | sort)
     [ "$before" = "$after" ] || fail "purge changed the folders: $(diff <(echo "$before") <(echo "$after"))"
@@ -118,6 +137,7 @@ purge_leaves_what_was_there() { # folders made before the install...
 if [ "$(id -u)" -eq 0 ]; then
     purge_leaves_what_was_there /etc/opt /var/lib
     purge_leaves_what_was_there /etc/opt/chrome/native-messaging-hosts /var/lib
+    purge_leaves_what_was_there --own-manifest /etc/opt/chrome/native-messaging-hosts /var/lib
 else
     echo "not root: install and purge not tried"
 fi

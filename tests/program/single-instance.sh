@@ -6,7 +6,8 @@
 # with status 1 instead of waiting for ever; a start, first or later, says on
 # standard output which of its links a host profile knew to be queued
 # already; a start by the browser's host
-# waits for the links it is handed, so auto-start takes them. A later start that wrongly keeps
+# waits for the links it is handed, so auto-start takes them; neither side of
+# the socket talks to another user's process. A later start that wrongly keeps
 # running is ended by `timeout` and fails the test.
 #   single-instance.sh PATH_TO_VARDELO PATH_TO_VARDELO_RECORDS
 set -euo pipefail
@@ -202,6 +203,77 @@ close_in_order "$keeper"
 # A lock file of another user that this user cannot open: status 1 and a
 # line on standard error, at once (checked where the test runs as root).
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    # Another user's process at the socket's name, in this user's own folder
+    # (where only root could have let it in): a later start and the
+    # browser's host hand it nothing, and say why, at once.
+    socket="$work/run/vardelo-$(printf %s "$(realpath "$folder")" | sha256sum | cut -c1-24)"
+    rm -f "$socket"
+    perl -MSocket -MPOSIX -e '
+        my ($path, $log) = @ARGV;
+        socket(my $s, PF_UNIX, SOCK_STREAM, 0) or die "socket: $!";
+        bind($s, pack_sockaddr_un($path)) or die "bind: $!";
+        open(my $out, ">", $log) or die;
+        $out->autoflush(1);
+        POSIX::setgid(65534); POSIX::setuid(65534) or die "setuid: $!";
+        listen($s, 5) or die "listen: $!";
+        print $out "listening\n";
+        while (accept(my $c, $s)) { my $n = sysread($c, my $got, 65536); print $out "got $n\n"; close $c; }
+    ' "$socket" "$work/stranger.txt" &
+    pids+=("$!")
+    # One process that holds the lock itself, so that ending it frees the lock.
+    perl -e 'use Fcntl ":flock"; open(my $f, "<", $ARGV[0]) or die; flock($f, LOCK_EX) or die; sleep 60' \
+        "$folder/Vardelo.lock" &
+    pids+=("$!")
+    for _ in $(seq 100); do
+        grep -q listening "$work/stranger.txt" 2>/dev/null && ! flock -n -x "$folder/Vardelo.lock" true && break
+        sleep 0.1
+    done
+    grep -q listening "$work/stranger.txt" || fail "the stranger did not listen"
+    began=$(now_ms)
+    status=0
+    XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" timeout 20 "$folder/vardelo" "$(link 12)" \
+        2>"$work/stranger-err.txt" || status=$?
+    took=$(($(now_ms) - began))
+    [ "$status" -eq 1 ] || fail "a stranger at the socket: status $status ($(cat "$work/stranger-err.txt"))"
+    [ "$took" -lt 3000 ] || fail "a stranger at the socket: gave up after $took ms"
+    grep -q 'másik felhasználó (uid 65534)' "$work/stranger-err.txt" ||
+        fail "a stranger at the socket: $(cat "$work/stranger-err.txt")"
+    frame() { # message -> the browser's frame: its length in 4 little-endian bytes, then it
+        local n=${#1}
+        printf '%b%s' "\\x$(printf %02x $((n & 255)))\\x$(printf %02x $((n >> 8 & 255)))\\x00\\x00" "$1"
+    }
+    answer=$(frame '{"links": ["http://127.0.0.1:9/from-the-browser.zip"]}' |
+        XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$work/run" \
+            timeout 20 "$folder/vardelo" --native-messaging 2>"$work/host-err.txt" | tail -c +5)
+    grep -q '"ok":false' <<<"$answer" && grep -q 'másik felhasználó programja' <<<"$answer" ||
+        fail "the browser's host handing to a stranger answered: $answer ($(cat "$work/host-err.txt"))"
+    ! grep -q 'got [1-9]' "$work/stranger.txt" || fail "the stranger was told: $(cat "$work/stranger.txt")"
+    for p in "${pids[@]: -2}"; do kill -KILL "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+
+    # The running program hears nothing from another user's process (here one
+    # that may pass the folder's permissions): the message is refused unread,
+    # with a line on standard error, and nothing is queued.
+    rm -f "$folder/config/Vardelo.conf"
+    run
+    keeper=$pid
+    wait_until_up
+    stranger_link=http://rapidshare.com/files/13/from-a-stranger.zip
+    reply=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=+dac_override \
+        --ambient-caps=+dac_override perl -MSocket -e '
+        my ($path, $link) = @ARGV;
+        socket(my $s, PF_UNIX, SOCK_STREAM, 0) or die "socket: $!";
+        connect($s, pack_sockaddr_un($path)) or die "connect: $!";
+        my $message = "\x00" . pack("N", 1) . pack("N", length $link) . $link;
+        syswrite($s, pack("N", length $message) . $message);
+        my $reply = ""; while (sysread($s, my $got, 4096)) { $reply .= $got; }
+        print length($reply) ? "replied" : "closed";
+    ' "$socket" "$stranger_link") || fail "the stranger could not reach the socket"
+    [ "$reply" = closed ] || fail "the running program answered another user: $reply"
+    grep -q 'másik felhasználó (uid 65534)' "$folder/err.txt" || fail "no line on another user: $(cat "$folder/err.txt")"
+    close_in_order "$keeper"
+    queue_now=$(queued)
+    ! grep -qF "$stranger_link" <<<"$queue_now" || fail "another user's link was queued"
+
     chmod 600 "$folder/Vardelo.lock"
     chmod 755 "$work"
     chmod 777 "$folder"
