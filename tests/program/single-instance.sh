@@ -251,15 +251,17 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     for p in "${pids[@]: -2}"; do kill -KILL "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
 
     # The running program hears nothing from another user's process (here one
-    # that may pass the folder's permissions): the message is refused unread,
-    # with a line on standard error, and nothing is queued.
+    # that the folders and the socket let in, as only root could have set
+    # them): the message is refused unread, with a line on standard error, and
+    # nothing is queued.
     rm -f "$folder/config/Vardelo.conf"
     run
     keeper=$pid
     wait_until_up
+    chmod 711 "$work" "$work/run"
+    chmod 777 "$socket"
     stranger_link=http://rapidshare.com/files/13/from-a-stranger.zip
-    reply=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=+dac_override \
-        --ambient-caps=+dac_override perl -MSocket -e '
+    reply=$(setpriv --reuid=nobody --regid=nogroup --clear-groups perl -MSocket -e '
         my ($path, $link) = @ARGV;
         socket(my $s, PF_UNIX, SOCK_STREAM, 0) or die "socket: $!";
         connect($s, pack_sockaddr_un($path)) or die "connect: $!";
@@ -268,6 +270,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
         my $reply = ""; while (sysread($s, my $got, 4096)) { $reply .= $got; }
         print length($reply) ? "replied" : "closed";
     ' "$socket" "$stranger_link") || fail "the stranger could not reach the socket"
+    chmod 700 "$work" "$work/run"
     [ "$reply" = closed ] || fail "the running program answered another user: $reply"
     grep -q 'másik felhasználó (uid 65534)' "$folder/err.txt" || fail "no line on another user: $(cat "$folder/err.txt")"
     close_in_order "$keeper"
