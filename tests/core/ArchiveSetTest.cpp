@@ -1,0 +1,94 @@
+#include "core/ArchiveSet.h"
+
+#include <gtest/gtest.h>
+
+namespace vardelo {
+namespace {
+
+TEST(ArchiveNames, TellEachVolumeItsSetAndPlace) {
+    struct Case {
+        const char* name;
+        std::optional<VolumeScheme> scheme;
+        const char* setName;
+        int position;
+        bool closing;
+    };
+    const Case cases[] = {
+        {"film.part01.rar", VolumeScheme::RarParts, "film", 1, false},
+        {"Film.PART12.RAR", VolumeScheme::RarParts, "Film", 12, false},
+        {"a.b.part3.rar", VolumeScheme::RarParts, "a.b", 3, false},
+        {"film.rar", VolumeScheme::RarOld, "film", 1, false},
+        {"film.r00", VolumeScheme::RarOld, "film", 2, false},
+        {"film.R07", VolumeScheme::RarOld, "film", 9, false},
+        {"film.7z.001", VolumeScheme::SevenZip, "film", 1, false},
+        {"film.7Z.010", VolumeScheme::SevenZip, "film", 10, false},
+        {"film.z01", VolumeScheme::SplitZip, "film", 1, false},
+        {"film.zip", VolumeScheme::SplitZip, "film", 0, true},
+        {"film.zip.002", VolumeScheme::Numbered, "film.zip", 2, false},
+        {"film.001", VolumeScheme::Numbered, "film", 1, false},
+        {"my.party.rar", VolumeScheme::RarOld, "my.party", 1, false},
+        {".rar", std::nullopt, "", 0, false},
+        {"film.mkv", std::nullopt, "", 0, false},
+        {"film.0001", std::nullopt, "", 0, false},
+        {"film.7z", std::nullopt, "", 0, false},
+        {"film.part99999999999.rar", VolumeScheme::RarOld, "film.part99999999999", 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto volume = archiveVolumeOf(c.name);
+        ASSERT_EQ(volume.has_value(), c.scheme.has_value());
+        if (!volume)
+            continue;
+        EXPECT_EQ(volume->scheme, *c.scheme);
+        EXPECT_EQ(volume->setName, c.setName);
+        EXPECT_EQ(volume->closing, c.closing);
+        if (!c.closing) {
+            EXPECT_EQ(volume->position, c.position);
+        }
+    }
+    EXPECT_EQ(archiveVolumeOf("film.part01.rar")->setKey(),
+              archiveVolumeOf("FILM.part02.rar")->setKey());
+    EXPECT_NE(archiveVolumeOf("film.part01.rar")->setKey(), archiveVolumeOf("film.rar")->setKey());
+}
+
+TEST(ArchiveNames, NameTheVolumesASetLacksAsTheSetWritesThem) {
+    struct Case {
+        std::vector<const char*> names;
+        std::vector<std::string> missing;
+    };
+    const Case cases[] = {
+        {{"f.part01.rar", "f.part03.rar"}, {"f.part02.rar"}},
+        {{"f.part03.rar"}, {"f.part01.rar", "f.part02.rar"}},
+        {{"f.part1.rar", "f.part2.rar"}, {}},
+        {{"f.rar", "f.r01"}, {"f.r00"}},
+        {{"F.R00"}, {"F.RAR"}},
+        {{"f.7z.003", "f.7z.001"}, {"f.7z.002"}},
+        {{"f.z01", "f.z02"}, {"f.zip"}},
+        {{"f.zip"}, {}},
+        {{"f.z02", "f.zip"}, {"f.z01"}},
+        {{"f.002"}, {"f.001"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ArchiveVolume> volumes;
+        for (const char* name : c.names)
+            volumes.push_back(*archiveVolumeOf(name));
+        SCOPED_TRACE(c.names.front());
+        EXPECT_EQ(missingVolumes(volumes), c.missing);
+    }
+}
+
+TEST(ArchiveNames, KnowWhatIsUnpackedAndWhatBeginsAnArchive) {
+    for (const char* name : {"a.zip", "a.7z", "a.RAR", "a.tar", "a.tar.gz", "a.tgz", "a.tar.xz",
+                             "a.tar.zst", "a.gz", "a.bz2"})
+        EXPECT_TRUE(isArchiveName(name)) << name;
+    for (const char* name : {"a.mkv", ".zip", "a.zip.part", "zip"})
+        EXPECT_FALSE(isArchiveName(name)) << name;
+    EXPECT_TRUE(startsAnArchive(std::string_view("7z\xBC\xAF\x27\x1C\x00\x04", 8)));
+    EXPECT_TRUE(startsAnArchive("PK\x03\x04rest"));
+    EXPECT_TRUE(startsAnArchive("Rar!\x1A\x07\x01"));
+    EXPECT_FALSE(startsAnArchive("<html>"));
+    EXPECT_FALSE(startsAnArchive("PK"));
+}
+
+} // namespace
+} // namespace vardelo
