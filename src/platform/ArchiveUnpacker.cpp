@@ -155,8 +155,14 @@ struct Failure {
 class FolderWriter {
   public:
     explicit FolderWriter(const std::string& folder) {
-        if (::mkdir(folder.c_str(), 0755) == 0)
-            createdRoot_ = folder;
+        // The folder and those above it that are missing, outermost first.
+        for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+            const std::string path = folder.substr(0, slash);
+            if (::mkdir(path.c_str(), 0755) == 0)
+                createdRoots_.push_back(path);
+            if (slash == std::string::npos)
+                break;
+        }
         root_ = FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
 
@@ -295,8 +301,9 @@ class FolderWriter {
         createdFolders_.clear();
         finalPaths_.clear();
         folderNames_.clear();
-        if (!createdRoot_.empty())
-            ::rmdir(createdRoot_.c_str());
+        for (auto path = createdRoots_.rbegin(); path != createdRoots_.rend(); ++path)
+            ::rmdir(path->c_str());
+        createdRoots_.clear();
     }
 
   private:
@@ -409,7 +416,7 @@ class FolderWriter {
     }
 
     FileDescriptor root_;
-    std::string createdRoot_;
+    std::vector<std::string> createdRoots_;
     std::vector<std::string> written_;               // relative to the folder, in order
     std::vector<std::string> createdFolders_;        // the same
     std::map<std::string, std::string> finalPaths_;  // entry path -> what it was written as

@@ -1,7 +1,10 @@
 // Archives the tests make (zip and 7z by Debian's tools, hostile tars by
 // libarchive's writer) unpacked in the program: byte for byte, inside their
 // folder, never over a file, and leaving nothing behind when they fail.
+#include "WaitFor.h"
+
 #include "platform/ArchiveUnpacker.h"
+#include "session/UnpackQueue.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -290,6 +293,50 @@ TEST_F(Unpacking, StopsABombAFullDiskAndAStopRequestLeavingNothing) {
     EXPECT_EQ(unpack({"stop.tar"}).kind, Kind::Stopped);
     EXPECT_TRUE(written().empty());
     EXPECT_LT(lastProgress_.first, lastProgress_.second / 2); // at once, not after the entry
+}
+
+// Packages unpack one after the other on the worker, and what it says comes
+// through the event loop in order; a queue closed mid-way takes back its files.
+TEST_F(Unpacking, OnePackageAtATimeOffTheWindowsThread) {
+    make("7z a -mx=1 -v110k one.7z big.bin docs");
+    make("tar -cf two.tar big.bin");
+    std::vector<std::string> events;
+    {
+        UnpackQueue queue;
+        QObject::connect(&queue, &UnpackQueue::progressed, &queue,
+                         [&](const QString& package, int percent) {
+                             if (percent == 100)
+                                 events.push_back(package.toStdString() + " 100%");
+                         });
+        QObject::connect(&queue, &UnpackQueue::finished, &queue,
+                         [&](const QString& package, const UnpackResult& result) {
+                             EXPECT_FALSE(queue.busy() && events.empty());
+                             events.push_back(package.toStdString() +
+                                              (result.kind == Kind::Unpacked ? " kész" : " hiba"));
+                         });
+        queue.enqueue(QStringLiteral("one"), {volumes({"one.7z.001", "one.7z.002", "one.7z.003"}),
+                                              (root_ / "out/one").string(),
+                                              {},
+                                              vardelo::bombFloor});
+        queue.enqueue(QStringLiteral("two"),
+                      {volumes({"two.tar"}), (root_ / "out/two").string(), {}, vardelo::bombFloor});
+        EXPECT_TRUE(queue.busy());
+        ASSERT_TRUE(waitFor([&] { return events.size() == 4; }, 20000)) << testing::PrintToString(events);
+        EXPECT_FALSE(queue.busy());
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"one 100%", "one kész", "two 100%", "two kész"}));
+    EXPECT_EQ(read(root_ / "out/two/big.bin"), big_);
+
+    const std::string many = randomBytes(64 << 20, 3);
+    write(root_ / "src/many.bin", many);
+    make("tar -cf many.tar many.bin");
+    {
+        UnpackQueue queue;
+        queue.enqueue(
+            QStringLiteral("many"),
+            {volumes({"many.tar"}), (root_ / "out/many").string(), {}, vardelo::bombFloor});
+    } // closed at once
+    EXPECT_FALSE(fs::exists(root_ / "out/many"));
 }
 
 } // namespace

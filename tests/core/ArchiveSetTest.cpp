@@ -1,4 +1,5 @@
 #include "core/ArchiveSet.h"
+#include "core/PackagePlan.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,69 @@ TEST(ArchiveNames, KnowWhatIsUnpackedAndWhatBeginsAnArchive) {
     EXPECT_TRUE(startsAnArchive("Rar!\x1A\x07\x01"));
     EXPECT_FALSE(startsAnArchive("<html>"));
     EXPECT_FALSE(startsAnArchive("PK"));
+}
+
+// A package is unpacked when all of it is there and holds, each archive from
+// its own volumes in reading order; what it waits for is named.
+TEST(PackagePlans, UnpackOnlyWholePackagesEachArchiveInOrder) {
+    using Kind = PackagePlan::Kind;
+    auto file = [](const char* name, bool arrived = true, bool passed = true,
+                   bool signature = false) {
+        return PackageFile{name, arrived, passed, signature};
+    };
+    struct Case {
+        const char* what;
+        std::vector<PackageFile> files;
+        Kind kind;
+        std::vector<std::string> missing;
+        std::vector<std::vector<std::string>> archives;
+    };
+    const Case cases[] = {
+        {"rar parts, read in order",
+         {file("f.part2.rar"), file("f.part1.rar"), file("f.part3.rar"), file("info.nfo")},
+         Kind::Unpack,
+         {},
+         {{"f.part1.rar", "f.part2.rar", "f.part3.rar"}}},
+        {"a part not yet here",
+         {file("f.part1.rar"), file("f.part2.rar", false)},
+         Kind::Waiting,
+         {"f.part2.rar"},
+         {{"f.part1.rar", "f.part2.rar"}}},
+        {"a gap no link fills",
+         {file("f.part1.rar"), file("f.part3.rar")},
+         Kind::Waiting,
+         {"f.part2.rar"},
+         {{"f.part1.rar", "f.part3.rar"}}},
+        {"a split zip, its .zip last",
+         {file("f.zip"), file("f.z02"), file("f.z01")},
+         Kind::Unpack,
+         {},
+         {{"f.z01", "f.z02", "f.zip"}}},
+        {"two archives and a tar",
+         {file("a.7z.002"), file("a.7z.001"), file("b.zip"), file("c.tar.xz")},
+         Kind::Unpack,
+         {},
+         {{"a.7z.001", "a.7z.002"}, {"b.zip"}, {"c.tar.xz"}}},
+        {"a cut film", {file("film.001"), file("film.002")}, Kind::Nothing, {}, {}},
+        {"numbered archive parts",
+         {file("a.001", true, true, true), file("a.002")},
+         Kind::Unpack,
+         {},
+         {{"a.001", "a.002"}}},
+        {"a numbered part without part 1", {file("a.002")}, Kind::Waiting, {"a.001"}, {}},
+        {"no archive", {file("a.mkv"), file("b.mkv", false)}, Kind::Nothing, {"b.mkv"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PackagePlan plan = planUnpacking(c.files);
+        EXPECT_EQ(plan.kind, c.kind);
+        EXPECT_EQ(plan.missing, c.missing);
+        EXPECT_EQ(plan.archives, c.archives);
+    }
+    const PackagePlan failed =
+        planUnpacking({file("f.part1.rar"), file("f.part2.rar", true, false)});
+    EXPECT_EQ(failed.kind, Kind::Waiting);
+    EXPECT_EQ(failed.failed, std::vector<std::string>{"f.part2.rar"});
 }
 
 } // namespace
