@@ -7,6 +7,7 @@
 #include "core/DownloadQueue.h"
 #include "core/IoError.h"
 #include "platform/RecordFiles.h"
+#include "platform/SecretFile.h"
 #include "session/HostWaitsStore.h"
 
 #include <QDir>
@@ -76,6 +77,43 @@ TEST_F(RecordFiles, FileWithoutTheOwnersWriteBitIsReadOnlyEvenForRoot) {
     EXPECT_EQ(errorCodeOf([&] { writeRecordFile(lista, queueBytes({"new"})); }), IoAccessDenied);
     EXPECT_EQ(contents(lista), before);
     EXPECT_EQ(namesInFolder(), QStringList{QStringLiteral("Lista.Vdl")});
+}
+
+// Passwords are read only from this user's own regular file, never through a
+// link, a FIFO or another user's file, and written for this user alone.
+TEST_F(RecordFiles, SecretsAreReadOnlyFromTheUsersOwnFileAndWrittenForThemAlone) {
+    const QString secrets = path("Jelszavak.txt");
+    EXPECT_FALSE(readSecretFile(secrets, 1000).text);
+    EXPECT_TRUE(readSecretFile(secrets, 1000).refusal.empty());
+    writeSecretFile(secrets, "titok\n");
+    EXPECT_EQ(modeOf(secrets), 0600u);
+    EXPECT_EQ(readSecretFile(secrets, 1000).text, std::optional<std::string>("titok\n"));
+    ::chmod(native(secrets).constData(), 0644);
+    writeSecretFile(secrets, "titok\nmasik\n");
+    EXPECT_EQ(modeOf(secrets), 0600u);
+
+    const QString elsewhere = path("elsewhere.txt");
+    writeRecordFile(elsewhere, "a felhasználó saját szövege");
+    ::chmod(native(elsewhere).constData(), 0644);
+    const QString link = path("link.txt");
+    ::symlink(native(elsewhere).constData(), native(link).constData());
+    const QString fifo = path("fifo.txt");
+    ::mkfifo(native(fifo).constData(), 0600);
+    for (const QString& refused : {link, fifo}) {
+        SCOPED_TRACE(refused.toStdString());
+        const SecretFileRead read = readSecretFile(refused, 1000);
+        EXPECT_FALSE(read.text);
+        EXPECT_NE(read.refusal.find("nem olvastam be"), std::string::npos);
+    }
+    EXPECT_FALSE(readSecretFile(secrets, 3).text); // above the limit
+    EXPECT_EQ(errorCodeOf([&] { writeSecretFile(link, "titok"); }), IoAccessDenied);
+    EXPECT_EQ(contents(elsewhere), QByteArray("a felhasználó saját szövege"));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(native(secrets).constData(), kNobody, kNobody), 0);
+        EXPECT_NE(readSecretFile(secrets, 1000).refusal.find("más felhasználóé"),
+                  std::string::npos);
+        EXPECT_EQ(errorCodeOf([&] { writeSecretFile(secrets, "x"); }), IoAccessDenied);
+    }
 }
 
 TEST_F(RecordFiles, MissingFolderIsFileNotFound) {
