@@ -1,4 +1,5 @@
 #include "core/ArchiveSet.h"
+#include "core/PackageBook.h"
 #include "core/PackagePlan.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +153,41 @@ TEST(PackagePlans, UnpackOnlyWholePackagesEachArchiveInOrder) {
         planUnpacking({file("f.part1.rar"), file("f.part2.rar", true, false)});
     EXPECT_EQ(failed.kind, Kind::Waiting);
     EXPECT_EQ(failed.failed, std::vector<std::string>{"f.part2.rar"});
+}
+
+TEST(PackageBooks, KnowEachLinksPackageAndKeepItThroughTheirFile) {
+    PackageBook book;
+    book.place("http://h/f/1", "Nyár\t2026\\x\n");
+    EXPECT_EQ(book.packageOf("http://h/f/1", "film.part1.rar"), "Nyár\t2026\\x\n"); // placed first
+    EXPECT_EQ(book.packageOf("http://h/2", "film.part2.rar"), "film");
+    EXPECT_EQ(book.packageOf("http://h/3", "film.mkv"), "");
+    book.arrived("film", {"http://h/2", "/le/film.part2.rar"});
+    book.arrived("film", {"http://h/2", "/le/film.part2 (1).rar"}); // downloaded again
+    book.setPassword("film", "tit\tok");
+    book.setPassword("Üres", "x");
+
+    const auto back = decodePackages(encodePackages(book));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->placements(), book.placements());
+    ASSERT_EQ(back->arrivedOf("film").size(), 1u);
+    EXPECT_EQ(back->arrivedOf("film")[0].path, "/le/film.part2 (1).rar");
+    EXPECT_EQ(*back->passwordOf("film"), "tit\tok");
+    EXPECT_EQ(*back->passwordOf("Üres"), "x");
+
+    book.rename("film", "Film 2026");
+    EXPECT_TRUE(book.arrivedOf("film").empty());
+    EXPECT_EQ(book.arrivedOf("Film 2026").size(), 1u);
+    EXPECT_EQ(*book.passwordOf("Film 2026"), "tit\tok");
+    book.close("Film 2026");
+    EXPECT_TRUE(book.arrivedOf("Film 2026").empty());
+    EXPECT_EQ(book.passwordOf("Film 2026"), nullptr);
+
+    EXPECT_FALSE(decodePackages("L\ta\tb\n"));
+    const auto partly =
+        decodePackages("Vardelo packages 1\r\nL\ta\tb\r\nL\tbad\\q\tc\nX\t1\nA\tp\tl\t\nL\tc\td");
+    ASSERT_TRUE(partly);
+    EXPECT_EQ(partly->placements(), (std::map<std::string, std::string>{{"a", "b"}, {"c", "d"}}));
+    EXPECT_TRUE(partly->parts().empty());
 }
 
 } // namespace
