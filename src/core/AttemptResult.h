@@ -44,6 +44,7 @@ struct AttemptResult {
     OutcomeKind outcome = OutcomeKind::Success;
     FailureReason reason;
     std::string checked{}; // a success's check, in Hungarian ("SHA-256 egyezik")
+    std::string storedAs{}; // a success's file, where it was stored
 };
 
 // A failed transfer's reason from what the HTTP client told: a refused

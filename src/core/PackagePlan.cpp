@@ -15,6 +15,14 @@ struct VolumeSet {
     bool firstStartsArchive = false;
 };
 
+bool isSameVolumeOverAndOver(const VolumeSet& set) {
+    const ArchiveVolume& first = set.volumes.front();
+    return set.volumes.size() > 1 &&
+           std::all_of(set.volumes.begin(), set.volumes.end(), [&](const ArchiveVolume& v) {
+               return v.closing == first.closing && v.position == first.position;
+           });
+}
+
 std::vector<std::string> inReadingOrder(const VolumeSet& set) {
     std::vector<std::size_t> order(set.volumes.size());
     for (std::size_t i = 0; i < order.size(); ++i)
@@ -63,6 +71,11 @@ PackagePlan planUnpacking(const std::vector<PackageFile>& files) {
             }
             if (!set.firstStartsArchive)
                 continue;
+        }
+        if (isSameVolumeOverAndOver(set)) { // lone archives of one name, from different uploads
+            for (const std::string& name : set.names)
+                plan.archives.push_back({name});
+            continue;
         }
         for (std::string& name : missingVolumes(set.volumes))
             plan.missing.push_back(std::move(name));

@@ -15,6 +15,7 @@ Q_LOGGING_CATEGORY(lcCycle, "vardelo.cycle")
 Q_LOGGING_CATEGORY(lcTransfer, "vardelo.transfer")
 Q_LOGGING_CATEGORY(lcBrowser, "vardelo.browser")
 Q_LOGGING_CATEGORY(lcRecords, "vardelo.records")
+Q_LOGGING_CATEGORY(lcPackages, "vardelo.packages")
 
 namespace vardelo {
 namespace {

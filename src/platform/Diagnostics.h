@@ -11,6 +11,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcCycle)    // the download cycle and its outcomes
 Q_DECLARE_LOGGING_CATEGORY(lcTransfer) // the transfer worker
 Q_DECLARE_LOGGING_CATEGORY(lcBrowser)  // the embedded browser: loads, scripts, its processes
 Q_DECLARE_LOGGING_CATEGORY(lcRecords)  // the stored queue and log
+Q_DECLARE_LOGGING_CATEGORY(lcPackages) // packages and their unpacking
 
 namespace vardelo {
 

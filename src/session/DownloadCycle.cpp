@@ -104,6 +104,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     pageFileName_.clear();
     expectedFile_ = {};
     fileChecked_.clear();
+    storedAs_.clear();
     settleClock_.invalidate();
 }
 
@@ -297,7 +298,7 @@ void DownloadCycle::startTransfer() {
     state_ = CycleState::Transfer;
     reading_ = ProfileRead::None; // an answer of the page still on its way is not heard
     const quint64 attempt = attempt_;
-    auto* thread = new TTesztThread(http_, link_, download_url, session_.runSettings().Mentes_helye,
+    auto* thread = new TTesztThread(http_, link_, download_url, session_.targetFolderFor(link_),
                                     profileSession(), this);
     // Only the transfer of the running attempt is heard.
     const auto ofThisAttempt = [this, attempt](auto step) {
@@ -310,6 +311,7 @@ void DownloadCycle::startTransfer() {
     connect(thread, &TTesztThread::work, this, ofThisAttempt(&DownloadCycle::transferProgress));
     connect(thread, &TTesztThread::fileChecked, this,
             ofThisAttempt(&DownloadCycle::transferChecked));
+    connect(thread, &TTesztThread::stored, this, ofThisAttempt(&DownloadCycle::transferStored));
     connect(thread, &TTesztThread::workEnd, this, ofThisAttempt(&DownloadCycle::transferEnded));
     connect(thread, &TTesztThread::failed, this, ofThisAttempt(&DownloadCycle::transferFailed));
     connect(thread, &TTesztThread::pageInsteadOfFile, this,
@@ -347,12 +349,17 @@ void DownloadCycle::transferChecked(const QString& note) {
         fileChecked_ = toStd(note);
 }
 
+void DownloadCycle::transferStored(const QString& path) {
+    if (state_ == CycleState::Transfer)
+        storedAs_ = toStd(path);
+}
+
 void DownloadCycle::transferEnded(qint64 received) {
     if (state_ != CycleState::Transfer)
         return;
     Q_EMIT gaugeValueShown(0);
     content_length = received; // what arrived, also when no length was announced
-    naplozas({OutcomeKind::Success, {}, fileChecked_});
+    naplozas({OutcomeKind::Success, {}, fileChecked_, storedAs_});
 }
 
 void DownloadCycle::transferFailed(const FailureReason& reason) {

@@ -76,6 +76,8 @@ class CycleSession {
     // The link the next attempt works on.
     virtual std::string nextLink() = 0;
     virtual const RunSettings& runSettings() const = 0;
+    // The folder the link's file goes to: its package's, or the target folder.
+    virtual std::string targetFolderFor(const std::string& link) = 0;
     virtual OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
                                       std::int64_t contentLength) = 0;
     // The link's host asked to wait `seconds`: the wait is noted and kept,
@@ -177,6 +179,7 @@ class DownloadCycle final : public QObject {
     void transferBegun(qint64 expected, qint64 announcedLength);
     void transferProgress(qint64 received);
     void transferChecked(const QString& note);
+    void transferStored(const QString& path);
     void transferEnded(qint64 received);
     void transferFailed(const FailureReason& reason);
     void transferSentPage(const QByteArray& page, const QString& contentType);
@@ -311,6 +314,7 @@ class DownloadCycle final : public QObject {
     std::string pageFileName_;  // the name a step's `name` reader read
     ExpectedFile expectedFile_; // what the `size` and `hash` readers read
     std::string fileChecked_;   // the transfer's note of a digest that matched
+    std::string storedAs_;      // where the transfer put the file
     CaptchaState captcha_ = CaptchaState::None;
     QTimer* captchaLimit_ = nullptr; // the user's time for it
     QTimer* captchaPoll_ = nullptr;  // reads its solved reader

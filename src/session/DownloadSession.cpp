@@ -4,6 +4,7 @@
 #include "platform/Browser.h"
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
+#include "session/PackageRun.h"
 #include "session/PageRest.h"
 #include "session/RecordStore.h"
 
@@ -49,6 +50,9 @@ class DownloadSession::Slot final : public CycleSession {
         session_.fillSlots();
     }
     const RunSettings& runSettings() const override { return session_.settings_; }
+    std::string targetFolderFor(const std::string& link) override {
+        return session_.packages_->targetFolderFor(link);
+    }
     OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
                               std::int64_t contentLength) override {
         return session_.recordOutcome(link, result, contentLength);
@@ -84,6 +88,15 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             if (records_)
                 records_->scheduleSave();
         });
+    packages_ = new PackageRun(queue_, settings_, this);
+    connect(packages_, &PackageRun::logEntryReady, this, [this](const LogEntry& entry) {
+        log_.append(entry);
+        if (records_)
+            records_->saveInBackground();
+    });
+    connect(packages_, &PackageRun::statesChanged, this, &DownloadSession::rowStatesChanged);
+    connect(packages_, &PackageRun::packageReady, this, &DownloadSession::packageReady);
+    connect(packages_, &PackageRun::passwordWanted, this, &DownloadSession::packagePasswordWanted);
     addSlot(browser);
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
@@ -444,6 +457,7 @@ void DownloadSession::loadRecords() {
         return;
     records_->load();
     hostWaits_ = loadHostWaits(recordFolder_, now());
+    packages_->keepIn(recordFolder_);
 }
 
 void DownloadSession::waitForRecordSaves() {
@@ -485,6 +499,8 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     if (plan.logEntry)
         log_.append(*plan.logEntry);
     statistics_.count(plan);
+    if (result.outcome == OutcomeKind::Success && !result.storedAs.empty())
+        packages_->partArrived(link, result.storedAs);
     // What became of a link is not left to the next background save: the
     // desktop may end the program in the seconds before it.
     if (records_)
@@ -504,6 +520,33 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
 }
 
 // --- host waits --------------------------------------------------------------
+
+std::string DownloadSession::packageOf(const std::string& link) const {
+    return packages_->packageOf(link);
+}
+
+QString DownloadSession::packageStateOf(const std::string& link) const {
+    const std::string package = packages_->packageOf(link);
+    return package.empty() ? QString() : packages_->stateOf(package);
+}
+
+void DownloadSession::placeInPackage(const std::vector<std::string>& links,
+                                     const std::string& package) {
+    packages_->place(links, package);
+    Q_EMIT rowStatesChanged();
+}
+
+void DownloadSession::renamePackage(const std::string& from, const std::string& to) {
+    packages_->rename(from, to);
+}
+
+void DownloadSession::givePackagePassword(const std::string& package, const std::string& password) {
+    packages_->givePassword(package, password);
+}
+
+void DownloadSession::setArchivePasswords(std::vector<std::string> passwords) {
+    packages_->setPasswordList(std::move(passwords));
+}
 
 std::string DownloadSession::hostOf(const std::string& link) const {
     const auto profile = profiles_ ? profiles_->forLink(link) : nullptr;

@@ -32,6 +32,7 @@ namespace vardelo {
 class Browser;
 class DownloadHoursGate;
 class HttpClient;
+class PackageRun;
 class PageRest;
 class RecordStore;
 
@@ -76,6 +77,19 @@ class DownloadSession final : public QObject {
     // commands only.
     const GridFeed& queueFeed() const { return queueFeed_; }
     const GridFeed& logFeed() const { return logFeed_; }
+
+    // The package a queued link belongs to; empty for a link of its own.
+    std::string packageOf(const std::string& link) const;
+    // What the link's package waits for or does ("Hiányzó rész: ...",
+    // "Kicsomagolás 45 %"); empty when nothing.
+    QString packageStateOf(const std::string& link) const;
+    // Links put in a package, or a package renamed (its folder's name with it).
+    void placeInPackage(const std::vector<std::string>& links, const std::string& package);
+    void renamePackage(const std::string& from, const std::string& to);
+    // The user's answer for a package that needs a password.
+    void givePackagePassword(const std::string& package, const std::string& password);
+    // The passwords every archive is tried with.
+    void setArchivePasswords(std::vector<std::string> passwords);
 
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
@@ -160,6 +174,10 @@ class DownloadSession final : public QObject {
     void rowStatesChanged();
     // The link's host asked it to wait; it was passed over.
     void hostAskedToWait(const std::string& link);
+    // Every part of the package arrived and what was in it is unpacked.
+    void packageReady(const QString& package);
+    // No password known fits the package's archive.
+    void packagePasswordWanted(const QString& package);
     // A step failed with this error; the run goes on as the step left it.
     void stepFailed(const QString& what);
 
@@ -219,6 +237,7 @@ class DownloadSession final : public QObject {
     QTimer* deadLinkWaitTick_ = nullptr; // their rows count the seconds down
     QTimer* hostsWait_ = nullptr;        // a free cycle waits for a host's wait to end
     PageRest* pageRest_ = nullptr;
+    PackageRun* packages_ = nullptr;
 };
 
 } // namespace vardelo

@@ -379,6 +379,7 @@ bool PartialTarget::store(const std::atomic<bool>& abort) {
         const std::string target = folder_ + "/" + numberedName(storedName(), n);
         if (renameNoReplace(partialPath_.c_str(), target.c_str()) == 0) {
             ::unlink(recordPath_.c_str());
+            storedPath_ = target;
             return true;
         }
         if (errno == EXDEV)
@@ -424,6 +425,7 @@ bool PartialTarget::storeByCopy(const std::atomic<bool>& abort) {
         if (renameNoReplace(copy.c_str(), target.c_str()) == 0) {
             ::unlink(partialPath_.c_str());
             ::unlink(recordPath_.c_str());
+            storedPath_ = target;
             return true;
         }
         if (errno != EEXIST)

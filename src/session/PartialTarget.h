@@ -61,6 +61,8 @@ class PartialTarget {
     void setFinalName(std::string name) { finalName_ = std::move(name); }
     // The name the finished file takes, before any "(n)".
     const std::string& storedName() const { return finalName_.empty() ? fileName_ : finalName_; }
+    // Where `store` put the file, "(n)" included; empty before.
+    const std::string& storedPath() const { return storedPath_; }
     // A local failure or nothing worth keeping: both files go.
     void discard();
 
@@ -92,6 +94,7 @@ class PartialTarget {
     std::optional<PartialRecord> record_;
     std::string error_;
     std::string finalName_; // empty: the partial file's name
+    std::string storedPath_;
 };
 
 } // namespace vardelo

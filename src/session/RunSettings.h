@@ -17,6 +17,8 @@ struct RunSettings {
     CaptchaChoice captchaChoice = CaptchaChoice::Wait;
     std::chrono::minutes captchaTime{5}; // the user's time for a captcha
     int Egyszerre = 1;                   // links downloaded at once
+    bool packageFolders = true;          // a package of several files gets a folder of its own
+    bool deletePartsAfterUnpacking = false;
 };
 
 } // namespace vardelo

@@ -189,6 +189,7 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
     reportProgress(whole, true);
     if (digest_)
         Q_EMIT fileChecked(QString::fromStdString(digestMatchText(digest_->kind())));
+    Q_EMIT stored(QString::fromStdString(target.storedPath()));
     Q_EMIT workEnd(whole);
 
     http_.head(downloadUrl_, abort_requested, session_ ? &*session_ : nullptr); // answer unused

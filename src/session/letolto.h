@@ -59,6 +59,9 @@ class TTesztThread final : public QThread {
     // The file has the digest its page showed; sent just before workEnd.
     // `note` is the log's ("SHA-256 egyezik").
     void fileChecked(const QString& note);
+    // The whole body is in the file under its final name: this path, sent
+    // just before workEnd.
+    void stored(const QString& path);
     // The whole body is in the file under its final name.
     void workEnd(qint64 received);
     // The transfer has failed; nothing was stored under the final name.

@@ -134,6 +134,8 @@ TEST(PackagePlans, UnpackOnlyWholePackagesEachArchiveInOrder) {
          {},
          {{"a.7z.001", "a.7z.002"}, {"b.zip"}, {"c.tar.xz"}}},
         {"a cut film", {file("film.001"), file("film.002")}, Kind::Nothing, {}, {}},
+        {"two uploads of one name", {file("vol.rar"), file("vol (1).rar"), file("vol.rar")},
+         Kind::Unpack, {}, {{"vol.rar"}, {"vol.rar"}, {"vol (1).rar"}}},
         {"numbered archive parts",
          {file("a.001", true, true, true), file("a.002")},
          Kind::Unpack,

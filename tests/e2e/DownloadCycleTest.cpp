@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QWebEngineView>
 
 #include <map>
@@ -309,6 +310,49 @@ TEST_F(CycleAgainstTheHost, DeadLinkIsRequeuedThenGivenUp) {
     EXPECT_EQ(control<QLabel>("jkdb")->text(), QStringLiteral("1"));
     EXPECT_EQ(control<QLabel>("okdb")->text(), QStringLiteral("1"));
     EXPECT_TRUE(form.queue().isEmpty());
+}
+
+// An archive in volumes, each a link: the parts download into their
+// package's folder and are unpacked when the last arrives. A part given up
+// keeps its package waiting, through a restart, until it comes.
+TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) {
+    QTemporaryDir made;
+    const std::string film = bytes(250'000, 'f');
+    {
+        QFile source(made.filePath(QStringLiteral("film.mkv")));
+        ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+        source.write(film.data(), static_cast<qint64>(film.size()));
+    }
+    const QString command =
+        QStringLiteral("cd '%1' && 7z a -mx=0 -v100k film.7z film.mkv >/dev/null").arg(made.path());
+    ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0);
+    Strings parts;
+    for (const char* name : {"film.7z.001", "film.7z.002", "film.7z.003"}) {
+        QFile part(made.filePath(QLatin1String(name)));
+        ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+        parts.push_back(part.readAll().toStdString());
+        host.addFile(name, file(parts.back()));
+    }
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    openWithLinks({host.linkFor("film.7z.001"), host.deadLinkFor("film.7z.002"),
+                   host.linkFor("film.7z.003")});
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    settle();
+    EXPECT_EQ(logColumn(LogStatus),
+              (Strings{"Sikeres letöltés", "Hibás link.", "Sikeres letöltés"}));
+    EXPECT_EQ(downloaded(QStringLiteral("film/film.7z.001")), QByteArray::fromStdString(parts[0]));
+    EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/film/film.mkv")));
+
+    open(); // the package waits through a restart
+    addLink(host.linkFor("film.7z.002"));
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 5; }, 20000));
+    EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
+    EXPECT_EQ(logColumn(LogUrl).back(), "film");
+    EXPECT_EQ(downloaded(QStringLiteral("film/film.mkv")), QByteArray::fromStdString(film));
+    EXPECT_EQ(downloaded(QStringLiteral("film/film.7z.002")), QByteArray::fromStdString(parts[1]));
 }
 
 TEST_F(CycleAgainstTheHost, BusyWaitPageIsLoggedWithItsSuffix) {

@@ -371,15 +371,15 @@ TEST_F(Resume, AShorterNewVersionLeavesNothingOfTheOldBehindIt) {
 }
 
 TEST_F(Resume, TwoLinksWithOneFileNameKeepTheirOwnPartials) {
-    // Two uploads' volumes of one name and one size.
+    // Two uploads' files of one name and one size.
     const std::string one = bytes(300'000, 'o'), two = bytes(300'000, 't');
-    hostCutOff("1/vol.rar", one, Mode::Ranged, 100'000);
-    hostCutOff("2/vol.rar", two, Mode::Ranged, 140'000);
-    runTwice({"1/vol.rar", "2/vol.rar"});
-    EXPECT_EQ(downloaded(QStringLiteral("vol.rar")), QByteArray::fromStdString(one));
-    EXPECT_EQ(downloaded(QStringLiteral("vol (1).rar")), QByteArray::fromStdString(two));
-    EXPECT_EQ(header(gets("1/vol.rar").at(1), "range"), "bytes=100000-");
-    EXPECT_EQ(header(gets("2/vol.rar").at(1), "range"), "bytes=140000-");
+    hostCutOff("1/vol.iso", one, Mode::Ranged, 100'000);
+    hostCutOff("2/vol.iso", two, Mode::Ranged, 140'000);
+    runTwice({"1/vol.iso", "2/vol.iso"});
+    EXPECT_EQ(downloaded(QStringLiteral("vol.iso")), QByteArray::fromStdString(one));
+    EXPECT_EQ(downloaded(QStringLiteral("vol (1).iso")), QByteArray::fromStdString(two));
+    EXPECT_EQ(header(gets("1/vol.iso").at(1), "range"), "bytes=100000-");
+    EXPECT_EQ(header(gets("2/vol.iso").at(1), "range"), "bytes=140000-");
     EXPECT_EQ(host.rangedBytesSent(), 600'000u);
     EXPECT_EQ(leftInTarget().size(), 2);
 }
@@ -657,7 +657,7 @@ TEST_F(Resume, AFileThatCannotBeWrittenLeavesNoPartialBehind) {
 
 TEST_F(Resume, NamesOfAnyLengthDownload) {
     const std::string long251(251, 'n'), long255 = std::string(251, 'm') + ".bin";
-    const std::string long300 = std::string(296, 'l') + ".zip";
+    const std::string long300 = std::string(296, 'l') + ".iso";
     host.addFile(long251, file(bytes(2000, '1'), Mode::Ranged));
     host.addFile(long255, file(bytes(2000, '5'), Mode::Ranged));
     host.addFile(long300, file(bytes(2000, '3'), Mode::Ranged));
@@ -666,7 +666,7 @@ TEST_F(Resume, NamesOfAnyLengthDownload) {
     ASSERT_TRUE(runsToIdle());
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Sikeres letöltés"));
     // Cut to one directory entry, the extension kept.
-    EXPECT_EQ(downloaded(QString::fromStdString(std::string(251, 'l') + ".zip")),
+    EXPECT_EQ(downloaded(QString::fromStdString(std::string(251, 'l') + ".iso")),
               QByteArray::fromStdString(bytes(2000, '3')));
     EXPECT_EQ(downloaded(QString::fromStdString(long251)),
               QByteArray::fromStdString(bytes(2000, '1')));

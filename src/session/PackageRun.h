@@ -1,0 +1,97 @@
+#pragma once
+
+#include "core/EventLog.h"
+#include "core/PackageBook.h"
+#include "platform/ArchiveUnpacker.h"
+
+#include <QObject>
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vardelo {
+
+class DownloadQueue;
+class UnpackQueue;
+struct RunSettings;
+
+// The queue's links kept together in packages: a package of more than one
+// file downloads into a folder of its own, and once every part of it has
+// arrived it is unpacked on the worker, one package at a time. What became
+// of it is logged, and its rows say what it waits for.
+class PackageRun final : public QObject {
+    Q_OBJECT
+  public:
+    PackageRun(const DownloadQueue& queue, const RunSettings& settings, QObject* parent = nullptr);
+    ~PackageRun() override;
+
+    // The package of a queued link; empty for a link of its own.
+    std::string packageOf(const std::string& link) const;
+    // What the link's package waits for or is doing, for its rows; empty
+    // when nothing.
+    QString stateOf(const std::string& package) const;
+    // The folder the link's file goes to, made when missing.
+    std::string targetFolderFor(const std::string& link);
+
+    // A link's file arrived whole at `path`.
+    void partArrived(const std::string& link, const std::string& path);
+    // Links put in a package (a folder's files, the user's choice).
+    void place(const std::vector<std::string>& links, const std::string& package);
+    void rename(const std::string& from, const std::string& to);
+    // The passwords tried on every package (the settings page's list).
+    void setPasswordList(std::vector<std::string> passwords) {
+        passwordList_ = std::move(passwords);
+    }
+    // The user's answer for a package that asked for one: tried at once.
+    void givePassword(const std::string& package, const std::string& password);
+    // Placements of links that left the queue go.
+    void queueChanged();
+
+    // Where Csomagok.Vdl is kept; read at once, written on every change.
+    void keepIn(const QString& folder);
+
+  Q_SIGNALS:
+    void logEntryReady(const vardelo::LogEntry& entry);
+    void packageReady(const QString& package);
+    void passwordWanted(const QString& package);
+    // What stateOf says of a package may have changed.
+    void statesChanged();
+
+  private:
+    struct KnownFile {
+        std::string name;
+        std::string path; // empty while it has not arrived
+    };
+    // The package's files: those arrived and those still queued.
+    std::vector<KnownFile> filesOf(const std::string& package) const;
+    // Unpacks the package when all of it is here, else says what it waits for.
+    void consider(const std::string& package);
+    void unpacked(const QString& package, const UnpackResult& result);
+    std::string folderOf(const std::string& package) const;
+    void save();
+
+    const DownloadQueue& queue_;
+    const RunSettings& settings_;
+    PackageBook book_;
+    UnpackQueue* unpacker_;
+    std::vector<std::string> passwordList_;
+    // What a package's archives came to, while some are still unpacking.
+    struct PackageOutcome {
+        int files = 0;
+        std::optional<UnpackResult> failure; // the first archive that failed
+    };
+    std::set<std::string> unpacking_; // handed to the worker, not yet ended
+    std::map<std::string, int> archivesLeft_;
+    std::map<std::string, PackageOutcome> outcomes_;
+    std::map<std::string, QString> states_; // by package
+    QString file_;                          // Csomagok.Vdl; empty: kept nowhere
+};
+
+// The log's and the rows' words for how an unpacking ended.
+QString unpackOutcomeText(const UnpackResult& result);
+
+} // namespace vardelo
