@@ -5,6 +5,9 @@
 // writes their links to FILE (or prints them) and runs until killed.
 #include "TestHost.h"
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +26,32 @@ std::string sampleBody(std::size_t size, unsigned seed) {
         c = static_cast<char>(state >> 16);
     }
     return body;
+}
+
+// A zip of a few sample photos, stored as cameras' files are: a real
+// archive, so the program unpacks it when it arrives.
+std::string photoAlbum() {
+    std::string zip(8 << 20, '\0');
+    std::size_t used = 0;
+    archive* a = archive_write_new();
+    archive_write_set_format_zip(a);
+    archive_write_set_options(a, "zip:compression=store");
+    archive_write_open_memory(a, zip.data(), zip.size(), &used);
+    for (unsigned n = 1; n <= 3; ++n) {
+        const std::string photo = sampleBody(2 << 20, 10 + n);
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, ("photos/IMG_000" + std::to_string(n) + ".jpg").c_str());
+        archive_entry_set_filetype(entry, AE_IFREG);
+        archive_entry_set_perm(entry, 0644);
+        archive_entry_set_size(entry, static_cast<la_int64_t>(photo.size()));
+        archive_write_header(a, entry);
+        archive_write_data(a, photo.data(), photo.size());
+        archive_entry_free(entry);
+    }
+    archive_write_close(a);
+    archive_write_free(a);
+    zip.resize(used);
+    return zip;
 }
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -62,7 +91,7 @@ int main(int argc, char** argv) {
         hosted.pieceDelayMs = delayMs;
         return hosted;
     };
-    host.addFile("holiday-photos.zip", file(sampleBody(6 << 20, 1), Mode::Slow, 96 * 1024, 40));
+    host.addFile("holiday-photos.zip", file(photoAlbum(), Mode::Slow, 96 * 1024, 40));
     host.addFile("lecture-notes.pdf", file(sampleBody(1'572'864, 2), Mode::Slow, 64 * 1024, 40));
     host.addFile("demo-song.mp3", file(sampleBody(3 << 20, 3), Mode::Chunked));
     host.addFile("field-recording.ogg", file(sampleBody(2 << 20, 5), Mode::Slow, 64 * 1024, 40));
