@@ -40,6 +40,7 @@ TForm1::TForm1(Services services, QWidget* parent)
     connectCommands();
     buildLinkCheck(); // after Stop's own handler: the check's end is told last
     addRowStateColumn();
+    buildPackages();
     nameControls();
 
     rememberStartingSettings();

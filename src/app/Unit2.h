@@ -167,6 +167,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QAction* rls1 = nullptr;
     QAction* Listalegelejre1 = nullptr;
     QAction* Listalegvgre1 = nullptr;
+    QAction* csomag_torlese = nullptr;
 
     QAction* checkLinksItem = nullptr;
     QAction* removeOfflineItem = nullptr;
@@ -264,6 +265,14 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void addRowStateColumn();
     QString rowStateText(int row) const;
     void showRowStates();
+
+    // The queue's "Csomag" column and the packages' commands (Unit2Packages.cpp).
+    // The column comes after the link check's three and "Állapot".
+    static constexpr int kPackageColumn = 7;
+    void buildPackages();
+    QString packageTip(int row) const;
+    void csomag_torleseClick();
+    void packageReady(const QString& package);
 
     // The link check and its columns in the queue (Unit2LinkCheck.cpp).
     void buildLinkCheck();

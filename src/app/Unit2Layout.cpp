@@ -98,6 +98,8 @@ void TForm1::buildControls() {
     naplosg->setModel(naplosgModel);
     // A waiting host's row tells until when; the check's columns what it found.
     linkekModel->setToolTips([this](int row, int column) {
+        if (column == kPackageColumn)
+            return packageTip(row);
         if (column > QueueAttempts)
             return linkCheckTip(row, column);
         return column == QueueUrl ? session_->hostWaitText(queue().grid().cell(row, QueueUrl))

@@ -644,6 +644,25 @@ bool DownloadSession::deleteRow(int row) {
     return queue_.deleteRow(row, queueGuards());
 }
 
+int DownloadSession::deletePackage(const std::string& package) {
+    if (package.empty())
+        return 0;
+    const TextGrid::Batch batch(queue_.grid());
+    int removed = 0;
+    bool kept = false;
+    for (int row = queue_.rowCount() - 1; row >= 1; --row) {
+        if (packages_->packageOf(queue_.url(row)) != package)
+            continue;
+        if (deleteRow(row))
+            ++removed;
+        else
+            kept = true;
+    }
+    if (!kept)
+        packages_->drop(package);
+    return removed;
+}
+
 bool DownloadSession::moveToTop(int row) {
     return queue_.moveToTop(row, queueGuards());
 }

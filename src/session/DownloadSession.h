@@ -125,6 +125,10 @@ class DownloadSession final : public QObject {
     void appendLinks(const std::vector<std::string>& links);
     // Refused (false) where the guards refuse them.
     bool deleteRow(int row);
+    // The package's rows leave the queue, a running one refused as
+    // deleteRow refuses it; how many left. A package left with no row is
+    // forgotten: what of it arrived is not unpacked.
+    int deletePackage(const std::string& package);
     bool moveToTop(int row);
     bool moveToEnd(int row);
     QueueDrag::Press pressRow(int row, int column);

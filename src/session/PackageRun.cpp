@@ -177,6 +177,15 @@ void PackageRun::rename(const std::string& from, const std::string& to) {
     Q_EMIT statesChanged();
 }
 
+void PackageRun::drop(const std::string& package) {
+    if (unpacking_.contains(package))
+        return; // the worker has it: what it finds is still logged
+    book_.close(package);
+    states_.erase(package);
+    save();
+    Q_EMIT statesChanged();
+}
+
 void PackageRun::givePassword(const std::string& package, const std::string& password) {
     book_.setPassword(package, password);
     save();

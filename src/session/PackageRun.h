@@ -42,6 +42,8 @@ class PackageRun final : public QObject {
     // Links put in a package (a folder's files, the user's choice).
     void place(const std::vector<std::string>& links, const std::string& package);
     void rename(const std::string& from, const std::string& to);
+    // The package is forgotten: its parts stay on disk, unpacked by no one.
+    void drop(const std::string& package);
     // The passwords tried on every package (the settings page's list).
     void setPasswordList(std::vector<std::string> passwords) {
         passwordList_ = std::move(passwords);

@@ -142,6 +142,27 @@ TEST_F(QueueWindow, DeleteKeyAndButtonsActOnTheSelectedRow) {
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "c", "d"}));
 }
 
+// The parts of one archive are one package: the "Csomag" column names it and
+// "Csomag törlése" takes all its rows, the others stay.
+TEST_F(QueueWindow, APackagesRowsShowItsNameAndLeaveTogether) {
+    openWith(
+        {"http://h/f.part1.rar", "http://h/x.bin", "http://h/f.part2.rar", "http://h/g.7z.001"});
+    const QAbstractItemModel* model = control<QueueGridView>("Linkek")->model();
+    int column = -1;
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (model->headerData(c, Qt::Horizontal).toString() == QStringLiteral("Csomag"))
+            column = c;
+    ASSERT_GE(column, 0);
+    QStringList packages;
+    for (int row = 0; row < model->rowCount(); ++row)
+        packages << model->index(row, column).data().toString();
+    EXPECT_EQ(packages, (QStringList{QStringLiteral("f"), QString(), QStringLiteral("f"),
+                                     QStringLiteral("g")}));
+    control<QueueGridView>("Linkek")->selectDataRow(3);
+    control<QAction>("csomag_torlese")->trigger();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://h/x.bin", "http://h/g.7z.001"}));
+}
+
 TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {
     openWith({});
     QTest::keyClick(control<QLineEdit>("Link_hozza"), Qt::Key_Return);
