@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sys/stat.h>
 
@@ -285,6 +286,35 @@ void PackageRun::unpacked(const QString& packageName, const UnpackResult& result
     Q_EMIT logEntryReady({package, toStd(unpackOutcomeText(done)), {}, {}});
     Q_EMIT statesChanged();
     Q_EMIT packageReady(packageName);
+    runProgramAfter(package);
+}
+
+void PackageRun::runProgramAfter(const std::string& package) {
+    if (settings_.programAfterPackage.empty())
+        return;
+    auto* program = new QProcess(this);
+    program->setProgram(toQt(settings_.programAfterPackage));
+    program->setArguments({toQt(folderOf(package)), toQt(package)});
+    program->setStandardInputFile(QProcess::nullDevice());
+    program->setStandardOutputFile(QProcess::nullDevice());
+    program->setStandardErrorFile(QProcess::nullDevice());
+    const QString name = toQt(package);
+    connect(program, &QProcess::finished, this,
+            [program, name](int status, QProcess::ExitStatus how) {
+                qCInfo(lcPackages).noquote()
+                    << "the program after" << name << "ended:"
+                    << (how == QProcess::NormalExit ? QStringLiteral("status %1").arg(status)
+                                                    : QStringLiteral("crashed"));
+                program->deleteLater();
+            });
+    connect(program, &QProcess::errorOccurred, this, [program, name](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        qCWarning(lcPackages).noquote()
+            << "the program after" << name << "did not start:" << program->errorString();
+        program->deleteLater();
+    });
+    program->start();
 }
 
 void PackageRun::keepIn(const QString& folder) {

@@ -75,6 +75,9 @@ class PackageRun final : public QObject {
     void unpacked(const QString& package, const UnpackResult& result);
     std::string folderOf(const std::string& package) const;
     void save();
+    // The user's program, given the folder and the name as two arguments,
+    // never through a shell.
+    void runProgramAfter(const std::string& package);
 
     const DownloadQueue& queue_;
     const RunSettings& settings_;

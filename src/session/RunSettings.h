@@ -19,6 +19,7 @@ struct RunSettings {
     int Egyszerre = 1;                   // links downloaded at once
     bool packageFolders = true;          // a package of several files gets a folder of its own
     bool deletePartsAfterUnpacking = false;
+    std::string programAfterPackage; // started with the package's folder and name; empty: none
 };
 
 } // namespace vardelo
