@@ -2,7 +2,8 @@
 # Builds the tests with ThreadSanitizer into build-tsan/ (apart from the ASan
 # build) and runs those of the threads: the background save, the download
 # cycle in and out of the window, the transfer worker against the local test
-# host, and the single instance with the whole program built the same way.
+# host, the package worker, and the single instance with the whole program
+# built the same way.
 # Every report of the sanitizer, from a test or from a program it starts,
 # lands in build-tsan/tsan-logs/; any file there fails the run.
 #
@@ -26,7 +27,7 @@ export TSAN_OPTIONS="${tsan_options[*]}"
 cd "$build"
 status=0
 ctest --output-on-failure -j1 \
-    -R '^((Store|BackgroundSaveOrder|CycleInTheWindow|SessionAlone|CycleAgainstTheHost|HostileHost|LateAnswers|Resume)\.|WholeProgram\.OneProgramPerRecordFolder$)' \
+    -R '^((Store|BackgroundSaveOrder|CycleInTheWindow|SessionAlone|CycleAgainstTheHost|HostileHost|LateAnswers|Resume|Unpacking)\.|WholeProgram\.OneProgramPerRecordFolder$)' \
     "$@" || status=$?
 
 if compgen -G "$logs/report*" >/dev/null; then
