@@ -133,9 +133,9 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
 
 TEST_F(Keyboard, EveryPageHasItsOwnLettersAndTheMainCommandsHaveOne) {
     openShown();
-    const char* commands[] = {"inditas", "Stop",       "letoltes_utan_stop",
-                              "Hozzaad", "sor_torles", "elore",
-                              "hatra",   "megnyit",    "button3"};
+    const char* commands[] = {
+        "inditas", "Stop",    "letoltes_utan_stop", "Hozzaad", "sor_torles", "elore", "hatra",
+        "megnyit", "button3", "checkLinks"};
     for (const char* name : commands)
         EXPECT_FALSE(QKeySequence::mnemonic(control<QAbstractButton>(name)->text()).isEmpty())
             << name;
