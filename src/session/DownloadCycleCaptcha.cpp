@@ -66,6 +66,7 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
         // Untried: the next link goes, and a queue of captchas only ends.
         qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(link_);
         endAttempt();
+        Q_EMIT statusShown(QString()); // nothing of this link is under way
         const int queued = session_.passOver(link_);
         if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
             captchaSkips_ = 0;
@@ -102,7 +103,9 @@ void DownloadCycle::pollCaptcha() {
 }
 
 void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {
-    if (captcha_ == CaptchaState::Asked && text && !toQt(*text).trimmed().isEmpty())
+    // Blanks, written as they are or as references, are no token.
+    if (captcha_ == CaptchaState::Asked && text &&
+        !toQt(decodeCharacterReferences(*text)).trimmed().isEmpty())
         captchaSolved();
 }
 
@@ -120,12 +123,15 @@ void DownloadCycle::captchaSolved() {
 }
 
 // Without a solved reader, the page moving on is the user's answer: the
-// walk goes on with the next step there.
-bool DownloadCycle::captchaSolvedByPage(bool ok) {
+// walk goes on with the next step there. With one, only the reader
+// answers: the page that loads (another host's, say) is what it polls.
+bool DownloadCycle::captchaTakesPage(bool ok) {
     const bool onItsPage = state_ == CycleState::FirstPage || state_ == CycleState::WaitPage ||
                            state_ == CycleState::Countdown || state_ == CycleState::Captcha;
-    if (!onItsPage || captcha_ != CaptchaState::Asked || profile_->captchaSolved(step_))
+    if (!onItsPage || captcha_ != CaptchaState::Asked)
         return false;
+    if (profile_->captchaSolved(step_))
+        return true;
     endCaptcha();
     captcha_ = CaptchaState::None;
     ++step_;
@@ -136,6 +142,7 @@ bool DownloadCycle::captchaSolvedByPage(bool ok) {
 void DownloadCycle::captchaTimedOut() {
     if (captcha_ != CaptchaState::Asked)
         return;
+    Q_EMIT statusShown(QString()); // nobody is asked any more
     pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::CaptchaNotSolved,
                "the captcha was not solved in time");
 }

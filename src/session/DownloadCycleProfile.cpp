@@ -84,7 +84,7 @@ void DownloadCycle::documentComplete(bool ok) {
         completedWhileSubmitting_ = ok;
         return;
     }
-    if (state_ != CycleState::Submitted && captchaSolvedByPage(ok))
+    if (state_ != CycleState::Submitted && captchaTakesPage(ok))
         return;
     switch (state_) {
     case CycleState::FirstPage:
