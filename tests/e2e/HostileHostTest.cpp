@@ -208,8 +208,30 @@ TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
         EXPECT_EQ(result.error, c.reason) << c.address;
         EXPECT_EQ(written, "") << c.address;
     }
-    // A stall is waited out this long by default.
-    EXPECT_EQ(http.stallSeconds(), 120);
+}
+
+// The time the speed limit holds a body back is no stall: 3 KB at 512 B/s
+// take five seconds or more against a stall time of two.
+TEST(HttpClientRules, TimeHeldBackByTheSpeedLimitIsNoStall) {
+    TestHost host;
+    HostedFile served;
+    served.body = std::string(3 * 1024, 's');
+    served.mode = Mode::Slow; // in pieces, each paced after the first
+    served.pieceBytes = 512;
+    served.pieceDelayMs = 1;
+    host.addFile("s.bin", served);
+    HttpClient http;
+    http.setStallSeconds(2);
+    http.setReceiveLimit(512);
+    const std::atomic<bool> abort{false};
+    HttpBody body;
+    body.write = [](const char*, std::size_t) { return true; };
+    QElapsedTimer took;
+    took.start();
+    const HttpResult result = http.get(host.base() + "/files/s.bin", body, abort);
+    EXPECT_EQ(result.status, HttpResult::Status::Ok) << result.error;
+    EXPECT_EQ(result.received, 3 * 1024);
+    EXPECT_GE(took.elapsed(), 4000); // it was held back
 }
 
 // Two bodies at once share one limit: together they take about as long as
