@@ -66,7 +66,6 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
         // Untried: the next link goes, and a queue of captchas only ends.
         qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(link_);
         endAttempt();
-        Q_EMIT statusShown(QString()); // nothing of this link is under way
         const int queued = session_.passOver(link_);
         if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
             captchaSkips_ = 0;

@@ -416,16 +416,22 @@ class DrippingServer : public QTcpServer {
 // the same check.
 TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToTheLog) {
     QString reason;
-    QTcpServer hung; // takes connections and never answers
-    ASSERT_TRUE(hung.listen(QHostAddress::LocalHost));
-    auto stuck = parseHostProfile(QStringLiteral(R"j({"name": "Stuck host",
-        "links": ["^http://127\\.0\\.0\\.1:%1/"],
-        "steps": [{"name": {"selector": "h1"}, "submit": "#go"}]})j")
-                                      .arg(hung.serverPort())
-                                      .toUtf8(),
-                                  &reason);
-    ASSERT_TRUE(stuck) << reason.toStdString();
-    loaded_.profiles.add(stuck);
+    // Profiles on servers that take connections and never answer: one read
+    // in the browser, one fetched as text.
+    QTcpServer hung, hungText;
+    for (const auto& [server, reader] :
+         {std::pair{&hung, "selector\": \"h1"}, std::pair{&hungText, "pattern\": \"<h1>(.*)<"}}) {
+        ASSERT_TRUE(server->listen(QHostAddress::LocalHost));
+        auto stuck = parseHostProfile(QStringLiteral(R"j({"name": "Stuck %1",
+            "links": ["^http://127\\.0\\.0\\.1:%1/"],
+            "steps": [{"name": {"%2"}, "submit": "#go"}]})j")
+                                          .arg(server->serverPort())
+                                          .arg(QLatin1String(reader))
+                                          .toUtf8(),
+                                      &reason);
+        ASSERT_TRUE(stuck) << reason.toStdString();
+        loaded_.profiles.add(stuck);
+    }
     auto sum = parseHostProfile(R"j({"name": "Checksum host",
         "links": ["^http://127\\.0\\.0\\.1:\\d+/sum/"],
         "steps": [{"name": {"pattern": "<h1>([^<]*)<"}, "size": {"between": ["id=\"size\">", "<"]},
@@ -454,7 +460,8 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
                         host.base() + "/nohead/f.bin",
                         silentBase + "/t.bin",
                         "http://127.0.0.1:" + std::to_string(dripping.serverPort()) + "/d.bin",
-                        "http://127.0.0.1:" + std::to_string(hung.serverPort()) + "/p.bin"};
+                        "http://127.0.0.1:" + std::to_string(hung.serverPort()) + "/p.bin",
+                        "http://127.0.0.1:" + std::to_string(hungText.serverPort()) + "/q.bin"};
     openWithLinks(links);
     // The client gives up on a silent server before the check's own time
     // runs out: its silence is still no proof of a dead link.
@@ -477,10 +484,10 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     const Strings expected{"a.bin|1.5 MiB|igen", "||nem",        "||nem",
                            "F.bin|2.9 KiB|igen", "||nem",        "||ismeretlen",
                            "F.bin|2.9 KiB|igen", "||ismeretlen", "||ismeretlen",
-                           "||ismeretlen"};
+                           "||ismeretlen",       "||ismeretlen"};
     const QAbstractItemModel* grid = control<QTableView>("Linkek")->model();
     EXPECT_EQ(silentConnections, 1);
-    for (int row = 0; row < 10; ++row)
+    for (int row = 0; row < 11; ++row)
         EXPECT_EQ(rowText(row), expected[static_cast<std::size_t>(row)]) << links[row];
     EXPECT_EQ(grid->index(0, 3).data(Qt::ToolTipRole).toString().toStdString(),
               "SHA-256: " + sha256);
@@ -514,7 +521,7 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     EXPECT_NE(loaded[0], "text/html, */*");
 
     click("removeOfflineItem");
-    EXPECT_EQ(form().queue().rowCount() - 1, 7);
+    EXPECT_EQ(form().queue().rowCount() - 1, 8);
     EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4]}));
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
     ASSERT_TRUE(form().close());
