@@ -2,6 +2,7 @@
 
 #include "WaitFor.h"
 
+#include "app/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTcpServer>
 #include <QTest>
 
 namespace vardelo {
@@ -265,6 +267,49 @@ TEST_F(QueueWindow, TheLinkCheckLoadsNoRunningLinksPage) {
     settle();
     EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/1")});
     click("Stop");
+}
+
+// A page, loaded or fetched as text, that does not come in the check's
+// time is unknown, and its host's other links are not asked in the same
+// check: unknown too.
+TEST_F(QueueWindow, APageThatTimesOutLeavesItsHostUnknown) {
+    QTcpServer silent; // takes connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] { ++connections; });
+    const std::string silentBase = "http://127.0.0.1:" + std::to_string(silent.serverPort());
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(
+        QByteArray(
+            R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
+        &reason));
+    // Read by a pattern: its pages are fetched as text.
+    known.add(parseHostProfile(QStringLiteral(R"({"name": "T", "links": ["//127\\.0\\.0\\.1:%1/"],
+        "steps": [{"name": {"pattern": "<h1>(.*)<"}, "submit": "#b"}]})")
+                                   .arg(silent.serverPort())
+                                   .toUtf8(),
+                               &reason));
+    profiles = &known;
+    openWith({"http://a/1", "http://a/2", silentBase + "/s.bin", silentBase + "/t.bin"});
+    form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(300));
+    click("checkLinks");
+    FakeBrowser& cycleBrowser = fakeBrowser();
+    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    QStringList navigated; // the page goes with the check's end
+    EXPECT_TRUE(waitFor(
+        [&] {
+            if (const QPointer<FakeBrowser>& page = cycleBrowser.hiddenPages[0])
+                navigated = page->navigated;
+            return control<QPushButton>("checkLinks")->text() ==
+                   QStringLiteral("Linkek ellen&őrzése");
+        },
+        5000));
+    EXPECT_EQ(navigated, QStringList{QStringLiteral("http://a/1")});
+    const QAbstractItemModel* grid = control<QueueGridView>("Linkek")->model();
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(grid->index(row, 5).data().toString(), QStringLiteral("ismeretlen")) << row;
+    EXPECT_EQ(connections, 1);
 }
 
 // A hidden page that crashes frees its place for the host's next link at
