@@ -2,21 +2,26 @@
 
 namespace vardelo {
 
+QString contactText() {
+    return QStringLiteral("Vardelo developers <vardelo@users.noreply.github.com>");
+}
+
 QString importantText() {
     return QStringLiteral(
-        "A Vardelo még fejlesztés alatt áll, ezért előfordulhatnak benne hibák.\n"
-        "\n"
-        "Ha tetszik és hasznosnak találod, kérlek látogass el a weblapomra: ezzel "
-        "támogatod a program fejlesztését.\n"
-        "\n"
-        "Hiba bejelentésekor mindig írd meg a program verziószámát (1.14), és azt, hogy "
-        "mit csináltál, amikor a hiba történt.\n"
-        "\n"
-        "Ötleteidet, kéréseidet a weblapon található fórumban várom.\n"
-        "\n"
-        "Köszönöm, hogy a Vardelót használod!\n"
-        "\n"
-        "Készítette: a Vardelo fejlesztői — vardelo@vardelo.hu");
+               "A Vardelo még fejlesztés alatt áll, ezért előfordulhatnak benne hibák.\n"
+               "\n"
+               "Ha tetszik és hasznosnak találod, kérlek látogass el a weblapomra: ezzel "
+               "támogatod a program fejlesztését.\n"
+               "\n"
+               "Hiba bejelentésekor mindig írd meg a program verziószámát (1.14), és azt, hogy "
+               "mit csináltál, amikor a hiba történt.\n"
+               "\n"
+               "Ötleteidet, kéréseidet a weblapon található fórumban várom.\n"
+               "\n"
+               "Köszönöm, hogy a Vardelót használod!\n"
+               "\n"
+               "Készítette: a Vardelo fejlesztői — ") +
+           contactText();
 }
 
 QString changeHistoryText() {
@@ -34,7 +39,7 @@ QString changeHistoryText() {
 }
 
 QString homePageAddress() {
-    return QStringLiteral("http://vardelo.hu/");
+    return QStringLiteral("mailto:vardelo@users.noreply.github.com");
 }
 
 } // namespace vardelo

@@ -11,9 +11,10 @@ namespace {
 // More than any host's page: the rest is not read.
 constexpr qsizetype kPageBytes = 4 * 1024 * 1024;
 
-HeaderAnswer answerOf(int status, const HttpHeaders& headers) {
+HeaderAnswer answerOf(int status, bool whole, const HttpHeaders& headers) {
     HeaderAnswer answer;
     answer.status = status;
+    answer.whole = whole;
     const auto copy = [&headers](const char* name) -> std::optional<std::string> {
         const std::string* value = headers.find(name);
         return value ? std::optional<std::string>(*value) : std::nullopt;
@@ -29,15 +30,18 @@ HeaderAnswer askWithGet(HttpClient& http, const std::string& link, const std::at
     HeaderAnswer answer;
     HttpBody body;
     body.accept = [&answer](int status, const HttpHeaders& headers) {
-        answer = answerOf(status, headers);
+        answer = answerOf(status, true, headers);
         return false;
     };
     body.write = [](const char*, std::size_t) { return false; };
     const HttpResult result = http.get(link, body, abort);
     *aborted = result.status == HttpResult::Status::Aborted;
-    if (answer.status == 0)
+    if (answer.status == 0) {
         answer.status = result.httpStatus;
+        answer.whole = result.headersWhole;
+    }
     answer.refusedAddress = result.refusedAddress;
+    answer.refusedConnection = result.refusedConnection;
     return answer;
 }
 
@@ -62,10 +66,11 @@ HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::at
                         bool* aborted) {
     const HttpResult result = http.head(link, abort);
     *aborted = result.status == HttpResult::Status::Aborted;
-    if (result.httpStatus == 405 || result.httpStatus == 501)
+    if (result.headersWhole && (result.httpStatus == 405 || result.httpStatus == 501))
         return askWithGet(http, link, abort, aborted);
-    HeaderAnswer answer = answerOf(result.httpStatus, result.headers);
+    HeaderAnswer answer = answerOf(result.httpStatus, result.headersWhole, result.headers);
     answer.refusedAddress = result.refusedAddress;
+    answer.refusedConnection = result.refusedConnection;
     return answer;
 }
 
@@ -93,6 +98,9 @@ FetchedPage fetchPage(HttpClient& http, const std::string& link, const HttpSessi
     *aborted = result.status == HttpResult::Status::Aborted;
     FetchedPage fetched;
     fetched.refusedAddress = result.refusedAddress;
+    fetched.gone = result.refusedConnection || isGoneStatus(result.httpStatus);
+    fetched.silent = result.status == HttpResult::Status::Failed && result.httpStatus == 0 &&
+                     !result.refusedConnection && !result.refusedAddress;
     fetched.answered = result.status == HttpResult::Status::Ok || (full && !*aborted);
     if (fetched.answered)
         fetched.markup = utf8Of(page, contentType);

@@ -22,6 +22,8 @@ HeaderAnswer askHeaders(HttpClient& http, const std::string& link, const std::at
 struct FetchedPage {
     bool answered = false;       // a 2xx page came
     bool refusedAddress = false; // not an address the program may fetch
+    bool gone = false;           // 404, 410 or a refused connection
+    bool silent = false;         // the server took the request and never answered
     std::string markup;          // UTF-8, cut at a size no file host's page has
 };
 FetchedPage fetchPage(HttpClient& http, const std::string& link, const HttpSession& session,

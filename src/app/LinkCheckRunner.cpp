@@ -18,8 +18,10 @@ namespace {
 // Links added to the plan in one turn of the event loop: a long queue is
 // taken in slices, so the window never waits for the whole of it.
 constexpr std::size_t kSliceOfLinks = 2000;
-// The cycle's own limit for a page.
-constexpr std::chrono::milliseconds kPageTimeout{120 * 1000};
+// A check asks many hosts and finds out little of each: a host that has
+// not answered in this time is not waited for longer, nor asked again in
+// the same check.
+constexpr std::chrono::milliseconds kCheckTimeout{30 * 1000};
 
 } // namespace
 
@@ -47,7 +49,7 @@ struct LinkCheckRunner::WorkerJob {
 LinkCheckRunner::LinkCheckRunner(Browser& browser, HttpClient& http, const HostProfiles* profiles,
                                  QObject* parent)
     : QObject(parent), browser_(browser), http_(http), profiles_(profiles),
-      pageTimeout_(kPageTimeout), feeder_(new QTimer(this)), publisher_(new QTimer(this)) {
+      pageTimeout_(kCheckTimeout), feeder_(new QTimer(this)), publisher_(new QTimer(this)) {
     workers_.setMaxThreadCount(LinkCheck::kSlots);
     feeder_->setInterval(0);
     connect(feeder_, &QTimer::timeout, this, &LinkCheckRunner::feed);
@@ -66,6 +68,7 @@ void LinkCheckRunner::start(std::vector<std::string> links) {
     if (running_)
         return;
     plan_ = LinkCheck();
+    hungHosts_.clear();
     links_ = std::move(links);
     fed_ = 0;
     running_ = true;
@@ -102,7 +105,16 @@ void LinkCheckRunner::launch() {
     for (std::vector<std::size_t> started = plan_.start(); !started.empty();
          started = plan_.start()) {
         for (const std::size_t job : started) {
-            if (plan_.job(job).way == CheckWay::Page)
+            const CheckJob& planned = plan_.job(job);
+            if (leftAlone_ && leftAlone_(planned.link)) {
+                record(job, std::nullopt); // a download works on it
+                continue;
+            }
+            if (hungHosts_.contains(planned.host)) {
+                record(job, LinkFacts{});
+                continue;
+            }
+            if (planned.way == CheckWay::Page)
                 startPage(job);
             else
                 startHeaders(job);
@@ -220,8 +232,8 @@ void LinkCheckRunner::loadPage(std::size_t job) {
 void LinkCheckRunner::pageLoaded(PageSlot& slot, bool ok) {
     if (slot.step != PageSlot::Step::Loading)
         return;
-    if (!ok) { // the page did not load: as the cycle takes it, a dead link
-        endPage(slot, LinkFacts{Availability::Offline, {}, {}, {}, 0}, false);
+    if (!ok) { // why it did not load is not told: no proof of a dead link
+        endPage(slot, LinkFacts{}, false);
         launch();
         return;
     }
@@ -286,6 +298,7 @@ void LinkCheckRunner::pageTimedOut(PageSlot& slot) {
     qCWarning(lcBrowser).noquote()
         << "link check: the page did not answer in" << pageTimeout_.count() << "ms -"
         << toQt(plan_.job(slot.job).link);
+    hungHosts_.insert(plan_.job(slot.job).host);
     endPage(slot, LinkFacts{}, true);
     launch();
 }
@@ -333,6 +346,8 @@ std::optional<bool> LinkCheckRunner::endWorkerJob(std::size_t job) {
     if (found == workerJobs_.end())
         return std::nullopt;
     const bool timedOut = found->second.timedOut;
+    if (timedOut)
+        hungHosts_.insert(plan_.job(job).host);
     delete found->second.limit;
     workerJobs_.erase(found);
     return timedOut;
@@ -358,6 +373,8 @@ void LinkCheckRunner::headersAnswered(std::size_t job, const HeaderAnswer& answe
     } else {
         HeaderAnswer told = answer;
         told.timedOut = *timedOut;
+        if (answer.status == 0 && !answer.refusedConnection && !answer.refusedAddress)
+            hungHosts_.insert(plan_.job(job).host); // it took the request and said nothing
         record(job, headerFacts(plan_.job(job).link, told));
     }
     if (running_)
@@ -393,8 +410,10 @@ void LinkCheckRunner::pageFetched(std::size_t job, const CompiledProfile& profil
         record(job, std::nullopt); // stopped: nothing found
     } else if (*timedOut || page.refusedAddress) {
         record(job, LinkFacts{});
-    } else if (!page.answered) { // as a page that fails to load: a dead link
-        record(job, LinkFacts{Availability::Offline, {}, {}, {}, 0});
+    } else if (!page.answered) { // only the host's own word makes it dead
+        if (page.silent)
+            hungHosts_.insert(plan_.job(job).host);
+        record(job, page.gone ? LinkFacts{Availability::Offline, {}, {}, {}, 0} : LinkFacts{});
     } else if (auto facts = textPageFacts(profile, bodyOf(page.markup))) {
         record(job, std::move(facts));
     } else {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QTimer;
@@ -49,8 +50,14 @@ class LinkCheckRunner final : public QObject {
     LinkResults& results() { return results_; }
     const LinkResults& results() const { return results_; }
 
-    // A page or a header request that takes longer is unknown.
+    // A page or a header request that takes longer is unknown, and so are
+    // the other links of its host in the same check.
     void setPageTimeout(std::chrono::milliseconds timeout) { pageTimeout_ = timeout; }
+    // Links that are not checked when their turn comes (a download works on
+    // them): nothing is found of them.
+    void setLeftAlone(std::function<bool(const std::string& link)> leftAlone) {
+        leftAlone_ = std::move(leftAlone);
+    }
 
   Q_SIGNALS:
     // Results came since the last time: at most every 100 ms.
@@ -95,6 +102,8 @@ class LinkCheckRunner final : public QObject {
     bool running_ = false;
     bool changed_ = false;
     LinkResults results_;
+    std::function<bool(const std::string&)> leftAlone_;
+    std::unordered_set<std::string> hungHosts_; // of the plan's jobs, timed out in this check
 
     std::vector<std::unique_ptr<PageSlot>> pages_;
     std::map<std::size_t, WorkerJob> workerJobs_; // by job

@@ -123,6 +123,7 @@ void TForm1::buildControls() {
         memo->viewport()->setBackgroundRole(QPalette::Button);
     }
     Memo2->setPlainText(importantText());
+    hompage->setToolTip(contactText());
     Memo3->setPlainText(changeHistoryText());
 
     buildMenus();

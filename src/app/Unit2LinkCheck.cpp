@@ -29,7 +29,9 @@ constexpr int kNameColumn = 3;
 constexpr int kAvailableColumn = 5;
 
 const QString kCheckText = QStringLiteral("Linkek ellenőrzése");
-const QString kStopCheckText = QStringLiteral("Ellenőrzés leállítása");
+// The button keeps its Alt letter, Ő, whichever it says.
+const QString kCheckButtonText = QStringLiteral("Linkek ellen&őrzése");
+const QString kStopCheckText = QStringLiteral("Ellen&őrzés leállítása");
 
 QString checkedAtText(std::int64_t secondsSinceEpoch) {
     return QStringLiteral("Ellenőrizve: ") + QDateTime::fromSecsSinceEpoch(secondsSinceEpoch)
@@ -41,6 +43,8 @@ QString checkedAtText(std::int64_t secondsSinceEpoch) {
 void TForm1::buildLinkCheck() {
     linkCheck_ = new LinkCheckRunner(services_.browser, services_.http, services_.profiles, this);
     linkCheck_->setObjectName(QStringLiteral("linkCheck"));
+    // A link a download works on is the cycle's: its page is not loaded twice.
+    linkCheck_->setLeftAlone([this](const std::string& link) { return session_->isRunning(link); });
     linkResultsSaver_ = std::make_unique<BackgroundSave>();
     bool unread = false;
     linkCheck_->results() = loadLinkResults(services_.recordFolder, &unread);
@@ -76,12 +80,12 @@ void TForm1::addLinkCheckColumns() {
                                     }});
     };
     column("Név", [](const LinkFacts& facts) { return toQt(facts.name); });
-    // By 1024, as hosts mean their units; a page's rounded size as well as it
-    // reads.
+    // By 1024 and named so, as the rest of the window counts; a page's
+    // rounded size as well as it reads.
     column("Méret", [](const LinkFacts& facts) {
-        return facts.size ? QLocale().formattedDataSize(facts.size->bytes, 1,
-                                                        QLocale::DataSizeTraditionalFormat)
-                          : QString();
+        return facts.size
+                   ? QLocale().formattedDataSize(facts.size->bytes, 1, QLocale::DataSizeIecFormat)
+                   : QString();
     });
     column("Elérhető", [](const LinkFacts& facts) {
         return QString::fromUtf8(availabilityText(facts.availability));
@@ -92,13 +96,15 @@ void TForm1::addLinkCheckColumns() {
     });
 }
 
-// "Elérhető" tells when it was checked; "Név" the digest the page showed.
+// "Elérhető" tells its word whole (the column may be narrower) and when it
+// was checked; "Név" the digest the page showed.
 QString TForm1::linkCheckTip(int row, int column) const {
     const LinkFacts* facts = linkFactsOf(row);
     if (!facts)
         return QString();
     if (column == kAvailableColumn)
-        return checkedAtText(facts->checkedAt);
+        return QString::fromUtf8(availabilityText(facts->availability)) + u'\n' +
+               checkedAtText(facts->checkedAt);
     if (column == kNameColumn && facts->digest)
         return QString::fromUtf8(digestKindLabel(facts->digest->kind)) + QStringLiteral(": ") +
                toQt(facts->digest->hex);
@@ -117,10 +123,9 @@ void TForm1::checkLinksClick() {
     }
     std::vector<std::string> links;
     links.reserve(static_cast<std::size_t>(queue().rowCount()));
-    // The link a download works on is the cycle's; its page is not loaded twice.
-    for (int row = downloading() ? 2 : 1; row < queue().rowCount(); ++row)
-        if (!queue().url(row).empty())
-            links.push_back(queue().url(row));
+    for (int row = 1; row < queue().rowCount(); ++row)
+        if (const std::string& link = queue().url(row); !link.empty() && !session_->isRunning(link))
+            links.push_back(link);
     checkLinks->setText(kStopCheckText);
     checkLinksItem->setText(QStringLiteral("Ellenőrzés &leállítása")); // E is the removal's
     linkCheck_->start(std::move(links));
@@ -139,7 +144,7 @@ void TForm1::linkCheckProgressed() {
 }
 
 void TForm1::linkCheckEnded(bool stopped) {
-    checkLinks->setText(kCheckText);
+    checkLinks->setText(kCheckButtonText);
     checkLinksItem->setText(QStringLiteral("&Linkek ellenőrzése"));
     if (!downloading())
         showStatus(kCheckText +

@@ -1,5 +1,7 @@
 #include "core/Cp1250.h"
 
+#include "core/Utf8.h"
+
 #include <array>
 #include <cstdint>
 
@@ -48,40 +50,6 @@ char encodeCodePoint(char32_t c) {
     return '?';
 }
 
-// Decodes one UTF-8 sequence at text[i]; advances i. Returns U+FFFD for
-// anything malformed, which the encoder then turns into '?'.
-char32_t nextCodePoint(std::string_view text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80)
-        return lead;
-    int extra = 0;
-    char32_t c = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        c = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        c = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        c = lead & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= text.size())
-            return 0xFFFD;
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80)
-            return 0xFFFD;
-        c = (c << 6) | (next & 0x3F);
-        ++i;
-    }
-    // An overlong form would smuggle in a character, such as "/" as C0 AF.
-    constexpr char32_t kShortest[] = {0x80, 0x800, 0x10000};
-    return c < kShortest[extra - 1] ? 0xFFFD : c;
-}
-
 } // namespace
 
 std::string cp1250ToUtf8(std::string_view bytes) {
@@ -99,7 +67,7 @@ std::string utf8ToCp1250(std::string_view text) {
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size())
-        out += encodeCodePoint(nextCodePoint(text, i));
+        out += encodeCodePoint(nextCodePoint(text, i).value_or(0xFFFD));
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "core/AsciiCase.h"
 #include "core/HostProfile.h"
 #include "core/PartialFile.h"
+#include "core/Utf8.h"
 
 #include <array>
 #include <vector>
@@ -50,25 +51,6 @@ std::optional<std::string> percentDecoded(std::string_view text, bool strict) {
     return out;
 }
 
-bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80           ? 1
-                                   : (lead >> 5) == 0x06 ? 2
-                                   : (lead >> 4) == 0x0E ? 3
-                                   : (lead >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 std::string latin1ToUtf8(std::string_view text) {
     std::string out;
     for (const unsigned char c : text) {
@@ -94,7 +76,7 @@ std::optional<std::string> extendedValue(std::string_view value) {
     if (!decoded)
         return std::nullopt;
     if (charset == "utf-8")
-        return isUtf8(*decoded) ? decoded : std::nullopt;
+        return isStrictUtf8(*decoded) ? decoded : std::nullopt;
     if (charset == "iso-8859-1")
         return latin1ToUtf8(*decoded);
     return std::nullopt;

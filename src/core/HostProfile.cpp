@@ -2,11 +2,13 @@
 
 #include "core/AsciiCase.h"
 #include "core/CookieLine.h"
+#include "core/ListText.h"
 #include "core/WaitPage.h"
 
 #include <re2/re2.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <unordered_set>
 
@@ -186,6 +188,11 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
             *reason = "a \"rewrite\" cseréje hibás (\"" + replacement + "\"): " + error;
             return nullptr;
         }
+        if (!compiled->keepsItsLinks(replacement)) {
+            *reason = "a \"rewrite\" cseréje (\"" + replacement +
+                      "\") olyan címet ír, amelyet a profil nem ismer fel";
+            return nullptr;
+        }
         compiled->rewrites_.push_back(std::move(compiledRewrite));
     }
     compiled->profile_ = std::move(profile);
@@ -334,10 +341,47 @@ std::optional<std::string> CompiledProfile::readHash(std::size_t step,
     return readWith(steps_[step].step.hash, steps_[step].hashPattern, markup);
 }
 
+namespace {
+
+// An address written from its scheme on: "file:", "javascript:", "https:".
+bool startsWithScheme(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == 0 || colon == std::string_view::npos)
+        return false;
+    return std::all_of(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [](char c) {
+                           return std::isalnum(static_cast<unsigned char>(c)) || c == '+' ||
+                                  c == '-' || c == '.';
+                       }) &&
+           std::isalpha(static_cast<unsigned char>(text[0]));
+}
+
+} // namespace
+
+bool CompiledProfile::keepsItsLinks(const std::string& replacement) const {
+    if (!startsWithScheme(replacement))
+        return true; // a part of the link: its form is checked where it is made
+    // What the replacement writes of its own, its groups' text left out.
+    std::string fixed;
+    for (std::size_t i = 0; i < replacement.size(); ++i) {
+        if (replacement[i] == '\\' && i + 1 < replacement.size()) {
+            if (replacement[i + 1] == '\\')
+                fixed += '\\';
+            ++i;
+            continue;
+        }
+        fixed += replacement[i];
+    }
+    return isWebLink(fixed) && claims(fixed);
+}
+
 std::string CompiledProfile::canonical(std::string_view link) const {
     std::string text(link);
     for (std::size_t i = 0; i < rewrites_.size(); ++i)
         re2::RE2::Replace(&text, *rewrites_[i], profile_.rewrite[i].second);
+    // A form that left the web is no form of the link: it stays as it came.
+    if (!isWebLink(text))
+        return std::string(link);
     return text;
 }
 
@@ -439,6 +483,10 @@ std::string decodeCharacterReferences(std::string_view text) {
 bool isHttpAddress(std::string_view address) {
     const std::string lower = asciiLower(address.substr(0, 8));
     return lower.starts_with("http://") || lower.starts_with("https://");
+}
+
+bool isWebLink(std::string_view link) {
+    return isHttpAddress(link) && !hasControlCharacters(link);
 }
 
 std::string addressHostPort(std::string_view address) {

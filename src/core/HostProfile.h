@@ -152,7 +152,8 @@ class CompiledProfile {
     std::optional<std::string> readCaptchaSolved(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readSize(std::size_t step, std::string_view markup) const;
     std::optional<std::string> readHash(std::size_t step, std::string_view markup) const;
-    // The link in its canonical form, the rewrites applied in order.
+    // The link in its canonical form, the rewrites applied in order; the
+    // link as it stands when that form is no web link (isWebLink).
     std::string canonical(std::string_view link) const;
 
   private:
@@ -163,6 +164,9 @@ class CompiledProfile {
             namePattern, solvedPattern, sizePattern, hashPattern;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
+    // Whether a rewrite's replacement that writes a whole address keeps the
+    // link on the web and the profile's.
+    bool keepsItsLinks(const std::string& replacement) const;
 
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
@@ -218,6 +222,9 @@ std::string decodeCharacterReferences(std::string_view text);
 
 // An address the program may fetch: http or https, in any letter case.
 bool isHttpAddress(std::string_view address);
+// A link as the queue takes one from a profile: an http or https address
+// with no control character in it.
+bool isWebLink(std::string_view link);
 
 // The host and port an address names, in lower case ("files.example:443"),
 // the scheme's port when none is written (80 for http, 443 for https); an

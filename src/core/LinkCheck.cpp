@@ -174,15 +174,20 @@ std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::stri
     return facts;
 }
 
+bool isGoneStatus(int status) {
+    return status == 404 || status == 410;
+}
+
 LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer) {
     LinkFacts facts;
     if (answer.timedOut || answer.refusedAddress)
         return facts;
-    if (answer.status == 0 || answer.status == 404 || answer.status == 410) {
+    if (answer.refusedConnection || isGoneStatus(answer.status)) {
         facts.availability = Availability::Offline;
         return facts;
     }
-    if (answer.status < 200 || answer.status > 299)
+    // Headers dripped until the time ran out say nothing of the file.
+    if (!answer.whole || answer.status < 200 || answer.status > 299)
         return facts;
     facts.availability = Availability::Online;
     // A link that answers with a page is a host's page, not the file: its
@@ -193,7 +198,9 @@ LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer) {
         const std::string& text = *answer.contentLength;
         std::int64_t bytes = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), bytes);
-        if (error == std::errc{} && end == text.data() + text.size() && bytes >= 0)
+        // Digits only: "-0" and "+5" are no length either.
+        const bool digits = !text.empty() && text[0] >= '0' && text[0] <= '9';
+        if (digits && error == std::errc{} && end == text.data() + text.size())
             facts.size = SizeReading{bytes, true};
     }
     std::optional<std::string> named;

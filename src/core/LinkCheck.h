@@ -123,15 +123,21 @@ std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::stri
 // The answer to a request for a link's headers.
 struct HeaderAnswer {
     bool timedOut = false;
-    bool refusedAddress = false; // not an address the program may fetch
-    int status = 0;              // 0: no answer came (refused, no such host)
+    bool refusedAddress = false;    // not an address the program may fetch
+    bool refusedConnection = false; // the server's machine turned the connection away
+    bool whole = false;             // the answer's header lines came to their end
+    int status = 0;                 // of the last answer; 0: none came
     std::optional<std::string> contentType, contentLength, contentDisposition;
 };
 
-// A 2xx answer is online, with the file's length and name (none for a web
-// page); 404 and 410, or no answer at all, offline; anything else, or an
-// answer that did not come in time, unknown.
+// 404 and 410, or a refused connection, are offline; a 2xx answer whose
+// headers came whole is online, with the file's length and name (none for a
+// web page); anything else (a final 3xx, no answer, one cut short or late)
+// is unknown: only a host's own word makes a link dead.
 LinkFacts headerFacts(std::string_view link, const HeaderAnswer& answer);
+
+// Whether a status says the link's file is gone for good.
+bool isGoneStatus(int status);
 
 // The check's results by link, as kept beside the queue. A copy shares the
 // entries until either side changes them, so the snapshot a background save

@@ -1,6 +1,7 @@
 #include "core/ListText.h"
 
 #include "core/Cp1250.h"
+#include "core/Utf8.h"
 
 namespace vardelo {
 
@@ -52,6 +53,14 @@ std::string controlsReplaced(std::string_view text) {
 
 std::vector<std::string> splitListLines(std::string_view bytes) {
     bytes = bytes.substr(0, bytes.find('\0'));
+    // A file that begins with UTF-8's byte-order mark was written in UTF-8.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    const bool utf8 = bytes.starts_with(kByteOrderMark);
+    if (utf8)
+        bytes.remove_prefix(kByteOrderMark.size());
+    const auto text = [utf8](std::string_view line) {
+        return utf8 && isStrictUtf8(line) ? std::string(line) : cp1250ToUtf8(line);
+    };
     std::vector<std::string> lines;
     std::size_t start = 0;
     std::size_t i = 0;
@@ -61,12 +70,12 @@ std::vector<std::string> splitListLines(std::string_view bytes) {
             ++i;
             continue;
         }
-        lines.push_back(cp1250ToUtf8(bytes.substr(start, i - start)));
+        lines.push_back(text(bytes.substr(start, i - start)));
         i += (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
         start = i;
     }
     if (start < bytes.size())
-        lines.push_back(cp1250ToUtf8(bytes.substr(start)));
+        lines.push_back(text(bytes.substr(start)));
     return lines;
 }
 

@@ -18,7 +18,9 @@ std::string controlsReplaced(std::string_view text);
 
 // A plain-text link list (code page 1250) cut into lines: a line ends at CR,
 // LF or CR LF (LF CR is two ends); a last line without an end counts; the
-// text stops at the first zero byte. Lines come back as UTF-8.
+// text stops at the first zero byte. Lines come back as UTF-8. A text that
+// begins with UTF-8's byte-order mark is UTF-8: the mark is dropped, and
+// only a line that is not UTF-8 is read in the code page.
 std::vector<std::string> splitListLines(std::string_view bytes);
 
 // The lines that import appends: the non-blank ones, untrimmed.

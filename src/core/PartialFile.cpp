@@ -1,6 +1,7 @@
 #include "core/PartialFile.h"
 
 #include "core/AsciiCase.h"
+#include "core/Utf8.h"
 
 #include <charconv>
 #include <cstdio>
@@ -128,22 +129,9 @@ bool isUnseen(char32_t c) {
 // The UTF-8 character at the start of `text` and its length in bytes; a
 // length of 0 when the bytes there are not one.
 std::pair<char32_t, std::size_t> leadingCharacter(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = lead < 0x80    ? 1
-                         : lead >= 0xF0 ? 4
-                         : lead >= 0xE0 ? 3
-                         : lead >= 0xC0 ? 2
-                                        : 0;
-    if (length == 0 || length > text.size() || lead >= 0xF8)
-        return {0, 0};
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[i]);
-        if ((next & 0xC0) != 0x80)
-            return {0, 0};
-        c = (c << 6) | (next & 0x3F);
-    }
-    return {c, length};
+    std::size_t length = 0;
+    const std::optional<char32_t> c = nextCodePoint(text, length);
+    return c ? std::pair{*c, length} : std::pair{char32_t{0}, std::size_t{0}};
 }
 
 // The name without the characters that cannot be seen in it; bytes that

@@ -268,6 +268,22 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     return QString();
 }
 
+// A message's text with the control characters a profile may hold written
+// as escapes: a NUL would cut the message, a line break or ESC would reshape
+// it.
+QString escapedControls(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            shown += QStringLiteral("\\u%1").arg(static_cast<int>(u), 4, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 } // namespace
 
 std::shared_ptr<const CompiledProfile> parseHostProfile(const QByteArray& json, QString* reason,
@@ -328,12 +344,12 @@ LoadedProfiles loadHostProfiles(const QStringList& folders) {
             profile = parseHostProfile(file.read(kLargestProfileBytes), &reason, &warnings);
         const QString path = QDir::toNativeSeparators(info.filePath());
         for (const QString& warning : std::as_const(warnings))
-            loaded.problems.append(path + QStringLiteral(": ") + warning);
+            loaded.problems.append(escapedControls(path + QStringLiteral(": ") + warning));
         if (profile)
             loaded.profiles.add(std::move(profile));
         else
-            loaded.problems.append(path + QStringLiteral(": ") + reason +
-                                   QStringLiteral(" (kihagyva)"));
+            loaded.problems.append(escapedControls(path + QStringLiteral(": ") + reason +
+                                                   QStringLiteral(" (kihagyva)")));
     }
     return loaded;
 }

@@ -44,6 +44,7 @@ struct Transfer {
     std::int64_t arrived = 0;            // body bytes as they came, before decoding
     CURL* curl = nullptr;
     HttpHeaders headers;
+    bool headersWhole = false;
     bool begun = false;
     bool writeFailed = false;
     bool notAFile = false;
@@ -111,6 +112,9 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     const std::string line(data, size * count);
     if (line.rfind("HTTP/", 0) == 0) {
         transfer->headers.clear(); // a new response: after a redirect, say
+        transfer->headersWhole = false;
+    } else if (line == "\r\n" || line == "\n") {
+        transfer->headersWhole = true;
     } else if (const auto colon = line.find(':'); colon != std::string::npos) {
         transfer->headers.add(trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)));
     }
@@ -401,6 +405,7 @@ HttpResult resultOf(CURLcode code, Transfer& transfer, const char* errorText, lo
     result.received = transfer.received;
     result.httpStatus = transfer.status();
     result.headers = transfer.headers;
+    result.headersWhole = transfer.headersWhole;
     result.answeredFrom = transfer.effectiveAddress();
     result.sentHeaders = std::move(transfer.sentHeaders);
     result.status = HttpResult::Status::Failed;
@@ -410,6 +415,7 @@ HttpResult resultOf(CURLcode code, Transfer& transfer, const char* errorText, lo
         result.error = "the server answered " + std::to_string(result.httpStatus);
     } else if (code != CURLE_OK) {
         result.refusedAddress = code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_URL_MALFORMAT;
+        result.refusedConnection = code == CURLE_COULDNT_CONNECT;
         result.error = earlyEndText(code, transfer, errorText, stallSeconds);
     } else if (auto fault = bodyFault(transfer)) {
         result.error = std::move(*fault);

@@ -51,10 +51,12 @@ struct HttpResult {
     Status status = Status::Failed;
     std::string error; // why it failed
     std::int64_t received = 0;
-    int httpStatus = 0;          // of the last answer, 0 when none came
-    bool refusedAddress = false; // the address, or a redirect's, is not one it may fetch
-    HttpHeaders headers;         // of the last answer
-    std::string answeredFrom;    // the address of the last answer, after redirects
+    int httpStatus = 0;             // of the last answer, 0 when none came
+    bool refusedAddress = false;    // the address, or a redirect's, is not one it may fetch
+    bool refusedConnection = false; // the server's machine turned the connection away
+    HttpHeaders headers;            // of the last answer
+    bool headersWhole = false;      // the last answer's header lines came to their end
+    std::string answeredFrom;       // the address of the last answer, after redirects
     // The header lines of each request as libcurl sent them ("GET /f
     // HTTP/1.1\r\nHost: ...\r\n\r\n"), in order: a redirect adds one.
     std::vector<std::string> sentHeaders;

@@ -72,12 +72,13 @@ Browser* LazyBrowser::engine() {
     outerHandler = qInstallMessageHandler(&intoDiagnostics);
     engine_ = factory_(this, &failure_);
     qInstallMessageHandler(outerHandler);
-    qCInfo(lcBrowser) << "browser module loaded in" << clock.elapsed() << "ms";
     if (!engine_) {
         failed_ = true;
-        qCWarning(lcBrowser).noquote() << "the browser cannot start:" << failure_;
+        qCWarning(lcBrowser).noquote()
+            << "the browser cannot start after" << clock.elapsed() << "ms:" << failure_;
         return nullptr;
     }
+    qCInfo(lcBrowser) << "browser module loaded in" << clock.elapsed() << "ms";
     holder_->layout()->addWidget(engine_->widget());
     holder_->setFocusProxy(engine_->widget());
     // A screen reader stops at the engine's widget: it goes by the holder's name.

@@ -265,7 +265,7 @@ class DownloadCycle final : public QObject {
     void pollCaptcha();
     void captchaSolvedRead(const std::optional<std::string>& text);
     void captchaSolved();
-    bool captchaSolvedByPage(bool ok);
+    bool captchaTakesPage(bool ok);
     void captchaTimedOut();
     void endCaptcha();
     void stepSubmitted(bool submitted);

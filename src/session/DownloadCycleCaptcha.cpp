@@ -102,7 +102,9 @@ void DownloadCycle::pollCaptcha() {
 }
 
 void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {
-    if (captcha_ == CaptchaState::Asked && text && !toQt(*text).trimmed().isEmpty())
+    // Blanks, written as they are or as references, are no token.
+    if (captcha_ == CaptchaState::Asked && text &&
+        !toQt(decodeCharacterReferences(*text)).trimmed().isEmpty())
         captchaSolved();
 }
 
@@ -120,12 +122,15 @@ void DownloadCycle::captchaSolved() {
 }
 
 // Without a solved reader, the page moving on is the user's answer: the
-// walk goes on with the next step there.
-bool DownloadCycle::captchaSolvedByPage(bool ok) {
+// walk goes on with the next step there. With one, only the reader
+// answers: the page that loads (another host's, say) is what it polls.
+bool DownloadCycle::captchaTakesPage(bool ok) {
     const bool onItsPage = state_ == CycleState::FirstPage || state_ == CycleState::WaitPage ||
                            state_ == CycleState::Countdown || state_ == CycleState::Captcha;
-    if (!onItsPage || captcha_ != CaptchaState::Asked || profile_->captchaSolved(step_))
+    if (!onItsPage || captcha_ != CaptchaState::Asked)
         return false;
+    if (profile_->captchaSolved(step_))
+        return true;
     endCaptcha();
     captcha_ = CaptchaState::None;
     ++step_;
@@ -136,6 +141,7 @@ bool DownloadCycle::captchaSolvedByPage(bool ok) {
 void DownloadCycle::captchaTimedOut() {
     if (captcha_ != CaptchaState::Asked)
         return;
+    Q_EMIT statusShown(QString()); // nobody is asked any more
     pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::CaptchaNotSolved,
                "the captcha was not solved in time");
 }

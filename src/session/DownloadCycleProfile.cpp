@@ -84,7 +84,7 @@ void DownloadCycle::documentComplete(bool ok) {
         completedWhileSubmitting_ = ok;
         return;
     }
-    if (state_ != CycleState::Submitted && captchaSolvedByPage(ok))
+    if (state_ != CycleState::Submitted && captchaTakesPage(ok))
         return;
     switch (state_) {
     case CycleState::FirstPage:
@@ -268,13 +268,7 @@ void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
     session_.noteHostWait(link_, host, seconds);
     if (probing)
         return;
-    if (session_.runSettings()
-            .letoltes_utan_stop) { // the link it was at is passed over: the run ends
-        Q_EMIT statusShown(QString());
-        Q_EMIT runControlsShown(RunControls::Idle);
-        return;
-    }
-    session_.cycleFree();
+    session_.cycleFree(); // with "Letöltés után megáll" the session ends the run there
 }
 
 void DownloadCycle::stepChecked() {

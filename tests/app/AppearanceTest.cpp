@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QTest>
@@ -204,6 +205,30 @@ TEST_F(Appearance, DialogsStayReadableAndGroupsHoldTheirContentsInEverySkin) {
 }
 
 // The tray turns skins off while the window hides in the tray.
+// A checked box shows a tick: something inside its indicator stands out
+// from the indicator's own background.
+TEST_F(Appearance, ACheckedBoxShowsItsTickInEverySkin) {
+    copyShippedSkins();
+    for (const QString& skin : {QStringLiteral("MacOS2"), QStringLiteral("Office2007"),
+                                QStringLiteral("WMP11"), QStringLiteral("Zune")}) {
+        openWithSkin(skin);
+        auto* box = control<QCheckBox>("vagolap");
+        box->setChecked(true);
+        QApplication::processEvents();
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect indicator =
+            box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QImage drawn = box->grab().toImage();
+        const QColor corner = drawn.pixelColor(indicator.topLeft() + QPoint(2, 2));
+        double best = 1.0;
+        for (int y = indicator.top() + 2; y <= indicator.bottom() - 2; ++y)
+            for (int x = indicator.left() + 2; x <= indicator.right() - 2; ++x)
+                best = std::max(best, contrast(drawn.pixelColor(x, y), corner));
+        EXPECT_GE(best, 2.0) << skin.toStdString();
+    }
+}
+
 TEST_F(Appearance, SkinsTurnedOffWhileHiddenLeaveTheSystemColours) {
     copyShippedSkins();
     TForm1& form = open();

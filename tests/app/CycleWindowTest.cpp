@@ -457,6 +457,16 @@ TEST_F(CycleInTheWindow, WhyALinkWasGivenUpIsItsStatusCellsTooltip) {
                                 "Weblap hiba: az oldal nem töltődött be"}));
 }
 
+// What the program says to its diagnostics while a test listens.
+QStringList& toldLines() {
+    static QStringList lines;
+    return lines;
+}
+
+void keepTold(QtMsgType, const QMessageLogContext&, const QString& text) {
+    toldLines() << text;
+}
+
 // The program's browser: the engine is made at its first need, or fails.
 class LazyEngine : public CycleInTheWindow {
   protected:
@@ -508,6 +518,8 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
                                &reason));
     profiles = &known;
     TForm1& form = openWithLinks({"http://h/link/a", "http://h/link/b"});
+    toldLines().clear();
+    const QtMessageHandler before = qInstallMessageHandler(&keepTold);
     for (int start = 1; start <= 2; ++start) {
         click("inditas");
         ASSERT_TRUE(waitFor([&] { return dialogs.errors.size() == start; }, 5000));
@@ -516,6 +528,9 @@ TEST_F(LazyEngine, ThatCannotStartStopsTheRunLeavingTheQueueAndSaysWhy) {
         EXPECT_FALSE(form.downloading());
         EXPECT_FALSE(control<TTimer>("elhalt_kijelzo")->enabled());
     }
+    qInstallMessageHandler(before);
+    EXPECT_FALSE(toldLines().filter(QStringLiteral("cannot start")).isEmpty());
+    EXPECT_TRUE(toldLines().filter(QStringLiteral("module loaded")).isEmpty());
     EXPECT_EQ(made, 1);
     EXPECT_EQ(form.queue().url(1), "http://h/link/a");
     EXPECT_EQ(form.queue().url(2), "http://h/link/b");
@@ -726,6 +741,48 @@ TEST_F(CycleInTheWindow, AnUnsolvedCaptchaHoldsTheTransferBackAfterTheWait) {
     EXPECT_EQ(cycle().state(), CycleState::Captcha);
     EXPECT_EQ(control<QLabel>("allapot")->text(),
               QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
+}
+
+// With a solved reader, only it answers: the page moving on (to another
+// host) and a blank token leave the captcha asked; when the user's time is
+// over the status line no longer asks.
+TEST_F(CycleInTheWindow, OnlyTheSolvedReaderSolvesACaptcha) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"], "captcha": "#c",
+        "captcha_solved": {"selector": "#token", "attribute": "value"},
+        "address": {"selector": "#a", "attribute": "href"}})j",
+                             &reason));
+    profiles = &set;
+    openWithLinks({"http://p.example/f/1"});
+    cycle().setCaptchaTimeout(std::chrono::milliseconds(3000));
+    click("inditas");
+    Q_EMIT browser().documentComplete(true);
+    Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+    ASSERT_EQ(fakeBrowser().elementReads.size(), 1);
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads[0].first, true, QStringLiteral("x"));
+    const QString asked = QStringLiteral("Captcha: oldd meg a Weblap lapon!");
+    ASSERT_EQ(control<QLabel>("allapot")->text(), asked);
+    ASSERT_EQ(fakeBrowser().elementReads.back().second, QStringLiteral("#a"));
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads.back().first, true,
+                                 QStringLiteral("http://p.example/f.bin"));
+    fakeBrowser().address = QStringLiteral("http://elsewhere.example/");
+    Q_EMIT browser().documentComplete(true);
+    const auto tokenRead = [&] {
+        return waitFor(
+            [&] {
+                return !fakeBrowser().elementReads.isEmpty() &&
+                       fakeBrowser().elementReads.back().second == QStringLiteral("#token");
+            },
+            3000);
+    };
+    ASSERT_TRUE(tokenRead());
+    Q_EMIT browser().elementRead(fakeBrowser().elementReads.back().first, true,
+                                 QStringLiteral(" &#32;\t"));
+    EXPECT_EQ(control<QLabel>("allapot")->text(), asked);
+    EXPECT_EQ(queueState(1), "Captcha");
+
+    ASSERT_TRUE(waitFor([&] { return control<QLabel>("allapot")->text() != asked; }, 10000));
 }
 
 // A link passed over for its captcha ends the run when the user asked to

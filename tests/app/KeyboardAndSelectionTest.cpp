@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace vardelo {
 namespace {
 
@@ -133,12 +135,19 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
 
 TEST_F(Keyboard, EveryPageHasItsOwnLettersAndTheMainCommandsHaveOne) {
     openShown();
-    const char* commands[] = {"inditas", "Stop",       "letoltes_utan_stop",
-                              "Hozzaad", "sor_torles", "elore",
-                              "hatra",   "megnyit",    "button3"};
+    const char* commands[] = {
+        "inditas", "Stop",    "letoltes_utan_stop", "Hozzaad", "sor_torles", "elore", "hatra",
+        "megnyit", "button3", "checkLinks"};
     for (const char* name : commands)
         EXPECT_FALSE(QKeySequence::mnemonic(control<QAbstractButton>(name)->text()).isEmpty())
             << name;
+    // Settings reached through their captions' letters.
+    const auto labels = form().findChildren<QLabel*>();
+    for (const char* name : {"Egyszerre", "Captcha_ido", "Captcha_eseten"})
+        EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [name](QLabel* label) {
+            return label->buddy() && label->buddy()->objectName() == QLatin1String(name) &&
+                   !QKeySequence::mnemonic(label->text()).isEmpty();
+        })) << name;
     auto* pages = control<QTabWidget>("Lapok");
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);

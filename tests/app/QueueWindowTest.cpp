@@ -2,6 +2,7 @@
 
 #include "WaitFor.h"
 
+#include "app/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTcpServer>
 #include <QTest>
 
 namespace vardelo {
@@ -194,7 +196,7 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     // Read by a selector: loaded in a page, never fetched as text.
     for (
         const char* text :
-        {R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})",
+        {R"({"name": "A", "links": ["//a/"], "dead": "Gone", "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})",
          R"({"name": "B", "links": ["//b/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"})
         known.add(parseHostProfile(QByteArray(text), &reason));
     profiles = &known;
@@ -219,11 +221,13 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     EXPECT_EQ(cycleBrowser.navigated, QStringList{QStringLiteral("http://a/1")});
     EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/2")});
     EXPECT_EQ(cycleBrowser.hiddenPages[1]->navigated, QStringList{QStringLiteral("http://b/3")});
-    EXPECT_EQ(control<QPushButton>("checkLinks")->text(), QStringLiteral("Ellenőrzés leállítása"));
+    EXPECT_EQ(control<QPushButton>("checkLinks")->text(), QStringLiteral("Ellen&őrzés leállítása"));
     EXPECT_NE(QKeySequence::mnemonic(control<QAction>("checkLinksItem")->text()),
               QKeySequence::mnemonic(control<QAction>("removeOfflineItem")->text()));
 
-    Q_EMIT cycleBrowser.hiddenPages[0]->documentComplete(false); // a/2 does not load: offline
+    Q_EMIT cycleBrowser.hiddenPages[0]->documentComplete(true);
+    Q_EMIT cycleBrowser.hiddenPages[0]->bodyMarkupRead(
+        cycleBrowser.hiddenPages[0]->readTickets.back(), true, QStringLiteral("Gone"));
     EXPECT_TRUE(waitFor(
         [&] {
             return cycleBrowser.hiddenPages.size() == 2 &&
@@ -240,7 +244,7 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     EXPECT_TRUE(waitFor(
         [&] {
             return control<QPushButton>("checkLinks")->text() ==
-                   QStringLiteral("Linkek ellenőrzése");
+                   QStringLiteral("Linkek ellen&őrzése");
         },
         2000));
     EXPECT_EQ(grid->index(2, 5).data().toString(), QString()); // b/3 was not found out
@@ -256,6 +260,77 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
               "Próbálva:" + std::to_string(control<QSpinBox>("ujra")->value()));
     addLink("http://a/2"); // queued anew: what was found of it left with it
     EXPECT_EQ(grid->index(3, 5).data().toString(), QString());
+}
+
+// With several links at once, a link that starts running while the check
+// runs is not loaded by the check when its turn comes.
+TEST_F(QueueWindow, TheLinkCheckLoadsNoRunningLinksPage) {
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(QByteArray(R"({"name": "A", "links": ["//a/"], "per_host": 2,
+                       "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
+                               &reason));
+    profiles = &known;
+    storeSetting(QStringLiteral("Egyszerre"), QStringLiteral("2"));
+    openWith({"http://a/1", "http://a/2"});
+    click("checkLinks");
+    FakeBrowser& cycleBrowser = fakeBrowser();
+    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    click("inditas");
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return cycleBrowser.hiddenPages.size() == 2 &&
+                   cycleBrowser.hiddenPages[1]->navigated.size() == 1;
+        },
+        2000));
+    ASSERT_EQ(cycleBrowser.hiddenPages[1]->navigated, QStringList{QStringLiteral("http://a/2")});
+    Q_EMIT cycleBrowser.hiddenPages[0]->pageLost(true); // a/1's check ends: a/2's turn
+    settle();
+    EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/1")});
+    click("Stop");
+}
+
+// A page, loaded or fetched as text, that does not come in the check's
+// time is unknown, and its host's other links are not asked in the same
+// check: unknown too.
+TEST_F(QueueWindow, APageThatTimesOutLeavesItsHostUnknown) {
+    QTcpServer silent; // takes connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] { ++connections; });
+    const std::string silentBase = "http://127.0.0.1:" + std::to_string(silent.serverPort());
+    QString reason;
+    HostProfiles known;
+    known.add(parseHostProfile(
+        QByteArray(
+            R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
+        &reason));
+    // Read by a pattern: its pages are fetched as text.
+    known.add(parseHostProfile(QStringLiteral(R"({"name": "T", "links": ["//127\\.0\\.0\\.1:%1/"],
+        "steps": [{"name": {"pattern": "<h1>(.*)<"}, "submit": "#b"}]})")
+                                   .arg(silent.serverPort())
+                                   .toUtf8(),
+                               &reason));
+    profiles = &known;
+    openWith({"http://a/1", "http://a/2", silentBase + "/s.bin", silentBase + "/t.bin"});
+    form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(300));
+    click("checkLinks");
+    FakeBrowser& cycleBrowser = fakeBrowser();
+    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    QStringList navigated; // the page goes with the check's end
+    EXPECT_TRUE(waitFor(
+        [&] {
+            if (const QPointer<FakeBrowser>& page = cycleBrowser.hiddenPages[0])
+                navigated = page->navigated;
+            return control<QPushButton>("checkLinks")->text() ==
+                   QStringLiteral("Linkek ellen&őrzése");
+        },
+        5000));
+    EXPECT_EQ(navigated, QStringList{QStringLiteral("http://a/1")});
+    const QAbstractItemModel* grid = control<QueueGridView>("Linkek")->model();
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(grid->index(row, 5).data().toString(), QStringLiteral("ismeretlen")) << row;
+    EXPECT_EQ(connections, 1);
 }
 
 // A hidden page that crashes frees its place for the host's next link at
@@ -284,7 +359,7 @@ TEST_F(QueueWindow, ALostPageFreesItsPlaceAndAStopEndsALongCheck) {
     EXPECT_TRUE(waitFor(
         [&] {
             return control<QPushButton>("checkLinks")->text() ==
-                   QStringLiteral("Linkek ellenőrzése");
+                   QStringLiteral("Linkek ellen&őrzése");
         },
         2000));
 }

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
@@ -149,14 +150,24 @@ class UrlCatcher : public QObject {
     void open(const QUrl& url) { opened.push_back(url); }
 };
 
-TEST_F(ShellWindow, HomePageButtonOpensTheProjectsAddress) {
+// The button and the "Fontos" page name the contact the package gives.
+TEST_F(ShellWindow, HomePageButtonAndFontosNameTheProjectsContact) {
+    QFile copyright(QStringLiteral(VARDELO_SHIPPED_SKINS "/../data/copyright"));
+    ASSERT_TRUE(copyright.open(QIODevice::ReadOnly));
+    const QString contact = QString::fromUtf8(copyright.readAll())
+                                .section(QStringLiteral("Upstream-Contact: "), 1)
+                                .section(u'\n', 0, 0);
+    const QString address = contact.section(u'<', 1).section(u'>', 0, 0);
+    ASSERT_FALSE(address.isEmpty());
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "open");
     open();
     control<QPushButton>("hompage")->click();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
     ASSERT_EQ(catcher.opened.size(), 1);
-    EXPECT_EQ(catcher.opened.front(), QUrl(homePageAddress()));
+    EXPECT_EQ(catcher.opened.front(), QUrl(QStringLiteral("mailto:") + address));
+    EXPECT_TRUE(control<QPlainTextEdit>("Memo2")->toPlainText().endsWith(contact));
+    EXPECT_EQ(control<QPushButton>("hompage")->toolTip(), contact);
 }
 
 TEST_F(ShellWindow, ExitFromTheTrayMenuSavesAsTheCloseBoxDoes) {

@@ -141,6 +141,9 @@ TEST(FileReply, AProfileLinksFileIsNamedByTheReplyThenByTheAddressPath) {
         {"attachment; filename*=ISO-8859-1''%E9.bin", address, "\xC3\xA9.bin"},
         // An extended name that cannot be read gives way to the plain one.
         {"attachment; filename*=UTF-8''%FF.bin; filename=\"ok.bin\"", address, "ok.bin"},
+        // An overlong "/" and a surrogate are no UTF-8.
+        {"attachment; filename*=UTF-8''..%C0%AFx.bin; filename=\"ok.bin\"", address, "ok.bin"},
+        {"attachment; filename*=UTF-8''%ED%A0%80.bin; filename=\"ok.bin\"", address, "ok.bin"},
         {"attachment; filename*=KOI8-R''%C1.bin; filename=\"ok.bin\"", address, "ok.bin"},
         {"attachment; filename*=UTF-8''%G1.bin", address, "alpha.bin"},
         {"attachment", address, "alpha.bin"},

@@ -247,8 +247,25 @@ TEST(HostProfileLinks, ClaimedLinksAreQueuedOnceInTheirCanonicalForm) {
     EXPECT_EQ(batch.alreadyQueued, (Links{"https://x.example/d/abc", "https://x.example/d/old"}));
     EXPECT_EQ(linksToQueue({r, r}, {r}, nullptr).added, (Links{r, r})); // the designed rule
 
+    // A form that would leave the web is not the link's: it stays as it came.
+    const std::pair<std::string, std::string> leaving[] = {{"^https?://", ""}, {"/d/", "/d/\t"}};
+    for (const auto& rule : leaving) {
+        profile.rewrite = {rule};
+        HostProfiles stay;
+        stay.add(compiled(profile));
+        EXPECT_EQ(stay.canonical("http://x.example/d/abc"), "http://x.example/d/abc") << rule.first;
+    }
+
+    // A rule that does not compile, or writes an address the profile does
+    // not know, is refused.
     const std::pair<std::string, std::string> refused[] = {
-        {"(a", "x"}, {"(a)", "\\2"}, {"a", "\\1"}, {"(a)", "\\"}};
+        {"(a", "x"},
+        {"(a)", "\\2"},
+        {"a", "\\1"},
+        {"(a)", "\\"},
+        {"^.*$", "file:///etc/passwd"},
+        {"^https?://", "javascript:alert(1)//"},
+        {"^https?://x\\.example/d/(\\w+)", "https://elsewhere.example/\\1"}};
     for (const auto& rule : refused) {
         profile.rewrite = {rule};
         std::string reason;
@@ -290,10 +307,10 @@ TEST(HostProfileLinks, ClipboardAndCommandLineTakeProfileLinksToo) {
 
 TEST(HostProfileCookies, PresetCookiesMustBeSendableAsTheyStand) {
     const std::pair<std::pair<std::string, std::string>, bool> cases[] = {
-        {{"lang", "english"}, true},  {{"consent", ""}, true},        {{"k", "a=b/c"}, true},
-        {{"", "v"}, false},           {{"a b", "v"}, false},          {{"a=b", "v"}, false},
-        {{"k", "v; admin=1"}, false}, {{"k", "line\r\nX: y"}, false}, {{"k", "\"q\""}, false},
-        {{"k", "caf\xc3\xa9"}, false}};
+        {{"lang", "english"}, true},  {{"consent", ""}, true},      {{"k", "a=b/c"}, true},
+        {{"", "v"}, false},           {{"a b", "v"}, false},        {{"a=b", "v"}, false},
+        {{"k", "v; admin=1"}, false}, {{"k", "v;admin=1"}, false},  {{"k", "line\r\nX: y"}, false},
+        {{"k", "\"q\""}, false},      {{"k", "caf\xc3\xa9"}, false}};
     for (const auto& [cookie, usable] : cases) {
         HostProfile profile = hostProfile("p", {"host"});
         profile.cookies = {cookie};

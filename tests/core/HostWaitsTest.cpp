@@ -108,6 +108,7 @@ TEST(HostWaitFile, BrokenLinesAreSkippedAndEndsHeldToADay) {
                              "-5\tnegative\n"
                              "\tno end\n"
                              "99999999999999999999\ttoo long\n"
+                             "9999999999999999999\tnineteen digits\n"
                              "1700000100\tbad \\q escape\n"
                              "1700000100\ttrailing \\\n"
                              "1700000100\tgood\r\n" +

@@ -137,6 +137,7 @@ TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
     EXPECT_TRUE(facts->size && facts->size->exact);
     EXPECT_TRUE(facts->digest);
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
+    EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1>sum:" + sha1)); // no size there
     EXPECT_EQ(textPageFacts(*profile, "File Not Found")->availability, Availability::Offline);
     // The profile's own size and hash readers serve a first step without them.
     HostProfile shorthand;
@@ -165,20 +166,41 @@ TEST(LinkCheckFacts, HeaderAnswersTellOnlineOfflineOrUnknown) {
         const char* name;
         std::int64_t size; // -1: none
     };
-    HeaderAnswer file{
-        false, false, 200, "application/zip", "1234", "attachment; filename=\"x.zip\""};
-    HeaderAnswer page{false, false, 200, "text/html; charset=utf-8", "99", std::nullopt};
-    HeaderAnswer bare{false, false, 200, std::nullopt, "12x", std::nullopt};
+    const auto answer = [](int status, std::optional<std::string> type = {},
+                           std::optional<std::string> length = {},
+                           std::optional<std::string> disposition = {}) {
+        HeaderAnswer whole;
+        whole.whole = true;
+        whole.status = status;
+        whole.contentType = std::move(type);
+        whole.contentLength = std::move(length);
+        whole.contentDisposition = std::move(disposition);
+        return whole;
+    };
+    HeaderAnswer dripped = answer(200, "application/zip", "1234");
+    dripped.whole = false;
+    HeaderAnswer late404 = answer(404);
+    late404.timedOut = true;
+    HeaderAnswer refused, noAddress;
+    refused.refusedConnection = true;
+    noAddress.refusedAddress = true;
     const Case cases[] = {
-        {"a file", file, Availability::Online, "x.zip", 1234},
-        {"a web page", page, Availability::Online, "", -1},
-        {"an unreadable length, the address's name", bare, Availability::Online, "f%20g.bin", -1},
-        {"404", {false, false, 404, {}, {}, {}}, Availability::Offline, "", -1},
-        {"410", {false, false, 410, {}, {}, {}}, Availability::Offline, "", -1},
-        {"refused", {false, false, 0, {}, {}, {}}, Availability::Offline, "", -1},
-        {"503", {false, false, 503, {}, {}, {}}, Availability::Unknown, "", -1},
-        {"timed out", {true, false, 0, {}, {}, {}}, Availability::Unknown, "", -1},
-        {"no address", {false, true, 0, {}, {}, {}}, Availability::Unknown, "", -1},
+        {"a file", answer(200, "application/zip", "1234", "attachment; filename=\"x.zip\""),
+         Availability::Online, "x.zip", 1234},
+        {"a web page", answer(200, "text/html; charset=utf-8", "99"), Availability::Online, "", -1},
+        {"an unreadable length, the address's name", answer(200, {}, "12x"), Availability::Online,
+         "f%20g.bin", -1},
+        {"a negative length", answer(200, {}, "-5"), Availability::Online, "f%20g.bin", -1},
+        {"a signed zero", answer(200, {}, "-0"), Availability::Online, "f%20g.bin", -1},
+        {"404", answer(404), Availability::Offline, "", -1},
+        {"410", answer(410), Availability::Offline, "", -1},
+        {"a refused connection", refused, Availability::Offline, "", -1},
+        {"no answer", {}, Availability::Unknown, "", -1},
+        {"headers dripped until the time ran out", dripped, Availability::Unknown, "", -1},
+        {"a final redirect", answer(302), Availability::Unknown, "", -1},
+        {"503", answer(503), Availability::Unknown, "", -1},
+        {"timed out", late404, Availability::Unknown, "", -1},
+        {"no address", noAddress, Availability::Unknown, "", -1},
     };
     for (const Case& c : cases) {
         const LinkFacts facts = headerFacts("http://h/d/f%20g.bin?x=1", c.answer);

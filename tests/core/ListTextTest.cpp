@@ -33,6 +33,10 @@ INSTANTIATE_TEST_SUITE_P(LineEnds, ListSplitTest,
                                                      std::string("a\r\nbc\0d\r\ne", 10),
                                                      {"a", "bc"}},
                                            SplitCase{"Empty", "", {}},
+                                           SplitCase{"Utf8WithItsMark",
+                                                     "\xEF\xBB\xBFhttp://a/\xC3\xA1\r\n"
+                                                     "\xE1\r\n",
+                                                     {"http://a/\xC3\xA1", "\xC3\xA1"}},
                                            SplitCase{"Code1250", "\xE1rv\xEDz", {"árvíz"}}),
                          [](const auto& param) { return std::string(param.param.name); });
 

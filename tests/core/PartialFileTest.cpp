@@ -54,6 +54,7 @@ TEST(PartialFile, ServerNamesAreStoredVisibleAndWithinOneEntry) {
         {"\xc5\x91r\xc3\xa1\xe2\x80\x94\xf0\x9f\x98\x80.txt", 0,
          "\xc5\x91r\xc3\xa1\xe2\x80\x94\xf0\x9f\x98\x80.txt"},
         {"\xe9t\xe9\xe2\x80.txt", 0, "\xe9t\xe9\xe2\x80.txt"},
+        {"a\xc0\x8a\xed\xa0\x80.txt", 0, "a\xc0\x8a\xed\xa0\x80.txt"}, // overlong, surrogate
         // Never a partial file's name.
         {"victim.iso.part", 0, "victim.iso.part_"},
         {"victim.iso.part.meta", 0, "victim.iso.part.meta_"},

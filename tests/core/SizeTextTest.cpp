@@ -40,6 +40,7 @@ TEST(SizeText, ReadsAPagesSizeWithTheTextsPrecision) {
         {"1.234 bájt", SizeReading{1'234, true}},
         {"Size: 4096", SizeReading{4'096, true}},
         {"1.5 GB", SizeReading{GiB * 3 / 2, false}},
+        {"1.500 GB", SizeReading{GiB * 3 / 2, false}}, // three decimals, not thousands
         {"345,2 MB", SizeReading{345 * MiB + 209'715, false}},
         {"700 KiB", SizeReading{700 * KiB, false}},
         {"1.234,5 kb", SizeReading{1'234 * KiB + 512, false}},

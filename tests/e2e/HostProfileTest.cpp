@@ -4,6 +4,7 @@
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
@@ -11,6 +12,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -311,6 +314,48 @@ TEST_F(ProfileCycle, AHostAskingToWaitIsTriedAgainAfterThatTimeWhileOthersGo) {
     EXPECT_TRUE(form.queue().isEmpty());
 }
 
+// One link at a time: while a host waits an hour, the other hosts' files
+// arrive, and the waiting host is not asked again.
+TEST_F(ProfileCycle, OtherHostsFilesArriveWhileOneHostWaitsAnHour) {
+    host.addFile("h.bin", file(bytes(1'000, 'h')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    host.addFile("e.bin", file(bytes(3'000, 'e')));
+    host.setNextDownloadWait("h.bin", 60, "minutes");
+    const std::string waiting = host.xfsLinkFor("h.bin");
+    TForm1& form = openWithLinks({waiting, host.linkFor("d.bin"), host.linkFor("e.bin")});
+    click("inditas");
+    ASSERT_TRUE(waitFor([&] { return logged() == 2; }, 30000));
+    ASSERT_TRUE(waitFor(
+        [this] {
+            return control<QLabel>("allapot")->text().startsWith(
+                QStringLiteral("Következő próba: "));
+        },
+        30000));
+    EXPECT_EQ(logColumn(LogStatus), Strings(2, "Sikeres letöltés"));
+    EXPECT_EQ(downloaded(QStringLiteral("e.bin")), QByteArray::fromStdString(bytes(3'000, 'e')));
+    EXPECT_EQ(host.getsOf("/x/h\\.bin"), 1);
+    EXPECT_EQ(form.queue().url(1), waiting);
+    click("Stop");
+}
+
+// "Letöltés után megáll": a host that asks to wait ends the run there; the
+// next link is not begun.
+TEST_F(ProfileCycle, AHostsWaitEndsTheRunWhenItWasToStopAfterThisLink) {
+    host.addFile("h.bin", file(bytes(1'000, 'h')));
+    host.addFile("d.bin", file(bytes(2'000, 'd')));
+    host.setNextDownloadWait("h.bin", 60, "minutes");
+    TForm1& form = openWithLinks({host.xfsLinkFor("h.bin"), host.linkFor("d.bin")});
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->setChecked(true);
+    ASSERT_TRUE(
+        waitFor([&] { return host.getsOf("/x/h\\.bin") == 1 && !form.downloading(); }, 30000));
+    settle();
+    EXPECT_TRUE(control<QPushButton>("inditas")->isEnabled());
+    EXPECT_FALSE(control<QLabel>("allapot")->text().startsWith(QStringLiteral("Következő")));
+    EXPECT_EQ(host.getsOf("/files/d\\.bin"), 0);
+    EXPECT_TRUE(form.log().isEmpty());
+}
+
 // A window closed while a host waits, opened again on the same records,
 // passes that host's link over until the time it was told: the host is not
 // asked again, and the other links go meanwhile.
@@ -343,11 +388,50 @@ TEST_F(ProfileCycle, AHostsWaitOutlivesARestart) {
     click("Stop");
 }
 
+// Takes connections, sends its status line at once and its headers a byte
+// a second.
+class DrippingServer : public QTcpServer {
+  public:
+    DrippingServer() {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                socket->write("HTTP/1.1 200 OK\r\n");
+                auto* drip = new QTimer(socket);
+                connect(drip, &QTimer::timeout, socket, [socket, sent = 0]() mutable {
+                    static constexpr char kRest[] =
+                        "Content-Type: application/zip\r\nContent-Length: 5\r\n\r\nhello";
+                    if (sent < static_cast<int>(sizeof kRest) - 1)
+                        socket->write(kRest + sent++, 1);
+                });
+                drip->start(1000);
+            }
+        });
+    }
+};
+
 // The link check loads first pages in pages of its own and asks other links
 // for their headers; nothing is submitted, and its results outlive a
-// restart. The offline rows go to the log as dead links.
+// restart. The offline rows go to the log as dead links; a link only a
+// host's silence speaks of is unknown, and that host is not asked again in
+// the same check.
 TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToTheLog) {
     QString reason;
+    // Profiles on servers that take connections and never answer: one read
+    // in the browser, one fetched as text.
+    QTcpServer hung, hungText;
+    for (const auto& [server, reader] :
+         {std::pair{&hung, "selector\": \"h1"}, std::pair{&hungText, "pattern\": \"<h1>(.*)<"}}) {
+        ASSERT_TRUE(server->listen(QHostAddress::LocalHost));
+        auto stuck = parseHostProfile(QStringLiteral(R"j({"name": "Stuck %1",
+            "links": ["^http://127\\.0\\.0\\.1:%1/"],
+            "steps": [{"name": {"%2"}, "submit": "#go"}]})j")
+                                          .arg(server->serverPort())
+                                          .arg(QLatin1String(reader))
+                                          .toUtf8(),
+                                      &reason);
+        ASSERT_TRUE(stuck) << reason.toStdString();
+        loaded_.profiles.add(stuck);
+    }
     auto sum = parseHostProfile(R"j({"name": "Checksum host",
         "links": ["^http://127\\.0\\.0\\.1:\\d+/sum/"],
         "steps": [{"name": {"pattern": "<h1>([^<]*)<"}, "size": {"between": ["id=\"size\">", "<"]},
@@ -362,20 +446,32 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     host.addFile("f.bin", named);
     QTcpServer silent; // takes connections and never answers
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int silentConnections = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] { ++silentConnections; });
+    DrippingServer dripping;
+    ASSERT_TRUE(dripping.listen(QHostAddress::LocalHost));
+    const std::string silentBase = "http://127.0.0.1:" + std::to_string(silent.serverPort());
     const Strings links{host.checksumLinkFor("a.bin"),
                         host.deadFormLinkFor("x.bin"),
                         host.offlineLinkFor("y.bin"),
                         host.base() + "/files/f.bin",
                         "http://127.0.0.1:1/z.bin",
-                        "http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/s.bin",
-                        host.base() + "/nohead/f.bin"};
+                        silentBase + "/s.bin",
+                        host.base() + "/nohead/f.bin",
+                        silentBase + "/t.bin",
+                        "http://127.0.0.1:" + std::to_string(dripping.serverPort()) + "/d.bin",
+                        "http://127.0.0.1:" + std::to_string(hung.serverPort()) + "/p.bin",
+                        "http://127.0.0.1:" + std::to_string(hungText.serverPort()) + "/q.bin"};
     openWithLinks(links);
-    form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(1500));
+    // The client gives up on a silent server before the check's own time
+    // runs out: its silence is still no proof of a dead link.
+    http.setStallSeconds(1);
+    form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(4000));
     click("checkLinks");
     ASSERT_TRUE(waitFor(
         [this] {
             return control<QPushButton>("checkLinks")->text() ==
-                   QStringLiteral("Linkek ellenőrzése");
+                   QStringLiteral("Linkek ellen&őrzése");
         },
         30000));
     const auto rowText = [this](int row) {
@@ -385,18 +481,20 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
             cells << shown->index(row, column).data().toString();
         return cells.join(u'|').toStdString();
     };
-    const Strings expected{"a.bin|1.5 MB|igen", "||nem", "||nem",
-                           "F.bin|2.9 kB|igen", "||nem", "||ismeretlen",
-                           "F.bin|2.9 kB|igen"};
+    const Strings expected{"a.bin|1.5 MiB|igen", "||nem",        "||nem",
+                           "F.bin|2.9 KiB|igen", "||nem",        "||ismeretlen",
+                           "F.bin|2.9 KiB|igen", "||ismeretlen", "||ismeretlen",
+                           "||ismeretlen",       "||ismeretlen"};
     const QAbstractItemModel* grid = control<QTableView>("Linkek")->model();
-    for (int row = 0; row < 7; ++row)
+    EXPECT_EQ(silentConnections, 1);
+    for (int row = 0; row < 11; ++row)
         EXPECT_EQ(rowText(row), expected[static_cast<std::size_t>(row)]) << links[row];
     EXPECT_EQ(grid->index(0, 3).data(Qt::ToolTipRole).toString().toStdString(),
               "SHA-256: " + sha256);
-    EXPECT_TRUE(grid->index(0, 5)
+    EXPECT_TRUE(grid->index(5, 5)
                     .data(Qt::ToolTipRole)
                     .toString()
-                    .startsWith(QStringLiteral("Ellenőrizve: ")));
+                    .startsWith(QStringLiteral("ismeretlen\nEllenőrizve: ")));
     EXPECT_TRUE(grid->index(1, 1).data(Qt::ForegroundRole).isValid()); // offline: greyed
     EXPECT_FALSE(grid->index(0, 1).data(Qt::ForegroundRole).isValid());
     EXPECT_EQ(postsTo("/b/go/x.bin"), 0); // no form submitted
@@ -423,7 +521,7 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     EXPECT_NE(loaded[0], "text/html, */*");
 
     click("removeOfflineItem");
-    EXPECT_EQ(form().queue().rowCount() - 1, 4);
+    EXPECT_EQ(form().queue().rowCount() - 1, 8);
     EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4]}));
     EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
     ASSERT_TRUE(form().close());
@@ -588,6 +686,23 @@ TEST_F(ProfileCycle, ACaptchaLinkIsPutAtTheEndUntriedWhenCaptchasAreSkipped) {
     EXPECT_EQ(postsTo("/q/a.bin"), 0);
 }
 
+// "kihagyom" with only captcha links: each page is loaded once, and the
+// run ends with both still queued.
+TEST_F(ProfileCycle, OnlyCaptchaLinksSkippedLoadEachPageOnce) {
+    storeSetting(QStringLiteral("Captcha_eseten"), QStringLiteral("1"));
+    host.addFile("a.bin", file(bytes(2'000, 'a')));
+    host.addFile("b.bin", file(bytes(2'000, 'b')));
+    const Strings links{host.captchaLinkFor("a.bin"), host.captchaLinkFor("b.bin")};
+    TForm1& form = openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    settle();
+    EXPECT_EQ(host.getsOf("/q/a\\.bin"), 1);
+    EXPECT_EQ(host.getsOf("/q/b\\.bin"), 1);
+    EXPECT_EQ(form.queue().rowCount(), 3);
+    EXPECT_TRUE(form.log().isEmpty());
+}
+
 TEST_F(ProfileCycle, StopDuringACaptchaLeavesTheLinkAtTheHeadUntried) {
     host.addFile("a.bin", file(bytes(2'000, 'a')));
     host.addFile("d.bin", file(bytes(2'000, 'd')));
@@ -696,6 +811,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"n-profile-hash-type.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b",
               "hash": {"pattern": "(a)", "hash_type": "crc32"}})j"},
+        {"o-nul-in-a-cookie.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k\u0000\u001b": "v"}})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -725,6 +842,9 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     ASSERT_EQ(dialogs.errors.size(), 1);
     for (const auto& [name, text] : bad)
         EXPECT_TRUE(dialogs.errors[0].contains(QLatin1String(name))) << name;
+    EXPECT_TRUE(dialogs.errors[0].contains(QLatin1String("k\\u0000\\u001b")));
+    EXPECT_FALSE(std::any_of(dialogs.errors[0].begin(), dialogs.errors[0].end(),
+                             [](QChar c) { return c.unicode() < 0x20 && c != u'\n'; }));
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
 }
 

@@ -208,8 +208,31 @@ TEST(HttpClientRules, OnlyA2xxOfHttpCarriesTheFile) {
         EXPECT_EQ(result.error, c.reason) << c.address;
         EXPECT_EQ(written, "") << c.address;
     }
-    // A stall is waited out this long by default.
-    EXPECT_EQ(http.stallSeconds(), 120);
+}
+
+// The time the speed limit holds a body back is no stall: of 3 KB at
+// 512 B/s, the last KiB is held two seconds, a stall time, after the first
+// two came at once.
+TEST(HttpClientRules, TimeHeldBackByTheSpeedLimitIsNoStall) {
+    TestHost host;
+    HostedFile served;
+    served.body = std::string(3 * 1024, 's');
+    served.mode = Mode::Slow;
+    served.pieceBytes = 2048;
+    served.pieceDelayMs = 300;
+    host.addFile("s.bin", served);
+    HttpClient http;
+    http.setStallSeconds(2);
+    http.setReceiveLimit(512);
+    const std::atomic<bool> abort{false};
+    HttpBody body;
+    body.write = [](const char*, std::size_t) { return true; };
+    QElapsedTimer took;
+    took.start();
+    const HttpResult result = http.get(host.base() + "/files/s.bin", body, abort);
+    EXPECT_EQ(result.status, HttpResult::Status::Ok) << result.error;
+    EXPECT_EQ(result.received, 3 * 1024);
+    EXPECT_GE(took.elapsed(), 1900); // it was held back
 }
 
 // Two bodies at once share one limit: together they take about as long as
