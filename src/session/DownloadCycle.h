@@ -234,6 +234,7 @@ class DownloadCycle final : public QObject {
     void profileMarkupRead(bool ok, const std::string& markup);
     void checkStepPage(const std::string& markup);
     void retryAfterRead(const std::optional<std::string>& text);
+    void hostTemporarilyOffline(std::size_t step, const std::string& markup);
     void hostAsksToWait(std::int64_t seconds);
     void stepChecked();
     void fileNameRead(const std::optional<std::string>& text);
@@ -266,6 +267,7 @@ class DownloadCycle final : public QObject {
     void captchaTimedOut();
     void endCaptcha();
     void stepSubmitted(bool submitted);
+    void clickLedNowhere(quint64 attempt, std::size_t pressed);
     void fileFound(const std::string& address);
     bool walkOnFromPage();
     std::optional<HttpSession> profileSession() const;
