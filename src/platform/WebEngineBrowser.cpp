@@ -123,8 +123,9 @@ constexpr const char* kReadScript =
 // Accept-Language follow the program's language, whatever the user's
 // locale. A page runs as in a browser's front tab though its view is not
 // shown (another page of the window, the window in the tray): a hidden
-// page's timers would otherwise tick at half speed or slower, and a host's
-// countdown would outlast the cycle's.
+// page's timers would wake only on whole seconds, a chain of one-second
+// timeouts ticking every two, and a host's countdown would outlast the
+// cycle's.
 void setEngineFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const auto add = [&flags](const char* flag, const char* present) {
@@ -136,8 +137,6 @@ void setEngineFlags() {
     };
     add("--lang=hu", "--lang=");
     add("--disable-background-timer-throttling", "--disable-background-timer-throttling");
-    add("--disable-renderer-backgrounding", "--disable-renderer-backgrounding");
-    add("--disable-backgrounding-occluded-windows", "--disable-backgrounding-occluded-windows");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
