@@ -483,35 +483,39 @@ void TestHost::routeOtherHosts() {
         // A busy page that would otherwise read as a countdown.
         const std::string busy =
             name == "busy.bin" ? "<p>All free slots are busy. Come back later.</p>" : "";
-        sendPage(
-            response,
-            busy + "<p>Your link is ready in <b id=\"c\">" + std::to_string(waitSeconds()) +
-                "</b> s</p><div id=\"link\"></div><script>"
-                "var n = " +
-                std::to_string(waitSeconds()) +
-                ";"
-                "function show(address) { document.getElementById('link')"
-                ".innerHTML = '<a id=\"go\" href=\"' + address +"
-                " '\">Download</a>'; }" +
-                // A "late" file's address is asked for by XHR a while
-                // after the countdown, as many hosts do.
-                (name.rfind("late", 0) == 0
-                     ? "function ready() { setTimeout(function () {"
-                       " var r = new XMLHttpRequest();"
-                       " r.onload = function () { show(r.responseText); };"
-                       " r.open('GET', '/c/address/" +
-                           urlEncode(name) + "'); r.send(); }, 1500); }"
-                     : "function ready() { show('" +
-                           (address.empty() ? "/files/" + urlEncode(name) : address) + "'); }") +
-                // A "tick" page tells how long its ticks took.
-                (name.rfind("tick", 0) == 0
-                     ? "var started = Date.now(); var done = ready; ready = function () {"
-                       " var r = new XMLHttpRequest(); r.open('GET', '/c/ticked/" +
-                           urlEncode(name) + "?ms=' + (Date.now() - started)); r.send(); done(); };"
-                     : std::string()) +
-                "if (n <= 0) ready(); else var t = setInterval(function () {"
-                " n--; document.getElementById('c').textContent = n;"
-                " if (n <= 0) { clearInterval(t); ready(); } }, 1000);</script>");
+        sendPage(response,
+                 busy + "<p>Your link is ready in <b id=\"c\">" + std::to_string(waitSeconds()) +
+                     "</b> s</p><div id=\"link\"></div><script>"
+                     "var n = " +
+                     std::to_string(waitSeconds()) +
+                     ";"
+                     "function show(address) { document.getElementById('link')"
+                     ".innerHTML = '<a id=\"go\" href=\"' + address +"
+                     " '\">Download</a>'; }" +
+                     // A "late" file's address is asked for by XHR a while
+                     // after the countdown, as many hosts do.
+                     (name.rfind("late", 0) == 0
+                          ? "function ready() { setTimeout(function () {"
+                            " var r = new XMLHttpRequest();"
+                            " r.onload = function () { show(r.responseText); };"
+                            " r.open('GET', '/c/address/" +
+                                urlEncode(name) + "'); r.send(); }, 1500); }"
+                          : "function ready() { show('" +
+                                (address.empty() ? "/files/" + urlEncode(name) : address) +
+                                "'); }") +
+                     // A "tick" page counts in a chain of one-second timeouts, as
+                     // many hosts' scripts do, and tells how long its ticks took.
+                     (name.rfind("tick", 0) == 0
+                          ? "var started = Date.now(); function tick() {"
+                            " n--; document.getElementById('c').textContent = n;"
+                            " if (n > 0) { setTimeout(tick, 1000); return; }"
+                            " var r = new XMLHttpRequest(); r.open('GET', '/c/ticked/" +
+                                urlEncode(name) +
+                                "?ms=' + (Date.now() - started)); r.send(); ready(); }"
+                                " setTimeout(tick, 1000);</script>"
+                          : "if (n <= 0) ready(); else var t = setInterval(function () {"
+                            " n--; document.getElementById('c').textContent = n;"
+                            " if (n <= 0) { clearInterval(t); ready(); } }, 1000);</script>"));
     };
     server_->Get(R"(/c/([^/]*))",
                  [countdown](const httplib::Request& request, httplib::Response& response) {
@@ -1250,13 +1254,19 @@ void TestHost::routeScriptedHosts() {
             waitsIssued_[token] = Clock::now();
             wait = waitSeconds_;
         }
+        const bool clock = request.matches[1] == "clock";
         const std::string written =
-            request.matches[1] == "clock"
-                ? twoDigits(wait / 60) + ":" + twoDigits(wait % 60)
-                : std::to_string(wait / 60) + " min " + std::to_string(wait % 60) + " s";
-        sendPage(response, "<p>Please wait <span id=\"wait\">" + written +
-                               "</span> before downloading.</p><a id=\"go\" href=\"/w/file/" +
-                               token + "/" + urlEncode(name) + "\">Download</a>");
+            clock ? twoDigits(wait / 60) + ":" + twoDigits(wait % 60)
+                  : std::to_string(wait / 60) + " min " + std::to_string(wait % 60) + " s";
+        // The words come a second late, "calculating..." standing there first.
+        sendPage(response,
+                 "<p>Please wait <span id=\"wait\">" + (clock ? written : "calculating...") +
+                     "</span> before downloading.</p><a id=\"go\" href=\"/w/file/" + token + "/" +
+                     urlEncode(name) + "\">Download</a>" +
+                     (clock ? std::string()
+                            : "<script>setTimeout(function () { document.getElementById('wait')"
+                              ".textContent = '" +
+                                  written + "'; }, 1000);</script>"));
     });
     server_->Get(R"(/w/file/([^/]*)/(.*))",
                  [this](const httplib::Request& request, httplib::Response& response) {

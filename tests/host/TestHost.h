@@ -219,7 +219,8 @@ class TestHost {
     std::string clickCountdownLinkFor(const std::string& name) const;
     // The host's wait written as "MM:SS" (clockWait) or as "M min S s" in
     // <span id="wait">, beside <a id="go">; the file's address refuses a GET
-    // that comes before the wait is over.
+    // that comes before the wait is over. The words are written in by script
+    // a second after load, "calculating..." standing there until then.
     std::string clockWaitLinkFor(const std::string& name) const;
     std::string wordsWaitLinkFor(const std::string& name) const;
     // <a id="go" href="javascript:void(0)">, its address written in by the
