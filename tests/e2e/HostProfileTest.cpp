@@ -315,39 +315,52 @@ TEST_F(ProfileCycle, AHostAskingToWaitIsTriedAgainAfterThatTimeWhileOthersGo) {
 // it: a click that starts an XHR countdown on the same page, waits written
 // "00:04" and "0 min 4 s" (the file refused before they are over), an
 // address a script writes over "javascript:void(0)" a second after load, a
-// GET form answered with the file itself (its token good once), and
-// presigned addresses that refuse an Authorization header, from the run's
-// second file on. Each file is asked for once, a profile's without the
+// GET form answered with the file itself (its token good once), a POST
+// form answered with it four seconds late, and presigned addresses that
+// refuse an Authorization header, from the run's second file on. Each file
+// is asked for once (but the late POST's), a profile's without the
 // designed request's Authorization and Content-Type; the designed link
 // after them keeps them.
 TEST_F(ProfileCycle, ScriptedPagesDownloadWithOneRequestEachAsInABrowser) {
     host.setWaitSeconds(4);
     const std::map<std::string, std::string> bodies{
-        {"s.bin", bytes(9'000, 's')},  {"w1.bin", bytes(8'000, '1')}, {"w2.bin", bytes(7'000, '2')},
-        {"v.bin", bytes(6'000, 'v')},  {"g.bin", bytes(5'000, 'g')},  {"s1.bin", bytes(4'000, 'x')},
-        {"s2.bin", bytes(3'000, 'y')}, {"d.bin", bytes(2'000, 'd')}};
+        {"s.bin", bytes(9'000, 's')},  {"w1.bin", bytes(8'000, '1')},
+        {"w2.bin", bytes(7'000, '2')}, {"v.bin", bytes(6'000, 'v')},
+        {"g.bin", bytes(5'000, 'g')},  {"s1.bin", bytes(4'000, 'x')},
+        {"s2.bin", bytes(3'000, 'y')}, {"d.bin", bytes(2'000, 'd')},
+        {"gp.bin", bytes(1'000, 'p')}};
     for (const auto& [name, body] : bodies) {
         HostedFile hosted = file(body);
         hosted.signedAddress = name == "s1.bin" || name == "s2.bin";
-        if (name == "g.bin")
-            hosted.disposition = "attachment; filename=\"g.bin\"";
+        if (name == "g.bin" || name == "gp.bin")
+            hosted.disposition = "attachment; filename=\"" + name + "\"";
         host.addFile(name, hosted);
     }
-    const Strings links{host.clickCountdownLinkFor("s.bin"), host.clockWaitLinkFor("w1.bin"),
-                        host.wordsWaitLinkFor("w2.bin"),     host.placeholderLinkFor("v.bin"),
-                        host.getFormLinkFor("g.bin"),        host.placeholderLinkFor("s1.bin"),
-                        host.placeholderLinkFor("s2.bin"),   host.linkFor("d.bin")};
+    const Strings links{host.clickCountdownLinkFor("s.bin"),
+                        host.clockWaitLinkFor("w1.bin"),
+                        host.wordsWaitLinkFor("w2.bin"),
+                        host.placeholderLinkFor("v.bin"),
+                        host.getFormLinkFor("g.bin"),
+                        host.slowPostFormLinkFor("gp.bin"),
+                        host.placeholderLinkFor("s1.bin"),
+                        host.placeholderLinkFor("s2.bin"),
+                        host.linkFor("d.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(90000));
 
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(8, "Sikeres letöltés"))
+    EXPECT_EQ(logColumn(LogStatus), Strings(9, "Sikeres letöltés"))
         << ::testing::PrintToString(statusTips());
-    EXPECT_EQ(logColumn(LogAttempts), Strings(8, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(9, "Próbálva:1"));
     for (const auto& [name, body] : bodies)
         EXPECT_EQ(downloaded(toQt(name)), QByteArray::fromStdString(body)) << name;
     EXPECT_EQ(postsTo("/s/start/s.bin"), 1);
+    // A POST answered late with the file is waited for, not taken for a
+    // click that led nowhere; its answer is the browser's, and the file is
+    // asked for again.
+    EXPECT_EQ(postsTo("/gp/file/gp.bin"), 1);
+    EXPECT_EQ(host.getsOf("/gp/file/gp\\.bin"), 1);
     for (const char* address :
          {"/files/s\\.bin", "/w/file/\\w+/w1\\.bin", "/w/file/\\w+/w2\\.bin", "/files/v\\.bin",
           "/g/file/g\\.bin\\?t=\\w+", "/files/s1\\.bin", "/files/s2\\.bin", "/files/d\\.bin"})

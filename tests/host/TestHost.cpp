@@ -1182,6 +1182,10 @@ std::string TestHost::getFormLinkFor(const std::string& name) const {
     return base() + "/g/" + urlEncode(name);
 }
 
+std::string TestHost::slowPostFormLinkFor(const std::string& name) const {
+    return base() + "/gp/" + urlEncode(name);
+}
+
 int TestHost::tickedMilliseconds(const std::string& name) const {
     std::lock_guard lock(mutex_);
     const auto found = ticked_.find(name);
@@ -1352,6 +1356,20 @@ void TestHost::routeScriptedHosts() {
                      }
                      serveFile(name, &request, &response);
                  });
+
+    server_->Get(
+        R"(/gp/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+            sendPage(response, "<form method=\"post\" action=\"/gp/file/" +
+                                   urlEncode(request.matches[1]) +
+                                   "\"><button id=\"dl\" type=\"submit\">Download</button></form>");
+        });
+    const auto postFile = [this](const httplib::Request& request, httplib::Response& response) {
+        if (request.method == "POST")
+            std::this_thread::sleep_for(std::chrono::seconds(4));
+        serveFile(request.matches[1], &request, &response);
+    };
+    server_->Post(R"(/gp/file/([^?]*))", postFile);
+    server_->Get(R"(/gp/file/([^?]*))", postFile);
 
     server_->Get(R"(/c/ticked/([^?]*))",
                  [this](const httplib::Request& request, httplib::Response& response) {

@@ -235,6 +235,9 @@ class TestHost {
     // A GET form whose own answer is the file (Content-Disposition
     // attachment); its token serves one GET, the next gets 410.
     std::string getFormLinkFor(const std::string& name) const;
+    // A POST form answered with the file, four seconds late; a GET of its
+    // action gets the file at once.
+    std::string slowPostFormLinkFor(const std::string& name) const;
     // A countdown page (as countdownLinkFor) of a name starting "tick"
     // reports the milliseconds its ticks took; -1 before it has.
     int tickedMilliseconds(const std::string& name) const;
