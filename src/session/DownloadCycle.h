@@ -35,7 +35,8 @@ class TTimer;
 // FirstPage and WaitPage, a step's page is loading or being read;
 // AfterWait, the wait is over and the page is asked for the file's address;
 // Submitted, an element was pressed and the page, the file or the download
-// it leads to is awaited.
+// it leads to is awaited; a click that leads nowhere (nothing loading 3 s
+// after it) hands the page as it stands to the next step.
 enum class CycleState {
     Idle,
     FirstPage,
