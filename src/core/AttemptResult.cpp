@@ -12,6 +12,10 @@ FailureReason transferFailure(bool refusedAddress, int httpStatus, const std::st
     return {FailureKind::Network, error, httpStatus};
 }
 
+bool givesUpAtOnce(FailureKind kind) {
+    return kind == FailureKind::PremiumOnly;
+}
+
 const char* failureKindName(FailureKind kind) {
     switch (kind) {
     case FailureKind::None:
@@ -54,6 +58,8 @@ const char* failureKindName(FailureKind kind) {
         return "page-crashed";
     case FailureKind::PageClosed:
         return "page-closed";
+    case FailureKind::PremiumOnly:
+        return "premium-only";
     }
     return "unknown";
 }
@@ -102,6 +108,8 @@ const char* hungarianText(FailureKind kind) {
         return "Weblap hiba: az oldal összeomlott";
     case FailureKind::PageClosed:
         return "Weblap hiba: az oldal bezárta magát";
+    case FailureKind::PremiumOnly:
+        return "Csak prémium felhasználóknak";
     }
     return "Ismeretlen hiba";
 }

@@ -31,6 +31,7 @@ enum class FailureKind : unsigned char {
     ChecksumMismatch,   // the file arrived, but not of the size or digest it should have
     PageCrashed,        // the page's renderer ended while the page was needed
     PageClosed,         // the page's script closed its window while it was needed
+    PremiumOnly,        // the page says the file is for paying users only
 };
 
 struct FailureReason {
@@ -50,6 +51,9 @@ struct AttemptResult {
 // A failed transfer's reason from what the HTTP client told: a refused
 // address first, then an error status (4xx, 5xx), else its error text.
 FailureReason transferFailure(bool refusedAddress, int httpStatus, const std::string& error);
+
+// A failure that another try cannot mend: the link is given up at once.
+bool givesUpAtOnce(FailureKind kind);
 
 // The kind as a short English word, for the diagnostics log.
 const char* failureKindName(FailureKind kind);

@@ -238,6 +238,10 @@ AttemptResult pageForFileResult(const CompiledProfile* profile, std::string_view
         return {OutcomeKind::DeadLink,
                 {FailureKind::FileGone,
                  "the profile's dead pattern matches the page sent for the file"}};
+    if (profile && profile->isPremiumOnly(page))
+        return {OutcomeKind::DeadLink,
+                {FailureKind::PremiumOnly,
+                 "the profile's premium_only pattern matches the page sent for the file"}};
     if (profile && profile->isBusy(page))
         return {OutcomeKind::WaitPageUnreadable,
                 {FailureKind::HostBusy,

@@ -15,9 +15,6 @@
 namespace vardelo {
 namespace {
 
-// A wait page asking for more than a day is not one a host would send.
-constexpr std::int32_t kLongestWaitSeconds = 24 * 60 * 60;
-
 std::unique_ptr<re2::RE2> compilePattern(const std::string& pattern, const char* key,
                                          std::string* reason) {
     re2::RE2::Options options;
@@ -165,6 +162,8 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
     }
     if (!compileOptional(profile.dead, "dead", &compiled->dead_, reason) ||
         !compileOptional(profile.busy, "busy", &compiled->busy_, reason) ||
+        !compileOptional(profile.premiumOnly, "premium_only", &compiled->premiumOnly_, reason) ||
+        !compileOptional(profile.tempOffline, "temp_offline", &compiled->tempOffline_, reason) ||
         !compileReader(retryReader(profile.retryAfter), "retry_after", &compiled->retryPattern_,
                        reason) ||
         !compileReader(profile.captchaSolved, "captcha_solved", &compiled->solvedPattern_, reason))
@@ -207,7 +206,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -216,6 +215,10 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
         }
         if (!compileOptional(step.dead, key("dead").c_str(), &compiled.dead, reason) ||
             !compileOptional(step.busy, key("busy").c_str(), &compiled.busy, reason) ||
+            !compileOptional(step.premiumOnly, key("premium_only").c_str(), &compiled.premiumOnly,
+                             reason) ||
+            !compileOptional(step.tempOffline, key("temp_offline").c_str(), &compiled.tempOffline,
+                             reason) ||
             !compileReader(retryReader(step.retryAfter), key("retry_after").c_str(),
                            &compiled.retryPattern, reason) ||
             !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
@@ -239,6 +242,7 @@ std::vector<ProfileStep> shorthandSteps(const HostProfile& profile) {
     }
     ProfileStep waitPage;
     waitPage.wait = profile.wait;
+    waitPage.waitUnit = profile.waitUnit;
     if (!profile.afterWait.empty()) {
         waitPage.submit = profile.afterWait;
         steps.push_back(std::move(waitPage));
@@ -279,13 +283,35 @@ bool CompiledProfile::isBusy(std::string_view page) const {
            });
 }
 
+bool CompiledProfile::isPremiumOnly(std::size_t step, std::string_view page) const {
+    return searches(premiumOnly_, page) || searches(steps_[step].premiumOnly, page);
+}
+
+bool CompiledProfile::isTempOffline(std::size_t step, std::string_view page) const {
+    return searches(tempOffline_, page) || searches(steps_[step].tempOffline, page);
+}
+
+bool CompiledProfile::isPremiumOnly(std::string_view page) const {
+    return searches(premiumOnly_, page) ||
+           std::any_of(steps_.begin(), steps_.end(),
+                       [&](const auto& s) { return searches(s.premiumOnly, page); });
+}
+
+bool CompiledProfile::isTempOffline(std::string_view page) const {
+    return searches(tempOffline_, page) ||
+           std::any_of(steps_.begin(), steps_.end(),
+                       [&](const auto& s) { return searches(s.tempOffline, page); });
+}
+
 bool CompiledProfile::hasDeadPattern(std::size_t step) const {
-    return dead_ || steps_[step].dead;
+    const CompiledStep& own = steps_[step];
+    return dead_ || premiumOnly_ || tempOffline_ || own.dead || own.premiumOnly || own.tempOffline;
 }
 
 bool CompiledProfile::hasDeadPattern() const {
-    return dead_ || std::any_of(steps_.begin(), steps_.end(),
-                                [](const auto& s) { return s.dead != nullptr; });
+    return dead_ || premiumOnly_ || tempOffline_ ||
+           std::any_of(steps_.begin(), steps_.end(),
+                       [](const auto& s) { return s.dead || s.premiumOnly || s.tempOffline; });
 }
 
 const std::optional<RetryAfterReader>& CompiledProfile::retryAfter(std::size_t step) const {
@@ -445,23 +471,6 @@ std::optional<std::string> readBetween(std::string_view markup, std::string_view
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
-std::optional<std::int32_t> parseWaitSeconds(std::string_view text) {
-    constexpr std::string_view kBlanks = " \t\r\n\f\v";
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-    std::int64_t seconds = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        seconds = seconds * 10 + (c - '0');
-        if (seconds > kLongestWaitSeconds)
-            return std::nullopt;
-    }
-    return static_cast<std::int32_t>(seconds);
-}
-
 std::string decodeCharacterReferences(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -478,6 +487,15 @@ std::string decodeCharacterReferences(std::string_view text) {
         out += text[i++];
     }
     return out;
+}
+
+bool isPlaceholderAddress(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n\f\v";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return true;
+    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    return text == "#" || asciiLower(text.substr(0, 11)) == "javascript:";
 }
 
 bool isHttpAddress(std::string_view address) {

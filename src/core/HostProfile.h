@@ -42,9 +42,12 @@ struct RetryAfterReader {
 struct ProfileStep {
     std::string dead; // patterns over the step's page
     std::string busy;
+    std::string premiumOnly; // the file is for paying users: given up at once
+    std::string tempOffline; // the host is down for now: its links wait
     std::optional<RetryAfterReader> retryAfter;
     std::optional<PageReader> wait;
-    std::string submit; // selector of the element pressed after the wait
+    std::string waitUnit = "s"; // of a number the wait reads without one
+    std::string submit;         // selector of the element pressed after the wait
     std::optional<PageReader> address;
     std::optional<PageReader> fileName;      // the file's name as the page shows it
     std::string captcha;                     // selector of a captcha the user solves
@@ -85,6 +88,8 @@ struct HostProfile {
     std::vector<std::string> links; // patterns searched in a link
     std::string dead;               // patterns over every page of the walk
     std::string busy;
+    std::string premiumOnly;
+    std::string tempOffline;
     std::optional<RetryAfterReader> retryAfter;
     std::string captcha; // as a step's, on every page
     std::optional<PageReader> captchaSolved;
@@ -93,6 +98,7 @@ struct HostProfile {
     std::vector<ProfileStep> steps;
     std::string form; // empty: the first page is the wait page
     std::optional<PageReader> wait;
+    std::string waitUnit = "s";
     std::optional<PageReader> address;
     bool addressAfterWait = false;
     std::string afterWait; // the element that leads to the download
@@ -136,7 +142,12 @@ class CompiledProfile {
     // Any step's or the profile's: for a page sent where the file was.
     bool isDead(std::string_view page) const;
     bool isBusy(std::string_view page) const;
-    // Whether isDead(step, ...) or isDead(...) could match at all.
+    bool isPremiumOnly(std::size_t step, std::string_view page) const;
+    bool isTempOffline(std::size_t step, std::string_view page) const;
+    bool isPremiumOnly(std::string_view page) const;
+    bool isTempOffline(std::string_view page) const;
+    // Whether a page that failed to load could still tell more: a dead,
+    // premium_only or temp_offline pattern of the step's, or of any step's.
     bool hasDeadPattern(std::size_t step) const;
     bool hasDeadPattern() const;
     // The step's own retry_after reader, else the profile's.
@@ -160,8 +171,8 @@ class CompiledProfile {
     CompiledProfile() = default;
     struct CompiledStep {
         ProfileStep step;
-        std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern,
-            namePattern, solvedPattern, sizePattern, hashPattern;
+        std::unique_ptr<re2::RE2> dead, busy, premiumOnly, tempOffline, retryPattern, waitPattern,
+            addressPattern, namePattern, solvedPattern, sizePattern, hashPattern;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
     // Whether a rewrite's replacement that writes a whole address keeps the
@@ -170,7 +181,8 @@ class CompiledProfile {
 
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
-    std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_, solvedPattern_;
+    std::unique_ptr<re2::RE2> dead_, busy_, premiumOnly_, tempOffline_, retryPattern_,
+        solvedPattern_;
     std::vector<CompiledStep> steps_;
     std::vector<std::unique_ptr<re2::RE2>> rewrites_;
 };
@@ -212,13 +224,13 @@ LinksToQueue linksToQueue(const std::vector<std::string>& links,
 std::optional<std::string> readBetween(std::string_view markup, std::string_view marker,
                                        std::string_view terminator);
 
-// A profile's waiting time: whole seconds, blanks around them allowed, at
-// most a day.
-std::optional<std::int32_t> parseWaitSeconds(std::string_view text);
-
 // Character references (&amp; &lt; &gt; &quot; &apos; &#N; &#xN;) replaced
 // by their characters; anything else is kept as it stands.
 std::string decodeCharacterReferences(std::string_view text);
+
+// An address a page's script has yet to write in: empty, "#" or a
+// javascript: address, blanks around it allowed.
+bool isPlaceholderAddress(std::string_view text);
 
 // An address the program may fetch: http or https, in any letter case.
 bool isHttpAddress(std::string_view address);

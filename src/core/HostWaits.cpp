@@ -1,5 +1,6 @@
 #include "core/HostWaits.h"
 
+#include "core/Duration.h"
 #include "core/Saturating.h"
 
 #include <algorithm>
@@ -9,14 +10,6 @@ namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-std::int64_t unitSeconds(std::string_view unit) {
-    if (unit == "min")
-        return 60;
-    if (unit == "h")
-        return 60 * 60;
-    return 1;
 }
 
 std::optional<std::int64_t> parseEnd(std::string_view text) {
@@ -96,21 +89,10 @@ void HostWaits::dropExpired(std::int64_t now) {
 }
 
 std::optional<std::int64_t> retryAfterSeconds(std::string_view text, std::string_view unit) {
-    const auto first = std::find_if(text.begin(), text.end(), isDigit);
-    if (first == text.end())
+    const std::optional<std::int64_t> seconds = durationSeconds(text, unitSeconds(unit));
+    if (!seconds)
         return std::nullopt;
-    const std::int64_t perUnit = unitSeconds(unit);
-    const std::int64_t mostUnits = kLongestHostWaitSeconds / perUnit;
-    std::int64_t units = 0;
-    auto at = first;
-    for (; at != text.end() && isDigit(*at); ++at)
-        units = std::min(units * 10 + (*at - '0'), mostUnits + 1);
-    if (at != text.end() && (*at == '.' || *at == ',') && at + 1 != text.end() && isDigit(at[1])) {
-        const auto fractionEnd = std::find_if_not(at + 1, text.end(), isDigit);
-        if (std::any_of(at + 1, fractionEnd, [](char c) { return c != '0'; }))
-            ++units;
-    }
-    return std::min(std::max<std::int64_t>(units, 1) * perUnit, kLongestHostWaitSeconds);
+    return std::min(*seconds == 0 ? unitSeconds(unit) : *seconds, kLongestHostWaitSeconds);
 }
 
 std::string hostWaitsFileTooLargeMessage(std::string_view fileName) {

@@ -46,12 +46,10 @@ class HostWaits {
     std::map<std::string, std::int64_t, std::less<>> ends_;
 };
 
-// The seconds a `retry_after` reader's text asks for in its unit ("s", "min"
-// or "h"; anything else is seconds): the first whole number in the text. A
-// host that shows whole units is still counting what lies below one, so a
-// fraction right after the number ("1,5" or "1.5") rounds it up and zero
-// counts as one unit. Over a day counts as a day. Nothing when the text holds
-// no number.
+// The seconds a `retry_after` reader's text asks for, read as
+// durationSeconds reads it, a bare number in `unit` ("s", "min" or "h").
+// Zero counts as one unit: the host is still counting what lies below one.
+// Nothing when the text holds no number.
 std::optional<std::int64_t> retryAfterSeconds(std::string_view text, std::string_view unit);
 
 // The stored form: one line per host still waiting at `now`, its end and its

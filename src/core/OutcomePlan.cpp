@@ -13,7 +13,10 @@ OutcomePlan planOutcome(const OutcomeFacts& facts) {
         plan.downloadedBytes = facts.contentLength;
     } else {
         const int attempts = attemptsFromCell(facts.headAttemptsCell);
-        if (shouldRequeue(facts.queueRowCount, attempts, facts.retries)) {
+        if (facts.givenUpAtOnce) {
+            plan.logEntry = givenUpEntry(facts.headUrl, facts.kind, attempts + 1);
+            plan.skippedFiles = 1;
+        } else if (shouldRequeue(facts.queueRowCount, attempts, facts.retries)) {
             plan.queueChange = QueueChange::RotateHead;
             plan.rotatedAttempts = std::to_string(attempts + 1);
         } else {

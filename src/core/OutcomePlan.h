@@ -22,6 +22,7 @@ struct OutcomeFacts {
     int queueRowCount = 2;         // title row included
     bool secondRowHasLink = false; // the head after the change, whichever it is
     int retries = 1;
+    bool givenUpAtOnce = false; // no other try could mend it
     int deadWaitSeconds = 0;
     bool stopAfterChecked = false;
     std::int64_t contentLength = 0;

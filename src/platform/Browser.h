@@ -38,6 +38,8 @@ class Browser : public QObject {
     // when `attribute` is empty; answers elementRead (ok false when nothing
     // matches or the element has no such attribute).
     virtual void readElement(quint64 ticket, const QString& selector, const QString& attribute) = 0;
+    // A navigation of the page has started and not yet finished.
+    virtual bool isLoading() const { return false; }
     // The current page's address, against which its relative addresses count.
     virtual QString pageAddress() const = 0;
     // What a request for a file the pages led to carries to pass for the
@@ -55,9 +57,10 @@ class Browser : public QObject {
     // cookies and the widget stay (the widget empty until then).
     virtual void releasePage() {}
     // While held, the page's next move to another address (a followed
-    // link, a redirect, a script's navigation; a form's own submission still
-    // goes) is not made: navigationHeld gives its address instead, once,
-    // and the hold ends. A navigation the caller starts is never held.
+    // link, a redirect, a script's navigation, a form that activateElement
+    // submits by GET; a form's own POST still goes) is not made:
+    // navigationHeld gives its address instead, once, and the hold ends. A
+    // navigation the caller starts is never held.
     virtual void holdNavigation(bool hold) { Q_UNUSED(hold); }
     // A page of its own for work beside this one (the link check), owned by
     // `parent`: never shown, it shares the engine and its cookies but

@@ -80,6 +80,19 @@ QString readRetryAfter(const QJsonObject& object, const QString& where,
     return QString();
 }
 
+// The unit of a number the `wait` reader reads without one.
+QString readWaitUnit(const QJsonObject& object, const QString& where, std::string* into) {
+    const QJsonValue unit =
+        object.value(QLatin1String("wait")).toObject().value(QLatin1String("unit"));
+    if (unit.isUndefined())
+        return QString();
+    const QString name = unit.toString();
+    if (name != QLatin1String("s") && name != QLatin1String("min") && name != QLatin1String("h"))
+        return QStringLiteral("a %1 egysége nem \"s\", \"min\" vagy \"h\"").arg(where);
+    *into = toStd(name);
+    return QString();
+}
+
 // The digest's kind, named inside the `hash` reader; absent: by its length.
 QString readHashType(const QJsonObject& step, const QString& where,
                      std::optional<DigestKind>* into) {
@@ -112,6 +125,8 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
     const QJsonObject object = value.toObject();
     const std::pair<const char*, std::string*> texts[] = {{"dead", &step.dead},
                                                           {"busy", &step.busy},
+                                                          {"premium_only", &step.premiumOnly},
+                                                          {"temp_offline", &step.tempOffline},
                                                           {"submit", &step.submit},
                                                           {"captcha", &step.captcha}};
     for (const auto& [key, into] : texts) {
@@ -135,9 +150,13 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
         return problem;
     if (QString problem = readHashType(object, where, &step.hashType); !problem.isEmpty())
         return problem;
+    if (QString problem = readWaitUnit(object, where + quoted("wait"), &step.waitUnit);
+        !problem.isEmpty())
+        return problem;
     noteUnknownKeys(object,
-                    {"dead", "busy", "retry_after", "wait", "submit", "address", "name", "captcha",
-                     "captcha_solved", "size", "hash", "comment"},
+                    {"dead", "busy", "premium_only", "temp_offline", "retry_after", "wait",
+                     "submit", "address", "name", "captcha", "captcha_solved", "size", "hash",
+                     "comment"},
                     where, warnings);
     return QString();
 }
@@ -184,6 +203,8 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     const std::pair<const char*, std::string*> texts[] = {{"form", &profile.form},
                                                           {"dead", &profile.dead},
                                                           {"busy", &profile.busy},
+                                                          {"premium_only", &profile.premiumOnly},
+                                                          {"temp_offline", &profile.tempOffline},
                                                           {"after_wait", &profile.afterWait},
                                                           {"captcha", &profile.captcha}};
     for (const auto& [key, into] : texts) {
@@ -209,6 +230,9 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
             return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
     }
     if (QString problem = readHashType(object, QStringLiteral("a "), &profile.hashType);
+        !problem.isEmpty())
+        return problem;
+    if (QString problem = readWaitUnit(object, quoted("wait"), &profile.waitUnit);
         !problem.isEmpty())
         return problem;
     const QJsonValue settle = object.value(QLatin1String("settle"));
@@ -263,7 +287,8 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
                              "after_wait", "steps",          "settle",
                              "per_host",   "cookies",        "rewrite",
                              "captcha",    "captcha_solved", "size",
-                             "hash",       "comment"},
+                             "hash",       "premium_only",   "temp_offline",
+                             "comment"},
                     QString(), warnings);
     return QString();
 }

@@ -281,11 +281,14 @@ class PacedBody {
 
 using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
-// The designed request lines, and the body's own after them.
-HeaderList requestHeaders(const HttpBody* body) {
+// The designed request lines, and the body's own after them. A request in
+// the browser's session sends no Content-Type: a browser's GET has none,
+// and a signed address may count every header it signs.
+HeaderList requestHeaders(const HttpBody* body, bool browsing) {
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Accept: text/html, */*");
-    headers = curl_slist_append(headers, "Content-Type: text/html");
+    if (!browsing)
+        headers = curl_slist_append(headers, "Content-Type: text/html");
     // The body is decoded as a browser would, but the request does not offer
     // encodings: the designed headers stay as they are.
     headers = curl_slist_append(headers, "Accept-Encoding:");
@@ -448,7 +451,7 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     if (body)
         paced.emplace(shared_->pacer);
 
-    const HeaderList headers = requestHeaders(body);
+    const HeaderList headers = requestHeaders(body, session != nullptr);
     char errorText[CURL_ERROR_SIZE] = {};
     aimRequest(h, url, headers.get(), errorText);
     if (session) {
@@ -457,7 +460,9 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     } else {
         useRunSession(h, shared_->run.handle());
     }
-    if (authorisationOn_.load())
+    // A presigned address refuses any Authorization header: the designed
+    // quirk stays with the designed request.
+    if (authorisationOn_.load() && !session)
         useAuthorisation(h);
     const long stallSeconds = stallSeconds_.load();
     watchTransfer(h, transfer, stallSeconds, receiveLimit_.load());

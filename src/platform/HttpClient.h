@@ -79,7 +79,8 @@ struct HttpResult {
 // coding is stored decoded; one in another coding, or whose coded stream
 // is cut short, fails. A request in the browser's session sends the
 // browser's user agent, its cookies instead of the run's and the page it
-// came from as Referer, cut as the browser cuts it (see refererFor).
+// came from as Referer, cut as the browser cuts it (see refererFor), and
+// neither the Content-Type nor the authorisation.
 class HttpClient {
   public:
     HttpClient();

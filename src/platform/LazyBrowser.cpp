@@ -147,6 +147,10 @@ void LazyBrowser::readElement(quint64 ticket, const QString& selector, const QSt
         Qt::QueuedConnection);
 }
 
+bool LazyBrowser::isLoading() const {
+    return engine_ && engine_->isLoading();
+}
+
 QString LazyBrowser::pageAddress() const {
     return engine_ ? engine_->pageAddress() : QString();
 }

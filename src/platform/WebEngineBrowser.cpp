@@ -89,6 +89,22 @@ constexpr const char* kActivateScript =
     "  return false;"
     "})(%1)";
 
+// Whether activating the element submits a form by GET: its address then
+// says all the request says, and the transfer can make it instead.
+constexpr const char* kSubmitsByGetScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return false; }"
+    "  if (!element) return false;"
+    "  var form = element instanceof HTMLFormElement ? element : null;"
+    "  var submitter = !form && element.form && element.type === 'submit' ? element : null;"
+    "  form = form || (submitter && submitter.form);"
+    "  if (!form) return false;"
+    "  var method = submitter && submitter.hasAttribute('formmethod')"
+    "      ? submitter.formMethod : form.method;"
+    "  return String(method).toLowerCase() === 'get';"
+    "})(%1)";
+
 constexpr const char* kReadScript =
     "(function (data) {"
     "  var element = null;"
@@ -103,13 +119,24 @@ constexpr const char* kReadScript =
     "  return value === null ? null : String(value);"
     "})(%1)";
 
-// Error pages and Accept-Language follow the program's language, whatever
-// the user's locale; the engine reads its flags when it first starts.
-void speakHungarian() {
+// The engine reads its flags when it first starts. Error pages and
+// Accept-Language follow the program's language, whatever the user's
+// locale. A page runs as in a browser's front tab though its view is not
+// shown (another page of the window, the window in the tray): a hidden
+// page's timers would wake only on whole seconds, a chain of one-second
+// timeouts ticking every two, and a host's countdown would outlast the
+// cycle's.
+void setEngineFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.contains("--lang="))
-        return;
-    flags += flags.isEmpty() ? "--lang=hu" : " --lang=hu";
+    const auto add = [&flags](const char* flag, const char* present) {
+        if (flags.contains(present))
+            return;
+        if (!flags.isEmpty())
+            flags += ' ';
+        flags += flag;
+    };
+    add("--lang=hu", "--lang=");
+    add("--disable-background-timer-throttling", "--disable-background-timer-throttling");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
@@ -181,7 +208,7 @@ QWebEnginePage* WebEngineBrowser::page() {
 void WebEngineBrowser::createView() {
     QElapsedTimer clock;
     clock.start();
-    speakHungarian();
+    setEngineFlags();
     // The view draws into an image, not into an OpenGL texture: a texture
     // child makes Qt destroy and remake the window's native surface, which
     // blacks the whole window out for a moment and takes the keyboard focus
@@ -289,15 +316,20 @@ bool WebEngineBrowser::endPageScripts() {
 
 bool WebEngineBrowser::allowNavigation(const QUrl& url, int type, bool mainFrame) {
     using Page = QWebEnginePage;
-    // A form's own submission may be a POST, which only the page can make;
-    // what it leads to (a redirect) is held.
+    // A form's own POST only the page can make; what it leads to (a
+    // redirect) is held.
+    // A GET form's is held too: its answer may be the file, good for one
+    // request.
     const bool holdable = type == Page::NavigationTypeLinkClicked ||
-                          type == Page::NavigationTypeRedirect || type == Page::NavigationTypeOther;
+                          type == Page::NavigationTypeRedirect ||
+                          type == Page::NavigationTypeOther ||
+                          (type == Page::NavigationTypeFormSubmitted && holdGetForm_);
     const QString scheme = url.scheme().toLower();
     if (!holdNavigation_ || !mainFrame || !holdable ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return true;
     holdNavigation_ = false;
+    holdGetForm_ = false;
     // Told after the engine has had its answer, not from inside it.
     QMetaObject::invokeMethod(
         this,
@@ -307,6 +339,7 @@ bool WebEngineBrowser::allowNavigation(const QUrl& url, int type, bool mainFrame
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    loading_ = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         Q_EMIT documentComplete(true);
@@ -378,6 +411,7 @@ void WebEngineBrowser::releasePage() {
     afterRendererEnds_.clear();
     // Nothing the page tells as it goes reaches the caller.
     view_->page()->disconnect(this);
+    loading_ = false;
     holder_->setFocusProxy(nullptr);
     delete view_.data(); // and its page with it
     qCInfo(lcBrowser) << "page let go";
@@ -412,11 +446,17 @@ void WebEngineBrowser::onDownloadRequested(QWebEngineDownloadRequest* request) {
     Q_EMIT downloadRequested(request->url().toString(QUrl::FullyEncoded));
 }
 
+// Asked first, so that the form's navigation finds its answer here.
 void WebEngineBrowser::activateElement(quint64 ticket, const QString& selector) {
     watchDownloads();
-    runScript(ticket, withData(kActivateScript, {{QStringLiteral("selector"), selector}}),
-              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
-                  Q_EMIT self->elementSubmitted(t, r.toBool());
+    const QJsonObject data{{QStringLiteral("selector"), selector}};
+    runScript(ticket, withData(kSubmitsByGetScript, data),
+              [data](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  self->holdGetForm_ = self->holdNavigation_ && r.toBool();
+                  self->runScript(t, withData(kActivateScript, data),
+                                  [](WebEngineBrowser* browser, quint64 u, const QVariant& done) {
+                                      Q_EMIT browser->elementSubmitted(u, done.toBool());
+                                  });
               });
 }
 

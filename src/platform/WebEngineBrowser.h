@@ -34,12 +34,16 @@ class WebEngineBrowser final : public Browser {
     void readBodyMarkup(quint64 ticket) override;
     void activateElement(quint64 ticket, const QString& selector) override;
     void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
+    bool isLoading() const override { return loading_; }
     QString pageAddress() const override;
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
     void releasePage() override;
-    void holdNavigation(bool hold) override { holdNavigation_ = hold; }
+    void holdNavigation(bool hold) override {
+        holdNavigation_ = hold;
+        holdGetForm_ = false;
+    }
     Browser* makeHiddenPage(QObject* parent) override;
 
     void setScriptTimeout(std::chrono::milliseconds timeout) { scriptTimeout_ = timeout; }
@@ -85,6 +89,8 @@ class WebEngineBrowser final : public Browser {
     QUrl afterRendererEnds_;
     bool watchingDownloads_ = false;
     bool holdNavigation_ = false;
+    bool holdGetForm_ = false; // the element pressed submits a form by GET
+    bool loading_ = false;
     QList<QNetworkCookie> cookies_;
 };
 

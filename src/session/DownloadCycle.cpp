@@ -376,7 +376,7 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
     // The page may say the file is gone or the host busy: the outcome is
     // then the one its first page would have given.
     const std::string_view text(page.constData(), static_cast<std::size_t>(page.size()));
-    if (!profile_->isDead(text)) {
+    if (!profile_->isDead(text) && !profile_->isPremiumOnly(text)) {
         for (std::size_t i = 0; i < profile_->stepCount(); ++i) {
             const auto asked = profile_->readRetryAfter(i, text);
             const auto seconds =
@@ -385,6 +385,10 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
                 hostAsksToWait(*seconds);
                 return;
             }
+        }
+        if (profile_->isTempOffline(text)) {
+            hostTemporarilyOffline(profile_->stepCount() - 1, std::string(text));
+            return;
         }
     }
     const AttemptResult verdict = pageForFileResult(profile_.get(), text, toStd(contentType));

@@ -35,7 +35,8 @@ class TTimer;
 // FirstPage and WaitPage, a step's page is loading or being read;
 // AfterWait, the wait is over and the page is asked for the file's address;
 // Submitted, an element was pressed and the page, the file or the download
-// it leads to is awaited.
+// it leads to is awaited; a click that leads nowhere (nothing loading 3 s
+// after it) hands the page as it stands to the next step.
 enum class CycleState {
     Idle,
     FirstPage,
@@ -237,6 +238,7 @@ class DownloadCycle final : public QObject {
     void profileMarkupRead(bool ok, const std::string& markup);
     void checkStepPage(const std::string& markup);
     void retryAfterRead(const std::optional<std::string>& text);
+    void hostTemporarilyOffline(std::size_t step, const std::string& markup);
     void hostAsksToWait(std::int64_t seconds);
     void stepChecked();
     void fileNameRead(const std::optional<std::string>& text);
@@ -269,6 +271,7 @@ class DownloadCycle final : public QObject {
     void captchaTimedOut();
     void endCaptcha();
     void stepSubmitted(bool submitted);
+    void clickLedNowhere(quint64 attempt, std::size_t pressed);
     void fileFound(const std::string& address);
     bool walkOnFromPage();
     std::optional<HttpSession> profileSession() const;

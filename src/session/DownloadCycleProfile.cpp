@@ -6,6 +6,7 @@
 // after it is an unreadable wait page. The page watchdog bounds every page.
 #include "session/DownloadCycle.h"
 
+#include "core/Duration.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "core/WaitPage.h"
@@ -26,6 +27,13 @@ constexpr quint64 kProfileTicket = quint64(1) << 63;
 
 // How often a reader that found nothing looks at its page again.
 constexpr int kReadAgainMs = 250;
+
+// A click that has started no navigation by then started a script on the
+// page instead (an XHR countdown): the next step reads the page as it is.
+constexpr int kClickLeadsNowhereMs = 3000;
+
+// A host down for now, saying not for how long, is asked again after this.
+constexpr std::int64_t kTempOfflineSeconds = 10 * 60;
 
 // A failure in the step's own words where it has them.
 std::string failureText(const std::string& own, std::string general) {
@@ -222,11 +230,20 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
                    "the profile's dead pattern matches the page");
         return;
     }
+    if (past ? profile_->isPremiumOnly(markup) : profile_->isPremiumOnly(step_, markup)) {
+        pageFailed(OutcomeKind::DeadLink, FailureKind::PremiumOnly,
+                   "the profile's premium_only pattern matches the page");
+        return;
+    }
+    const std::size_t asked = past ? profile_->stepCount() - 1 : step_;
+    if (past ? profile_->isTempOffline(markup) : profile_->isTempOffline(step_, markup)) {
+        hostTemporarilyOffline(asked, markup);
+        return;
+    }
     if (pageFailedStatus_) {
         pageNotLoaded();
         return;
     }
-    const std::size_t asked = past ? profile_->stepCount() - 1 : step_;
     if (const auto& retry = profile_->retryAfter(asked)) {
         if (retry->reader.kind == PageReader::Kind::Selector) {
             requestValue(ProfileRead::RetryAfter, retry->reader);
@@ -254,6 +271,16 @@ void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
         return;
     }
     hostAsksToWait(*seconds);
+}
+
+// As a host that asks to wait: for the time its retry_after reads, else
+// for the time a host down for now is given.
+void DownloadCycle::hostTemporarilyOffline(std::size_t step, const std::string& markup) {
+    const auto& retry = profile_->retryAfter(step);
+    const auto text = retry ? profile_->readRetryAfter(step, markup) : std::nullopt;
+    const auto seconds = text ? retryAfterSeconds(*text, retry->unit) : std::nullopt;
+    tellFailure("the profile's temp_offline pattern matches the page");
+    hostAsksToWait(seconds.value_or(kTempOfflineSeconds));
 }
 
 // Not a failed try: the link keeps its place among the tries, and the
@@ -316,24 +343,26 @@ void DownloadCycle::readStepWait() {
         stepWaitRead(profile_->readWait(step_, Memo1));
 }
 
+// A text without a number is no wait yet: it is read again as nothing is.
 void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
-    if (!text && readAgainLater(ProfileRead::Wait))
+    const std::optional<std::int64_t> seconds =
+        text ? durationSeconds(*text, unitSeconds(currentStep().waitUnit)) : std::nullopt;
+    if (!seconds && readAgainLater(ProfileRead::Wait))
         return;
-    const std::optional<std::int32_t> seconds = text ? parseWaitSeconds(*text) : std::nullopt;
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
-                   text ? "the waiting time read is no whole number of seconds: \"" + *text + "\""
+                   text ? "the waiting time read holds no number: \"" + *text + "\""
                         : std::string("the profile's wait reader finds nothing"));
         return;
     }
-    countdown = *seconds;
+    countdown = static_cast<std::int32_t>(*seconds);
     settleClock_.invalidate();
     if (currentStep().addressBeforeWait) {
         readStepAddress();
         return;
     }
     if (currentStep().wait) {
-        armCountdown(*seconds);
+        armCountdown(countdown);
         return;
     }
     stepAfterWait(); // nothing to wait for
@@ -371,8 +400,11 @@ void DownloadCycle::readStepAddress() {
         requestMarkup(ProfileRead::Address); // the page as it stands after the wait
 }
 
+// A placeholder ("#", "javascript:void(0)") is an address a script has
+// yet to write in: read again as one not there at all.
 void DownloadCycle::stepAddressRead(const std::optional<std::string>& text) {
-    if (!text && readAgainLater(ProfileRead::Address))
+    const bool placeholder = text && isPlaceholderAddress(decodeCharacterReferences(*text));
+    if ((!text || placeholder) && readAgainLater(ProfileRead::Address))
         return;
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
@@ -466,9 +498,18 @@ void DownloadCycle::stepSubmitted(bool submitted) {
     const ProfileStep& step = currentStep();
     if (submitted) {
         tell(CycleStep::Submitted, stepLine(step.submitForm ? "#" + step.submit : step.submit));
-        if (step.submitForm)
+        if (step.submitForm) {
             formSubmitted();
-        return; // the page, the held navigation or the download it leads to is awaited
+            return;
+        }
+        // The page, the held navigation or the download it leads to is
+        // awaited; or nothing comes, the click having started a script.
+        const quint64 attempt = attempt_;
+        const std::size_t pressed = step_;
+        QTimer::singleShot(kClickLeadsNowhereMs, this, [this, attempt, pressed] {
+            session_.runGuarded([&] { clickLedNowhere(attempt, pressed); });
+        });
+        return;
     }
     browser_.holdNavigation(false);
     if (step_ == 0)
@@ -479,6 +520,16 @@ void DownloadCycle::stepSubmitted(bool submitted) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoAfterWaitElement,
                    failureText(stepTexts().noElement,
                                "nothing on the page matches the selector " + step.submit));
+}
+
+// Nothing is loading: the next step begins on the page as it stands.
+void DownloadCycle::clickLedNowhere(quint64 attempt, std::size_t pressed) {
+    if (attempt != attempt_ || state_ != CycleState::Submitted || step_ != pressed ||
+        browser_.isLoading())
+        return;
+    browser_.holdNavigation(false);
+    ++step_;
+    beginStep(true);
 }
 
 // A submitted form leads to the next step's page, whatever else the page

@@ -486,6 +486,7 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     facts.queueRowCount = queue_.rowCount();
     facts.secondRowHasLink = queue_.rowCount() > 2 && !queue_.url(2).empty();
     facts.retries = settings_.ujra;
+    facts.givenUpAtOnce = givesUpAtOnce(result.reason.kind);
     facts.deadWaitSeconds = settings_.elhalt;
     facts.stopAfterChecked = settings_.letoltes_utan_stop;
     facts.contentLength = contentLength;

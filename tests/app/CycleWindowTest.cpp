@@ -497,6 +497,9 @@ TEST_F(LazyEngine, IsMadeAtTheFirstLookOrStartAndOnlyOnce) {
     click("inditas");
     EXPECT_EQ(made, 1);
     EXPECT_EQ(engine->navigated, QStringList{QStringLiteral("http://h/link/a")});
+    // The walk asks it before it takes a quiet click for one that started a script.
+    engine->loading = true;
+    EXPECT_TRUE(browser().isLoading());
 }
 
 // A module that does not load is this computer's fault: the run stops as

@@ -1,6 +1,7 @@
 #include "core/HostProfile.h"
 #include "core/ClipboardLinks.h"
 #include "core/CookieLine.h"
+#include "core/Duration.h"
 #include "core/Referer.h"
 
 #include <gtest/gtest.h>
@@ -129,15 +130,41 @@ TEST(HostProfileSteps, ShorthandKeysBecomeTheStepsTheyAlwaysMeant) {
     }
 }
 
-TEST(HostProfileReaders, WaitIsWholeSecondsBetweenBlanks) {
-    const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
-        {"30", 30},       {" \t12\n ", 12}, {"0", 0},
-        {"86400", 86400}, {"86401", {}},    {"99999999999999", {}},
-        {"", {}},         {"  ", {}},       {"-3", {}},
-        {"+3", {}},       {"1 2", {}},      {"0x10", {}},
-        {"12;", {}},      {"ten", {}}};
-    for (const auto& [text, seconds] : cases)
-        EXPECT_EQ(parseWaitSeconds(text), seconds) << '"' << text << '"';
+// As people write a wait; a bare number counts in the reader's unit.
+TEST(HostProfileReaders, WaitsReadAsPeopleWriteThem) {
+    constexpr std::int64_t kMinute = 60, kHour = 3600;
+    const std::tuple<std::string, std::int64_t, std::optional<std::int64_t>> cases[] = {
+        {"65", 1, 65},
+        {" \t12\n ", 1, 12},
+        {"0", 1, 0},
+        {"2", kMinute, 120},
+        {"01:05", 1, 65},
+        {"1:00:05", 1, 3605},
+        {"00:00", kHour, 0},
+        {"1 min 5 s", 1, 65},
+        {"1 perc 5 mp", 1, 65},
+        {"1 óra 2 perc", 1, 3720},
+        {"2 hours", 1, 7200},
+        {"1h 5m", 1, 3900},
+        {"1h5m30s", 1, 3930},
+        {"1 Min, 5 Sec.", 1, 65},
+        {"1 min 30", 1, 90}, // after a unit a bare number counts in the next one down
+        {"Wait 45 seconds", 1, 45},
+        {"45 till next", kMinute, 45 * kMinute},
+        {"1.5 min", 1, 120},
+        {"wait 5.", 1, 5},
+        {"-3", 1, 3},
+        {"86400", 1, 86400},
+        {"86401", 1, 86400},
+        {"99999999999999999999", kHour, 86400},
+        {"25:00:00", 1, 86400},
+        {"3 days", 1, 86400},
+        {"", 1, std::nullopt},
+        {"  ", 1, std::nullopt},
+        {"ten", 1, std::nullopt},
+        {"soon", kMinute, std::nullopt}};
+    for (const auto& [text, unit, seconds] : cases)
+        EXPECT_EQ(durationSeconds(text, unit), seconds) << '"' << text << '"';
 }
 
 TEST(HostProfileAddresses, ReferencesDecodedAndOnlyHttpFetched) {
@@ -152,6 +179,13 @@ TEST(HostProfileAddresses, ReferencesDecodedAndOnlyHttpFetched) {
     for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://h/f", "/f",
                             "http:/h", "data:text/html,x", ""})
         EXPECT_FALSE(isHttpAddress(bad)) << bad;
+}
+
+TEST(HostProfileAddresses, PlaceholdersAreAddressesNotThereYet) {
+    for (const char* placeholder : {"", " ", "#", " # ", "javascript:void(0)", "JavaScript:;"})
+        EXPECT_TRUE(isPlaceholderAddress(placeholder)) << placeholder;
+    for (const char* address : {"/f", "#x", "http://h/f", "javascript", "f.bin"})
+        EXPECT_FALSE(isPlaceholderAddress(address)) << address;
 }
 
 TEST(HostProfileFile, PatternsRe2RefusesMakeTheProfileUnusable) {

@@ -23,28 +23,32 @@ void PrintTo(const RetryCase& c, std::ostream* out) {
 
 class RetryAfterCases : public ::testing::TestWithParam<RetryCase> {};
 
-TEST_P(RetryAfterCases, ReadsTheFirstWholeNumberInItsUnit) {
+TEST_P(RetryAfterCases, ReadsTheTimeAsWrittenABareNumberInItsUnit) {
     EXPECT_EQ(retryAfterSeconds(GetParam().text, GetParam().unit), GetParam().seconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RetryAfterCases,
-    ::testing::Values(RetryCase{"Seconds", "45", "s", 45}, RetryCase{"Minutes", " 2 ", "min", 120},
-                      RetryCase{"Hours", "3", "h", 3 * 3600},
-                      RetryCase{"UnknownUnitIsSeconds", "7", "", 7},
-                      RetryCase{"FirstNumberInText", "wait 12 minutes or 30", "min", 720},
-                      RetryCase{"CommaFractionRoundsUp", "1,5", "h", 2 * 3600},
-                      RetryCase{"PointFractionRoundsUp", "0.5 min", "min", 60},
-                      RetryCase{"ZeroFractionIsWhole", "2.00", "min", 120},
-                      RetryCase{"ZeroIsOneUnit", "0 minutes", "min", 60},
-                      RetryCase{"SentenceEndIsNoFraction", "wait 5.", "s", 5},
-                      RetryCase{"NoNumber", "soon", "min", std::nullopt},
-                      RetryCase{"Empty", "", "s", std::nullopt},
-                      RetryCase{"NegativeReadsItsDigits", "-5", "s", 5},
-                      RetryCase{"DayIsKept", "24", "h", kDay},
-                      RetryCase{"OverADayIsADay", "25", "h", kDay},
-                      RetryCase{"HugeNumberIsADay", "99999999999999999999999999", "s", kDay},
-                      RetryCase{"HugeNumberInHoursIsADay", "9223372036854775807", "h", kDay}),
+    ::testing::Values(
+        RetryCase{"Seconds", "45", "s", 45}, RetryCase{"Minutes", " 2 ", "min", 120},
+        RetryCase{"Hours", "3", "h", 3 * 3600}, RetryCase{"UnknownUnitIsSeconds", "7", "", 7},
+        RetryCase{"FirstNumberInText", "wait 12 minutes or 30", "min", 720},
+        RetryCase{"CommaFractionRoundsUp", "1,5", "h", 2 * 3600},
+        RetryCase{"PointFractionRoundsUp", "0.5 min", "min", 60},
+        RetryCase{"ZeroFractionIsWhole", "2.00", "min", 120},
+        RetryCase{"ZeroIsOneUnit", "0 minutes", "min", 60},
+        RetryCase{"SentenceEndIsNoFraction", "wait 5.", "s", 5},
+        RetryCase{"NoNumber", "soon", "min", std::nullopt},
+        RetryCase{"Empty", "", "s", std::nullopt},
+        RetryCase{"NegativeReadsItsDigits", "-5", "s", 5}, RetryCase{"DayIsKept", "24", "h", kDay},
+        RetryCase{"OverADayIsADay", "25", "h", kDay},
+        RetryCase{"HugeNumberIsADay", "99999999999999999999999999", "s", kDay},
+        RetryCase{"HugeNumberInHoursIsADay", "9223372036854775807", "h", kDay},
+        RetryCase{"Clock", "01:05", "min", 65}, RetryCase{"UnitsWrittenOut", "1 min 5 s", "h", 65},
+        RetryCase{"HungarianUnits", "1 perc 5 mp", "s", 65},
+        RetryCase{"LetterUnits", "1h 5m", "s", 3900},
+        RetryCase{"ItsOwnUnitOverTheReaders", "2 hours", "min", 7200},
+        RetryCase{"ZeroOfAnotherUnitIsOneOfTheReaders", "0 s", "min", 60}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(HostWaitTimes, NoteCapsAtADayAndExpiresAtItsEnd) {

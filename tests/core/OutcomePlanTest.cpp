@@ -40,6 +40,11 @@ OutcomeFacts facts(OutcomeKind kind, const char* attempts, int rows, bool second
     return f;
 }
 
+OutcomeFacts givenUpAtOnce(OutcomeFacts f) {
+    f.givenUpAtOnce = true;
+    return f;
+}
+
 using K = OutcomeKind;
 using Q = QueueChange;
 using N = NextStep;
@@ -65,6 +70,8 @@ const Transition kTransitions[] = {
      Q::RotateHead, "1", nullptr, 0, 0, N::Idle},
     {"HandEditedAttemptsCountAsZero", facts(K::DeadLink, "x7", 3, true, 2), Q::RotateHead, "1",
      nullptr, 0, 0, N::DeadLinkWait},
+    {"AFailureNoTryMendsIsGivenUpAtItsTry", givenUpAtOnce(facts(K::DeadLink, "1", 3, true, 5)),
+     Q::RemoveHead, "", "Próbálva:2", 0, 1, N::DeadLinkWait},
 };
 
 class OutcomeTransitions : public ::testing::TestWithParam<Transition> {};

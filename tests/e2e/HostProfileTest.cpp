@@ -36,7 +36,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 8u);
+        ASSERT_EQ(loaded_.profiles.size(), 13u);
         profiles = &loaded_.profiles;
     }
 
@@ -354,6 +354,139 @@ TEST_F(ProfileCycle, AHostsWaitEndsTheRunWhenItWasToStopAfterThisLink) {
     EXPECT_FALSE(control<QLabel>("allapot")->text().startsWith(QStringLiteral("Következő")));
     EXPECT_EQ(host.getsOf("/files/d\\.bin"), 0);
     EXPECT_TRUE(form.log().isEmpty());
+}
+
+// Pages whose script does the work, each walked as a browser's user walks
+// it: a click that starts an XHR countdown on the same page, waits written
+// "00:04" and "0 min 4 s" (the file refused before they are over), an
+// address a script writes over "javascript:void(0)" a second after load, a
+// GET form answered with the file itself (its token good once), a POST
+// form answered with it four seconds late, and presigned addresses that
+// refuse an Authorization header, from the run's second file on. Each file
+// is asked for once (but the late POST's), a profile's without the
+// designed request's Authorization and Content-Type; the designed link
+// after them keeps them.
+TEST_F(ProfileCycle, ScriptedPagesDownloadWithOneRequestEachAsInABrowser) {
+    host.setWaitSeconds(4);
+    const std::map<std::string, std::string> bodies{
+        {"s.bin", bytes(9'000, 's')},  {"w1.bin", bytes(8'000, '1')},
+        {"w2.bin", bytes(7'000, '2')}, {"v.bin", bytes(6'000, 'v')},
+        {"g.bin", bytes(5'000, 'g')},  {"s1.bin", bytes(4'000, 'x')},
+        {"s2.bin", bytes(3'000, 'y')}, {"d.bin", bytes(2'000, 'd')},
+        {"gp.bin", bytes(1'000, 'p')}};
+    for (const auto& [name, body] : bodies) {
+        HostedFile hosted = file(body);
+        hosted.signedAddress = name == "s1.bin" || name == "s2.bin";
+        if (name == "g.bin" || name == "gp.bin")
+            hosted.disposition = "attachment; filename=\"" + name + "\"";
+        host.addFile(name, hosted);
+    }
+    const Strings links{host.clickCountdownLinkFor("s.bin"),
+                        host.clockWaitLinkFor("w1.bin"),
+                        host.wordsWaitLinkFor("w2.bin"),
+                        host.placeholderLinkFor("v.bin"),
+                        host.getFormLinkFor("g.bin"),
+                        host.slowPostFormLinkFor("gp.bin"),
+                        host.placeholderLinkFor("s1.bin"),
+                        host.placeholderLinkFor("s2.bin"),
+                        host.linkFor("d.bin")};
+    TForm1& form = openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(90000));
+
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), Strings(9, "Sikeres letöltés"))
+        << ::testing::PrintToString(statusTips());
+    EXPECT_EQ(logColumn(LogAttempts), Strings(9, "Próbálva:1"));
+    for (const auto& [name, body] : bodies)
+        EXPECT_EQ(downloaded(toQt(name)), QByteArray::fromStdString(body)) << name;
+    EXPECT_EQ(postsTo("/s/start/s.bin"), 1);
+    // A POST answered late with the file is waited for, not taken for a
+    // click that led nowhere; its answer is the browser's, and the file is
+    // asked for again.
+    EXPECT_EQ(postsTo("/gp/file/gp.bin"), 1);
+    EXPECT_EQ(host.getsOf("/gp/file/gp\\.bin"), 1);
+    for (const char* address :
+         {"/files/s\\.bin", "/w/file/\\w+/w1\\.bin", "/w/file/\\w+/w2\\.bin", "/files/v\\.bin",
+          "/g/file/g\\.bin\\?t=\\w+", "/files/s1\\.bin", "/files/s2\\.bin", "/files/d\\.bin"})
+        EXPECT_EQ(host.getsOf(address), 1) << address;
+    for (const RecordedRequest& request : host.requests()) {
+        if (request.method != "GET" || request.path.find(".bin") == std::string::npos ||
+            request.path.find("/files/d.bin") == 0)
+            continue;
+        EXPECT_EQ(request.headers.count("authorization"), 0u) << request.path;
+        EXPECT_EQ(request.headers.count("content-type"), 0u) << request.path;
+    }
+    for (const RecordedRequest& request : host.requests()) {
+        if (request.path != "/files/d.bin" || request.method != "GET")
+            continue;
+        EXPECT_EQ(request.headers.at("authorization"), "Basic Og==");
+        EXPECT_EQ(request.headers.at("content-type"), "text/html");
+    }
+    EXPECT_TRUE(form.queue().isEmpty());
+}
+
+// "Premium users only" is given up at its first try, though tries are
+// left; "temporarily unavailable" is no try: its host waits the time the
+// page gives, else ten minutes.
+TEST_F(ProfileCycle, PremiumOnlyIsGivenUpAtOnceAndAHostDownForNowWaitsWithoutATry) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("3"));
+    storeSetting(QStringLiteral("Elhalt"), QStringLiteral("0"));
+    const std::string soon = bytes(5'000, 's');
+    host.addFile("soon.bin", file(soon));
+    host.addFile("p.bin", file(bytes(100, 'p')));
+    host.addFile("later.bin", file(bytes(100, 'l')));
+    const Strings links{host.maintenanceLinkFor("soon.bin"), host.premiumLinkFor("p.bin")};
+    TForm1& form = openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[0]}));
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Hibás link.", "Sikeres letöltés"}));
+    EXPECT_EQ(logColumn(LogAttempts), (Strings{"Próbálva:1", "Próbálva:1"}));
+    ASSERT_FALSE(statusTips().empty());
+    EXPECT_EQ(statusTips()[0], "Csak prémium felhasználóknak");
+    EXPECT_EQ(downloaded(QStringLiteral("soon.bin")), QByteArray::fromStdString(soon));
+    EXPECT_EQ(host.getsOf("/p/p\\.bin"), 1);
+    EXPECT_EQ(host.getsOf("/t/soon\\.bin"), 2);
+    EXPECT_EQ(host.getsOf("/files/p\\.bin"), 0);
+
+    const auto inTenMinutes = [] {
+        return QDateTime::currentDateTime().addSecs(10 * 60 + 1).toString(QStringLiteral("HH:mm"));
+    };
+    const QString earliest = inTenMinutes();
+    addLink(host.maintenanceLinkFor("later.bin"));
+    click("inditas");
+    const QString next = QStringLiteral("Következő próba: ");
+    const auto status = [this] { return control<QLabel>("allapot")->text(); };
+    ASSERT_TRUE(waitFor([&] { return status().startsWith(next); }, 30000));
+    const QString told = status().mid(next.size());
+    EXPECT_TRUE(told == earliest || told == inTenMinutes()) << told.toStdString();
+    EXPECT_EQ(host.getsOf("/t/later\\.bin"), 1);
+    EXPECT_EQ(form.queue().attempts(1), "0"); // not a try
+    click("Stop");
+}
+
+// The page's own countdown runs at a front tab's pace once the page has
+// been looked at and the window put away: its ten one-second ticks take
+// under eleven seconds.
+TEST_F(ProfileCycle, APagesTimersRunAtFullSpeedInAHiddenWindow) {
+    host.setWaitSeconds(10);
+    const std::string t = bytes(2'000, 't');
+    host.addFile("tick.bin", file(t));
+    TForm1& form = openWithLinks({host.countdownLinkFor("tick.bin")});
+    auto* pages = control<QTabWidget>("Lapok");
+    pages->setCurrentWidget(control<QWidget>("Weblap"));
+    ASSERT_TRUE(waitFor([this] { return shownPage() != nullptr; }, 30000));
+    pages->setCurrentWidget(control<QWidget>("letolt"));
+    form.hide(); // as to the tray
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    const int ticked = host.tickedMilliseconds("tick.bin");
+    EXPECT_GE(ticked, 9'000);
+    EXPECT_LT(ticked, 11'000);
+    EXPECT_EQ(downloaded(QStringLiteral("tick.bin")), QByteArray::fromStdString(t));
 }
 
 // A window closed while a host waits, opened again on the same records,
@@ -813,6 +946,13 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
               "hash": {"pattern": "(a)", "hash_type": "crc32"}})j"},
         {"o-nul-in-a-cookie.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b", "cookies": {"k\u0000\u001b": "v"}})j"},
+        {"p-premium-pattern.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "premium_only": "(p"})j"},
+        {"q-offline-not-text.json",
+         R"j({"name": "n", "links": ["x"], "steps": [{"submit": "#b", "temp_offline": 1}]})j"},
+        {"r-wait-unit.json",
+         R"j({"name": "n", "links": ["x"], "steps": [{"submit": "#b",
+              "wait": {"selector": "#w", "unit": "hours"}}]})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -858,6 +998,7 @@ struct ProbeCase {
     std::vector<std::string> lines;
     const char* type = "application/octet-stream"; // the file's, as the host declares it
     const char* file = "f.bin";                    // the link's; BASE and OTHER as above
+    int hostWait = 1;                              // the host's wait, in seconds
 };
 
 void PrintTo(const ProbeCase& c, std::ostream* out) {
@@ -869,8 +1010,8 @@ class ProbeRun : public ProfileCycle {
   protected:
     std::string probe(const std::string& link, bool wait, int* status,
                       const char* type = "application/octet-stream",
-                      const QString& program = QStringLiteral(VARDELO_PROGRAM)) {
-        host.setWaitSeconds(1);
+                      const QString& program = QStringLiteral(VARDELO_PROGRAM), int hostWait = 1) {
+        host.setWaitSeconds(hostWait);
         HostedFile served = file(bytes(4321, 'f'));
         served.contentType = type;
         host.addFile("f.bin", served);
@@ -914,7 +1055,8 @@ TEST_P(Probe, TellsEachStepAndEndsWithTheVerdict) {
     };
     const std::string link = (host.*c.link)(placed(c.file));
     int status = -1;
-    const std::string output = probe(link, c.wait, &status, c.type);
+    const std::string output =
+        probe(link, c.wait, &status, c.type, QStringLiteral(VARDELO_PROGRAM), c.hostWait);
     EXPECT_EQ(status, c.status) << output << errors_;
     std::string expected;
     for (const std::string& line : c.lines)
@@ -1067,6 +1209,57 @@ INSTANTIATE_TEST_SUITE_P(
                    "Result: would download"},
                   "application/octet-stream",
                   "raw:BASE/nohead/f.bin"},
+        // The click starts a script, not a navigation: the next step reads
+        // the same page once its countdown has run.
+        ProbeCase{"AClickThatStartsAScript",
+                  &TestHost::clickCountdownLinkFor,
+                  false,
+                  0,
+                  {"Profile: Click countdown host", "First page loaded: BASE/s/f.bin",
+                   "Form found and submitted or clicked: step 1: a.btn-free",
+                   "Wait page loaded: step 2: BASE/s/f.bin", "Wait read: 0 s",
+                   "Not waiting it out (give --wait to wait; the host may refuse an early press)",
+                   "Address read: BASE/files/f.bin",
+                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   "The transfer would send Referer: BASE/s/f.bin",
+                   "The transfer would send Cookie: (none)",
+                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
+                   "file name f.bin",
+                   "Result: would download"}},
+        ProbeCase{"AWaitWrittenAsAClock",
+                  &TestHost::clockWaitLinkFor,
+                  false,
+                  0,
+                  {"Profile: Written wait host", "First page loaded: BASE/w/clock/f.bin",
+                   "Wait read: 65 s",
+                   "Not waiting it out (give --wait to wait; the host may refuse an early press)",
+                   "Address read: BASE/w/file/w1/f.bin",
+                   "Wait over; the transfer would fetch: BASE/w/file/w1/f.bin",
+                   "The transfer would send Referer: BASE/w/clock/f.bin",
+                   "The transfer would send Cookie: (none)",
+                   "HEAD BASE/w/file/w1/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
+                   "Result: would download"},
+                  "application/octet-stream",
+                  "f.bin",
+                  65},
+        ProbeCase{"AWaitWrittenInWords",
+                  &TestHost::wordsWaitLinkFor,
+                  false,
+                  0,
+                  {"Profile: Written wait host", "First page loaded: BASE/w/words/f.bin",
+                   "Wait read: 65 s",
+                   "Not waiting it out (give --wait to wait; the host may refuse an early press)",
+                   "Address read: BASE/w/file/w1/f.bin",
+                   "Wait over; the transfer would fetch: BASE/w/file/w1/f.bin",
+                   "The transfer would send Referer: BASE/w/words/f.bin",
+                   "The transfer would send Cookie: (none)",
+                   "HEAD BASE/w/file/w1/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
+                   "Result: would download"},
+                  "application/octet-stream",
+                  "f.bin",
+                  65},
         // Neither a download nor a failure: the user would have to act.
         ProbeCase{"CaptchaForTheUser",
                   &TestHost::imageCaptchaLinkFor,

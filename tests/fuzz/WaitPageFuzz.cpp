@@ -1,8 +1,10 @@
 // The wait-page readers under any page: a file address found is the text
 // between the form's marker and the next quote, and the integer parser
-// agrees with the standard library on plain decimal numbers.
+// agrees with the standard library on plain decimal numbers, and a wait
+// as people write it is never less than none nor more than a day.
 #include "FuzzCheck.h"
 
+#include "core/Duration.h"
 #include "core/WaitPage.h"
 
 #include <charconv>
@@ -55,5 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_REQUIRE(read_waiting_time(text) == seconds);
     }
     checkAgainstFromChars(page);
+    for (const std::int64_t unit : {1, 60, 3600}) {
+        if (const auto seconds = durationSeconds(page, unit))
+            FUZZ_REQUIRE(*seconds >= 0 && *seconds <= kLongestWaitSeconds);
+    }
     return 0;
 }

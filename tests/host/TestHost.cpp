@@ -201,6 +201,7 @@ void TestHost::route() {
     routeXfsHost();
     routeCaptchaHosts();
     routeChecksumHost();
+    routeScriptedHosts();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -228,6 +229,14 @@ void TestHost::serveFile(const std::string& name, const void* requestPtr, void* 
         response.set_content(page("<h1>Hotlink protected</h1><p>Direct linking is not allowed. "
                                   "Please use the download page.</p>"),
                              "text/html; charset=utf-8");
+        return;
+    }
+    if (file.signedAddress &&
+        (request.has_header("Authorization") || request.has_header("Content-Type"))) {
+        response.status = 400;
+        response.set_content("<Error><Code>InvalidArgument</Code><Message>Only one auth "
+                             "mechanism allowed</Message></Error>",
+                             "application/xml");
         return;
     }
     if (!file.disposition.empty())
@@ -494,9 +503,19 @@ void TestHost::routeOtherHosts() {
                           : "function ready() { show('" +
                                 (address.empty() ? "/files/" + urlEncode(name) : address) +
                                 "'); }") +
-                     "if (n <= 0) ready(); else var t = setInterval(function () {"
-                     " n--; document.getElementById('c').textContent = n;"
-                     " if (n <= 0) { clearInterval(t); ready(); } }, 1000);</script>");
+                     // A "tick" page counts in a chain of one-second timeouts, as
+                     // many hosts' scripts do, and tells how long its ticks took.
+                     (name.rfind("tick", 0) == 0
+                          ? "var started = Date.now(); function tick() {"
+                            " n--; document.getElementById('c').textContent = n;"
+                            " if (n > 0) { setTimeout(tick, 1000); return; }"
+                            " var r = new XMLHttpRequest(); r.open('GET', '/c/ticked/" +
+                                urlEncode(name) +
+                                "?ms=' + (Date.now() - started)); r.send(); ready(); }"
+                                " setTimeout(tick, 1000);</script>"
+                          : "if (n <= 0) ready(); else var t = setInterval(function () {"
+                            " n--; document.getElementById('c').textContent = n;"
+                            " if (n <= 0) { clearInterval(t); ready(); } }, 1000);</script>"));
     };
     server_->Get(R"(/c/([^/]*))",
                  [countdown](const httplib::Request& request, httplib::Response& response) {
@@ -1131,6 +1150,233 @@ void TestHost::routeChecksumHost() {
                                    " </code></p><a id=\"go\" href=\"/files/" + urlEncode(name) +
                                    "\">Download</a>");
         });
+}
+
+// --- pages whose script does the work ---------------------------------------
+
+std::string TestHost::clickCountdownLinkFor(const std::string& name) const {
+    return base() + "/s/" + urlEncode(name);
+}
+
+std::string TestHost::clockWaitLinkFor(const std::string& name) const {
+    return base() + "/w/clock/" + urlEncode(name);
+}
+
+std::string TestHost::wordsWaitLinkFor(const std::string& name) const {
+    return base() + "/w/words/" + urlEncode(name);
+}
+
+std::string TestHost::placeholderLinkFor(const std::string& name) const {
+    return base() + "/v/" + urlEncode(name);
+}
+
+std::string TestHost::premiumLinkFor(const std::string& name) const {
+    return base() + "/p/" + urlEncode(name);
+}
+
+std::string TestHost::maintenanceLinkFor(const std::string& name) const {
+    return base() + "/t/" + urlEncode(name);
+}
+
+std::string TestHost::getFormLinkFor(const std::string& name) const {
+    return base() + "/g/" + urlEncode(name);
+}
+
+std::string TestHost::slowPostFormLinkFor(const std::string& name) const {
+    return base() + "/gp/" + urlEncode(name);
+}
+
+int TestHost::tickedMilliseconds(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    const auto found = ticked_.find(name);
+    return found == ticked_.end() ? -1 : found->second;
+}
+
+namespace {
+
+// A page timer never fires early, but a clock's reading may round.
+constexpr auto kClockSlack = std::chrono::milliseconds(200);
+
+std::string twoDigits(int value) {
+    return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+} // namespace
+
+void TestHost::routeScriptedHosts() {
+    server_->Get(R"(/s/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string name = urlEncode(request.matches[1]);
+        sendPage(response,
+                 "<h1>" + htmlEscaped(request.matches[1]) +
+                     "</h1><a class=\"btn-free\" href=\"#\">Slow download</a>"
+                     "<div id=\"timer\"></div><div id=\"link\"></div><script>"
+                     "document.querySelector('a.btn-free').addEventListener('click', function (e) {"
+                     " e.preventDefault(); var r = new XMLHttpRequest();"
+                     " r.onload = function () { var n = parseInt(r.responseText, 10);"
+                     "  document.getElementById('timer').innerHTML ="
+                     "   'Wait <span id=\"secs\">' + n + '</span> seconds';"
+                     "  var t = setInterval(function () {"
+                     "   n--; document.getElementById('secs').textContent = n;"
+                     "   if (n > 0) return; clearInterval(t); var l = new XMLHttpRequest();"
+                     "   l.onload = function () { if (l.status != 200) return;"
+                     "    document.getElementById('link').innerHTML ="
+                     "     '<a id=\"go\" href=\"' + l.responseText + '\">Download</a>'; };"
+                     "   l.open('POST', '/s/link/" +
+                     name +
+                     "'); l.send(); }, 1000); };"
+                     " r.open('POST', '/s/start/" +
+                     name + "'); r.send(); });</script>");
+    });
+    server_->Post(R"(/s/start/(.*))",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                      std::lock_guard lock(mutex_);
+                      clickStarts_[request.matches[1]] = Clock::now();
+                      response.set_content(std::to_string(waitSeconds_), "text/plain");
+                  });
+    server_->Post(
+        R"(/s/link/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            std::lock_guard lock(mutex_);
+            const auto started = clickStarts_.find(name);
+            if (started == clickStarts_.end() ||
+                Clock::now() + kClockSlack < started->second + std::chrono::seconds(waitSeconds_)) {
+                response.status = 403;
+                response.set_content("Skipped countdown", "text/plain");
+                return;
+            }
+            response.set_content("/files/" + urlEncode(name), "text/plain");
+        });
+
+    server_->Get(R"(/w/(clock|words)/([^/]*))", [this](const httplib::Request& request,
+                                                       httplib::Response& response) {
+        const std::string name = request.matches[2];
+        std::string token;
+        int wait = 0;
+        {
+            std::lock_guard lock(mutex_);
+            token = "w" + std::to_string(++xfsSerial_);
+            waitsIssued_[token] = Clock::now();
+            wait = waitSeconds_;
+        }
+        const bool clock = request.matches[1] == "clock";
+        const std::string written =
+            clock ? twoDigits(wait / 60) + ":" + twoDigits(wait % 60)
+                  : std::to_string(wait / 60) + " min " + std::to_string(wait % 60) + " s";
+        // The words come a second late, "calculating..." standing there first.
+        sendPage(response,
+                 "<p>Please wait <span id=\"wait\">" + (clock ? written : "calculating...") +
+                     "</span> before downloading.</p><a id=\"go\" href=\"/w/file/" + token + "/" +
+                     urlEncode(name) + "\">Download</a>" +
+                     (clock ? std::string()
+                            : "<script>setTimeout(function () { document.getElementById('wait')"
+                              ".textContent = '" +
+                                  written + "'; }, 1000);</script>"));
+    });
+    server_->Get(R"(/w/file/([^/]*)/(.*))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     // A HEAD fetches nothing: only the file's GET has to wait.
+                     bool early = request.method == "GET";
+                     if (early) {
+                         std::lock_guard lock(mutex_);
+                         const auto issued = waitsIssued_.find(request.matches[1]);
+                         early = issued == waitsIssued_.end() ||
+                                 Clock::now() + kClockSlack <
+                                     issued->second + std::chrono::seconds(waitSeconds_);
+                     }
+                     if (early) {
+                         response.status = 403;
+                         sendPage(response, "<p>You have to wait before downloading.</p>");
+                         return;
+                     }
+                     serveFile(request.matches[2], &request, &response);
+                 });
+
+    server_->Get(R"(/v/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+        sendPage(response, "<a id=\"go\" href=\"javascript:void(0)\">Download</a><script>"
+                           "setTimeout(function () { document.getElementById('go').href = "
+                           "'/files/" +
+                               urlEncode(request.matches[1]) + "'; }, 1000);</script>");
+    });
+
+    server_->Get(R"(/p/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+        sendPage(response, "<h2>" + htmlEscaped(request.matches[1]) +
+                               "</h2><p>This file is available for Premium Users only.</p>"
+                               "<a href=\"/premium\">Upgrade your account</a>");
+    });
+    server_->Get(
+        R"(/t/([^/]*))", [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            const bool soon = name.rfind("soon", 0) == 0;
+            bool unavailable = true;
+            {
+                std::lock_guard lock(mutex_);
+                const auto first = firstVisits_.emplace(name, Clock::now()).first->second;
+                unavailable = Clock::now() + kClockSlack <
+                              first + (soon ? std::chrono::seconds(2) : std::chrono::minutes(10));
+            }
+            if (unavailable) {
+                response.status = 503;
+                sendPage(response,
+                         std::string("<p>This server is temporarily unavailable for maintenance.") +
+                             (soon ? " Please try again in 2 seconds." : "") + "</p>");
+                return;
+            }
+            sendPage(response, "<a id=\"go\" href=\"/files/" + urlEncode(name) + "\">Download</a>");
+        });
+
+    server_->Get(
+        R"(/g/([^/]*))", [this](const httplib::Request& request, httplib::Response& response) {
+            const std::string name = request.matches[1];
+            std::string token;
+            {
+                std::lock_guard lock(mutex_);
+                token = "g" + std::to_string(++xfsSerial_);
+                getFormTokens_[token] = {name, false};
+            }
+            sendPage(response, "<form method=\"get\" action=\"/g/file/" + urlEncode(name) +
+                                   "\"><input type=\"hidden\" name=\"t\" value=\"" + token +
+                                   "\"><button id=\"dl\" type=\"submit\">Download</button></form>");
+        });
+    server_->Get(R"(/g/file/([^?]*))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     const std::string name = request.matches[1];
+                     bool good = false;
+                     if (request.method == "GET") {
+                         std::lock_guard lock(mutex_);
+                         const auto found = getFormTokens_.find(request.get_param_value("t"));
+                         good = found != getFormTokens_.end() && found->second.first == name &&
+                                !found->second.second;
+                         if (good)
+                             found->second.second = true;
+                     }
+                     if (!good) {
+                         response.status = 410;
+                         sendPage(response, "<p>This link has expired.</p>");
+                         return;
+                     }
+                     serveFile(name, &request, &response);
+                 });
+
+    server_->Get(
+        R"(/gp/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+            sendPage(response, "<form method=\"post\" action=\"/gp/file/" +
+                                   urlEncode(request.matches[1]) +
+                                   "\"><button id=\"dl\" type=\"submit\">Download</button></form>");
+        });
+    const auto postFile = [this](const httplib::Request& request, httplib::Response& response) {
+        if (request.method == "POST")
+            std::this_thread::sleep_for(std::chrono::seconds(4));
+        serveFile(request.matches[1], &request, &response);
+    };
+    server_->Post(R"(/gp/file/([^?]*))", postFile);
+    server_->Get(R"(/gp/file/([^?]*))", postFile);
+
+    server_->Get(R"(/c/ticked/([^?]*))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     std::lock_guard lock(mutex_);
+                     ticked_[request.matches[1]] = std::atoi(request.get_param_value("ms").c_str());
+                     response.status = 204;
+                 });
 }
 
 } // namespace vardelo

@@ -56,6 +56,10 @@ struct HostedFile {
     // A GET without this Referer gets the host's hotlink page instead, as
     // a 200 of text/html (real hosts answer a link posted elsewhere so).
     std::string referer;
+    // A presigned address (a CDN's): a request carrying an Authorization or
+    // a Content-Type header is refused with 400, as S3 refuses a second
+    // authentication.
+    bool signedAddress = false;
     std::size_t sendBytes = 0;
     std::size_t pieceBytes = 64 * 1024;
     int pieceDelayMs = 0;
@@ -207,6 +211,37 @@ class TestHost {
     std::string checksumLinkFor(const std::string& name) const;
     void showOnPage(const std::string& name, const std::string& size, const std::string& digest);
 
+    // Pages whose script does the work, as many hosts' do.
+    // "Slow download" (a.btn-free) starts a countdown of the host's wait by
+    // XHR on the same page, shown in <span id="secs">; at its end the page
+    // asks for the link (refused before the host's wait is over) and writes
+    // <a id="go"> to the file under /files/ in.
+    std::string clickCountdownLinkFor(const std::string& name) const;
+    // The host's wait written as "MM:SS" (clockWait) or as "M min S s" in
+    // <span id="wait">, beside <a id="go">; the file's address refuses a GET
+    // that comes before the wait is over. The words are written in by script
+    // a second after load, "calculating..." standing there until then.
+    std::string clockWaitLinkFor(const std::string& name) const;
+    std::string wordsWaitLinkFor(const std::string& name) const;
+    // <a id="go" href="javascript:void(0)">, its address written in by the
+    // page's script a second after load.
+    std::string placeholderLinkFor(const std::string& name) const;
+    // "This file is available for Premium Users only."
+    std::string premiumLinkFor(const std::string& name) const;
+    // "This server is temporarily unavailable", for ten minutes from the
+    // first visit; a name starting "soon" adds "Please try again in 2
+    // seconds" and shows the link after that time.
+    std::string maintenanceLinkFor(const std::string& name) const;
+    // A GET form whose own answer is the file (Content-Disposition
+    // attachment); its token serves one GET, the next gets 410.
+    std::string getFormLinkFor(const std::string& name) const;
+    // A POST form answered with the file, four seconds late; a GET of its
+    // action gets the file at once.
+    std::string slowPostFormLinkFor(const std::string& name) const;
+    // A countdown page (as countdownLinkFor) of a name starting "tick"
+    // reports the milliseconds its ticks took; -1 before it has.
+    int tickedMilliseconds(const std::string& name) const;
+
   private:
     void route();
     void routeHostile();
@@ -275,6 +310,14 @@ class TestHost {
 
     void routeChecksumHost();
     std::map<std::string, std::pair<std::string, std::string>> shownOnPage_; // size, digest
+
+    void routeScriptedHosts();
+    using Clock = std::chrono::steady_clock;
+    std::map<std::string, Clock::time_point> clickStarts_;              // by name
+    std::map<std::string, Clock::time_point> waitsIssued_;              // by token
+    std::map<std::string, Clock::time_point> firstVisits_;              // by name
+    std::map<std::string, std::pair<std::string, bool>> getFormTokens_; // name, used
+    std::map<std::string, int> ticked_;                                 // by name
 };
 
 } // namespace vardelo

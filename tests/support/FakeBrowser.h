@@ -26,6 +26,7 @@ class FakeBrowser final : public Browser {
     void readElement(quint64 ticket, const QString& selector, const QString&) override {
         elementReads.push_back({ticket, selector});
     }
+    bool isLoading() const override { return loading; }
     QString pageAddress() const override { return address; }
     HttpSession session() const override { return {}; }
     void presetCookies(const QString&, const CookiePairs&) override {}
@@ -46,7 +47,8 @@ class FakeBrowser final : public Browser {
     int released = 0;
     QList<QPair<quint64, QString>> activated;
     QList<QPair<quint64, QString>> elementReads;
-    QString address; // what pageAddress() gives
+    QString address;      // what pageAddress() gives
+    bool loading = false; // what isLoading() gives
     QList<QPointer<FakeBrowser>> hiddenPages;
 
   private:
