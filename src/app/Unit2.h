@@ -277,6 +277,8 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QString linkCheckTip(int row, int column) const;
     void saveLinkResultsInBackground();
     void forgetLinkFacts(const std::vector<std::string>& links);
+    // A folder's files show the names and sizes it listed at once.
+    void showFolderFiles(const std::string& folder, const FolderToQueue& placed);
     // Closing: the check ends and its results are written at once.
     void endLinkCheck();
 

@@ -139,6 +139,7 @@ void TForm1::showSession() {
         storeAllTimeCounters();
     });
     connect(session, &DownloadSession::rowStatesChanged, this, &TForm1::showRowStates);
+    connect(session, &DownloadSession::folderExpanded, this, guard(&TForm1::showFolderFiles));
     connect(session, &DownloadSession::stepFailed, this, [this](const QString& what) {
         services_.dialogs.showError(toQt(withFinalPeriod(toStd(what))));
     });

@@ -36,6 +36,23 @@ struct RetryAfterReader {
     std::string unit = "s"; // "s", "min" or "h"
 };
 
+// A folder page's files: every element the selector finds (its address the
+// attribute, on the element or on the first one inside it that has it) or
+// every match of the pattern (its first group). `name` and `size` read each
+// entry: a selector inside its element, a pattern in its match.
+struct FolderFiles {
+    PageReader address;
+    std::optional<PageReader> name;
+    std::optional<PageReader> size;
+};
+
+// One file a folder page lists, as it lists it.
+struct FolderEntry {
+    std::string address;
+    std::string name;
+    std::string size;
+};
+
 // One page of a host's walk to its file: checked, waited out, then either
 // an element pressed (leading to the next page or to the file) or the
 // file's address read.
@@ -116,6 +133,10 @@ struct HostProfile {
     // The built-in profile's: the file is asked for as designed, without the
     // browser's session and named by its address.
     bool designedTransfer = false;
+    // A folder's page: its files are queued in its place, nothing downloaded.
+    std::optional<FolderFiles> files;
+    std::optional<PageReader> package; // the folder's name
+    std::optional<PageReader> next;    // the address of its next page
 };
 
 // A profile whose patterns RE2 has taken; shared, never changed.
@@ -154,6 +175,13 @@ class CompiledProfile {
     std::optional<std::string> readHash(std::size_t step, std::string_view markup) const;
     // The link in its canonical form, the rewrites applied in order.
     std::string canonical(std::string_view link) const;
+    bool isFolder() const { return profile_.files.has_value(); }
+    // The entries a pattern `files` reader finds, at most `limit`; `more`
+    // tells whether the markup lists more. None for a selector reader.
+    std::vector<FolderEntry> readFolderEntries(std::string_view markup, std::size_t limit,
+                                               bool* more) const;
+    std::optional<std::string> readPackage(std::string_view markup) const;
+    std::optional<std::string> readNextPage(std::string_view markup) const;
 
   private:
     CompiledProfile() = default;
@@ -169,6 +197,9 @@ class CompiledProfile {
     std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_, solvedPattern_;
     std::vector<CompiledStep> steps_;
     std::vector<std::unique_ptr<re2::RE2>> rewrites_;
+    std::unique_ptr<re2::RE2> filesPattern_, entryNamePattern_, entrySizePattern_, packagePattern_,
+        nextPattern_;
+    bool compileFolder(const HostProfile& profile, std::string* reason);
 };
 
 // The steps that the keys written before steps stand for.

@@ -2,8 +2,10 @@
 
 #include "platform/HttpSession.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <utility>
@@ -38,6 +40,25 @@ class Browser : public QObject {
     // when `attribute` is empty; answers elementRead (ok false when nothing
     // matches or the element has no such attribute).
     virtual void readElement(quint64 ticket, const QString& selector, const QString& attribute) = 0;
+    // A folder page's entries: every element `selector` finds, at most
+    // `limit`. An entry's address is its `attribute`, on it or on the first
+    // element inside it that has one; its name and size are read by their
+    // selectors in it (the element itself where it matches). Answers
+    // entriesRead with {address, name, size} for each (empty where nothing
+    // reads) and whether the page finds more (ok false for a selector the
+    // page cannot take).
+    struct EntryQuery {
+        QString selector, attribute;
+        QString nameSelector, nameAttribute;
+        QString sizeSelector, sizeAttribute;
+        int limit = 0;
+    };
+    virtual void readEntries(quint64 ticket, const EntryQuery& query) {
+        Q_UNUSED(query);
+        QMetaObject::invokeMethod(
+            this, [this, ticket] { Q_EMIT entriesRead(ticket, false, {}, false); },
+            Qt::QueuedConnection);
+    }
     // The current page's address, against which its relative addresses count.
     virtual QString pageAddress() const = 0;
     // What a request for a file the pages led to carries to pass for the
@@ -77,6 +98,7 @@ class Browser : public QObject {
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
     void elementRead(quint64 ticket, bool ok, const QString& text);
+    void entriesRead(quint64 ticket, bool ok, const QList<QStringList>& entries, bool more);
     // The page asked for a download: the browser saves nothing itself and
     // gives the address the download comes from, after redirects.
     void downloadRequested(const QString& url);

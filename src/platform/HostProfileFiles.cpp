@@ -105,6 +105,45 @@ void noteUnknownKeys(const QJsonObject& object, std::initializer_list<const char
     }
 }
 
+// A folder's files: a reader of every entry's address, and readers of
+// each entry's name and size inside it.
+QString readFolderKeys(const QJsonObject& object, HostProfile& profile, QStringList* warnings) {
+    const QJsonValue files = object.value(QLatin1String("files"));
+    if (!files.isUndefined()) {
+        const std::optional<PageReader> address = readReader(files);
+        if (!files.isObject() || !address)
+            return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted("files"));
+        FolderFiles folder{*address, std::nullopt, std::nullopt};
+        const QJsonObject entry = files.toObject();
+        for (const auto& [key, into] :
+             {std::pair{"name", &folder.name}, std::pair{"size", &folder.size}}) {
+            const QJsonValue reader = entry.value(QLatin1String(key));
+            if (reader.isUndefined())
+                continue;
+            *into = readReader(reader);
+            if (!*into)
+                return QStringLiteral("a %1 %2 kulcsa nem ismert alakú olvasó")
+                    .arg(quoted("files"), quoted(key));
+        }
+        noteUnknownKeys(entry,
+                        {"selector", "attribute", "pattern", "between", "name", "size", "comment"},
+                        QStringLiteral("a %1 ").arg(quoted("files")), warnings);
+        profile.files = std::move(folder);
+    }
+    for (const auto& [key, into] :
+         {std::pair{"package", &profile.package}, std::pair{"next", &profile.next}}) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isUndefined())
+            continue;
+        if (!profile.files)
+            return QStringLiteral("a %1 csak a %2 mellett áll").arg(quoted(key), quoted("files"));
+        *into = readReader(value);
+        if (!*into)
+            return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
+    }
+    return QString();
+}
+
 QString readStep(const QJsonValue& value, int number, ProfileStep& step, QStringList* warnings) {
     const QString where = QStringLiteral("%1 %2. lépésének ").arg(quoted("steps")).arg(number);
     if (!value.isObject())
@@ -254,16 +293,19 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
         return problem;
     if (QString problem = readSteps(object, profile, warnings); !problem.isEmpty())
         return problem;
-    if (profile.steps.empty() && !profile.address && profile.afterWait.empty())
-        return QStringLiteral("nincs sem %1, sem %2, sem %3")
-            .arg(quoted("steps"), quoted("address"), quoted("after_wait"));
+    if (QString problem = readFolderKeys(object, profile, warnings); !problem.isEmpty())
+        return problem;
+    if (profile.steps.empty() && !profile.address && profile.afterWait.empty() && !profile.files)
+        return QStringLiteral("nincs sem %1, sem %2, sem %3, sem %4")
+            .arg(quoted("steps"), quoted("address"), quoted("after_wait"), quoted("files"));
     noteUnknownKeys(object, {"name",       "links",          "form",
                              "dead",       "busy",           "retry_after",
                              "wait",       "address",        "address_after_wait",
                              "after_wait", "steps",          "settle",
                              "per_host",   "cookies",        "rewrite",
                              "captcha",    "captcha_solved", "size",
-                             "hash",       "comment"},
+                             "hash",       "files",          "package",
+                             "next",       "comment"},
                     QString(), warnings);
     return QString();
 }

@@ -87,6 +87,7 @@ Browser* LazyBrowser::engine() {
     connect(engine_, &Browser::elementSubmitted, this, &Browser::elementSubmitted);
     connect(engine_, &Browser::bodyMarkupRead, this, &Browser::bodyMarkupRead);
     connect(engine_, &Browser::elementRead, this, &Browser::elementRead);
+    connect(engine_, &Browser::entriesRead, this, &Browser::entriesRead);
     connect(engine_, &Browser::downloadRequested, this, &Browser::downloadRequested);
     connect(engine_, &Browser::navigationHeld, this, &Browser::navigationHeld);
     connect(engine_, &Browser::pageLost, this, &Browser::pageLost);
@@ -144,6 +145,12 @@ void LazyBrowser::readElement(quint64 ticket, const QString& selector, const QSt
     QMetaObject::invokeMethod(
         this, [this, ticket] { Q_EMIT elementRead(ticket, false, QString()); },
         Qt::QueuedConnection);
+}
+
+void LazyBrowser::readEntries(quint64 ticket, const EntryQuery& query) {
+    if (Browser* browser = engineForRequest())
+        return browser->readEntries(ticket, query);
+    Browser::readEntries(ticket, query); // answered as failed
 }
 
 QString LazyBrowser::pageAddress() const {

@@ -31,6 +31,7 @@ class LazyBrowser final : public Browser {
     void readBodyMarkup(quint64 ticket) override;
     void activateElement(quint64 ticket, const QString& selector) override;
     void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
+    void readEntries(quint64 ticket, const EntryQuery& query) override;
     QString pageAddress() const override;
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;

@@ -103,6 +103,42 @@ constexpr const char* kReadScript =
     "  return value === null ? null : String(value);"
     "})(%1)";
 
+constexpr const char* kEntriesScript =
+    "(function (data) {"
+    "  var found = null;"
+    "  try { found = document.querySelectorAll(data.selector); } catch (e) { return null; }"
+    "  function inside(element, selector) {"
+    "    try { return element.matches(selector) ? element : element.querySelector(selector); }"
+    "    catch (e) { return null; } }"
+    "  function valueOf(element, attribute) {"
+    "    if (!element) return '';"
+    "    if (!attribute) return element.textContent || '';"
+    "    var live = element[attribute];"
+    "    if (typeof live === 'string' || typeof live === 'number') return String(live);"
+    "    var value = element.getAttribute(attribute);"
+    "    return value === null ? '' : String(value); }"
+    // The address as written, not as the engine resolved it: what it
+    // carries is checked as the add box checks a link.
+    "  function writtenOf(element) {"
+    "    if (!element) return '';"
+    "    if (!data.attribute) return element.textContent || '';"
+    "    var value = element.getAttribute(data.attribute);"
+    "    return value === null ? '' : value; }"
+    "  function addressOf(element) {"
+    "    if (!data.attribute || element.hasAttribute(data.attribute)) return writtenOf(element);"
+    "    var inner = null;"
+    "    try { inner = element.querySelector('[' + CSS.escape(data.attribute) + ']'); }"
+    "    catch (e) { return ''; }"
+    "    return writtenOf(inner); }"
+    "  var entries = [];"
+    "  for (var i = 0; i < found.length && i < data.limit; ++i) {"
+    "    var element = found[i];"
+    "    entries.push([addressOf(element),"
+    "      data.name ? valueOf(inside(element, data.name), data.nameAttribute) : '',"
+    "      data.size ? valueOf(inside(element, data.size), data.sizeAttribute) : '']); }"
+    "  return {entries: entries, more: found.length > data.limit};"
+    "})(%1)";
+
 // Error pages and Accept-Language follow the program's language, whatever
 // the user's locale; the engine reads its flags when it first starts.
 void speakHungarian() {
@@ -429,6 +465,25 @@ void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,
               [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
                   const bool ok = r.isValid() && !r.isNull();
                   Q_EMIT self->elementRead(t, ok, ok ? r.toString() : QString());
+              });
+}
+
+void WebEngineBrowser::readEntries(quint64 ticket, const EntryQuery& query) {
+    const QJsonObject data{{QStringLiteral("selector"), query.selector},
+                           {QStringLiteral("attribute"), query.attribute},
+                           {QStringLiteral("name"), query.nameSelector},
+                           {QStringLiteral("nameAttribute"), query.nameAttribute},
+                           {QStringLiteral("size"), query.sizeSelector},
+                           {QStringLiteral("sizeAttribute"), query.sizeAttribute},
+                           {QStringLiteral("limit"), query.limit}};
+    runScript(ticket, withData(kEntriesScript, data),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  const QVariantMap answer = r.toMap();
+                  QList<QStringList> entries;
+                  for (const QVariant& entry : answer.value(QStringLiteral("entries")).toList())
+                      entries.append(entry.toStringList());
+                  Q_EMIT self->entriesRead(t, r.isValid() && !r.isNull() && !answer.isEmpty(),
+                                           entries, answer.value(QStringLiteral("more")).toBool());
               });
 }
 

@@ -57,6 +57,8 @@ DownloadCycle::DownloadCycle(CycleSession& session, Browser& browser, HttpClient
             guardedStep(session_, this, &DownloadCycle::bodyMarkupRead));
     connect(&browser, &Browser::elementRead, this,
             guardedStep(session_, this, &DownloadCycle::elementRead));
+    connect(&browser, &Browser::entriesRead, this,
+            guardedStep(session_, this, &DownloadCycle::folderEntriesRead));
     connect(&browser, &Browser::downloadRequested, this,
             guardedStep(session_, this, &DownloadCycle::downloadRequested));
     connect(&browser, &Browser::navigationHeld, this,
@@ -105,6 +107,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     expectedFile_ = {};
     fileChecked_.clear();
     settleClock_.invalidate();
+    folder_.reset();
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its
@@ -120,6 +123,7 @@ void DownloadCycle::endAttempt() {
     browser_.holdNavigation(false);
     heldAddress_.clear();
     profile_.reset();
+    folder_.reset();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include "core/AttemptResult.h"
 #include "core/ExpectedFile.h"
+#include "core/FolderWalk.h"
 #include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
@@ -59,7 +60,9 @@ enum class CycleStep {
     Wait,
     Address,
     Transfer,
-    Failed
+    Failed,
+    FolderFile, // one of the first files a folder lists
+    Folder      // what the folder's pages listed
 };
 using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
@@ -82,6 +85,8 @@ class CycleSession {
     // and the link goes to the queue's end, its tries unchanged.
     virtual void noteHostWait(const std::string& link, const std::string& host,
                               std::int64_t seconds) = 0;
+    // The link's pages are a folder's: its files take its place in the queue.
+    virtual void expandFolder(const std::string& link, const FolderWalk& walk) = 0;
     // The cycle is free for the next link: the session may hand it one now.
     virtual void cycleFree() = 0;
     // The link goes to the queue's end untried; the links queued.
@@ -215,7 +220,10 @@ class DownloadCycle final : public QObject {
         CaptchaSolved,
         Wait,
         Address,
-        Submit
+        Submit,
+        FolderEntries,
+        Package,
+        NextPage
     };
     // A step's captcha: none asked, asked of the user, or solved.
     enum class CaptchaState { None, Asked, Solved };
@@ -265,6 +273,17 @@ class DownloadCycle final : public QObject {
     bool captchaSolvedByPage(bool ok);
     void captchaTimedOut();
     void endCaptcha();
+    // A folder's pages (DownloadCycleFolder.cpp).
+    void readFolderPage();
+    void readFolderEntries();
+    void folderEntriesRead(quint64 ticket, bool ok, const QList<QStringList>& entries, bool more);
+    void addFolderEntries(const std::vector<FolderEntry>& entries, bool more);
+    void readFolderPackage();
+    void folderPackageRead(const std::optional<std::string>& text);
+    void readNextFolderPage();
+    void nextFolderPageRead(const std::optional<std::string>& text);
+    void folderRead();
+    bool beyondFirstFolderPage() const;
     void stepSubmitted(bool submitted);
     void fileFound(const std::string& address);
     bool walkOnFromPage();
@@ -321,6 +340,12 @@ class DownloadCycle final : public QObject {
     quint64 profileRequests_ = 0;
     CycleTrace trace_;
     DownloadHoursGate* hours_ = nullptr;
+    // A folder's walk over its pages; its captcha is asked once.
+    struct FolderRead {
+        FolderWalk walk;
+        bool captchaAsked = false;
+    };
+    std::optional<FolderRead> folder_;
 };
 
 } // namespace vardelo

@@ -51,6 +51,10 @@ void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
         askCaptcha(at);
         return;
     }
+    if (folder_) {
+        readFolderEntries();
+        return;
+    }
     if (at == ProfileRead::CaptchaAtStart)
         readStepWait();
     else if (captcha_ == CaptchaState::Asked) {
@@ -83,6 +87,12 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
         captchaTimeout_.value_or(std::chrono::milliseconds(session_.runSettings().captchaTime)));
     if (profile_->captchaSolved(step_))
         captchaPoll_->start();
+    if (folder_) {
+        folder_->captchaAsked = true; // a folder's later pages are not asked again
+        pageWatchdog_->stop();
+        state_ = CycleState::Captcha;
+        return;
+    }
     if (at == ProfileRead::CaptchaAtStart) {
         readStepWait(); // its countdown runs meanwhile
         return;
@@ -109,6 +119,12 @@ void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {
 void DownloadCycle::captchaSolved() {
     endCaptcha();
     captcha_ = CaptchaState::Solved;
+    if (folder_) { // the page, as it stands now, lists the folder
+        state_ = CycleState::FirstPage;
+        armWatchdog();
+        requestMarkup(ProfileRead::Page);
+        return;
+    }
     Q_EMIT statusShown(state_ == CycleState::Countdown
                            ? QString::number(countdown) +
                                  QStringLiteral(" mp múlva indul a letöltés")
@@ -128,7 +144,8 @@ bool DownloadCycle::captchaSolvedByPage(bool ok) {
         return false;
     endCaptcha();
     captcha_ = CaptchaState::None;
-    ++step_;
+    if (!folder_) // a folder has one page, read again wherever the captcha led
+        ++step_;
     beginStep(ok);
     return true;
 }

@@ -143,7 +143,9 @@ void DownloadCycle::beginStep(bool pageLoaded) {
 }
 
 void DownloadCycle::pageNotLoaded() {
-    pageFailed(step_ == 0 ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
+    // A folder's later page that fails says nothing of the folder.
+    pageFailed(step_ == 0 && !beyondFirstFolderPage() ? OutcomeKind::DeadLink
+                                                      : OutcomeKind::WaitPageUnreadable,
                FailureKind::PageNotLoaded,
                failureText(stepTexts().notLoaded, "the page did not load"));
 }
@@ -211,6 +213,10 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
         stepWaitRead(value);
     else if (read == ProfileRead::Address)
         stepAddressRead(value);
+    else if (read == ProfileRead::Package)
+        folderPackageRead(value);
+    else if (read == ProfileRead::NextPage)
+        nextFolderPageRead(value);
 }
 
 void DownloadCycle::checkStepPage(const std::string& markup) {
@@ -224,6 +230,10 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
     }
     if (pageFailedStatus_) {
         pageNotLoaded();
+        return;
+    }
+    if (profile_->isFolder()) {
+        readFolderPage();
         return;
     }
     const std::size_t asked = past ? profile_->stepCount() - 1 : step_;

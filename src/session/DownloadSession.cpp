@@ -2,6 +2,7 @@
 
 #include "core/RunSlots.h"
 #include "platform/Browser.h"
+#include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
 #include "session/PageRest.h"
@@ -58,6 +59,9 @@ class DownloadSession::Slot final : public CycleSession {
         session_.noteHostWait(link, host, seconds);
     }
     int passOver(const std::string& link) override { return session_.passOver(link); }
+    void expandFolder(const std::string& link, const FolderWalk& walk) override {
+        session_.expandFolder(link, walk);
+    }
     void runGuarded(const std::function<void()>& step) override { session_.runGuarded(step); }
 
     // A cycle in its dead-link wait takes its next link when the wait is over.
@@ -478,10 +482,12 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     facts.decimalSeparator = toStd(QLocale().decimalPoint());
     OutcomePlan plan = planOutcome(facts);
 
-    if (plan.queueChange == QueueChange::RotateHead)
+    if (plan.queueChange == QueueChange::RotateHead) {
         queue_.rotateRow(row, plan.rotatedAttempts);
-    else
+    } else {
         queue_.removeRow(row);
+        folders_.forget(link);
+    }
     if (plan.logEntry)
         log_.append(*plan.logEntry);
     statistics_.count(plan);
@@ -568,6 +574,31 @@ QString DownloadSession::hostWaitText(const std::string& link) const {
     if (until.isEmpty())
         return QString();
     return QStringLiteral("A tárhely várakozást kért, következő próba: ") + until;
+}
+
+// The folder's row gives its place to its files, as one change of the queue.
+void DownloadSession::expandFolder(const std::string& link, const FolderWalk& walk) {
+    const QueueRewrite rewrite(list_idle);
+    const std::optional<int> row = queue_.rowOf(link);
+    if (!row)
+        return; // it left the queue while its pages were read
+    std::vector<std::string> queued;
+    for (int other = 1; other < queue_.rowCount(); ++other)
+        if (other != *row)
+            queued.push_back(queue_.url(other));
+    const FolderToQueue placed = folders_.expand(link, walk, queued, profiles_);
+    for (const std::string& folder : placed.leftOut)
+        qCInfo(lcCycle).noquote() << "folder not opened (too deep, or opened before):"
+                                  << toQt(folder);
+    std::vector<std::string> links;
+    links.reserve(placed.added.size());
+    for (const FolderEntry& entry : placed.added)
+        links.push_back(entry.address);
+    queue_.replaceRow(*row, links);
+    if (records_)
+        records_->saveInBackground();
+    Q_EMIT folderExpanded(link, placed);
+    Q_EMIT rowStatesChanged();
 }
 
 int DownloadSession::passOver(const std::string& link) {

@@ -4,6 +4,7 @@
 #include "core/DownloadQueue.h"
 #include "core/DownloadStatistics.h"
 #include "core/EventLog.h"
+#include "core/FolderWalk.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "core/QueueDrag.h"
@@ -76,6 +77,10 @@ class DownloadSession final : public QObject {
     // commands only.
     const GridFeed& queueFeed() const { return queueFeed_; }
     const GridFeed& logFeed() const { return logFeed_; }
+
+    // The name of the folder a queued link came in; empty for a link added
+    // by itself.
+    std::string packageOf(const std::string& link) const { return folders_.packageOf(link); }
 
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
@@ -158,6 +163,9 @@ class DownloadSession final : public QObject {
     void outcomeRecorded(const std::string& link, const AttemptResult& result);
     // What the "Állapot" column shows may have changed.
     void rowStatesChanged();
+    // The folder's files took its place in the queue: those added, with the
+    // names and sizes it showed, and those queued already.
+    void folderExpanded(const std::string& folder, const FolderToQueue& placed);
     // The link's host asked it to wait; it was passed over.
     void hostAskedToWait(const std::string& link);
     // A step failed with this error; the run goes on as the step left it.
@@ -171,6 +179,7 @@ class DownloadSession final : public QObject {
                               std::int64_t contentLength);
     void noteHostWait(const std::string& link, const std::string& host, std::int64_t seconds);
     int passOver(const std::string& link);
+    void expandFolder(const std::string& link, const FolderWalk& walk);
     // The key the run's slots count a link's host by: its profile's, or its
     // address's host and port.
     std::string runHostOf(const std::string& link) const;
@@ -207,6 +216,7 @@ class DownloadSession final : public QObject {
     GridFeed logFeed_{log_.grid()};
     RunFailures runFailures_; // why this run's attempts failed, by link
     HostWaits hostWaits_;     // until when hosts asked their links to wait
+    FolderTree folders_;      // the packages of links that came in folders
     RunSettings settings_;
     QueueDrag drag_;
     QString recordFolder_;

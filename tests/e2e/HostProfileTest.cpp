@@ -1,9 +1,11 @@
 #include "CycleFixture.h"
 
 #include "app/LinkCheckRunner.h"
+#include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
@@ -33,7 +35,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 8u);
+        ASSERT_EQ(loaded_.profiles.size(), 10u);
         profiles = &loaded_.profiles;
     }
 
@@ -651,6 +653,129 @@ TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {
     }
 }
 
+// A folder's files take its place in the queue, in its order, each walked
+// by its own profile or by the built-in steps, with the names and sizes the
+// folder showed; each of its pages is loaded once, the last one's "Next"
+// back to the first ending the walk. Queued again, it adds nothing: its
+// files are queued already, and the balloon says so.
+TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThem) {
+    const std::string a = bytes(2'000, 'a'), c = bytes(3'000, 'c'), x = bytes(4'000, 'x'),
+                      z = bytes(500, 'z');
+    host.addFile("a.bin", file(a));
+    host.addFile("c.bin", file(c));
+    host.addFile("z.bin", file(z));
+    HostedFile xfs = file(x);
+    xfs.referer = host.xfsLinkFor("x.bin");
+    host.addFile("x.bin", xfs);
+    host.addFolder("f1", {"Nyaralás 2026",
+                          {{{"../link/a.bin", "a.bin", "1,9 KB"},
+                            {host.xfsLinkFor("x.bin"), "x.bin", "3.9 KB"}},
+                           {{"/link/c.bin?from=f1&part=2", " c.bin ", "2.9 KB"}}},
+                          true});
+    const std::string folder = host.folderLinkFor("f1");
+    TForm1& form = openWithLinks({folder, host.linkFor("z.bin")});
+    const auto queued = [&form] {
+        Strings links;
+        for (int row = 1; row < form.queue().rowCount(); ++row)
+            links.push_back(form.queue().url(row));
+        return links;
+    };
+    const auto rowText = [this](int row) {
+        const QAbstractItemModel* shown = control<QTableView>("Linkek")->model();
+        QStringList cells;
+        for (int column = 3; column < 6; ++column)
+            cells << shown->index(row, column).data().toString();
+        return cells.join(u'|').toStdString();
+    };
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click(); // the run ends with the folder read
+    ASSERT_TRUE(runsToIdle());
+    const Strings files{host.linkFor("a.bin"), host.xfsLinkFor("x.bin"),
+                        host.base() + "/link/c.bin?from=f1&part=2", host.linkFor("z.bin")};
+    EXPECT_EQ(queued(), files);
+    const Strings shown{"a.bin|1.9 kB|igen", "x.bin|3.9 kB|igen", "c.bin|2.9 kB|igen", "||"};
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(rowText(row), shown[static_cast<std::size_t>(row)]) << row;
+    EXPECT_EQ(host.getsOf("/folder/f1"), 1);
+    EXPECT_EQ(host.getsOf("/folder/f1\\?page=2"), 1);
+    EXPECT_EQ(logged(), 0u);
+
+    addLink(folder);
+    control<QueueGridView>("Linkek")->selectDataRow(5);
+    click("elore");
+    EXPECT_FALSE(control<TTimer>("balloon_hide")->enabled());
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(queued(), files);
+    EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
+    EXPECT_EQ(host.getsOf("/folder/f1"), 2);
+
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(logColumn(LogUrl), files);
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(x));
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(downloaded(QStringLiteral("z.bin")), QByteArray::fromStdString(z));
+    EXPECT_EQ(host.getsOf("/folder/.*"), 4); // its two pages, twice; no file's page there
+}
+
+// A folder in a folder is opened too, each folder once: the link list that
+// lists its parent back leaves it out, and an entry that is no http(s)
+// address or carries a control character is left out. An empty folder,
+// and one the host says (with a 404) does not exist, are dead links.
+TEST_F(ProfileCycle, FoldersInFoldersOpenEachOnceAndEmptyOrMissingOnesAreDeadLinks) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    const std::string m = bytes(900, 'm'), n = bytes(700, 'n');
+    host.addFile("m.bin", file(m));
+    host.addFile("n.bin", file(n));
+    host.addFolder("outer", {"Outer",
+                             {{{"/list/inner", "inner", ""},
+                               {"/link/m.bin", "m.bin", "900 B"},
+                               {"ftp://127.0.0.1/m.bin", "m.bin", ""},
+                               {"/link/m\x01.bin", "m.bin", ""}}}});
+    host.addLinkList("inner",
+                     {{"../link/n.bin?a=1&b=2", "n.bin", ""}, {"/folder/outer", "outer", ""}});
+    host.addFolder("empty", {"Empty", {{}}});
+    const Strings links{host.folderLinkFor("outer"), host.folderLinkFor("empty"),
+                        host.folderLinkFor("gone")};
+    openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), (Strings{host.base() + "/link/n.bin?a=1&b=2",
+                                          host.linkFor("m.bin"), links[1], links[2]}));
+    EXPECT_EQ(logColumn(LogStatus),
+              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Hibás link.", "Hibás link."}));
+    EXPECT_EQ(downloaded(QStringLiteral("n.bin")), QByteArray::fromStdString(n));
+    EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
+    EXPECT_EQ(host.getsOf("/folder/outer"), 1);
+    EXPECT_EQ(host.getsOf("/list/inner"), 1);
+    EXPECT_TRUE(form().queue().isEmpty());
+}
+
+// A folder behind a link protector's checkbox asks the user once; the page
+// the solved form leads to is the folder, read without asking again.
+TEST_F(ProfileCycle, AFolderBehindACaptchaAsksTheUserOnce) {
+    host.addFile("p.bin", file(bytes(600, 'p')));
+    TestHost::HostedFolder guarded{"Guarded", {{{"/link/p.bin", "p.bin", "600 B"}}}};
+    guarded.protectedByCaptcha = true;
+    host.addFolder("guarded", guarded);
+    openWithLinks({host.folderLinkFor("guarded")});
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    ASSERT_TRUE(captchaAsked());
+    actInPage(QStringLiteral("document.querySelector('input[name=human]').click();"
+                             "document.querySelector('#protect button').click();"));
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(form().queue().url(1), host.linkFor("p.bin"));
+    EXPECT_EQ(postsTo("/folder/guarded"), 1);
+}
+
 TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     QDir().mkpath(path(QStringLiteral("profiles")));
     const std::pair<const char*, const char*> bad[] = {
@@ -696,6 +821,22 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"n-profile-hash-type.json",
          R"j({"name": "n", "links": ["x"], "after_wait": "#b",
               "hash": {"pattern": "(a)", "hash_type": "crc32"}})j"},
+        {"o-files-and-steps.json",
+         R"j({"name": "n", "links": ["x"], "files": {"selector": "a", "attribute": "href"},
+              "steps": [{"submit": "#b"}]})j"},
+        {"p-files-no-reader.json", R"j({"name": "n", "links": ["x"], "files": ["a"]})j"},
+        {"q-files-between.json",
+         R"j({"name": "n", "links": ["x"], "files": {"between": ["<a", ">"]}})j"},
+        {"r-files-name-not-reader.json",
+         R"j({"name": "n", "links": ["x"], "files": {"selector": "tr", "name": "a"}})j"},
+        {"s-files-mixed-readers.json",
+         R"j({"name": "n", "links": ["x"], "files": {"pattern": "href=\"([^\"]+)\"",
+              "size": {"selector": "td"}}})j"},
+        {"t-next-without-files.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "next": {"selector": "a"}})j"},
+        {"u-package-no-group.json",
+         R"j({"name": "n", "links": ["x"], "files": {"selector": "a", "attribute": "href"},
+              "package": {"pattern": "<h1>"}})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -708,7 +849,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
     EXPECT_EQ(read.profiles.size(), 1u);
     const int badFiles = static_cast<int>(std::size(bad));
-    ASSERT_EQ(read.problems.size(), badFiles + 1);
+    ASSERT_EQ(read.problems.size(), badFiles + 1)
+        << read.problems.join(QLatin1Char('\n')).toStdString();
     for (int i = 0; i < badFiles; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
     EXPECT_TRUE(read.problems.last().contains(QLatin1String("\"wiat\"")));
@@ -816,6 +958,28 @@ TEST_F(ProbeRun, PrintsWhatAPageWroteWithoutItsControlCharacters) {
               std::string::npos)
         << output;
     EXPECT_EQ(output.find_first_of("\x1B\x07"), std::string::npos) << output;
+}
+
+// A folder's probe shows its first ten files, how many in all, over how
+// many pages, and its package, and ends with 0: nothing is fetched.
+TEST_F(ProbeRun, ShowsAFoldersFilesAndThePagesItFollowed) {
+    std::vector<TestHost::FolderItem> first, second;
+    for (int i = 1; i <= 12; ++i)
+        (i <= 8 ? first : second)
+            .push_back({"/link/" + std::to_string(i) + ".bin", std::to_string(i) + ".bin",
+                        std::to_string(i) + " KB"});
+    host.addFolder("p", {"Probed", {first, second}});
+    int status = -1;
+    const std::string output = probe(host.folderLinkFor("p"), false, &status);
+    EXPECT_EQ(status, 0) << output << errors_;
+    std::string expected = "Profile: Folder host\nFirst page loaded: " + host.folderLinkFor("p") +
+                           "\nFirst page loaded: " + host.folderLinkFor("p") + "?page=2\n";
+    for (int i = 1; i <= 10; ++i)
+        expected += "Folder lists: " + host.linkFor(std::to_string(i) + ".bin") + " (" +
+                    std::to_string(i) + ".bin, " + std::to_string(i) + " KB)\n";
+    expected += "Folder read: 12 files over 2 pages, package: Probed\n";
+    EXPECT_EQ(output, expected);
+    EXPECT_EQ(host.fileRequests().size(), 0u);
 }
 
 // Where the browser's module is missing the probe ends at once, saying why,

@@ -201,6 +201,7 @@ void TestHost::route() {
     routeXfsHost();
     routeCaptchaHosts();
     routeChecksumHost();
+    routeFolders();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {

@@ -207,8 +207,33 @@ class TestHost {
     std::string checksumLinkFor(const std::string& name) const;
     void showOnPage(const std::string& name, const std::string& size, const std::string& digest);
 
+    // Folders, as file hosts list a user's folder: the heading "Files in
+    // <span>NAME</span>", a table of rows (class "file") each with the
+    // file's link and its size, and on every page but the last a "Next"
+    // link to ?page=N, at /folder/ID. An id not added answers "This folder
+    // does not exist" with status 404; a folder of no files says "This
+    // folder is empty". Hrefs are written as given, HTML-escaped.
+    struct FolderItem {
+        std::string href, name, size;
+    };
+    struct HostedFolder {
+        std::string name;
+        std::vector<std::vector<FolderItem>> pages;
+        bool lastLinksFirst = false; // the last page's "Next" leads to the first again
+        // A link protector's checkbox comes first; its form stays on the pages, as done.
+        bool protectedByCaptcha = false;
+    };
+    void addFolder(const std::string& id, HostedFolder folder);
+    std::string folderLinkFor(const std::string& id) const;
+    // A link list as link protectors show a folder, at /list/ID: one
+    // <div class="link"><a href="HREF">NAME</a></div> for each item.
+    void addLinkList(const std::string& id, std::vector<FolderItem> items);
+    std::string linkListFor(const std::string& id) const;
+
   private:
     void route();
+    void routeFolders();
+    std::string folderPage(const std::string& id, int page);
     void routeHostile();
     void routeOtherHosts();
     void routeSessionHost();
@@ -272,6 +297,9 @@ class TestHost {
     std::map<std::string, ImageCaptcha> imageCaptchas_; // by "rand"
     std::map<std::string, std::string> lastImageCode_;  // by name
     std::atomic<std::uint64_t> rangedBytesSent_{0};
+
+    std::map<std::string, HostedFolder> folders_;
+    std::map<std::string, std::vector<FolderItem>> linkLists_;
 
     void routeChecksumHost();
     std::map<std::string, std::pair<std::string, std::string>> shownOnPage_; // size, digest
