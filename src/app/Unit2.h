@@ -7,6 +7,7 @@
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "core/LinkCheck.h"
+#include "core/ListText.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
@@ -166,6 +167,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QMenu* PMSG = nullptr;
     QAction* rls1 = nullptr;
     QAction* Listalegelejre1 = nullptr;
+    QAction* passwordItem = nullptr;
     QAction* Listalegvgre1 = nullptr;
 
     QAction* checkLinksItem = nullptr;
@@ -277,6 +279,13 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QString linkCheckTip(int row, int column) const;
     void saveLinkResultsInBackground();
     void forgetLinkFacts(const std::vector<std::string>& links);
+    // Link passwords (Unit2Passwords.cpp).
+    void passwordItemClick();
+    void askForPassword(const std::string& link);
+    // The user's password, asked until it has no control character;
+    // nothing when cancelled.
+    std::optional<std::string> passwordFromUser(const QString& prompt);
+    void setListPasswords(const std::vector<ListEntry>& entries);
     // A folder's files show the names and sizes it listed at once.
     void showFolderFiles(const std::string& folder, const FolderToQueue& placed);
     // Closing: the check ends and its results are written at once.

@@ -54,6 +54,10 @@ const char* failureKindName(FailureKind kind) {
         return "page-crashed";
     case FailureKind::PageClosed:
         return "page-closed";
+    case FailureKind::WrongPassword:
+        return "wrong-password";
+    case FailureKind::NoPassword:
+        return "no-password";
     }
     return "unknown";
 }
@@ -102,6 +106,10 @@ const char* hungarianText(FailureKind kind) {
         return "Weblap hiba: az oldal összeomlott";
     case FailureKind::PageClosed:
         return "Weblap hiba: az oldal bezárta magát";
+    case FailureKind::WrongPassword:
+        return "Hibás jelszó";
+    case FailureKind::NoPassword:
+        return "Weblap hiba: a link jelszavát nem adták meg";
     }
     return "Ismeretlen hiba";
 }

@@ -31,6 +31,8 @@ enum class FailureKind : unsigned char {
     ChecksumMismatch,   // the file arrived, but not of the size or digest it should have
     PageCrashed,        // the page's renderer ended while the page was needed
     PageClosed,         // the page's script closed its window while it was needed
+    WrongPassword,      // the page after the password says it is wrong
+    NoPassword,         // the user gave no password for the link (in time)
 };
 
 struct FailureReason {

@@ -163,6 +163,8 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
     }
     if (!compileOptional(profile.dead, "dead", &compiled->dead_, reason) ||
         !compileOptional(profile.busy, "busy", &compiled->busy_, reason) ||
+        !compileOptional(profile.wrongPassword, "wrong_password", &compiled->wrongPassword_,
+                         reason) ||
         !compileReader(retryReader(profile.retryAfter), "retry_after", &compiled->retryPattern_,
                        reason) ||
         !compileReader(profile.captchaSolved, "captcha_solved", &compiled->solvedPattern_, reason))
@@ -203,7 +205,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -212,6 +214,8 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
         }
         if (!compileOptional(step.dead, key("dead").c_str(), &compiled.dead, reason) ||
             !compileOptional(step.busy, key("busy").c_str(), &compiled.busy, reason) ||
+            !compileOptional(step.wrongPassword, key("wrong_password").c_str(),
+                             &compiled.wrongPassword, reason) ||
             !compileReader(retryReader(step.retryAfter), key("retry_after").c_str(),
                            &compiled.retryPattern, reason) ||
             !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
@@ -255,7 +259,7 @@ bool CompiledProfile::compileFolder(const HostProfile& profile, std::string* rea
         !compileReader(profile.package, "package", &packagePattern_, reason) ||
         !compileReader(profile.next, "next", &nextPattern_, reason))
         return false;
-    steps_.push_back(CompiledStep{ProfileStep{}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
+    steps_.push_back(CompiledStep{ProfileStep{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
     return true;
 }
 
@@ -339,6 +343,11 @@ bool CompiledProfile::isBusy(std::string_view page) const {
     return searches(busy_, page) || std::any_of(steps_.begin(), steps_.end(), [&](const auto& s) {
                return searches(s.busy, page);
            });
+}
+
+bool CompiledProfile::isWrongPassword(std::size_t step, std::string_view page) const {
+    return searches(wrongPassword_, page) ||
+           (step < steps_.size() && searches(steps_[step].wrongPassword, page));
 }
 
 bool CompiledProfile::hasDeadPattern(std::size_t step) const {

@@ -65,6 +65,8 @@ struct ProfileStep {
     std::optional<PageReader> address;
     std::optional<PageReader> fileName;      // the file's name as the page shows it
     std::string captcha;                     // selector of a captcha the user solves
+    std::string password;                    // selector of the field the link's password goes in
+    std::string wrongPassword;               // pattern: the page after the password refuses it
     std::optional<PageReader> captchaSolved; // non-empty once it is solved
     // What the page says of the file, checked when it has arrived.
     std::optional<PageReader> size;
@@ -103,7 +105,8 @@ struct HostProfile {
     std::string dead;               // patterns over every page of the walk
     std::string busy;
     std::optional<RetryAfterReader> retryAfter;
-    std::string captcha; // as a step's, on every page
+    std::string captcha;       // as a step's, on every page
+    std::string wrongPassword; // as a step's, on every page
     std::optional<PageReader> captchaSolved;
     // The walk; empty: the keys below make it (a first step that presses
     // `form`, then one that waits and reads `address` or presses `afterWait`).
@@ -157,6 +160,8 @@ class CompiledProfile {
     // Any step's or the profile's: for a page sent where the file was.
     bool isDead(std::string_view page) const;
     bool isBusy(std::string_view page) const;
+    // The profile's and the step's wrong_password patterns.
+    bool isWrongPassword(std::size_t step, std::string_view page) const;
     // Whether isDead(step, ...) or isDead(...) could match at all.
     bool hasDeadPattern(std::size_t step) const;
     bool hasDeadPattern() const;
@@ -187,6 +192,7 @@ class CompiledProfile {
     CompiledProfile() = default;
     struct CompiledStep {
         ProfileStep step;
+        std::unique_ptr<re2::RE2> wrongPassword;
         std::unique_ptr<re2::RE2> dead, busy, retryPattern, waitPattern, addressPattern,
             namePattern, solvedPattern, sizePattern, hashPattern;
     };
@@ -194,7 +200,7 @@ class CompiledProfile {
 
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
-    std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_, solvedPattern_;
+    std::unique_ptr<re2::RE2> dead_, busy_, retryPattern_, solvedPattern_, wrongPassword_;
     std::vector<CompiledStep> steps_;
     std::vector<std::unique_ptr<re2::RE2>> rewrites_;
     std::unique_ptr<re2::RE2> filesPattern_, entryNamePattern_, entrySizePattern_, packagePattern_,

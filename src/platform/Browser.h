@@ -36,6 +36,16 @@ class Browser : public QObject {
     // submitted, anything else clicked; answers elementSubmitted (false when
     // nothing matches).
     virtual void activateElement(quint64 ticket, const QString& selector) = 0;
+    // Sets the value of the first field the selector finds, as typing would
+    // (its input and change events fire); answers elementSubmitted (false
+    // when nothing matches or it takes no value). The value reaches the
+    // page as data and is kept nowhere.
+    virtual void fillField(quint64 ticket, const QString& selector, const QString& value) {
+        Q_UNUSED(selector);
+        Q_UNUSED(value);
+        QMetaObject::invokeMethod(
+            this, [this, ticket] { Q_EMIT elementSubmitted(ticket, false); }, Qt::QueuedConnection);
+    }
     // Reads the first element the selector finds: the attribute, or its text
     // when `attribute` is empty; answers elementRead (ok false when nothing
     // matches or the element has no such attribute).

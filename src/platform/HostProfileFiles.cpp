@@ -149,10 +149,10 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
     if (!value.isObject())
         return QStringLiteral("a %1 %2. eleme nem objektum").arg(quoted("steps")).arg(number);
     const QJsonObject object = value.toObject();
-    const std::pair<const char*, std::string*> texts[] = {{"dead", &step.dead},
-                                                          {"busy", &step.busy},
-                                                          {"submit", &step.submit},
-                                                          {"captcha", &step.captcha}};
+    const std::pair<const char*, std::string*> texts[] = {
+        {"dead", &step.dead},         {"busy", &step.busy},
+        {"submit", &step.submit},     {"captcha", &step.captcha},
+        {"password", &step.password}, {"wrong_password", &step.wrongPassword}};
     for (const auto& [key, into] : texts) {
         if (!optionalText(object, key, into))
             return where + QStringLiteral("%1 kulcsa nem szöveg").arg(quoted(key));
@@ -176,7 +176,7 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
         return problem;
     noteUnknownKeys(object,
                     {"dead", "busy", "retry_after", "wait", "submit", "address", "name", "captcha",
-                     "captcha_solved", "size", "hash", "comment"},
+                     "captcha_solved", "size", "hash", "password", "wrong_password", "comment"},
                     where, warnings);
     return QString();
 }
@@ -220,11 +220,10 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     }
     if (links.isEmpty() || profile.links.size() != static_cast<std::size_t>(links.size()))
         return QStringLiteral("a %1 nem minták nem üres listája").arg(quoted("links"));
-    const std::pair<const char*, std::string*> texts[] = {{"form", &profile.form},
-                                                          {"dead", &profile.dead},
-                                                          {"busy", &profile.busy},
-                                                          {"after_wait", &profile.afterWait},
-                                                          {"captcha", &profile.captcha}};
+    const std::pair<const char*, std::string*> texts[] = {
+        {"form", &profile.form},       {"dead", &profile.dead},
+        {"busy", &profile.busy},       {"after_wait", &profile.afterWait},
+        {"captcha", &profile.captcha}, {"wrong_password", &profile.wrongPassword}};
     for (const auto& [key, into] : texts) {
         if (!optionalText(object, key, into))
             return QStringLiteral("a %1 nem szöveg").arg(quoted(key));
@@ -305,7 +304,7 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
                              "per_host",   "cookies",        "rewrite",
                              "captcha",    "captcha_solved", "size",
                              "hash",       "files",          "package",
-                             "next",       "comment"},
+                             "next",       "wrong_password", "comment"},
                     QString(), warnings);
     return QString();
 }

@@ -153,6 +153,12 @@ void LazyBrowser::readEntries(quint64 ticket, const EntryQuery& query) {
     Browser::readEntries(ticket, query); // answered as failed
 }
 
+void LazyBrowser::fillField(quint64 ticket, const QString& selector, const QString& value) {
+    if (Browser* browser = engineForRequest())
+        return browser->fillField(ticket, selector, value);
+    Browser::fillField(ticket, selector, value); // answered as failed
+}
+
 QString LazyBrowser::pageAddress() const {
     return engine_ ? engine_->pageAddress() : QString();
 }

@@ -103,6 +103,17 @@ constexpr const char* kReadScript =
     "  return value === null ? null : String(value);"
     "})(%1)";
 
+constexpr const char* kFillScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return false; }"
+    "  if (!element || !('value' in element)) return false;"
+    "  element.value = data.value;"
+    "  element.dispatchEvent(new Event('input', {bubbles: true}));"
+    "  element.dispatchEvent(new Event('change', {bubbles: true}));"
+    "  return true;"
+    "})(%1)";
+
 constexpr const char* kEntriesScript =
     "(function (data) {"
     "  var found = null;"
@@ -465,6 +476,15 @@ void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,
               [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
                   const bool ok = r.isValid() && !r.isNull();
                   Q_EMIT self->elementRead(t, ok, ok ? r.toString() : QString());
+              });
+}
+
+void WebEngineBrowser::fillField(quint64 ticket, const QString& selector, const QString& value) {
+    const QJsonObject data{{QStringLiteral("selector"), selector},
+                           {QStringLiteral("value"), value}};
+    runScript(ticket, withData(kFillScript, data),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  Q_EMIT self->elementSubmitted(t, r.toBool());
               });
 }
 

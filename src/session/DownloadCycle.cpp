@@ -75,6 +75,7 @@ DownloadCycle::DownloadCycle(CycleSession& session, Browser& browser, HttpClient
             [this] { session_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
     buildCaptchaTimers();
+    buildPasswordTimer();
 }
 
 DownloadCycle::~DownloadCycle() = default;
@@ -108,6 +109,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     fileChecked_.clear();
     settleClock_.invalidate();
     folder_.reset();
+    passwordSent_ = false;
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its
@@ -124,6 +126,7 @@ void DownloadCycle::endAttempt() {
     heldAddress_.clear();
     profile_.reset();
     folder_.reset();
+    passwordLimit_->stop();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
@@ -225,7 +228,7 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
 void DownloadCycle::pageLost(bool crashed) {
     const bool pageStep = state_ == CycleState::FirstPage || state_ == CycleState::WaitPage ||
                           state_ == CycleState::AfterWait || state_ == CycleState::Submitted ||
-                          state_ == CycleState::Captcha;
+                          state_ == CycleState::Captcha || state_ == CycleState::Password;
     // A walk's countdown still has its page to read or press after the wait.
     const bool walkCountdown = state_ == CycleState::Countdown &&
                                (captcha_ == CaptchaState::Asked || download_url.empty());

@@ -46,7 +46,8 @@ enum class CycleState {
     Submitted,
     Transfer,
     DeadLinkWait,
-    Captcha // the wait is over; the user's captcha is awaited
+    Captcha, // the wait is over; the user's captcha is awaited
+    Password // the user is asked for the link's password
 };
 
 // The page steps as the probe tells them; the session does not listen.
@@ -62,7 +63,8 @@ enum class CycleStep {
     Transfer,
     Failed,
     FolderFile, // one of the first files a folder lists
-    Folder      // what the folder's pages listed
+    Folder,     // what the folder's pages listed
+    Password    // a step would ask the user for the link's password
 };
 using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
@@ -87,6 +89,10 @@ class CycleSession {
                               std::int64_t seconds) = 0;
     // The link's pages are a folder's: its files take its place in the queue.
     virtual void expandFolder(const std::string& link, const FolderWalk& walk) = 0;
+    // The password given for the link; nothing when none is known.
+    virtual std::optional<std::string> passwordOf(const std::string& link) const = 0;
+    // The host refused it: the next try asks again.
+    virtual void forgetPassword(const std::string& link) = 0;
     // The cycle is free for the next link: the session may hand it one now.
     virtual void cycleFree() = 0;
     // The link goes to the queue's end untried; the links queued.
@@ -116,6 +122,10 @@ class DownloadCycle final : public QObject {
     bool downloading() const;
     // The user is asked to solve the page's captcha.
     bool asksForCaptcha() const { return captcha_ == CaptchaState::Asked; }
+    bool asksForPassword() const { return state_ == CycleState::Password; }
+    // The user's answer to passwordAsked: the password (already kept for
+    // the link), or nothing when the user gave none.
+    void passwordAnswered(const std::optional<std::string>& password);
     // The countdown's seconds left, for the running row's state.
     std::int32_t secondsToTransfer() const { return countdown; }
     // The name a host profile's page gave the file, if it gave one.
@@ -159,6 +169,8 @@ class DownloadCycle final : public QObject {
     void captchaAsked();
     // The captcha was solved or given up: the user's earlier page comes back.
     void captchaEnded();
+    // A step needs the link's password and none is known: the user is asked.
+    void passwordAsked();
     // The browser cannot start: the run has stopped as Stop stops it.
     void browserFailed(const QString& reason);
 
@@ -223,7 +235,8 @@ class DownloadCycle final : public QObject {
         Submit,
         FolderEntries,
         Package,
-        NextPage
+        NextPage,
+        Password
     };
     // A step's captcha: none asked, asked of the user, or solved.
     enum class CaptchaState { None, Asked, Solved };
@@ -284,6 +297,15 @@ class DownloadCycle final : public QObject {
     void nextFolderPageRead(const std::optional<std::string>& text);
     void folderRead();
     bool beyondFirstFolderPage() const;
+    // A step's password field (DownloadCyclePassword.cpp).
+    void buildPasswordTimer();
+    void fillPassword();
+    void passwordFilled(bool filled);
+    void askPassword();
+    bool refusesPassword(const std::string& markup);
+    // Unattended: the link goes to the queue's end untried; false when the
+    // user is there to ask.
+    bool passOverUnattended(const char* what);
     void stepSubmitted(bool submitted);
     void fileFound(const std::string& address);
     bool walkOnFromPage();
@@ -346,6 +368,9 @@ class DownloadCycle final : public QObject {
         bool captchaAsked = false;
     };
     std::optional<FolderRead> folder_;
+    // The link's password went into this attempt's page.
+    bool passwordSent_ = false;
+    QTimer* passwordLimit_ = nullptr; // the user's time for it
 };
 
 } // namespace vardelo

@@ -66,20 +66,8 @@ void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
 
 void DownloadCycle::askCaptcha(ProfileRead at) {
     tell(CycleStep::Captcha, stepName());
-    if (session_.runSettings().captchaChoice == CaptchaChoice::Skip && !trace_) {
-        // Untried: the next link goes, and a queue of captchas only ends.
-        qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(link_);
-        endAttempt();
-        const int queued = session_.passOver(link_);
-        if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
-            captchaSkips_ = 0;
-            Q_EMIT statusShown(QString());
-            Q_EMIT runControlsShown(RunControls::Idle);
-            return;
-        }
-        session_.cycleFree();
+    if (passOverUnattended("captcha"))
         return;
-    }
     captcha_ = CaptchaState::Asked;
     Q_EMIT captchaAsked();
     Q_EMIT statusShown(captchaStatus());
@@ -133,6 +121,24 @@ void DownloadCycle::captchaSolved() {
         state_ = CycleState::Countdown;
         transferDue();
     }
+}
+
+// Untried: the next link goes, and a queue of links waiting for the user
+// only ends.
+bool DownloadCycle::passOverUnattended(const char* what) {
+    if (session_.runSettings().captchaChoice != CaptchaChoice::Skip || trace_)
+        return false;
+    qCInfo(lcCycle).noquote() << what << "skipped:" << toQt(link_);
+    endAttempt();
+    const int queued = session_.passOver(link_);
+    if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
+        captchaSkips_ = 0;
+        Q_EMIT statusShown(QString());
+        Q_EMIT runControlsShown(RunControls::Idle);
+        return true;
+    }
+    session_.cycleFree();
+    return true;
 }
 
 // Without a solved reader, the page moving on is the user's answer: the

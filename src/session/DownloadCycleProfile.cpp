@@ -106,6 +106,7 @@ void DownloadCycle::documentComplete(bool ok) {
         beginStep(ok);
         return;
     case CycleState::AfterWait: // its address is being read
+    case CycleState::Password:  // the page waits for the user's answer
     case CycleState::Idle:
     case CycleState::Transfer:
     case CycleState::DeadLinkWait:
@@ -228,6 +229,8 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
                    "the profile's dead pattern matches the page");
         return;
     }
+    if (refusesPassword(markup))
+        return;
     if (pageFailedStatus_) {
         pageNotLoaded();
         return;
@@ -456,6 +459,10 @@ void DownloadCycle::pressOrRead() {
         readStepAddress();
         return;
     }
+    if (!currentStep().password.empty() && !passwordSent_) {
+        fillPassword();
+        return;
+    }
     state_ = CycleState::Submitted;
     // Where the element leads to the file, the transfer fetches it: the
     // browser never asks for it, so an address good for one request works.
@@ -471,6 +478,11 @@ void DownloadCycle::submitForm() {
 }
 
 void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
+    if (ticket == profileTicket_ && reading_ == ProfileRead::Password) {
+        reading_ = ProfileRead::None;
+        passwordFilled(submitted);
+        return;
+    }
     if (ticket != profileTicket_ || reading_ != ProfileRead::Submit)
         return;
     reading_ = ProfileRead::None;

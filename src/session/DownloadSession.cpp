@@ -6,6 +6,7 @@
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
 #include "session/PageRest.h"
+#include "session/PasswordStore.h"
 #include "session/RecordStore.h"
 
 #include <QDateTime>
@@ -62,6 +63,14 @@ class DownloadSession::Slot final : public CycleSession {
     void expandFolder(const std::string& link, const FolderWalk& walk) override {
         session_.expandFolder(link, walk);
     }
+    std::optional<std::string> passwordOf(const std::string& link) const override {
+        const std::string* password = session_.passwords_.find(link);
+        return password ? std::optional(*password) : std::nullopt;
+    }
+    void forgetPassword(const std::string& link) override {
+        session_.passwords_.erase(link);
+        session_.savePasswordsNow();
+    }
     void runGuarded(const std::function<void()>& step) override { session_.runGuarded(step); }
 
     // A cycle in its dead-link wait takes its next link when the wait is over.
@@ -88,6 +97,7 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             if (records_)
                 records_->scheduleSave();
         });
+    connect(&queueFeed_, &GridFeed::changed, this, [this] { letPasswordsGo(); });
     addSlot(browser);
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
@@ -187,6 +197,8 @@ void DownloadSession::connectSlot(Slot& slot) {
     connect(&cycle, &DownloadCycle::captchaAsked, this,
             [this, &cycle] { Q_EMIT captchaAsked(cycle.link()); });
     connect(&cycle, &DownloadCycle::captchaEnded, this, &DownloadSession::captchaEnded);
+    connect(&cycle, &DownloadCycle::passwordAsked, this,
+            [this, &cycle] { Q_EMIT passwordAsked(cycle.link()); });
     connect(&cycle, &DownloadCycle::browserFailed, this, [this](const QString& reason) {
         if (!oneAtOnce())
             stop(); // the other cycles' pages come from the same engine
@@ -594,11 +606,62 @@ void DownloadSession::expandFolder(const std::string& link, const FolderWalk& wa
     links.reserve(placed.added.size());
     for (const FolderEntry& entry : placed.added)
         links.push_back(entry.address);
+    // A package's password is its files'; it goes with the folder's row.
+    const std::string* kept = passwords_.find(link);
+    const std::string password = kept ? *kept : std::string();
     queue_.replaceRow(*row, links);
+    if (!password.empty())
+        setPassword(links, password);
     if (records_)
         records_->saveInBackground();
     Q_EMIT folderExpanded(link, placed);
     Q_EMIT rowStatesChanged();
+}
+
+// --- passwords ----------------------------------------------------------------
+
+void DownloadSession::keepPasswordsIn(const QString& folder) {
+    bool unread = false;
+    passwords_ = loadPasswords(folder, &unread);
+    // A file that did not read is left as it is, with its passwords.
+    passwordFolder_ = unread ? QString() : folder;
+    letPasswordsGo();
+}
+
+void DownloadSession::setPassword(const std::vector<std::string>& links,
+                                  const std::string& password) {
+    if (!isUsablePassword(password))
+        return;
+    for (const std::string& link : links)
+        passwords_.set(link, password);
+    savePasswordsNow();
+}
+
+void DownloadSession::answerPassword(const std::string& link,
+                                     const std::optional<std::string>& password) {
+    if (password)
+        setPassword({link}, *password);
+    const bool usable = password && isUsablePassword(*password);
+    for (const auto& slot : slots_)
+        if (slot->cycle->link() == link)
+            slot->cycle->passwordAnswered(usable ? password : std::nullopt);
+}
+
+void DownloadSession::savePasswordsNow() {
+    if (!passwordFolder_.isEmpty())
+        savePasswords(passwordFolder_, passwords_);
+}
+
+// A link that left the queue takes its password with it.
+void DownloadSession::letPasswordsGo() {
+    if (passwords_.empty())
+        return;
+    std::vector<std::string> queued;
+    queued.reserve(static_cast<std::size_t>(queue_.rowCount()));
+    for (int row = 1; row < queue_.rowCount(); ++row)
+        queued.push_back(queue_.url(row));
+    if (passwords_.keepOnly(queued))
+        savePasswordsNow();
 }
 
 int DownloadSession::passOver(const std::string& link) {

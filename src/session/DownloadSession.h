@@ -7,6 +7,7 @@
 #include "core/FolderWalk.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
+#include "core/LinkPasswords.h"
 #include "core/QueueDrag.h"
 #include "session/DownloadCycle.h"
 #include "session/GridFeed.h"
@@ -82,6 +83,13 @@ class DownloadSession final : public QObject {
     // by itself.
     std::string packageOf(const std::string& link) const { return folders_.packageOf(link); }
 
+    // The links get the password; one with a control character is refused.
+    void setPassword(const std::vector<std::string>& links, const std::string& password);
+    bool hasPassword(const std::string& link) const { return passwords_.find(link) != nullptr; }
+    // The user's answer to passwordAsked: kept for the link, and handed to
+    // the cycle that asked; nothing: none given.
+    void answerPassword(const std::string& link, const std::optional<std::string>& password);
+
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
     // "HH:MM" of the end of the wait the link's host asked for; empty when none.
@@ -97,6 +105,9 @@ class DownloadSession final : public QObject {
     // Start-up: the queue and the log (throws the first failure), then the
     // host waits.
     void loadRecords();
+    // The links' passwords, kept in `folder` (the state folder) from now
+    // on, those of links no longer queued let go.
+    void keepPasswordsIn(const QString& folder);
     // Closing: throws the first file's failure.
     void saveRecordsAtClosing();
     // Returns once the saves handed to the background are written.
@@ -158,6 +169,8 @@ class DownloadSession final : public QObject {
     void emptyQueueRefused();
     void captchaAsked(const std::string& link);
     void captchaEnded();
+    // A step needs the link's password, and none is known.
+    void passwordAsked(const std::string& link);
     void browserFailed(const QString& reason);
     // An attempt's outcome is in the queue, the log and the statistics.
     void outcomeRecorded(const std::string& link, const AttemptResult& result);
@@ -217,6 +230,10 @@ class DownloadSession final : public QObject {
     RunFailures runFailures_; // why this run's attempts failed, by link
     HostWaits hostWaits_;     // until when hosts asked their links to wait
     FolderTree folders_;      // the packages of links that came in folders
+    LinkPasswords passwords_;
+    QString passwordFolder_; // empty: they are not kept
+    void savePasswordsNow();
+    void letPasswordsGo();
     RunSettings settings_;
     QueueDrag drag_;
     QString recordFolder_;

@@ -5,6 +5,7 @@
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -35,7 +36,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 10u);
+        ASSERT_EQ(loaded_.profiles.size(), 11u);
         profiles = &loaded_.profiles;
     }
 
@@ -776,6 +777,73 @@ TEST_F(ProfileCycle, AFolderBehindACaptchaAsksTheUserOnce) {
     EXPECT_EQ(postsTo("/folder/guarded"), 1);
 }
 
+// A file behind a password: the link's password goes into the field before
+// its form is sent. Given by a list file's line, it downloads; a wrong one
+// (given in the queue's menu) fails the try as "Hibás jelszó", not as a dead
+// link, and the next try asks; a link without one asks at once. A password
+// with a control character is refused in its dialog. The passwords are kept
+// apart from Lista.Vdl, for their user only, and leave with their links.
+TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWrongOne) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
+    const std::string r = bytes(1'000, 'r'), w = bytes(1'100, 'w'), a = bytes(1'200, 'a');
+    host.addFile("r.bin", file(r));
+    host.addFile("w.bin", file(w));
+    host.addFile("x.bin", file(bytes(1'300, 'x')));
+    host.addFile("a.bin", file(a));
+    host.setFilePassword("r.bin", "titok");
+    host.setFilePassword("w.bin", "jó jelszó");
+    host.setFilePassword("x.bin", "soha");
+    host.setFilePassword("a.bin", "abc");
+    const Strings links{host.passwordLinkFor("r.bin"), host.passwordLinkFor("w.bin"),
+                        host.passwordLinkFor("x.bin"), host.passwordLinkFor("a.bin")};
+    writeFile(QStringLiteral("links.txt"), QByteArray::fromStdString(links[0] + "\ttitok\r\n"));
+    TForm1& form = openWithLinks({});
+    dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
+    click("megnyit");
+    addLink(links[1]);
+    addLink(links[2]);
+    addLink(links[3]);
+    dialogs.passwordAnswers = {QStringLiteral("rossz\tjelszó"), QStringLiteral("rossz"),
+                               QStringLiteral("rossz"),         QStringLiteral("abc"),
+                               QStringLiteral("jó jelszó"),     QStringLiteral("más")};
+    for (const int row : {2, 3}) {
+        control<QueueGridView>("Linkek")->selectDataRow(row);
+        control<QAction>("passwordItem")->trigger();
+    }
+    EXPECT_EQ(dialogs.errors.size(), 1); // the tab refused
+    const QString kept = stateFolder() + QStringLiteral("/Vardelo/Passwords.Vdl");
+    QFile passwords(kept);
+    ASSERT_TRUE(passwords.open(QIODevice::ReadOnly));
+    const QByteArray stored = passwords.readAll();
+    EXPECT_TRUE(stored.contains(QByteArray::fromStdString(links[0] + "\ttitok\n")));
+    EXPECT_TRUE(stored.contains(QByteArray::fromStdString(links[1] + "\trossz\n")));
+    EXPECT_EQ(passwords.permissions() & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::Permissions());
+    passwords.close();
+    ASSERT_EQ(form.queue().rowCount() - 1, 4);
+
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(logColumn(LogUrl), (Strings{links[0], links[3], links[1], links[2]}));
+    EXPECT_EQ(logColumn(LogStatus),
+              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Sikeres letöltés", "Hibás link."}));
+    EXPECT_EQ(statusTips()[3], "Hibás jelszó\nHibás jelszó"); // each try's reason
+    EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
+    EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(w));
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(host.passwordsPosted("w.bin"), (Strings{"rossz", "jó jelszó"}));
+    EXPECT_EQ(host.passwordsPosted("x.bin"), (Strings{"rossz", "más"}));
+    EXPECT_EQ(host.passwordsPosted("a.bin"), Strings{"abc"});
+    // Asked in the menu twice (the refused one again), then by a, w and x.
+    EXPECT_EQ(dialogs.passwordPrompts.size(), 6);
+    EXPECT_TRUE(dialogs.passwordAnswers.empty());
+    ASSERT_TRUE(form.close());
+    QFile left(kept);
+    ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(left.readAll().contains("\t")); // gone with their links
+}
+
 TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     QDir().mkpath(path(QStringLiteral("profiles")));
     const std::pair<const char*, const char*> bad[] = {
@@ -837,6 +905,10 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"u-package-no-group.json",
          R"j({"name": "n", "links": ["x"], "files": {"selector": "a", "attribute": "href"},
               "package": {"pattern": "<h1>"}})j"},
+        {"v-wrong-password-pattern.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "wrong_password": "(x"})j"},
+        {"w-step-password-not-text.json",
+         R"j({"name": "n", "links": ["x"], "steps": [{"submit": "#b", "password": 1}]})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -1118,6 +1190,12 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   {"Profile: Image code host", "First page loaded: BASE/qi/f.bin",
                    "step 1: captcha: the user would solve it in the window"}},
+        ProbeCase{"PasswordForTheUser",
+                  &TestHost::passwordLinkFor,
+                  false,
+                  2,
+                  {"Profile: Password host", "First page loaded: BASE/pw/f.bin",
+                   "step 1: password: the user would be asked for the link's password"}},
         ProbeCase{"DeadPageWithAForm",
                   &TestHost::deadFormLinkFor,
                   false,

@@ -230,9 +230,20 @@ class TestHost {
     void addLinkList(const std::string& id, std::vector<FolderItem> items);
     std::string linkListFor(const std::string& id) const;
 
+    // A file behind a password, as XFileSharing hosts protect one: the page
+    // at /pw/NAME holds the form "pf" with input[name=password]; posted
+    // with the file's password it answers the page with the direct link to
+    // /files/NAME in <span id="direct_link">, else "Wrong password" and the
+    // form again.
+    std::string passwordLinkFor(const std::string& name) const;
+    void setFilePassword(const std::string& name, const std::string& password);
+    // The passwords posted for `name`, in order.
+    std::vector<std::string> passwordsPosted(const std::string& name) const;
+
   private:
     void route();
     void routeFolders();
+    void routePasswordHost();
     std::string folderPage(const std::string& id, int page);
     void routeHostile();
     void routeOtherHosts();
@@ -300,6 +311,8 @@ class TestHost {
 
     std::map<std::string, HostedFolder> folders_;
     std::map<std::string, std::vector<FolderItem>> linkLists_;
+    std::map<std::string, std::string> filePasswords_;                // by name
+    std::map<std::string, std::vector<std::string>> passwordsPosted_; // by name
 
     void routeChecksumHost();
     std::map<std::string, std::pair<std::string, std::string>> shownOnPage_; // size, digest

@@ -76,7 +76,55 @@ std::string TestHost::folderPage(const std::string& id, int number) {
     return body;
 }
 
+std::string TestHost::passwordLinkFor(const std::string& name) const {
+    return base() + "/pw/" + name;
+}
+
+void TestHost::setFilePassword(const std::string& name, const std::string& password) {
+    std::lock_guard lock(mutex_);
+    filePasswords_[name] = password;
+}
+
+std::vector<std::string> TestHost::passwordsPosted(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    const auto found = passwordsPosted_.find(name);
+    return found == passwordsPosted_.end() ? std::vector<std::string>{} : found->second;
+}
+
+void TestHost::routePasswordHost() {
+    const auto form = [](const std::string& name) {
+        return "<h2>Download " + escaped(name) +
+               "</h2><form id=\"pf\" method=\"post\" action=\"/pw/" + escaped(name) +
+               "\"><input type=\"hidden\" name=\"op\" value=\"download2\"><p>Password: "
+               "<input type=\"password\" name=\"password\"></p><input type=\"submit\" "
+               "value=\"Download\"></form>";
+    };
+    server_->Get(R"(/pw/([^/?]+))",
+                 [form](const httplib::Request& request, httplib::Response& response) {
+                     sendHtml(response, form(request.matches[1]));
+                 });
+    server_->Post(R"(/pw/([^/?]+))",
+                  [this, form](const httplib::Request& request, httplib::Response& response) {
+                      const std::string name = request.matches[1];
+                      const std::string given = request.get_param_value("password");
+                      bool right = false;
+                      {
+                          std::lock_guard lock(mutex_);
+                          passwordsPosted_[name].push_back(given);
+                          const auto found = filePasswords_.find(name);
+                          right = found != filePasswords_.end() && found->second == given;
+                      }
+                      if (!right) {
+                          sendHtml(response, "<p class=\"err\">Wrong password</p>" + form(name));
+                          return;
+                      }
+                      sendHtml(response, "<span id=\"direct_link\"><a href=\"/files/" +
+                                             escaped(name) + "\">" + escaped(name) + "</a></span>");
+                  });
+}
+
 void TestHost::routeFolders() {
+    routePasswordHost();
     server_->Get(R"(/folder/([^/?]+))", [this](const httplib::Request& request,
                                                httplib::Response& response) {
         const std::string id = request.matches[1];
