@@ -67,6 +67,7 @@ struct Services {
     QStringList profileProblems;
     // The links this start was given; queued before auto-start looks.
     std::vector<std::string> startupLinks;
+    std::vector<ListEntry> startupPasswords{}; // their list lines' passwords
 };
 
 // The main window: the view and controller of its download session. Its
@@ -98,8 +99,9 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     // the front. Returns the canonical forms of those a host profile knew to
     // be queued already; nullopt once the window has closed: nothing is
     // queued then.
-    std::optional<std::vector<std::string>> takeHandedLinks(const std::vector<std::string>& links,
-                                                            bool bringToFront);
+    std::optional<std::vector<std::string>>
+    takeHandedLinks(const std::vector<std::string>& links, bool bringToFront,
+                    const std::vector<ListEntry>& passwords = {});
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -725,6 +725,29 @@ TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThe
     EXPECT_EQ(host.getsOf("/folder/.*"), 4); // its two pages, twice; no file's page there
 }
 
+// A folder of 1,000 files over 10 pages is read in 10 page loads, and its
+// files take its one row, in order.
+TEST_F(ProfileCycle, AFolderOfAThousandFilesOverTenPagesTakesTenPageLoads) {
+    TestHost::HostedFolder large{"Large", {}};
+    for (int page = 0; page < 10; ++page) {
+        auto& items = large.pages.emplace_back();
+        for (int i = 0; i < 100; ++i) {
+            const std::string name = std::to_string(page * 100 + i) + ".bin";
+            items.push_back({"/link/" + name, name, "1 KB"});
+        }
+    }
+    host.addFolder("large", large);
+    TForm1& form = openWithLinks({host.folderLinkFor("large")});
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_EQ(form.queue().rowCount() - 1, 1000);
+    EXPECT_EQ(form.queue().url(1), host.linkFor("0.bin"));
+    EXPECT_EQ(form.queue().url(1000), host.linkFor("999.bin"));
+    EXPECT_EQ(host.getsOf("/folder/.*"), 10);
+    EXPECT_EQ(host.getsOf("/link/.*"), 0); // no file's page loaded for its name or size
+}
+
 // A folder in a folder is opened too, each folder once: the link list that
 // lists its parent back leaves it out, and an entry that is no http(s)
 // address or carries a control character is left out. An empty folder,
