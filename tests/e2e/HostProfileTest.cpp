@@ -572,17 +572,25 @@ TEST_F(ProfileCycle, ACaptchaLinkIsPutAtTheEndUntriedWhenCaptchasAreSkipped) {
     storeSetting(QStringLiteral("Captcha_eseten"), QStringLiteral("1"));
     host.addFile("a.bin", file(bytes(2'000, 'a')));
     host.addFile("d.bin", file(bytes(2'000, 'd')));
+    host.addFile("p.bin", file(bytes(2'000, 'p')));
     const std::string captcha = host.captchaLinkFor("a.bin");
-    TForm1& form = openWithLinks({captcha, host.linkFor("d.bin")});
+    // A link whose password would be asked is passed over as well.
+    const std::string password = host.passwordLinkFor("p.bin");
+    TForm1& form = openWithLinks({captcha, password, host.linkFor("d.bin")});
     const std::string untried = form.queue().attempts(1);
     click("inditas");
     ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
+    ASSERT_TRUE(runsToIdle()); // only links that ask for the user are left
 
     EXPECT_EQ(logColumn(LogUrl), Strings{host.linkFor("d.bin")});
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
     EXPECT_EQ(form.queue().url(1), captcha);
+    EXPECT_EQ(form.queue().url(2), password);
     EXPECT_EQ(form.queue().attempts(1), untried);
-    EXPECT_EQ(form.queue().rowCount(), 2);
+    EXPECT_EQ(form.queue().attempts(2), untried);
+    EXPECT_EQ(form.queue().rowCount(), 3);
+    EXPECT_TRUE(dialogs.passwordPrompts.isEmpty());
+    EXPECT_TRUE(host.passwordsPosted("p.bin").empty());
     EXPECT_NE(control<QLabel>("allapot")->text(),
               QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
     click("Stop");
