@@ -1,5 +1,7 @@
 #include "core/FolderWalk.h"
 
+#include "core/ListText.h"
+
 #include <utility>
 
 namespace vardelo {
@@ -72,6 +74,44 @@ std::string FolderTree::packageOf(const std::string& link) const {
 
 void FolderTree::forget(const std::string& link) {
     placed_.erase(link);
+}
+
+bool FolderTree::keepOnly(const std::vector<std::string>& links) {
+    const std::unordered_set<std::string> queued(links.begin(), links.end());
+    return std::erase_if(placed_, [&](const auto& entry) { return !queued.count(entry.first); }) >
+           0;
+}
+
+namespace {
+constexpr std::string_view kPackagesFormatLine = "Vardelo packages 1";
+} // namespace
+
+std::string FolderTree::encodePackages() const {
+    std::string bytes(kPackagesFormatLine);
+    bytes += '\n';
+    for (const auto& [link, placed] : placed_) {
+        if (placed.package.empty() || hasControlCharacters(link))
+            continue;
+        bytes += link + '\t' + controlsReplaced(placed.package) + '\n';
+    }
+    return bytes;
+}
+
+std::optional<FolderTree> FolderTree::decodePackages(std::string_view bytes) {
+    std::size_t end = bytes.find('\n');
+    if (bytes.substr(0, end) != kPackagesFormatLine)
+        return std::nullopt;
+    FolderTree tree;
+    while (end != std::string_view::npos) {
+        bytes.remove_prefix(end + 1);
+        end = bytes.find('\n');
+        const std::string_view line = bytes.substr(0, end);
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos || tab == 0 || tab + 1 == line.size())
+            continue;
+        tree.placed_[std::string(line.substr(0, tab))] = {std::string(line.substr(tab + 1)), 1};
+    }
+    return tree;
 }
 
 } // namespace vardelo

@@ -3,7 +3,9 @@
 #include "core/HostProfile.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -70,6 +72,16 @@ class FolderTree {
     std::string packageOf(const std::string& link) const;
     // A link that left the queue takes its package with it.
     void forget(const std::string& link);
+    bool empty() const { return placed_.empty(); }
+    // Those of links no longer queued go; whether any went.
+    bool keepOnly(const std::vector<std::string>& links);
+
+    // The packages, one "link TAB package" line each after a line naming
+    // the format; how deep a file stood is not kept.
+    std::string encodePackages() const;
+    // Nothing when the first line is not the format's; a line that does not
+    // read is left out.
+    static std::optional<FolderTree> decodePackages(std::string_view bytes);
 
   private:
     struct Placed {

@@ -5,6 +5,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
+#include "session/PackageStore.h"
 #include "session/PageRest.h"
 #include "session/PasswordStore.h"
 #include "session/RecordStore.h"
@@ -97,7 +98,7 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             if (records_)
                 records_->scheduleSave();
         });
-    connect(&queueFeed_, &GridFeed::changed, this, [this] { letPasswordsGo(); });
+    connect(&queueFeed_, &GridFeed::changed, this, [this] { forgetLeftLinks(); });
     addSlot(browser);
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
@@ -460,6 +461,10 @@ void DownloadSession::loadRecords() {
         return;
     records_->load();
     hostWaits_ = loadHostWaits(recordFolder_, now());
+    bool unread = false;
+    folders_ = loadPackages(recordFolder_, &unread);
+    packagesKept_ = !unread; // a file that did not read stays as it is
+    forgetLeftLinks();
 }
 
 void DownloadSession::waitForRecordSaves() {
@@ -612,6 +617,8 @@ void DownloadSession::expandFolder(const std::string& link, const FolderWalk& wa
     queue_.replaceRow(*row, links);
     if (!password.empty())
         setPassword(links, password);
+    if (packagesKept_)
+        savePackages(recordFolder_, folders_);
     if (records_)
         records_->saveInBackground();
     Q_EMIT folderExpanded(link, placed);
@@ -625,7 +632,7 @@ void DownloadSession::keepPasswordsIn(const QString& folder) {
     passwords_ = loadPasswords(folder, &unread);
     // A file that did not read is left as it is, with its passwords.
     passwordFolder_ = unread ? QString() : folder;
-    letPasswordsGo();
+    forgetLeftLinks();
 }
 
 void DownloadSession::setPassword(const std::vector<std::string>& links,
@@ -652,9 +659,9 @@ void DownloadSession::savePasswordsNow() {
         savePasswords(passwordFolder_, passwords_);
 }
 
-// A link that left the queue takes its password with it.
-void DownloadSession::letPasswordsGo() {
-    if (passwords_.empty())
+// A link that left the queue takes its password and its package with it.
+void DownloadSession::forgetLeftLinks() {
+    if (passwords_.empty() && folders_.empty())
         return;
     std::vector<std::string> queued;
     queued.reserve(static_cast<std::size_t>(queue_.rowCount()));
@@ -662,6 +669,8 @@ void DownloadSession::letPasswordsGo() {
         queued.push_back(queue_.url(row));
     if (passwords_.keepOnly(queued))
         savePasswordsNow();
+    if (folders_.keepOnly(queued) && packagesKept_)
+        savePackages(recordFolder_, folders_);
 }
 
 int DownloadSession::passOver(const std::string& link) {

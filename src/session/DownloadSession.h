@@ -227,13 +227,14 @@ class DownloadSession final : public QObject {
     DownloadStatistics statistics_;
     GridFeed queueFeed_{queue_.grid()};
     GridFeed logFeed_{log_.grid()};
-    RunFailures runFailures_; // why this run's attempts failed, by link
-    HostWaits hostWaits_;     // until when hosts asked their links to wait
-    FolderTree folders_;      // the packages of links that came in folders
+    RunFailures runFailures_;   // why this run's attempts failed, by link
+    HostWaits hostWaits_;       // until when hosts asked their links to wait
+    FolderTree folders_;        // the packages of links that came in folders
+    bool packagesKept_ = false; // Packages.Vdl read (or absent): it may be written
     LinkPasswords passwords_;
     QString passwordFolder_; // empty: they are not kept
     void savePasswordsNow();
-    void letPasswordsGo();
+    void forgetLeftLinks();
     RunSettings settings_;
     QueueDrag drag_;
     QString recordFolder_;

@@ -497,6 +497,13 @@ TEST(FolderReaders, AFoldersFilesCarryItsPackageOnceAndFoldersOpenThreeDeep) {
     EXPECT_EQ(b.leftOut, Links{"http://h/folder/c"});
     ASSERT_EQ(b.added.size(), 1u);
     EXPECT_EQ(tree.packageOf("https://files.example/2"), "B");
+    // Kept beside the queue: read back as written, of the links still queued.
+    EXPECT_TRUE(tree.keepOnly({"https://files.example/2"}));
+    const auto read = FolderTree::decodePackages(tree.encodePackages() + "broken\n");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->packageOf("https://files.example/2"), "B");
+    EXPECT_EQ(read->packageOf("https://files.example/1"), "");
+    EXPECT_FALSE(FolderTree::decodePackages("https://files.example/2\tB\n"));
     tree.forget("https://files.example/2");
     EXPECT_EQ(tree.packageOf("https://files.example/2"), "");
 }

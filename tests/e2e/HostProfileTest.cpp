@@ -708,6 +708,15 @@ TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThe
     EXPECT_EQ(host.getsOf("/folder/f1"), 1);
     EXPECT_EQ(host.getsOf("/folder/f1\\?page=2"), 1);
     EXPECT_EQ(logged(), 0u);
+    const auto packages = [this] {
+        QFile kept(recordPath("Packages.Vdl"));
+        return kept.open(QIODevice::ReadOnly) ? kept.readAll().toStdString() : "<missing>";
+    };
+    for (int row = 0; row < 3; ++row)
+        EXPECT_NE(packages().find(files[static_cast<std::size_t>(row)] + "\tNyaralás 2026\n"),
+                  std::string::npos)
+            << packages();
+    EXPECT_EQ(packages().find(files[3]), std::string::npos);
 
     addLink(folder);
     control<QueueGridView>("Linkek")->selectDataRow(5);
@@ -731,6 +740,7 @@ TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThe
     EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
     EXPECT_EQ(downloaded(QStringLiteral("z.bin")), QByteArray::fromStdString(z));
     EXPECT_EQ(host.getsOf("/folder/.*"), 4); // its two pages, twice; no file's page there
+    EXPECT_EQ(packages().find('\t'), std::string::npos); // gone with their links
 }
 
 // A folder of 1,000 files over 10 pages is read in 10 page loads, and its
