@@ -822,8 +822,9 @@ TEST_F(ProfileCycle, AFolderBehindACaptchaAsksTheUserOnce) {
 // its form is sent. Given by a list file's line, it downloads; a wrong one
 // (given in the queue's menu) fails the try as "Hibás jelszó", not as a dead
 // link, and the next try asks; a link without one asks at once. A password
-// with a control character is refused in its dialog. The passwords are kept
-// apart from Lista.Vdl, for their user only, and leave with their links.
+// with a control character is refused in its dialog. A folder's password is
+// its files'. The passwords are kept apart from Lista.Vdl, for their user
+// only, and leave with their links.
 TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWrongOne) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
     const std::string r = bytes(1'000, 'r'), w = bytes(1'100, 'w'), a = bytes(1'200, 'a');
@@ -835,9 +836,15 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
     host.setFilePassword("w.bin", "jó jelszó");
     host.setFilePassword("x.bin", "soha");
     host.setFilePassword("a.bin", "abc");
+    const std::string m = bytes(900, 'm');
+    host.addFile("m.bin", file(m));
+    host.setFilePassword("m.bin", "mappa");
+    host.addFolder("locked", {"Locked", {{{"/pw/m.bin", "m.bin", ""}}}});
     const Strings links{host.passwordLinkFor("r.bin"), host.passwordLinkFor("w.bin"),
                         host.passwordLinkFor("x.bin"), host.passwordLinkFor("a.bin")};
-    writeFile(QStringLiteral("links.txt"), QByteArray::fromStdString(links[0] + "\ttitok\r\n"));
+    writeFile(QStringLiteral("links.txt"),
+              QByteArray::fromStdString(links[0] + "\ttitok\r\n" + host.folderLinkFor("locked") +
+                                        "\tmappa\r\n"));
     TForm1& form = openWithLinks({});
     dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
     click("megnyit");
@@ -847,7 +854,7 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
     dialogs.passwordAnswers = {QStringLiteral("rossz\tjelszó"), QStringLiteral("rossz"),
                                QStringLiteral("rossz"),         QStringLiteral("abc"),
                                QStringLiteral("jó jelszó"),     QStringLiteral("más")};
-    for (const int row : {2, 3}) {
+    for (const int row : {3, 4}) {
         control<QueueGridView>("Linkek")->selectDataRow(row);
         control<QAction>("passwordItem")->trigger();
     }
@@ -862,14 +869,18 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
                                           QFileDevice::ReadUser | QFileDevice::WriteUser),
               QFileDevice::Permissions());
     passwords.close();
-    ASSERT_EQ(form.queue().rowCount() - 1, 4);
+    ASSERT_EQ(form.queue().rowCount() - 1, 5);
 
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
-    EXPECT_EQ(logColumn(LogUrl), (Strings{links[0], links[3], links[1], links[2]}));
+    EXPECT_EQ(logColumn(LogUrl),
+              (Strings{links[0], host.passwordLinkFor("m.bin"), links[3], links[1], links[2]}));
     EXPECT_EQ(logColumn(LogStatus),
-              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Sikeres letöltés", "Hibás link."}));
-    EXPECT_EQ(statusTips()[3], "Hibás jelszó\nHibás jelszó"); // each try's reason
+              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Sikeres letöltés",
+                       "Sikeres letöltés", "Hibás link."}));
+    EXPECT_EQ(statusTips()[4], "Hibás jelszó\nHibás jelszó"); // each try's reason
+    EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
+    EXPECT_EQ(host.passwordsPosted("m.bin"), Strings{"mappa"});
     EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
     EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(w));
     EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
