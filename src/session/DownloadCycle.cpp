@@ -216,7 +216,7 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
                                 state_ != CycleState::AfterWait && state_ != CycleState::Submitted))
         return;
     const OutcomeKind kind =
-        state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+        firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     browser_.abandonPage(); // a hung page would hold every later link of its host
     pageFailed(kind, FailureKind::PageTimedOut,
                "the page did not finish within " +
@@ -235,7 +235,7 @@ void DownloadCycle::pageLost(bool crashed) {
     if (!pageStep && !walkCountdown)
         return;
     const OutcomeKind kind =
-        state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+        firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     if (crashed)
         pageFailed(kind, FailureKind::PageCrashed, "the page's renderer ended");
     else

@@ -297,6 +297,8 @@ class DownloadCycle final : public QObject {
     void nextFolderPageRead(const std::optional<std::string>& text);
     void folderRead();
     bool beyondFirstFolderPage() const;
+    // A page that fails now makes the link a dead one.
+    bool firstPageFailure() const;
     // A step's password field (DownloadCyclePassword.cpp).
     void buildPasswordTimer();
     void fillPassword();

@@ -37,6 +37,11 @@ bool DownloadCycle::beyondFirstFolderPage() const {
     return folder_ && folder_->walk.pages().size() > 1;
 }
 
+// A failure on a folder's later page says nothing of the folder.
+bool DownloadCycle::firstPageFailure() const {
+    return state_ == CycleState::FirstPage && !beyondFirstFolderPage();
+}
+
 void DownloadCycle::readFolderPage() {
     if (!folder_)
         folder_.emplace(FolderRead{FolderWalk(link_)});

@@ -179,8 +179,7 @@ void DownloadCycle::profileMarkupRead(bool ok, const std::string& markup) {
         return;
     }
     if (!ok) {
-        pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
-                                                   : OutcomeKind::WaitPageUnreadable,
+        pageFailed(firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
                    FailureKind::PageUnreadable,
                    failureText(stepTexts().unreadable, "the page's text could not be read"));
         return;

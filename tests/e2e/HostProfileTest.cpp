@@ -769,7 +769,8 @@ TEST_F(ProfileCycle, AFolderOfAThousandFilesOverTenPagesTakesTenPageLoads) {
 // A folder in a folder is opened too, each folder once: the link list that
 // lists its parent back leaves it out, and an entry that is no http(s)
 // address or carries a control character is left out. An empty folder,
-// and one the host says (with a 404) does not exist, are dead links.
+// and one the host says (with a 404) does not exist, are dead links; one
+// whose next page does not load is not, its try failed.
 TEST_F(ProfileCycle, FoldersInFoldersOpenEachOnceAndEmptyOrMissingOnesAreDeadLinks) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     const std::string m = bytes(900, 'm'), n = bytes(700, 'n');
@@ -783,16 +784,23 @@ TEST_F(ProfileCycle, FoldersInFoldersOpenEachOnceAndEmptyOrMissingOnesAreDeadLin
     host.addLinkList("inner",
                      {{"../link/n.bin?a=1&b=2", "n.bin", ""}, {"/folder/outer", "outer", ""}});
     host.addFolder("empty", {"Empty", {{}}});
+    TestHost::HostedFolder broken{"Broken", {{{"/link/m.bin", "m.bin", ""}}}};
+    broken.lastLinksTo = "http://127.0.0.1:1/folder/broken?page=2"; // nothing answers there
+    host.addFolder("broken", broken);
     const Strings links{host.folderLinkFor("outer"), host.folderLinkFor("empty"),
-                        host.folderLinkFor("gone")};
+                        host.folderLinkFor("gone"), host.folderLinkFor("broken")};
     openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
 
     EXPECT_EQ(logColumn(LogUrl), (Strings{host.base() + "/link/n.bin?a=1&b=2",
-                                          host.linkFor("m.bin"), links[1], links[2]}));
-    EXPECT_EQ(logColumn(LogStatus),
-              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Hibás link.", "Hibás link."}));
+                                          host.linkFor("m.bin"), links[1], links[2], links[3]}));
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Sikeres letöltés", "Hibás link.",
+                                             "Hibás link.", "Hibás link."}));
+    const Strings attempts = logColumn(LogAttempts);
+    ASSERT_EQ(attempts.size(), 5u);
+    EXPECT_EQ((Strings{attempts[2], attempts[3], attempts[4]}),
+              (Strings{"Próbálva:1", "Próbálva:1", "Próbálva:1 (Másik rapidos szál futott.)"}));
     EXPECT_EQ(downloaded(QStringLiteral("n.bin")), QByteArray::fromStdString(n));
     EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
     EXPECT_EQ(host.getsOf("/folder/outer"), 1);

@@ -222,6 +222,7 @@ class TestHost {
         bool lastLinksFirst = false; // the last page's "Next" leads to the first again
         // A link protector's checkbox comes first; its form stays on the pages, as done.
         bool protectedByCaptcha = false;
+        std::string lastLinksTo{}; // where the last page's "Next" leads, when not empty
     };
     void addFolder(const std::string& id, HostedFolder folder);
     std::string folderLinkFor(const std::string& id) const;

@@ -70,6 +70,9 @@ std::string TestHost::folderPage(const std::string& id, int number) {
     if (number < pages)
         body += "<p class=\"paging\"><a class=\"next\" href=\"?page=" + std::to_string(number + 1) +
                 "\">Next &raquo;</a></p>";
+    else if (!folder.lastLinksTo.empty())
+        body += "<p class=\"paging\"><a class=\"next\" href=\"" + escaped(folder.lastLinksTo) +
+                "\">Next &raquo;</a></p>";
     else if (folder.lastLinksFirst && pages > 1)
         body += "<p class=\"paging\"><a class=\"next\" href=\"/folder/" + id +
                 "\">Next &raquo;</a></p>";
