@@ -187,6 +187,12 @@ std::string describe(CycleStep step, const std::string& detail) {
         return "Wait over; the transfer would fetch: " + detail;
     case CycleStep::Failed:
         return "Failed at: " + detail;
+    case CycleStep::FolderFile:
+        return "Folder lists: " + detail;
+    case CycleStep::Folder:
+        return "Folder read: " + detail;
+    case CycleStep::Password:
+        return detail + ": password: the user would be asked for the link's password";
     }
     return {};
 }
@@ -238,6 +244,10 @@ int probe(const std::string& link, bool waitOut) {
             say("Not waiting it out (give --wait to wait; the host may refuse an early press)");
             QTimer::singleShot(0, &owner, [&] { cycle.skipWait(); });
         }
+        if (step == CycleStep::Folder) // its files would be queued: nothing to fetch
+            QTimer::singleShot(0, &owner, [] { QCoreApplication::exit(0); });
+        if (step == CycleStep::Password) // as for a captcha, the user would have to act
+            QTimer::singleShot(0, &owner, [] { QCoreApplication::exit(2); });
         if (step == CycleStep::Transfer) {
             // As the worker asks: in the browser's session unless the
             // walked profile fetches its file as designed.

@@ -65,6 +65,7 @@ void TForm1::connectCommands() {
     connect(hatra, &QPushButton::clicked, this, guard(&TForm1::hatraClick));
     connect(rls1, &QAction::triggered, this, guard(&TForm1::sor_torlesClick));
     connect(Listalegelejre1, &QAction::triggered, this, guard(&TForm1::eloreClick));
+    connect(passwordItem, &QAction::triggered, this, guard(&TForm1::passwordItemClick));
     connect(Listalegvgre1, &QAction::triggered, this, guard(&TForm1::hatraClick));
     connect(Linkek, &QueueGridView::deletePressed, this, guard(&TForm1::sor_torlesClick));
     connect(Linkek, &QueueGridView::mouseDown, this, guard(&TForm1::LinkekMouseDown));

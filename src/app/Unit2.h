@@ -7,6 +7,7 @@
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
 #include "core/LinkCheck.h"
+#include "core/ListText.h"
 #include "core/Outcome.h"
 #include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
@@ -66,6 +67,7 @@ struct Services {
     QStringList profileProblems;
     // The links this start was given; queued before auto-start looks.
     std::vector<std::string> startupLinks;
+    std::vector<ListEntry> startupPasswords{}; // their list lines' passwords
 };
 
 // The main window: the view and controller of its download session. Its
@@ -97,8 +99,9 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     // the front. Returns the canonical forms of those a host profile knew to
     // be queued already; nullopt once the window has closed: nothing is
     // queued then.
-    std::optional<std::vector<std::string>> takeHandedLinks(const std::vector<std::string>& links,
-                                                            bool bringToFront);
+    std::optional<std::vector<std::string>>
+    takeHandedLinks(const std::vector<std::string>& links, bool bringToFront,
+                    const std::vector<ListEntry>& passwords = {});
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -166,6 +169,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QMenu* PMSG = nullptr;
     QAction* rls1 = nullptr;
     QAction* Listalegelejre1 = nullptr;
+    QAction* passwordItem = nullptr;
     QAction* Listalegvgre1 = nullptr;
     QAction* csomag_torlese = nullptr;
 
@@ -286,6 +290,15 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QString linkCheckTip(int row, int column) const;
     void saveLinkResultsInBackground();
     void forgetLinkFacts(const std::vector<std::string>& links);
+    // Link passwords (Unit2Passwords.cpp).
+    void passwordItemClick();
+    void askForPassword(const std::string& link);
+    // The user's password, asked until it has no control character;
+    // nothing when cancelled.
+    std::optional<std::string> passwordFromUser(const QString& prompt);
+    void setListPasswords(const std::vector<ListEntry>& entries);
+    // A folder's files show the names and sizes it listed at once.
+    void showFolderFiles(const std::string& folder, const FolderToQueue& placed);
     // Closing: the check ends and its results are written at once.
     void endLinkCheck();
 

@@ -10,7 +10,8 @@
 namespace vardelo {
 
 std::optional<std::vector<std::string>>
-TForm1::takeHandedLinks(const std::vector<std::string>& links, bool bringToFront) {
+TForm1::takeHandedLinks(const std::vector<std::string>& links, bool bringToFront,
+                        const std::vector<ListEntry>& passwords) {
     // After the close has written the queue, a link taken would be lost.
     if (closedInOrder_)
         return std::nullopt;
@@ -19,6 +20,7 @@ TForm1::takeHandedLinks(const std::vector<std::string>& links, bool bringToFront
     if (links.empty())
         return std::vector<std::string>{};
     LinksToQueue sorted = queueLinks(links);
+    setListPasswords(passwords);
     showQueuedBalloon(sorted);
     return std::move(sorted.alreadyQueued);
 }
@@ -28,6 +30,7 @@ void TForm1::takeStartupLinks() {
     if (links.empty())
         return;
     const LinksToQueue sorted = queueLinks(links);
+    setListPasswords(std::exchange(services_.startupPasswords, {}));
     showQueuedBalloon(sorted);
     // The user who typed them reads the terminal, not only the balloon.
     std::fputs(alreadyQueuedReport({sorted.alreadyQueued, 0}).c_str(), stdout);

@@ -132,6 +132,7 @@ void TForm1::showSession() {
     });
     connect(session, &DownloadSession::captchaAsked, this, &TForm1::askForCaptcha);
     connect(session, &DownloadSession::captchaEnded, this, &TForm1::captchaOver);
+    connect(session, &DownloadSession::passwordAsked, this, guard(&TForm1::askForPassword));
     connect(session, &DownloadSession::browserFailed, this, &TForm1::showBrowserFailure);
     connect(session, &DownloadSession::outcomeRecorded, this, [this] {
         showCurrentCounters();
@@ -139,6 +140,7 @@ void TForm1::showSession() {
         storeAllTimeCounters();
     });
     connect(session, &DownloadSession::rowStatesChanged, this, &TForm1::showRowStates);
+    connect(session, &DownloadSession::folderExpanded, this, guard(&TForm1::showFolderFiles));
     connect(session, &DownloadSession::stepFailed, this, [this](const QString& what) {
         services_.dialogs.showError(toQt(withFinalPeriod(toStd(what))));
     });

@@ -194,6 +194,8 @@ void TForm1::buildMenus() {
     rls1 = PMSG->addAction(picture("delete"), QStringLiteral("Törlés"));
     Listalegelejre1 = PMSG->addAction(picture("top"), QStringLiteral("Lista legelejére"));
     Listalegvgre1 = PMSG->addAction(picture("bottom"), QStringLiteral("Lista legvégére"));
+    passwordItem = PMSG->addAction(QStringLiteral("Jelszó megadása…"));
+    passwordItem->setObjectName(QStringLiteral("passwordItem"));
 
     PM = new QMenu(this);
     PM_indit = PM->addAction(picture("start"), QStringLiteral("Letöltés &indítása"));

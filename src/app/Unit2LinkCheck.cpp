@@ -184,6 +184,26 @@ void TForm1::forgetLinkFacts(const std::vector<std::string>& links) {
             results.erase(link);
 }
 
+// What the folder showed of a file stands for a check of it: the file is
+// there, with that name and size.
+void TForm1::showFolderFiles(const std::string& folder, const FolderToQueue& placed) {
+    LinkResults& results = linkCheck_->results();
+    results.erase(folder);
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    for (const FolderEntry& entry : placed.added) {
+        LinkFacts facts;
+        facts.availability = Availability::Online;
+        facts.name = entry.name;
+        facts.size = readSizeText(entry.size);
+        facts.checkedAt = now;
+        results.set(entry.address, std::move(facts));
+    }
+    linkekModel->viewColumnsChanged();
+    saveLinkResultsInBackground();
+    if (!placed.alreadyQueued.empty())
+        showQueuedBalloon({{}, placed.alreadyQueued});
+}
+
 void TForm1::saveLinkResultsInBackground() {
     linkResultsSaver_->submit(
         [folder = services_.recordFolder, results = linkCheck_->results(), queue = queue().grid()] {

@@ -14,9 +14,16 @@ void TForm1::megnyitClick() {
     if (!path)
         return; // a cancelled dialog appends nothing
     ListBox1 = readListFile(*path);
+    std::vector<ListEntry> entries;
+    std::vector<std::string> links;
+    for (const std::string& line : linesToImport(ListBox1)) {
+        entries.push_back(splitListEntry(line));
+        links.push_back(entries.back().link);
+    }
     // A claimed link queued already is said, as from every other source.
-    if (LinksToQueue sorted = queueLinks(linesToImport(ListBox1)); !sorted.alreadyQueued.empty())
+    if (LinksToQueue sorted = queueLinks(links); !sorted.alreadyQueued.empty())
         showQueuedBalloon({{}, std::move(sorted.alreadyQueued)});
+    setListPasswords(entries);
 }
 
 void TForm1::button3Click() {

@@ -89,8 +89,9 @@ int main(int argc, char** argv) {
     // are kept until the window can take them.
     vardelo::TForm1* ready = nullptr;
     std::vector<std::string> early;
+    std::vector<vardelo::ListEntry> earlyPasswords;
     QEventLoop* awaiting = nullptr;
-    instance.serve([&ready, &early, &awaiting](const QByteArray& message) {
+    instance.serve([&ready, &early, &earlyPasswords, &awaiting](const QByteArray& message) {
         std::optional<QByteArray> answer;
         const auto later = vardelo::decodeArguments(message);
         if (!later)
@@ -99,10 +100,13 @@ int main(int argc, char** argv) {
             // Not yet compared with the queue, which is not read yet: the
             // balloon tells which were there already.
             early.insert(early.end(), later->links.begin(), later->links.end());
+            earlyPasswords.insert(earlyPasswords.end(), later->passwords.begin(),
+                                  later->passwords.end());
             if (awaiting)
                 awaiting->quit();
             answer.emplace();
-        } else if (const auto present = ready->takeHandedLinks(later->links, later->bringToFront)) {
+        } else if (const auto present = ready->takeHandedLinks(later->links, later->bringToFront,
+                                                               later->passwords)) {
             answer = vardelo::encodeHandedAnswer(*present);
         }
         return answer;
@@ -119,6 +123,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> startupLinks = handed.links;
     startupLinks.insert(startupLinks.end(), early.begin(), early.end());
     early.clear();
+    std::vector<vardelo::ListEntry> startupPasswords = handed.passwords;
+    startupPasswords.insert(startupPasswords.end(), earlyPasswords.begin(), earlyPasswords.end());
+    earlyPasswords.clear();
 
     vardelo::QtSettingsStore settings;
     vardelo::QtDialogs dialogs;
@@ -128,10 +135,10 @@ int main(int argc, char** argv) {
     // The start's own links are queued before auto-start looks at the queue.
     vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
                           vardelo::defaultTargetFolder(), &profiles.profiles, profiles.problems,
-                          std::move(startupLinks)});
+                          std::move(startupLinks), std::move(startupPasswords)});
     dialogs.setParent(&form);
     // Taken before a close that a signal during start-up asked for, so it keeps them.
-    form.takeHandedLinks(early, false);
+    form.takeHandedLinks(early, false, earlyPasswords);
     ready = &form;
     if (const auto status = termination.windowReady(form))
         return *status;

@@ -60,6 +60,10 @@ const char* failureKindName(FailureKind kind) {
         return "page-closed";
     case FailureKind::PremiumOnly:
         return "premium-only";
+    case FailureKind::WrongPassword:
+        return "wrong-password";
+    case FailureKind::NoPassword:
+        return "no-password";
     }
     return "unknown";
 }
@@ -110,6 +114,10 @@ const char* hungarianText(FailureKind kind) {
         return "Weblap hiba: az oldal bezárta magát";
     case FailureKind::PremiumOnly:
         return "Csak prémium felhasználóknak";
+    case FailureKind::WrongPassword:
+        return "Hibás jelszó";
+    case FailureKind::NoPassword:
+        return "Weblap hiba: a link jelszavát nem adták meg";
     }
     return "Ismeretlen hiba";
 }

@@ -32,6 +32,8 @@ enum class FailureKind : unsigned char {
     PageCrashed,        // the page's renderer ended while the page was needed
     PageClosed,         // the page's script closed its window while it was needed
     PremiumOnly,        // the page says the file is for paying users only
+    WrongPassword,      // the page after the password says it is wrong
+    NoPassword,         // the user gave no password for the link (in time)
 };
 
 struct FailureReason {

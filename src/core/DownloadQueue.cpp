@@ -105,6 +105,28 @@ void DownloadQueue::rotateRow(int row, std::string tries) {
     removeRow(row);
 }
 
+void DownloadQueue::replaceRow(int row, const std::vector<std::string>& links) {
+    if (row < 1 || row > grid_.lastRow())
+        return;
+    if (links.empty()) {
+        removeRow(row);
+        return;
+    }
+    const TextGrid::Batch batch(grid_);
+    const int added = static_cast<int>(links.size()) - 1;
+    const int last = grid_.lastRow();
+    grid_.setRowCount(rowCount() + added);
+    for (int r = last; r > row; --r)
+        grid_.moveDataCells(r, r + added);
+    for (int r = last + 1; r <= grid_.lastRow(); ++r)
+        grid_.setCell(r, QueueNumber, std::to_string(r));
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const int at = row + static_cast<int>(i);
+        grid_.setCell(at, QueueUrl, links[i]);
+        grid_.setCell(at, QueueAttempts, "0");
+    }
+}
+
 std::optional<int> DownloadQueue::rowOf(const std::string& link) const {
     if (link.empty())
         return std::nullopt;

@@ -65,6 +65,10 @@ class DownloadQueue {
     void removeHead() { removeRow(1); }
     void rotateHead(std::string attempts) { rotateRow(1, std::move(attempts)); }
 
+    // The row gives its place to `links`, in their order, each untried; no
+    // links: the row goes.
+    void replaceRow(int row, const std::vector<std::string>& links);
+
     // The first row holding `url`; nothing for an empty one.
     std::optional<int> rowOf(const std::string& url) const;
 

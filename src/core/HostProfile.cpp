@@ -164,14 +164,19 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
         !compileOptional(profile.busy, "busy", &compiled->busy_, reason) ||
         !compileOptional(profile.premiumOnly, "premium_only", &compiled->premiumOnly_, reason) ||
         !compileOptional(profile.tempOffline, "temp_offline", &compiled->tempOffline_, reason) ||
+        !compileOptional(profile.wrongPassword, "wrong_password", &compiled->wrongPassword_,
+                         reason) ||
         !compileReader(retryReader(profile.retryAfter), "retry_after", &compiled->retryPattern_,
                        reason) ||
         !compileReader(profile.captchaSolved, "captcha_solved", &compiled->solvedPattern_, reason))
         return nullptr;
-    if (!compiled->compileSteps(withFirstPageReaders(profile, profile.steps.empty()
-                                                                  ? shorthandSteps(profile)
-                                                                  : profile.steps),
-                                reason))
+    if (profile.files) {
+        if (!compiled->compileFolder(profile, reason))
+            return nullptr;
+    } else if (!compiled->compileSteps(withFirstPageReaders(profile, profile.steps.empty()
+                                                                         ? shorthandSteps(profile)
+                                                                         : profile.steps),
+                                       reason))
         return nullptr;
     for (const auto& [name, value] : profile.cookies) {
         if (!isCookieName(name) || !isCookieValue(value)) {
@@ -206,7 +211,7 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -219,6 +224,8 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
                              reason) ||
             !compileOptional(step.tempOffline, key("temp_offline").c_str(), &compiled.tempOffline,
                              reason) ||
+            !compileOptional(step.wrongPassword, key("wrong_password").c_str(),
+                             &compiled.wrongPassword, reason) ||
             !compileReader(retryReader(step.retryAfter), key("retry_after").c_str(),
                            &compiled.retryPattern, reason) ||
             !compileReader(step.wait, key("wait").c_str(), &compiled.waitPattern, reason) ||
@@ -233,6 +240,72 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
         steps_.push_back(std::move(compiled));
     }
     return true;
+}
+
+// A folder's page is read, not walked: its one step only checks it.
+bool CompiledProfile::compileFolder(const HostProfile& profile, std::string* reason) {
+    if (!profile.steps.empty() || !profile.form.empty() || profile.wait || profile.address ||
+        !profile.afterWait.empty()) {
+        *reason = "a \"files\" mappát olvas: nem állhat mellette \"steps\", \"form\", "
+                  "\"wait\", \"address\" vagy \"after_wait\"";
+        return false;
+    }
+    const FolderFiles& files = *profile.files;
+    const bool bySelector = files.address.kind == PageReader::Kind::Selector;
+    if (!bySelector && files.address.kind != PageReader::Kind::Pattern) {
+        *reason = "a \"files\" kijelölő (\"selector\") vagy minta (\"pattern\")";
+        return false;
+    }
+    for (const auto& entry : {files.name, files.size}) {
+        if (entry && (entry->kind == PageReader::Kind::Selector) != bySelector) {
+            *reason = bySelector ? "a kijelölős \"files\" \"name\" és \"size\" olvasója is kijelölő"
+                                 : "a mintás \"files\" \"name\" és \"size\" olvasója nem kijelölő";
+            return false;
+        }
+    }
+    if (!compileReader(files.address, "files", &filesPattern_, reason) ||
+        !compileReader(files.name, "files.name", &entryNamePattern_, reason) ||
+        !compileReader(files.size, "files.size", &entrySizePattern_, reason) ||
+        !compileReader(profile.package, "package", &packagePattern_, reason) ||
+        !compileReader(profile.next, "next", &nextPattern_, reason))
+        return false;
+    steps_.push_back(CompiledStep{ProfileStep{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
+    return true;
+}
+
+std::vector<FolderEntry> CompiledProfile::readFolderEntries(std::string_view markup,
+                                                            std::size_t limit, bool* more) const {
+    std::vector<FolderEntry> entries;
+    *more = false;
+    if (!filesPattern_)
+        return entries;
+    const re2::StringPiece text(markup.data(), markup.size());
+    re2::StringPiece groups[2];
+    for (std::size_t at = 0;
+         at <= text.size() &&
+         filesPattern_->Match(text, at, text.size(), re2::RE2::UNANCHORED, groups, 2);) {
+        if (entries.size() == limit) {
+            *more = true;
+            break;
+        }
+        const std::string_view whole(groups[0].data(), groups[0].size());
+        const FolderFiles& files = *profile_.files;
+        entries.push_back({std::string(std::string_view(groups[1].data(), groups[1].size())),
+                           readWith(files.name, entryNamePattern_, whole).value_or(""),
+                           readWith(files.size, entrySizePattern_, whole).value_or("")});
+        // An empty match moves on by one, so that the walk ends.
+        at = static_cast<std::size_t>(groups[0].data() - text.data()) +
+             std::max<std::size_t>(groups[0].size(), 1);
+    }
+    return entries;
+}
+
+std::optional<std::string> CompiledProfile::readPackage(std::string_view markup) const {
+    return readWith(profile_.package, packagePattern_, markup);
+}
+
+std::optional<std::string> CompiledProfile::readNextPage(std::string_view markup) const {
+    return readWith(profile_.next, nextPattern_, markup);
 }
 
 std::vector<ProfileStep> shorthandSteps(const HostProfile& profile) {
@@ -301,6 +374,11 @@ bool CompiledProfile::isTempOffline(std::string_view page) const {
     return searches(tempOffline_, page) ||
            std::any_of(steps_.begin(), steps_.end(),
                        [&](const auto& s) { return searches(s.tempOffline, page); });
+}
+
+bool CompiledProfile::isWrongPassword(std::size_t step, std::string_view page) const {
+    return searches(wrongPassword_, page) ||
+           (step < steps_.size() && searches(steps_[step].wrongPassword, page));
 }
 
 bool CompiledProfile::hasDeadPattern(std::size_t step) const {

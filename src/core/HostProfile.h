@@ -36,6 +36,23 @@ struct RetryAfterReader {
     std::string unit = "s"; // "s", "min" or "h"
 };
 
+// A folder page's files: every element the selector finds (its address the
+// attribute, on the element or on the first one inside it that has it) or
+// every match of the pattern (its first group). `name` and `size` read each
+// entry: a selector inside its element, a pattern in its match.
+struct FolderFiles {
+    PageReader address;
+    std::optional<PageReader> name;
+    std::optional<PageReader> size;
+};
+
+// One file a folder page lists, as it lists it.
+struct FolderEntry {
+    std::string address;
+    std::string name;
+    std::string size;
+};
+
 // One page of a host's walk to its file: checked, waited out, then either
 // an element pressed (leading to the next page or to the file) or the
 // file's address read.
@@ -51,6 +68,8 @@ struct ProfileStep {
     std::optional<PageReader> address;
     std::optional<PageReader> fileName;      // the file's name as the page shows it
     std::string captcha;                     // selector of a captcha the user solves
+    std::string password;                    // selector of the field the link's password goes in
+    std::string wrongPassword;               // pattern: the page after the password refuses it
     std::optional<PageReader> captchaSolved; // non-empty once it is solved
     // What the page says of the file, checked when it has arrived.
     std::optional<PageReader> size;
@@ -91,7 +110,8 @@ struct HostProfile {
     std::string premiumOnly;
     std::string tempOffline;
     std::optional<RetryAfterReader> retryAfter;
-    std::string captcha; // as a step's, on every page
+    std::string captcha;       // as a step's, on every page
+    std::string wrongPassword; // as a step's, on every page
     std::optional<PageReader> captchaSolved;
     // The walk; empty: the keys below make it (a first step that presses
     // `form`, then one that waits and reads `address` or presses `afterWait`).
@@ -122,6 +142,10 @@ struct HostProfile {
     // The built-in profile's: the file is asked for as designed, without the
     // browser's session and named by its address.
     bool designedTransfer = false;
+    // A folder's page: its files are queued in its place, nothing downloaded.
+    std::optional<FolderFiles> files;
+    std::optional<PageReader> package; // the folder's name
+    std::optional<PageReader> next;    // the address of its next page
 };
 
 // A profile whose patterns RE2 has taken; shared, never changed.
@@ -146,6 +170,8 @@ class CompiledProfile {
     bool isTempOffline(std::size_t step, std::string_view page) const;
     bool isPremiumOnly(std::string_view page) const;
     bool isTempOffline(std::string_view page) const;
+    // The profile's and the step's wrong_password patterns.
+    bool isWrongPassword(std::size_t step, std::string_view page) const;
     // Whether a page that failed to load could still tell more: a dead,
     // premium_only or temp_offline pattern of the step's, or of any step's.
     bool hasDeadPattern(std::size_t step) const;
@@ -166,11 +192,19 @@ class CompiledProfile {
     // The link in its canonical form, the rewrites applied in order; the
     // link as it stands when that form is no web link (isWebLink).
     std::string canonical(std::string_view link) const;
+    bool isFolder() const { return profile_.files.has_value(); }
+    // The entries a pattern `files` reader finds, at most `limit`; `more`
+    // tells whether the markup lists more. None for a selector reader.
+    std::vector<FolderEntry> readFolderEntries(std::string_view markup, std::size_t limit,
+                                               bool* more) const;
+    std::optional<std::string> readPackage(std::string_view markup) const;
+    std::optional<std::string> readNextPage(std::string_view markup) const;
 
   private:
     CompiledProfile() = default;
     struct CompiledStep {
         ProfileStep step;
+        std::unique_ptr<re2::RE2> wrongPassword;
         std::unique_ptr<re2::RE2> dead, busy, premiumOnly, tempOffline, retryPattern, waitPattern,
             addressPattern, namePattern, solvedPattern, sizePattern, hashPattern;
     };
@@ -182,9 +216,12 @@ class CompiledProfile {
     HostProfile profile_;
     std::vector<std::unique_ptr<re2::RE2>> links_;
     std::unique_ptr<re2::RE2> dead_, busy_, premiumOnly_, tempOffline_, retryPattern_,
-        solvedPattern_;
+        solvedPattern_, wrongPassword_;
     std::vector<CompiledStep> steps_;
     std::vector<std::unique_ptr<re2::RE2>> rewrites_;
+    std::unique_ptr<re2::RE2> filesPattern_, entryNamePattern_, entrySizePattern_, packagePattern_,
+        nextPattern_;
+    bool compileFolder(const HostProfile& profile, std::string* reason);
 };
 
 // The steps that the keys written before steps stand for.

@@ -88,6 +88,13 @@ std::vector<std::string> linesToImport(const std::vector<std::string>& lines) {
     return links;
 }
 
+ListEntry splitListEntry(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos)
+        return {std::string(line), {}};
+    return {std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))};
+}
+
 std::string joinListLines(const std::vector<std::string>& lines) {
     std::string bytes;
     for (const auto& line : lines) {

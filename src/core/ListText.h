@@ -26,6 +26,14 @@ std::vector<std::string> splitListLines(std::string_view bytes);
 // The lines that import appends: the non-blank ones, untrimmed.
 std::vector<std::string> linesToImport(const std::vector<std::string>& lines);
 
+// A list line's link, and the password after its first tab, if any
+// ("URL<TAB>password").
+struct ListEntry {
+    std::string link;
+    std::string password;
+};
+ListEntry splitListEntry(std::string_view line);
+
 // Every line followed by CR LF, in code page 1250.
 std::string joinListLines(const std::vector<std::string>& lines);
 

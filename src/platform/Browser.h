@@ -2,8 +2,10 @@
 
 #include "platform/HttpSession.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <utility>
@@ -34,12 +36,41 @@ class Browser : public QObject {
     // submitted, anything else clicked; answers elementSubmitted (false when
     // nothing matches).
     virtual void activateElement(quint64 ticket, const QString& selector) = 0;
+    // Sets the value of the first field the selector finds, as typing would
+    // (its input and change events fire); answers elementSubmitted (false
+    // when nothing matches or it takes no value). The value reaches the
+    // page as data and is kept nowhere.
+    virtual void fillField(quint64 ticket, const QString& selector, const QString& value) {
+        Q_UNUSED(selector);
+        Q_UNUSED(value);
+        QMetaObject::invokeMethod(
+            this, [this, ticket] { Q_EMIT elementSubmitted(ticket, false); }, Qt::QueuedConnection);
+    }
     // Reads the first element the selector finds: the attribute, or its text
     // when `attribute` is empty; answers elementRead (ok false when nothing
     // matches or the element has no such attribute).
     virtual void readElement(quint64 ticket, const QString& selector, const QString& attribute) = 0;
     // A navigation of the page has started and not yet finished.
     virtual bool isLoading() const { return false; }
+    // A folder page's entries: every element `selector` finds, at most
+    // `limit`. An entry's address is its `attribute`, on it or on the first
+    // element inside it that has one; its name and size are read by their
+    // selectors in it (the element itself where it matches). Answers
+    // entriesRead with {address, name, size} for each (empty where nothing
+    // reads) and whether the page finds more (ok false for a selector the
+    // page cannot take).
+    struct EntryQuery {
+        QString selector, attribute;
+        QString nameSelector, nameAttribute;
+        QString sizeSelector, sizeAttribute;
+        int limit = 0;
+    };
+    virtual void readEntries(quint64 ticket, const EntryQuery& query) {
+        Q_UNUSED(query);
+        QMetaObject::invokeMethod(
+            this, [this, ticket] { Q_EMIT entriesRead(ticket, false, {}, false); },
+            Qt::QueuedConnection);
+    }
     // The current page's address, against which its relative addresses count.
     virtual QString pageAddress() const = 0;
     // What a request for a file the pages led to carries to pass for the
@@ -80,6 +111,7 @@ class Browser : public QObject {
     void elementSubmitted(quint64 ticket, bool submitted);
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
     void elementRead(quint64 ticket, bool ok, const QString& text);
+    void entriesRead(quint64 ticket, bool ok, const QList<QStringList>& entries, bool more);
     // The page asked for a download: the browser saves nothing itself and
     // gives the address the download comes from, after redirects.
     void downloadRequested(const QString& url);

@@ -2,6 +2,7 @@
 
 #include "core/ClipboardLinks.h"
 #include "core/IoError.h"
+#include "core/LinkPasswords.h"
 #include "core/ListText.h"
 #include "platform/ListFile.h"
 #include "platform/QtText.h"
@@ -62,8 +63,17 @@ HandedArguments readArguments(const QStringList& arguments, const HostProfiles* 
             continue;
         }
         try {
-            for (const std::string& line : linesToImport(readListFile(argument)))
-                addLink(handed, line);
+            for (const std::string& line : linesToImport(readListFile(argument))) {
+                ListEntry entry = splitListEntry(line);
+                addLink(handed, entry.link);
+                if (entry.password.empty())
+                    continue;
+                if (isUsablePassword(entry.password))
+                    handed.passwords.push_back(std::move(entry));
+                else
+                    reportLeftOut(QStringLiteral("vezérlőkaraktert tartalmazó jelszó, kihagyva: ") +
+                                  toQt(controlsReplaced(entry.link)));
+            }
         } catch (const std::exception& error) {
             reportLeftOut(toQt(withFinalPeriod(error.what())));
         }
@@ -80,6 +90,14 @@ QByteArray encodeArguments(const HandedArguments& handed) {
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_4);
     out << handed.bringToFront << links;
+    // Only when there are any, so that a message without them reads as before.
+    if (!handed.passwords.empty()) {
+        QList<QByteArray> pairs;
+        for (const ListEntry& entry : handed.passwords)
+            pairs << QByteArray::fromStdString(entry.link)
+                  << QByteArray::fromStdString(entry.password);
+        out << pairs;
+    }
     return bytes;
 }
 
@@ -89,7 +107,10 @@ std::optional<HandedArguments> decodeArguments(const QByteArray& bytes) {
     bool bringToFront = false;
     QList<QByteArray> links;
     in >> bringToFront >> links;
-    if (in.status() != QDataStream::Ok || !in.atEnd())
+    QList<QByteArray> pairs;
+    if (!in.atEnd())
+        in >> pairs;
+    if (in.status() != QDataStream::Ok || !in.atEnd() || pairs.size() % 2 != 0)
         return std::nullopt;
     HandedArguments handed;
     handed.bringToFront = bringToFront;
@@ -98,6 +119,12 @@ std::optional<HandedArguments> decodeArguments(const QByteArray& bytes) {
         if (hasControlCharacters(link.toStdString()))
             return std::nullopt;
         handed.links.push_back(link.toStdString());
+    }
+    for (qsizetype i = 0; i < pairs.size(); i += 2) {
+        ListEntry entry{pairs[i].toStdString(), pairs[i + 1].toStdString()};
+        if (hasControlCharacters(entry.link) || !isUsablePassword(entry.password))
+            return std::nullopt;
+        handed.passwords.push_back(std::move(entry));
     }
     return handed;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ListText.h"
+
 #include <QByteArray>
 #include <QStringList>
 
@@ -14,9 +16,10 @@ class HostProfiles;
 
 // What a start's arguments ask of the program that keeps the queue.
 struct HandedArguments {
-    std::vector<std::string> links; // in order: links, and the lines of list files
-    bool bringToFront = false;      // started with no arguments at all
-    bool awaitLinks = false;        // kAwaitLinksOption: links follow over the socket
+    std::vector<std::string> links;     // in order: links, and the lines of list files
+    bool bringToFront = false;          // started with no arguments at all
+    bool awaitLinks = false;            // kAwaitLinksOption: links follow over the socket
+    std::vector<ListEntry> passwords{}; // the list lines' "URL<TAB>password"
 };
 
 // Given by the browser's native messaging host to a program it starts: the

@@ -18,6 +18,9 @@ class Dialogs {
     // Question icon, Yes and No; true for Yes.
     virtual bool askYesNo(const QString& question) = 0;
 
+    // A password typed unseen; nothing when cancelled.
+    virtual std::optional<QString> askPassword(const QString& prompt) = 0;
+
     virtual std::optional<QString> openFileName() = 0;
     virtual std::optional<QString> saveFileName() = 0;
     virtual std::optional<QString> chooseFolder(const QString& prompt) = 0;

@@ -118,6 +118,45 @@ void noteUnknownKeys(const QJsonObject& object, std::initializer_list<const char
     }
 }
 
+// A folder's files: a reader of every entry's address, and readers of
+// each entry's name and size inside it.
+QString readFolderKeys(const QJsonObject& object, HostProfile& profile, QStringList* warnings) {
+    const QJsonValue files = object.value(QLatin1String("files"));
+    if (!files.isUndefined()) {
+        const std::optional<PageReader> address = readReader(files);
+        if (!files.isObject() || !address)
+            return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted("files"));
+        FolderFiles folder{*address, std::nullopt, std::nullopt};
+        const QJsonObject entry = files.toObject();
+        for (const auto& [key, into] :
+             {std::pair{"name", &folder.name}, std::pair{"size", &folder.size}}) {
+            const QJsonValue reader = entry.value(QLatin1String(key));
+            if (reader.isUndefined())
+                continue;
+            *into = readReader(reader);
+            if (!*into)
+                return QStringLiteral("a %1 %2 kulcsa nem ismert alakú olvasó")
+                    .arg(quoted("files"), quoted(key));
+        }
+        noteUnknownKeys(entry,
+                        {"selector", "attribute", "pattern", "between", "name", "size", "comment"},
+                        QStringLiteral("a %1 ").arg(quoted("files")), warnings);
+        profile.files = std::move(folder);
+    }
+    for (const auto& [key, into] :
+         {std::pair{"package", &profile.package}, std::pair{"next", &profile.next}}) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isUndefined())
+            continue;
+        if (!profile.files)
+            return QStringLiteral("a %1 csak a %2 mellett áll").arg(quoted(key), quoted("files"));
+        *into = readReader(value);
+        if (!*into)
+            return QStringLiteral("a %1 nem ismert alakú olvasó").arg(quoted(key));
+    }
+    return QString();
+}
+
 QString readStep(const QJsonValue& value, int number, ProfileStep& step, QStringList* warnings) {
     const QString where = QStringLiteral("%1 %2. lépésének ").arg(quoted("steps")).arg(number);
     if (!value.isObject())
@@ -128,7 +167,9 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
                                                           {"premium_only", &step.premiumOnly},
                                                           {"temp_offline", &step.tempOffline},
                                                           {"submit", &step.submit},
-                                                          {"captcha", &step.captcha}};
+                                                          {"captcha", &step.captcha},
+                                                          {"password", &step.password},
+                                                          {"wrong_password", &step.wrongPassword}};
     for (const auto& [key, into] : texts) {
         if (!optionalText(object, key, into))
             return where + QStringLiteral("%1 kulcsa nem szöveg").arg(quoted(key));
@@ -156,7 +197,7 @@ QString readStep(const QJsonValue& value, int number, ProfileStep& step, QString
     noteUnknownKeys(object,
                     {"dead", "busy", "premium_only", "temp_offline", "retry_after", "wait",
                      "submit", "address", "name", "captcha", "captcha_solved", "size", "hash",
-                     "comment"},
+                     "password", "wrong_password", "comment"},
                     where, warnings);
     return QString();
 }
@@ -200,13 +241,15 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
     }
     if (links.isEmpty() || profile.links.size() != static_cast<std::size_t>(links.size()))
         return QStringLiteral("a %1 nem minták nem üres listája").arg(quoted("links"));
-    const std::pair<const char*, std::string*> texts[] = {{"form", &profile.form},
-                                                          {"dead", &profile.dead},
-                                                          {"busy", &profile.busy},
-                                                          {"premium_only", &profile.premiumOnly},
-                                                          {"temp_offline", &profile.tempOffline},
-                                                          {"after_wait", &profile.afterWait},
-                                                          {"captcha", &profile.captcha}};
+    const std::pair<const char*, std::string*> texts[] = {
+        {"form", &profile.form},
+        {"dead", &profile.dead},
+        {"busy", &profile.busy},
+        {"premium_only", &profile.premiumOnly},
+        {"temp_offline", &profile.tempOffline},
+        {"after_wait", &profile.afterWait},
+        {"captcha", &profile.captcha},
+        {"wrong_password", &profile.wrongPassword}};
     for (const auto& [key, into] : texts) {
         if (!optionalText(object, key, into))
             return QStringLiteral("a %1 nem szöveg").arg(quoted(key));
@@ -278,17 +321,20 @@ QString readKeys(const QJsonObject& object, HostProfile& profile, QStringList* w
         return problem;
     if (QString problem = readSteps(object, profile, warnings); !problem.isEmpty())
         return problem;
-    if (profile.steps.empty() && !profile.address && profile.afterWait.empty())
-        return QStringLiteral("nincs sem %1, sem %2, sem %3")
-            .arg(quoted("steps"), quoted("address"), quoted("after_wait"));
-    noteUnknownKeys(object, {"name",       "links",          "form",
-                             "dead",       "busy",           "retry_after",
-                             "wait",       "address",        "address_after_wait",
-                             "after_wait", "steps",          "settle",
-                             "per_host",   "cookies",        "rewrite",
-                             "captcha",    "captcha_solved", "size",
-                             "hash",       "premium_only",   "temp_offline",
-                             "comment"},
+    if (QString problem = readFolderKeys(object, profile, warnings); !problem.isEmpty())
+        return problem;
+    if (profile.steps.empty() && !profile.address && profile.afterWait.empty() && !profile.files)
+        return QStringLiteral("nincs sem %1, sem %2, sem %3, sem %4")
+            .arg(quoted("steps"), quoted("address"), quoted("after_wait"), quoted("files"));
+    noteUnknownKeys(object, {"name",           "links",          "form",
+                             "dead",           "busy",           "retry_after",
+                             "wait",           "address",        "address_after_wait",
+                             "after_wait",     "steps",          "settle",
+                             "per_host",       "cookies",        "rewrite",
+                             "captcha",        "captcha_solved", "size",
+                             "hash",           "premium_only",   "temp_offline",
+                             "files",          "package",        "next",
+                             "wrong_password", "comment"},
                     QString(), warnings);
     return QString();
 }

@@ -88,6 +88,7 @@ Browser* LazyBrowser::engine() {
     connect(engine_, &Browser::elementSubmitted, this, &Browser::elementSubmitted);
     connect(engine_, &Browser::bodyMarkupRead, this, &Browser::bodyMarkupRead);
     connect(engine_, &Browser::elementRead, this, &Browser::elementRead);
+    connect(engine_, &Browser::entriesRead, this, &Browser::entriesRead);
     connect(engine_, &Browser::downloadRequested, this, &Browser::downloadRequested);
     connect(engine_, &Browser::navigationHeld, this, &Browser::navigationHeld);
     connect(engine_, &Browser::pageLost, this, &Browser::pageLost);
@@ -149,6 +150,18 @@ void LazyBrowser::readElement(quint64 ticket, const QString& selector, const QSt
 
 bool LazyBrowser::isLoading() const {
     return engine_ && engine_->isLoading();
+}
+
+void LazyBrowser::readEntries(quint64 ticket, const EntryQuery& query) {
+    if (Browser* browser = engineForRequest())
+        return browser->readEntries(ticket, query);
+    Browser::readEntries(ticket, query); // answered as failed
+}
+
+void LazyBrowser::fillField(quint64 ticket, const QString& selector, const QString& value) {
+    if (Browser* browser = engineForRequest())
+        return browser->fillField(ticket, selector, value);
+    Browser::fillField(ticket, selector, value); // answered as failed
 }
 
 QString LazyBrowser::pageAddress() const {

@@ -32,6 +32,8 @@ class LazyBrowser final : public Browser {
     void activateElement(quint64 ticket, const QString& selector) override;
     void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
     bool isLoading() const override;
+    void readEntries(quint64 ticket, const EntryQuery& query) override;
+    void fillField(quint64 ticket, const QString& selector, const QString& value) override;
     QString pageAddress() const override;
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;

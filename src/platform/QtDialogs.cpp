@@ -1,6 +1,8 @@
 #include "platform/QtDialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace vardelo {
@@ -22,6 +24,13 @@ void QtDialogs::showError(const QString& message) {
 
 void QtDialogs::showInformation(const QString& message) {
     QMessageBox::information(parent_, kTitle, message, QMessageBox::Ok);
+}
+
+std::optional<QString> QtDialogs::askPassword(const QString& prompt) {
+    bool ok = false;
+    const QString password =
+        QInputDialog::getText(parent_, kTitle, prompt, QLineEdit::Password, QString(), &ok);
+    return ok ? std::optional(password) : std::nullopt;
 }
 
 bool QtDialogs::askYesNo(const QString& question) {

@@ -119,6 +119,53 @@ constexpr const char* kReadScript =
     "  return value === null ? null : String(value);"
     "})(%1)";
 
+constexpr const char* kFillScript =
+    "(function (data) {"
+    "  var element = null;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return false; }"
+    "  if (!element || !('value' in element)) return false;"
+    "  element.value = data.value;"
+    "  element.dispatchEvent(new Event('input', {bubbles: true}));"
+    "  element.dispatchEvent(new Event('change', {bubbles: true}));"
+    "  return true;"
+    "})(%1)";
+
+constexpr const char* kEntriesScript =
+    "(function (data) {"
+    "  var found = null;"
+    "  try { found = document.querySelectorAll(data.selector); } catch (e) { return null; }"
+    "  function inside(element, selector) {"
+    "    try { return element.matches(selector) ? element : element.querySelector(selector); }"
+    "    catch (e) { return null; } }"
+    "  function valueOf(element, attribute) {"
+    "    if (!element) return '';"
+    "    if (!attribute) return element.textContent || '';"
+    "    var live = element[attribute];"
+    "    if (typeof live === 'string' || typeof live === 'number') return String(live);"
+    "    var value = element.getAttribute(attribute);"
+    "    return value === null ? '' : String(value); }"
+    // The address as written, not as the engine resolved it: what it
+    // carries is checked as the add box checks a link.
+    "  function writtenOf(element) {"
+    "    if (!element) return '';"
+    "    if (!data.attribute) return element.textContent || '';"
+    "    var value = element.getAttribute(data.attribute);"
+    "    return value === null ? '' : value; }"
+    "  function addressOf(element) {"
+    "    if (!data.attribute || element.hasAttribute(data.attribute)) return writtenOf(element);"
+    "    var inner = null;"
+    "    try { inner = element.querySelector('[' + CSS.escape(data.attribute) + ']'); }"
+    "    catch (e) { return ''; }"
+    "    return writtenOf(inner); }"
+    "  var entries = [];"
+    "  for (var i = 0; i < found.length && i < data.limit; ++i) {"
+    "    var element = found[i];"
+    "    entries.push([addressOf(element),"
+    "      data.name ? valueOf(inside(element, data.name), data.nameAttribute) : '',"
+    "      data.size ? valueOf(inside(element, data.size), data.sizeAttribute) : '']); }"
+    "  return {entries: entries, more: found.length > data.limit};"
+    "})(%1)";
+
 // The engine reads its flags when it first starts. Error pages and
 // Accept-Language follow the program's language, whatever the user's
 // locale. A page runs as in a browser's front tab though its view is not
@@ -469,6 +516,34 @@ void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,
               [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
                   const bool ok = r.isValid() && !r.isNull();
                   Q_EMIT self->elementRead(t, ok, ok ? r.toString() : QString());
+              });
+}
+
+void WebEngineBrowser::fillField(quint64 ticket, const QString& selector, const QString& value) {
+    const QJsonObject data{{QStringLiteral("selector"), selector},
+                           {QStringLiteral("value"), value}};
+    runScript(ticket, withData(kFillScript, data),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  Q_EMIT self->elementSubmitted(t, r.toBool());
+              });
+}
+
+void WebEngineBrowser::readEntries(quint64 ticket, const EntryQuery& query) {
+    const QJsonObject data{{QStringLiteral("selector"), query.selector},
+                           {QStringLiteral("attribute"), query.attribute},
+                           {QStringLiteral("name"), query.nameSelector},
+                           {QStringLiteral("nameAttribute"), query.nameAttribute},
+                           {QStringLiteral("size"), query.sizeSelector},
+                           {QStringLiteral("sizeAttribute"), query.sizeAttribute},
+                           {QStringLiteral("limit"), query.limit}};
+    runScript(ticket, withData(kEntriesScript, data),
+              [](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+                  const QVariantMap answer = r.toMap();
+                  QList<QStringList> entries;
+                  for (const QVariant& entry : answer.value(QStringLiteral("entries")).toList())
+                      entries.append(entry.toStringList());
+                  Q_EMIT self->entriesRead(t, r.isValid() && !r.isNull() && !answer.isEmpty(),
+                                           entries, answer.value(QStringLiteral("more")).toBool());
               });
 }
 

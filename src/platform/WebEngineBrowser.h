@@ -35,6 +35,8 @@ class WebEngineBrowser final : public Browser {
     void activateElement(quint64 ticket, const QString& selector) override;
     void readElement(quint64 ticket, const QString& selector, const QString& attribute) override;
     bool isLoading() const override { return loading_; }
+    void readEntries(quint64 ticket, const EntryQuery& query) override;
+    void fillField(quint64 ticket, const QString& selector, const QString& value) override;
     QString pageAddress() const override;
     HttpSession session() const override;
     void presetCookies(const QString& url, const CookiePairs& cookies) override;

@@ -57,6 +57,8 @@ DownloadCycle::DownloadCycle(CycleSession& session, Browser& browser, HttpClient
             guardedStep(session_, this, &DownloadCycle::bodyMarkupRead));
     connect(&browser, &Browser::elementRead, this,
             guardedStep(session_, this, &DownloadCycle::elementRead));
+    connect(&browser, &Browser::entriesRead, this,
+            guardedStep(session_, this, &DownloadCycle::folderEntriesRead));
     connect(&browser, &Browser::downloadRequested, this,
             guardedStep(session_, this, &DownloadCycle::downloadRequested));
     connect(&browser, &Browser::navigationHeld, this,
@@ -73,6 +75,7 @@ DownloadCycle::DownloadCycle(CycleSession& session, Browser& browser, HttpClient
             [this] { session_.runGuarded([this] { pageTimedOut(watchdogAttempt_); }); });
 
     buildCaptchaTimers();
+    buildPasswordTimer();
 }
 
 DownloadCycle::~DownloadCycle() = default;
@@ -106,6 +109,8 @@ void DownloadCycle::beginAttempt(CycleState state) {
     fileChecked_.clear();
     storedAs_.clear();
     settleClock_.invalidate();
+    folder_.reset();
+    passwordSent_ = false;
 }
 
 // Nothing of the attempt may act any more: its timers, its watchdog and its
@@ -121,6 +126,8 @@ void DownloadCycle::endAttempt() {
     browser_.holdNavigation(false);
     heldAddress_.clear();
     profile_.reset();
+    folder_.reset();
+    passwordLimit_->stop();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
@@ -210,7 +217,7 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
                                 state_ != CycleState::AfterWait && state_ != CycleState::Submitted))
         return;
     const OutcomeKind kind =
-        state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+        firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     browser_.abandonPage(); // a hung page would hold every later link of its host
     pageFailed(kind, FailureKind::PageTimedOut,
                "the page did not finish within " +
@@ -222,14 +229,14 @@ void DownloadCycle::pageTimedOut(quint64 attempt) {
 void DownloadCycle::pageLost(bool crashed) {
     const bool pageStep = state_ == CycleState::FirstPage || state_ == CycleState::WaitPage ||
                           state_ == CycleState::AfterWait || state_ == CycleState::Submitted ||
-                          state_ == CycleState::Captcha;
+                          state_ == CycleState::Captcha || state_ == CycleState::Password;
     // A walk's countdown still has its page to read or press after the wait.
     const bool walkCountdown = state_ == CycleState::Countdown &&
                                (captcha_ == CaptchaState::Asked || download_url.empty());
     if (!pageStep && !walkCountdown)
         return;
     const OutcomeKind kind =
-        state_ == CycleState::FirstPage ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
+        firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable;
     if (crashed)
         pageFailed(kind, FailureKind::PageCrashed, "the page's renderer ended");
     else

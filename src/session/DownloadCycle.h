@@ -2,6 +2,7 @@
 
 #include "core/AttemptResult.h"
 #include "core/ExpectedFile.h"
+#include "core/FolderWalk.h"
 #include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
@@ -46,7 +47,8 @@ enum class CycleState {
     Submitted,
     Transfer,
     DeadLinkWait,
-    Captcha // the wait is over; the user's captcha is awaited
+    Captcha, // the wait is over; the user's captcha is awaited
+    Password // the user is asked for the link's password
 };
 
 // The page steps as the probe tells them; the session does not listen.
@@ -60,7 +62,10 @@ enum class CycleStep {
     Wait,
     Address,
     Transfer,
-    Failed
+    Failed,
+    FolderFile, // one of the first files a folder lists
+    Folder,     // what the folder's pages listed
+    Password    // a step would ask the user for the link's password
 };
 using CycleTrace = std::function<void(CycleStep step, const std::string& detail)>;
 
@@ -85,6 +90,12 @@ class CycleSession {
     // and the link goes to the queue's end, its tries unchanged.
     virtual void noteHostWait(const std::string& link, const std::string& host,
                               std::int64_t seconds) = 0;
+    // The link's pages are a folder's: its files take its place in the queue.
+    virtual void expandFolder(const std::string& link, const FolderWalk& walk) = 0;
+    // The password given for the link; nothing when none is known.
+    virtual std::optional<std::string> passwordOf(const std::string& link) const = 0;
+    // The host refused it: the next try asks again.
+    virtual void forgetPassword(const std::string& link) = 0;
     // The cycle is free for the next link: the session may hand it one now.
     virtual void cycleFree() = 0;
     // The link goes to the queue's end untried; the links queued.
@@ -114,6 +125,10 @@ class DownloadCycle final : public QObject {
     bool downloading() const;
     // The user is asked to solve the page's captcha.
     bool asksForCaptcha() const { return captcha_ == CaptchaState::Asked; }
+    bool asksForPassword() const { return state_ == CycleState::Password; }
+    // The user's answer to passwordAsked: the password (already kept for
+    // the link), or nothing when the user gave none.
+    void passwordAnswered(const std::optional<std::string>& password);
     // The countdown's seconds left, for the running row's state.
     std::int32_t secondsToTransfer() const { return countdown; }
     // The name a host profile's page gave the file, if it gave one.
@@ -157,6 +172,8 @@ class DownloadCycle final : public QObject {
     void captchaAsked();
     // The captcha was solved or given up: the user's earlier page comes back.
     void captchaEnded();
+    // A step needs the link's password and none is known: the user is asked.
+    void passwordAsked();
     // The browser cannot start: the run has stopped as Stop stops it.
     void browserFailed(const QString& reason);
 
@@ -219,7 +236,11 @@ class DownloadCycle final : public QObject {
         CaptchaSolved,
         Wait,
         Address,
-        Submit
+        Submit,
+        FolderEntries,
+        Package,
+        NextPage,
+        Password
     };
     // A step's captcha: none asked, asked of the user, or solved.
     enum class CaptchaState { None, Asked, Solved };
@@ -270,6 +291,28 @@ class DownloadCycle final : public QObject {
     bool captchaTakesPage(bool ok);
     void captchaTimedOut();
     void endCaptcha();
+    // A folder's pages (DownloadCycleFolder.cpp).
+    void readFolderPage();
+    void readFolderEntries();
+    void folderEntriesRead(quint64 ticket, bool ok, const QList<QStringList>& entries, bool more);
+    void addFolderEntries(const std::vector<FolderEntry>& entries, bool more);
+    void readFolderPackage();
+    void folderPackageRead(const std::optional<std::string>& text);
+    void readNextFolderPage();
+    void nextFolderPageRead(const std::optional<std::string>& text);
+    void folderRead();
+    bool beyondFirstFolderPage() const;
+    // A page that fails now makes the link a dead one.
+    bool firstPageFailure() const;
+    // A step's password field (DownloadCyclePassword.cpp).
+    void buildPasswordTimer();
+    void fillPassword();
+    void passwordFilled(bool filled);
+    void askPassword();
+    bool refusesPassword(const std::string& markup);
+    // Unattended: the link goes to the queue's end untried; false when the
+    // user is there to ask.
+    bool passOverUnattended(const char* what);
     void stepSubmitted(bool submitted);
     void clickLedNowhere(quint64 attempt, std::size_t pressed);
     void fileFound(const std::string& address);
@@ -328,6 +371,15 @@ class DownloadCycle final : public QObject {
     quint64 profileRequests_ = 0;
     CycleTrace trace_;
     DownloadHoursGate* hours_ = nullptr;
+    // A folder's walk over its pages; its captcha is asked once.
+    struct FolderRead {
+        FolderWalk walk;
+        bool captchaAsked = false;
+    };
+    std::optional<FolderRead> folder_;
+    // The link's password went into this attempt's page.
+    bool passwordSent_ = false;
+    QTimer* passwordLimit_ = nullptr; // the user's time for it
 };
 
 } // namespace vardelo

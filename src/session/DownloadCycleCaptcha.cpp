@@ -51,6 +51,10 @@ void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
         askCaptcha(at);
         return;
     }
+    if (folder_) {
+        readFolderEntries();
+        return;
+    }
     if (at == ProfileRead::CaptchaAtStart)
         readStepWait();
     else if (captcha_ == CaptchaState::Asked) {
@@ -62,20 +66,8 @@ void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
 
 void DownloadCycle::askCaptcha(ProfileRead at) {
     tell(CycleStep::Captcha, stepName());
-    if (session_.runSettings().captchaChoice == CaptchaChoice::Skip && !trace_) {
-        // Untried: the next link goes, and a queue of captchas only ends.
-        qCInfo(lcCycle).noquote() << "captcha skipped:" << toQt(link_);
-        endAttempt();
-        const int queued = session_.passOver(link_);
-        if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
-            captchaSkips_ = 0;
-            Q_EMIT statusShown(QString());
-            Q_EMIT runControlsShown(RunControls::Idle);
-            return;
-        }
-        session_.cycleFree();
+    if (passOverUnattended("captcha"))
         return;
-    }
     captcha_ = CaptchaState::Asked;
     Q_EMIT captchaAsked();
     Q_EMIT statusShown(captchaStatus());
@@ -83,6 +75,12 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
         captchaTimeout_.value_or(std::chrono::milliseconds(session_.runSettings().captchaTime)));
     if (profile_->captchaSolved(step_))
         captchaPoll_->start();
+    if (folder_) {
+        folder_->captchaAsked = true; // a folder's later pages are not asked again
+        pageWatchdog_->stop();
+        state_ = CycleState::Captcha;
+        return;
+    }
     if (at == ProfileRead::CaptchaAtStart) {
         readStepWait(); // its countdown runs meanwhile
         return;
@@ -111,6 +109,12 @@ void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {
 void DownloadCycle::captchaSolved() {
     endCaptcha();
     captcha_ = CaptchaState::Solved;
+    if (folder_) { // the page, as it stands now, lists the folder
+        state_ = CycleState::FirstPage;
+        armWatchdog();
+        requestMarkup(ProfileRead::Page);
+        return;
+    }
     Q_EMIT statusShown(state_ == CycleState::Countdown
                            ? QString::number(countdown) +
                                  QStringLiteral(" mp múlva indul a letöltés")
@@ -119,6 +123,24 @@ void DownloadCycle::captchaSolved() {
         state_ = CycleState::Countdown;
         transferDue();
     }
+}
+
+// Untried: the next link goes, and a queue of links waiting for the user
+// only ends.
+bool DownloadCycle::passOverUnattended(const char* what) {
+    if (session_.runSettings().captchaChoice != CaptchaChoice::Skip || trace_)
+        return false;
+    qCInfo(lcCycle).noquote() << what << "skipped:" << toQt(link_);
+    endAttempt();
+    const int queued = session_.passOver(link_);
+    if (++captchaSkips_ >= queued || session_.runSettings().letoltes_utan_stop) {
+        captchaSkips_ = 0;
+        Q_EMIT statusShown(QString());
+        Q_EMIT runControlsShown(RunControls::Idle);
+        return true;
+    }
+    session_.cycleFree();
+    return true;
 }
 
 // Without a solved reader, the page moving on is the user's answer: the
@@ -133,7 +155,8 @@ bool DownloadCycle::captchaTakesPage(bool ok) {
         return true;
     endCaptcha();
     captcha_ = CaptchaState::None;
-    ++step_;
+    if (!folder_) // a folder has one page, read again wherever the captcha led
+        ++step_;
     beginStep(ok);
     return true;
 }

@@ -114,6 +114,7 @@ void DownloadCycle::documentComplete(bool ok) {
         beginStep(ok);
         return;
     case CycleState::AfterWait: // its address is being read
+    case CycleState::Password:  // the page waits for the user's answer
     case CycleState::Idle:
     case CycleState::Transfer:
     case CycleState::DeadLinkWait:
@@ -151,7 +152,9 @@ void DownloadCycle::beginStep(bool pageLoaded) {
 }
 
 void DownloadCycle::pageNotLoaded() {
-    pageFailed(step_ == 0 ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
+    // A folder's later page that fails says nothing of the folder.
+    pageFailed(step_ == 0 && !beyondFirstFolderPage() ? OutcomeKind::DeadLink
+                                                      : OutcomeKind::WaitPageUnreadable,
                FailureKind::PageNotLoaded,
                failureText(stepTexts().notLoaded, "the page did not load"));
 }
@@ -184,8 +187,7 @@ void DownloadCycle::profileMarkupRead(bool ok, const std::string& markup) {
         return;
     }
     if (!ok) {
-        pageFailed(state_ == CycleState::FirstPage ? OutcomeKind::DeadLink
-                                                   : OutcomeKind::WaitPageUnreadable,
+        pageFailed(firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
                    FailureKind::PageUnreadable,
                    failureText(stepTexts().unreadable, "the page's text could not be read"));
         return;
@@ -219,6 +221,10 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
         stepWaitRead(value);
     else if (read == ProfileRead::Address)
         stepAddressRead(value);
+    else if (read == ProfileRead::Package)
+        folderPackageRead(value);
+    else if (read == ProfileRead::NextPage)
+        nextFolderPageRead(value);
 }
 
 void DownloadCycle::checkStepPage(const std::string& markup) {
@@ -240,8 +246,14 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
         hostTemporarilyOffline(asked, markup);
         return;
     }
+    if (refusesPassword(markup))
+        return;
     if (pageFailedStatus_) {
         pageNotLoaded();
+        return;
+    }
+    if (profile_->isFolder()) {
+        readFolderPage();
         return;
     }
     if (const auto& retry = profile_->retryAfter(asked)) {
@@ -472,6 +484,10 @@ void DownloadCycle::pressOrRead() {
         readStepAddress();
         return;
     }
+    if (!currentStep().password.empty() && !passwordSent_) {
+        fillPassword();
+        return;
+    }
     state_ = CycleState::Submitted;
     // Where the element leads to the file, the transfer fetches it: the
     // browser never asks for it, so an address good for one request works.
@@ -487,6 +503,11 @@ void DownloadCycle::submitForm() {
 }
 
 void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
+    if (ticket == profileTicket_ && reading_ == ProfileRead::Password) {
+        reading_ = ProfileRead::None;
+        passwordFilled(submitted);
+        return;
+    }
     if (ticket != profileTicket_ || reading_ != ProfileRead::Submit)
         return;
     reading_ = ProfileRead::None;

@@ -2,10 +2,13 @@
 
 #include "core/RunSlots.h"
 #include "platform/Browser.h"
+#include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
 #include "session/PackageRun.h"
+#include "session/PackageStore.h"
 #include "session/PageRest.h"
+#include "session/PasswordStore.h"
 #include "session/RecordStore.h"
 
 #include <QDateTime>
@@ -62,6 +65,17 @@ class DownloadSession::Slot final : public CycleSession {
         session_.noteHostWait(link, host, seconds);
     }
     int passOver(const std::string& link) override { return session_.passOver(link); }
+    void expandFolder(const std::string& link, const FolderWalk& walk) override {
+        session_.expandFolder(link, walk);
+    }
+    std::optional<std::string> passwordOf(const std::string& link) const override {
+        const std::string* password = session_.passwords_.find(link);
+        return password ? std::optional(*password) : std::nullopt;
+    }
+    void forgetPassword(const std::string& link) override {
+        session_.passwords_.erase(link);
+        session_.savePasswordsNow();
+    }
     void runGuarded(const std::function<void()>& step) override { session_.runGuarded(step); }
 
     // A cycle in its dead-link wait takes its next link when the wait is over.
@@ -88,7 +102,9 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             if (records_)
                 records_->scheduleSave();
         });
-    packages_ = new PackageRun(queue_, settings_, this);
+    packages_ = new PackageRun(
+        queue_, settings_, [this](const std::string& link) { return folders_.packageOf(link); },
+        this);
     connect(packages_, &PackageRun::logEntryReady, this, [this](const LogEntry& entry) {
         log_.append(entry);
         if (records_)
@@ -97,6 +113,7 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
     connect(packages_, &PackageRun::statesChanged, this, &DownloadSession::rowStatesChanged);
     connect(packages_, &PackageRun::packageReady, this, &DownloadSession::packageReady);
     connect(packages_, &PackageRun::passwordWanted, this, &DownloadSession::packagePasswordWanted);
+    connect(&queueFeed_, &GridFeed::changed, this, [this] { forgetLeftLinks(); });
     addSlot(browser);
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
@@ -196,6 +213,8 @@ void DownloadSession::connectSlot(Slot& slot) {
     connect(&cycle, &DownloadCycle::captchaAsked, this,
             [this, &cycle] { Q_EMIT captchaAsked(cycle.link()); });
     connect(&cycle, &DownloadCycle::captchaEnded, this, &DownloadSession::captchaEnded);
+    connect(&cycle, &DownloadCycle::passwordAsked, this,
+            [this, &cycle] { Q_EMIT passwordAsked(cycle.link()); });
     connect(&cycle, &DownloadCycle::browserFailed, this, [this](const QString& reason) {
         if (!oneAtOnce())
             stop(); // the other cycles' pages come from the same engine
@@ -458,6 +477,10 @@ void DownloadSession::loadRecords() {
     records_->load();
     hostWaits_ = loadHostWaits(recordFolder_, now());
     packages_->keepIn(recordFolder_);
+    bool unread = false;
+    folders_ = loadPackages(recordFolder_, &unread);
+    packagesKept_ = !unread; // a file that did not read stays as it is
+    forgetLeftLinks();
 }
 
 void DownloadSession::waitForRecordSaves() {
@@ -478,6 +501,11 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
                                            std::int64_t contentLength) {
     const QueueRewrite rewrite(list_idle);
     const int row = queue_.rowOf(link).value_or(1);
+    // What the link brings to its package goes with it from the queue.
+    const std::string givenPackage = packages_->givenPackageOf(link);
+    std::optional<std::string> password;
+    if (const std::string* own = passwords_.find(link))
+        password = *own;
     OutcomeFacts facts;
     facts.kind = result.outcome;
     facts.headUrl = link;
@@ -493,15 +521,18 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     facts.decimalSeparator = toStd(QLocale().decimalPoint());
     OutcomePlan plan = planOutcome(facts);
 
-    if (plan.queueChange == QueueChange::RotateHead)
+    if (plan.queueChange == QueueChange::RotateHead) {
         queue_.rotateRow(row, plan.rotatedAttempts);
-    else
+    } else {
         queue_.removeRow(row);
+        folders_.forget(link);
+    }
     if (plan.logEntry)
         log_.append(*plan.logEntry);
     statistics_.count(plan);
     if (result.outcome == OutcomeKind::Success && !result.storedAs.empty())
-        packages_->partArrived(link, result.storedAs);
+        packages_->partArrived(link, result.storedAs, givenPackage,
+                               password ? &*password : nullptr);
     // What became of a link is not left to the next background save: the
     // desktop may end the program in the seconds before it.
     if (records_)
@@ -612,6 +643,86 @@ QString DownloadSession::hostWaitText(const std::string& link) const {
     if (until.isEmpty())
         return QString();
     return QStringLiteral("A tárhely várakozást kért, következő próba: ") + until;
+}
+
+// The folder's row gives its place to its files, as one change of the queue.
+void DownloadSession::expandFolder(const std::string& link, const FolderWalk& walk) {
+    const QueueRewrite rewrite(list_idle);
+    const std::optional<int> row = queue_.rowOf(link);
+    if (!row)
+        return; // it left the queue while its pages were read
+    std::vector<std::string> queued;
+    for (int other = 1; other < queue_.rowCount(); ++other)
+        if (other != *row)
+            queued.push_back(queue_.url(other));
+    const FolderToQueue placed = folders_.expand(link, walk, queued, profiles_);
+    for (const std::string& folder : placed.leftOut)
+        qCInfo(lcCycle).noquote() << "folder not opened (too deep, or opened before):"
+                                  << toQt(folder);
+    std::vector<std::string> links;
+    links.reserve(placed.added.size());
+    for (const FolderEntry& entry : placed.added)
+        links.push_back(entry.address);
+    // A package's password is its files'; it goes with the folder's row.
+    const std::string* kept = passwords_.find(link);
+    const std::string password = kept ? *kept : std::string();
+    queue_.replaceRow(*row, links);
+    if (!password.empty())
+        setPassword(links, password);
+    if (packagesKept_)
+        savePackages(recordFolder_, folders_);
+    if (records_)
+        records_->saveInBackground();
+    Q_EMIT folderExpanded(link, placed);
+    Q_EMIT rowStatesChanged();
+}
+
+// --- passwords ----------------------------------------------------------------
+
+void DownloadSession::keepPasswordsIn(const QString& folder) {
+    bool unread = false;
+    passwords_ = loadPasswords(folder, &unread);
+    // A file that did not read is left as it is, with its passwords.
+    passwordFolder_ = unread ? QString() : folder;
+    forgetLeftLinks();
+}
+
+void DownloadSession::setPassword(const std::vector<std::string>& links,
+                                  const std::string& password) {
+    if (!isUsablePassword(password))
+        return;
+    for (const std::string& link : links)
+        passwords_.set(link, password);
+    savePasswordsNow();
+}
+
+void DownloadSession::answerPassword(const std::string& link,
+                                     const std::optional<std::string>& password) {
+    if (password)
+        setPassword({link}, *password);
+    const bool usable = password && isUsablePassword(*password);
+    for (const auto& slot : slots_)
+        if (slot->cycle->link() == link)
+            slot->cycle->passwordAnswered(usable ? password : std::nullopt);
+}
+
+void DownloadSession::savePasswordsNow() {
+    if (!passwordFolder_.isEmpty())
+        savePasswords(passwordFolder_, passwords_);
+}
+
+// A link that left the queue takes its password and its package with it.
+void DownloadSession::forgetLeftLinks() {
+    if (passwords_.empty() && folders_.empty())
+        return;
+    std::vector<std::string> queued;
+    queued.reserve(static_cast<std::size_t>(queue_.rowCount()));
+    for (int row = 1; row < queue_.rowCount(); ++row)
+        queued.push_back(queue_.url(row));
+    if (passwords_.keepOnly(queued))
+        savePasswordsNow();
+    if (folders_.keepOnly(queued) && packagesKept_)
+        savePackages(recordFolder_, folders_);
 }
 
 int DownloadSession::passOver(const std::string& link) {

@@ -4,8 +4,10 @@
 #include "core/DownloadQueue.h"
 #include "core/DownloadStatistics.h"
 #include "core/EventLog.h"
+#include "core/FolderWalk.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
+#include "core/LinkPasswords.h"
 #include "core/QueueDrag.h"
 #include "session/DownloadCycle.h"
 #include "session/GridFeed.h"
@@ -91,6 +93,13 @@ class DownloadSession final : public QObject {
     // The passwords every archive is tried with.
     void setArchivePasswords(std::vector<std::string> passwords);
 
+    // The links get the password; one with a control character is refused.
+    void setPassword(const std::vector<std::string>& links, const std::string& password);
+    bool hasPassword(const std::string& link) const { return passwords_.find(link) != nullptr; }
+    // The user's answer to passwordAsked: kept for the link, and handed to
+    // the cycle that asked; nothing: none given.
+    void answerPassword(const std::string& link, const std::optional<std::string>& password);
+
     // The host key of a link: its profile's name; empty for any other link.
     std::string hostOf(const std::string& link) const;
     // "HH:MM" of the end of the wait the link's host asked for; empty when none.
@@ -106,6 +115,9 @@ class DownloadSession final : public QObject {
     // Start-up: the queue and the log (throws the first failure), then the
     // host waits.
     void loadRecords();
+    // The links' passwords, kept in `folder` (the state folder) from now
+    // on, those of links no longer queued let go.
+    void keepPasswordsIn(const QString& folder);
     // Closing: throws the first file's failure.
     void saveRecordsAtClosing();
     // Returns once the saves handed to the background are written.
@@ -171,11 +183,16 @@ class DownloadSession final : public QObject {
     void emptyQueueRefused();
     void captchaAsked(const std::string& link);
     void captchaEnded();
+    // A step needs the link's password, and none is known.
+    void passwordAsked(const std::string& link);
     void browserFailed(const QString& reason);
     // An attempt's outcome is in the queue, the log and the statistics.
     void outcomeRecorded(const std::string& link, const AttemptResult& result);
     // What the "Állapot" column shows may have changed.
     void rowStatesChanged();
+    // The folder's files took its place in the queue: those added, with the
+    // names and sizes it showed, and those queued already.
+    void folderExpanded(const std::string& folder, const FolderToQueue& placed);
     // The link's host asked it to wait; it was passed over.
     void hostAskedToWait(const std::string& link);
     // Every part of the package arrived and what was in it is unpacked.
@@ -193,6 +210,7 @@ class DownloadSession final : public QObject {
                               std::int64_t contentLength);
     void noteHostWait(const std::string& link, const std::string& host, std::int64_t seconds);
     int passOver(const std::string& link);
+    void expandFolder(const std::string& link, const FolderWalk& walk);
     // The key the run's slots count a link's host by: its profile's, or its
     // address's host and port.
     std::string runHostOf(const std::string& link) const;
@@ -227,8 +245,14 @@ class DownloadSession final : public QObject {
     DownloadStatistics statistics_;
     GridFeed queueFeed_{queue_.grid()};
     GridFeed logFeed_{log_.grid()};
-    RunFailures runFailures_; // why this run's attempts failed, by link
-    HostWaits hostWaits_;     // until when hosts asked their links to wait
+    RunFailures runFailures_;   // why this run's attempts failed, by link
+    HostWaits hostWaits_;       // until when hosts asked their links to wait
+    FolderTree folders_;        // the packages of links that came in folders
+    bool packagesKept_ = false; // Folders.Vdl read (or absent): it may be written
+    LinkPasswords passwords_;
+    QString passwordFolder_; // empty: they are not kept
+    void savePasswordsNow();
+    void forgetLeftLinks();
     RunSettings settings_;
     QueueDrag drag_;
     QString recordFolder_;

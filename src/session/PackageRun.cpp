@@ -89,8 +89,10 @@ QString unpackOutcomeText(const UnpackResult& result) {
     return QStringLiteral("Kicsomagolás megszakítva");
 }
 
-PackageRun::PackageRun(const DownloadQueue& queue, const RunSettings& settings, QObject* parent)
-    : QObject(parent), queue_(queue), settings_(settings), unpacker_(new UnpackQueue(this)) {
+PackageRun::PackageRun(const DownloadQueue& queue, const RunSettings& settings, FolderOf folderOf,
+                       QObject* parent)
+    : QObject(parent), queue_(queue), folderOf_(std::move(folderOf)), settings_(settings),
+      unpacker_(new UnpackQueue(this)) {
     connect(unpacker_, &UnpackQueue::progressed, this, [this](const QString& package, int percent) {
         states_[toStd(package)] = QStringLiteral("Kicsomagolás %1 %").arg(percent);
         Q_EMIT statesChanged();
@@ -100,8 +102,15 @@ PackageRun::PackageRun(const DownloadQueue& queue, const RunSettings& settings, 
 
 PackageRun::~PackageRun() = default;
 
+std::string PackageRun::givenPackageOf(const std::string& link) const {
+    if (const std::string* placed = book_.placedIn(link))
+        return *placed;
+    return folderOf_ ? folderOf_(link) : std::string();
+}
+
 std::string PackageRun::packageOf(const std::string& link) const {
-    return book_.packageOf(link, addressFileName(link));
+    std::string given = givenPackageOf(link);
+    return given.empty() ? book_.packageOf(link, addressFileName(link)) : given;
 }
 
 QString PackageRun::stateOf(const std::string& package) const {
@@ -145,15 +154,18 @@ std::string PackageRun::targetFolderFor(const std::string& link) {
     return settings_.Mentes_helye;
 }
 
-void PackageRun::partArrived(const std::string& link, const std::string& path) {
+void PackageRun::partArrived(const std::string& link, const std::string& path,
+                             const std::string& given, const std::string* password) {
     const std::string name = withoutCopyNumber(baseName(path));
-    std::string package = book_.packageOf(link, name);
+    std::string package = given.empty() ? book_.packageOf(link, name) : given;
     if (package.empty() && isArchiveName(name))
         package = loneArchivePackage(name);
     if (package.empty())
         return;
     book_.arrived(package, {link, path});
     book_.forget(link);
+    if (password && !book_.passwordOf(package))
+        book_.setPassword(package, *password);
     save();
     consider(package);
 }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -26,19 +27,28 @@ struct RunSettings;
 class PackageRun final : public QObject {
     Q_OBJECT
   public:
-    PackageRun(const DownloadQueue& queue, const RunSettings& settings, QObject* parent = nullptr);
+    // The folder a link came in, for its package's name; empty when none.
+    using FolderOf = std::function<std::string(const std::string& link)>;
+    PackageRun(const DownloadQueue& queue, const RunSettings& settings, FolderOf folderOf,
+               QObject* parent = nullptr);
     ~PackageRun() override;
 
-    // The package of a queued link; empty for a link of its own.
+    // The package of a queued link: the one it was put in, its folder's,
+    // else its archive set's; empty for a link of its own.
     std::string packageOf(const std::string& link) const;
+    // The package it was put in or its folder's; empty when neither.
+    std::string givenPackageOf(const std::string& link) const;
     // What the link's package waits for or is doing, for its rows; empty
     // when nothing.
     QString stateOf(const std::string& package) const;
     // The folder the link's file goes to, made when missing.
     std::string targetFolderFor(const std::string& link);
 
-    // A link's file arrived whole at `path`.
-    void partArrived(const std::string& link, const std::string& path);
+    // A link's file arrived whole at `path`: in `given` (givenPackageOf,
+    // asked before the link left the queue), else in the package its name
+    // tells. The link's own password goes with it to the package.
+    void partArrived(const std::string& link, const std::string& path, const std::string& given,
+                     const std::string* password);
     // Links put in a package (a folder's files, the user's choice).
     void place(const std::vector<std::string>& links, const std::string& package);
     void rename(const std::string& from, const std::string& to);
@@ -80,6 +90,7 @@ class PackageRun final : public QObject {
     void runProgramAfter(const std::string& package);
 
     const DownloadQueue& queue_;
+    FolderOf folderOf_;
     const RunSettings& settings_;
     PackageBook book_;
     UnpackQueue* unpacker_;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -193,6 +194,30 @@ TEST(LaterStartMessage, CarriesNoLinkWithAControlCharacter) {
     for (const char* bad : {"\n", "\r", "\x1B", "\x7F", "\xC2\x9B"})
         EXPECT_FALSE(decodeArguments(encodeArguments({{good, good + bad + "b.zip"}, false})))
             << int(static_cast<unsigned char>(bad[0]));
+}
+
+// A list file's "URL<TAB>password" lines hand their passwords over beside
+// their links; one with a control character is left out, and a message
+// carrying one is refused.
+TEST(LaterStartMessage, CarriesAListFilesPasswordsBesideItsLinks) {
+    QTemporaryDir folder;
+    const QString list = folder.filePath(QStringLiteral("links.txt"));
+    QFile file(list);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("http://h/a\tjelsz\xF3\r\nhttp://h/b\tx\ty\r\nhttp://h/c\r\n");
+    file.close();
+    const HandedArguments read = readArguments({list});
+    EXPECT_EQ(read.links, (std::vector<std::string>{"http://h/a", "http://h/b", "http://h/c"}));
+    ASSERT_EQ(read.passwords.size(), 1u);
+    EXPECT_EQ(read.passwords[0].password, "jelszó");
+    const auto decoded = decodeArguments(encodeArguments(read));
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(decoded->passwords.size(), 1u);
+    EXPECT_EQ(decoded->passwords[0].link, "http://h/a");
+    EXPECT_EQ(decoded->passwords[0].password, "jelszó");
+    HandedArguments bad = read;
+    bad.passwords[0].password = "a\nb";
+    EXPECT_FALSE(decodeArguments(encodeArguments(bad)));
 }
 
 // The running program's answer to a later start: read leniently, since an

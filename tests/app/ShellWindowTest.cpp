@@ -125,11 +125,16 @@ TEST_F(ShellWindow, AProfilesLinkIsQueuedOnceInItsCanonicalForm) {
     // A start's own links: its terminal says which were there already.
     storeQueue({"https://x.example/d/abc"});
     startupLinks = {"http://x.example/file/abc", kLinkA.toStdString()};
+    // A list line's password goes to its link in the form it is queued in.
+    startupPasswords = {{"http://x.example/file/abc", "titok"}};
     ::testing::internal::CaptureStdout();
     open();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "A link már a listában van:\n  https://x.example/d/abc\n");
     EXPECT_EQ(urls(), (std::vector<std::string>{"https://x.example/d/abc", kLinkA.toStdString()}));
+    QFile passwords(stateFolder() + QStringLiteral("/Vardelo/Passwords.Vdl"));
+    ASSERT_TRUE(passwords.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(passwords.readAll().contains("https://x.example/d/abc\ttitok\n"));
 }
 
 TEST_F(ShellWindow, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {

@@ -31,6 +31,21 @@ TEST(QueueAppend, KeepsTheTextAsGiven) {
     EXPECT_EQ(rowsOf(queue), (Rows{"1|  spaced  |0", "2|a|0", "3|a|0"}));
 }
 
+// A folder's row gives its place to its files; a folder of none goes.
+TEST(QueueAppend, AReplacedRowGivesItsPlaceToTheLinksInTheirOrder) {
+    DownloadQueue queue = queueOf({"a", "folder", "z"});
+    queue.setAttempts(3, "2");
+    queue.replaceRow(2, {"f1", "f2", "f3"});
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|f1|0", "3|f2|0", "4|f3|0", "5|z|2"}));
+    queue.replaceRow(5, {"y"});
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|a|0", "2|f1|0", "3|f2|0", "4|f3|0", "5|y|0"}));
+    queue.replaceRow(1, {});
+    EXPECT_EQ(rowsOf(queue), (Rows{"1|f1|0", "2|f2|0", "3|f3|0", "4|y|0"}));
+    DownloadQueue alone = queueOf({"folder"});
+    alone.replaceRow(1, {});
+    EXPECT_TRUE(alone.isEmpty());
+}
+
 TEST(QueueDelete, OnlyRowBlanksItAndTheNextAppendRefillsRowOne) {
     DownloadQueue queue = queueOf({"a"});
     EXPECT_TRUE(queue.deleteRow(1, kIdle));

@@ -2,6 +2,7 @@
 #include "core/ClipboardLinks.h"
 #include "core/CookieLine.h"
 #include "core/Duration.h"
+#include "core/FolderWalk.h"
 #include "core/Referer.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,10 @@ ProfileStep step(std::string submit, std::optional<PageReader> address = std::nu
     made.submit = std::move(submit);
     made.address = std::move(address);
     return made;
+}
+
+PageReader reader(PageReader::Kind kind, std::string first, std::string second = {}) {
+    return PageReader{kind, std::move(first), std::move(second), false};
 }
 
 HostProfile hostProfile(std::string name, Links links) {
@@ -220,6 +225,40 @@ TEST(HostProfileFile, PatternsRe2RefusesMakeTheProfileUnusable) {
              p.steps = {step("#a")};
              p.steps[0].wait = PageReader{PageReader::Kind::Pattern, "(", {}, false};
          }},
+        {"files beside an address",
+         [](HostProfile& p) {
+             p.files = FolderFiles{reader(PageReader::Kind::Selector, "a"), {}, {}};
+         }},
+        {"files by markers",
+         [](HostProfile& p) {
+             p.address.reset();
+             p.files = FolderFiles{reader(PageReader::Kind::Between, "<a", "\""), {}, {}};
+         }},
+        {"files pattern without a group",
+         [](HostProfile& p) {
+             p.address.reset();
+             p.files = FolderFiles{reader(PageReader::Kind::Pattern, "href"), {}, {}};
+         }},
+        {"files selector, name pattern",
+         [](HostProfile& p) {
+             p.address.reset();
+             p.files = FolderFiles{reader(PageReader::Kind::Selector, "tr"),
+                                   reader(PageReader::Kind::Pattern, "(x)"),
+                                   {}};
+         }},
+        {"files pattern, size selector",
+         [](HostProfile& p) {
+             p.address.reset();
+             p.files = FolderFiles{reader(PageReader::Kind::Pattern, "href=\"([^\"]+)\""),
+                                   {},
+                                   reader(PageReader::Kind::Selector, "td")};
+         }},
+        {"next no group",
+         [](HostProfile& p) {
+             p.address.reset();
+             p.files = FolderFiles{reader(PageReader::Kind::Selector, "a"), {}, {}};
+             p.next = reader(PageReader::Kind::Pattern, "next");
+         }},
     };
     for (const Case& c : cases) {
         HostProfile profile = hostProfile("p", {"host"});
@@ -401,6 +440,123 @@ TEST(BrowserSessionReferer, TheWholePageGoesOnlyToItsOwnOrigin) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(refererFor(c.page, c.target), c.referer) << c.page << " -> " << c.target;
+}
+
+HostProfile folderProfile() {
+    HostProfile profile = hostProfile("Folder", {"/folder/"});
+    profile.address.reset();
+    profile.files =
+        FolderFiles{reader(PageReader::Kind::Pattern, "<a href=\"([^\"]*)\"[^>]*>[^<]*</a>"),
+                    reader(PageReader::Kind::Pattern, ">([^<]+)</a>"),
+                    reader(PageReader::Kind::Between, "size=", ">")};
+    profile.package = reader(PageReader::Kind::Pattern, "<h1>([^<]*)</h1>");
+    profile.next = reader(PageReader::Kind::Pattern, "<a class=\"next\" href=\"([^\"]*)\"");
+    return profile;
+}
+
+// Every match is an entry, its own name and size read in it alone; a
+// page listing more than the walk's room gives the first and says so.
+TEST(FolderReaders, EveryMatchIsAnEntryReadInItself) {
+    const auto folder = compiled(folderProfile());
+    ASSERT_NE(folder, nullptr);
+    EXPECT_TRUE(folder->isFolder());
+    EXPECT_EQ(folder->stepCount(), 1u);
+    const std::string page = "<h1>Holiday</h1><a href=\"/f/1\" size=1 KB>one</a>"
+                             "<a href=\"f/2?a=1&amp;b=2\">two</a><a class=\"next\" href=\"?p=2\">";
+    bool more = true;
+    const auto entries = folder->readFolderEntries(page, 10, &more);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].address, "/f/1");
+    EXPECT_EQ(entries[0].name, "one");
+    EXPECT_EQ(entries[0].size, "1 KB");
+    EXPECT_EQ(entries[1].address, "f/2?a=1&amp;b=2"); // resolved against its page by the cycle
+    EXPECT_EQ(entries[1].size, "");
+    EXPECT_FALSE(more);
+    EXPECT_EQ(folder->readPackage(page), "Holiday");
+    EXPECT_EQ(folder->readNextPage(page), "?p=2");
+
+    std::string huge;
+    for (int i = 0; i < 100'000; ++i)
+        huge += "<a href=\"/f/" + std::to_string(i) + "\">f</a>";
+    const auto first = folder->readFolderEntries(huge, FolderWalk::kMostFiles, &more);
+    EXPECT_EQ(first.size(), FolderWalk::kMostFiles);
+    EXPECT_EQ(first.back().address, "/f/9999");
+    EXPECT_TRUE(more);
+}
+
+// Each address once, at most the walk's files; a page read before, or one
+// past the most pages, is not gone to.
+TEST(FolderReaders, AWalkHoldsEachFileAndPageOnceUpToItsMost) {
+    FolderWalk walk("http://h/folder/1");
+    EXPECT_FALSE(walk.goesTo("http://h/folder/1"));
+    walk.markRead("http://h/folder/1?page=1");
+    EXPECT_FALSE(walk.goesTo("http://h/folder/1?page=1"));
+    EXPECT_TRUE(walk.goesTo("http://h/folder/1?page=2"));
+    EXPECT_TRUE(walk.add({"http://h/a", "a", ""}));
+    EXPECT_TRUE(walk.add({"http://h/a", "a again", ""}));
+    EXPECT_EQ(walk.entries().size(), 1u);
+    for (std::size_t i = 1; i < FolderWalk::kMostFiles; ++i)
+        EXPECT_TRUE(walk.add({"http://h/" + std::to_string(i), "", ""}));
+    EXPECT_FALSE(walk.cut());
+    EXPECT_FALSE(walk.add({"http://h/one-more", "", ""}));
+    EXPECT_TRUE(walk.cut());
+    EXPECT_EQ(walk.entries().size(), FolderWalk::kMostFiles);
+    for (std::size_t page = 2; page <= FolderWalk::kMostPages; ++page) {
+        ASSERT_TRUE(walk.goesTo("http://h/folder/1?page=" + std::to_string(page)));
+        walk.enter("http://h/folder/1?page=" + std::to_string(page));
+    }
+    EXPECT_FALSE(walk.goesTo("http://h/folder/1?page=51"));
+}
+
+// A folder's files carry its package; those queued already (in any form
+// their profile knows) are said, not queued; folders deeper than three,
+// or opened before, are left out.
+TEST(FolderReaders, AFoldersFilesCarryItsPackageOnceAndFoldersOpenThreeDeep) {
+    HostProfiles profiles;
+    profiles.add(compiled(folderProfile()));
+    HostProfile files = hostProfile("Files", {"//files\\."});
+    files.rewrite = {{"^http:", "https:"}};
+    profiles.add(compiled(files));
+    const auto walkOf = [](std::string package, Links links) {
+        FolderWalk walk("-");
+        walk.setPackage(std::move(package));
+        for (std::string& link : links)
+            walk.add({std::move(link), "", ""});
+        return walk;
+    };
+    FolderTree tree;
+    const FolderToQueue top = tree.expand(
+        "http://h/folder/top",
+        walkOf("Top", {"http://files.example/1", "http://h/folder/a", "http://other/x"}),
+        {"https://files.example/queued", "http://other/x"}, &profiles);
+    ASSERT_EQ(top.added.size(), 2u);
+    EXPECT_EQ(top.added[0].address, "https://files.example/1");
+    EXPECT_EQ(top.added[1].address, "http://h/folder/a");
+    EXPECT_EQ(top.alreadyQueued, Links{"http://other/x"});
+    EXPECT_EQ(tree.packageOf("https://files.example/1"), "Top");
+    EXPECT_EQ(tree.packageOf("http://h/folder/top"), "");
+
+    // a (depth 2, no name of its own) lists b and its parent; b (depth 3) lists c.
+    const FolderToQueue a =
+        tree.expand("http://h/folder/a", walkOf("", {"http://h/folder/b", "http://h/folder/top"}),
+                    {}, &profiles);
+    EXPECT_EQ(a.leftOut, Links{"http://h/folder/top"});
+    EXPECT_EQ(tree.packageOf("http://h/folder/b"), "Top");
+    const FolderToQueue b =
+        tree.expand("http://h/folder/b",
+                    walkOf("B", {"http://h/folder/c", "http://files.example/2"}), {}, &profiles);
+    EXPECT_EQ(b.leftOut, Links{"http://h/folder/c"});
+    ASSERT_EQ(b.added.size(), 1u);
+    EXPECT_EQ(tree.packageOf("https://files.example/2"), "B");
+    // Kept beside the queue: read back as written, of the links still queued.
+    EXPECT_TRUE(tree.keepOnly({"https://files.example/2"}));
+    const auto read = FolderTree::decodePackages(tree.encodePackages() + "broken\n");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->packageOf("https://files.example/2"), "B");
+    EXPECT_EQ(read->packageOf("https://files.example/1"), "");
+    EXPECT_FALSE(FolderTree::decodePackages("https://files.example/2\tB\n"));
+    tree.forget("https://files.example/2");
+    EXPECT_EQ(tree.packageOf("https://files.example/2"), "");
 }
 
 } // namespace

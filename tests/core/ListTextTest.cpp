@@ -1,4 +1,5 @@
 #include "core/ListText.h"
+#include "core/LinkPasswords.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,42 @@ TEST(ControlCharacters, AreFoundAndReplacedC0DelAndC1) {
         EXPECT_EQ(controlsReplaced(text), shown);
         EXPECT_EQ(hasControlCharacters(text), text != shown) << shown;
     }
+}
+
+// "URL<TAB>password": the password after the first tab, the rest of the
+// line as it stands.
+TEST(ListImport, ALineGivesItsLinkAndThePasswordAfterItsTab) {
+    EXPECT_EQ(splitListEntry("http://h/a").link, "http://h/a");
+    EXPECT_EQ(splitListEntry("http://h/a").password, "");
+    const ListEntry entry = splitListEntry("http://h/a\tjó jelszó\tmég");
+    EXPECT_EQ(entry.link, "http://h/a");
+    EXPECT_EQ(entry.password, "jó jelszó\tmég"); // refused when kept: a control character
+}
+
+// Kept passwords: none with a control character, each link's last, those
+// of links left out of the queue gone; the file reads back what it wrote,
+// its broken lines left out, and a file of another format not at all.
+TEST(ListImport, PasswordsAreKeptByLinkAndReadBackWhole) {
+    LinkPasswords passwords;
+    passwords.set("http://h/a", "első");
+    passwords.set("http://h/a", "titok");
+    passwords.set("http://h/b", "x\ty");
+    passwords.set("http://h/c", "");
+    passwords.set("http://h/\nd", "p");
+    passwords.set("http://h/e", "q");
+    EXPECT_EQ(passwords.size(), 2u);
+    EXPECT_FALSE(isUsablePassword("a\x7f"));
+    EXPECT_TRUE(isUsablePassword("szó köz"));
+    const auto read = LinkPasswords::decode(passwords.encode() + "broken line\n\tno link\n");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->size(), 2u);
+    ASSERT_NE(read->find("http://h/a"), nullptr);
+    EXPECT_EQ(*read->find("http://h/a"), "titok");
+    EXPECT_FALSE(LinkPasswords::decode("http://h/a\ttitok\n"));
+    EXPECT_FALSE(passwords.keepOnly({"http://h/a", "http://h/e"}));
+    EXPECT_TRUE(passwords.keepOnly({"http://h/e"}));
+    EXPECT_EQ(passwords.find("http://h/a"), nullptr);
+    EXPECT_NE(passwords.find("http://h/e"), nullptr);
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "CycleFixture.h"
 
 #include "app/LinkCheckRunner.h"
+#include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -36,7 +38,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 13u);
+        ASSERT_EQ(loaded_.profiles.size(), 16u);
         profiles = &loaded_.profiles;
     }
 
@@ -800,17 +802,25 @@ TEST_F(ProfileCycle, ACaptchaLinkIsPutAtTheEndUntriedWhenCaptchasAreSkipped) {
     storeSetting(QStringLiteral("Captcha_eseten"), QStringLiteral("1"));
     host.addFile("a.bin", file(bytes(2'000, 'a')));
     host.addFile("d.bin", file(bytes(2'000, 'd')));
+    host.addFile("p.bin", file(bytes(2'000, 'p')));
     const std::string captcha = host.captchaLinkFor("a.bin");
-    TForm1& form = openWithLinks({captcha, host.linkFor("d.bin")});
+    // A link whose password would be asked is passed over as well.
+    const std::string password = host.passwordLinkFor("p.bin");
+    TForm1& form = openWithLinks({captcha, password, host.linkFor("d.bin")});
     const std::string untried = form.queue().attempts(1);
     click("inditas");
     ASSERT_TRUE(waitFor([this] { return logged() == 1; }, 30000));
+    ASSERT_TRUE(runsToIdle()); // only links that ask for the user are left
 
     EXPECT_EQ(logColumn(LogUrl), Strings{host.linkFor("d.bin")});
     EXPECT_EQ(logColumn(LogStatus), Strings{"Sikeres letöltés"});
     EXPECT_EQ(form.queue().url(1), captcha);
+    EXPECT_EQ(form.queue().url(2), password);
     EXPECT_EQ(form.queue().attempts(1), untried);
-    EXPECT_EQ(form.queue().rowCount(), 2);
+    EXPECT_EQ(form.queue().attempts(2), untried);
+    EXPECT_EQ(form.queue().rowCount(), 3);
+    EXPECT_TRUE(dialogs.passwordPrompts.isEmpty());
+    EXPECT_TRUE(host.passwordsPosted("p.bin").empty());
     EXPECT_NE(control<QLabel>("allapot")->text(),
               QStringLiteral("Captcha: oldd meg a Weblap lapon!"));
     click("Stop");
@@ -899,6 +909,248 @@ TEST_F(ProfileCycle, AProfileLinksFileIsNamedByTheReplyOrItsPathNeverItsQuery) {
     }
 }
 
+// A folder's files take its place in the queue, in its order, each walked
+// by its own profile or by the built-in steps, with the names and sizes the
+// folder showed; each of its pages is loaded once, the last one's "Next"
+// back to the first ending the walk. Queued again, it adds nothing: its
+// files are queued already, and the balloon says so.
+TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThem) {
+    const std::string a = bytes(2'000, 'a'), c = bytes(3'000, 'c'), x = bytes(4'000, 'x'),
+                      z = bytes(500, 'z');
+    host.addFile("a.bin", file(a));
+    host.addFile("c.bin", file(c));
+    host.addFile("z.bin", file(z));
+    HostedFile xfs = file(x);
+    xfs.referer = host.xfsLinkFor("x.bin");
+    host.addFile("x.bin", xfs);
+    host.addFolder("f1", {"Nyaralás 2026",
+                          {{{"../link/a.bin", "a.bin", "1,9 KB"},
+                            {host.xfsLinkFor("x.bin"), "x.bin", "3.9 KB"}},
+                           {{"/link/c.bin?from=f1&part=2", " c.bin ", "2.9 KB"}}},
+                          true});
+    const std::string folder = host.folderLinkFor("f1");
+    TForm1& form = openWithLinks({folder, host.linkFor("z.bin")});
+    const auto queued = [&form] {
+        Strings links;
+        for (int row = 1; row < form.queue().rowCount(); ++row)
+            links.push_back(form.queue().url(row));
+        return links;
+    };
+    const auto rowText = [this](int row) {
+        const QAbstractItemModel* shown = control<QTableView>("Linkek")->model();
+        QStringList cells;
+        for (int column = 3; column < 6; ++column)
+            cells << shown->index(row, column).data().toString();
+        return cells.join(u'|').toStdString();
+    };
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click(); // the run ends with the folder read
+    ASSERT_TRUE(runsToIdle());
+    const Strings files{host.linkFor("a.bin"), host.xfsLinkFor("x.bin"),
+                        host.base() + "/link/c.bin?from=f1&part=2", host.linkFor("z.bin")};
+    EXPECT_EQ(queued(), files);
+    const Strings shown{"a.bin|1.9 kB|igen", "x.bin|3.9 kB|igen", "c.bin|2.9 kB|igen", "||"};
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(rowText(row), shown[static_cast<std::size_t>(row)]) << row;
+    EXPECT_EQ(host.getsOf("/folder/f1"), 1);
+    EXPECT_EQ(host.getsOf("/folder/f1\\?page=2"), 1);
+    EXPECT_EQ(logged(), 0u);
+    const auto packages = [this] {
+        QFile kept(recordPath("Folders.Vdl"));
+        return kept.open(QIODevice::ReadOnly) ? kept.readAll().toStdString() : "<missing>";
+    };
+    for (int row = 0; row < 3; ++row)
+        EXPECT_NE(packages().find(files[static_cast<std::size_t>(row)] + "\tNyaralás 2026\n"),
+                  std::string::npos)
+            << packages();
+    EXPECT_EQ(packages().find(files[3]), std::string::npos);
+
+    addLink(folder);
+    control<QueueGridView>("Linkek")->selectDataRow(5);
+    click("elore");
+    EXPECT_FALSE(control<TTimer>("balloon_hide")->enabled());
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(queued(), files);
+    EXPECT_TRUE(control<TTimer>("balloon_hide")->enabled());
+    EXPECT_EQ(host.getsOf("/folder/f1"), 2);
+
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(logColumn(LogUrl), files);
+    EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(x));
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(downloaded(QStringLiteral("z.bin")), QByteArray::fromStdString(z));
+    EXPECT_EQ(host.getsOf("/folder/.*"), 4); // its two pages, twice; no file's page there
+    EXPECT_EQ(packages().find('\t'), std::string::npos); // gone with their links
+}
+
+// A folder of 1,000 files over 10 pages is read in 10 page loads, and its
+// files take its one row, in order.
+TEST_F(ProfileCycle, AFolderOfAThousandFilesOverTenPagesTakesTenPageLoads) {
+    TestHost::HostedFolder large{"Large", {}};
+    for (int page = 0; page < 10; ++page) {
+        auto& items = large.pages.emplace_back();
+        for (int i = 0; i < 100; ++i) {
+            const std::string name = std::to_string(page * 100 + i) + ".bin";
+            items.push_back({"/link/" + name, name, "1 KB"});
+        }
+    }
+    host.addFolder("large", large);
+    TForm1& form = openWithLinks({host.folderLinkFor("large")});
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_EQ(form.queue().rowCount() - 1, 1000);
+    EXPECT_EQ(form.queue().url(1), host.linkFor("0.bin"));
+    EXPECT_EQ(form.queue().url(1000), host.linkFor("999.bin"));
+    EXPECT_EQ(host.getsOf("/folder/.*"), 10);
+    EXPECT_EQ(host.getsOf("/link/.*"), 0); // no file's page loaded for its name or size
+}
+
+// A folder in a folder is opened too, each folder once: the link list that
+// lists its parent back leaves it out, and an entry that is no http(s)
+// address or carries a control character is left out. An empty folder,
+// and one the host says (with a 404) does not exist, are dead links; one
+// whose next page does not load is not, its try failed.
+TEST_F(ProfileCycle, FoldersInFoldersOpenEachOnceAndEmptyOrMissingOnesAreDeadLinks) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
+    const std::string m = bytes(900, 'm'), n = bytes(700, 'n');
+    host.addFile("m.bin", file(m));
+    host.addFile("n.bin", file(n));
+    host.addFolder("outer", {"Outer",
+                             {{{"/list/inner", "inner", ""},
+                               {"/link/m.bin", "m.bin", "900 B"},
+                               {"ftp://127.0.0.1/m.bin", "m.bin", ""},
+                               {"/link/m\x01.bin", "m.bin", ""}}}});
+    host.addLinkList("inner",
+                     {{"../link/n.bin?a=1&b=2", "n.bin", ""}, {"/folder/outer", "outer", ""}});
+    host.addFolder("empty", {"Empty", {{}}});
+    TestHost::HostedFolder broken{"Broken", {{{"/link/m.bin", "m.bin", ""}}}};
+    broken.lastLinksTo = "http://127.0.0.1:1/folder/broken?page=2"; // nothing answers there
+    host.addFolder("broken", broken);
+    const Strings links{host.folderLinkFor("outer"), host.folderLinkFor("empty"),
+                        host.folderLinkFor("gone"), host.folderLinkFor("broken")};
+    openWithLinks(links);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    EXPECT_EQ(logColumn(LogUrl), (Strings{host.base() + "/link/n.bin?a=1&b=2",
+                                          host.linkFor("m.bin"), links[1], links[2], links[3]}));
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Sikeres letöltés", "Hibás link.",
+                                             "Hibás link.", "Hibás link."}));
+    const Strings attempts = logColumn(LogAttempts);
+    ASSERT_EQ(attempts.size(), 5u);
+    EXPECT_EQ((Strings{attempts[2], attempts[3], attempts[4]}),
+              (Strings{"Próbálva:1", "Próbálva:1", "Próbálva:1 (Másik rapidos szál futott.)"}));
+    EXPECT_EQ(downloaded(QStringLiteral("n.bin")), QByteArray::fromStdString(n));
+    EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
+    EXPECT_EQ(host.getsOf("/folder/outer"), 1);
+    EXPECT_EQ(host.getsOf("/list/inner"), 1);
+    EXPECT_TRUE(form().queue().isEmpty());
+}
+
+// A folder behind a link protector's checkbox asks the user once; the page
+// the solved form leads to is the folder, read without asking again.
+TEST_F(ProfileCycle, AFolderBehindACaptchaAsksTheUserOnce) {
+    host.addFile("p.bin", file(bytes(600, 'p')));
+    TestHost::HostedFolder guarded{"Guarded", {{{"/link/p.bin", "p.bin", "600 B"}}}};
+    guarded.protectedByCaptcha = true;
+    host.addFolder("guarded", guarded);
+    openWithLinks({host.folderLinkFor("guarded")});
+    click("inditas");
+    control<QCheckBox>("letoltes_utan_stop")->click();
+    ASSERT_TRUE(captchaAsked());
+    actInPage(QStringLiteral("document.querySelector('input[name=human]').click();"
+                             "document.querySelector('#protect button').click();"));
+    ASSERT_TRUE(runsToIdle());
+    EXPECT_EQ(form().queue().url(1), host.linkFor("p.bin"));
+    EXPECT_EQ(postsTo("/folder/guarded"), 1);
+}
+
+// A file behind a password: the link's password goes into the field before
+// its form is sent. Given by a list file's line, it downloads; a wrong one
+// (given in the queue's menu) fails the try as "Hibás jelszó", not as a dead
+// link, and the next try asks; a link without one asks at once. A password
+// with a control character is refused in its dialog. A folder's password is
+// its files'. The passwords are kept apart from Lista.Vdl, for their user
+// only, and leave with their links.
+TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWrongOne) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
+    const std::string r = bytes(1'000, 'r'), w = bytes(1'100, 'w'), a = bytes(1'200, 'a');
+    host.addFile("r.bin", file(r));
+    host.addFile("w.bin", file(w));
+    host.addFile("x.bin", file(bytes(1'300, 'x')));
+    host.addFile("a.bin", file(a));
+    host.setFilePassword("r.bin", "titok");
+    host.setFilePassword("w.bin", "jó jelszó");
+    host.setFilePassword("x.bin", "soha");
+    host.setFilePassword("a.bin", "abc");
+    const std::string m = bytes(900, 'm');
+    host.addFile("m.bin", file(m));
+    host.setFilePassword("m.bin", "mappa");
+    host.addFolder("locked", {"Locked", {{{"/pw/m.bin", "m.bin", ""}}}});
+    const Strings links{host.passwordLinkFor("r.bin"), host.passwordLinkFor("w.bin"),
+                        host.passwordLinkFor("x.bin"), host.passwordLinkFor("a.bin")};
+    writeFile(QStringLiteral("links.txt"),
+              QByteArray::fromStdString(links[0] + "\ttitok\r\n" + host.folderLinkFor("locked") +
+                                        "\tmappa\r\n"));
+    TForm1& form = openWithLinks({});
+    dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
+    click("megnyit");
+    addLink(links[1]);
+    addLink(links[2]);
+    addLink(links[3]);
+    dialogs.passwordAnswers = {QStringLiteral("rossz\tjelszó"), QStringLiteral("rossz"),
+                               QStringLiteral("rossz"),         QStringLiteral("abc"),
+                               QStringLiteral("jó jelszó"),     QStringLiteral("más")};
+    for (const int row : {3, 4}) {
+        control<QueueGridView>("Linkek")->selectDataRow(row);
+        control<QAction>("passwordItem")->trigger();
+    }
+    EXPECT_EQ(dialogs.errors.size(), 1); // the tab refused
+    const QString kept = stateFolder() + QStringLiteral("/Vardelo/Passwords.Vdl");
+    QFile passwords(kept);
+    ASSERT_TRUE(passwords.open(QIODevice::ReadOnly));
+    const QByteArray stored = passwords.readAll();
+    EXPECT_TRUE(stored.contains(QByteArray::fromStdString(links[0] + "\ttitok\n")));
+    EXPECT_TRUE(stored.contains(QByteArray::fromStdString(links[1] + "\trossz\n")));
+    EXPECT_EQ(passwords.permissions() & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::Permissions());
+    passwords.close();
+    ASSERT_EQ(form.queue().rowCount() - 1, 5);
+
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+    EXPECT_EQ(logColumn(LogUrl),
+              (Strings{links[0], host.passwordLinkFor("m.bin"), links[3], links[1], links[2]}));
+    EXPECT_EQ(logColumn(LogStatus),
+              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Sikeres letöltés",
+                       "Sikeres letöltés", "Hibás link."}));
+    EXPECT_EQ(statusTips()[4], "Hibás jelszó\nHibás jelszó"); // each try's reason
+    EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
+    EXPECT_EQ(host.passwordsPosted("m.bin"), Strings{"mappa"});
+    EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
+    EXPECT_EQ(downloaded(QStringLiteral("w.bin")), QByteArray::fromStdString(w));
+    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(host.passwordsPosted("w.bin"), (Strings{"rossz", "jó jelszó"}));
+    EXPECT_EQ(host.passwordsPosted("x.bin"), (Strings{"rossz", "más"}));
+    EXPECT_EQ(host.passwordsPosted("a.bin"), Strings{"abc"});
+    // Asked in the menu twice (the refused one again), then by a, w and x.
+    EXPECT_EQ(dialogs.passwordPrompts.size(), 6);
+    EXPECT_TRUE(dialogs.passwordAnswers.empty());
+    ASSERT_TRUE(form.close());
+    QFile left(kept);
+    ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(left.readAll().contains("\t")); // gone with their links
+}
+
 TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     QDir().mkpath(path(QStringLiteral("profiles")));
     const std::pair<const char*, const char*> bad[] = {
@@ -953,6 +1205,26 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
         {"r-wait-unit.json",
          R"j({"name": "n", "links": ["x"], "steps": [{"submit": "#b",
               "wait": {"selector": "#w", "unit": "hours"}}]})j"},
+        {"s-files-and-steps.json",
+         R"j({"name": "n", "links": ["x"], "files": {"selector": "a", "attribute": "href"},
+              "steps": [{"submit": "#b"}]})j"},
+        {"t-files-no-reader.json", R"j({"name": "n", "links": ["x"], "files": ["a"]})j"},
+        {"u-files-between.json",
+         R"j({"name": "n", "links": ["x"], "files": {"between": ["<a", ">"]}})j"},
+        {"v-files-name-not-reader.json",
+         R"j({"name": "n", "links": ["x"], "files": {"selector": "tr", "name": "a"}})j"},
+        {"w-files-mixed-readers.json",
+         R"j({"name": "n", "links": ["x"], "files": {"pattern": "href=\"([^\"]+)\"",
+              "size": {"selector": "td"}}})j"},
+        {"x-next-without-files.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "next": {"selector": "a"}})j"},
+        {"y-package-no-group.json",
+         R"j({"name": "n", "links": ["x"], "files": {"selector": "a", "attribute": "href"},
+              "package": {"pattern": "<h1>"}})j"},
+        {"yy-wrong-password-pattern.json",
+         R"j({"name": "n", "links": ["x"], "after_wait": "#b", "wrong_password": "(x"})j"},
+        {"yz-step-password-not-text.json",
+         R"j({"name": "n", "links": ["x"], "steps": [{"submit": "#b", "password": 1}]})j"},
     };
     for (const auto& [name, text] : bad)
         writeFile(QStringLiteral("profiles/") + QLatin1String(name), text);
@@ -965,7 +1237,8 @@ TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     const LoadedProfiles read = loadHostProfiles({path(QStringLiteral("profiles"))});
     EXPECT_EQ(read.profiles.size(), 1u);
     const int badFiles = static_cast<int>(std::size(bad));
-    ASSERT_EQ(read.problems.size(), badFiles + 1);
+    ASSERT_EQ(read.problems.size(), badFiles + 1)
+        << read.problems.join(QLatin1Char('\n')).toStdString();
     for (int i = 0; i < badFiles; ++i)
         EXPECT_TRUE(read.problems[i].contains(QLatin1String(bad[i].first))) << i;
     EXPECT_TRUE(read.problems.last().contains(QLatin1String("\"wiat\"")));
@@ -1078,6 +1351,28 @@ TEST_F(ProbeRun, PrintsWhatAPageWroteWithoutItsControlCharacters) {
               std::string::npos)
         << output;
     EXPECT_EQ(output.find_first_of("\x1B\x07"), std::string::npos) << output;
+}
+
+// A folder's probe shows its first ten files, how many in all, over how
+// many pages, and its package, and ends with 0: nothing is fetched.
+TEST_F(ProbeRun, ShowsAFoldersFilesAndThePagesItFollowed) {
+    std::vector<TestHost::FolderItem> first, second;
+    for (int i = 1; i <= 12; ++i)
+        (i <= 8 ? first : second)
+            .push_back({"/link/" + std::to_string(i) + ".bin", std::to_string(i) + ".bin",
+                        std::to_string(i) + " KB"});
+    host.addFolder("p", {"Probed", {first, second}});
+    int status = -1;
+    const std::string output = probe(host.folderLinkFor("p"), false, &status);
+    EXPECT_EQ(status, 0) << output << errors_;
+    std::string expected = "Profile: Folder host\nFirst page loaded: " + host.folderLinkFor("p") +
+                           "\nFirst page loaded: " + host.folderLinkFor("p") + "?page=2\n";
+    for (int i = 1; i <= 10; ++i)
+        expected += "Folder lists: " + host.linkFor(std::to_string(i) + ".bin") + " (" +
+                    std::to_string(i) + ".bin, " + std::to_string(i) + " KB)\n";
+    expected += "Folder read: 12 files over 2 pages, package: Probed\n";
+    EXPECT_EQ(output, expected);
+    EXPECT_EQ(host.fileRequests().size(), 0u);
 }
 
 // Where the browser's module is missing the probe ends at once, saying why,
@@ -1267,6 +1562,12 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   {"Profile: Image code host", "First page loaded: BASE/qi/f.bin",
                    "step 1: captcha: the user would solve it in the window"}},
+        ProbeCase{"PasswordForTheUser",
+                  &TestHost::passwordLinkFor,
+                  false,
+                  2,
+                  {"Profile: Password host", "First page loaded: BASE/pw/f.bin",
+                   "step 1: password: the user would be asked for the link's password"}},
         ProbeCase{"DeadPageWithAForm",
                   &TestHost::deadFormLinkFor,
                   false,

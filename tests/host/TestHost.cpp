@@ -202,6 +202,7 @@ void TestHost::route() {
     routeCaptchaHosts();
     routeChecksumHost();
     routeScriptedHosts();
+    routeFolders();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {

@@ -241,9 +241,45 @@ class TestHost {
     // A countdown page (as countdownLinkFor) of a name starting "tick"
     // reports the milliseconds its ticks took; -1 before it has.
     int tickedMilliseconds(const std::string& name) const;
+    // Folders, as file hosts list a user's folder: the heading "Files in
+    // <span>NAME</span>", a table of rows (class "file") each with the
+    // file's link and its size, and on every page but the last a "Next"
+    // link to ?page=N, at /folder/ID. An id not added answers "This folder
+    // does not exist" with status 404; a folder of no files says "This
+    // folder is empty". Hrefs are written as given, HTML-escaped.
+    struct FolderItem {
+        std::string href, name, size;
+    };
+    struct HostedFolder {
+        std::string name;
+        std::vector<std::vector<FolderItem>> pages;
+        bool lastLinksFirst = false; // the last page's "Next" leads to the first again
+        // A link protector's checkbox comes first; its form stays on the pages, as done.
+        bool protectedByCaptcha = false;
+        std::string lastLinksTo{}; // where the last page's "Next" leads, when not empty
+    };
+    void addFolder(const std::string& id, HostedFolder folder);
+    std::string folderLinkFor(const std::string& id) const;
+    // A link list as link protectors show a folder, at /list/ID: one
+    // <div class="link"><a href="HREF">NAME</a></div> for each item.
+    void addLinkList(const std::string& id, std::vector<FolderItem> items);
+    std::string linkListFor(const std::string& id) const;
+
+    // A file behind a password, as XFileSharing hosts protect one: the page
+    // at /pw/NAME holds the form "pf" with input[name=password]; posted
+    // with the file's password it answers the page with the direct link to
+    // /files/NAME in <span id="direct_link">, else "Wrong password" and the
+    // form again.
+    std::string passwordLinkFor(const std::string& name) const;
+    void setFilePassword(const std::string& name, const std::string& password);
+    // The passwords posted for `name`, in order.
+    std::vector<std::string> passwordsPosted(const std::string& name) const;
 
   private:
     void route();
+    void routeFolders();
+    void routePasswordHost();
+    std::string folderPage(const std::string& id, int page);
     void routeHostile();
     void routeOtherHosts();
     void routeSessionHost();
@@ -307,6 +343,11 @@ class TestHost {
     std::map<std::string, ImageCaptcha> imageCaptchas_; // by "rand"
     std::map<std::string, std::string> lastImageCode_;  // by name
     std::atomic<std::uint64_t> rangedBytesSent_{0};
+
+    std::map<std::string, HostedFolder> folders_;
+    std::map<std::string, std::vector<FolderItem>> linkLists_;
+    std::map<std::string, std::string> filePasswords_;                // by name
+    std::map<std::string, std::vector<std::string>> passwordsPosted_; // by name
 
     void routeChecksumHost();
     std::map<std::string, std::pair<std::string, std::string>> shownOnPage_; // size, digest

@@ -17,6 +17,10 @@ class FakeDialogs final : public Dialogs {
         questions.push_back(question);
         return nextAnswer;
     }
+    std::optional<QString> askPassword(const QString& prompt) override {
+        passwordPrompts.push_back(prompt);
+        return next(passwordAnswers);
+    }
     std::optional<QString> openFileName() override { return next(openAnswers); }
     std::optional<QString> saveFileName() override { return next(saveAnswers); }
     std::optional<QString> chooseFolder(const QString& prompt) override {
@@ -28,6 +32,8 @@ class FakeDialogs final : public Dialogs {
     QStringList informations;
     QStringList questions;
     QStringList prompts;
+    QStringList passwordPrompts;
+    std::deque<std::optional<QString>> passwordAnswers;
     bool nextAnswer = true;
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveAnswers;

@@ -86,7 +86,7 @@ class WindowFixture : public ::testing::Test {
         skins_ = std::make_unique<SkinEngine>(recordFolder());
         form_ = std::make_unique<TForm1>(Services{*store_, dialogs, *browser_, http, *skins_,
                                                   recordFolder(), targetFolder(), profiles,
-                                                  profileProblems, startupLinks});
+                                                  profileProblems, startupLinks, startupPasswords});
         return *form_;
     }
 
@@ -158,7 +158,8 @@ class WindowFixture : public ::testing::Test {
     // What start-up read of the host profile files, for open() to hand over.
     const HostProfiles* profiles = nullptr;
     QStringList profileProblems;
-    std::vector<std::string> startupLinks; // as if given on the command line
+    std::vector<std::string> startupLinks;   // as if given on the command line
+    std::vector<ListEntry> startupPasswords; // their list lines' passwords
 
   private:
     QTemporaryDir dir_;
