@@ -476,6 +476,13 @@ bool CompiledProfile::keepsItsLinks(const std::string& replacement) const {
         }
         fixed += replacement[i];
     }
+    // A replacement of the scheme alone ("https:") keeps the rest of the link.
+    const std::size_t colon = fixed.find(':');
+    const std::string scheme = asciiLower(fixed.substr(0, colon));
+    if (scheme != "http" && scheme != "https")
+        return false;
+    if (fixed.size() <= colon + 3 || fixed.compare(colon, 3, "://") != 0)
+        return true;
     return isWebLink(fixed) && claims(fixed);
 }
 

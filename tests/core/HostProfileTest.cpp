@@ -338,7 +338,11 @@ TEST(HostProfileLinks, ClaimedLinksAreQueuedOnceInTheirCanonicalForm) {
         {"(a)", "\\"},
         {"^.*$", "file:///etc/passwd"},
         {"^https?://", "javascript:alert(1)//"},
-        {"^https?://x\\.example/d/(\\w+)", "https://elsewhere.example/\\1"}};
+        {"^https?://x\\.example/d/(\\w+)", "https://elsewhere.example/\\1"},
+        {"^https?:", "ftp:"}};
+    // A scheme alone moved to https keeps the rest of the link.
+    profile.rewrite = {{"^http:", "https:"}};
+    EXPECT_NE(compiled(profile), nullptr);
     for (const auto& rule : refused) {
         profile.rewrite = {rule};
         std::string reason;

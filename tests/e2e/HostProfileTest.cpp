@@ -949,7 +949,7 @@ TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThe
     const Strings files{host.linkFor("a.bin"), host.xfsLinkFor("x.bin"),
                         host.base() + "/link/c.bin?from=f1&part=2", host.linkFor("z.bin")};
     EXPECT_EQ(queued(), files);
-    const Strings shown{"a.bin|1.9 kB|igen", "x.bin|3.9 kB|igen", "c.bin|2.9 kB|igen", "||"};
+    const Strings shown{"a.bin|1.9 KiB|igen", "x.bin|3.9 KiB|igen", "c.bin|2.9 KiB|igen", "||"};
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(rowText(row), shown[static_cast<std::size_t>(row)]) << row;
     EXPECT_EQ(host.getsOf("/folder/f1"), 1);
@@ -982,9 +982,10 @@ TEST_F(ProfileCycle, AFoldersFilesTakeItsPlaceInTheQueueOnceWithWhatItShowsOfThe
     ASSERT_TRUE(runsToIdle(60000));
     EXPECT_EQ(logColumn(LogUrl), files);
     EXPECT_EQ(logColumn(LogStatus), Strings(4, "Sikeres letöltés"));
-    EXPECT_EQ(downloaded(QStringLiteral("a.bin")), QByteArray::fromStdString(a));
-    EXPECT_EQ(downloaded(QStringLiteral("x.bin")), QByteArray::fromStdString(x));
-    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    // The folder's files in a folder of its name; the lone link beside it.
+    EXPECT_EQ(downloaded(QStringLiteral("Nyaralás 2026/a.bin")), QByteArray::fromStdString(a));
+    EXPECT_EQ(downloaded(QStringLiteral("Nyaralás 2026/x.bin")), QByteArray::fromStdString(x));
+    EXPECT_EQ(downloaded(QStringLiteral("Nyaralás 2026/c.bin")), QByteArray::fromStdString(c));
     EXPECT_EQ(downloaded(QStringLiteral("z.bin")), QByteArray::fromStdString(z));
     EXPECT_EQ(host.getsOf("/folder/.*"), 4); // its two pages, twice; no file's page there
     EXPECT_EQ(packages().find('\t'), std::string::npos); // gone with their links
@@ -1048,8 +1049,9 @@ TEST_F(ProfileCycle, FoldersInFoldersOpenEachOnceAndEmptyOrMissingOnesAreDeadLin
     ASSERT_EQ(attempts.size(), 5u);
     EXPECT_EQ((Strings{attempts[2], attempts[3], attempts[4]}),
               (Strings{"Próbálva:1", "Próbálva:1", "Próbálva:1 (Másik rapidos szál futott.)"}));
-    EXPECT_EQ(downloaded(QStringLiteral("n.bin")), QByteArray::fromStdString(n));
-    EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
+    // The inner list's file is the outer folder's package too: one folder.
+    EXPECT_EQ(downloaded(QStringLiteral("Outer/n.bin")), QByteArray::fromStdString(n));
+    EXPECT_EQ(downloaded(QStringLiteral("Outer/m.bin")), QByteArray::fromStdString(m));
     EXPECT_EQ(host.getsOf("/folder/outer"), 1);
     EXPECT_EQ(host.getsOf("/list/inner"), 1);
     EXPECT_TRUE(form().queue().isEmpty());
