@@ -68,6 +68,9 @@ struct Services {
     // The links this start was given; queued before auto-start looks.
     std::vector<std::string> startupLinks;
     std::vector<ListEntry> startupPasswords{}; // their list lines' passwords
+    // The archives' password list ("Jelszavak"), a file of this user only
+    // beside the settings; empty: the list is not kept.
+    QString archivePasswordsFile{};
 };
 
 // The main window: the view and controller of its download session. Its
@@ -172,6 +175,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QAction* passwordItem = nullptr;
     QAction* Listalegvgre1 = nullptr;
     QAction* csomag_torlese = nullptr;
+    bool archivePasswordsKept_ = true; // false: the file was refused, and is not written over
 
     QAction* checkLinksItem = nullptr;
     QAction* removeOfflineItem = nullptr;
@@ -277,6 +281,9 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QString packageTip(int row) const;
     void csomag_torleseClick();
     void packageReady(const QString& package);
+    void askPackagePassword(const QString& package);
+    void loadArchivePasswords();
+    void archivePasswordsEdited();
 
     // The link check and its columns in the queue (Unit2LinkCheck.cpp).
     void buildLinkCheck();

@@ -78,6 +78,9 @@ void TForm1::buildCycle() {
     connect(Captcha_eseten, &QComboBox::currentIndexChanged, this, write);
     connect(Captcha_ido, &QSpinBox::valueChanged, this, write);
     connect(Egyszerre, &QSpinBox::valueChanged, this, write);
+    connect(csomag_mappa, &QCheckBox::toggled, this, write);
+    connect(reszek_torlese, &QCheckBox::toggled, this, write);
+    connect(futtatas_csomag_utan, &QLineEdit::textChanged, this, write);
     writeRunSettings();
     // The "Weblap" page shows the running row the user picks.
     connect(Linkek->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -114,6 +117,9 @@ void TForm1::writeRunSettings() {
         Captcha_eseten->currentIndex() == 1 ? CaptchaChoice::Skip : CaptchaChoice::Wait;
     run.captchaTime = std::chrono::minutes(Captcha_ido->value());
     run.Egyszerre = Egyszerre->value();
+    run.packageFolders = csomag_mappa->isChecked();
+    run.deletePartsAfterUnpacking = reszek_torlese->isChecked();
+    run.programAfterPackage = toStd(futtatas_csomag_utan->text().trimmed());
 }
 
 // What the session shows goes to the designed controls.

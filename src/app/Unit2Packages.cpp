@@ -7,9 +7,40 @@
 #include "platform/TrayIcon.h"
 #include "session/TTimer.h"
 
+#include "core/IoError.h"
+#include "platform/Diagnostics.h"
+#include "platform/Dialogs.h"
+#include "platform/SecretFile.h"
+
+#include <QComboBox>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalBlocker>
+
+#include <cstdio>
 
 namespace vardelo {
+namespace {
+
+constexpr std::int64_t kArchivePasswordsLimit = std::int64_t{1} << 20;
+
+// One password a line; blank lines and line ends are no passwords.
+std::vector<std::string> archivePasswordLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
 
 void TForm1::buildPackages() {
     linkekModel->addViewColumn({QStringLiteral("Csomag"), [this](int row) {
@@ -25,6 +56,61 @@ void TForm1::buildPackages() {
             !session_->packageOf(queue().url(Linkek->selectedRow())).empty());
     });
     connect(session_, &DownloadSession::packageReady, this, guard(&TForm1::packageReady));
+    connect(session_, &DownloadSession::packagePasswordWanted, this,
+            guard(&TForm1::askPackagePassword));
+
+    setTabOrder(Egyszerre, csomag_mappa);
+    setTabOrder(csomag_mappa, reszek_torlese);
+    setTabOrder(reszek_torlese, futtatas_csomag_utan);
+    setTabOrder(futtatas_csomag_utan, jelszavak);
+    setTabOrder(jelszavak, Sebesseg_korlat);
+    loadArchivePasswords();
+    connect(jelszavak, &QPlainTextEdit::textChanged, this, guard(&TForm1::archivePasswordsEdited));
+}
+
+// The list is read only from this user's own file; one that is refused is
+// said once and left as it is: the list then lives for this run only.
+void TForm1::loadArchivePasswords() {
+    if (services_.archivePasswordsFile.isEmpty())
+        return;
+    const SecretFileRead read =
+        readSecretFile(services_.archivePasswordsFile, kArchivePasswordsLimit);
+    if (!read.refusal.empty()) {
+        qCWarning(lcPackages).noquote() << toQt(read.refusal);
+        std::fprintf(stderr, "%s\n", read.refusal.c_str());
+        archivePasswordsKept_ = false;
+        return;
+    }
+    const QSignalBlocker quiet(jelszavak);
+    jelszavak->setPlainText(read.text ? QString::fromUtf8(*read.text) : QString());
+    session_->setArchivePasswords(archivePasswordLines(toStd(jelszavak->toPlainText())));
+}
+
+void TForm1::archivePasswordsEdited() {
+    const std::string text = toStd(jelszavak->toPlainText());
+    session_->setArchivePasswords(archivePasswordLines(text));
+    if (services_.archivePasswordsFile.isEmpty() || !archivePasswordsKept_)
+        return;
+    try {
+        writeSecretFile(services_.archivePasswordsFile, text);
+    } catch (const IoError& error) {
+        qCWarning(lcPackages).noquote() << "cannot write the password list, error" << error.code();
+    }
+}
+
+// As a captcha does: the window comes up and asks, unless captchas are to
+// be skipped; then the package waits with "Jelszó szükséges".
+void TForm1::askPackagePassword(const QString& package) {
+    if (Captcha_eseten->currentIndex() == 1)
+        return;
+    if (!isVisible() || isMinimized())
+        CTIClick();
+    raise();
+    activateWindow();
+    const std::optional<QString> answer =
+        services_.dialogs.askPassword(QStringLiteral("A csomag jelszót kér: ") + package);
+    if (answer && !answer->isEmpty())
+        session_->givePackagePassword(toStd(package), toStd(*answer));
 }
 
 // What the package waits for or is doing: its missing parts, its unpacking.

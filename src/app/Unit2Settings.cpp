@@ -116,6 +116,13 @@ std::vector<SettingBinding> TForm1::settingBindings() {
          },
          [this] { return std::to_string(Captcha_eseten->currentIndex()); }},
         {SettingId::Egyszerre, spin(Egyszerre), spinOf(Egyszerre)},
+        {SettingId::CsomagMappa, flag(csomag_mappa), flagOf(csomag_mappa)},
+        {SettingId::ReszekTorlese, flag(reszek_torlese), flagOf(reszek_torlese)},
+        {SettingId::FuttatasCsomagUtan,
+         [this](std::int64_t, const std::string& text) {
+             futtatas_csomag_utan->setText(toQt(text));
+         },
+         [this] { return toStd(futtatas_csomag_utan->text()); }},
     };
 }
 

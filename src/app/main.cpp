@@ -16,7 +16,9 @@
 #include "platform/UnixSignals.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <chrono>
@@ -133,9 +135,11 @@ int main(int argc, char** argv) {
     vardelo::HttpClient http;
     vardelo::SkinEngine skins(vardelo::dataFolder());
     // The start's own links are queued before auto-start looks at the queue.
-    vardelo::TForm1 form({settings, dialogs, browser, http, skins, vardelo::recordFolder(),
-                          vardelo::defaultTargetFolder(), &profiles.profiles, profiles.problems,
-                          std::move(startupLinks), std::move(startupPasswords)});
+    vardelo::TForm1 form(
+        {settings, dialogs, browser, http, skins, vardelo::recordFolder(),
+         vardelo::defaultTargetFolder(), &profiles.profiles, profiles.problems,
+         std::move(startupLinks), std::move(startupPasswords),
+         QFileInfo(settings.fileName()).dir().filePath(QStringLiteral("Vardelo.passwords"))});
     dialogs.setParent(&form);
     // Taken before a close that a signal during start-up asked for, so it keeps them.
     form.takeHandedLinks(early, false, earlyPasswords);

@@ -111,7 +111,18 @@ std::optional<ArchiveVolume> archiveVolumeOf(std::string_view name) {
     }
     if (auto zip = numberedEnding(name, ".z", VolumeScheme::SplitZip, 2, 3))
         return zip;
-    return numberedEnding(name, ".", VolumeScheme::Numbered, 3, 3);
+    auto numbered = numberedEnding(name, ".", VolumeScheme::Numbered, 3, 3);
+    // "film.zip.001": the set is "film", its volumes keep the ".zip".
+    if (numbered) {
+        const std::string set = asciiLower(numbered->setName);
+        for (const std::string_view kind : {".zip", ".rar", ".tar"})
+            if (set.size() > kind.size() && endsWith(set, kind)) {
+                numbered->marker = numbered->setName.substr(set.size() - kind.size()) + ".";
+                numbered->setName.resize(set.size() - kind.size());
+                break;
+            }
+    }
+    return numbered;
 }
 
 bool isArchiveName(std::string_view name) {

@@ -42,6 +42,13 @@ constexpr std::array<SettingDef, kSettingCount> kReadOrder = {{
      true},
     // Links downloaded at once.
     {SettingId::Egyszerre, "Egyszerre", "Egyszerre", SettingKind::Integer, 1, 1, 8, true},
+    // Packages: a folder each, the parts kept, no program after them.
+    {SettingId::CsomagMappa, "Csomag_mappa", "Csomag_mappa", SettingKind::Flag, 1, kNoLimitLow,
+     kNoLimitHigh, true},
+    {SettingId::ReszekTorlese, "Reszek_torlese", "Reszek_torlese", SettingKind::Flag, 0,
+     kNoLimitLow, kNoLimitHigh, true},
+    {SettingId::FuttatasCsomagUtan, "Futtatas_csomag_utan", "Futtatas_csomag_utan",
+     SettingKind::Text, 0, 0, 0},
     {SettingId::AutomatikusLetoltes, "Automatikus_letoltes", "Automatikus_letoltes",
      SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
     {SettingId::Vagolap, "Vagolap", "Vagolap", SettingKind::Flag, 0, kNoLimitLow, kNoLimitHigh},
@@ -68,6 +75,9 @@ constexpr std::array<SettingId, kSettingCount> kWriteOrder = {
     SettingId::CaptchaIdo,
     SettingId::CaptchaEseten,
     SettingId::Egyszerre,
+    SettingId::CsomagMappa,
+    SettingId::ReszekTorlese,
+    SettingId::FuttatasCsomagUtan,
 };
 
 char asciiLower(char c) {

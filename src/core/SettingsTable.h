@@ -27,9 +27,12 @@ enum class SettingId {
     CaptchaIdo,
     CaptchaEseten,
     Egyszerre,
+    CsomagMappa,
+    ReszekTorlese,
+    FuttatasCsomagUtan,
 };
 
-inline constexpr std::size_t kSettingCount = 17;
+inline constexpr std::size_t kSettingCount = 20;
 
 // What the cycle does with a page that asks for a captcha.
 enum class CaptchaChoice { Wait = 0, Skip = 1 };

@@ -21,12 +21,12 @@ class QtSettingsStore final : public SettingsStore {
 
     std::optional<std::string> read(std::string_view name) override;
     void write(std::string_view name, const std::string& text) override;
+    QString fileName() const; // the settings file; empty for the registry
 
   private:
     // A fresh view of the store: QSettings keeps the first problem it met for
     // its whole life, so each write gets its own.
     std::unique_ptr<QSettings> open() const;
-    QString fileName() const; // the settings file; empty for the registry
     QSettings& reader();
 
     QString iniFile_; // empty: the user's own store

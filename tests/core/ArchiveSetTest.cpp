@@ -26,7 +26,7 @@ TEST(ArchiveNames, TellEachVolumeItsSetAndPlace) {
         {"film.7Z.010", VolumeScheme::SevenZip, "film", 10, false},
         {"film.z01", VolumeScheme::SplitZip, "film", 1, false},
         {"film.zip", VolumeScheme::SplitZip, "film", 0, true},
-        {"film.zip.002", VolumeScheme::Numbered, "film.zip", 2, false},
+        {"film.zip.002", VolumeScheme::Numbered, "film", 2, false},
         {"film.001", VolumeScheme::Numbered, "film", 1, false},
         {"my.party.rar", VolumeScheme::RarOld, "my.party", 1, false},
         {".rar", std::nullopt, "", 0, false},
@@ -69,6 +69,7 @@ TEST(ArchiveNames, NameTheVolumesASetLacksAsTheSetWritesThem) {
         {{"f.zip"}, {}},
         {{"f.z02", "f.zip"}, {"f.z01"}},
         {{"f.002"}, {"f.001"}},
+        {{"f.ZIP.003", "f.ZIP.001"}, {"f.ZIP.002"}},
     };
     for (const Case& c : cases) {
         std::vector<ArchiveVolume> volumes;

@@ -21,9 +21,10 @@ TEST(SettingsOrder, ReadAndWriteOrdersCoverEveryValue) {
     };
     for (SettingId id : {SettingId::SebessegKorlat, SettingId::Idoablak, SettingId::IdoablakKezdete,
                          SettingId::IdoablakVege, SettingId::CaptchaIdo, SettingId::CaptchaEseten,
-                         SettingId::Egyszerre})
+                         SettingId::Egyszerre, SettingId::CsomagMappa, SettingId::ReszekTorlese,
+                         SettingId::FuttatasCsomagUtan})
         EXPECT_LT(position(id), position(SettingId::AutomatikusLetoltes));
-    EXPECT_EQ(settingsWriteOrder().back(), SettingId::Egyszerre);
+    EXPECT_EQ(settingsWriteOrder().back(), SettingId::FuttatasCsomagUtan);
 }
 
 TEST(SettingsDefaults, AreTheDesignedOnes) {
@@ -33,6 +34,8 @@ TEST(SettingsDefaults, AreTheDesignedOnes) {
     EXPECT_EQ(settingDef(SettingId::Elhalt).defaultNumber, 5);
     EXPECT_EQ(settingDef(SettingId::Vagolap).defaultNumber, 0);
     EXPECT_EQ(settingDef(SettingId::Egyszerre).defaultNumber, 1);
+    EXPECT_EQ(settingDef(SettingId::CsomagMappa).defaultNumber, 1);
+    EXPECT_EQ(settingDef(SettingId::ReszekTorlese).defaultNumber, 0);
 }
 
 TEST(SettingsNames, MatchWithoutRegardToCase) {

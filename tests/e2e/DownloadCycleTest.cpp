@@ -6,10 +6,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -353,6 +356,56 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
     EXPECT_EQ(logColumn(LogUrl).back(), "film");
     EXPECT_EQ(downloaded(QStringLiteral("film/film.mkv")), QByteArray::fromStdString(film));
     EXPECT_EQ(downloaded(QStringLiteral("film/film.7z.002")), QByteArray::fromStdString(parts[1]));
+}
+
+// An AES zip in volumes: tried with the settings page's list first; none
+// fitting, the user is asked, and the answer unpacks it. The list is kept
+// for this user alone.
+TEST_F(CycleAgainstTheHost, AnArchiveThatNeedsAPasswordTriesTheListThenAsks) {
+    QTemporaryDir made;
+    const std::string photo = bytes(150'000, 'k');
+    {
+        QFile source(made.filePath(QStringLiteral("kep.jpg")));
+        ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+        source.write(photo.data(), static_cast<qint64>(photo.size()));
+    }
+    const QString command =
+        QStringLiteral(
+            "cd '%1' && 7z a -tzip -mx=0 -mem=AES256 -ptitok -v100k kepek.zip kep.jpg >/dev/null")
+            .arg(made.path());
+    ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0);
+    Strings links;
+    for (const char* name : {"kepek.zip.001", "kepek.zip.002"}) {
+        QFile part(made.filePath(QLatin1String(name)));
+        ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+        host.addFile(name, file(part.readAll().toStdString()));
+        links.push_back(host.linkFor(name));
+    }
+    openWithLinks(links);
+    control<QPlainTextEdit>("jelszavak")->setPlainText(QStringLiteral("alma\nkorte\n"));
+    dialogs.passwordAnswers.push_back(QStringLiteral("titok"));
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 3; }, 20000));
+    EXPECT_EQ(dialogs.passwordPrompts,
+              QStringList{QStringLiteral("A csomag jelszót kér: kepek")});
+    EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
+    EXPECT_EQ(downloaded(QStringLiteral("kepek/kep.jpg")), QByteArray::fromStdString(photo));
+    const QString list =
+        QFileInfo(settingsFile()).dir().filePath(QStringLiteral("Vardelo.passwords"));
+    EXPECT_EQ(QFile(list).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+              QFile::Permissions());
+    open(); // the list comes back, and a password in it needs no question
+    EXPECT_EQ(control<QPlainTextEdit>("jelszavak")->toPlainText(), QStringLiteral("alma\nkorte\n"));
+    control<QPlainTextEdit>("jelszavak")->appendPlainText(QStringLiteral("titok"));
+    for (const std::string& link : links)
+        addLink(link);
+    click("inditas");
+    ASSERT_TRUE(runsToIdle());
+    ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 6; }, 20000));
+    EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
+    EXPECT_EQ(dialogs.passwordPrompts.size(), 1);
+    EXPECT_EQ(downloaded(QStringLiteral("kepek/kep (1).jpg")), QByteArray::fromStdString(photo));
 }
 
 TEST_F(CycleAgainstTheHost, BusyWaitPageIsLoggedWithItsSuffix) {

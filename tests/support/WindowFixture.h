@@ -84,9 +84,10 @@ class WindowFixture : public ::testing::Test {
         form_.reset();
         browser_ = makeBrowser(); // a window takes its browser's view over
         skins_ = std::make_unique<SkinEngine>(recordFolder());
-        form_ = std::make_unique<TForm1>(Services{*store_, dialogs, *browser_, http, *skins_,
-                                                  recordFolder(), targetFolder(), profiles,
-                                                  profileProblems, startupLinks, startupPasswords});
+        form_ = std::make_unique<TForm1>(
+            Services{*store_, dialogs, *browser_, http, *skins_, recordFolder(), targetFolder(),
+                     profiles, profileProblems, startupLinks, startupPasswords,
+                     dir_.path() + QStringLiteral("/Vardelo.passwords")});
         return *form_;
     }
 
