@@ -120,12 +120,15 @@ TEST_F(Keyboard, TabFollowsTheDesignedOrderWithThePageWhereThePageControlStands)
 
     control<QTabWidget>("Lapok")->setCurrentIndex(2);
     // Tab steps through a time's hour and minute, as Qt's time boxes do.
-    EXPECT_EQ(tabRoad(30), QStringList{QStringLiteral("Lapok")}
+    EXPECT_EQ(tabRoad(34), QStringList{QStringLiteral("Lapok")}
                                << QStringLiteral("ujra") << QStringLiteral("Mentes_helye")
                                << QStringLiteral("Button4") << QStringLiteral("auto_le")
                                << QStringLiteral("vagolap") << QStringLiteral("kinezet")
                                << QStringLiteral("skin_hasznalata") << QStringLiteral("elhalt")
-                               << QStringLiteral("Egyszerre") << QStringLiteral("Sebesseg_korlat")
+                               << QStringLiteral("Egyszerre") << QStringLiteral("csomag_mappa")
+                               << QStringLiteral("reszek_torlese")
+                               << QStringLiteral("futtatas_csomag_utan")
+                               << QStringLiteral("jelszavak") << QStringLiteral("Sebesseg_korlat")
                                << QStringLiteral("Idoablak") << QStringLiteral("Idoablak_kezdete")
                                << QStringLiteral("Idoablak_kezdete")
                                << QStringLiteral("Idoablak_vege") << QStringLiteral("Idoablak_vege")

@@ -90,7 +90,8 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     EXPECT_FALSE(form.downloading());
 
     QSettings raw(settingsFile(), QSettings::IniFormat);
-    EXPECT_EQ(raw.childKeys().size(), 17);
+    EXPECT_EQ(raw.childKeys().size(), 20);
+    EXPECT_EQ(raw.value(QStringLiteral("Csomag_mappa")).toString(), QStringLiteral("1"));
     EXPECT_EQ(raw.value(QStringLiteral("Egyszerre")).toString(), QStringLiteral("1"));
     EXPECT_EQ(control<QSpinBox>("Egyszerre")->value(), 1);
     EXPECT_EQ(raw.value(QStringLiteral("Captcha_ido")).toString(), QStringLiteral("5"));
