@@ -156,11 +156,14 @@ void TForm1::loadSetting(const SettingDef& def, const SettingBinding& binding) {
                 throw SettingsError(invalidTypeMessage(def.readName));
             binding.apply(clampSetting(def, parsed.value_or(def.defaultNumber)), *stored);
         }
-    } else if (def.kind == SettingKind::Text) {
+    } else if (def.id == SettingId::MentesHelye) {
         const std::string folder = toStd(services_.defaultTargetFolder);
         services_.settings.write(def.readName, folder);
         binding.apply(0, folder);
         QDir().mkdir(services_.defaultTargetFolder); // one level; failure is no error
+    } else if (def.kind == SettingKind::Text) {
+        services_.settings.write(def.readName, {});
+        binding.apply(0, {});
     } else {
         services_.settings.write(def.readName, std::to_string(def.defaultNumber));
         binding.apply(def.defaultNumber, {});

@@ -92,6 +92,7 @@ TEST_F(Startup, FirstStartWritesEveryDefault) {
     QSettings raw(settingsFile(), QSettings::IniFormat);
     EXPECT_EQ(raw.childKeys().size(), 20);
     EXPECT_EQ(raw.value(QStringLiteral("Csomag_mappa")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(raw.value(QStringLiteral("Futtatas_csomag_utan")).toString(), QString());
     EXPECT_EQ(raw.value(QStringLiteral("Egyszerre")).toString(), QStringLiteral("1"));
     EXPECT_EQ(control<QSpinBox>("Egyszerre")->value(), 1);
     EXPECT_EQ(raw.value(QStringLiteral("Captcha_ido")).toString(), QStringLiteral("5"));
