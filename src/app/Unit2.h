@@ -175,6 +175,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QAction* passwordItem = nullptr;
     QAction* Listalegvgre1 = nullptr;
     QAction* csomag_torlese = nullptr;
+    QAction* csomag_atnevezese = nullptr;
     bool archivePasswordsKept_ = true; // false: the file was refused, and is not written over
 
     QAction* checkLinksItem = nullptr;
@@ -280,6 +281,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void buildPackages();
     QString packageTip(int row) const;
     void csomag_torleseClick();
+    void csomag_atnevezeseClick();
     void packageReady(const QString& package);
     void askPackagePassword(const QString& package);
     void loadArchivePasswords();

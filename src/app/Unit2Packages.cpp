@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vardelo {
@@ -47,13 +48,17 @@ void TForm1::buildPackages() {
                                     return toQt(session_->packageOf(queue().url(row)));
                                 }});
     PMSG->addSeparator();
+    csomag_atnevezese = PMSG->addAction(QStringLiteral("Csomag átnevezése…"));
+    csomag_atnevezese->setObjectName(QStringLiteral("csomag_atnevezese"));
+    connect(csomag_atnevezese, &QAction::triggered, this, guard(&TForm1::csomag_atnevezeseClick));
     csomag_torlese = PMSG->addAction(QStringLiteral("Csomag törlése"));
     csomag_torlese->setObjectName(QStringLiteral("csomag_torlese"));
     connect(csomag_torlese, &QAction::triggered, this, guard(&TForm1::csomag_torleseClick));
     // Only a row in a package has one to act on.
     connect(PMSG, &QMenu::aboutToShow, this, [this] {
-        csomag_torlese->setEnabled(
-            !session_->packageOf(queue().url(Linkek->selectedRow())).empty());
+        const bool inPackage = !session_->packageOf(queue().url(Linkek->selectedRow())).empty();
+        csomag_atnevezese->setEnabled(inPackage);
+        csomag_torlese->setEnabled(inPackage);
     });
     connect(session_, &DownloadSession::packageReady, this, guard(&TForm1::packageReady));
     connect(session_, &DownloadSession::packagePasswordWanted, this,
@@ -120,6 +125,27 @@ QString TForm1::packageTip(int row) const {
 
 void TForm1::csomag_torleseClick() {
     session_->deletePackage(session_->packageOf(queue().url(Linkek->selectedRow())));
+}
+
+// A name of blanks only, or with a control character, is no name.
+void TForm1::csomag_atnevezeseClick() {
+    const std::string package = session_->packageOf(queue().url(Linkek->selectedRow()));
+    if (package.empty())
+        return;
+    const std::optional<QString> answer =
+        services_.dialogs.askText(QStringLiteral("A csomag új neve:"), toQt(package));
+    if (!answer)
+        return;
+    const QString name = answer->trimmed();
+    if (name.isEmpty() || std::any_of(name.begin(), name.end(), [](QChar c) {
+            return c.category() == QChar::Other_Control;
+        })) {
+        services_.dialogs.showError(
+            QStringLiteral("A csomag neve nem lehet üres, és nem lehet benne vezérlőkarakter."));
+        return;
+    }
+    session_->renamePackage(package, toStd(name));
+    linkekModel->viewColumnsChanged();
 }
 
 void TForm1::packageReady(const QString& package) {

@@ -20,6 +20,8 @@ class Dialogs {
 
     // A password typed unseen; nothing when cancelled.
     virtual std::optional<QString> askPassword(const QString& prompt) = 0;
+    // A line of text, `text` offered; nothing when cancelled.
+    virtual std::optional<QString> askText(const QString& prompt, const QString& text) = 0;
 
     virtual std::optional<QString> openFileName() = 0;
     virtual std::optional<QString> saveFileName() = 0;

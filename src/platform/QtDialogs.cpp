@@ -33,6 +33,13 @@ std::optional<QString> QtDialogs::askPassword(const QString& prompt) {
     return ok ? std::optional(password) : std::nullopt;
 }
 
+std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& text) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(parent_, kTitle, prompt, QLineEdit::Normal, text, &ok);
+    return ok ? std::optional(answer) : std::nullopt;
+}
+
 bool QtDialogs::askYesNo(const QString& question) {
     return QMessageBox::question(parent_, kTitle, question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;

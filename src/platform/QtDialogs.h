@@ -14,6 +14,7 @@ class QtDialogs final : public Dialogs {
     void showInformation(const QString& message) override;
     bool askYesNo(const QString& question) override;
     std::optional<QString> askPassword(const QString& prompt) override;
+    std::optional<QString> askText(const QString& prompt, const QString& text) override;
     std::optional<QString> openFileName() override;
     std::optional<QString> saveFileName() override;
     std::optional<QString> chooseFolder(const QString& prompt) override;

@@ -160,7 +160,20 @@ TEST_F(QueueWindow, APackagesRowsShowItsNameAndLeaveTogether) {
         packages << model->index(row, column).data().toString();
     EXPECT_EQ(packages, (QStringList{QStringLiteral("f"), QString(), QStringLiteral("f"),
                                      QStringLiteral("g")}));
+    const auto packageColumn = [&] {
+        QStringList names;
+        for (int row = 0; row < model->rowCount(); ++row)
+            names << model->index(row, column).data().toString();
+        return names;
+    };
+    // Renamed, every row of it takes the new name; a control character is refused.
     control<QueueGridView>("Linkek")->selectDataRow(3);
+    dialogs.textAnswers = {QStringLiteral("\x01"), QStringLiteral(" Nyár 2026 ")};
+    control<QAction>("csomag_atnevezese")->trigger();
+    EXPECT_EQ(dialogs.errors.size(), 1);
+    control<QAction>("csomag_atnevezese")->trigger();
+    EXPECT_EQ(packageColumn(), (QStringList{QStringLiteral("Nyár 2026"), QString(),
+                                            QStringLiteral("Nyár 2026"), QStringLiteral("g")}));
     control<QAction>("csomag_torlese")->trigger();
     EXPECT_EQ(urls(), (std::vector<std::string>{"http://h/x.bin", "http://h/g.7z.001"}));
 }

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -359,6 +360,20 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/film/film.mkv")));
 
     open(); // the package waits through a restart
+    // Whole, the parts go when asked to, and the user's program is handed
+    // the folder and the name as they are, no shell between.
+    control<QCheckBox>("reszek_torlese")->setChecked(true);
+    QTemporaryDir scripts;
+    const QString told = scripts.filePath(QStringLiteral("told.txt"));
+    const QString script = scripts.filePath(QStringLiteral("after $(touch x).sh"));
+    {
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            QStringLiteral("#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > '%1'\n").arg(told).toUtf8());
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    control<QLineEdit>("futtatas_csomag_utan")->setText(script);
     addLink(links[1]);
     click("inditas");
     ASSERT_TRUE(runsToIdle());
@@ -366,7 +381,13 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
     EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
     EXPECT_EQ(logColumn(LogUrl).back(), "film");
     EXPECT_EQ(downloaded(QStringLiteral("film/film.mkv")), QByteArray::fromStdString(film));
-    EXPECT_EQ(served(2).size(), 102'400);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/film/film.7z.00%1").arg(n)));
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(told); }, 10000));
+    QFile answer(told);
+    ASSERT_TRUE(answer.open(QIODevice::ReadOnly));
+    EXPECT_EQ(answer.readAll(), (targetFolder() + QStringLiteral("/film|film")).toUtf8());
+    EXPECT_FALSE(QFile::exists(scripts.filePath(QStringLiteral("x"))));
 }
 
 // An AES zip in volumes: tried with the settings page's list first; none
@@ -387,6 +408,7 @@ TEST_F(CycleAgainstTheHost, AnArchiveThatNeedsAPasswordTriesTheListThenAsks) {
     EXPECT_EQ(dialogs.passwordPrompts, QStringList{QStringLiteral("A csomag jelszót kér: kepek")});
     EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
     EXPECT_EQ(downloaded(QStringLiteral("kepek/kep.jpg")), QByteArray::fromStdString(photo));
+    EXPECT_TRUE(QFile::exists(targetFolder() + QStringLiteral("/kepek/kepek.zip.001"))); // kept
     const QString list =
         QFileInfo(settingsFile()).dir().filePath(QStringLiteral("Vardelo.passwords"));
     EXPECT_EQ(QFile(list).permissions() & (QFile::ReadGroup | QFile::ReadOther),

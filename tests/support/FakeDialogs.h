@@ -17,6 +17,10 @@ class FakeDialogs final : public Dialogs {
         questions.push_back(question);
         return nextAnswer;
     }
+    std::optional<QString> askText(const QString& prompt, const QString&) override {
+        textPrompts.push_back(prompt);
+        return next(textAnswers);
+    }
     std::optional<QString> askPassword(const QString& prompt) override {
         passwordPrompts.push_back(prompt);
         return next(passwordAnswers);
@@ -33,6 +37,8 @@ class FakeDialogs final : public Dialogs {
     QStringList questions;
     QStringList prompts;
     QStringList passwordPrompts;
+    QStringList textPrompts;
+    std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<QString>> passwordAnswers;
     bool nextAnswer = true;
     std::deque<std::optional<QString>> openAnswers;
