@@ -481,6 +481,7 @@ void DownloadSession::loadRecords() {
     folders_ = loadPackages(recordFolder_, &unread);
     packagesKept_ = !unread; // a file that did not read stays as it is
     forgetLeftLinks();
+    packages_->resumeArrived();
 }
 
 void DownloadSession::waitForRecordSaves() {

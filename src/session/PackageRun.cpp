@@ -66,6 +66,11 @@ QString joined(const std::vector<std::string>& names) {
 
 } // namespace
 
+bool isFinal(UnpackResult::Kind kind) {
+    using Kind = UnpackResult::Kind;
+    return kind == Kind::Damaged || kind == Kind::EncryptedUnsupported || kind == Kind::Bomb;
+}
+
 QString unpackOutcomeText(const UnpackResult& result) {
     using Kind = UnpackResult::Kind;
     switch (result.kind) {
@@ -136,16 +141,30 @@ std::vector<PackageRun::KnownFile> PackageRun::filesOf(const std::string& packag
     return files;
 }
 
-std::string PackageRun::folderOf(const std::string& package) const {
+// The package's own folder in `parent`; `parent` itself when the package's
+// name makes no folder name.
+static std::string packageFolderIn(const std::string& parent, const std::string& package) {
     const std::string name = safeFileName(package);
-    return name.empty() ? settings_.Mentes_helye : settings_.Mentes_helye + "/" + name;
+    return name.empty() ? parent : parent + "/" + name;
+}
+
+// Where a package is unpacked: beside its parts when they lie in its own
+// folder, else in a folder of its name beside them. The parts' place, not
+// the settings', decides: they may have changed since the parts came.
+std::string PackageRun::unpackFolderOf(const std::string& package, const std::string& firstPart) {
+    const std::string folder = firstPart.substr(0, firstPart.find_last_of('/'));
+    const std::string name = safeFileName(package);
+    if (name.empty() || baseName(folder) == name)
+        return folder;
+    return folder + "/" + name;
 }
 
 std::string PackageRun::targetFolderFor(const std::string& link) {
     const std::string package = packageOf(link);
-    if (!settings_.packageFolders || package.empty() || filesOf(package).size() < 2)
+    if (!settings_.packageFolders || settings_.Mentes_helye.empty() || package.empty() ||
+        filesOf(package).size() < 2)
         return settings_.Mentes_helye;
-    const std::string folder = folderOf(package);
+    const std::string folder = packageFolderIn(settings_.Mentes_helye, package);
     struct stat info {};
     if (::mkdir(folder.c_str(), 0755) == 0 ||
         (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
@@ -248,7 +267,8 @@ void PackageRun::consider(const std::string& package) {
             UnpackJob job;
             for (const std::string& name : archive)
                 job.volumes.push_back(pathByName[name]);
-            job.folder = folderOf(package);
+            job.folder = unpackFolderOf(package, job.volumes.front());
+            unpackFolders_[package] = job.folder;
             job.passwords = passwords;
             ++archivesLeft_[package];
             unpacker_->enqueue(toQt(package), std::move(job));
@@ -273,6 +293,8 @@ void PackageRun::unpacked(const QString& packageName, const UnpackResult& result
     unpacking_.erase(package);
     const PackageOutcome ended = outcomes_[package];
     outcomes_.erase(package);
+    const std::string folder = unpackFolders_[package];
+    unpackFolders_.erase(package);
     if (ended.failure) {
         qCWarning(lcPackages).noquote()
             << "unpacking failed:" << packageName << "-" << toQt(ended.failure->detail);
@@ -283,6 +305,12 @@ void PackageRun::unpacked(const QString& packageName, const UnpackResult& result
             Q_EMIT passwordWanted(packageName);
         else if (ended.failure->kind != UnpackResult::Kind::Stopped)
             Q_EMIT logEntryReady({package, toStd(text), {}, {}});
+        // What no later try can mend is not tried at every start again; the
+        // parts stay for the user.
+        if (isFinal(ended.failure->kind)) {
+            book_.close(package);
+            save();
+        }
         return;
     }
     UnpackResult done;
@@ -298,15 +326,15 @@ void PackageRun::unpacked(const QString& packageName, const UnpackResult& result
     Q_EMIT logEntryReady({package, toStd(unpackOutcomeText(done)), {}, {}});
     Q_EMIT statesChanged();
     Q_EMIT packageReady(packageName);
-    runProgramAfter(package);
+    runProgramAfter(package, folder);
 }
 
-void PackageRun::runProgramAfter(const std::string& package) {
+void PackageRun::runProgramAfter(const std::string& package, const std::string& folder) {
     if (settings_.programAfterPackage.empty())
         return;
     auto* program = new QProcess(this);
     program->setProgram(toQt(settings_.programAfterPackage));
-    program->setArguments({toQt(folderOf(package)), toQt(package)});
+    program->setArguments({toQt(folder), toQt(package)});
     program->setStandardInputFile(QProcess::nullDevice());
     program->setStandardOutputFile(QProcess::nullDevice());
     program->setStandardErrorFile(QProcess::nullDevice());
@@ -327,6 +355,14 @@ void PackageRun::runProgramAfter(const std::string& package) {
         program->deleteLater();
     });
     program->start();
+}
+
+void PackageRun::resumeArrived() {
+    std::vector<std::string> packages;
+    for (const auto& [package, parts] : book_.parts())
+        packages.push_back(package);
+    for (const std::string& package : packages)
+        consider(package);
 }
 
 void PackageRun::keepIn(const QString& folder) {

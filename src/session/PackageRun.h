@@ -65,6 +65,9 @@ class PackageRun final : public QObject {
 
     // Where Csomagok.Vdl is kept; read at once, written on every change.
     void keepIn(const QString& folder);
+    // Start-up, the queue read: a package whose parts all arrived before
+    // (its unpacking cut short by the close) is unpacked now.
+    void resumeArrived();
 
   Q_SIGNALS:
     void logEntryReady(const vardelo::LogEntry& entry);
@@ -83,11 +86,11 @@ class PackageRun final : public QObject {
     // Unpacks the package when all of it is here, else says what it waits for.
     void consider(const std::string& package);
     void unpacked(const QString& package, const UnpackResult& result);
-    std::string folderOf(const std::string& package) const;
+    static std::string unpackFolderOf(const std::string& package, const std::string& firstPart);
     void save();
     // The user's program, given the folder and the name as two arguments,
     // never through a shell.
-    void runProgramAfter(const std::string& package);
+    void runProgramAfter(const std::string& package, const std::string& folder);
 
     const DownloadQueue& queue_;
     FolderOf folderOf_;
@@ -103,9 +106,13 @@ class PackageRun final : public QObject {
     std::set<std::string> unpacking_; // handed to the worker, not yet ended
     std::map<std::string, int> archivesLeft_;
     std::map<std::string, PackageOutcome> outcomes_;
-    std::map<std::string, QString> states_; // by package
-    QString file_;                          // Csomagok.Vdl; empty: kept nowhere
+    std::map<std::string, std::string> unpackFolders_; // of those unpacking, by package
+    std::map<std::string, QString> states_;            // by package
+    QString file_;                                     // Csomagok.Vdl; empty: kept nowhere
 };
+
+// An unpacking that ended so fails the same way every time.
+bool isFinal(UnpackResult::Kind kind);
 
 // The log's and the rows' words for how an unpacking ended.
 QString unpackOutcomeText(const UnpackResult& result);

@@ -9,6 +9,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -176,6 +177,35 @@ TEST_F(QueueWindow, APackagesRowsShowItsNameAndLeaveTogether) {
                                             QStringLiteral("Nyár 2026"), QStringLiteral("g")}));
     control<QAction>("csomag_torlese")->trigger();
     EXPECT_EQ(urls(), (std::vector<std::string>{"http://h/x.bin", "http://h/g.7z.001"}));
+}
+
+// A package whose parts had all arrived when the program closed (its
+// unpacking cut short) is unpacked at the next start.
+TEST_F(QueueWindow, APackageWhosePartsAllArrivedIsUnpackedAtTheNextStart) {
+    QDir().mkpath(targetFolder() + QStringLiteral("/film"));
+    QFile source(targetFolder() + QStringLiteral("/film.mkv"));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write(QByteArray(150'000, 'f'));
+    source.close();
+    const QString command =
+        QStringLiteral("cd '%1' && 7z a -mx=0 -v100k film/film.7z film.mkv >/dev/null")
+            .arg(targetFolder());
+    ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0);
+    QFile book(recordPath("Csomagok.Vdl"));
+    ASSERT_TRUE(book.open(QIODevice::WriteOnly));
+    for (int n = 1; n <= 2; ++n)
+        book.write(QStringLiteral("%1A\tfilm\thttp://h/%2\t%3/film/film.7z.00%2\n")
+                       .arg(n == 1 ? QStringLiteral("Vardelo packages 1\n") : QString())
+                       .arg(n)
+                       .arg(targetFolder())
+                       .toUtf8());
+    book.close();
+    TForm1& form = openWith({});
+    ASSERT_TRUE(waitFor([&] { return !form.log().isEmpty(); }, 20000));
+    EXPECT_EQ(form.log().grid().cell(1, LogStatus), "Kicsomagolva: 1 fájl");
+    QFile unpacked(targetFolder() + QStringLiteral("/film/film.mkv"));
+    ASSERT_TRUE(unpacked.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unpacked.readAll(), QByteArray(150'000, 'f'));
 }
 
 TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {

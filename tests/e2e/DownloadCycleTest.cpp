@@ -359,6 +359,7 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
     EXPECT_EQ(served(1).size(), 102'400);
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/film/film.mkv")));
 
+    ASSERT_TRUE(form().close());
     open(); // the package waits through a restart
     // Whole, the parts go when asked to, and the user's program is handed
     // the folder and the name as they are, no shell between.
@@ -413,6 +414,7 @@ TEST_F(CycleAgainstTheHost, AnArchiveThatNeedsAPasswordTriesTheListThenAsks) {
         QFileInfo(settingsFile()).dir().filePath(QStringLiteral("Vardelo.passwords"));
     EXPECT_EQ(QFile(list).permissions() & (QFile::ReadGroup | QFile::ReadOther),
               QFile::Permissions());
+    ASSERT_TRUE(form().close());
     open(); // the list comes back, and a password in it needs no question
     EXPECT_EQ(control<QPlainTextEdit>("jelszavak")->toPlainText(), QStringLiteral("alma\nkorte\n"));
     control<QPlainTextEdit>("jelszavak")->appendPlainText(QStringLiteral("titok"));
@@ -420,7 +422,8 @@ TEST_F(CycleAgainstTheHost, AnArchiveThatNeedsAPasswordTriesTheListThenAsks) {
         addLink(link);
     click("inditas");
     ASSERT_TRUE(runsToIdle());
-    ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 6; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 6; }, 20000))
+        << testing::PrintToString(logColumn(LogStatus)) << testing::PrintToString(logColumn(LogUrl));
     EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
     EXPECT_EQ(dialogs.passwordPrompts.size(), 1);
     EXPECT_EQ(downloaded(QStringLiteral("kepek/kep (1).jpg")), QByteArray::fromStdString(photo));
