@@ -51,7 +51,9 @@ TForm1::TForm1(Services services, QWidget* parent)
 // The models listen to the queue's and the log's grids, which go with the
 // session.
 TForm1::~TForm1() {
-    delete linkCheck_; // its workers end before the client they use
+    if (archivePasswordsSave_ && archivePasswordsSave_->isActive())
+        saveArchivePasswords(); // the last keys of the list are not lost
+    delete linkCheck_;          // its workers end before the client they use
     delete linkekModel;
     delete naplosgModel;
     delete session_;

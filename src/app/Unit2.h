@@ -176,7 +176,8 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QAction* Listalegvgre1 = nullptr;
     QAction* csomag_torlese = nullptr;
     QAction* csomag_atnevezese = nullptr;
-    bool archivePasswordsKept_ = true; // false: the file was refused, and is not written over
+    bool archivePasswordsKept_ = true;       // false: the file was refused, and is not written over
+    QTimer* archivePasswordsSave_ = nullptr; // a change of the list waits for its write
 
     QAction* checkLinksItem = nullptr;
     QAction* removeOfflineItem = nullptr;
@@ -286,6 +287,7 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void askPackagePassword(const QString& package);
     void loadArchivePasswords();
     void archivePasswordsEdited();
+    void saveArchivePasswords();
 
     // The link check and its columns in the queue (Unit2LinkCheck.cpp).
     void buildLinkCheck();

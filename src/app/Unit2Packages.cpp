@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -69,6 +70,10 @@ void TForm1::buildPackages() {
     setTabOrder(reszek_torlese, futtatas_csomag_utan);
     setTabOrder(futtatas_csomag_utan, jelszavak);
     setTabOrder(jelszavak, Sebesseg_korlat);
+    archivePasswordsSave_ = new QTimer(this);
+    archivePasswordsSave_->setSingleShot(true);
+    archivePasswordsSave_->setInterval(1000);
+    connect(archivePasswordsSave_, &QTimer::timeout, this, guard(&TForm1::saveArchivePasswords));
     loadArchivePasswords();
     connect(jelszavak, &QPlainTextEdit::textChanged, this, guard(&TForm1::archivePasswordsEdited));
 }
@@ -91,13 +96,18 @@ void TForm1::loadArchivePasswords() {
     session_->setArchivePasswords(archivePasswordLines(toStd(jelszavak->toPlainText())));
 }
 
+// The list counts at once; its file is written a moment after the last
+// key, not at every one.
 void TForm1::archivePasswordsEdited() {
-    const std::string text = toStd(jelszavak->toPlainText());
-    session_->setArchivePasswords(archivePasswordLines(text));
-    if (services_.archivePasswordsFile.isEmpty() || !archivePasswordsKept_)
-        return;
+    session_->setArchivePasswords(archivePasswordLines(toStd(jelszavak->toPlainText())));
+    if (!services_.archivePasswordsFile.isEmpty() && archivePasswordsKept_)
+        archivePasswordsSave_->start();
+}
+
+void TForm1::saveArchivePasswords() {
+    archivePasswordsSave_->stop();
     try {
-        writeSecretFile(services_.archivePasswordsFile, text);
+        writeSecretFile(services_.archivePasswordsFile, toStd(jelszavak->toPlainText()));
     } catch (const IoError& error) {
         qCWarning(lcPackages).noquote() << "cannot write the password list, error" << error.code();
     }

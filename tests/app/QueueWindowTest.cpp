@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTcpServer>
@@ -206,6 +207,15 @@ TEST_F(QueueWindow, APackageWhosePartsAllArrivedIsUnpackedAtTheNextStart) {
     QFile unpacked(targetFolder() + QStringLiteral("/film/film.mkv"));
     ASSERT_TRUE(unpacked.open(QIODevice::ReadOnly));
     EXPECT_EQ(unpacked.readAll(), QByteArray(150'000, 'f'));
+}
+
+// The archives' password list typed just before the window goes is kept.
+TEST_F(QueueWindow, ThePasswordListTypedJustBeforeClosingIsKept) {
+    openWith({});
+    control<QPlainTextEdit>("jelszavak")->setPlainText(QStringLiteral("alma\nkorte"));
+    ASSERT_TRUE(form().close());
+    openWith({});
+    EXPECT_EQ(control<QPlainTextEdit>("jelszavak")->toPlainText(), QStringLiteral("alma\nkorte"));
 }
 
 TEST_F(QueueWindow, EnterInTheAddBoxAppendsAndEmptiesIt) {
