@@ -146,7 +146,8 @@ TEST_F(Keyboard, EveryPageHasItsOwnLettersAndTheMainCommandsHaveOne) {
             << name;
     // Settings reached through their captions' letters.
     const auto labels = form().findChildren<QLabel*>();
-    for (const char* name : {"Egyszerre", "Captcha_ido", "Captcha_eseten"})
+    for (const char* name :
+         {"Egyszerre", "Captcha_ido", "Captcha_eseten", "futtatas_csomag_utan", "jelszavak"})
         EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [name](QLabel* label) {
             return label->buddy() && label->buddy()->objectName() == QLatin1String(name) &&
                    !QKeySequence::mnemonic(label->text()).isEmpty();
@@ -174,6 +175,8 @@ TEST_F(Keyboard, LettersAndKeysReachTheCommands) {
     QTest::keyClick(&form, Qt::Key_B, Qt::AltModifier); // the settings page: the limits' letters
     QTest::keyClick(&form, Qt::Key_0, Qt::AltModifier);
     EXPECT_EQ(focusedControl(), QStringLiteral("Sebesseg_korlat"));
+    QTest::keyClick(&form, Qt::Key_Aacute, Qt::AltModifier); // a Hungarian key's letter
+    EXPECT_EQ(focusedControl(), QStringLiteral("futtatas_csomag_utan"));
     QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
     EXPECT_EQ(focusedControl(), QStringLiteral("Idoablak"));
     auto* hours = control<QCheckBox>("Idoablak");
