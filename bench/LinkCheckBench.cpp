@@ -15,7 +15,7 @@
 #include "BenchWindow.h"
 #include "LocalNginx.h"
 
-#include "app/LinkCheckRunner.h"
+#include "session/LinkCheckRunner.h"
 #include "app/Unit2.h"
 #include "core/DownloadQueue.h"
 #include "core/HostProfile.h"

@@ -1,7 +1,7 @@
 #include "app/Unit2.h"
 
 #include "app/GridModel.h"
-#include "app/LinkCheckRunner.h"
+#include "session/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "core/IoError.h"
 #include "platform/Dialogs.h"

@@ -2,8 +2,8 @@
 // and how big they are, without starting any download. Its results show in
 // the queue's own columns and are kept beside the queue.
 #include "app/GridModel.h"
-#include "app/LinkCheckRunner.h"
-#include "app/LinkCheckStore.h"
+#include "session/LinkCheckRunner.h"
+#include "session/LinkCheckStore.h"
 #include "app/QueueGridView.h"
 #include "app/Unit2.h"
 #include "core/Outcome.h"

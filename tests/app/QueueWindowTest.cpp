@@ -2,7 +2,7 @@
 
 #include "WaitFor.h"
 
-#include "app/LinkCheckRunner.h"
+#include "session/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
 

@@ -3,7 +3,7 @@
 #include "ChildProcess.h"
 #include "FakeDialogs.h"
 
-#include "app/LinkCheckStore.h"
+#include "session/LinkCheckStore.h"
 #include "core/DownloadQueue.h"
 #include "core/IoError.h"
 #include "platform/RecordFiles.h"

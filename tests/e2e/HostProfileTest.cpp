@@ -1,6 +1,6 @@
 #include "CycleFixture.h"
 
-#include "app/LinkCheckRunner.h"
+#include "session/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
 #include "platform/QtText.h"

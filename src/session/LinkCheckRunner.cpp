@@ -1,6 +1,6 @@
-#include "app/LinkCheckRunner.h"
+#include "session/LinkCheckRunner.h"
 
-#include "app/LinkCheckRequests.h"
+#include "session/LinkCheckRequests.h"
 #include "core/HostProfile.h"
 #include "platform/Browser.h"
 #include "platform/Diagnostics.h"

@@ -1,4 +1,4 @@
-#include "app/LinkCheckRequests.h"
+#include "session/LinkCheckRequests.h"
 
 #include "platform/HttpClient.h"
 

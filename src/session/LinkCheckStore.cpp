@@ -1,4 +1,4 @@
-#include "app/LinkCheckStore.h"
+#include "session/LinkCheckStore.h"
 
 #include "core/DownloadQueue.h"
 #include "platform/Diagnostics.h"
