@@ -1,7 +1,6 @@
 #include "app/Unit2.h"
 
 #include "app/GridModel.h"
-#include "session/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "core/IoError.h"
 #include "platform/Dialogs.h"
@@ -53,7 +52,6 @@ TForm1::TForm1(Services services, QWidget* parent)
 TForm1::~TForm1() {
     if (archivePasswordsSave_ && archivePasswordsSave_->isActive())
         saveArchivePasswords(); // the last keys of the list are not lost
-    delete linkCheck_;          // its workers end before the client they use
     delete linkekModel;
     delete naplosgModel;
     delete session_;
@@ -158,7 +156,6 @@ void TForm1::FormActivate() {
 bool TForm1::FormClose(QString* failure) {
     try {
         storeSettings();
-        endLinkCheck();
         writeRecordFiles();
         return true;
     } catch (const std::exception& error) {

@@ -45,7 +45,6 @@ class Dialogs;
 class DownloadHoursGate;
 class GridModel;
 class HttpClient;
-class LinkCheckRunner;
 struct SettingBinding;
 class SettingsStore;
 class SkinEngine;
@@ -299,8 +298,6 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void linkCheckEnded(bool stopped);
     const LinkFacts* linkFactsOf(int row) const;
     QString linkCheckTip(int row, int column) const;
-    void saveLinkResultsInBackground();
-    void forgetLinkFacts(const std::vector<std::string>& links);
     // Link passwords (Unit2Passwords.cpp).
     void passwordItemClick();
     void askForPassword(const std::string& link);
@@ -310,8 +307,6 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     void setListPasswords(const std::vector<ListEntry>& entries);
     // A folder's files show the names and sizes it listed at once.
     void showFolderFiles(const std::string& folder, const FolderToQueue& placed);
-    // Closing: the check ends and its results are written at once.
-    void endLinkCheck();
 
     // The speed limit and the download hours (Unit2Limits.cpp).
     void buildLimits();
@@ -336,8 +331,6 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     QPointer<QWidget> beforeCaptcha_; // the page the user was on when a captcha came
     std::int64_t rateBytes_ = -1;     // the last amount reported, -1 before the first
     std::int64_t rateExpected_ = 0;   // the transfer's whole size
-    LinkCheckRunner* linkCheck_ = nullptr;
-    std::unique_ptr<BackgroundSave> linkResultsSaver_;
 };
 
 } // namespace vardelo

@@ -2,13 +2,11 @@
 // and how big they are, without starting any download. Its results show in
 // the queue's own columns and are kept beside the queue.
 #include "app/GridModel.h"
-#include "session/LinkCheckRunner.h"
-#include "session/LinkCheckStore.h"
 #include "app/QueueGridView.h"
 #include "app/Unit2.h"
 #include "core/Outcome.h"
 #include "platform/QtText.h"
-#include "session/BackgroundSave.h"
+#include "session/DownloadSession.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -41,16 +39,6 @@ QString checkedAtText(std::int64_t secondsSinceEpoch) {
 } // namespace
 
 void TForm1::buildLinkCheck() {
-    linkCheck_ = new LinkCheckRunner(services_.browser, services_.http, services_.profiles, this);
-    linkCheck_->setObjectName(QStringLiteral("linkCheck"));
-    // A link a download works on is the cycle's: its page is not loaded twice.
-    linkCheck_->setLeftAlone([this](const std::string& link) { return session_->isRunning(link); });
-    linkResultsSaver_ = std::make_unique<BackgroundSave>();
-    bool unread = false;
-    linkCheck_->results() = loadLinkResults(services_.recordFolder, &unread);
-    if (unread) // written anew, without what could not be read
-        saveLinkResultsInBackground();
-
     PMSG->addSeparator();
     checkLinksItem = PMSG->addAction(QStringLiteral("&Linkek ellenőrzése"));
     checkLinksItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -65,8 +53,9 @@ void TForm1::buildLinkCheck() {
     // Stop ends a check as it ends a download.
     connect(Stop, &QPushButton::clicked, this, guard(&TForm1::stopLinkCheck));
     connect(PM_megallit, &QAction::triggered, this, guard(&TForm1::stopLinkCheck));
-    connect(linkCheck_, &LinkCheckRunner::progressed, this, guard(&TForm1::linkCheckProgressed));
-    connect(linkCheck_, &LinkCheckRunner::ended, this, guard(&TForm1::linkCheckEnded));
+    connect(session_, &DownloadSession::linkCheckProgressed, this,
+            guard(&TForm1::linkCheckProgressed));
+    connect(session_, &DownloadSession::linkCheckEnded, this, guard(&TForm1::linkCheckEnded));
     addLinkCheckColumns();
 }
 
@@ -112,35 +101,30 @@ QString TForm1::linkCheckTip(int row, int column) const {
 }
 
 const LinkFacts* TForm1::linkFactsOf(int row) const {
-    const std::string& link = queue().url(row);
-    return link.empty() ? nullptr : linkCheck_->results().find(link);
+    return session_->linkFactsOf(queue().url(row));
 }
 
 void TForm1::checkLinksClick() {
-    if (linkCheck_->running()) {
+    if (session_->linkCheckRunning()) {
         stopLinkCheck();
         return;
     }
-    std::vector<std::string> links;
-    links.reserve(static_cast<std::size_t>(queue().rowCount()));
-    for (int row = 1; row < queue().rowCount(); ++row)
-        if (const std::string& link = queue().url(row); !link.empty() && !session_->isRunning(link))
-            links.push_back(link);
     checkLinks->setText(kStopCheckText);
     checkLinksItem->setText(QStringLiteral("Ellenőrzés &leállítása")); // E is the removal's
-    linkCheck_->start(std::move(links));
+    session_->checkLinks();
 }
 
 void TForm1::stopLinkCheck() {
-    linkCheck_->stop();
+    session_->stopLinkCheck();
 }
 
 void TForm1::linkCheckProgressed() {
     linkekModel->viewColumnsChanged();
     // A download's own texts come first.
-    if (!downloading() && linkCheck_->running())
-        showStatus(kCheckText +
-                   QStringLiteral(": %1/%2").arg(linkCheck_->done()).arg(linkCheck_->total()));
+    if (!downloading() && session_->linkCheckRunning())
+        showStatus(kCheckText + QStringLiteral(": %1/%2")
+                                    .arg(session_->linkCheckDone())
+                                    .arg(session_->linkCheckTotal()));
 }
 
 void TForm1::linkCheckEnded(bool stopped) {
@@ -149,72 +133,22 @@ void TForm1::linkCheckEnded(bool stopped) {
     if (!downloading())
         showStatus(kCheckText +
                    (stopped ? QStringLiteral(" leállítva: %1/%2") : QStringLiteral(" kész: %1/%2"))
-                       .arg(linkCheck_->done())
-                       .arg(linkCheck_->total()));
-    saveLinkResultsInBackground();
+                       .arg(session_->linkCheckDone())
+                       .arg(session_->linkCheckTotal()));
 }
 
 // The offline rows go to the log as the cycle logs a dead link it gives up
 // (the retries setting as its tries), so that none is lost; the running
 // head stays.
 void TForm1::removeOfflineLinksClick() {
-    const LinkResults& results = linkCheck_->results();
-    const std::vector<QueuedLink> taken =
-        session_->removeAsDead([&results](const std::string& link) {
-            const LinkFacts* facts = results.find(link);
-            return facts && facts->availability == Availability::Offline;
-        });
-    if (taken.empty())
-        return;
-    saveLinkResultsInBackground();
+    session_->removeOfflineLinks();
 }
 
-// A link that left the queue left what was found of it: queued anew, it
-// shows nothing until it is checked again. A twin still queued keeps it.
-void TForm1::forgetLinkFacts(const std::vector<std::string>& links) {
-    LinkResults& results = linkCheck_->results();
-    if (std::none_of(links.begin(), links.end(),
-                     [&results](const std::string& link) { return results.find(link); }))
-        return;
-    std::unordered_set<std::string> queued;
-    for (int row = 1; row < queue().rowCount(); ++row)
-        queued.insert(queue().url(row));
-    for (const std::string& link : links)
-        if (!queued.count(link))
-            results.erase(link);
-}
-
-// What the folder showed of a file stands for a check of it: the file is
-// there, with that name and size.
-void TForm1::showFolderFiles(const std::string& folder, const FolderToQueue& placed) {
-    LinkResults& results = linkCheck_->results();
-    results.erase(folder);
-    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
-    for (const FolderEntry& entry : placed.added) {
-        LinkFacts facts;
-        facts.availability = Availability::Online;
-        facts.name = entry.name;
-        facts.size = readSizeText(entry.size);
-        facts.checkedAt = now;
-        results.set(entry.address, std::move(facts));
-    }
+// A folder's files show the names and sizes it listed at once.
+void TForm1::showFolderFiles(const std::string& /*folder*/, const FolderToQueue& placed) {
     linkekModel->viewColumnsChanged();
-    saveLinkResultsInBackground();
     if (!placed.alreadyQueued.empty())
         showQueuedBalloon({{}, placed.alreadyQueued});
-}
-
-void TForm1::saveLinkResultsInBackground() {
-    linkResultsSaver_->submit(
-        [folder = services_.recordFolder, results = linkCheck_->results(), queue = queue().grid()] {
-            saveLinkResults(folder, results, queue);
-        });
-}
-
-void TForm1::endLinkCheck() {
-    linkCheck_->stop();
-    linkResultsSaver_->waitIdle();
-    saveLinkResults(services_.recordFolder, linkCheck_->results(), queue().grid());
 }
 
 } // namespace vardelo

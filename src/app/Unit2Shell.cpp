@@ -101,7 +101,6 @@ void TForm1::showQueuedBalloon(const LinksToQueue& sorted) {
 // A link a host profile claims joins the queue in its canonical form, once.
 LinksToQueue TForm1::queueLinks(const std::vector<std::string>& links) {
     LinksToQueue sorted = session_->sortLinks(links);
-    forgetLinkFacts(sorted.added);
     session_->appendLinks(sorted.added);
     return sorted;
 }

@@ -5,6 +5,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/QtText.h"
 #include "session/HostWaitsStore.h"
+#include "session/LinkCheckRunner.h"
 #include "session/PackageRun.h"
 #include "session/PackageStore.h"
 #include "session/PageRest.h"
@@ -113,6 +114,7 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
     connect(packages_, &PackageRun::statesChanged, this, &DownloadSession::rowStatesChanged);
     connect(packages_, &PackageRun::packageReady, this, &DownloadSession::packageReady);
     connect(packages_, &PackageRun::passwordWanted, this, &DownloadSession::packagePasswordWanted);
+    buildLinkCheck();
     connect(&queueFeed_, &GridFeed::changed, this, [this] { forgetLeftLinks(); });
     addSlot(browser);
     hostsWait_ = new QTimer(this);
@@ -140,6 +142,7 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
 
 // The cycles go first: their workers end before the queue they report to.
 DownloadSession::~DownloadSession() {
+    delete linkCheck_; // its workers end while what they report to is whole
     for (const auto& slot : slots_)
         delete slot->cycle;
 }
@@ -480,6 +483,7 @@ void DownloadSession::loadRecords() {
     bool unread = false;
     folders_ = loadPackages(recordFolder_, &unread);
     packagesKept_ = !unread; // a file that did not read stays as it is
+    loadLinkResults();
     forgetLeftLinks();
     packages_->resumeArrived();
 }
@@ -490,6 +494,7 @@ void DownloadSession::waitForRecordSaves() {
 }
 
 void DownloadSession::saveRecordsAtClosing() {
+    saveLinkResultsAtClosing();
     if (records_)
         records_->saveAtClosing();
 }
@@ -674,6 +679,7 @@ void DownloadSession::expandFolder(const std::string& link, const FolderWalk& wa
         savePackages(recordFolder_, folders_);
     if (records_)
         records_->saveInBackground();
+    noteFolderFacts(placed);
     Q_EMIT folderExpanded(link, placed);
     Q_EMIT rowStatesChanged();
 }
@@ -714,12 +720,11 @@ void DownloadSession::savePasswordsNow() {
 
 // A link that left the queue takes its password and its package with it.
 void DownloadSession::forgetLeftLinks() {
-    if (passwords_.empty() && folders_.empty())
-        return;
     std::vector<std::string> queued;
     queued.reserve(static_cast<std::size_t>(queue_.rowCount()));
     for (int row = 1; row < queue_.rowCount(); ++row)
         queued.push_back(queue_.url(row));
+    forgetLeftLinkFacts(queued);
     if (passwords_.keepOnly(queued))
         savePasswordsNow();
     if (folders_.keepOnly(queued) && packagesKept_)

@@ -7,6 +7,7 @@
 #include "core/FolderWalk.h"
 #include "core/HostProfile.h"
 #include "core/HostWaits.h"
+#include "core/LinkCheck.h"
 #include "core/LinkPasswords.h"
 #include "core/QueueDrag.h"
 #include "session/DownloadCycle.h"
@@ -31,9 +32,11 @@ class QTimer;
 
 namespace vardelo {
 
+class BackgroundSave;
 class Browser;
 class DownloadHoursGate;
 class HttpClient;
+class LinkCheckRunner;
 class PackageRun;
 class PageRest;
 class RecordStore;
@@ -106,6 +109,23 @@ class DownloadSession final : public QObject {
     QString hostWaitUntil(const std::string& link) const;
     // Until when the link's host asked to wait, as a sentence; empty when none.
     QString hostWaitText(const std::string& link) const;
+
+    // --- the link check ---------------------------------------------------------
+    // Checks every queued link no cycle works on; a cycle's link is left
+    // alone also when its turn in the check comes. A check that runs
+    // already is left to run.
+    void checkLinks();
+    void stopLinkCheck();
+    bool linkCheckRunning() const;
+    // The check's progress: links done of those it took.
+    std::size_t linkCheckDone() const;
+    std::size_t linkCheckTotal() const;
+    // What the check, or the folder it came in, found of a queued link;
+    // nothing when nothing is known.
+    const LinkFacts* linkFactsOf(const std::string& link) const;
+    // The rows the check found offline leave the queue as dead links given
+    // up (see removeAsDead).
+    std::vector<QueuedLink> removeOfflineLinks();
 
     // --- the stored queue, log and host waits -----------------------------------
     // Where Lista.Vdl, Naplo.Vdl and HostWaits.Vdl are kept; a session told
@@ -193,6 +213,9 @@ class DownloadSession final : public QObject {
     // The folder's files took its place in the queue: those added, with the
     // names and sizes it showed, and those queued already.
     void folderExpanded(const std::string& folder, const FolderToQueue& placed);
+    // The link check found more since the last time (at most every 100 ms).
+    void linkCheckProgressed();
+    void linkCheckEnded(bool stopped);
     // The link's host asked it to wait; it was passed over.
     void hostAskedToWait(const std::string& link);
     // Every part of the package arrived and what was in it is unpacked.
@@ -266,6 +289,17 @@ class DownloadSession final : public QObject {
     QTimer* hostsWait_ = nullptr;        // a free cycle waits for a host's wait to end
     PageRest* pageRest_ = nullptr;
     PackageRun* packages_ = nullptr;
+
+    // The link check and LinkCheck.Vdl.
+    void buildLinkCheck();
+    void loadLinkResults();
+    void saveLinkResultsInBackground();
+    void saveLinkResultsAtClosing();
+    // What the folder showed of its files stands for a check of them.
+    void noteFolderFacts(const FolderToQueue& placed);
+    void forgetLeftLinkFacts(const std::vector<std::string>& queued);
+    LinkCheckRunner* linkCheck_ = nullptr;
+    std::unique_ptr<BackgroundSave> linkResultsSaver_;
 };
 
 } // namespace vardelo
