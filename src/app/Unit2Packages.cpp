@@ -45,9 +45,14 @@ std::vector<std::string> archivePasswordLines(const std::string& text) {
 } // namespace
 
 void TForm1::buildPackages() {
-    linkekModel->addViewColumn({QStringLiteral("Csomag"), [this](int row) {
-                                    return toQt(session_->packageOf(queue().url(row)));
-                                }});
+    // The package's name, and how much of it has come: "film (3/12 rész)".
+    linkekModel->addViewColumn(
+        {QStringLiteral("Csomag"), [this](int row) {
+             const std::string& link = queue().url(row);
+             const QString name = toQt(session_->packageOf(link));
+             const QString parts = session_->packagePartsOf(link);
+             return parts.isEmpty() ? name : name + QStringLiteral(" (") + parts + QLatin1Char(')');
+         }});
     PMSG->addSeparator();
     csomag_atnevezese = PMSG->addAction(QStringLiteral("Csomag átnevezése…"));
     csomag_atnevezese->setObjectName(QStringLiteral("csomag_atnevezese"));

@@ -105,7 +105,16 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
         });
     packages_ = new PackageRun(
         queue_, settings_, [this](const std::string& link) { return folders_.packageOf(link); },
+        [this](const std::string& link) {
+            const LinkFacts* facts = linkFactsOf(link);
+            return facts ? facts->name : std::string();
+        },
         this);
+    // A download's own texts come first.
+    connect(packages_, &PackageRun::unpackingShown, this, [this](const QString& text) {
+        if (!downloading())
+            Q_EMIT statusShown(text);
+    });
     connect(packages_, &PackageRun::logEntryReady, this, [this](const LogEntry& entry) {
         log_.append(entry);
         if (records_)
@@ -115,7 +124,11 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
     connect(packages_, &PackageRun::packageReady, this, &DownloadSession::packageReady);
     connect(packages_, &PackageRun::passwordWanted, this, &DownloadSession::packagePasswordWanted);
     buildLinkCheck();
-    connect(&queueFeed_, &GridFeed::changed, this, [this] { forgetLeftLinks(); });
+    connect(&queueFeed_, &GridFeed::changed, this, [this] {
+        forgetLeftLinks();
+        packages_->linksChanged();
+    });
+    connect(this, &DownloadSession::linkCheckProgressed, packages_, &PackageRun::linksChanged);
     addSlot(browser);
     hostsWait_ = new QTimer(this);
     hostsWait_->setSingleShot(true);
@@ -566,6 +579,11 @@ std::string DownloadSession::packageOf(const std::string& link) const {
 QString DownloadSession::packageStateOf(const std::string& link) const {
     const std::string package = packages_->packageOf(link);
     return package.empty() ? QString() : packages_->stateOf(package);
+}
+
+QString DownloadSession::packagePartsOf(const std::string& link) const {
+    const std::string package = packages_->packageOf(link);
+    return package.empty() ? QString() : packages_->partsOf(package);
 }
 
 void DownloadSession::placeInPackage(const std::vector<std::string>& links,

@@ -88,6 +88,9 @@ class DownloadSession final : public QObject {
     // What the link's package waits for or does ("Hiányzó rész: ...",
     // "Kicsomagolás 45 %"); empty when nothing.
     QString packageStateOf(const std::string& link) const;
+    // How many of the link's package's parts have come ("3/12 rész"); empty
+    // for a link of its own or a package of one file.
+    QString packagePartsOf(const std::string& link) const;
     // Links put in a package, or a package renamed (its folder's name with it).
     void placeInPackage(const std::vector<std::string>& links, const std::string& package);
     void renamePackage(const std::string& from, const std::string& to);

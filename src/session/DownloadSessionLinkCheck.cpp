@@ -7,6 +7,7 @@
 #include "session/DownloadSession.h"
 #include "session/LinkCheckRunner.h"
 #include "session/LinkCheckStore.h"
+#include "session/PackageRun.h"
 
 #include <QDateTime>
 
@@ -21,6 +22,7 @@ void DownloadSession::buildLinkCheck() {
     connect(linkCheck_, &LinkCheckRunner::progressed, this, &DownloadSession::linkCheckProgressed);
     connect(linkCheck_, &LinkCheckRunner::ended, this, [this](bool stopped) {
         saveLinkResultsInBackground();
+        packages_->linksChanged();
         Q_EMIT linkCheckEnded(stopped);
     });
 }
@@ -78,6 +80,7 @@ void DownloadSession::noteFolderFacts(const FolderToQueue& placed) {
         facts.checkedAt = now;
         results.set(entry.address, std::move(facts));
     }
+    packages_->linksChanged();
     saveLinkResultsInBackground();
 }
 
@@ -93,6 +96,7 @@ void DownloadSession::forgetLeftLinkFacts(const std::vector<std::string>& queued
 void DownloadSession::loadLinkResults() {
     bool unread = false;
     linkCheck_->results() = vardelo::loadLinkResults(recordFolder_, &unread);
+    packages_->linksChanged();
     if (unread) // written anew, without what could not be read
         saveLinkResultsInBackground();
 }

@@ -95,12 +95,14 @@ QString unpackOutcomeText(const UnpackResult& result) {
 }
 
 PackageRun::PackageRun(const DownloadQueue& queue, const RunSettings& settings, FolderOf folderOf,
-                       QObject* parent)
-    : QObject(parent), queue_(queue), folderOf_(std::move(folderOf)), settings_(settings),
-      unpacker_(new UnpackQueue(this)) {
+                       KnownNameOf knownNameOf, QObject* parent)
+    : QObject(parent), queue_(queue), folderOf_(std::move(folderOf)),
+      knownNameOf_(std::move(knownNameOf)), settings_(settings), unpacker_(new UnpackQueue(this)) {
     connect(unpacker_, &UnpackQueue::progressed, this, [this](const QString& package, int percent) {
-        states_[toStd(package)] = QStringLiteral("Kicsomagolás %1 %").arg(percent);
+        const QString progress = QStringLiteral("Kicsomagolás %1 %").arg(percent);
+        states_[toStd(package)] = progress;
         Q_EMIT statesChanged();
+        Q_EMIT unpackingShown(package + QStringLiteral(": ") + progress);
     });
     connect(unpacker_, &UnpackQueue::finished, this, &PackageRun::unpacked);
 }
@@ -113,14 +115,47 @@ std::string PackageRun::givenPackageOf(const std::string& link) const {
     return folderOf_ ? folderOf_(link) : std::string();
 }
 
+std::string PackageRun::expectedNameOf(const std::string& link) const {
+    std::string known = knownNameOf_ ? knownNameOf_(link) : std::string();
+    return known.empty() ? addressFileName(link) : known;
+}
+
 std::string PackageRun::packageOf(const std::string& link) const {
     std::string given = givenPackageOf(link);
-    return given.empty() ? book_.packageOf(link, addressFileName(link)) : given;
+    return given.empty() ? book_.packageOf(link, expectedNameOf(link)) : given;
 }
 
 QString PackageRun::stateOf(const std::string& package) const {
-    const auto found = states_.find(package);
-    return found == states_.end() ? QString() : found->second;
+    if (const auto found = states_.find(package); found != states_.end())
+        return found->second;
+    return partsOf(package);
+}
+
+QString PackageRun::partsOf(const std::string& package) const {
+    const auto& counts = partCounts();
+    const auto counted = counts.find(package);
+    return counted == counts.end() ? QString() : counted->second;
+}
+
+const std::map<std::string, QString>& PackageRun::partCounts() const {
+    if (counts_)
+        return *counts_;
+    std::map<std::string, std::pair<std::size_t, std::size_t>> tally; // arrived, all
+    for (const auto& [package, parts] : book_.parts())
+        tally[package] = {parts.size(), parts.size()};
+    std::unordered_set<std::string> seen;
+    for (int row = 1; row < queue_.rowCount(); ++row) {
+        const std::string& link = queue_.url(row);
+        if (link.empty() || !seen.insert(link).second)
+            continue;
+        if (const std::string package = packageOf(link); !package.empty())
+            ++tally[package].second;
+    }
+    counts_.emplace();
+    for (const auto& [package, count] : tally)
+        if (count.second > 1)
+            (*counts_)[package] = QStringLiteral("%1/%2 rész").arg(count.first).arg(count.second);
+    return *counts_;
 }
 
 std::vector<PackageRun::KnownFile> PackageRun::filesOf(const std::string& package) const {
@@ -134,7 +169,7 @@ std::vector<PackageRun::KnownFile> PackageRun::filesOf(const std::string& packag
         const std::string& link = queue_.url(row);
         if (link.empty() || arrivedLinks.contains(link) || packageOf(link) != package)
             continue;
-        const std::string name = addressFileName(link);
+        const std::string name = expectedNameOf(link);
         files.push_back({name.empty() ? link : name, {}});
         arrivedLinks.insert(link);
     }
@@ -289,6 +324,7 @@ void PackageRun::unpacked(const QString& packageName, const UnpackResult& result
     }
     if (--archivesLeft_[package] > 0)
         return;
+    Q_EMIT unpackingShown(QString());
     archivesLeft_.erase(package);
     unpacking_.erase(package);
     const PackageOutcome ended = outcomes_[package];
@@ -384,6 +420,7 @@ void PackageRun::keepIn(const QString& folder) {
 }
 
 void PackageRun::save() {
+    counts_.reset(); // the book changed
     if (file_.isEmpty())
         return;
     // Placements of links no longer queued go with them.

@@ -29,8 +29,11 @@ class PackageRun final : public QObject {
   public:
     // The folder a link came in, for its package's name; empty when none.
     using FolderOf = std::function<std::string(const std::string& link)>;
+    // The name a link's file is known by (from the link check or its
+    // folder); empty when none is known yet.
+    using KnownNameOf = std::function<std::string(const std::string& link)>;
     PackageRun(const DownloadQueue& queue, const RunSettings& settings, FolderOf folderOf,
-               QObject* parent = nullptr);
+               KnownNameOf knownNameOf, QObject* parent = nullptr);
     ~PackageRun() override;
 
     // The package of a queued link: the one it was put in, its folder's,
@@ -38,8 +41,9 @@ class PackageRun final : public QObject {
     std::string packageOf(const std::string& link) const;
     // The package it was put in or its folder's; empty when neither.
     std::string givenPackageOf(const std::string& link) const;
-    // What the link's package waits for or is doing, for its rows; empty
-    // when nothing.
+    // What the link's package waits for or is doing, for its rows: what it
+    // waits for or its unpacking, else how many of its parts have come
+    // ("3/12 rész"); empty for a package of one file with nothing to say.
     QString stateOf(const std::string& package) const;
     // The folder the link's file goes to, made when missing.
     std::string targetFolderFor(const std::string& link);
@@ -60,8 +64,9 @@ class PackageRun final : public QObject {
     }
     // The user's answer for a package that asked for one: tried at once.
     void givePassword(const std::string& package, const std::string& password);
-    // Placements of links that left the queue go.
-    void queueChanged();
+    // The queue, or what is known of its links' names, changed: the
+    // packages' counts are taken anew when next asked.
+    void linksChanged() { counts_.reset(); }
 
     // Where Csomagok.Vdl is kept; read at once, written on every change.
     void keepIn(const QString& folder);
@@ -75,6 +80,8 @@ class PackageRun final : public QObject {
     void passwordWanted(const QString& package);
     // What stateOf says of a package may have changed.
     void statesChanged();
+    // What the unpacking is doing, for the status line; empty when it ended.
+    void unpackingShown(const QString& text);
 
   private:
     struct KnownFile {
@@ -83,6 +90,17 @@ class PackageRun final : public QObject {
     };
     // The package's files: those arrived and those still queued.
     std::vector<KnownFile> filesOf(const std::string& package) const;
+    // The name the link's file goes by until it arrives.
+    std::string expectedNameOf(const std::string& link) const;
+    // "arrived/all rész" of every package of more than one file.
+    const std::map<std::string, QString>& partCounts() const;
+
+  public:
+    // How many of the package's parts have come: "3/12 rész"; empty for a
+    // package of one file.
+    QString partsOf(const std::string& package) const;
+
+  private:
     // Unpacks the package when all of it is here, else says what it waits for.
     void consider(const std::string& package);
     void unpacked(const QString& package, const UnpackResult& result);
@@ -94,6 +112,7 @@ class PackageRun final : public QObject {
 
     const DownloadQueue& queue_;
     FolderOf folderOf_;
+    KnownNameOf knownNameOf_;
     const RunSettings& settings_;
     PackageBook book_;
     UnpackQueue* unpacker_;
@@ -106,9 +125,10 @@ class PackageRun final : public QObject {
     std::set<std::string> unpacking_; // handed to the worker, not yet ended
     std::map<std::string, int> archivesLeft_;
     std::map<std::string, PackageOutcome> outcomes_;
-    std::map<std::string, std::string> unpackFolders_; // of those unpacking, by package
-    std::map<std::string, QString> states_;            // by package
-    QString file_;                                     // Csomagok.Vdl; empty: kept nowhere
+    std::map<std::string, std::string> unpackFolders_;             // of those unpacking, by package
+    std::map<std::string, QString> states_;                        // by package
+    mutable std::optional<std::map<std::string, QString>> counts_; // taken when asked
+    QString file_; // Csomagok.Vdl; empty: kept nowhere
 };
 
 // An unpacking that ended so fails the same way every time.

@@ -2,9 +2,9 @@
 
 #include "WaitFor.h"
 
-#include "session/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
+#include "session/LinkCheckRunner.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -146,11 +146,19 @@ TEST_F(QueueWindow, DeleteKeyAndButtonsActOnTheSelectedRow) {
     EXPECT_EQ(urls(), (std::vector<std::string>{"a", "c", "d"}));
 }
 
-// The parts of one archive are one package: the "Csomag" column names it and
-// "Csomag törlése" takes all its rows, the others stay.
+// The parts of one archive are one package, judged also by the name the
+// link check found for an address that names nothing: the "Csomag" column
+// names it with how many of its parts have come, and "Csomag törlése" takes
+// all its rows, the others stay.
 TEST_F(QueueWindow, APackagesRowsShowItsNameAndLeaveTogether) {
-    openWith(
-        {"http://h/f.part1.rar", "http://h/x.bin", "http://h/f.part2.rar", "http://h/g.7z.001"});
+    QFile checked(recordPath("LinkCheck.Vdl"));
+    ASSERT_TRUE(checked.open(QIODevice::WriteOnly));
+    checked.write(R"({"version": 1, "links": [{"link": "http://h/d/17", "available": "online",
+                      "name": "f.part3.rar"}]})");
+    checked.close();
+    storeQueue({"http://h/f.part1.rar", "http://h/x.bin", "http://h/f.part2.rar",
+                "http://h/g.7z.001", "http://h/d/17"});
+    openWith({});
     const QAbstractItemModel* model = control<QueueGridView>("Linkek")->model();
     int column = -1;
     for (int c = 0; c < model->columnCount(); ++c)
@@ -160,8 +168,8 @@ TEST_F(QueueWindow, APackagesRowsShowItsNameAndLeaveTogether) {
     QStringList packages;
     for (int row = 0; row < model->rowCount(); ++row)
         packages << model->index(row, column).data().toString();
-    EXPECT_EQ(packages, (QStringList{QStringLiteral("f"), QString(), QStringLiteral("f"),
-                                     QStringLiteral("g")}));
+    const QString f = QStringLiteral("f (0/3 rész)");
+    EXPECT_EQ(packages, (QStringList{f, QString(), f, QStringLiteral("g"), f}));
     const auto packageColumn = [&] {
         QStringList names;
         for (int row = 0; row < model->rowCount(); ++row)
@@ -174,8 +182,9 @@ TEST_F(QueueWindow, APackagesRowsShowItsNameAndLeaveTogether) {
     control<QAction>("csomag_atnevezese")->trigger();
     EXPECT_EQ(dialogs.errors.size(), 1);
     control<QAction>("csomag_atnevezese")->trigger();
-    EXPECT_EQ(packageColumn(), (QStringList{QStringLiteral("Nyár 2026"), QString(),
-                                            QStringLiteral("Nyár 2026"), QStringLiteral("g")}));
+    const QString renamed = QStringLiteral("Nyár 2026 (0/3 rész)");
+    EXPECT_EQ(packageColumn(),
+              (QStringList{renamed, QString(), renamed, QStringLiteral("g"), renamed}));
     control<QAction>("csomag_torlese")->trigger();
     EXPECT_EQ(urls(), (std::vector<std::string>{"http://h/x.bin", "http://h/g.7z.001"}));
 }
