@@ -50,7 +50,10 @@ LinkCheckRunner::LinkCheckRunner(Browser& browser, HttpClient& http, const HostP
                                  QObject* parent)
     : QObject(parent), browser_(browser), http_(http), profiles_(profiles),
       pageTimeout_(kCheckTimeout), feeder_(new QTimer(this)), publisher_(new QTimer(this)) {
-    workers_.setMaxThreadCount(LinkCheck::kSlots);
+    // A thread for each job the plan may run at once (a page read as text
+    // or a header request): a request's time limit runs from the moment it
+    // is handed over, so none may wait for a thread while its time runs out.
+    workers_.setMaxThreadCount(LinkCheck::kMostRunning);
     feeder_->setInterval(0);
     connect(feeder_, &QTimer::timeout, this, &LinkCheckRunner::feed);
     publisher_->setInterval(100);

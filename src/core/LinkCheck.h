@@ -46,6 +46,8 @@ struct CheckJob {
 class LinkCheck {
   public:
     static constexpr int kSlots = 4;
+    // The most jobs that run at once: every slot of both ways.
+    static constexpr int kMostRunning = 2 * kSlots;
 
     explicit LinkCheck(int slots = kSlots) : slots_(slots) {}
 
