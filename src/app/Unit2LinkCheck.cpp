@@ -85,15 +85,19 @@ void TForm1::addLinkCheckColumns() {
     });
 }
 
-// "Elérhető" tells its word whole (the column may be narrower) and when it
-// was checked; "Név" the digest the page showed.
+// "Elérhető" tells its word whole (the column may be narrower), why when a
+// marker of the page said it, and when it was checked; "Név" the digest the
+// page showed.
 QString TForm1::linkCheckTip(int row, int column) const {
     const LinkFacts* facts = linkFactsOf(row);
     if (!facts)
         return QString();
-    if (column == kAvailableColumn)
-        return QString::fromUtf8(availabilityText(facts->availability)) + u'\n' +
-               checkedAtText(facts->checkedAt);
+    if (column == kAvailableColumn) {
+        QString tip = QString::fromUtf8(availabilityText(facts->availability)) + u'\n';
+        if (facts->marker != PageMarker::None)
+            tip += QString::fromUtf8(pageMarkerText(facts->marker)) + u'\n';
+        return tip + checkedAtText(facts->checkedAt);
+    }
     if (column == kNameColumn && facts->digest)
         return QString::fromUtf8(digestKindLabel(facts->digest->kind)) + QStringLiteral(": ") +
                toQt(facts->digest->hex);

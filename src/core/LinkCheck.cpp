@@ -23,6 +23,18 @@ const char* availabilityText(Availability availability) {
     return "ismeretlen";
 }
 
+const char* pageMarkerText(PageMarker marker) {
+    switch (marker) {
+    case PageMarker::PremiumOnly:
+        return "Csak prémium felhasználóknak";
+    case PageMarker::TempOffline:
+        return "Átmenetileg nem elérhető";
+    case PageMarker::None:
+        break;
+    }
+    return "";
+}
+
 namespace {
 
 // Pages and header requests are counted apart: a host's page and another
@@ -112,13 +124,26 @@ std::optional<std::string> readerText(const std::optional<PageReader>& reader,
 
 } // namespace
 
-LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
-                         const SelectedTexts& selected, std::vector<std::string>* unreadable) {
+std::optional<LinkFacts> markedFacts(const CompiledProfile& profile, std::string_view markup) {
     LinkFacts facts;
     if (profile.isDead(0, markup)) {
         facts.availability = Availability::Offline;
-        return facts;
+    } else if (profile.isPremiumOnly(0, markup)) {
+        facts.availability = Availability::Offline;
+        facts.marker = PageMarker::PremiumOnly;
+    } else if (profile.isTempOffline(0, markup)) {
+        facts.marker = PageMarker::TempOffline; // it may be there later
+    } else {
+        return std::nullopt;
     }
+    return facts;
+}
+
+LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
+                         const SelectedTexts& selected, std::vector<std::string>* unreadable) {
+    if (auto marked = markedFacts(profile, markup))
+        return std::move(*marked);
+    LinkFacts facts;
     facts.availability = Availability::Online;
     const ProfileStep& first = profile.step(0);
     if (const auto name =
@@ -164,9 +189,9 @@ std::string_view bodyOf(std::string_view document) {
 }
 
 std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view markup) {
+    if (auto marked = markedFacts(profile, markup))
+        return marked;
     LinkFacts facts = firstPageFacts(profile, markup, {}, nullptr);
-    if (facts.availability == Availability::Offline)
-        return facts;
     const ProfileStep& first = profile.step(0);
     if ((first.fileName && facts.name.empty()) || (first.size && !facts.size) ||
         (first.hash && !facts.digest))

@@ -16,6 +16,10 @@ namespace vardelo {
 
 enum class Availability : unsigned char { Unknown, Online, Offline };
 
+// What a host's page said of a link that is not a free user's to have,
+// beyond its being there or not: a verdict's reason the user is told.
+enum class PageMarker : unsigned char { None, PremiumOnly, TempOffline };
+
 // What a check found of one link, and when.
 struct LinkFacts {
     Availability availability = Availability::Unknown;
@@ -23,10 +27,13 @@ struct LinkFacts {
     std::optional<SizeReading> size;
     std::optional<ExpectedDigest> digest;
     std::int64_t checkedAt = 0; // seconds since the epoch
+    PageMarker marker = PageMarker::None;
 };
 
 // "igen", "nem" or "ismeretlen", as the queue's "Elérhető" column says it.
 const char* availabilityText(Availability availability);
+// The marker's reason as the verdict's tooltip says it; empty for none.
+const char* pageMarkerText(PageMarker marker);
 
 // How a link is checked: the first page of the profile that claims it, in a
 // page of the check's own, or, for a link no profile claims, the address's
@@ -46,6 +53,8 @@ struct CheckJob {
 class LinkCheck {
   public:
     static constexpr int kSlots = 4;
+    // The most jobs that run at once: every slot of both ways.
+    static constexpr int kMostRunning = 2 * kSlots;
 
     explicit LinkCheck(int slots = kSlots) : slots_(slots) {}
 
@@ -97,10 +106,15 @@ struct SelectedTexts {
     std::optional<std::string> name, size, hash;
 };
 
-// What a profile's first page says of its link: offline when a dead marker
-// of the profile or of its first step is on it, else online with what its
-// readers give. A size or hash that does not read is left out and its
-// reader ("size", "hash") added to `unreadable`.
+// What the markers of a profile and of its first step on the first page
+// say of its link, in the order a download reads them: offline when it is
+// dead or for premium users only, unknown when the host is down for now;
+// nothing when none is on it.
+std::optional<LinkFacts> markedFacts(const CompiledProfile& profile, std::string_view markup);
+
+// What a profile's first page says of its link: what its markers say
+// (markedFacts), else online with what its readers give. A size or hash that does not read is left
+// out and its reader ("size", "hash") added to `unreadable`.
 LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
                          const SelectedTexts& selected, std::vector<std::string>* unreadable);
 
@@ -114,7 +128,7 @@ bool readsFirstPageAsText(const CompiledProfile& profile);
 std::string_view bodyOf(std::string_view document);
 
 // What the first page's text, as the server sent it, says of its link, when
-// that is as sure as the browser's reading: offline by a dead marker, or
+// that is as sure as the browser's reading: what its markers say, or
 // online with every reader of the profile answered. Nothing when a reader
 // found nothing there (its value may be set by a script): the page is then
 // loaded in the browser.

@@ -166,7 +166,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     const std::size_t bytes = size * count;
     if (transfer->abort->load())
         return 0;
-    if (!transfer->answeredWithFile()) {
+    if (!transfer->answeredWithFile() &&
+        !(transfer->body->takesErrorPage && transfer->status() >= 400)) {
         transfer->notAFile = true;
         return 0;
     }
@@ -454,6 +455,8 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     const HeaderList headers = requestHeaders(body, session != nullptr);
     char errorText[CURL_ERROR_SIZE] = {};
     aimRequest(h, url, headers.get(), errorText);
+    if (body && body->takesErrorPage)
+        curl_easy_setopt(h, CURLOPT_FAILONERROR, 0L);
     if (session) {
         useSession(h, *session, url);
         curl_easy_setopt(h, CURLOPT_SHARE, shared_->sessions.handle());

@@ -44,6 +44,9 @@ struct HttpBody {
     // Set by the client before it calls `accept`: the address the answer
     // came from, after redirects.
     std::string answeredFrom;
+    // The body of a 4xx or 5xx reply is taken too (a host's page that says
+    // why); the request fails all the same.
+    bool takesErrorPage = false;
 };
 
 struct HttpResult {

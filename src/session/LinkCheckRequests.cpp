@@ -81,6 +81,7 @@ FetchedPage fetchPage(HttpClient& http, const std::string& link, const HttpSessi
     bool full = false;
     HttpBody body;
     body.session = &session;
+    body.takesErrorPage = true; // "temporarily unavailable" comes as a 503 page
     // The pages a browser page of the program would get.
     body.requestHeaders = {"Accept-Language: hu-HU,hu;q=0.9"};
     body.accept = [&contentType](int, const HttpHeaders& headers) {
@@ -102,7 +103,7 @@ FetchedPage fetchPage(HttpClient& http, const std::string& link, const HttpSessi
     fetched.silent = result.status == HttpResult::Status::Failed && result.httpStatus == 0 &&
                      !result.refusedConnection && !result.refusedAddress;
     fetched.answered = result.status == HttpResult::Status::Ok || (full && !*aborted);
-    if (fetched.answered)
+    if (!*aborted)
         fetched.markup = utf8Of(page, contentType);
     return fetched;
 }

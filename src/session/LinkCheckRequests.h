@@ -24,7 +24,9 @@ struct FetchedPage {
     bool refusedAddress = false; // not an address the program may fetch
     bool gone = false;           // 404, 410 or a refused connection
     bool silent = false;         // the server took the request and never answered
-    std::string markup;          // UTF-8, cut at a size no file host's page has
+    // UTF-8, cut at a size no file host's page has: the 2xx page, else as
+    // much as came of a page (an error answer's), whose markers still count.
+    std::string markup;
 };
 FetchedPage fetchPage(HttpClient& http, const std::string& link, const HttpSession& session,
                       const std::atomic<bool>& abort, bool* aborted);

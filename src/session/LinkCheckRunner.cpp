@@ -23,11 +23,26 @@ constexpr std::size_t kSliceOfLinks = 2000;
 // the same check.
 constexpr std::chrono::milliseconds kCheckTimeout{30 * 1000};
 
+// A first page that did not come as a 2xx page: the markers on what came
+// of it count, as a download reads them; else only a gone status makes it
+// offline, for only the host's own word makes a link dead.
+LinkFacts unansweredPageFacts(const CompiledProfile& profile, const FetchedPage& page) {
+    if (!page.markup.empty())
+        if (auto marked = markedFacts(profile, bodyOf(page.markup)))
+            return std::move(*marked);
+    LinkFacts facts;
+    if (page.gone)
+        facts.availability = Availability::Offline;
+    return facts;
+}
+
 } // namespace
 
 // One hidden page and the job it works on.
 struct LinkCheckRunner::PageSlot {
-    enum class Step { Idle, Loading, Markup, Selectors };
+    // FailedPageMarkup: the markup of a page that failed to load, read for
+    // its markers alone.
+    enum class Step { Idle, Loading, Markup, FailedPageMarkup, Selectors };
     Browser* page = nullptr;
     QTimer* limit = nullptr;
     Step step = Step::Idle;
@@ -50,7 +65,10 @@ LinkCheckRunner::LinkCheckRunner(Browser& browser, HttpClient& http, const HostP
                                  QObject* parent)
     : QObject(parent), browser_(browser), http_(http), profiles_(profiles),
       pageTimeout_(kCheckTimeout), feeder_(new QTimer(this)), publisher_(new QTimer(this)) {
-    workers_.setMaxThreadCount(LinkCheck::kSlots);
+    // A thread for each job the plan may run at once (a page read as text
+    // or a header request): a request's time limit runs from the moment it
+    // is handed over, so none may wait for a thread while its time runs out.
+    workers_.setMaxThreadCount(LinkCheck::kMostRunning);
     feeder_->setInterval(0);
     connect(feeder_, &QTimer::timeout, this, &LinkCheckRunner::feed);
     publisher_->setInterval(100);
@@ -232,17 +250,20 @@ void LinkCheckRunner::loadPage(std::size_t job) {
 void LinkCheckRunner::pageLoaded(PageSlot& slot, bool ok) {
     if (slot.step != PageSlot::Step::Loading)
         return;
-    if (!ok) { // why it did not load is not told: no proof of a dead link
+    // Why a page did not load is not told: no proof of a dead link. Its
+    // error page may still carry the host's word, as a download reads it.
+    if (!ok && !slot.profile->hasDeadPattern(0)) {
         endPage(slot, LinkFacts{}, false);
         launch();
         return;
     }
-    slot.step = PageSlot::Step::Markup;
+    slot.step = ok ? PageSlot::Step::Markup : PageSlot::Step::FailedPageMarkup;
     slot.page->readBodyMarkup(++slot.ticket);
 }
 
 void LinkCheckRunner::markupRead(PageSlot& slot, quint64 ticket, bool ok, const QString& markup) {
-    if (slot.step != PageSlot::Step::Markup || ticket != slot.ticket)
+    const bool loaded = slot.step == PageSlot::Step::Markup;
+    if ((!loaded && slot.step != PageSlot::Step::FailedPageMarkup) || ticket != slot.ticket)
         return;
     if (!ok) {
         endPage(slot, LinkFacts{}, true);
@@ -250,8 +271,9 @@ void LinkCheckRunner::markupRead(PageSlot& slot, quint64 ticket, bool ok, const 
         return;
     }
     slot.markup = toStd(markup);
-    if (slot.profile->isDead(0, slot.markup)) {
-        endPage(slot, firstPageFacts(*slot.profile, slot.markup, {}, nullptr), false);
+    std::optional<LinkFacts> marked = markedFacts(*slot.profile, slot.markup);
+    if (marked || !loaded) {
+        endPage(slot, marked.value_or(LinkFacts{}), false);
         launch();
         return;
     }
@@ -410,10 +432,10 @@ void LinkCheckRunner::pageFetched(std::size_t job, const CompiledProfile& profil
         record(job, std::nullopt); // stopped: nothing found
     } else if (*timedOut || page.refusedAddress) {
         record(job, LinkFacts{});
-    } else if (!page.answered) { // only the host's own word makes it dead
+    } else if (!page.answered) {
         if (page.silent)
             hungHosts_.insert(plan_.job(job).host);
-        record(job, page.gone ? LinkFacts{Availability::Offline, {}, {}, {}, 0} : LinkFacts{});
+        record(job, unansweredPageFacts(profile, page));
     } else if (auto facts = textPageFacts(profile, bodyOf(page.markup))) {
         record(job, std::move(facts));
     } else {

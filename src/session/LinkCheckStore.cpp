@@ -47,6 +47,25 @@ const char* availabilityKey(Availability availability) {
     return "unknown";
 }
 
+// The profile keys of the markers, so the file reads as the profiles do.
+const char* markerKey(PageMarker marker) {
+    switch (marker) {
+    case PageMarker::PremiumOnly:
+        return "premium_only";
+    case PageMarker::TempOffline:
+        return "temp_offline";
+    case PageMarker::None:
+        break;
+    }
+    return "";
+}
+
+PageMarker markerNamed(const QString& key) {
+    return key == QLatin1String("premium_only")   ? PageMarker::PremiumOnly
+           : key == QLatin1String("temp_offline") ? PageMarker::TempOffline
+                                                  : PageMarker::None;
+}
+
 const char* digestKey(DigestKind kind) {
     switch (kind) {
     case DigestKind::Md5:
@@ -79,6 +98,8 @@ std::string encodeLinkResults(const LinkResults& results, const TextGrid& queue)
             entry.insert(QStringLiteral("size"), static_cast<qint64>(facts->size->bytes));
             entry.insert(QStringLiteral("exact"), facts->size->exact);
         }
+        if (facts->marker != PageMarker::None)
+            entry.insert(QStringLiteral("marker"), QLatin1String(markerKey(facts->marker)));
         if (facts->digest) {
             entry.insert(QStringLiteral("hash"), toQt(facts->digest->hex));
             entry.insert(QStringLiteral("hashType"), QLatin1String(digestKey(facts->digest->kind)));
@@ -117,6 +138,7 @@ LinkResults decodeLinkResults(const std::string& bytes, QString* problem) {
                                                                      : Availability::Unknown;
         facts.checkedAt = entry.value(QStringLiteral("checked")).toInteger(0);
         facts.name = toStd(entry.value(QStringLiteral("name")).toString());
+        facts.marker = markerNamed(entry.value(QStringLiteral("marker")).toString());
         if (const QJsonValue size = entry.value(QStringLiteral("size")); size.isDouble())
             if (const qint64 length = size.toInteger(-1); length >= 0)
                 facts.size = SizeReading{length, entry.value(QStringLiteral("exact")).toBool()};

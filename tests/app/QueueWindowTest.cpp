@@ -352,10 +352,12 @@ TEST_F(QueueWindow, TheLinkCheckLoadsNoRunningLinksPage) {
     click("Stop");
 }
 
-// A page, loaded or fetched as text, that does not come in the check's
-// time is unknown, and its host's other links are not asked in the same
-// check: unknown too.
-TEST_F(QueueWindow, APageThatTimesOutLeavesItsHostUnknown) {
+// A page, loaded or fetched as text, or a header request that does not
+// come in the check's time is unknown, and its host's other links are not
+// asked in the same check: unknown too. Requests that hang hold back no
+// other host's: a refusing host asked beside four that hang is offline by
+// its own answer.
+TEST_F(QueueWindow, ARequestThatTimesOutLeavesOnlyItsHostUnknown) {
     QTcpServer silent; // takes connections and never answers
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     int connections = 0;
@@ -367,14 +369,26 @@ TEST_F(QueueWindow, APageThatTimesOutLeavesItsHostUnknown) {
         QByteArray(
             R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
         &reason));
-    // Read by a pattern: its pages are fetched as text.
-    known.add(parseHostProfile(QStringLiteral(R"({"name": "T", "links": ["//127\\.0\\.0\\.1:%1/"],
-        "steps": [{"name": {"pattern": "<h1>(.*)<"}, "submit": "#b"}]})")
-                                   .arg(silent.serverPort())
-                                   .toUtf8(),
-                               &reason));
+    // Read by a pattern: their pages are fetched as text.
+    for (const char* folder : {"t", "u", "v"})
+        known.add(
+            parseHostProfile(QStringLiteral(R"({"name": "%2", "links": ["//127\\.0\\.0\\.1:%1/%2/"],
+            "steps": [{"name": {"pattern": "<h1>(.*)<"}, "submit": "#b"}]})")
+                                 .arg(silent.serverPort())
+                                 .arg(QLatin1String(folder))
+                                 .toUtf8(),
+                             &reason));
     profiles = &known;
-    openWith({"http://a/1", "http://a/2", silentBase + "/s.bin", silentBase + "/t.bin"});
+    const std::vector<std::string> links{"http://a/1",
+                                         "http://a/2",
+                                         silentBase + "/t/s.bin",
+                                         silentBase + "/t/t.bin",
+                                         silentBase + "/u/s.bin",
+                                         silentBase + "/v/s.bin",
+                                         silentBase + "/h.bin",
+                                         "http://127.0.0.1:1/a.bin",
+                                         "http://127.0.0.1:1/b.bin"};
+    openWith(links);
     form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(300));
     click("checkLinks");
     FakeBrowser& cycleBrowser = fakeBrowser();
@@ -390,9 +404,11 @@ TEST_F(QueueWindow, APageThatTimesOutLeavesItsHostUnknown) {
         5000));
     EXPECT_EQ(navigated, QStringList{QStringLiteral("http://a/1")});
     const QAbstractItemModel* grid = control<QueueGridView>("Linkek")->model();
-    for (int row = 0; row < 4; ++row)
-        EXPECT_EQ(grid->index(row, 5).data().toString(), QStringLiteral("ismeretlen")) << row;
-    EXPECT_EQ(connections, 1);
+    for (int row = 0; row < 9; ++row)
+        EXPECT_EQ(grid->index(row, 5).data().toString(),
+                  row < 7 ? QStringLiteral("ismeretlen") : QStringLiteral("nem"))
+            << links[static_cast<std::size_t>(row)];
+    EXPECT_EQ(connections, 4); // not t/t.bin
 }
 
 // A hidden page that crashes frees its place for the host's next link at

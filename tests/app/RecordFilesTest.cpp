@@ -348,15 +348,20 @@ TEST_F(RecordFiles, HostWaitsSurviveARestartAndABrokenFileCostsOnlyItsWaits) {
 TEST_F(RecordFiles, LinkCheckResultsSurviveAndABrokenFileCostsOnlyThem) {
     DownloadQueue queue;
     queue.append("http://h/a");
+    queue.append("http://h/later");
     LinkResults results;
     results.set("http://h/a", {Availability::Online, "a.zip", SizeReading{12, true},
                                readDigest(std::string(32, 'a')), 77});
     results.set("http://h/gone", {Availability::Offline, "", {}, {}, 5});
+    results.set("http://h/later", {Availability::Unknown, "", {}, {}, 6, PageMarker::TempOffline});
     ASSERT_TRUE(saveLinkResults(dir_.path(), results, queue.grid()));
     bool unread = true;
     const LinkResults loaded = loadLinkResults(dir_.path(), &unread);
     EXPECT_FALSE(unread);
-    ASSERT_EQ(loaded.size(), 1u);
+    ASSERT_EQ(loaded.size(), 2u);
+    const LinkFacts* later = loaded.find("http://h/later");
+    ASSERT_NE(later, nullptr);
+    EXPECT_EQ(later->marker, PageMarker::TempOffline);
     const LinkFacts* facts = loaded.find("http://h/a");
     ASSERT_NE(facts, nullptr);
     EXPECT_EQ(facts->name, "a.zip");

@@ -75,7 +75,9 @@ std::shared_ptr<const CompiledProfile> sumProfile(bool hashBySelector = true) {
     profile.name = "Sum";
     profile.links = {"/sum/"};
     profile.dead = "File Not Found";
+    profile.premiumOnly = "Premium Users only";
     ProfileStep first;
+    first.tempOffline = "under maintenance";
     first.fileName = PageReader{PageReader::Kind::Pattern, "<h1>([^<]*)<", {}, false};
     first.size = PageReader{PageReader::Kind::Between, "id=\"size\">", "<", false};
     first.hash = hashBySelector
@@ -89,7 +91,7 @@ std::shared_ptr<const CompiledProfile> sumProfile(bool hashBySelector = true) {
     return compiled;
 }
 
-TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrIsOffline) {
+TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrWhatItsMarkersSay) {
     const auto profile = sumProfile();
     const std::string sha1(40, 'A');
     std::vector<std::string> unreadable;
@@ -113,9 +115,31 @@ TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrIsOffline) {
     EXPECT_FALSE(facts.digest);
     EXPECT_EQ(unreadable, (std::vector<std::string>{"size", "hash"}));
 
-    facts = firstPageFacts(*profile, "<h1>File Not Found</h1>", {}, nullptr);
-    EXPECT_EQ(facts.availability, Availability::Offline);
-    EXPECT_TRUE(facts.name.empty());
+    // The markers come before the readers, in the order a download reads
+    // them; read as text, the page needs no reader answered then.
+    const struct {
+        const char* page;
+        Availability availability;
+        PageMarker marker;
+    } marked[] = {
+        {"<h1>File Not Found</h1>", Availability::Offline, PageMarker::None},
+        {"<h1>a.zip</h1>For Premium Users only", Availability::Offline, PageMarker::PremiumOnly},
+        {"<h1>a.zip</h1>The server is under maintenance", Availability::Unknown,
+         PageMarker::TempOffline},
+        {"File Not Found, for Premium Users only", Availability::Offline, PageMarker::None},
+        {"Premium Users only, under maintenance", Availability::Offline, PageMarker::PremiumOnly},
+    };
+    const auto asText = sumProfile(false);
+    for (const auto& c : marked) {
+        facts = firstPageFacts(*profile, c.page, {std::nullopt, std::nullopt, sha1}, nullptr);
+        EXPECT_EQ(facts.availability, c.availability) << c.page;
+        EXPECT_EQ(facts.marker, c.marker) << c.page;
+        EXPECT_TRUE(facts.name.empty() && !facts.digest) << c.page;
+        const auto read = textPageFacts(*asText, c.page);
+        ASSERT_TRUE(read) << c.page;
+        EXPECT_EQ(read->availability, c.availability) << c.page;
+        EXPECT_EQ(read->marker, c.marker) << c.page;
+    }
 }
 
 // A page fetched without the browser answers only when it is as sure as
@@ -138,7 +162,6 @@ TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
     EXPECT_TRUE(facts->digest);
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1>sum:" + sha1)); // no size there
-    EXPECT_EQ(textPageFacts(*profile, "File Not Found")->availability, Availability::Offline);
     // The profile's own size and hash readers serve a first step without them.
     HostProfile shorthand;
     shorthand.name = "Short";

@@ -548,7 +548,10 @@ class DrippingServer : public QTcpServer {
 // for their headers; nothing is submitted, and its results outlive a
 // restart. The offline rows go to the log as dead links; a link only a
 // host's silence speaks of is unknown, and that host is not asked again in
-// the same check.
+// the same check. A page for premium users only is offline and one of a
+// host down for now unknown, each saying why, read as text or in the
+// browser, whatever the page's status; a page that fails to load with none
+// of them is unknown.
 TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToTheLog) {
     QString reason;
     // Profiles on servers that take connections and never answer: one read
@@ -574,6 +577,15 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
                                 &reason);
     ASSERT_TRUE(sum) << reason.toStdString();
     loaded_.profiles.add(sum);
+    // The premium and maintenance pages behind a redirect, read by a
+    // selector: loaded in the browser.
+    auto redirected = parseHostProfile(R"j({"name": "Redirected premium host",
+        "links": ["^http://127\\.0\\.0\\.1:\\d+/away\\?"],
+        "premium_only": "for Premium Users only", "temp_offline": "temporarily unavailable",
+        "steps": [{"name": {"selector": "h2"}, "address": {"selector": "#go", "attribute": "href"}}]})j",
+                                       &reason);
+    ASSERT_TRUE(redirected) << reason.toStdString();
+    loaded_.profiles.add(redirected);
     const std::string sha256(64, 'c');
     host.showOnPage("a.bin", "1,5 MB", sha256);
     HostedFile named = file(bytes(3'000, 'f'));
@@ -596,7 +608,12 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
                         silentBase + "/t.bin",
                         "http://127.0.0.1:" + std::to_string(dripping.serverPort()) + "/d.bin",
                         "http://127.0.0.1:" + std::to_string(hung.serverPort()) + "/p.bin",
-                        "http://127.0.0.1:" + std::to_string(hungText.serverPort()) + "/q.bin"};
+                        "http://127.0.0.1:" + std::to_string(hungText.serverPort()) + "/q.bin",
+                        host.premiumLinkFor("p.bin"),
+                        host.maintenanceLinkFor("m.bin"),
+                        host.redirectAddress(host.premiumLinkFor("pb.bin")),
+                        host.redirectAddress(host.maintenanceLinkFor("mb.bin")),
+                        host.redirectAddress(host.base() + "/none/n.bin")};
     openWithLinks(links);
     // The client gives up on a silent server before the check's own time
     // runs out: its silence is still no proof of a dead link.
@@ -619,11 +636,18 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     const Strings expected{"a.bin|1.5 MiB|igen", "||nem",        "||nem",
                            "F.bin|2.9 KiB|igen", "||nem",        "||ismeretlen",
                            "F.bin|2.9 KiB|igen", "||ismeretlen", "||ismeretlen",
-                           "||ismeretlen",       "||ismeretlen"};
+                           "||ismeretlen",       "||ismeretlen", "||nem",
+                           "||ismeretlen",       "||nem",        "||ismeretlen",
+                           "||ismeretlen"};
     const QAbstractItemModel* grid = control<QTableView>("Linkek")->model();
     EXPECT_EQ(silentConnections, 1);
-    for (int row = 0; row < 11; ++row)
+    for (int row = 0; row < 16; ++row)
         EXPECT_EQ(rowText(row), expected[static_cast<std::size_t>(row)]) << links[row];
+    for (int row = 11; row < 15; ++row)
+        EXPECT_EQ(grid->index(row, 5).data(Qt::ToolTipRole).toString().section(u'\n', 1, 1),
+                  row % 2 ? QStringLiteral("Csak prémium felhasználóknak")
+                          : QStringLiteral("Átmenetileg nem elérhető"))
+            << links[row];
     EXPECT_EQ(grid->index(0, 3).data(Qt::ToolTipRole).toString().toStdString(),
               "SHA-256: " + sha256);
     EXPECT_TRUE(grid->index(5, 5)
@@ -656,9 +680,9 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     EXPECT_NE(loaded[0], "text/html, */*");
 
     click("removeOfflineItem");
-    EXPECT_EQ(form().queue().rowCount() - 1, 8);
-    EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4]}));
-    EXPECT_EQ(logColumn(LogStatus), Strings(3, "Hibás link."));
+    EXPECT_EQ(form().queue().rowCount() - 1, 11);
+    EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4], links[11], links[13]}));
+    EXPECT_EQ(logColumn(LogStatus), Strings(5, "Hibás link."));
     ASSERT_TRUE(form().close());
 
     open().show();
