@@ -324,34 +324,6 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     EXPECT_EQ(grid->index(3, 5).data().toString(), QString());
 }
 
-// With several links at once, a link that starts running while the check
-// runs is not loaded by the check when its turn comes.
-TEST_F(QueueWindow, TheLinkCheckLoadsNoRunningLinksPage) {
-    QString reason;
-    HostProfiles known;
-    known.add(parseHostProfile(QByteArray(R"({"name": "A", "links": ["//a/"], "per_host": 2,
-                       "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
-                               &reason));
-    profiles = &known;
-    storeSetting(QStringLiteral("Egyszerre"), QStringLiteral("2"));
-    openWith({"http://a/1", "http://a/2"});
-    click("checkLinks");
-    FakeBrowser& cycleBrowser = fakeBrowser();
-    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
-    click("inditas");
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return cycleBrowser.hiddenPages.size() == 2 &&
-                   cycleBrowser.hiddenPages[1]->navigated.size() == 1;
-        },
-        2000));
-    ASSERT_EQ(cycleBrowser.hiddenPages[1]->navigated, QStringList{QStringLiteral("http://a/2")});
-    Q_EMIT cycleBrowser.hiddenPages[0]->pageLost(true); // a/1's check ends: a/2's turn
-    settle();
-    EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/1")});
-    click("Stop");
-}
-
 // A page, loaded or fetched as text, or a header request that does not
 // come in the check's time is unknown, and its host's other links are not
 // asked in the same check: unknown too. Requests that hang hold back no
