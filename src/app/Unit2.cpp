@@ -6,7 +6,6 @@
 #include "platform/Dialogs.h"
 #include "platform/QtText.h"
 #include "platform/TrayIcon.h"
-#include "session/BackgroundSave.h"
 #include "session/TTimer.h"
 
 #include <QAction>

@@ -38,7 +38,6 @@ class QTimer;
 
 namespace vardelo {
 
-class BackgroundSave;
 class Browser;
 class ClipboardWatcher;
 class Dialogs;
