@@ -37,6 +37,7 @@ class PrintedDialogs final : public Dialogs {
     }
     bool askYesNo(const QString&) override { return true; }
     std::optional<QString> askPassword(const QString&) override { return std::nullopt; }
+    void closePasswordQuestion(const QString&) override {}
     std::optional<QString> askText(const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> openFileName() override { return std::nullopt; }
     std::optional<QString> saveFileName() override { return std::nullopt; }

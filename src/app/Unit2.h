@@ -300,6 +300,8 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     // Link passwords (Unit2Passwords.cpp).
     void passwordItemClick();
     void askForPassword(const std::string& link);
+    // Nobody waits for the link's password any more: its dialog goes.
+    void passwordAskOver(const std::string& link);
     // The user's password, asked until it has no control character;
     // nothing when cancelled.
     std::optional<std::string> passwordFromUser(const QString& prompt);

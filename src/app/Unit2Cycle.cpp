@@ -139,6 +139,7 @@ void TForm1::showSession() {
     connect(session, &DownloadSession::captchaAsked, this, &TForm1::askForCaptcha);
     connect(session, &DownloadSession::captchaEnded, this, &TForm1::captchaOver);
     connect(session, &DownloadSession::passwordAsked, this, guard(&TForm1::askForPassword));
+    connect(session, &DownloadSession::passwordAskEnded, this, guard(&TForm1::passwordAskOver));
     connect(session, &DownloadSession::browserFailed, this, &TForm1::showBrowserFailure);
     connect(session, &DownloadSession::outcomeRecorded, this, [this] {
         showCurrentCounters();

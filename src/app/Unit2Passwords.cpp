@@ -41,6 +41,14 @@ void TForm1::passwordItemClick() {
         session_->setPassword(links, *password);
 }
 
+namespace {
+
+QString linkPasswordPrompt(const std::string& link) {
+    return QStringLiteral("A link jelszót kér:\n%1\nJelszó:").arg(toQt(link));
+}
+
+} // namespace
+
 // As a captcha does, the window comes forward; the dialog opens once the
 // step that asked has returned.
 void TForm1::askForPassword(const std::string& link) {
@@ -50,12 +58,13 @@ void TForm1::askForPassword(const std::string& link) {
     activateWindow();
     QApplication::alert(this);
     QTimer::singleShot(0, this, [this, link] {
-        guarded([&] {
-            const std::optional<std::string> password = passwordFromUser(
-                QStringLiteral("A link jelszót kér:\n%1\nJelszó:").arg(toQt(link)));
-            session_->answerPassword(link, password);
-        });
+        guarded(
+            [&] { session_->answerPassword(link, passwordFromUser(linkPasswordPrompt(link))); });
     });
+}
+
+void TForm1::passwordAskOver(const std::string& link) {
+    services_.dialogs.closePasswordQuestion(linkPasswordPrompt(link));
 }
 
 // A line "URL<TAB>password" gives the link, in the form it was queued in,

@@ -20,6 +20,9 @@ class Dialogs {
 
     // A password typed unseen; nothing when cancelled.
     virtual std::optional<QString> askPassword(const QString& prompt) = 0;
+    // The open password question with this prompt closes as if cancelled;
+    // nothing happens when none is open.
+    virtual void closePasswordQuestion(const QString& prompt) = 0;
     // A line of text, `text` offered; nothing when cancelled.
     virtual std::optional<QString> askText(const QString& prompt, const QString& text) = 0;
 

@@ -27,10 +27,26 @@ void QtDialogs::showInformation(const QString& message) {
 }
 
 std::optional<QString> QtDialogs::askPassword(const QString& prompt) {
-    bool ok = false;
-    const QString password =
-        QInputDialog::getText(parent_, kTitle, prompt, QLineEdit::Password, QString(), &ok);
+    // Kept by the list while it runs, so that the program can close it when
+    // nobody waits for its answer any more.
+    const QPointer<QInputDialog> dialog = new QInputDialog(parent_);
+    dialog->setWindowTitle(kTitle);
+    dialog->setLabelText(prompt);
+    dialog->setTextEchoMode(QLineEdit::Password);
+    passwordQuestions_.append(dialog);
+    const bool ok = dialog->exec() == QDialog::Accepted;
+    passwordQuestions_.removeAll(dialog);
+    if (!dialog) // its window went during the question
+        return std::nullopt;
+    const QString password = dialog->textValue();
+    delete dialog.data();
     return ok ? std::optional(password) : std::nullopt;
+}
+
+void QtDialogs::closePasswordQuestion(const QString& prompt) {
+    for (const QPointer<QInputDialog>& dialog : passwordQuestions_)
+        if (dialog && dialog->labelText() == prompt)
+            dialog->reject();
 }
 
 std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& text) {

@@ -2,6 +2,10 @@
 
 #include "platform/Dialogs.h"
 
+#include <QList>
+#include <QPointer>
+
+class QInputDialog;
 class QWidget;
 
 namespace vardelo {
@@ -14,6 +18,7 @@ class QtDialogs final : public Dialogs {
     void showInformation(const QString& message) override;
     bool askYesNo(const QString& question) override;
     std::optional<QString> askPassword(const QString& prompt) override;
+    void closePasswordQuestion(const QString& prompt) override;
     std::optional<QString> askText(const QString& prompt, const QString& text) override;
     std::optional<QString> openFileName() override;
     std::optional<QString> saveFileName() override;
@@ -24,6 +29,7 @@ class QtDialogs final : public Dialogs {
     // Each dialog starts where it was last confirmed during this run.
     QString lastOpened_;
     QString lastSaved_;
+    QList<QPointer<QInputDialog>> passwordQuestions_; // open now, the innermost last
 };
 
 } // namespace vardelo

@@ -116,6 +116,8 @@ void DownloadCycle::beginAttempt(CycleState state) {
 // Nothing of the attempt may act any more: its timers, its watchdog and its
 // answers are disarmed or will not match.
 void DownloadCycle::endAttempt() {
+    if (state_ == CycleState::Password)
+        endPasswordAsk();
     ++attempt_;
     state_ = CycleState::Idle;
     awaitingSubmit_ = false;
@@ -127,7 +129,6 @@ void DownloadCycle::endAttempt() {
     heldAddress_.clear();
     profile_.reset();
     folder_.reset();
-    passwordLimit_->stop();
     pageWatchdog_->stop();
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);

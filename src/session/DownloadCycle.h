@@ -174,6 +174,8 @@ class DownloadCycle final : public QObject {
     void captchaEnded();
     // A step needs the link's password and none is known: the user is asked.
     void passwordAsked();
+    // Nobody waits for that answer any more: its time is up, or its try ended.
+    void passwordAskEnded();
     // The browser cannot start: the run has stopped as Stop stops it.
     void browserFailed(const QString& reason);
 
@@ -309,6 +311,7 @@ class DownloadCycle final : public QObject {
     void fillPassword();
     void passwordFilled(bool filled);
     void askPassword();
+    void endPasswordAsk();
     bool refusesPassword(const std::string& markup);
     // Unattended: the link goes to the queue's end untried; false when the
     // user is there to ask.

@@ -78,6 +78,14 @@ void DownloadCycle::passwordAnswered(const std::optional<std::string>& password)
     fillPassword();
 }
 
+// However the ask ends unanswered (its time up, Stop, the page lost), its
+// dialog goes and the status line no longer asks.
+void DownloadCycle::endPasswordAsk() {
+    passwordLimit_->stop();
+    Q_EMIT statusShown(QString());
+    Q_EMIT passwordAskEnded();
+}
+
 // The page after the password says it is wrong: not a dead link, a failed
 // try, and the password is forgotten so that the next try asks.
 bool DownloadCycle::refusesPassword(const std::string& markup) {

@@ -231,6 +231,8 @@ void DownloadSession::connectSlot(Slot& slot) {
     connect(&cycle, &DownloadCycle::captchaEnded, this, &DownloadSession::captchaEnded);
     connect(&cycle, &DownloadCycle::passwordAsked, this,
             [this, &cycle] { Q_EMIT passwordAsked(cycle.link()); });
+    connect(&cycle, &DownloadCycle::passwordAskEnded, this,
+            [this, &cycle] { Q_EMIT passwordAskEnded(cycle.link()); });
     connect(&cycle, &DownloadCycle::browserFailed, this, [this](const QString& reason) {
         if (!oneAtOnce())
             stop(); // the other cycles' pages come from the same engine

@@ -208,6 +208,8 @@ class DownloadSession final : public QObject {
     void captchaEnded();
     // A step needs the link's password, and none is known.
     void passwordAsked(const std::string& link);
+    // Nobody waits for that answer any more.
+    void passwordAskEnded(const std::string& link);
     void browserFailed(const QString& reason);
     // An attempt's outcome is in the queue, the log and the statistics.
     void outcomeRecorded(const std::string& link, const AttemptResult& result);

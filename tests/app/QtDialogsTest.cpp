@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -38,6 +39,36 @@ TEST(QtDialogsOpen, TakesTheTypedNameOfAFileThatDoesNotExist) {
     typist.start(20);
     closer.start(2000);
     EXPECT_EQ(dialogs.openFileName(), std::optional<QString>(missing));
+}
+
+// A password question gives back what was typed; closed by its prompt (the
+// program no longer waits for it), it answers as cancelled, and an open
+// question with another prompt stays.
+TEST(QtDialogsPassword, GivesWhatWasTypedAndClosesOnlyTheQuestionOfItsPrompt) {
+    QtDialogs dialogs;
+    std::optional<QString> typed;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            dialogs.closePasswordQuestion(QStringLiteral("first"));
+            auto* second = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(second, nullptr);
+            second->setTextValue(QStringLiteral("titok"));
+            second->accept(); // as its OK button does
+        });
+        typed = dialogs.askPassword(QStringLiteral("second"));
+    });
+    bool leftOpen = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            leftOpen = true;
+            modal->close();
+        }
+    });
+    closer.start(5000);
+    EXPECT_EQ(dialogs.askPassword(QStringLiteral("first")), std::nullopt);
+    EXPECT_EQ(typed, std::optional<QString>(QStringLiteral("titok")));
+    EXPECT_FALSE(leftOpen);
 }
 
 } // namespace

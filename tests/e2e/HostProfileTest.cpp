@@ -1177,6 +1177,40 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
     EXPECT_FALSE(left.readAll().contains("\t")); // gone with their links
 }
 
+// The password's dialog cancelled, or left unanswered for the captcha's
+// time, fails the try as an unsolved captcha does, with its reason in the
+// log; the next try asks again. A dialog left open goes when its time is
+// up, and the status line no longer asks once nobody waits for an answer.
+TEST_F(ProfileCycle, APasswordDialogCancelledOrLeftUnansweredFailsTheTryAndTheNextOneAsks) {
+    storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
+    const std::string c = bytes(1'000, 'c');
+    host.addFile("c.bin", file(c));
+    host.addFile("t.bin", file(bytes(1'100, 't')));
+    host.setFilePassword("c.bin", "egy");
+    host.setFilePassword("t.bin", "kettő");
+    const Strings links{host.passwordLinkFor("c.bin"), host.passwordLinkFor("t.bin")};
+    openWithLinks(links);
+    cycle().setCaptchaTimeout(std::chrono::milliseconds(1500));
+    // c cancelled, t left open, c answered, t left open again.
+    dialogs.passwordAnswers = {std::nullopt, QStringLiteral("egy")};
+    dialogs.passwordQuestionsLeftOpen = {1, 3};
+    click("inditas");
+    ASSERT_TRUE(runsToIdle(60000));
+
+    const QString askedForT =
+        QStringLiteral("A link jelszót kér:\n%1\nJelszó:").arg(toQt(links[1]));
+    EXPECT_EQ(dialogs.passwordPrompts.size(), 4);
+    EXPECT_EQ(dialogs.closedPasswordQuestions, (QStringList{askedForT, askedForT}));
+    EXPECT_EQ(logColumn(LogUrl), links);
+    EXPECT_EQ(logColumn(LogStatus), (Strings{"Sikeres letöltés", "Hibás link."}));
+    const std::string notGiven = "Weblap hiba: a link jelszavát nem adták meg";
+    EXPECT_EQ(statusTips().at(1), notGiven + "\n" + notGiven);
+    EXPECT_EQ(downloaded(QStringLiteral("c.bin")), QByteArray::fromStdString(c));
+    EXPECT_EQ(host.passwordsPosted("c.bin"), Strings{"egy"});
+    EXPECT_TRUE(host.passwordsPosted("t.bin").empty());
+    EXPECT_EQ(control<QLabel>("allapot")->text(), QString());
+}
+
 TEST_F(ProfileCycle, BadProfileFilesAreLeftOutAndReportedOnce) {
     QDir().mkpath(path(QStringLiteral("profiles")));
     const std::pair<const char*, const char*> bad[] = {

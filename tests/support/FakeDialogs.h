@@ -2,7 +2,11 @@
 
 #include "platform/Dialogs.h"
 
+#include <QEventLoop>
+#include <QHash>
+#include <QSet>
 #include <QStringList>
+#include <QTimer>
 
 #include <deque>
 
@@ -22,8 +26,17 @@ class FakeDialogs final : public Dialogs {
         return next(textAnswers);
     }
     std::optional<QString> askPassword(const QString& prompt) override {
+        const int asked = static_cast<int>(passwordPrompts.size());
         passwordPrompts.push_back(prompt);
+        if (passwordQuestionsLeftOpen.contains(asked))
+            return openUntilClosed(prompt);
         return next(passwordAnswers);
+    }
+    void closePasswordQuestion(const QString& prompt) override {
+        if (QEventLoop* open = openQuestions_.value(prompt)) {
+            closedPasswordQuestions.push_back(prompt);
+            open->quit();
+        }
     }
     std::optional<QString> openFileName() override { return next(openAnswers); }
     std::optional<QString> saveFileName() override { return next(saveAnswers); }
@@ -40,12 +53,29 @@ class FakeDialogs final : public Dialogs {
     QStringList textPrompts;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<std::optional<QString>> passwordAnswers;
+    // The password questions nobody answers, by their order from 0: each
+    // stays open, running its own loop as a modal dialog does, until the
+    // program closes it; closed, it answers as cancelled.
+    QSet<int> passwordQuestionsLeftOpen;
+    QStringList closedPasswordQuestions;
     bool nextAnswer = true;
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveAnswers;
     std::deque<std::optional<QString>> folderAnswers;
 
   private:
+    std::optional<QString> openUntilClosed(const QString& prompt) {
+        QEventLoop loop;
+        openQuestions_.insert(prompt, &loop);
+        // A program that never closes it fails its test instead of holding it.
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+        openQuestions_.remove(prompt);
+        return std::nullopt;
+    }
+
+    QHash<QString, QEventLoop*> openQuestions_;
+
     static std::optional<QString> next(std::deque<std::optional<QString>>& answers) {
         if (answers.empty())
             return std::nullopt;
