@@ -73,6 +73,19 @@ struct Usage {
     int processes = 0;
 };
 
+// What a process of the tree is: the program, or the engine helper's
+// `--type=` (zygote, gpu-process, utility, renderer).
+inline std::string processKind(pid_t pid, pid_t root) {
+    if (pid == root)
+        return "program";
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
+    std::string argument;
+    while (std::getline(in, argument, '\0'))
+        if (argument.starts_with("--type="))
+            return argument.substr(7);
+    return "other";
+}
+
 inline Usage usageOf(pid_t root) {
     Usage usage;
     for (pid_t pid : processTree(root)) {
@@ -83,7 +96,8 @@ inline Usage usageOf(pid_t root) {
     return usage;
 }
 
-inline pid_t launch(const std::string& program, const std::string& home) {
+inline pid_t launch(const std::string& program, const std::string& home,
+                    std::vector<std::string> arguments = {}) {
     std::vector<std::string> texts{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
                                    "XDG_DATA_HOME=" + home + "/data",
                                    "XDG_STATE_HOME=" + home + "/state"};
@@ -98,14 +112,17 @@ inline pid_t launch(const std::string& program, const std::string& home) {
         env.push_back(text.data());
     env.push_back(nullptr);
     std::string path = program;
-    char* argv[] = {path.data(), nullptr};
+    std::vector<char*> argv{path.data()};
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     // The program's own chatter would bury the figures.
     posix_spawn_file_actions_t quiet;
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int failed = posix_spawn(&pid, path.c_str(), &quiet, nullptr, argv, env.data());
+    const int failed = posix_spawn(&pid, path.c_str(), &quiet, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&quiet);
     return failed ? -1 : pid;
 }
