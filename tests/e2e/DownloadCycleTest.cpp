@@ -371,7 +371,11 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
         QFile file(script);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(
-            QStringLiteral("#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > '%1'\n").arg(told).toUtf8());
+            // Written whole, then named: the test reads it once it is there.
+            QStringLiteral(
+                "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > '%1.part' && mv '%1.part' '%1'\n")
+                .arg(told)
+                .toUtf8());
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     control<QLineEdit>("futtatas_csomag_utan")->setText(script);
@@ -423,7 +427,8 @@ TEST_F(CycleAgainstTheHost, AnArchiveThatNeedsAPasswordTriesTheListThenAsks) {
     click("inditas");
     ASSERT_TRUE(runsToIdle());
     ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 6; }, 20000))
-        << testing::PrintToString(logColumn(LogStatus)) << testing::PrintToString(logColumn(LogUrl));
+        << testing::PrintToString(logColumn(LogStatus))
+        << testing::PrintToString(logColumn(LogUrl));
     EXPECT_EQ(logColumn(LogStatus).back(), "Kicsomagolva: 1 fájl");
     EXPECT_EQ(dialogs.passwordPrompts.size(), 1);
     EXPECT_EQ(downloaded(QStringLiteral("kepek/kep (1).jpg")), QByteArray::fromStdString(photo));
