@@ -556,8 +556,10 @@ void TestHost::routeOtherHosts() {
             sendPage(response, "<p>Please try again later.</p>");
             return;
         }
-        response.set_redirect(elsewhere ? fileAddress(name) : base() + "/files/" + urlEncode(name),
-                              302);
+        const std::string to = elsewhere ? fileAddress(name) : base() + "/files/" + urlEncode(name);
+        response.set_redirect(to, 302);
+        // With a page of its own, as servers send one with a redirect.
+        sendPage(response, "<p>The file is <a href=\"" + htmlEscaped(to) + "\">here</a>.</p>");
     });
 }
 
