@@ -70,32 +70,47 @@ void saySession(const HttpResult& answer) {
 }
 
 // The headers' answer: a HEAD's, or where the server refuses HEAD, that of a
-// GET of the first byte, as the link check asks.
+// GET of the first byte, as the link check asks; for a form, its POST's.
 struct HeadersAnswer {
     HttpResult head;
     std::optional<HttpResult> firstByte;
+    bool posted = false;
     const HttpResult& deciding() const { return firstByte ? *firstByte : head; }
 };
 
-HeadersAnswer askHeaders(HttpClient& http, const std::string& address, const HttpSession* session) {
+// A GET, or the form's POST, whose body is not read: its headers are all
+// that is asked for.
+HttpResult headersOnly(HttpClient& http, const std::string& address, const HttpSession* session,
+                       const FormPost* post, std::vector<std::string> lines) {
     const std::atomic<bool> abort{false}; // the probe ends with the answer
-    HeadersAnswer answer{http.head(address, abort, session), std::nullopt};
-    if (answer.head.httpStatus != 405 && answer.head.httpStatus != 501)
-        return answer;
     HttpBody body;
     body.session = session;
-    body.requestHeaders = {"Range: bytes=0-0"};
+    body.post = post;
+    body.requestHeaders = std::move(lines);
     int accepted = 0;
     body.accept = [&accepted](int status, const HttpHeaders&) {
         accepted = status;
-        return false; // the headers are all that is asked for
+        return false;
     };
     HttpResult got = http.get(address, body, abort);
     if (accepted >= 200 && accepted <= 299) {
         got.status = HttpResult::Status::Ok;
         got.error.clear();
     }
-    answer.firstByte = std::move(got);
+    return got;
+}
+
+// A form's answer may be good for one request: it is asked for as the
+// transfer would ask, by its POST, not by a HEAD the host never answers.
+HeadersAnswer askHeaders(HttpClient& http, const std::string& address, const HttpSession* session,
+                         const FormPost* post) {
+    if (post)
+        return {headersOnly(http, address, session, post, {}), std::nullopt, true};
+    const std::atomic<bool> abort{false};
+    HeadersAnswer answer{http.head(address, abort, session), std::nullopt};
+    if (answer.head.httpStatus != 405 && answer.head.httpStatus != 501)
+        return answer;
+    answer.firstByte = headersOnly(http, address, session, nullptr, {"Range: bytes=0-0"});
     return answer;
 }
 
@@ -124,7 +139,9 @@ int headVerdict(const std::string& address, const HeadersAnswer& asked, bool pro
          : length                          ? *length
                                            : std::string("unknown")) +
         ", type " + (type && !type->empty() ? *type : std::string("none")) + ", file name " + name;
-    if (asked.firstByte) {
+    if (asked.posted) {
+        say("POST " + address + described);
+    } else if (asked.firstByte) {
         say("HEAD " + address + ": status " + std::to_string(asked.head.httpStatus) +
             "; asked again as a GET of the first byte");
         say("GET " + address + described);
@@ -153,10 +170,10 @@ int headVerdict(const std::string& address, const HeadersAnswer& asked, bool pro
 // request's thread is the caller's to wait for.
 std::unique_ptr<QThread> headOf(HttpClient& http, const std::string& address,
                                 const std::optional<HttpSession>& session,
-                                const std::string& pageName) {
+                                const std::optional<FormPost>& post, const std::string& pageName) {
     auto answer = std::make_shared<HeadersAnswer>();
-    std::unique_ptr<QThread> request(QThread::create([&http, address, session, answer] {
-        *answer = askHeaders(http, address, session ? &*session : nullptr);
+    std::unique_ptr<QThread> request(QThread::create([&http, address, session, post, answer] {
+        *answer = askHeaders(http, address, session ? &*session : nullptr, post ? &*post : nullptr);
     }));
     QObject::connect(request.get(), &QThread::finished, qApp, [=] {
         QCoreApplication::exit(headVerdict(address, *answer, session.has_value(), pageName));
@@ -256,7 +273,7 @@ int probe(const std::string& link, bool waitOut) {
                 browsing = browser.session();
                 browsing->referer = toStd(browser.pageAddress());
             }
-            headRequest = headOf(http, detail, browsing, cycle.pageFileName());
+            headRequest = headOf(http, detail, browsing, cycle.formPost(), cycle.pageFileName());
         }
     });
     session.start();

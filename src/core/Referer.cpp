@@ -70,4 +70,9 @@ std::string refererFor(std::string_view page, std::string_view target) {
     return origin + "/";
 }
 
+std::string originFor(std::string_view page) {
+    const std::optional<WebAddress> from = webAddress(page);
+    return from ? originOf(*from) : std::string();
+}
+
 } // namespace vardelo

@@ -13,4 +13,9 @@ namespace vardelo {
 // its origin.
 std::string refererFor(std::string_view page, std::string_view target);
 
+// The Origin a browser sends with a form the page at `page` posts: its
+// scheme, host and port (the scheme's own left out); nothing for a page
+// that is no http or https address.
+std::string originFor(std::string_view page);
+
 } // namespace vardelo

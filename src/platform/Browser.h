@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FormPost.h"
 #include "platform/HttpSession.h"
 
 #include <QList>
@@ -14,6 +15,27 @@
 class QWidget;
 
 namespace vardelo {
+
+// What a held page may not do by itself (see Browser::holdNavigation).
+enum class NavigationHold {
+    Off,
+    // Follow a link, a redirect or a script's navigation, or send a form
+    // that activateElement submits by GET.
+    Moves,
+    // The same, and send a form that activateElement submits by POST: the
+    // walk's last step, whose answer can only be the file.
+    MovesAndPostForm
+};
+
+// A move the page was kept from making: where it was going, and for a
+// form it would have sent by POST, that form, or that its fields could not
+// be read as the page would have sent them.
+struct HeldNavigation {
+    enum class Kind { Address, FormPost, UnreadableForm };
+    QString url;
+    Kind kind = Kind::Address;
+    FormPost form; // of a FormPost
+};
 
 // The embedded web browser as the download cycle needs it. Completions and
 // script answers arrive later, on the user-interface thread; every script
@@ -87,12 +109,10 @@ class Browser : public QObject {
     // process behind it; the next request opens a new page. The engine, its
     // cookies and the widget stay (the widget empty until then).
     virtual void releasePage() {}
-    // While held, the page's next move to another address (a followed
-    // link, a redirect, a script's navigation, a form that activateElement
-    // submits by GET; a form's own POST still goes) is not made:
-    // navigationHeld gives its address instead, once, and the hold ends. A
-    // navigation the caller starts is never held.
-    virtual void holdNavigation(bool hold) { Q_UNUSED(hold); }
+    // While held, the page's next move to another address (as `hold`
+    // names them) is not made: navigationHeld tells of it instead, once,
+    // and the hold ends. A navigation the caller starts is never held.
+    virtual void holdNavigation(NavigationHold hold) { Q_UNUSED(hold); }
     // A page of its own for work beside this one (the link check), owned by
     // `parent`: never shown, it shares the engine and its cookies but
     // nothing else, so it disturbs no page of this browser. Nothing when
@@ -115,7 +135,7 @@ class Browser : public QObject {
     // The page asked for a download: the browser saves nothing itself and
     // gives the address the download comes from, after redirects.
     void downloadRequested(const QString& url);
-    void navigationHeld(const QString& url);
+    void navigationHeld(const HeldNavigation& held);
     // The page is gone from under its caller: its renderer crashed or was
     // killed (crashed), or its script closed its window. A page the browser
     // ends itself (abandonPage, a new navigation) reports nothing.

@@ -1,6 +1,7 @@
 #include "platform/HttpClient.h"
 
 #include "core/AsciiCase.h"
+#include "core/FormPost.h"
 #include "core/ReceivePacer.h"
 #include "core/Referer.h"
 #include "core/StallWatch.h"
@@ -55,6 +56,7 @@ struct Transfer {
     std::int64_t received = 0;
     std::optional<StallWatch> stallWatch; // made when the request starts
     bool stalled = false;
+    bool followsRedirects = false; // its own, not libcurl's: their bodies are passed over
 
     // Only a 2xx reply carries the file; any other final reply (a redirect
     // that is not followed, say) is an error reply, whatever its body.
@@ -166,6 +168,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     const std::size_t bytes = size * count;
     if (transfer->abort->load())
         return 0;
+    if (transfer->followsRedirects && transfer->status() / 100 == 3)
+        return bytes;
     if (!transfer->answeredWithFile() &&
         !(transfer->body->takesErrorPage && transfer->status() >= 400)) {
         transfer->notAFile = true;
@@ -283,13 +287,19 @@ class PacedBody {
 using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 // The designed request lines, and the body's own after them. A request in
-// the browser's session sends no Content-Type: a browser's GET has none,
-// and a signed address may count every header it signs.
-HeaderList requestHeaders(const HttpBody* body, bool browsing) {
+// the browser's session sends no Content-Type of its own: a browser's GET
+// has none, and a signed address may count every header it signs; a form's
+// type is libcurl's, which goes with its body when a redirect turns the
+// POST into a GET.
+HeaderList requestHeaders(const HttpBody* body, const HttpSession* session, bool posting) {
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, "Accept: text/html, */*");
-    if (!browsing)
+    if (!session)
         headers = curl_slist_append(headers, "Content-Type: text/html");
+    // As a browser posts a form: with its page's origin.
+    if (const std::string origin = posting && session ? originFor(session->referer) : "";
+        !origin.empty())
+        headers = curl_slist_append(headers, ("Origin: " + origin).c_str());
     // The body is decoded as a browser would, but the request does not offer
     // encodings: the designed headers stay as they are.
     headers = curl_slist_append(headers, "Accept-Encoding:");
@@ -298,6 +308,61 @@ HeaderList requestHeaders(const HttpBody* body, bool browsing) {
             headers = curl_slist_append(headers, line.c_str());
     }
     return HeaderList(headers, &curl_slist_free_all);
+}
+
+using MimeParts = std::unique_ptr<curl_mime, decltype(&curl_mime_free)>;
+
+// The form's body, encoded as the page would have sent it; the parts of a
+// multipart one live as long as the request.
+MimeParts sendForm(CURL* h, const FormPost& form) {
+    if (form.encoding == FormPost::Encoding::UrlEncoded) {
+        const std::string fields = urlEncodedBody(form);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(fields.size()));
+        curl_easy_setopt(h, CURLOPT_COPYPOSTFIELDS, fields.c_str());
+        return MimeParts(nullptr, &curl_mime_free);
+    }
+    MimeParts parts(curl_mime_init(h), &curl_mime_free);
+    for (const FormPost::Field& field : form.fields) {
+        curl_mimepart* part = curl_mime_addpart(parts.get());
+        curl_mime_name(part, withCrLf(field.name).c_str());
+        const std::string value = withCrLf(field.value);
+        curl_mime_data(part, value.data(), value.size());
+    }
+    // Quotes and line breaks in a name as browsers write them: %22, %0D, %0A.
+    curl_easy_setopt(h, CURLOPT_MIME_OPTIONS, static_cast<long>(CURLMIMEOPT_FORMESCAPE));
+    curl_easy_setopt(h, CURLOPT_MIMEPOST, parts.get());
+    return parts;
+}
+
+constexpr int kMostRedirects = 15;
+
+// A posted form's redirects are followed here rather than by libcurl, which
+// would send every address it is led to the Referer meant for the first:
+// each request carries the one a browser sends it. 301, 302 and 303 turn the
+// POST into a GET without its body and its form's lines, as in a browser;
+// 307 and 308 send it again. The cookies the answers set stay with the
+// request.
+CURLcode followAsBrowser(CURL* h, const Transfer& transfer, const HttpSession& session,
+                         curl_slist* getHeaders) {
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    for (int redirects = 0;; ++redirects) {
+        const CURLcode code = curl_easy_perform(h);
+        const int status = transfer.status();
+        const char* next = nullptr;
+        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &next);
+        if (code != CURLE_OK || status < 300 || status > 399 || !next)
+            return code;
+        if (redirects == kMostRedirects)
+            return CURLE_TOO_MANY_REDIRECTS;
+        const std::string address = next;
+        const std::string referer = refererFor(session.referer, address);
+        curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+        curl_easy_setopt(h, CURLOPT_REFERER, referer.empty() ? nullptr : referer.c_str());
+        if (status != 307 && status != 308) {
+            curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+            curl_easy_setopt(h, CURLOPT_HTTPHEADER, getHeaders);
+        }
+    }
 }
 
 // Where the request may go and how: the address, the schemes, the redirects
@@ -310,7 +375,7 @@ void aimRequest(CURL* h, const std::string& url, curl_slist* headers, char* erro
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, kWebSchemes);
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, kWebSchemes);
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 15L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(kMostRedirects));
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(h, CURLOPT_PROXY, "");
     curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
@@ -452,11 +517,13 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
     if (body)
         paced.emplace(shared_->pacer);
 
-    const HeaderList headers = requestHeaders(body, session != nullptr);
+    const bool posting = body && body->post && session;
+    const HeaderList headers = requestHeaders(body, session, posting);
     char errorText[CURL_ERROR_SIZE] = {};
     aimRequest(h, url, headers.get(), errorText);
     if (body && body->takesErrorPage)
         curl_easy_setopt(h, CURLOPT_FAILONERROR, 0L);
+    const MimeParts form = posting ? sendForm(h, *body->post) : MimeParts(nullptr, &curl_mime_free);
     if (session) {
         useSession(h, *session, url);
         curl_easy_setopt(h, CURLOPT_SHARE, shared_->sessions.handle());
@@ -469,7 +536,12 @@ HttpResult HttpClient::perform(const std::string& url, const HttpSession* sessio
         useAuthorisation(h);
     const long stallSeconds = stallSeconds_.load();
     watchTransfer(h, transfer, stallSeconds, receiveLimit_.load());
-    return resultOf(curl_easy_perform(h), transfer, errorText, stallSeconds);
+    if (!posting)
+        return resultOf(curl_easy_perform(h), transfer, errorText, stallSeconds);
+    transfer.followsRedirects = true;
+    const HeaderList getHeaders = requestHeaders(body, session, false);
+    return resultOf(followAsBrowser(h, transfer, *session, getHeaders.get()), transfer, errorText,
+                    stallSeconds);
 }
 
 } // namespace vardelo

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/FormPost.h"
 #include "platform/HttpSession.h"
 
 namespace vardelo {
@@ -30,6 +31,9 @@ struct HttpBody {
     // The browser's session, for a file a host profile's pages led to;
     // none: the designed request.
     const HttpSession* session = nullptr;
+    // In the browser's session, the form the page would have sent: it goes
+    // by POST with its own body and type, and the page's Origin; none: a GET.
+    const FormPost* post = nullptr;
     // Once, before the first byte of the body is written (for an empty body:
     // before `begin`), with the answer's status and headers; false refuses
     // the body: nothing is written and the request fails.
@@ -83,7 +87,9 @@ struct HttpResult {
 // is cut short, fails. A request in the browser's session sends the
 // browser's user agent, its cookies instead of the run's and the page it
 // came from as Referer, cut as the browser cuts it (see refererFor), and
-// neither the Content-Type nor the authorisation.
+// neither the designed Content-Type nor the authorisation; a form it posts
+// goes with the form's type, and a redirect other than 307 and 308 turns it
+// into a GET without its body, as a browser's does.
 class HttpClient {
   public:
     HttpClient();

@@ -191,7 +191,7 @@ void LazyBrowser::releasePage() {
         engine_->releasePage();
 }
 
-void LazyBrowser::holdNavigation(bool hold) {
+void LazyBrowser::holdNavigation(NavigationHold hold) {
     if (engine_)
         engine_->holdNavigation(hold); // no engine, no page to move
 }

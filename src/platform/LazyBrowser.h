@@ -39,7 +39,7 @@ class LazyBrowser final : public Browser {
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
     void releasePage() override;
-    void holdNavigation(bool hold) override;
+    void holdNavigation(NavigationHold hold) override;
     Browser* makeHiddenPage(QObject* parent) override;
 
     bool started() const { return engine_ != nullptr; }

@@ -18,6 +18,7 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <functional>
 
@@ -89,21 +90,73 @@ constexpr const char* kActivateScript =
     "  return false;"
     "})(%1)";
 
-// Whether activating the element submits a form by GET: its address then
-// says all the request says, and the transfer can make it instead.
-constexpr const char* kSubmitsByGetScript =
+// How activating the element submits a form: "get" (its address then says
+// all the request says, and the transfer can make it instead), "post" when
+// the transfer can send it as the page would (its fields as text, in UTF-8,
+// url-encoded or multipart), else nothing. Run in the program's own world,
+// where the page cannot reach: for a "post" it notes the form and begins to
+// watch the entry lists the page builds as it sends a form.
+constexpr const char* kPressedFormScript =
     "(function (data) {"
     "  var element = null;"
-    "  try { element = document.querySelector(data.selector); } catch (e) { return false; }"
-    "  if (!element) return false;"
+    "  try { element = document.querySelector(data.selector); } catch (e) { return ''; }"
+    "  if (!element) return '';"
     "  var form = element instanceof HTMLFormElement ? element : null;"
     "  var submitter = !form && element.form && element.type === 'submit' ? element : null;"
     "  form = form || (submitter && submitter.form);"
-    "  if (!form) return false;"
-    "  var method = submitter && submitter.hasAttribute('formmethod')"
-    "      ? submitter.formMethod : form.method;"
-    "  return String(method).toLowerCase() === 'get';"
+    "  if (!form) return '';"
+    "  function own(attribute, value) {"
+    "    return submitter && submitter.hasAttribute('form' + attribute)"
+    "        ? submitter['form' + attribute.charAt(0).toUpperCase() + attribute.slice(1)] : value; "
+    "}"
+    "  var method = String(own('method', form.method)).toLowerCase();"
+    "  if (method === 'get') return 'get';"
+    "  var enctype = own('enctype', form.enctype);"
+    "  if (method !== 'post' || (enctype !== 'application/x-www-form-urlencoded' &&"
+    "      enctype !== 'multipart/form-data')) return '';"
+    "  var charset = form.acceptCharset.trim().split(/[\\s,]+/)[0] || document.characterSet;"
+    "  var utf8 = /^utf-?8$/i.test(charset);"
+    "  for (var i = 0; i < form.elements.length; ++i) {"
+    "    var field = form.elements[i];"
+    "    if (field.type === 'file') return '';"
+    "    if (!utf8 && /[^\\x00-\\x7f]/.test(String(field.name) + String(field.value)))"
+    "      return ''; }"
+    "  window.vardeloPressed = {form: form, submitter: submitter, enctype: enctype, utf8: utf8};"
+    "  if (!window.vardeloWatchesForms) {"
+    "    window.vardeloWatchesForms = true;"
+    // Caught first, on the way down, and read once the page is done: what
+    // the page's own listeners add to the list is in it then.
+    "    window.addEventListener('formdata', function (event) {"
+    "      window.vardeloSubmitted = {form: event.target, data: event.formData}; }, true); }"
+    "  return 'post';"
     "})(%1)";
+
+// The entry list of the form the page sent, once its navigation is held:
+// {multipart, fields: [[name, value], ...]}, {get: true} for another form
+// sent by GET, or null when it cannot be sent as the page would have. The
+// engine's list as the page sees it leaves the pressed button out: its name
+// and value go after the other fields, as a form whose button comes last
+// sends them.
+constexpr const char* kHeldFormScript =
+    "(function () {"
+    "  var held = window.vardeloSubmitted, pressed = window.vardeloPressed;"
+    "  window.vardeloSubmitted = null;"
+    "  if (!held) return null;"
+    "  if (!pressed || pressed.form !== held.form)"
+    "    return String(held.form.method).toLowerCase() === 'get' ? {get: true} : null;"
+    "  var fields = [], readable = true;"
+    "  held.data.forEach(function (value, name) {"
+    "    if (typeof value !== 'string' ||"
+    "        (!pressed.utf8 && /[^\\x00-\\x7f]/.test(name + value))) readable = false;"
+    "    else fields.push([name, value]); });"
+    "  var button = pressed.submitter;"
+    "  if (button && button.name && !button.disabled) {"
+    "    var last = fields[fields.length - 1];"
+    "    if (!last || last[0] !== button.name || last[1] !== button.value)"
+    "      fields.push([button.name, button.value]); }"
+    "  return readable ? {multipart: pressed.enctype === 'multipart/form-data', fields: fields}"
+    "                  : null;"
+    "})()";
 
 constexpr const char* kReadScript =
     "(function (data) {"
@@ -363,26 +416,54 @@ bool WebEngineBrowser::endPageScripts() {
 
 bool WebEngineBrowser::allowNavigation(const QUrl& url, int type, bool mainFrame) {
     using Page = QWebEnginePage;
-    // A form's own POST only the page can make; what it leads to (a
-    // redirect) is held.
-    // A GET form's is held too: its answer may be the file, good for one
-    // request.
-    const bool holdable = type == Page::NavigationTypeLinkClicked ||
-                          type == Page::NavigationTypeRedirect ||
-                          type == Page::NavigationTypeOther ||
-                          (type == Page::NavigationTypeFormSubmitted && holdGetForm_);
+    // The pressed element's form is held when the transfer can send it
+    // instead: its answer may be the file, good for one request. Another
+    // form goes; what it leads to (a redirect) is held.
+    const bool formSent = type == Page::NavigationTypeFormSubmitted;
+    const bool holdable =
+        type == Page::NavigationTypeLinkClicked || type == Page::NavigationTypeRedirect ||
+        type == Page::NavigationTypeOther || (formSent && pressedForm_ != PressedForm::None);
     const QString scheme = url.scheme().toLower();
-    if (!holdNavigation_ || !mainFrame || !holdable ||
+    if (hold_ == NavigationHold::Off || !mainFrame || !holdable ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return true;
-    holdNavigation_ = false;
-    holdGetForm_ = false;
+    const bool postedForm = formSent && pressedForm_ == PressedForm::Post;
+    holdNavigation(NavigationHold::Off);
     // Told after the engine has had its answer, not from inside it.
     QMetaObject::invokeMethod(
         this,
-        [this, address = url.toString(QUrl::FullyEncoded)] { Q_EMIT navigationHeld(address); },
+        [this, postedForm, address = url.toString(QUrl::FullyEncoded)] {
+            if (postedForm)
+                tellHeldForm(address);
+            else
+                Q_EMIT navigationHeld({address, HeldNavigation::Kind::Address, {}});
+        },
         Qt::QueuedConnection);
     return false;
+}
+
+void WebEngineBrowser::tellHeldForm(const QString& address) {
+    runScript(
+        0, QString::fromLatin1(kHeldFormScript),
+        [address](WebEngineBrowser* self, quint64, const QVariant& r) {
+            const QVariantMap answer = r.toMap();
+            HeldNavigation held{address, HeldNavigation::Kind::UnreadableForm, {}};
+            if (answer.value(QStringLiteral("get")).toBool()) {
+                held.kind = HeldNavigation::Kind::Address;
+            } else if (answer.contains(QStringLiteral("fields"))) {
+                held.kind = HeldNavigation::Kind::FormPost;
+                held.form.encoding = answer.value(QStringLiteral("multipart")).toBool()
+                                         ? FormPost::Encoding::Multipart
+                                         : FormPost::Encoding::UrlEncoded;
+                for (const QVariant& field : answer.value(QStringLiteral("fields")).toList()) {
+                    const QStringList pair = field.toStringList();
+                    held.form.fields.push_back(
+                        {pair.value(0).toStdString(), pair.value(1).toStdString()});
+                }
+            }
+            Q_EMIT self->navigationHeld(held);
+        },
+        QWebEngineScript::ApplicationWorld);
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
@@ -402,7 +483,8 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
 }
 
 template <typename Answer>
-void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer answer) {
+void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer answer,
+                                 quint32 world) {
     // Exactly one answer: the script's, the time-out's or the page's end,
     // whichever is first. An answered script's time-out goes with its answer,
     // so a page that answered may outlive it (a long countdown).
@@ -434,7 +516,7 @@ void WebEngineBrowser::runScript(quint64 ticket, const QString& script, Answer a
     });
     ++unansweredScripts_;
     timeLimit->start(scriptTimeout_);
-    view()->page()->runJavaScript(script, finish);
+    view()->page()->runJavaScript(script, world, finish);
 }
 
 void WebEngineBrowser::abandonPage() {
@@ -497,14 +579,22 @@ void WebEngineBrowser::onDownloadRequested(QWebEngineDownloadRequest* request) {
 void WebEngineBrowser::activateElement(quint64 ticket, const QString& selector) {
     watchDownloads();
     const QJsonObject data{{QStringLiteral("selector"), selector}};
-    runScript(ticket, withData(kSubmitsByGetScript, data),
-              [data](WebEngineBrowser* self, quint64 t, const QVariant& r) {
-                  self->holdGetForm_ = self->holdNavigation_ && r.toBool();
-                  self->runScript(t, withData(kActivateScript, data),
-                                  [](WebEngineBrowser* browser, quint64 u, const QVariant& done) {
-                                      Q_EMIT browser->elementSubmitted(u, done.toBool());
-                                  });
-              });
+    runScript(
+        ticket, withData(kPressedFormScript, data),
+        [data](WebEngineBrowser* self, quint64 t, const QVariant& r) {
+            const QString form = r.toString();
+            const bool held = self->hold_ != NavigationHold::Off;
+            self->pressedForm_ =
+                held && form == QLatin1String("get") ? PressedForm::Get
+                : self->hold_ == NavigationHold::MovesAndPostForm && form == QLatin1String("post")
+                    ? PressedForm::Post
+                    : PressedForm::None;
+            self->runScript(t, withData(kActivateScript, data),
+                            [](WebEngineBrowser* browser, quint64 u, const QVariant& done) {
+                                Q_EMIT browser->elementSubmitted(u, done.toBool());
+                            });
+        },
+        QWebEngineScript::ApplicationWorld);
 }
 
 void WebEngineBrowser::readElement(quint64 ticket, const QString& selector,

@@ -42,9 +42,9 @@ class WebEngineBrowser final : public Browser {
     void presetCookies(const QString& url, const CookiePairs& cookies) override;
     void abandonPage() override;
     void releasePage() override;
-    void holdNavigation(bool hold) override {
-        holdNavigation_ = hold;
-        holdGetForm_ = false;
+    void holdNavigation(NavigationHold hold) override {
+        hold_ = hold;
+        pressedForm_ = PressedForm::None;
     }
     Browser* makeHiddenPage(QObject* parent) override;
 
@@ -67,7 +67,11 @@ class WebEngineBrowser final : public Browser {
     bool allowNavigation(const QUrl& url, int type, bool mainFrame);
     // The page's right-click menu: copying what is there, in Hungarian.
     void showPageMenu(const QPoint& position);
-    template <typename Answer> void runScript(quint64 ticket, const QString& script, Answer answer);
+    // In the page's own world unless `world` says otherwise.
+    template <typename Answer>
+    void runScript(quint64 ticket, const QString& script, Answer answer, quint32 world = 0);
+    // The held form's fields, read where the page put them as it sent it.
+    void tellHeldForm(const QString& address);
     bool endPageScripts();
     void rendererEnded();
     // Host profiles' steps watch the page's downloads from their first use.
@@ -90,8 +94,10 @@ class WebEngineBrowser final : public Browser {
     bool rendererEnding_ = false;
     QUrl afterRendererEnds_;
     bool watchingDownloads_ = false;
-    bool holdNavigation_ = false;
-    bool holdGetForm_ = false; // the element pressed submits a form by GET
+    // How the element pressed within the hold submits a form, if it does.
+    enum class PressedForm { None, Get, Post };
+    NavigationHold hold_ = NavigationHold::Off;
+    PressedForm pressedForm_ = PressedForm::None;
     bool loading_ = false;
     QList<QNetworkCookie> cookies_;
 };

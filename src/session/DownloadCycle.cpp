@@ -104,6 +104,7 @@ void DownloadCycle::beginAttempt(CycleState state) {
     pageFailedStatus_ = false;
     step_ = 0;
     heldAddress_.clear();
+    formPost_.reset();
     pageFileName_.clear();
     expectedFile_ = {};
     fileChecked_.clear();
@@ -125,7 +126,7 @@ void DownloadCycle::endAttempt() {
     reading_ = ProfileRead::None;
     pageFailedStatus_ = false;
     endCaptcha();
-    browser_.holdNavigation(false);
+    browser_.holdNavigation(NavigationHold::Off);
     heldAddress_.clear();
     profile_.reset();
     folder_.reset();
@@ -326,6 +327,8 @@ void DownloadCycle::startTransfer() {
             ofThisAttempt(&DownloadCycle::transferSentPage));
     if (!profile_->profile().designedTransfer)
         thread->nameFileByReply(pageFileName_);
+    if (formPost_)
+        thread->postForm(*formPost_);
     thread->expectFile(expectedFile_);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     worker = thread;
@@ -398,6 +401,8 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
             hostTemporarilyOffline(profile_->stepCount() - 1, std::string(text));
             return;
         }
+        if (refusesPassword(std::string(text))) // the last step's form answered
+            return;
     }
     const AttemptResult verdict = pageForFileResult(profile_.get(), text, toStd(contentType));
     if (verdict.reason.kind == FailureKind::WebPage && walkOnFromPage())

@@ -3,6 +3,7 @@
 #include "core/AttemptResult.h"
 #include "core/ExpectedFile.h"
 #include "core/FolderWalk.h"
+#include "core/FormPost.h"
 #include "core/HostProfile.h"
 #include "core/Outcome.h"
 #include "core/OutcomePlan.h"
@@ -27,6 +28,7 @@ class QTimer;
 namespace vardelo {
 
 class Browser;
+struct HeldNavigation;
 class DownloadHoursGate;
 class HttpClient;
 class TTesztThread;
@@ -133,6 +135,8 @@ class DownloadCycle final : public QObject {
     std::int32_t secondsToTransfer() const { return countdown; }
     // The name a host profile's page gave the file, if it gave one.
     const std::string& pageFileName() const { return pageFileName_; }
+    // The form the file is asked for with, by POST; none: a GET.
+    const std::optional<FormPost>& formPost() const { return formPost_; }
     // How long a page step may take before the link counts as failed.
     void setPageTimeout(std::chrono::milliseconds timeout);
     // A link that one of these claims goes through its profile's steps; any
@@ -186,7 +190,7 @@ class DownloadCycle final : public QObject {
     void bodyMarkupRead(quint64 ticket, bool ok, const QString& markup);
     void elementRead(quint64 ticket, bool ok, const QString& text);
     void downloadRequested(const QString& url);
-    void navigationHeld(const QString& url);
+    void navigationHeld(const HeldNavigation& held);
     void browserCannotStart(const QString& reason);
     // The timers' ticks, likewise.
     void countdownTick();
@@ -360,6 +364,9 @@ class DownloadCycle final : public QObject {
     // The address of a held navigation the transfer fetches; a page there
     // goes back to the browser for the next step.
     std::string heldAddress_;
+    // The last step's form, held for the transfer to send as the page would
+    // have; kept until the next attempt, for the probe.
+    std::optional<FormPost> formPost_;
     std::string pageFileName_;  // the name a step's `name` reader read
     ExpectedFile expectedFile_; // what the `size` and `hash` readers read
     std::string fileChecked_;   // the transfer's note of a digest that matched

@@ -92,8 +92,10 @@ bool DownloadCycle::refusesPassword(const std::string& markup) {
     if (!passwordSent_ || !profile_->isWrongPassword(step_, markup))
         return false;
     session_.forgetPassword(link_);
-    pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::WrongPassword,
-               "the host refuses the link's password");
+    // Concluded here whether the page came to the browser or to the transfer.
+    const std::string why = "the host refuses the link's password";
+    tellFailure(why);
+    concludeAttempt({OutcomeKind::WaitPageUnreadable, {FailureKind::WrongPassword, why}});
     return true;
 }
 

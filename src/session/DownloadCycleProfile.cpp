@@ -104,7 +104,7 @@ void DownloadCycle::documentComplete(bool ok) {
         beginStep(ok);
         return;
     case CycleState::Submitted:
-        browser_.holdNavigation(false);
+        browser_.holdNavigation(NavigationHold::Off);
         ++step_;
         beginStep(ok);
         return;
@@ -491,7 +491,12 @@ void DownloadCycle::pressOrRead() {
     state_ = CycleState::Submitted;
     // Where the element leads to the file, the transfer fetches it: the
     // browser never asks for it, so an address good for one request works.
-    browser_.holdNavigation(true);
+    // A form the page sends by POST is held at the last step only, where
+    // its answer can only be the file: an earlier one's answer is most
+    // often the next page, which only the browser can show without sending
+    // the form (a captcha's token, a password) a second time.
+    browser_.holdNavigation(step_ + 1 >= profile_->stepCount() ? NavigationHold::MovesAndPostForm
+                                                               : NavigationHold::Moves);
     browser_.activateElement(profileRequest(ProfileRead::Submit), toQt(currentStep().submit));
 }
 
@@ -532,7 +537,7 @@ void DownloadCycle::stepSubmitted(bool submitted) {
         });
         return;
     }
-    browser_.holdNavigation(false);
+    browser_.holdNavigation(NavigationHold::Off);
     if (step_ == 0)
         pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
                    failureText(stepTexts().noElement,
@@ -548,7 +553,7 @@ void DownloadCycle::clickLedNowhere(quint64 attempt, std::size_t pressed) {
     if (attempt != attempt_ || state_ != CycleState::Submitted || step_ != pressed ||
         browser_.isLoading())
         return;
-    browser_.holdNavigation(false);
+    browser_.holdNavigation(NavigationHold::Off);
     ++step_;
     beginStep(true);
 }
@@ -563,18 +568,25 @@ void DownloadCycle::formSubmitted() {
         documentComplete(*early);
 }
 
-void DownloadCycle::navigationHeld(const QString& url) {
+void DownloadCycle::navigationHeld(const HeldNavigation& held) {
     if (state_ != CycleState::Submitted)
         return;
-    const std::string address = toStd(url);
+    if (held.kind == HeldNavigation::Kind::UnreadableForm) {
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::PageUnreadable,
+                   "the form's fields cannot be sent as the page would send them");
+        return;
+    }
+    const std::string address = toStd(held.url);
     heldAddress_ = address;
+    if (held.kind == HeldNavigation::Kind::FormPost)
+        formPost_ = held.form;
     fileFound(address);
 }
 
 void DownloadCycle::downloadRequested(const QString& url) {
     if (state_ != CycleState::Submitted)
         return;
-    browser_.holdNavigation(false);
+    browser_.holdNavigation(NavigationHold::Off);
     heldAddress_.clear();
     fileFound(toStd(url));
 }

@@ -192,7 +192,9 @@ void TTesztThread::finish(PartialTarget& target, const Fetch& fetch) {
     Q_EMIT stored(QString::fromStdString(target.storedPath()));
     Q_EMIT workEnd(whole);
 
-    http_.head(downloadUrl_, abort_requested, session_ ? &*session_ : nullptr); // answer unused
+    // A form's address is no file's, and its answer may be good once.
+    if (!post_)
+        http_.head(downloadUrl_, abort_requested, session_ ? &*session_ : nullptr); // unused
 }
 
 TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeRequest& request) {
@@ -201,6 +203,7 @@ TTesztThread::Fetch TTesztThread::fetchInto(PartialTarget& target, const ResumeR
     HttpBody body;
     body.requestHeaders = request.headers;
     body.session = session_ ? &*session_ : nullptr;
+    body.post = post_ ? &*post_ : nullptr;
     const auto startFile = [&](int status, const HttpHeaders& headers) {
         const AnswerHead head{status, optionalHeader(headers, "Content-Range"),
                               optionalHeader(headers, "Content-Encoding"),

@@ -2,6 +2,7 @@
 
 #include "core/AttemptResult.h"
 #include "core/ExpectedFile.h"
+#include "core/FormPost.h"
 #include "platform/HttpClient.h"
 
 #include <QElapsedTimer>
@@ -47,6 +48,11 @@ class TTesztThread final : public QThread {
     // starts.
     void expectFile(ExpectedFile expected) { expected_ = std::move(expected); }
 
+    // The form the pages' last step would have sent: the file is asked for
+    // by POST with the form's fields, as the page would have asked. Set
+    // before the thread starts.
+    void postForm(FormPost form) { post_ = std::move(form); }
+
     // Ends the transfer at once: nothing more is signalled, the file is closed
     // and keeps what was written. Safe from any thread.
     void abandon() { abort_requested.store(true); }
@@ -76,7 +82,7 @@ class TTesztThread final : public QThread {
 
   private:
     void Execute();
-    // One GET into the partial file: what arrived, from which byte of the
+    // One request into the partial file: what arrived, from which byte of the
     // file it was written, and whether the whole file is to be asked for.
     struct Fetch {
         HttpResult result;
@@ -106,6 +112,7 @@ class TTesztThread final : public QThread {
     std::string pageName_;
     std::string fileName_; // as the address names it
     ExpectedFile expected_;
+    std::optional<FormPost> post_;
     std::unique_ptr<PipelinedDigest> digest_; // of the file so far, when a digest is expected
     std::atomic<bool> abort_requested{false}; // set by Stop, read at every piece of the body
     QElapsedTimer clock_;

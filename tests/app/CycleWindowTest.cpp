@@ -9,6 +9,7 @@
 #include "session/DownloadCycle.h"
 #include "session/DownloadHoursGate.h"
 #include "session/TTimer.h"
+#include "session/letolto.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -849,17 +850,21 @@ TEST_F(CycleInTheWindow, ASkippedCaptchaEndsTheRunWhenItWasToStopAfterThisLink) 
     EXPECT_TRUE(form.log().isEmpty());
 }
 
-// A profile's address is fetched only over http or https: anything else
-// ends the try there, with no transfer asked for.
-TEST_F(CycleInTheWindow, AProfileAddressOutsideHttpEndsTheTryWithNoRequest) {
+// A profile's address is fetched only over http or https, and the last
+// step's form only as its page would have sent it: anything else ends the
+// try there, with no transfer asked for.
+TEST_F(CycleInTheWindow, AFileThatCannotBeAskedForAsThePageWouldEndsTheTryWithNoRequest) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
     QString reason;
     HostProfiles set;
     set.add(parseHostProfile(R"j({"name": "P", "links": ["//p\\.example/"],
         "address": {"selector": "#a", "attribute": "href"}})j",
                              &reason));
+    set.add(parseHostProfile(R"j({"name": "Q", "links": ["//q\\.example/"],
+        "steps": [{"submit": "#go"}, {"submit": "#dl"}]})j",
+                             &reason));
     profiles = &set;
-    TForm1& form = openWithLinks({"http://p.example/f/1"});
+    TForm1& form = openWithLinks({"http://p.example/f/1", "http://q.example/f/2"});
     fakeBrowser().address = QStringLiteral("http://p.example/f/1");
     click("inditas");
     Q_EMIT browser().documentComplete(true);
@@ -869,6 +874,25 @@ TEST_F(CycleInTheWindow, AProfileAddressOutsideHttpEndsTheTryWithNoRequest) {
                                  QStringLiteral("ftp://p.example/f.bin"));
     EXPECT_FALSE(control<TTimer>("Timer3")->enabled());
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), "Hibás link.");
+
+    // Only the last step's form may be held for the transfer to post.
+    const auto press = [&](const QString& selector) {
+        Q_EMIT browser().documentComplete(true);
+        Q_EMIT browser().bodyMarkupRead(fakeBrowser().readTickets.back(), true, QString());
+        ASSERT_FALSE(fakeBrowser().activated.isEmpty());
+        EXPECT_EQ(fakeBrowser().activated.back().second, selector);
+        Q_EMIT browser().elementSubmitted(fakeBrowser().activated.back().first, true);
+    };
+    ASSERT_TRUE(waitFor([&] { return fakeBrowser().navigated.size() == 2; }, 5000));
+    press(QStringLiteral("#go"));
+    EXPECT_EQ(fakeBrowser().holds.back(), NavigationHold::Moves);
+    press(QStringLiteral("#dl"));
+    EXPECT_EQ(fakeBrowser().holds.back(), NavigationHold::MovesAndPostForm);
+    Q_EMIT browser().navigationHeld(
+        {QStringLiteral("http://q.example/d"), HeldNavigation::Kind::UnreadableForm, {}});
+    EXPECT_EQ(form.log().grid().cell(2, LogStatus), "Hibás link.");
+    EXPECT_EQ(statusTips().at(1), "Weblap hiba: az oldal szövege nem olvasható");
+    EXPECT_TRUE(form.findChildren<TTesztThread*>().isEmpty());
     EXPECT_TRUE(form.queue().isEmpty());
 }
 

@@ -38,7 +38,7 @@ class ProfileCycle : public CycleFixture {
         loaded_ = loadHostProfiles({QStringLiteral(VARDELO_TEST_PROFILES)});
         ASSERT_TRUE(loaded_.problems.isEmpty())
             << loaded_.problems.join(QLatin1Char('\n')).toStdString();
-        ASSERT_EQ(loaded_.profiles.size(), 16u);
+        ASSERT_EQ(loaded_.profiles.size(), 18u);
         profiles = &loaded_.profiles;
     }
 
@@ -136,11 +136,21 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     const std::string xn = bytes(3'000, 'n');
     host.addFile("xn.bin", file(xn));
     host.setXfsEnding("xn.bin", TestHost::XfsEnding::RedirectNameless);
-    const Strings links{host.actionFormLinkFor("a&b.bin"), host.countdownLinkFor("c.bin"),
-                        host.countdownLinkFor("late.bin"), host.redirectFormLinkFor("r.bin"),
-                        host.sessionLinkFor("k.bin"),      host.linkFor("d.bin"),
-                        host.xfsLinkFor("x.bin"),          host.xfsDirectLinkFor("xd.bin"),
-                        host.xfsLinkFor("xp.bin"),         host.xfsLinkFor("xn.bin")};
+    // The last form's redirect to a file server of another origin.
+    TestHost server;
+    const std::string o = bytes(4'000, 'o');
+    server.addFile("o.bin", file(o));
+    const Strings links{host.actionFormLinkFor("a&b.bin"),
+                        host.countdownLinkFor("c.bin"),
+                        host.countdownLinkFor("late.bin"),
+                        host.redirectFormLinkFor("r.bin"),
+                        host.sessionLinkFor("k.bin"),
+                        host.linkFor("d.bin"),
+                        host.xfsLinkFor("x.bin"),
+                        host.xfsDirectLinkFor("xd.bin"),
+                        host.xfsLinkFor("xp.bin"),
+                        host.xfsLinkFor("xn.bin"),
+                        host.redirectFormLinkFor("raw:" + server.base() + "/files/o.bin")};
     TForm1& form = openWithLinks(links);
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
@@ -155,9 +165,10 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     EXPECT_EQ(downloaded(QStringLiteral("xd.bin")), QByteArray::fromStdString(xd));
     EXPECT_EQ(downloaded(QStringLiteral("xp.bin")), QByteArray::fromStdString(xp));
     EXPECT_EQ(downloaded(QStringLiteral("xn.bin")), QByteArray::fromStdString(xn));
+    EXPECT_EQ(downloaded(QStringLiteral("o.bin")), QByteArray::fromStdString(o));
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(10, "Sikeres letöltés"));
-    EXPECT_EQ(logColumn(LogAttempts), Strings(10, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogStatus), Strings(11, "Sikeres letöltés"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(11, "Próbálva:1"));
     // The host sees one request for each file, whichever way it is led to.
     for (const char* address :
          {"/files/a&b\\.bin", "/files/c\\.bin", "/files/late\\.bin", "/files/r\\.bin",
@@ -167,7 +178,14 @@ TEST_F(ProfileCycle, OtherHostsDownloadByteForByteBesideTheDesignedOne) {
     // The direct-link page twice: the transfer found a page there, and the
     // browser was sent to it for the next step.
     EXPECT_EQ(host.getsOf("/xp/\\w+"), 2);
-    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 10);
+    EXPECT_EQ(QDir(targetFolder()).entryList(QDir::Files | QDir::Hidden).size(), 11);
+    // Led there by a redirect, the file server of another origin gets only
+    // the page's origin as Referer, as from a browser; and a GET.
+    const auto served = server.fileRequests();
+    ASSERT_EQ(served.size(), 1u);
+    EXPECT_EQ(served[0].method, "GET");
+    EXPECT_EQ(served[0].headers.at("referer"), host.base() + "/");
+    EXPECT_EQ(served[0].headers.count("origin"), 0u);
     // A profile's file is asked for in the browser's session, from the page
     // that led to it; the built-in steps' file as designed.
     for (const RecordedRequest& request : host.requests()) {
@@ -240,8 +258,8 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
     HostedFile removed = file("<html><body><h2>File was removed</h2></body></html>");
     removed.contentType = "text/html; charset=utf-8";
     host.addFile("removed.bin", removed);
-    // The last step's form leads to a page, loaded by the browser or found
-    // by the transfer at the address the form led to: no download comes.
+    // The last step's form leads to a page, found by the transfer that sent
+    // it or at the address it led to: no download comes.
     host.addFile("page.bin", file("p"));
     host.addFile("prg.bin", file("p"));
     host.setXfsEnding("page.bin", TestHost::XfsEnding::DirectLinkPage);
@@ -260,9 +278,10 @@ TEST_F(ProfileCycle, HostilePagesEndInTheDesignedOutcomes) {
     EXPECT_EQ(logColumn(LogUrl), links);
     EXPECT_EQ(logColumn(LogStatus), Strings(10, "Hibás link."));
     const std::string unreadable = "Próbálva:1 (Másik rapidos szál futott.)";
+    const std::string transfer = "Próbálva:1 (Letöltési hiba.)";
     EXPECT_EQ(logColumn(LogAttempts),
-              (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable, unreadable, "Próbálva:1",
-                       "Próbálva:1", "Próbálva:1", unreadable, "Próbálva:1 (Letöltési hiba.)"}));
+              (Strings{"Próbálva:1", "Próbálva:1", unreadable, unreadable, transfer, "Próbálva:1",
+                       "Próbálva:1", "Próbálva:1", transfer, transfer}));
     const Strings tips = statusTips();
     ASSERT_EQ(tips.size(), 10u);
     // The offline pages came with 404; their dead marker still counts, as it
@@ -362,24 +381,24 @@ TEST_F(ProfileCycle, AHostsWaitEndsTheRunWhenItWasToStopAfterThisLink) {
 // it: a click that starts an XHR countdown on the same page, waits written
 // "00:04" and "0 min 4 s" (the file refused before they are over), an
 // address a script writes over "javascript:void(0)" a second after load, a
-// GET form answered with the file itself (its token good once), a POST
-// form answered with it four seconds late, and presigned addresses that
-// refuse an Authorization header, from the run's second file on. Each file
-// is asked for once (but the late POST's), a profile's without the
-// designed request's Authorization and Content-Type; the designed link
-// after them keeps them.
+// form answered with the file itself by GET and by POST, url-encoded and
+// multipart (its token good once; the POST's fields, cookie and Referer
+// checked), a POST form answered with it four seconds late before a page
+// step, and presigned addresses that refuse an Authorization header, from
+// the run's second file on. Each file is asked for once (but the late
+// POST's), a profile's without the designed request's Authorization and
+// Content-Type; the designed link after them keeps them.
 TEST_F(ProfileCycle, ScriptedPagesDownloadWithOneRequestEachAsInABrowser) {
     host.setWaitSeconds(4);
     const std::map<std::string, std::string> bodies{
-        {"s.bin", bytes(9'000, 's')},  {"w1.bin", bytes(8'000, '1')},
-        {"w2.bin", bytes(7'000, '2')}, {"v.bin", bytes(6'000, 'v')},
-        {"g.bin", bytes(5'000, 'g')},  {"s1.bin", bytes(4'000, 'x')},
-        {"s2.bin", bytes(3'000, 'y')}, {"d.bin", bytes(2'000, 'd')},
-        {"gp.bin", bytes(1'000, 'p')}};
+        {"s.bin", bytes(9'000, 's')},  {"w1.bin", bytes(8'000, '1')}, {"w2.bin", bytes(7'000, '2')},
+        {"v.bin", bytes(6'000, 'v')},  {"g.bin", bytes(5'000, 'g')},  {"s1.bin", bytes(4'000, 'x')},
+        {"s2.bin", bytes(3'000, 'y')}, {"d.bin", bytes(2'000, 'd')},  {"gp.bin", bytes(1'000, 'p')},
+        {"mp.bin", bytes(1'100, 'm')}, {"gl.bin", bytes(1'200, 'l')}};
     for (const auto& [name, body] : bodies) {
         HostedFile hosted = file(body);
         hosted.signedAddress = name == "s1.bin" || name == "s2.bin";
-        if (name == "g.bin" || name == "gp.bin")
+        if (name.starts_with('g') || name == "mp.bin")
             hosted.disposition = "attachment; filename=\"" + name + "\"";
         host.addFile(name, hosted);
     }
@@ -388,7 +407,9 @@ TEST_F(ProfileCycle, ScriptedPagesDownloadWithOneRequestEachAsInABrowser) {
                         host.wordsWaitLinkFor("w2.bin"),
                         host.placeholderLinkFor("v.bin"),
                         host.getFormLinkFor("g.bin"),
-                        host.slowPostFormLinkFor("gp.bin"),
+                        host.postFormLinkFor("gp.bin"),
+                        host.postFormLinkFor("mp.bin"),
+                        host.lateFormLinkFor("gl.bin"),
                         host.placeholderLinkFor("s1.bin"),
                         host.placeholderLinkFor("s2.bin"),
                         host.linkFor("d.bin")};
@@ -397,17 +418,40 @@ TEST_F(ProfileCycle, ScriptedPagesDownloadWithOneRequestEachAsInABrowser) {
     ASSERT_TRUE(runsToIdle(90000));
 
     EXPECT_EQ(logColumn(LogUrl), links);
-    EXPECT_EQ(logColumn(LogStatus), Strings(9, "Sikeres letöltés"))
+    EXPECT_EQ(logColumn(LogStatus), Strings(11, "Sikeres letöltés"))
         << ::testing::PrintToString(statusTips());
-    EXPECT_EQ(logColumn(LogAttempts), Strings(9, "Próbálva:1"));
+    EXPECT_EQ(logColumn(LogAttempts), Strings(11, "Próbálva:1"));
     for (const auto& [name, body] : bodies)
         EXPECT_EQ(downloaded(toQt(name)), QByteArray::fromStdString(body)) << name;
     EXPECT_EQ(postsTo("/s/start/s.bin"), 1);
-    // A POST answered late with the file is waited for, not taken for a
-    // click that led nowhere; its answer is the browser's, and the file is
-    // asked for again.
-    EXPECT_EQ(postsTo("/gp/file/gp.bin"), 1);
-    EXPECT_EQ(host.getsOf("/gp/file/gp\\.bin"), 1);
+    // The last step's form is sent once, by the transfer, as the page
+    // would have sent it.
+    Strings formRequests;
+    for (const RecordedRequest& request : host.requests()) {
+        if (request.path.rfind("/g/file/", 0) != 0)
+            continue;
+        formRequests.push_back(request.method + " " +
+                               request.path.substr(0, request.path.find('?')));
+        if (request.method != "POST")
+            continue;
+        EXPECT_EQ(request.headers.count("authorization"), 0u) << request.path;
+        EXPECT_EQ(request.headers.at("origin"), host.base()) << request.path;
+        EXPECT_EQ(request.headers.at("content-type")
+                      .rfind(request.path == "/g/file/mp.bin" ? "multipart/form-data; boundary="
+                                                              : "application/x-www-form-urlencoded",
+                             0),
+                  0u)
+            << request.headers.at("content-type");
+    }
+    // After a GET the designed HEAD follows its file; a form's POST is all
+    // the host hears of it.
+    EXPECT_EQ(formRequests, (Strings{"GET /g/file/g.bin", "HEAD /g/file/g.bin",
+                                     "POST /g/file/gp.bin", "POST /g/file/mp.bin"}));
+    // A POST before a page step is the browser's: answered late with the
+    // file, it is waited for, not taken for a click that led nowhere, and
+    // the file is asked for again.
+    EXPECT_EQ(postsTo("/gl/file/gl.bin"), 1);
+    EXPECT_EQ(host.getsOf("/gl/file/gl\\.bin"), 1);
     for (const char* address :
          {"/files/s\\.bin", "/w/file/\\w+/w1\\.bin", "/w/file/\\w+/w2\\.bin", "/files/v\\.bin",
           "/g/file/g\\.bin\\?t=\\w+", "/files/s1\\.bin", "/files/s2\\.bin", "/files/d\\.bin"})
@@ -1101,11 +1145,12 @@ TEST_F(ProfileCycle, AFolderBehindACaptchaAsksTheUserOnce) {
 
 // A file behind a password: the link's password goes into the field before
 // its form is sent. Given by a list file's line, it downloads; a wrong one
-// (given in the queue's menu) fails the try as "Hibás jelszó", not as a dead
-// link, and the next try asks; a link without one asks at once. A password
-// with a control character is refused in its dialog. A folder's password is
-// its files'. The passwords are kept apart from Lista.Vdl, for their user
-// only, and leave with their links.
+// (given in the queue's menu, or by the list for a form answered with the
+// file itself, which the transfer sends) fails the try as "Hibás jelszó",
+// not as a dead link, and the next try asks; a link without one asks at
+// once. A password with a control character is refused in its dialog. A
+// folder's password is its files'. The passwords are kept apart from
+// Lista.Vdl, for their user only, and leave with their links.
 TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWrongOne) {
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("2"));
     const std::string r = bytes(1'000, 'r'), w = bytes(1'100, 'w'), a = bytes(1'200, 'a');
@@ -1121,21 +1166,29 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
     host.addFile("m.bin", file(m));
     host.setFilePassword("m.bin", "mappa");
     host.addFolder("locked", {"Locked", {{{"/pw/m.bin", "m.bin", ""}}}});
+    const std::string f = bytes(800, 'f');
+    host.addFile("f.bin", file(f));
+    host.setFilePassword("f.bin", "kód");
+    const std::string formLink = host.passwordPostFormLinkFor("f.bin");
     const Strings links{host.passwordLinkFor("r.bin"), host.passwordLinkFor("w.bin"),
                         host.passwordLinkFor("x.bin"), host.passwordLinkFor("a.bin")};
     writeFile(QStringLiteral("links.txt"),
               QByteArray::fromStdString(links[0] + "\ttitok\r\n" + host.folderLinkFor("locked") +
-                                        "\tmappa\r\n"));
+                                        "\tmappa\r\n" + formLink + "\trossz\r\n"));
     TForm1& form = openWithLinks({});
     dialogs.openAnswers.push_back(path(QStringLiteral("links.txt")));
     click("megnyit");
     addLink(links[1]);
     addLink(links[2]);
     addLink(links[3]);
-    dialogs.passwordAnswers = {QStringLiteral("rossz\tjelszó"), QStringLiteral("rossz"),
-                               QStringLiteral("rossz"),         QStringLiteral("abc"),
-                               QStringLiteral("jó jelszó"),     QStringLiteral("más")};
-    for (const int row : {3, 4}) {
+    dialogs.passwordAnswers = {QStringLiteral("rossz\tjelszó"),
+                               QStringLiteral("rossz"),
+                               QStringLiteral("rossz"),
+                               QStringLiteral("abc"),
+                               QStringLiteral("kód"),
+                               QStringLiteral("jó jelszó"),
+                               QStringLiteral("más")};
+    for (const int row : {4, 5}) {
         control<QueueGridView>("Linkek")->selectDataRow(row);
         control<QAction>("passwordItem")->trigger();
     }
@@ -1150,16 +1203,18 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
                                           QFileDevice::ReadUser | QFileDevice::WriteUser),
               QFileDevice::Permissions());
     passwords.close();
-    ASSERT_EQ(form.queue().rowCount() - 1, 5);
+    ASSERT_EQ(form.queue().rowCount() - 1, 6);
 
     click("inditas");
     ASSERT_TRUE(runsToIdle(60000));
-    EXPECT_EQ(logColumn(LogUrl),
-              (Strings{links[0], host.passwordLinkFor("m.bin"), links[3], links[1], links[2]}));
+    EXPECT_EQ(logColumn(LogUrl), (Strings{links[0], host.passwordLinkFor("m.bin"), links[3],
+                                          formLink, links[1], links[2]}));
     EXPECT_EQ(logColumn(LogStatus),
               (Strings{"Sikeres letöltés", "Sikeres letöltés", "Sikeres letöltés",
-                       "Sikeres letöltés", "Hibás link."}));
-    EXPECT_EQ(statusTips()[4], "Hibás jelszó\nHibás jelszó"); // each try's reason
+                       "Sikeres letöltés", "Sikeres letöltés", "Hibás link."}));
+    EXPECT_EQ(statusTips()[5], "Hibás jelszó\nHibás jelszó"); // each try's reason
+    EXPECT_EQ(downloaded(QStringLiteral("f.bin")), QByteArray::fromStdString(f));
+    EXPECT_EQ(host.passwordsPosted("f.bin"), (Strings{"rossz", "kód"}));
     EXPECT_EQ(downloaded(QStringLiteral("m.bin")), QByteArray::fromStdString(m));
     EXPECT_EQ(host.passwordsPosted("m.bin"), Strings{"mappa"});
     EXPECT_EQ(downloaded(QStringLiteral("r.bin")), QByteArray::fromStdString(r));
@@ -1168,8 +1223,8 @@ TEST_F(ProfileCycle, APasswordFileTakesItsLinksPasswordAndAsksWhenItHasNoneOrAWr
     EXPECT_EQ(host.passwordsPosted("w.bin"), (Strings{"rossz", "jó jelszó"}));
     EXPECT_EQ(host.passwordsPosted("x.bin"), (Strings{"rossz", "más"}));
     EXPECT_EQ(host.passwordsPosted("a.bin"), Strings{"abc"});
-    // Asked in the menu twice (the refused one again), then by a, w and x.
-    EXPECT_EQ(dialogs.passwordPrompts.size(), 6);
+    // Asked in the menu twice (the refused one again), then by a, f, w and x.
+    EXPECT_EQ(dialogs.passwordPrompts.size(), 7);
     EXPECT_TRUE(dialogs.passwordAnswers.empty());
     ASSERT_TRUE(form.close());
     QFile left(kept);
@@ -1462,14 +1517,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "Wait page loaded: step 2: BASE/r/wait/f.bin", "Wait read: 1 s",
                    "Not waiting it out (give --wait to wait; the host may refuse an early press)",
                    "Form found and submitted or clicked: step 2: #dl",
-                   "Address read: BASE/files/f.bin",
-                   "Wait over; the transfer would fetch: BASE/files/f.bin",
+                   // The last step's form: the transfer sends it, and
+                   // follows its redirect to the file.
+                   "Address read: BASE/r/fetch/f.bin",
+                   "Wait over; the transfer would fetch: BASE/r/fetch/f.bin",
                    "The transfer would send Referer: BASE/r/wait/f.bin",
-                   // The browser never asked for the file, so the cookie its
-                   // answer sets is not there.
                    "The transfer would send Cookie: (none)",
-                   "HEAD BASE/files/f.bin: status 200, length 4321, type application/octet-stream, "
-                   "file name f.bin",
+                   "POST BASE/r/fetch/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
                    "Result: would download"}},
         ProbeCase{"SessionHostAskedInTheBrowsersSession",
                   &TestHost::sessionLinkFor,
@@ -1616,6 +1671,21 @@ INSTANTIATE_TEST_SUITE_P(
                   "f.bin",
                   65},
         // Neither a download nor a failure: the user would have to act.
+        // A form answered with the file is asked for by its POST, as the
+        // transfer asks: a HEAD of its address is no request the host answers.
+        ProbeCase{"AFormPostedForTheFile",
+                  &TestHost::postFormLinkFor,
+                  false,
+                  0,
+                  {"Profile: Form answered with the file", "First page loaded: BASE/gp/f.bin",
+                   "Form found and submitted or clicked: step 1: #dl",
+                   "Address read: BASE/g/file/f.bin",
+                   "Wait over; the transfer would fetch: BASE/g/file/f.bin",
+                   "The transfer would send Referer: BASE/gp/f.bin",
+                   "The transfer would send Cookie: gsess=g1",
+                   "POST BASE/g/file/f.bin: status 200, length 4321, type "
+                   "application/octet-stream, file name f.bin",
+                   "Result: would download"}},
         ProbeCase{"CaptchaForTheUser",
                   &TestHost::imageCaptchaLinkFor,
                   false,

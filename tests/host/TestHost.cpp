@@ -203,6 +203,7 @@ void TestHost::route() {
     routeChecksumHost();
     routeScriptedHosts();
     routeFolders();
+    routeFormHosts();
 }
 
 void TestHost::serveFile(const std::string& name, const void* requestPtr, void* responsePtr) {
@@ -530,7 +531,7 @@ void TestHost::routeOtherHosts() {
                  [](const httplib::Request& request, httplib::Response& response) {
                      response.set_content("/files/" + urlEncode(request.matches[1]), "text/plain");
                  });
-    server_->Get(R"(/r/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
+    server_->Get(R"(/r/(.*))", [](const httplib::Request& request, httplib::Response& response) {
         sendPage(response, "<form method=\"post\" action=\"/r/wait/" +
                                urlEncode(request.matches[1]) +
                                "\"><button id=\"free\" type=\"submit\">Free</button></form>");
@@ -542,20 +543,24 @@ void TestHost::routeOtherHosts() {
                                    urlEncode(request.matches[1]) +
                                    "\"><input type=\"hidden\" name=\"t\" value=\"1\"></form>");
         });
-    server_->Post(R"(/r/fetch/(.*))",
-                  [this](const httplib::Request& request, httplib::Response& response) {
-                      const std::string name = request.matches[1];
-                      bool hosted = false;
-                      {
-                          std::lock_guard lock(mutex_);
-                          hosted = files_.count(name) > 0;
-                      }
-                      if (!hosted) {
-                          sendPage(response, "<p>Please try again later.</p>");
-                          return;
-                      }
-                      response.set_redirect(base() + "/files/" + urlEncode(name), 302);
-                  });
+    server_->Post(R"(/r/fetch/(.*))", [this](const httplib::Request& request,
+                                             httplib::Response& response) {
+        const std::string name = request.matches[1];
+        const bool elsewhere = name.rfind("raw:", 0) == 0;
+        bool hosted = elsewhere;
+        {
+            std::lock_guard lock(mutex_);
+            hosted = hosted || files_.count(name) > 0;
+        }
+        if (!hosted) {
+            sendPage(response, "<p>Please try again later.</p>");
+            return;
+        }
+        const std::string to = elsewhere ? fileAddress(name) : base() + "/files/" + urlEncode(name);
+        response.set_redirect(to, 302);
+        // With a page of its own, as servers send one with a redirect.
+        sendPage(response, "<p>The file is <a href=\"" + htmlEscaped(to) + "\">here</a>.</p>");
+    });
 }
 
 // --- a host that binds its files to the session ------------------------------
@@ -1179,14 +1184,6 @@ std::string TestHost::maintenanceLinkFor(const std::string& name) const {
     return base() + "/t/" + urlEncode(name);
 }
 
-std::string TestHost::getFormLinkFor(const std::string& name) const {
-    return base() + "/g/" + urlEncode(name);
-}
-
-std::string TestHost::slowPostFormLinkFor(const std::string& name) const {
-    return base() + "/gp/" + urlEncode(name);
-}
-
 int TestHost::tickedMilliseconds(const std::string& name) const {
     std::lock_guard lock(mutex_);
     const auto found = ticked_.find(name);
@@ -1324,53 +1321,6 @@ void TestHost::routeScriptedHosts() {
             }
             sendPage(response, "<a id=\"go\" href=\"/files/" + urlEncode(name) + "\">Download</a>");
         });
-
-    server_->Get(
-        R"(/g/([^/]*))", [this](const httplib::Request& request, httplib::Response& response) {
-            const std::string name = request.matches[1];
-            std::string token;
-            {
-                std::lock_guard lock(mutex_);
-                token = "g" + std::to_string(++xfsSerial_);
-                getFormTokens_[token] = {name, false};
-            }
-            sendPage(response, "<form method=\"get\" action=\"/g/file/" + urlEncode(name) +
-                                   "\"><input type=\"hidden\" name=\"t\" value=\"" + token +
-                                   "\"><button id=\"dl\" type=\"submit\">Download</button></form>");
-        });
-    server_->Get(R"(/g/file/([^?]*))",
-                 [this](const httplib::Request& request, httplib::Response& response) {
-                     const std::string name = request.matches[1];
-                     bool good = false;
-                     if (request.method == "GET") {
-                         std::lock_guard lock(mutex_);
-                         const auto found = getFormTokens_.find(request.get_param_value("t"));
-                         good = found != getFormTokens_.end() && found->second.first == name &&
-                                !found->second.second;
-                         if (good)
-                             found->second.second = true;
-                     }
-                     if (!good) {
-                         response.status = 410;
-                         sendPage(response, "<p>This link has expired.</p>");
-                         return;
-                     }
-                     serveFile(name, &request, &response);
-                 });
-
-    server_->Get(
-        R"(/gp/([^/]*))", [](const httplib::Request& request, httplib::Response& response) {
-            sendPage(response, "<form method=\"post\" action=\"/gp/file/" +
-                                   urlEncode(request.matches[1]) +
-                                   "\"><button id=\"dl\" type=\"submit\">Download</button></form>");
-        });
-    const auto postFile = [this](const httplib::Request& request, httplib::Response& response) {
-        if (request.method == "POST")
-            std::this_thread::sleep_for(std::chrono::seconds(4));
-        serveFile(request.matches[1], &request, &response);
-    };
-    server_->Post(R"(/gp/file/([^?]*))", postFile);
-    server_->Get(R"(/gp/file/([^?]*))", postFile);
 
     server_->Get(R"(/c/ticked/([^?]*))",
                  [this](const httplib::Request& request, httplib::Response& response) {

@@ -125,7 +125,8 @@ class TestHost {
     // The same page sent with status 404, as many hosts send it.
     std::string offlineLinkFor(const std::string& name) const;
     // A button, then a countdown with a second form that is answered with a
-    // redirect to the file (an HTML page when no such file is hosted).
+    // redirect to the file (an HTML page when no such file is hosted; a name
+    // "raw:ADDRESS" leads to that address).
     std::string redirectFormLinkFor(const std::string& name) const;
 
     // A host that binds its files to the session: its first page shows the
@@ -233,11 +234,20 @@ class TestHost {
     // seconds" and shows the link after that time.
     std::string maintenanceLinkFor(const std::string& name) const;
     // A GET form whose own answer is the file (Content-Disposition
-    // attachment); its token serves one GET, the next gets 410.
+    // attachment), at /g/; its token serves one GET, the next gets 410.
     std::string getFormLinkFor(const std::string& name) const;
-    // A POST form answered with the file, four seconds late; a GET of its
-    // action gets the file at once.
-    std::string slowPostFormLinkFor(const std::string& name) const;
+    // Its POST variant, as a large file's confirm page, at /gp/: the
+    // form's token, a hidden op, a note of two lines and the pressed
+    // button's name and value go by POST (multipart for a name starting
+    // "mp"), with the page's cookie and the page as Referer. Answered with
+    // the file once; anything else, and a GET of its action, gets 410. At
+    // /gw/ the form asks for the file's password too (setFilePassword): a
+    // wrong one is answered "Wrong password", and the token is spent.
+    std::string postFormLinkFor(const std::string& name) const;
+    std::string passwordPostFormLinkFor(const std::string& name) const;
+    // A POST form answered with the file four seconds late, at /gl/; a GET
+    // of its action gets the file at once.
+    std::string lateFormLinkFor(const std::string& name) const;
     // A countdown page (as countdownLinkFor) of a name starting "tick"
     // reports the milliseconds its ticks took; -1 before it has.
     int tickedMilliseconds(const std::string& name) const;
@@ -278,6 +288,7 @@ class TestHost {
   private:
     void route();
     void routeFolders();
+    void routeFormHosts();
     void routePasswordHost();
     std::string folderPage(const std::string& id, int page);
     void routeHostile();
@@ -354,11 +365,16 @@ class TestHost {
 
     void routeScriptedHosts();
     using Clock = std::chrono::steady_clock;
-    std::map<std::string, Clock::time_point> clickStarts_;              // by name
-    std::map<std::string, Clock::time_point> waitsIssued_;              // by token
-    std::map<std::string, Clock::time_point> firstVisits_;              // by name
-    std::map<std::string, std::pair<std::string, bool>> getFormTokens_; // name, used
-    std::map<std::string, int> ticked_;                                 // by name
+    std::map<std::string, Clock::time_point> clickStarts_; // by name
+    std::map<std::string, Clock::time_point> waitsIssued_; // by token
+    std::map<std::string, Clock::time_point> firstVisits_; // by name
+    struct FormToken {
+        std::string name;
+        std::string method; // the form's, "GET" or "POST"
+        bool used = false;
+    };
+    std::map<std::string, FormToken> formTokens_;
+    std::map<std::string, int> ticked_; // by name
 };
 
 } // namespace vardelo

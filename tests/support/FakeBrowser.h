@@ -32,6 +32,7 @@ class FakeBrowser final : public Browser {
     void presetCookies(const QString&, const CookiePairs&) override {}
     void abandonPage() override { ++abandoned; }
     void releasePage() override { ++released; }
+    void holdNavigation(NavigationHold hold) override { holds.push_back(hold); }
     // Hidden pages answer as this one does: a test emits their signals.
     Browser* makeHiddenPage(QObject* parent) override {
         auto* page = new FakeBrowser;
@@ -47,6 +48,7 @@ class FakeBrowser final : public Browser {
     int released = 0;
     QList<QPair<quint64, QString>> activated;
     QList<QPair<quint64, QString>> elementReads;
+    QList<NavigationHold> holds;
     QString address;      // what pageAddress() gives
     bool loading = false; // what isLoading() gives
     QList<QPointer<FakeBrowser>> hiddenPages;
