@@ -45,6 +45,10 @@ void TForm1::buildLinkCheck() {
     linkCheck_->setObjectName(QStringLiteral("linkCheck"));
     // A link a download works on is the cycle's: its page is not loaded twice.
     linkCheck_->setLeftAlone([this](const std::string& link) { return session_->isRunning(link); });
+    // The session's pages rest only once the check is over too; a rest that
+    // ends while it runs finds that out itself.
+    session_->needPagesWhile([this] { return linkCheck_->running(); });
+    connect(linkCheck_, &LinkCheckRunner::ended, session_, &DownloadSession::pageNeedChanged);
     linkResultsSaver_ = std::make_unique<BackgroundSave>();
     bool unread = false;
     linkCheck_->results() = loadLinkResults(services_.recordFolder, &unread);

@@ -126,13 +126,15 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             deadLinkWaitTick_->stop();
         Q_EMIT rowStatesChanged();
     });
-    // At rest the pages go, so the engine gives their memory back.
-    pageRest_ = new PageRest([this] { return downloading(); },
-                             [this] {
-                                 for (const auto& slot : slots_)
-                                     slot->page.releasePage();
-                             },
-                             this);
+    // At rest the pages go, so the engine gives their memory back. A
+    // captcha's page is its running link's.
+    pageRest_ =
+        new PageRest([this] { return downloading() || (checkNeedsPages_ && checkNeedsPages_()); },
+                     [this] {
+                         for (const auto& slot : slots_)
+                             slot->page.releasePage();
+                     },
+                     this);
     connect(this, &DownloadSession::runControlsShown, pageRest_, &PageRest::reconsider);
     connect(this, &DownloadSession::rowStatesChanged, pageRest_, &PageRest::reconsider);
     connect(this, &DownloadSession::outcomeRecorded, pageRest_, &PageRest::reconsider);
@@ -380,6 +382,15 @@ void DownloadSession::setHoursGate(DownloadHoursGate* gate) {
 
 void DownloadSession::setPageRestTime(std::chrono::milliseconds rest) {
     pageRest_->setRestTime(rest);
+}
+
+void DownloadSession::needPagesWhile(std::function<bool()> checking) {
+    checkNeedsPages_ = std::move(checking);
+    pageRest_->reconsider();
+}
+
+void DownloadSession::pageNeedChanged() {
+    pageRest_->reconsider();
 }
 
 // A cycle that became free takes its next link once it has left the step

@@ -128,8 +128,13 @@ class DownloadSession final : public QObject {
     void stop();
     // Outside the download hours a Start waits, and goes when they open.
     void setHoursGate(DownloadHoursGate* gate);
-    // How long the pages stay open once no link runs (60 s); then they go.
+    // How long the pages stay open once nothing needs them (kPageRestTime);
+    // then they go.
     void setPageRestTime(std::chrono::milliseconds rest);
+    // The window's link check needs pages while `checking` says so: the
+    // rest counts from its end too, which pageNeedChanged tells.
+    void needPagesWhile(std::function<bool()> checking);
+    void pageNeedChanged();
 
     // The links to queue: the new ones, and those a host profile knew to be
     // queued already in another form.
@@ -265,6 +270,7 @@ class DownloadSession final : public QObject {
     QTimer* deadLinkWaitTick_ = nullptr; // their rows count the seconds down
     QTimer* hostsWait_ = nullptr;        // a free cycle waits for a host's wait to end
     PageRest* pageRest_ = nullptr;
+    std::function<bool()> checkNeedsPages_;
     PackageRun* packages_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "app/LinkCheckRunner.h"
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
+#include "session/DownloadSession.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 
 namespace vardelo {
 namespace {
@@ -341,6 +343,29 @@ TEST_F(QueueWindow, TheLinkCheckLoadsNoRunningLinksPage) {
     settle();
     EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/1")});
     click("Stop");
+}
+
+// The pages rest only once a link check is over too: a run that ended
+// while the check went on keeps its page until the check ends.
+TEST_F(QueueWindow, TheSessionsPagesRestOnlyOnceTheLinkCheckIsOver) {
+    QTcpServer silent; // the check's header request is never answered
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    TForm1& form = openWith(
+        {"http://h/link/a", "http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/s.bin"});
+    form.findChild<DownloadSession*>()->setPageRestTime(std::chrono::milliseconds(1));
+    click("inditas");
+    click("checkLinks");
+    click("letoltes_utan_stop");
+    Q_EMIT fakeBrowser().documentComplete(false); // a's page fails: the run ends
+    ASSERT_FALSE(form.downloading());
+    auto* rest = form.findChild<QTimer*>(QStringLiteral("pageRest"));
+    settle(); // a rest, were one to begin, has begun
+    ASSERT_TRUE(waitFor([&] { return !rest->isActive(); }, 2000));
+    settle();
+    EXPECT_EQ(fakeBrowser().released, 0);
+
+    click("checkLinks"); // the check stops
+    EXPECT_TRUE(waitFor([&] { return fakeBrowser().released == 1; }, 2000));
 }
 
 // A page, loaded or fetched as text, that does not come in the check's
