@@ -226,6 +226,12 @@ constexpr const char* kEntriesScript =
 // page's timers would wake only on whole seconds, a chain of one-second
 // timeouts ticking every two, and a host's countdown would outlast the
 // cycle's.
+//
+// The engine's helper processes stay as long as the program, pages or no
+// pages, so only those the pages need come up. No zygote for processes
+// without a sandbox: the GPU and network services it would start run
+// inside the program here. Without any sandbox (root) no zygote at all:
+// the pages' processes are started from the program itself.
 void setEngineFlags() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const auto add = [&flags](const char* flag, const char* present) {
@@ -237,6 +243,9 @@ void setEngineFlags() {
     };
     add("--lang=hu", "--lang=");
     add("--disable-background-timer-throttling", "--disable-background-timer-throttling");
+    add("--no-unsandboxed-zygote", "--no-unsandboxed-zygote");
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX") || flags.contains("--no-sandbox"))
+        add("--no-zygote", "--no-zygote");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 

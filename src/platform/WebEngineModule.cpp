@@ -4,8 +4,9 @@
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 extern "C" Q_DECL_EXPORT vardelo::Browser* vardelo_create_browser(QObject* parent) {
-    // The engine shares its OpenGL context with the window's; made now, not
-    // at start-up, so a program that never shows a page never loads OpenGL.
+    // The engine's set-up expects the shared OpenGL context this asks for,
+    // and fails without the asking; with no OpenGL in the program (main) no
+    // context is made.
     QtWebEngineQuick::initialize();
     return new vardelo::WebEngineBrowser(parent);
 }

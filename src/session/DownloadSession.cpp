@@ -141,8 +141,9 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
             deadLinkWaitTick_->stop();
         Q_EMIT rowStatesChanged();
     });
-    // At rest the pages go, so the engine gives their memory back.
-    pageRest_ = new PageRest([this] { return downloading(); },
+    // At rest the pages go, so the engine gives their memory back. A
+    // captcha's page is its running link's; a link check needs pages too.
+    pageRest_ = new PageRest([this] { return downloading() || linkCheck_->running(); },
                              [this] {
                                  for (const auto& slot : slots_)
                                      slot->page.releasePage();
@@ -151,6 +152,7 @@ DownloadSession::DownloadSession(Browser& browser, HttpClient& http, const HostP
     connect(this, &DownloadSession::runControlsShown, pageRest_, &PageRest::reconsider);
     connect(this, &DownloadSession::rowStatesChanged, pageRest_, &PageRest::reconsider);
     connect(this, &DownloadSession::outcomeRecorded, pageRest_, &PageRest::reconsider);
+    connect(this, &DownloadSession::linkCheckEnded, pageRest_, &PageRest::reconsider);
 }
 
 // The cycles go first: their workers end before the queue they report to.

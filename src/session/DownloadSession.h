@@ -151,7 +151,8 @@ class DownloadSession final : public QObject {
     void stop();
     // Outside the download hours a Start waits, and goes when they open.
     void setHoursGate(DownloadHoursGate* gate);
-    // How long the pages stay open once no link runs (60 s); then they go.
+    // How long the pages stay open once nothing needs them (kPageRestTime);
+    // then they go.
     void setPageRestTime(std::chrono::milliseconds rest);
 
     // The links to queue: the new ones, and those a host profile knew to be

@@ -6,16 +6,13 @@
 
 namespace vardelo {
 
-PageRest::PageRest(std::function<bool()> inUse, std::function<void()> release, QObject* parent)
-    : QObject(parent), inUse_(std::move(inUse)), release_(std::move(release)),
+PageRest::PageRest(std::function<bool()> needed, std::function<void()> release, QObject* parent)
+    : QObject(parent), needed_(std::move(needed)), release_(std::move(release)),
       rest_(new QTimer(this)) {
     rest_->setObjectName(QStringLiteral("pageRest"));
     rest_->setSingleShot(true);
-    rest_->setInterval(std::chrono::seconds(60));
-    connect(rest_, &QTimer::timeout, this, [this] {
-        if (!inUse_())
-            release_();
-    });
+    rest_->setInterval(kPageRestTime);
+    connect(rest_, &QTimer::timeout, this, &PageRest::restEnded);
 }
 
 void PageRest::setRestTime(std::chrono::milliseconds rest) {
@@ -23,18 +20,35 @@ void PageRest::setRestTime(std::chrono::milliseconds rest) {
 }
 
 void PageRest::reconsider() {
-    if (std::exchange(due_, true))
+    // A link that ends before the look opened its page all the same.
+    if (needed_()) {
+        state_ = State::Needed;
+        rest_->stop();
+    }
+    if (std::exchange(lookDue_, true))
         return;
     QMetaObject::invokeMethod(this, &PageRest::look, Qt::QueuedConnection);
 }
 
-// The rest counts from the first moment no link needs a page.
+// The rest counts from the first moment nothing needs a page.
 void PageRest::look() {
-    due_ = false;
-    if (inUse_())
+    lookDue_ = false;
+    if (needed_()) {
+        state_ = State::Needed;
         rest_->stop();
-    else if (!rest_->isActive())
+    } else if (state_ == State::Needed) {
+        state_ = State::Resting;
         rest_->start();
+    }
+}
+
+void PageRest::restEnded() {
+    if (needed_()) { // a need that has not told yet
+        state_ = State::Needed;
+        return;
+    }
+    state_ = State::LetGo;
+    release_();
 }
 
 } // namespace vardelo

@@ -299,7 +299,8 @@ TEST_F(SessionAlone, TheLinkCheckLoadsNoRunningLinksPage) {
 }
 
 // Once no link has run for the rest time, every page goes, hidden ones
-// too (the engine's processes with them); the next Start opens a page again.
+// too (the engine's processes with them), once; the next Start opens a
+// page again.
 TEST_F(SessionAlone, PagesAreLetGoAtRestAndTheNextStartOpensOneAgain) {
     session.setPageRestTime(std::chrono::milliseconds(20));
     session.appendLinks({"http://h2/link/c"});
@@ -309,12 +310,20 @@ TEST_F(SessionAlone, PagesAreLetGoAtRestAndTheNextStartOpensOneAgain) {
     FakeBrowser& pageC = *browser.hiddenPages[0];
     Q_EMIT pageC.documentComplete(false); // c is given up; a runs on
     settle();
-    timeUp(session.findChild<QTimer*>(QStringLiteral("pageRest")));
+    auto* rest = session.findChild<QTimer*>(QStringLiteral("pageRest"));
+    timeUp(rest);
     EXPECT_EQ(browser.released + pageC.released, 0);
     session.stop();
     ASSERT_TRUE(waitFor([&] { return browser.released == 1 && pageC.released == 1; }, 5000));
+    // Closed pages do not rest again.
+    Q_EMIT session.rowStatesChanged(); // the rest is weighed again
+    settle();
+    EXPECT_FALSE(rest->isActive());
+    // A link stopped before the session looked opened its page all the same.
     session.start();
     EXPECT_EQ(browser.navigated.size(), 2);
+    session.stop();
+    EXPECT_TRUE(waitFor([&] { return browser.released == 2; }, 5000));
 }
 
 // A host that asks to wait parks only its own links; the others run on, and

@@ -4,6 +4,7 @@
 
 #include "app/QueueGridView.h"
 #include "platform/HostProfileFiles.h"
+#include "session/DownloadSession.h"
 #include "session/LinkCheckRunner.h"
 
 #include <QAbstractItemModelTester>
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 
 namespace vardelo {
 namespace {
@@ -322,6 +324,29 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
               "Próbálva:" + std::to_string(control<QSpinBox>("ujra")->value()));
     addLink("http://a/2"); // queued anew: what was found of it left with it
     EXPECT_EQ(grid->index(3, 5).data().toString(), QString());
+}
+
+// The pages rest only once a link check is over too: a run that ended
+// while the check went on keeps its page until the check ends.
+TEST_F(QueueWindow, TheSessionsPagesRestOnlyOnceTheLinkCheckIsOver) {
+    QTcpServer silent; // the check's header request is never answered
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    TForm1& form = openWith(
+        {"http://h/link/a", "http://127.0.0.1:" + std::to_string(silent.serverPort()) + "/s.bin"});
+    form.findChild<DownloadSession*>()->setPageRestTime(std::chrono::milliseconds(1));
+    click("inditas");
+    click("checkLinks");
+    click("letoltes_utan_stop");
+    Q_EMIT fakeBrowser().documentComplete(false); // a's page fails: the run ends
+    ASSERT_FALSE(form.downloading());
+    auto* rest = form.findChild<QTimer*>(QStringLiteral("pageRest"));
+    settle(); // a rest, were one to begin, has begun
+    ASSERT_TRUE(waitFor([&] { return !rest->isActive(); }, 2000));
+    settle();
+    EXPECT_EQ(fakeBrowser().released, 0);
+
+    click("checkLinks"); // the check stops
+    EXPECT_TRUE(waitFor([&] { return fakeBrowser().released == 1; }, 2000));
 }
 
 // A page, loaded or fetched as text, or a header request that does not

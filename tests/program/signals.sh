@@ -3,7 +3,7 @@
 # writing the queue, the log and the settings, also while start-up shows an
 # error box; a close that cannot save ends with status 1 and the reason on
 # standard error. Esc and F5, pressed as a user presses them, still reach the
-# window once the page engine has started.
+# window once the page engine has started, which loads no OpenGL driver.
 #   signals.sh PATH_TO_VARDELO PATH_TO_BROWSER_MODULE PATH_TO_TEST_HOST
 #              PATH_TO_VARDELO_RECORDS
 set -euo pipefail
@@ -117,6 +117,8 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 grep -qs 'browser started' "$XDG_STATE_HOME/Vardelo/vardelo.log" || fail "keys: F5 started nothing"
+# The pages are composed in software: the driver would stay for good.
+! grep -Eq '_dri\.so|libGLX_|libLLVM' "/proc/$pid/maps" || fail "keys: an OpenGL driver was loaded"
 xdotool key Escape
 # The countdown is 4 s: a stop that did not happen shows as the file.
 sleep 10
