@@ -120,6 +120,10 @@ void PackageBook::rename(const std::string& from, const std::string& to) {
         auto& kept = arrived_[to];
         kept.insert(kept.end(), parts.mapped().begin(), parts.mapped().end());
     }
+    if (auto parts = awaited_.extract(from)) {
+        auto& kept = awaited_[to];
+        kept.insert(kept.end(), parts.mapped().begin(), parts.mapped().end());
+    }
     if (auto password = passwords_.extract(from); password && !passwords_.contains(to))
         passwords_[to] = std::move(password.mapped());
 }
@@ -128,7 +132,32 @@ void PackageBook::arrived(const std::string& package, ArrivedPart part) {
     auto& parts = arrived_[package];
     // A link downloaded again replaces what it brought before.
     std::erase_if(parts, [&](const ArrivedPart& p) { return p.link == part.link; });
+    if (const auto waiting = awaited_.find(package); waiting != awaited_.end()) {
+        std::erase_if(waiting->second, [&](const AwaitedPart& p) { return p.link == part.link; });
+        if (waiting->second.empty())
+            awaited_.erase(waiting);
+    }
     parts.push_back(std::move(part));
+}
+
+void PackageBook::gaveUp(const std::string& package, AwaitedPart part) {
+    auto& parts = awaited_[package];
+    std::erase_if(parts, [&](const AwaitedPart& p) { return p.link == part.link; });
+    parts.push_back(std::move(part));
+}
+
+const std::vector<AwaitedPart>& PackageBook::awaitedOf(const std::string& package) const {
+    static const std::vector<AwaitedPart> none;
+    const auto found = awaited_.find(package);
+    return found == awaited_.end() ? none : found->second;
+}
+
+const std::string* PackageBook::awaitedIn(const std::string& link) const {
+    for (const auto& [package, parts] : awaited_)
+        for (const AwaitedPart& part : parts)
+            if (part.link == link)
+                return &package;
+    return nullptr;
 }
 
 const std::vector<ArrivedPart>& PackageBook::arrivedOf(const std::string& package) const {
@@ -139,6 +168,7 @@ const std::vector<ArrivedPart>& PackageBook::arrivedOf(const std::string& packag
 
 void PackageBook::close(const std::string& package) {
     arrived_.erase(package);
+    awaited_.erase(package);
     passwords_.erase(package);
 }
 
@@ -159,6 +189,9 @@ std::string encodePackages(const PackageBook& book) {
     for (const auto& [package, parts] : book.parts())
         for (const ArrivedPart& part : parts)
             appendLine(text, {"A", package, part.link, part.path});
+    for (const auto& [package, parts] : book.awaited())
+        for (const AwaitedPart& part : parts)
+            appendLine(text, {"W", package, part.link, part.name});
     for (const auto& [package, password] : book.passwords())
         appendLine(text, {"P", package, password});
     return text;
@@ -184,6 +217,8 @@ std::optional<PackageBook> decodePackages(std::string_view text) {
             book.place(f[1], f[2]);
         else if (f.size() == 4 && f[0] == "A" && !f[1].empty() && !f[3].empty())
             book.arrived(f[1], {f[2], f[3]});
+        else if (f.size() == 4 && f[0] == "W" && !f[1].empty() && !f[2].empty())
+            book.gaveUp(f[1], {f[2], f[3]});
         else if (f.size() == 3 && f[0] == "P" && !f[1].empty())
             book.setPassword(f[1], f[2]);
     }

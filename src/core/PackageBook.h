@@ -19,6 +19,12 @@ struct ArrivedPart {
     std::string path;
 };
 
+// A part whose link was given up: its package still waits for it.
+struct AwaitedPart {
+    std::string link;
+    std::string name; // the file's name as it was known
+};
+
 // Which package each link belongs to, and what of each package has arrived.
 // A link is in the package it was put in (the folder it came from, a name
 // the user gave), else in the archive set its file's name belongs to
@@ -39,6 +45,11 @@ class PackageBook {
 
     void arrived(const std::string& package, ArrivedPart part);
     const std::vector<ArrivedPart>& arrivedOf(const std::string& package) const;
+    // The link was given up; the package goes on waiting for its part
+    // until it arrives or the package is closed.
+    void gaveUp(const std::string& package, AwaitedPart part);
+    const std::vector<AwaitedPart>& awaitedOf(const std::string& package) const;
+    const std::string* awaitedIn(const std::string& link) const;
     // The package is done with: its parts are no longer remembered.
     void close(const std::string& package);
 
@@ -48,17 +59,20 @@ class PackageBook {
 
     const std::map<std::string, std::string>& placements() const { return placed_; }
     const std::map<std::string, std::vector<ArrivedPart>>& parts() const { return arrived_; }
+    const std::map<std::string, std::vector<AwaitedPart>>& awaited() const { return awaited_; }
     const std::map<std::string, std::string>& passwords() const { return passwords_; }
 
   private:
     std::map<std::string, std::string> placed_; // link -> package
     std::map<std::string, std::vector<ArrivedPart>> arrived_;
+    std::map<std::string, std::vector<AwaitedPart>> awaited_;
     std::map<std::string, std::string> passwords_;
 };
 
 // The stored form: a line naming the format, then one line per placed link
-// ("L", link, package), arrived part ("A", package, link, path) and package
-// password ("P", package, password), fields split by tabs, in which a
+// ("L", link, package), arrived part ("A", package, link, path), part
+// given up ("W", package, link, name) and package password ("P", package,
+// password), fields split by tabs, in which a
 // backslash, a tab, a line feed and a carriage return are escaped. It holds
 // passwords: the file is kept as a secret one.
 std::string encodePackages(const PackageBook& book);

@@ -547,6 +547,8 @@ OutcomePlan DownloadSession::recordOutcome(const std::string& link, const Attemp
     if (plan.queueChange == QueueChange::RotateHead) {
         queue_.rotateRow(row, plan.rotatedAttempts);
     } else {
+        if (result.outcome != OutcomeKind::Success)
+            packages_->partGivenUp(link);
         queue_.removeRow(row);
         folders_.forget(link);
     }

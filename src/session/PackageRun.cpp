@@ -112,6 +112,8 @@ PackageRun::~PackageRun() = default;
 std::string PackageRun::givenPackageOf(const std::string& link) const {
     if (const std::string* placed = book_.placedIn(link))
         return *placed;
+    if (const std::string* waiting = book_.awaitedIn(link))
+        return *waiting;
     return folderOf_ ? folderOf_(link) : std::string();
 }
 
@@ -151,6 +153,8 @@ const std::map<std::string, QString>& PackageRun::partCounts() const {
         if (const std::string package = packageOf(link); !package.empty())
             ++tally[package].second;
     }
+    for (const auto& [package, parts] : book_.awaited())
+        tally[package].second += awaitedOnly(package).size();
     counts_.emplace();
     for (const auto& [package, count] : tally)
         if (count.second > 1)
@@ -173,6 +177,8 @@ std::vector<PackageRun::KnownFile> PackageRun::filesOf(const std::string& packag
         files.push_back({name.empty() ? link : name, {}});
         arrivedLinks.insert(link);
     }
+    for (const AwaitedPart& part : awaitedOnly(package))
+        files.push_back({part.name.empty() ? part.link : part.name, {}});
     return files;
 }
 
@@ -220,6 +226,38 @@ void PackageRun::partArrived(const std::string& link, const std::string& path,
     book_.forget(link);
     if (password && !book_.passwordOf(package))
         book_.setPassword(package, *password);
+    save();
+    consider(package);
+}
+
+// The parts given up that nothing arrived or queued stands for: neither
+// their link nor a file of their name (another host's copy, say).
+std::vector<AwaitedPart> PackageRun::awaitedOnly(const std::string& package) const {
+    const std::vector<AwaitedPart>& awaited = book_.awaitedOf(package);
+    if (awaited.empty())
+        return {};
+    std::unordered_set<std::string> standIns;
+    for (const ArrivedPart& part : book_.arrivedOf(package)) {
+        standIns.insert(part.link);
+        standIns.insert(withoutCopyNumber(baseName(part.path)));
+    }
+    for (int row = 1; row < queue_.rowCount(); ++row)
+        if (const std::string& link = queue_.url(row); !link.empty() && packageOf(link) == package) {
+            standIns.insert(link);
+            standIns.insert(expectedNameOf(link));
+        }
+    std::vector<AwaitedPart> left;
+    for (const AwaitedPart& part : awaited)
+        if (!standIns.contains(part.link) && !standIns.contains(part.name))
+            left.push_back(part);
+    return left;
+}
+
+void PackageRun::partGivenUp(const std::string& link) {
+    const std::string package = packageOf(link);
+    if (package.empty() || filesOf(package).size() < 2)
+        return;
+    book_.gaveUp(package, {link, expectedNameOf(link)});
     save();
     consider(package);
 }

@@ -53,6 +53,9 @@ class PackageRun final : public QObject {
     // tells. The link's own password goes with it to the package.
     void partArrived(const std::string& link, const std::string& path, const std::string& given,
                      const std::string* password);
+    // The link is given up while still queued: a package of more files
+    // than it waits for its part, through restarts, until it comes again.
+    void partGivenUp(const std::string& link);
     // Links put in a package (a folder's files, the user's choice).
     void place(const std::vector<std::string>& links, const std::string& package);
     void rename(const std::string& from, const std::string& to);
@@ -90,6 +93,7 @@ class PackageRun final : public QObject {
     };
     // The package's files: those arrived and those still queued.
     std::vector<KnownFile> filesOf(const std::string& package) const;
+    std::vector<AwaitedPart> awaitedOnly(const std::string& package) const;
     // The name the link's file goes by until it arrives.
     std::string expectedNameOf(const std::string& link) const;
     // "arrived/all rész" of every package of more than one file.

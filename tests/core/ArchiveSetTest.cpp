@@ -168,10 +168,18 @@ TEST(PackageBooks, KnowEachLinksPackageAndKeepItThroughTheirFile) {
     book.arrived("film", {"http://h/2", "/le/film.part2 (1).rar"}); // downloaded again
     book.setPassword("film", "tit\tok");
     book.setPassword("Üres", "x");
+    book.gaveUp("film", {"http://h/3", "film.part3.rar"}); // its package waits for it
+    book.gaveUp("film", {"http://h/4", "film\tpart4.rar"});
 
     const auto back = decodePackages(encodePackages(book));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->placements(), book.placements());
+    ASSERT_EQ(back->awaitedOf("film").size(), 2u);
+    EXPECT_EQ(back->awaitedOf("film")[1].name, "film\tpart4.rar");
+    EXPECT_EQ(*back->awaitedIn("http://h/3"), "film"); // a link requeued finds its package
+    book.arrived("film", {"http://h/4", "/le/film.part4.rar"}); // it came again after all
+    ASSERT_EQ(book.awaitedOf("film").size(), 1u);
+    EXPECT_EQ(book.awaitedIn("http://h/4"), nullptr);
     ASSERT_EQ(back->arrivedOf("film").size(), 1u);
     EXPECT_EQ(back->arrivedOf("film")[0].path, "/le/film.part2 (1).rar");
     EXPECT_EQ(*back->passwordOf("film"), "tit\tok");
@@ -179,10 +187,12 @@ TEST(PackageBooks, KnowEachLinksPackageAndKeepItThroughTheirFile) {
 
     book.rename("film", "Film 2026");
     EXPECT_TRUE(book.arrivedOf("film").empty());
-    EXPECT_EQ(book.arrivedOf("Film 2026").size(), 1u);
+    EXPECT_EQ(book.arrivedOf("Film 2026").size(), 2u);
     EXPECT_EQ(*book.passwordOf("Film 2026"), "tit\tok");
+    EXPECT_EQ(*book.awaitedIn("http://h/3"), "Film 2026");
     book.close("Film 2026");
     EXPECT_TRUE(book.arrivedOf("Film 2026").empty());
+    EXPECT_EQ(book.awaitedIn("http://h/3"), nullptr);
     EXPECT_EQ(book.passwordOf("Film 2026"), nullptr);
 
     EXPECT_FALSE(decodePackages("L\ta\tb\n"));

@@ -1,6 +1,7 @@
 #include "CycleFixture.h"
 
 #include "platform/LazyBrowser.h"
+#include "session/DownloadSession.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -368,8 +369,9 @@ TEST_F(CycleAgainstTheHost, DeadLinkIsRequeuedThenGivenUp) {
 }
 
 // An archive in volumes, each a link: the parts download into their
-// package's folder and are unpacked when the last arrives. A part given up
-// keeps its package waiting, through a restart, until it comes.
+// package's folder and are unpacked when the last arrives. The last part
+// given up keeps its package waiting, through a restart, until it comes:
+// the parts before it are not taken for the whole archive.
 TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) {
     const std::string film = bytes(250'000, 'f');
     const Strings links =
@@ -379,17 +381,23 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
         return downloaded(QStringLiteral("film/film.7z.00%1").arg(n));
     };
     storeSetting(QStringLiteral("Ujraprobalkozasok"), QStringLiteral("1"));
-    openWithLinks({links[0], host.deadLinkFor("film.7z.002"), links[2]});
+    const std::string dead = host.deadLinkFor("film.7z.003");
+    openWithLinks({links[0], links[1], dead});
     click("inditas");
     ASSERT_TRUE(runsToIdle());
     settle();
     EXPECT_EQ(logColumn(LogStatus),
-              (Strings{"Sikeres letöltés", "Hibás link.", "Sikeres letöltés"}));
+              (Strings{"Sikeres letöltés", "Sikeres letöltés", "Hibás link."}));
     EXPECT_EQ(served(1).size(), 102'400);
     EXPECT_FALSE(QFile::exists(targetFolder() + QStringLiteral("/film/film.mkv")));
+    const auto waitsFor = [this](const std::string& link) {
+        return form().findChild<DownloadSession*>()->packageStateOf(link);
+    };
+    EXPECT_EQ(waitsFor(dead), QStringLiteral("Hiányzó rész: film.7z.003"));
 
     ASSERT_TRUE(form().close());
     open(); // the package waits through a restart
+    EXPECT_EQ(waitsFor(links[0]), QStringLiteral("Hiányzó rész: film.7z.003"));
     // Whole, the parts go when asked to, and the user's program is handed
     // the folder and the name as they are, no shell between.
     control<QCheckBox>("reszek_torlese")->setChecked(true);
@@ -408,7 +416,7 @@ TEST_F(CycleAgainstTheHost, AnArchiveInVolumesIsUnpackedWhenItsLastPartArrives) 
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     control<QLineEdit>("futtatas_csomag_utan")->setText(script);
-    addLink(links[1]);
+    addLink(links[2]);
     click("inditas");
     ASSERT_TRUE(runsToIdle());
     ASSERT_TRUE(waitFor([&] { return logColumn(LogStatus).size() == 5; }, 20000));
