@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@ using Kind = UnpackResult::Kind;
 using Archive = std::unique_ptr<archive, decltype(&archive_read_free)>;
 
 constexpr std::size_t readBlock = 1 << 16;
+constexpr std::int64_t kMostBytes = std::numeric_limits<std::int64_t>::max();
 
 bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
@@ -149,6 +151,27 @@ struct Failure {
     Kind kind;
     std::string detail;
 };
+
+bool roomFor(int folder, std::int64_t bytes) {
+    struct statvfs space {};
+    if (::fstatvfs(folder, &space) != 0)
+        return true; // the writes will tell
+    return static_cast<long double>(space.f_bavail) * space.f_frsize >= bytes;
+}
+
+// The free space where `folder` is, or would be made: its nearest folder
+// that is there.
+bool roomAt(std::string folder, std::int64_t bytes) {
+    for (;;) {
+        const FileDescriptor at(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (at.valid())
+            return roomFor(at.get(), bytes);
+        const std::size_t slash = folder.find_last_of('/');
+        if (slash == std::string::npos || slash == 0)
+            return true; // the writes will tell
+        folder.resize(slash);
+    }
+}
 
 // Writes one unpacking's entries under the folder and remembers what it
 // wrote, so a failure takes all of it away again.
@@ -326,13 +349,6 @@ class FolderWriter {
         return true;
     }
 
-    static bool roomFor(int folder, std::int64_t bytes) {
-        struct statvfs space {};
-        if (::fstatvfs(folder, &space) != 0)
-            return true; // the writes will tell
-        return static_cast<long double>(space.f_bavail) * space.f_frsize >= bytes;
-    }
-
     // Enters (making it when missing) the folder of an entry's path part. A
     // file or link in its way gives the part the next free "name (n)", which
     // later entries under the same part keep.
@@ -432,6 +448,41 @@ std::int64_t totalSize(const std::vector<std::string>& volumes) {
             total += info.st_size;
     }
     return total;
+}
+
+// Whether the headers give the entries' sizes without unpacking them: a
+// zip's central directory, a plain tar's headers. A compressed stream or a
+// solid 7z or RAR block would be unpacked once only to add them up; those
+// are checked entry by entry as they are written.
+bool headersTellSizes(archive* a) {
+    if (archive_filter_code(a, 0) != ARCHIVE_FILTER_NONE)
+        return false;
+    const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+    return format == ARCHIVE_FORMAT_ZIP || format == ARCHIVE_FORMAT_TAR;
+}
+
+// The whole size of the archive's files where its headers tell it.
+std::optional<std::int64_t> entriesTotal(const UnpackJob& job) {
+    if (bareCompressedName(job.volumes))
+        return std::nullopt;
+    std::string error;
+    Archive reader = openVolumes(job, nullptr, error);
+    if (!reader)
+        return std::nullopt;
+    archive* a = reader.get();
+    archive_entry* entry = nullptr;
+    std::int64_t total = 0;
+    for (bool first = true;; first = false) {
+        const int status = archive_read_next_header(a, &entry);
+        if (status == ARCHIVE_EOF)
+            return total;
+        if ((status != ARCHIVE_OK && status != ARCHIVE_WARN) || (first && !headersTellSizes(a)))
+            return std::nullopt;
+        if (archive_entry_filetype(entry) == AE_IFREG && archive_entry_size_is_set(entry) &&
+            archive_entry_size(entry) > 0)
+            total = archive_entry_size(entry) > kMostBytes - total ? kMostBytes
+                                                                   : total + archive_entry_size(entry);
+    }
 }
 
 // The index of the smallest encrypted file with data, by its header; -1
@@ -596,6 +647,9 @@ class Unpacking {
 
 UnpackResult unpackArchive(const UnpackJob& job, const UnpackProgress& progress,
                            const std::atomic<bool>& stop) {
+    if (const auto total = entriesTotal(job); total && !roomAt(job.folder, *total))
+        return {Kind::NoSpace, 0, {}, "not enough free space for " + std::to_string(*total) +
+                                          " bytes of entries"};
     Unpacking unpacking(job, progress, stop);
     UnpackResult result = unpacking.run(nullptr);
     if (result.kind != Kind::PasswordNeeded)

@@ -294,11 +294,21 @@ TEST_F(Unpacking, StopsABombAFullDiskAndAStopRequestLeavingNothing) {
 
     // A disk that fills mid-way, under a gzip whose size no header tells:
     // no half file under any name, the earlier entry taken back too (where
-    // the test may mount a small file system of its own).
+    // the test may mount a small file system of its own). Entries that fit
+    // one by one but not together are refused before the first is read,
+    // where the headers tell their sizes.
     fs::remove_all(root_ / "out");
     fs::create_directories(root_ / "out");
     if (::mount("tmpfs", (root_ / "out").c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") ==
         0) {
+        write(root_ / "src/one.bin", randomBytes(150'000, 3));
+        write(root_ / "src/two.bin", randomBytes(150'000, 4));
+        make("zip -0 two.zip one.bin two.bin");
+        lastProgress_ = {-1, -2};
+        const UnpackResult together = unpack({"two.zip"});
+        EXPECT_EQ(together.kind, Kind::NoSpace) << together.detail;
+        EXPECT_EQ(lastProgress_, (std::pair<std::int64_t, std::int64_t>{-1, -2}));
+        EXPECT_TRUE(written().empty());
         write(root_ / "src/random.bin", randomBytes(600'000, 9));
         make("gzip -k random.bin");
         const UnpackResult full = unpack({"random.bin.gz"});
