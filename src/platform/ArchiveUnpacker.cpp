@@ -482,9 +482,10 @@ bool unlocks(const UnpackJob& job, const std::string& password, int index,
     }
 }
 
-class Unpacking {
+class ArchiveExtraction {
   public:
-    Unpacking(const UnpackJob& job, const UnpackProgress& progress, const std::atomic<bool>& stop)
+    ArchiveExtraction(const UnpackJob& job, const UnpackProgress& progress,
+                      const std::atomic<bool>& stop)
         : job_(job), progress_(progress), stop_(stop), total_(totalSize(job.volumes)) {}
 
     // One pass over the archive with one password (or none): the result, or
@@ -596,7 +597,7 @@ class Unpacking {
 
 UnpackResult unpackArchive(const UnpackJob& job, const UnpackProgress& progress,
                            const std::atomic<bool>& stop) {
-    Unpacking unpacking(job, progress, stop);
+    ArchiveExtraction unpacking(job, progress, stop);
     UnpackResult result = unpacking.run(nullptr);
     if (result.kind != Kind::PasswordNeeded)
         return result;
