@@ -1,15 +1,11 @@
 #pragma once
 
-#include "core/AttemptResult.h"
 #include "core/DownloadQueue.h"
 #include "core/DownloadStatistics.h"
 #include "core/EventLog.h"
 #include "core/HostProfile.h"
-#include "core/HostWaits.h"
 #include "core/LinkCheck.h"
 #include "core/ListText.h"
-#include "core/Outcome.h"
-#include "core/QueueDrag.h"
 #include "core/SettingsRun.h"
 #include "core/SettingsTable.h"
 #include "core/TransferRate.h"
@@ -23,7 +19,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>

@@ -533,9 +533,10 @@ bool unlocks(const UnpackJob& job, const std::string& password, int index,
     }
 }
 
-class Unpacking {
+class ArchiveExtraction {
   public:
-    Unpacking(const UnpackJob& job, const UnpackProgress& progress, const std::atomic<bool>& stop)
+    ArchiveExtraction(const UnpackJob& job, const UnpackProgress& progress,
+                      const std::atomic<bool>& stop)
         : job_(job), progress_(progress), stop_(stop), total_(totalSize(job.volumes)) {}
 
     // One pass over the archive with one password (or none): the result, or
@@ -650,7 +651,7 @@ UnpackResult unpackArchive(const UnpackJob& job, const UnpackProgress& progress,
     if (const auto total = entriesTotal(job); total && !roomAt(job.folder, *total))
         return {Kind::NoSpace, 0, {}, "not enough free space for " + std::to_string(*total) +
                                           " bytes of entries"};
-    Unpacking unpacking(job, progress, stop);
+    ArchiveExtraction unpacking(job, progress, stop);
     UnpackResult result = unpacking.run(nullptr);
     if (result.kind != Kind::PasswordNeeded)
         return result;

@@ -102,7 +102,7 @@ TEST_P(OutcomeTransitions, FollowTheRetryAndStopRules) {
               counted);
 }
 
-TEST(DownloadStatistics, CountersStopAtTheirLimitAndResetLeavesAllTime) {
+TEST(StatisticsCounters, CountersStopAtTheirLimitAndResetLeavesAllTime) {
     constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
     DownloadStatistics counted{0, kMax - 1, 0, 7, kMax, 3};
     OutcomePlan plan;

@@ -36,7 +36,7 @@ TEST(OutcomeEntries, CarryTheDesignedTexts) {
     EXPECT_EQ(failed.size, "Nem meghatározható.");
 }
 
-TEST(RunFailures, KeepTheLastReasonsOfALinkUntilItSucceeds) {
+TEST(FailureReasons, KeepTheLastReasonsOfALinkUntilItSucceeds) {
     RunFailures failures;
     const AttemptResult refused{OutcomeKind::TransferFailed,
                                 transferFailure(true, 404, "Protocol \"file\" not supported")};
@@ -57,7 +57,7 @@ TEST(RunFailures, KeepTheLastReasonsOfALinkUntilItSucceeds) {
 
 // The window shows each kind in Hungarian; the English detail is for the
 // diagnostics log only, whatever the transfer or the page said.
-TEST(RunFailures, ShowEveryKindInHungarianWithoutTheDetail) {
+TEST(FailureReasons, ShowEveryKindInHungarianWithoutTheDetail) {
     const std::string detail = "the server answered 302";
     const std::pair<FailureReason, const char*> table[] = {
         {transferFailure(false, 302, detail),

@@ -97,7 +97,7 @@ TEST(SpeedAverage, ARowsStateNamesWhatItsLinkIsDoing) {
         EXPECT_EQ(rowStateText(row.state, ","), row.shown) << row.shown;
 }
 
-TEST(ReceivePacer, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
+TEST(SpeedLimit, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
     ReceivePacer pacer;
     EXPECT_EQ(pacer.waitMs(0, 0, 5'000'000), 0); // no limit
     EXPECT_EQ(pacer.waitMs(1000, 0, 0), 0);      // the limit counts from here
@@ -136,7 +136,7 @@ TEST(ReceivePacer, HoldsTheBodyToTheLimitAndTakesAChangeAtOnce) {
     EXPECT_EQ(shared.waitMs(1000, 500), 300);
 }
 
-TEST(StallWatch, LessThanOneKibASecondOverTheStallTimeIsAStall) {
+TEST(StallDetection, LessThanOneKibASecondOverTheStallTimeIsAStall) {
     const struct {
         const char* what;
         std::int64_t bytesPerSecond;
