@@ -239,7 +239,6 @@ int probe(const std::string& link, bool waitOut) {
     // One link, nothing kept: the session is told no record folder.
     DownloadSession session(browser, http, &loaded.profiles, &owner);
     session.appendLinks({link});
-    DownloadCycle& cycle = session.cycle();
     const auto fail = [] { QCoreApplication::exit(1); };
     QObject::connect(&session, &DownloadSession::outcomeRecorded, &owner, fail);
     QObject::connect(&session, &DownloadSession::hostAskedToWait, &owner, fail);
@@ -255,11 +254,11 @@ int probe(const std::string& link, bool waitOut) {
         QCoreApplication::exit(1);
     });
 
-    cycle.setTrace([&](CycleStep step, const std::string& detail) {
+    session.setTrace([&](CycleStep step, const std::string& detail) {
         say(describe(step, detail));
         if (step == CycleStep::Wait && !waitOut) {
             say("Not waiting it out (give --wait to wait; the host may refuse an early press)");
-            QTimer::singleShot(0, &owner, [&] { cycle.skipWait(); });
+            QTimer::singleShot(0, &owner, [&] { session.skipWaits(); });
         }
         if (step == CycleStep::Folder) // its files would be queued: nothing to fetch
             QTimer::singleShot(0, &owner, [] { QCoreApplication::exit(0); });
@@ -273,7 +272,8 @@ int probe(const std::string& link, bool waitOut) {
                 browsing = browser.session();
                 browsing->referer = toStd(browser.pageAddress());
             }
-            headRequest = headOf(http, detail, browsing, cycle.formPost(), cycle.pageFileName());
+            const DownloadSession::FileAsk ask = session.fileAskOf(session.queue().url(1));
+            headRequest = headOf(http, detail, browsing, ask.form, ask.pageFileName);
         }
     });
     session.start();

@@ -304,6 +304,9 @@ class TForm1 final : public QWidget, private Ui::TForm1 {
     // A folder's files show the names and sizes it listed at once.
     void showFolderFiles(const std::string& folder, const FolderToQueue& placed);
 
+    // The list file the user picks goes to the queue's end (Unit2Lists.cpp).
+    void importListFile();
+
     // The speed limit and the download hours (Unit2Limits.cpp).
     void buildLimits();
     void limitsChanged();

@@ -8,8 +8,10 @@
 namespace vardelo {
 
 void TForm1::megnyitClick() {
-    const auto rewrite = session_->rewriting();
+    session_->rewriteQueue([this] { importListFile(); });
+}
 
+void TForm1::importListFile() {
     const std::optional<QString> path = services_.dialogs.openFileName();
     if (!path)
         return; // a cancelled dialog appends nothing

@@ -68,24 +68,23 @@ std::vector<SettingBinding> TForm1::settingBindings() {
     const auto timeOfDayOf = [](QTimeEdit* edit) {
         return [edit] { return std::to_string(edit->time().hour() * 60 + edit->time().minute()); };
     };
-    const auto counter = [this](std::int64_t& total) {
-        return SettingBinding::Apply{[this, &total](std::int64_t number, const std::string&) {
-            total = number;
+    const auto counter = [this](AllTimeCount which) {
+        return SettingBinding::Apply{[this, which](std::int64_t number, const std::string&) {
+            session_->restoreAllTimeCount(which, number);
             showAllTimeCounters();
         }};
     };
-    const auto counterOf = [](const std::int64_t& total) {
-        return [&total] { return std::to_string(total); };
+    const auto counterOf = [this](AllTimeCount which) {
+        return [this, which] { return std::to_string(statistics().allTime(which)); };
     };
 
     return {
-        {SettingId::OsszesLetoltottDb, counter(session_->storedStatistics().osszes_letoltott_db),
-         counterOf(session_->storedStatistics().osszes_letoltott_db)},
-        {SettingId::OsszesKihagyottDb, counter(session_->storedStatistics().osszes_kihagyott_db),
-         counterOf(session_->storedStatistics().osszes_kihagyott_db)},
-        {SettingId::OsszesLetoltottMeret,
-         counter(session_->storedStatistics().osszes_letoltott_meret),
-         counterOf(session_->storedStatistics().osszes_letoltott_meret)},
+        {SettingId::OsszesLetoltottDb, counter(AllTimeCount::Downloaded),
+         counterOf(AllTimeCount::Downloaded)},
+        {SettingId::OsszesKihagyottDb, counter(AllTimeCount::Skipped),
+         counterOf(AllTimeCount::Skipped)},
+        {SettingId::OsszesLetoltottMeret, counter(AllTimeCount::DownloadedBytes),
+         counterOf(AllTimeCount::DownloadedBytes)},
         {SettingId::SkinEngedelyezve,
          [this](std::int64_t number, const std::string&) {
              skin_hasznalata->setChecked(number != 0);

@@ -20,4 +20,30 @@ void DownloadStatistics::resetCurrentRun() {
     jelenlegi_kihagyott_db = 0;
 }
 
+std::int64_t DownloadStatistics::allTime(AllTimeCount which) const {
+    switch (which) {
+    case AllTimeCount::Downloaded:
+        return osszes_letoltott_db;
+    case AllTimeCount::DownloadedBytes:
+        return osszes_letoltott_meret;
+    case AllTimeCount::Skipped:
+        return osszes_kihagyott_db;
+    }
+    return 0;
+}
+
+void DownloadStatistics::restoreAllTime(AllTimeCount which, std::int64_t value) {
+    switch (which) {
+    case AllTimeCount::Downloaded:
+        osszes_letoltott_db = value;
+        return;
+    case AllTimeCount::DownloadedBytes:
+        osszes_letoltott_meret = value;
+        return;
+    case AllTimeCount::Skipped:
+        osszes_kihagyott_db = value;
+        return;
+    }
+}
+
 } // namespace vardelo

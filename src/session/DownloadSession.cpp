@@ -166,6 +166,7 @@ DownloadSession::Slot& DownloadSession::addSlot(Browser& page) {
     auto& slot = *slots_.emplace_back(std::make_unique<Slot>(*this, page));
     slot.cycle = new DownloadCycle(slot, page, http_, this);
     slot.cycle->setHostProfiles(profiles_);
+    slot.cycle->setTrace(trace_);
     if (hours_)
         slot.cycle->setHoursGate(hours_);
     connectSlot(slot);
@@ -242,12 +243,22 @@ void DownloadSession::connectSlot(Slot& slot) {
     });
 }
 
-const DownloadCycle& DownloadSession::cycle() const {
-    return *slots_.front()->cycle;
+void DownloadSession::setTrace(CycleTrace trace) {
+    trace_ = std::move(trace);
+    for (const auto& slot : slots_)
+        slot->cycle->setTrace(trace_);
 }
 
-DownloadCycle& DownloadSession::cycle() {
-    return *slots_.front()->cycle;
+void DownloadSession::skipWaits() {
+    for (const auto& slot : slots_)
+        slot->cycle->skipWait();
+}
+
+DownloadSession::FileAsk DownloadSession::fileAskOf(const std::string& link) const {
+    for (const auto& slot : slots_)
+        if (slot->cycle->link() == link)
+            return {slot->cycle->formPost(), slot->cycle->pageFileName()};
+    return {};
 }
 
 bool DownloadSession::downloading() const {
@@ -836,6 +847,11 @@ DownloadSession::removeAsDead(const std::function<bool(const std::string&)>& pic
     for (const QueuedLink& link : taken)
         log_.append(givenUpEntry(link.url, OutcomeKind::DeadLink, settings_.ujra));
     return taken;
+}
+
+void DownloadSession::rewriteQueue(const std::function<void()>& rewrite) {
+    const QueueRewrite during(list_idle);
+    rewrite();
 }
 
 void DownloadSession::clearLog() {

@@ -63,9 +63,6 @@ class DownloadSession final : public QObject {
     // The guards' "downloading" is the head's: the user's commands on any
     // other running row are refused by the session itself.
     QueueGuards queueGuards() const { return {isRunning(queue_.url(1)), list_idle}; }
-    // The first cycle, on the window's browser.
-    const DownloadCycle& cycle() const;
-    DownloadCycle& cycle();
     // A link a cycle works on now.
     bool isRunning(const std::string& link) const;
     // What the queue row shows: its link's attempt on the first row of that
@@ -176,24 +173,30 @@ class DownloadSession final : public QObject {
     // The given-up links leave the log for the queue's end.
     void requeueFailedLinks();
     void resetCurrentRun() { statistics_.resetCurrentRun(); }
-    // The all-time counters, for the settings to read at start-up and write at closing.
-    DownloadStatistics& storedStatistics() { return statistics_; }
+    // Start-up: the all-time counters the settings kept.
+    void restoreAllTimeCount(AllTimeCount which, std::int64_t value) {
+        statistics_.restoreAllTime(which, value);
+    }
 
-    // The queue is rewritten while the returned scope lives: the guards
-    // refuse the user's queue commands meanwhile.
-    class QueueRewrite {
-      public:
-        explicit QueueRewrite(bool& idle) : idle_(idle) { idle_ = false; }
-        ~QueueRewrite() { idle_ = true; }
-        QueueRewrite(const QueueRewrite&) = delete;
-        QueueRewrite& operator=(const QueueRewrite&) = delete;
-
-      private:
-        bool& idle_;
-    };
-    [[nodiscard]] QueueRewrite rewriting() { return QueueRewrite(list_idle); }
+    // The queue is rewritten by `rewrite` (an import with its file dialog):
+    // the guards refuse the user's queue commands meanwhile.
+    void rewriteQueue(const std::function<void()>& rewrite);
     // Start-up has read what it reads: the queue takes commands.
     void listReady() { list_idle = true; }
+
+    // --- for the probe -----------------------------------------------------------
+    // Every cycle tells its page steps, and ends its attempt with the
+    // file's address told where its transfer would start.
+    void setTrace(CycleTrace trace);
+    // Running countdowns end now, as if their time were up.
+    void skipWaits();
+    // How the link's last attempt would have asked for its file: the form
+    // it would send, and the name its page gave.
+    struct FileAsk {
+        std::optional<FormPost> form;
+        std::string pageFileName;
+    };
+    FileAsk fileAskOf(const std::string& link) const;
 
   Q_SIGNALS:
     void statusShown(const QString& text);
@@ -235,6 +238,18 @@ class DownloadSession final : public QObject {
     // A cycle with its page, and its view of the session.
     class Slot;
 
+    // The queue is rewritten while it lives.
+    class QueueRewrite {
+      public:
+        explicit QueueRewrite(bool& idle) : idle_(idle) { idle_ = false; }
+        ~QueueRewrite() { idle_ = true; }
+        QueueRewrite(const QueueRewrite&) = delete;
+        QueueRewrite& operator=(const QueueRewrite&) = delete;
+
+      private:
+        bool& idle_;
+    };
+
     OutcomePlan recordOutcome(const std::string& link, const AttemptResult& result,
                               std::int64_t contentLength);
     void noteHostWait(const std::string& link, const std::string& host, std::int64_t seconds);
@@ -269,6 +284,7 @@ class DownloadSession final : public QObject {
     const HostProfiles* profiles_;
     DownloadHoursGate* hours_ = nullptr;
     bool list_idle = false;
+    CycleTrace trace_; // the probe's, handed to every cycle
     DownloadQueue queue_;
     EventLog log_;
     DownloadStatistics statistics_;

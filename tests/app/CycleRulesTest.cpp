@@ -86,13 +86,13 @@ class SessionAlone : public ::testing::Test {
         return set;
     }
     TTimer* timer(const char* name) {
-        return session.cycle().findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+        return cycle.findChild<TTimer*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
     }
 
     FakeBrowser browser;
     HttpClient http;
     DownloadSession session{browser, http, nullptr};
-    DownloadCycle& cycle = session.cycle();
+    DownloadCycle& cycle = *session.findChild<DownloadCycle*>();
     QString status;
     int gaugeMaximum = -1;
     int gaugeValue = -1;
