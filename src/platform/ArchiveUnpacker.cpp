@@ -451,14 +451,16 @@ std::int64_t totalSize(const std::vector<std::string>& volumes) {
 }
 
 // Whether the headers give the entries' sizes without unpacking them: a
-// zip's central directory, a plain tar's headers. A compressed stream or a
-// solid 7z or RAR block would be unpacked once only to add them up; those
-// are checked entry by entry as they are written.
+// zip's central directory, a plain tar's headers, a 7z's header (its
+// entries are passed over unread, solid blocks too). A compressed stream
+// or a solid RAR would be unpacked once only to add them up; those are
+// checked entry by entry as they are written.
 bool headersTellSizes(archive* a) {
     if (archive_filter_code(a, 0) != ARCHIVE_FILTER_NONE)
         return false;
     const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
-    return format == ARCHIVE_FORMAT_ZIP || format == ARCHIVE_FORMAT_TAR;
+    return format == ARCHIVE_FORMAT_ZIP || format == ARCHIVE_FORMAT_TAR ||
+           format == ARCHIVE_FORMAT_7ZIP;
 }
 
 // The whole size of the archive's files where its headers tell it.

@@ -304,11 +304,14 @@ TEST_F(Unpacking, StopsABombAFullDiskAndAStopRequestLeavingNothing) {
         write(root_ / "src/one.bin", randomBytes(150'000, 3));
         write(root_ / "src/two.bin", randomBytes(150'000, 4));
         make("zip -0 two.zip one.bin two.bin");
-        lastProgress_ = {-1, -2};
-        const UnpackResult together = unpack({"two.zip"});
-        EXPECT_EQ(together.kind, Kind::NoSpace) << together.detail;
-        EXPECT_EQ(lastProgress_, (std::pair<std::int64_t, std::int64_t>{-1, -2}));
-        EXPECT_TRUE(written().empty());
+        make("7z a -ms=on two.7z one.bin two.bin");
+        for (const char* archive : {"two.zip", "two.7z"}) {
+            lastProgress_ = {-1, -2};
+            const UnpackResult together = unpack({archive});
+            EXPECT_EQ(together.kind, Kind::NoSpace) << archive << ": " << together.detail;
+            EXPECT_EQ(lastProgress_, (std::pair<std::int64_t, std::int64_t>{-1, -2})) << archive;
+            EXPECT_TRUE(written().empty());
+        }
         write(root_ / "src/random.bin", randomBytes(600'000, 9));
         make("gzip -k random.bin");
         const UnpackResult full = unpack({"random.bin.gz"});
