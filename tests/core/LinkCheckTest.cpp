@@ -146,9 +146,9 @@ TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrWhatItsMarkersSay) {
 // A page fetched without the browser answers only when it is as sure as
 // the browser's reading; a reader it leaves unanswered sends it to the browser.
 TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
-    EXPECT_FALSE(readsFirstPageAsText(*sumProfile()));
+    EXPECT_TRUE(readsFirstPageBySelector(*sumProfile()));
     const auto profile = sumProfile(false);
-    EXPECT_TRUE(readsFirstPageAsText(*profile));
+    EXPECT_FALSE(readsFirstPageBySelector(*profile));
     const std::string sha1(40, 'a');
     const std::string page = "<html><head><title><h1>head</h1></title></head><BODY class=a>"
                              "<h1>b.zip</h1><span id=\"size\">12 bytes</span>sum:" +
@@ -163,6 +163,19 @@ TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
     EXPECT_TRUE(facts->digest);
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1>sum:" + sha1)); // no size there
+    // A selector reader reads the page as sent where it finds its value
+    // there; else the browser reads it, whose scripts may write it in.
+    const auto bySelector = sumProfile();
+    const std::string shown = "<h1>b.zip</h1><span id=\"size\">12 bytes</span><code id=sum> ";
+    const auto selected = textPageFacts(*bySelector, shown + sha1 + " </code>");
+    ASSERT_TRUE(selected && selected->digest);
+    EXPECT_EQ(selected->digest->kind, DigestKind::Sha1);
+    EXPECT_EQ(selected->name, "b.zip");
+    EXPECT_FALSE(textPageFacts(*bySelector, shown + "</code>"));
+    EXPECT_FALSE(textPageFacts(*bySelector, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
+    EXPECT_FALSE(textPageFacts(*bySelector, shown + "<noscript>" + sha1 + "</noscript></code>"));
+    EXPECT_EQ(textPageFacts(*bySelector, "<h2>File Not Found</h2>")->availability,
+              Availability::Offline);
     // The profile's own size and hash readers serve a first step without them.
     HostProfile shorthand;
     shorthand.name = "Short";
