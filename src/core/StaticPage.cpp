@@ -367,22 +367,43 @@ bool compoundMatches(const ElementTree& tree, const Compound& compound, int inde
     return true;
 }
 
-// Right to left: compound `part` on the element, the rest on its ancestors.
-bool complexMatches(const ElementTree& tree, const Complex& complex, std::size_t part, int index) {
-    if (!compoundMatches(tree, complex[part], index))
-        return false;
-    if (part + 1 == complex.size())
-        return true;
-    const bool child = complex[part].childOfNext;
-    for (int up = tree.elements[static_cast<std::size_t>(index)].parent; up >= 0;
-         up = tree.elements[static_cast<std::size_t>(up)].parent) {
-        if (complexMatches(tree, complex, part + 1, up))
-            return true;
-        if (child)
-            return false;
+// Whether a complex selector's compounds from `compound` leftwards match at
+// an element, each answer kept: a deep page and a long selector would
+// otherwise try every chain of ancestors.
+class ComplexMatch {
+  public:
+    ComplexMatch(const ElementTree& tree, const Complex& complex)
+        : tree_(tree), complex_(complex), known_(complex.size() * tree.elements.size(), -1) {}
+
+    bool matchesAt(std::size_t compound, int index) {
+        signed char& known =
+            known_[compound * tree_.elements.size() + static_cast<std::size_t>(index)];
+        if (known < 0)
+            known = matches(compound, index) ? 1 : 0;
+        return known == 1;
     }
-    return false;
-}
+
+  private:
+    bool matches(std::size_t compound, int index) {
+        if (!compoundMatches(tree_, complex_[compound], index))
+            return false;
+        if (compound + 1 == complex_.size())
+            return true;
+        const bool child = complex_[compound].childOfNext;
+        for (int up = tree_.elements[static_cast<std::size_t>(index)].parent; up >= 0;
+             up = tree_.elements[static_cast<std::size_t>(up)].parent) {
+            if (matchesAt(compound + 1, up))
+                return true;
+            if (child)
+                return false;
+        }
+        return false;
+    }
+
+    const ElementTree& tree_;
+    const Complex& complex_;
+    std::vector<signed char> known_; // by compound and element; -1: not asked yet
+};
 
 // What `textContent` gives: the text of every node inside, in order. A
 // <noscript> inside is text in a browser that runs scripts, not the
@@ -480,10 +501,14 @@ std::optional<std::string> StaticPage::read(std::string_view selector,
     // A name of capitals is a property's (`textContent`), not an attribute's.
     if (wanted != attribute)
         return std::nullopt;
+    std::vector<ComplexMatch> matchers;
+    for (const Complex& complex : list)
+        matchers.emplace_back(*tree_, complex);
     for (std::size_t index = 0; index < tree_->elements.size(); ++index) {
-        const bool matches = std::any_of(list.begin(), list.end(), [&](const Complex& complex) {
-            return complexMatches(*tree_, complex, 0, static_cast<int>(index));
-        });
+        const bool matches =
+            std::any_of(matchers.begin(), matchers.end(), [&](ComplexMatch& match) {
+                return match.matchesAt(0, static_cast<int>(index));
+            });
         if (!matches)
             continue;
         const ElementTree::Element& element = tree_->elements[index];

@@ -279,6 +279,8 @@ TEST(FirstPageSelectors, HostilePagesReadNothingOrWhatTheyHold) {
     nested += "<i id=x>b</i>";
     EXPECT_EQ(StaticPage(nested).read("#x"), "b");
     EXPECT_EQ(StaticPage(nested).read("#top span span > i"), "b");
+    // Every chain of ancestors tried once at most, not each in each.
+    EXPECT_FALSE(StaticPage(nested).read("form span span span span span span span span i"));
     std::string tags;
     for (std::size_t i = 0; i <= StaticPage::kMostTags; ++i)
         tags += "<b>";
