@@ -208,7 +208,7 @@ std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::stri
             *text = page.read((*reader)->first,
                               (*reader)->hasAttribute ? (*reader)->second : std::string());
             if (!*text)
-                return std::nullopt;
+                return std::nullopt; // the browser reads them all
         }
     }
     LinkFacts facts = firstPageFacts(profile, body, selected, nullptr);
