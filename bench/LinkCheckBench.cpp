@@ -119,8 +119,9 @@ QByteArray gonePage() {
 // A host's profile: its own port's links, as each file host has its own
 // (the check loads one page of a profile at a time). Its readers are
 // patterns, as pyLoad's and plowshare's rules read such pages; with
-// `selectors`, the name and the digest are read in the page itself, which
-// only the browser can do.
+// `selectors`, the name and the digest are read by CSS selectors, which the
+// check reads in the page's text as sent (the browser only where that
+// lacks them).
 QByteArray profileOf(int host, int port, bool selectors) {
     const QByteArray name =
         selectors ? R"json({"selector": "input[name=fname]", "attribute": "value"})json"

@@ -5,6 +5,7 @@ VARDELO_PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-webengine-dev libgl-dev
     libcurl4-openssl-dev zlib1g-dev libcpp-httplib-dev libgtest-dev libre2-dev
+    libgumbo-dev
     libarchive-dev zip p7zip-full
     xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-liberation2
     curl trayer libqt6svg6 qt6-translations-l10n dpkg-dev appstream lintian

@@ -3,6 +3,7 @@
 #include "core/AsciiCase.h"
 #include "core/FileReply.h"
 #include "core/HostProfile.h"
+#include "core/StaticPage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -162,12 +163,12 @@ LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup
     return facts;
 }
 
-bool readsFirstPageAsText(const CompiledProfile& profile) {
+bool readsFirstPageBySelector(const CompiledProfile& profile) {
     const ProfileStep& first = profile.step(0);
     for (const std::optional<PageReader>* reader : {&first.fileName, &first.size, &first.hash})
         if (*reader && (*reader)->kind == PageReader::Kind::Selector)
-            return false;
-    return true;
+            return true;
+    return false;
 }
 
 std::string_view bodyOf(std::string_view document) {
@@ -188,11 +189,29 @@ std::string_view bodyOf(std::string_view document) {
                                           : end - start - 1);
 }
 
-std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view markup) {
-    if (auto marked = markedFacts(profile, markup))
+std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view document) {
+    const std::string_view body = bodyOf(document);
+    if (auto marked = markedFacts(profile, body))
         return marked;
-    LinkFacts facts = firstPageFacts(profile, markup, {}, nullptr);
+    SelectedTexts selected;
     const ProfileStep& first = profile.step(0);
+    if (readsFirstPageBySelector(profile)) {
+        // The browser's selectors see the whole document, its head too.
+        const StaticPage page(document);
+        const std::pair<const std::optional<PageReader>*, std::optional<std::string>*> reads[] = {
+            {&first.fileName, &selected.name},
+            {&first.size, &selected.size},
+            {&first.hash, &selected.hash}};
+        for (const auto& [reader, text] : reads) {
+            if (!*reader || (*reader)->kind != PageReader::Kind::Selector)
+                continue;
+            *text = page.read((*reader)->first,
+                              (*reader)->hasAttribute ? (*reader)->second : std::string());
+            if (!*text)
+                return std::nullopt; // the browser reads them all
+        }
+    }
+    LinkFacts facts = firstPageFacts(profile, body, selected, nullptr);
     if ((first.fileName && facts.name.empty()) || (first.size && !facts.size) ||
         (first.hash && !facts.digest))
         return std::nullopt;

@@ -118,21 +118,21 @@ std::optional<LinkFacts> markedFacts(const CompiledProfile& profile, std::string
 LinkFacts firstPageFacts(const CompiledProfile& profile, std::string_view markup,
                          const SelectedTexts& selected, std::vector<std::string>* unreadable);
 
-// Whether the check may read the first page as the server sends it,
-// without the browser: the profile reads it by patterns only (selectors need
-// the page's own document).
-bool readsFirstPageAsText(const CompiledProfile& profile);
+// Whether the profile reads its first page by a selector: without the
+// browser only where the page as sent holds what the selector finds.
+bool readsFirstPageBySelector(const CompiledProfile& profile);
 
 // The part of a document the browser's body markup holds: what stands
 // between the body's tags, or the whole of it when it has none.
 std::string_view bodyOf(std::string_view document);
 
-// What the first page's text, as the server sent it, says of its link, when
-// that is as sure as the browser's reading: what its markers say, or
-// online with every reader of the profile answered. Nothing when a reader
-// found nothing there (its value may be set by a script): the page is then
-// loaded in the browser.
-std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view markup);
+// What the first page's document, as the server sent it, says of its link,
+// when that is as sure as the browser's reading: what its markers say (on
+// its body), or online with every reader of the profile answered, a
+// selector's on the page parsed without its scripts. Nothing when a reader
+// found nothing there (its value may be set by a script) or a selector
+// could not be read so: the page is then loaded in the browser.
+std::optional<LinkFacts> textPageFacts(const CompiledProfile& profile, std::string_view document);
 
 // The answer to a request for a link's headers.
 struct HeaderAnswer {

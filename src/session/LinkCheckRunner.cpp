@@ -218,14 +218,9 @@ LinkCheckRunner::PageSlot* LinkCheckRunner::freePage() {
 }
 
 void LinkCheckRunner::startPage(std::size_t job) {
-    const std::string& link = plan_.job(job).link;
-    const auto profile = profiles_->forLink(link);
-    // A page read by patterns is first fetched as text: the browser only
-    // loads it when the text does not answer its readers.
-    if (readsFirstPageAsText(*profile))
-        fetchPage(job, profile);
-    else
-        loadPage(job);
+    // A first page is fetched as text: the browser only loads it when the
+    // text does not answer its readers.
+    fetchPage(job, profiles_->forLink(plan_.job(job).link));
 }
 
 void LinkCheckRunner::loadPage(std::size_t job) {
@@ -415,16 +410,26 @@ void LinkCheckRunner::fetchPage(std::size_t job, std::shared_ptr<const CompiledP
     startWorkerJob(job, [this, http = &http_, link, session = std::move(session), job,
                          profile = std::move(profile)](const std::atomic<bool>& abort) {
         bool aborted = false;
-        const FetchedPage page = vardelo::fetchPage(*http, link, session, abort, &aborted);
+        FetchedPage page = vardelo::fetchPage(*http, link, session, abort, &aborted);
+        // The page is read here, not on the window's thread: a parse or a
+        // pattern over a large page would hold its events.
+        std::optional<LinkFacts> facts;
+        if (!aborted)
+            facts = page.answered ? textPageFacts(*profile, page.markup)
+                                  : unansweredPageFacts(*profile, page);
+        page.markup.clear();
         QMetaObject::invokeMethod(
             this,
-            [this, job, page, aborted, profile] { pageFetched(job, *profile, page, aborted); },
+            [this, job, page = std::move(page), facts = std::move(facts), aborted,
+             bySelector = readsFirstPageBySelector(*profile)]() mutable {
+                pageFetched(job, page, std::move(facts), bySelector, aborted);
+            },
             Qt::QueuedConnection);
     });
 }
 
-void LinkCheckRunner::pageFetched(std::size_t job, const CompiledProfile& profile,
-                                  const FetchedPage& page, bool aborted) {
+void LinkCheckRunner::pageFetched(std::size_t job, const FetchedPage& page,
+                                  std::optional<LinkFacts> facts, bool bySelector, bool aborted) {
     const std::optional<bool> timedOut = endWorkerJob(job);
     if (!timedOut)
         return;
@@ -432,11 +437,14 @@ void LinkCheckRunner::pageFetched(std::size_t job, const CompiledProfile& profil
         record(job, std::nullopt); // stopped: nothing found
     } else if (*timedOut || page.refusedAddress) {
         record(job, LinkFacts{});
-    } else if (!page.answered) {
-        if (page.silent)
-            hungHosts_.insert(plan_.job(job).host);
-        record(job, unansweredPageFacts(profile, page));
-    } else if (auto facts = textPageFacts(profile, bodyOf(page.markup))) {
+    } else if (page.silent) {
+        hungHosts_.insert(plan_.job(job).host);
+        record(job, LinkFacts{});
+    } else if (!page.answered && bySelector) {
+        // What a page read by selectors says when it is no 2xx page is
+        // the browser's word, as a download reads it.
+        loadPage(job);
+    } else if (facts) {
         record(job, std::move(facts));
     } else {
         loadPage(job);

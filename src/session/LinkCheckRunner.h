@@ -26,8 +26,9 @@ class HttpClient;
 struct FetchedPage;
 
 // Runs a link check: the first page of each link a profile claims, fetched
-// as text on a worker thread and, when that does not answer the profile's
-// readers, loaded in hidden pages of its own (never the cycle's); for any
+// and read as text on a worker thread (its selectors on the page as sent)
+// and, when that does not answer the profile's readers, loaded in hidden
+// pages of its own (never the cycle's); for any
 // other link a request for its headers on a worker thread. Nothing is submitted, waited
 // out or solved. The plan is a core LinkCheck; the results are kept here by
 // link. The window hears of progress at most ten times a second.
@@ -72,8 +73,8 @@ class LinkCheckRunner final : public QObject {
     void startPage(std::size_t job);
     void loadPage(std::size_t job);
     void fetchPage(std::size_t job, std::shared_ptr<const CompiledProfile> profile);
-    void pageFetched(std::size_t job, const CompiledProfile& profile, const FetchedPage& page,
-                     bool aborted);
+    void pageFetched(std::size_t job, const FetchedPage& page, std::optional<LinkFacts> facts,
+                     bool bySelector, bool aborted);
     void startHeaders(std::size_t job);
     PageSlot* freePage();
     void pageLoaded(PageSlot& slot, bool ok);

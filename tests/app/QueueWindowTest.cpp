@@ -257,18 +257,21 @@ TEST_F(QueueWindow, ChangesAreSavedInTheBackgroundWithinSeconds) {
 TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     QString reason;
     HostProfiles known;
-    // Read by a selector: loaded in a page, never fetched as text.
+    // On a port nothing listens on: the first pages' text is refused, and
+    // their selectors are read in the browser.
     for (
         const char* text :
-        {R"({"name": "A", "links": ["//a/"], "dead": "Gone", "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})",
-         R"({"name": "B", "links": ["//b/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"})
+        {R"({"name": "A", "links": [":1/a/"], "dead": "Gone", "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})",
+         R"({"name": "B", "links": [":1/b/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"})
         known.add(parseHostProfile(QByteArray(text), &reason));
     profiles = &known;
     QFile stored(recordPath("LinkCheck.Vdl"));
     ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
-    stored.write(R"({"version": 2, "links": [{"link": "http://a/2", "available": "offline"}]})");
+    stored.write(
+        R"({"version": 2, "links": [{"link": "http://127.0.0.1:1/a/2", "available": "offline"}]})");
     stored.close();
-    TForm1& form = openWith({"http://a/1", "http://a/2", "http://b/3", "http://b/4"});
+    TForm1& form = openWith({"http://127.0.0.1:1/a/1", "http://127.0.0.1:1/a/2",
+                             "http://127.0.0.1:1/b/3", "http://127.0.0.1:1/b/4"});
     EXPECT_TRUE(waitFor(
         [&] { // read anew each time: the old file may still be there at first
             const bool rewritten = stored.open(QIODevice::ReadOnly) &&
@@ -281,22 +284,26 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
     ASSERT_TRUE(form.downloading());
     QTest::keyClick(&form, Qt::Key_L, Qt::ControlModifier);
     FakeBrowser& cycleBrowser = fakeBrowser();
-    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 2); // one page for each host
-    EXPECT_EQ(cycleBrowser.navigated, QStringList{QStringLiteral("http://a/1")});
-    EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated, QStringList{QStringLiteral("http://a/2")});
-    EXPECT_EQ(cycleBrowser.hiddenPages[1]->navigated, QStringList{QStringLiteral("http://b/3")});
+    // One page for each host, in the order their text was refused.
+    ASSERT_TRUE(waitFor([&] { return cycleBrowser.hiddenPages.size() == 2; }, 5000));
+    const auto pageOf = [&](const char* link) {
+        for (const QPointer<FakeBrowser>& page : cycleBrowser.hiddenPages)
+            if (page && page->navigated == QStringList{QLatin1String(link)})
+                return page.data();
+        return static_cast<FakeBrowser*>(nullptr);
+    };
+    EXPECT_EQ(cycleBrowser.navigated, QStringList{QStringLiteral("http://127.0.0.1:1/a/1")});
+    FakeBrowser* pageA = pageOf("http://127.0.0.1:1/a/2");
+    FakeBrowser* pageB = pageOf("http://127.0.0.1:1/b/3");
+    ASSERT_TRUE(pageA && pageB);
     EXPECT_EQ(control<QPushButton>("checkLinks")->text(), QStringLiteral("Ellen&őrzés leállítása"));
     EXPECT_NE(QKeySequence::mnemonic(control<QAction>("checkLinksItem")->text()),
               QKeySequence::mnemonic(control<QAction>("removeOfflineItem")->text()));
 
-    Q_EMIT cycleBrowser.hiddenPages[0]->documentComplete(true);
-    Q_EMIT cycleBrowser.hiddenPages[0]->bodyMarkupRead(
-        cycleBrowser.hiddenPages[0]->readTickets.back(), true, QStringLiteral("Gone"));
+    Q_EMIT pageA->documentComplete(true);
+    Q_EMIT pageA->bodyMarkupRead(pageA->readTickets.back(), true, QStringLiteral("Gone"));
     EXPECT_TRUE(waitFor(
-        [&] {
-            return cycleBrowser.hiddenPages.size() == 2 &&
-                   cycleBrowser.hiddenPages[1]->navigated.size() == 1;
-        },
+        [&] { return cycleBrowser.hiddenPages.size() == 2 && pageB->navigated.size() == 1; },
         1000));
     const QAbstractItemModel* grid = control<QueueGridView>("Linkek")->model();
     EXPECT_TRUE(waitFor(
@@ -316,13 +323,14 @@ TEST_F(QueueWindow, TheLinkCheckLeavesTheRunningDownloadAloneAndStopEndsIt) {
               QStringLiteral("Linkek ellenőrzése leállítva: 1/3"));
 
     click("removeOfflineItem");
-    EXPECT_EQ(urls(), (std::vector<std::string>{"http://a/1", "http://b/3", "http://b/4"}));
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://127.0.0.1:1/a/1", "http://127.0.0.1:1/b/3",
+                                                "http://127.0.0.1:1/b/4"}));
     ASSERT_EQ(form.log().grid().rowCount(), 2);
-    EXPECT_EQ(form.log().grid().cell(1, LogUrl), "http://a/2");
+    EXPECT_EQ(form.log().grid().cell(1, LogUrl), "http://127.0.0.1:1/a/2");
     EXPECT_EQ(form.log().grid().cell(1, LogStatus), kStatusFailed);
     EXPECT_EQ(form.log().grid().cell(1, LogAttempts),
               "Próbálva:" + std::to_string(control<QSpinBox>("ujra")->value()));
-    addLink("http://a/2"); // queued anew: what was found of it left with it
+    addLink("http://127.0.0.1:1/a/2"); // queued anew: what was found of it left with it
     EXPECT_EQ(grid->index(3, 5).data().toString(), QString());
 }
 
@@ -364,7 +372,7 @@ TEST_F(QueueWindow, ARequestThatTimesOutLeavesOnlyItsHostUnknown) {
     HostProfiles known;
     known.add(parseHostProfile(
         QByteArray(
-            R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
+            R"({"name": "A", "links": [":1/a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
         &reason));
     // Read by a pattern: their pages are fetched as text.
     for (const char* folder : {"t", "u", "v"})
@@ -376,20 +384,15 @@ TEST_F(QueueWindow, ARequestThatTimesOutLeavesOnlyItsHostUnknown) {
                                  .toUtf8(),
                              &reason));
     profiles = &known;
-    const std::vector<std::string> links{"http://a/1",
-                                         "http://a/2",
-                                         silentBase + "/t/s.bin",
-                                         silentBase + "/t/t.bin",
-                                         silentBase + "/u/s.bin",
-                                         silentBase + "/v/s.bin",
-                                         silentBase + "/h.bin",
-                                         "http://127.0.0.1:1/a.bin",
-                                         "http://127.0.0.1:1/b.bin"};
+    const std::vector<std::string> links{
+        "http://127.0.0.1:1/a/1", "http://127.0.0.1:1/a/2",   silentBase + "/t/s.bin",
+        silentBase + "/t/t.bin",  silentBase + "/u/s.bin",    silentBase + "/v/s.bin",
+        silentBase + "/h.bin",    "http://127.0.0.1:1/a.bin", "http://127.0.0.1:1/b.bin"};
     openWith(links);
     form().findChild<LinkCheckRunner*>()->setPageTimeout(std::chrono::milliseconds(300));
     click("checkLinks");
     FakeBrowser& cycleBrowser = fakeBrowser();
-    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    ASSERT_TRUE(waitFor([&] { return cycleBrowser.hiddenPages.size() == 1; }, 5000));
     QStringList navigated; // the page goes with the check's end
     EXPECT_TRUE(waitFor(
         [&] {
@@ -399,7 +402,7 @@ TEST_F(QueueWindow, ARequestThatTimesOutLeavesOnlyItsHostUnknown) {
                    QStringLiteral("Linkek ellen&őrzése");
         },
         5000));
-    EXPECT_EQ(navigated, QStringList{QStringLiteral("http://a/1")});
+    EXPECT_EQ(navigated, QStringList{QStringLiteral("http://127.0.0.1:1/a/1")});
     const QAbstractItemModel* grid = control<QueueGridView>("Linkek")->model();
     for (int row = 0; row < 9; ++row)
         EXPECT_EQ(grid->index(row, 5).data().toString(),
@@ -413,30 +416,39 @@ TEST_F(QueueWindow, ARequestThatTimesOutLeavesOnlyItsHostUnknown) {
 TEST_F(QueueWindow, ALostPageFreesItsPlaceAndAStopEndsALongCheck) {
     QString reason;
     HostProfiles known;
+    // On a port nothing listens on: each page is the browser's.
     known.add(parseHostProfile(
         QByteArray(
-            R"({"name": "A", "links": ["//a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
+            R"({"name": "A", "links": [":1/a/"], "steps": [{"name": {"selector": "h1"}, "submit": "#b"}]})"),
         &reason));
     profiles = &known;
     std::vector<std::string> links;
     for (int i = 1; i <= 2001; ++i)
-        links.push_back("http://a/" + std::to_string(i));
+        links.push_back("http://127.0.0.1:1/a/" + std::to_string(i));
     storeQueue(links);
     openWith({});
+    const auto checkEnded = [this] {
+        return waitFor(
+            [&] {
+                return control<QPushButton>("checkLinks")->text() ==
+                       QStringLiteral("Linkek ellen&őrzése");
+            },
+            2000);
+    };
     click("checkLinksItem");
     FakeBrowser& cycleBrowser = fakeBrowser();
-    ASSERT_EQ(cycleBrowser.hiddenPages.size(), 1);
+    ASSERT_TRUE(waitFor([&] { return cycleBrowser.hiddenPages.size() == 1; }, 5000));
     Q_EMIT cycleBrowser.hiddenPages[0]->pageLost(true);
+    EXPECT_TRUE(waitFor([&] { return cycleBrowser.hiddenPages[0]->navigated.size() == 2; }, 5000));
     EXPECT_EQ(cycleBrowser.hiddenPages[0]->navigated,
-              (QStringList{QStringLiteral("http://a/1"), QStringLiteral("http://a/2")}));
+              (QStringList{QStringLiteral("http://127.0.0.1:1/a/1"),
+                           QStringLiteral("http://127.0.0.1:1/a/2")}));
+    click("checkLinksItem");
+    EXPECT_TRUE(checkEnded());
 
+    click("checkLinksItem");
     click("checkLinksItem"); // the last link is not taken in yet
-    EXPECT_TRUE(waitFor(
-        [&] {
-            return control<QPushButton>("checkLinks")->text() ==
-                   QStringLiteral("Linkek ellen&őrzése");
-        },
-        2000));
+    EXPECT_TRUE(checkEnded());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/LinkCheck.h"
 #include "core/HostProfile.h"
+#include "core/StaticPage.h"
 
 #include <gtest/gtest.h>
 
@@ -145,9 +146,9 @@ TEST(LinkCheckFacts, AFirstPageGivesItsNameSizeAndHashOrWhatItsMarkersSay) {
 // A page fetched without the browser answers only when it is as sure as
 // the browser's reading; a reader it leaves unanswered sends it to the browser.
 TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
-    EXPECT_FALSE(readsFirstPageAsText(*sumProfile()));
+    EXPECT_TRUE(readsFirstPageBySelector(*sumProfile()));
     const auto profile = sumProfile(false);
-    EXPECT_TRUE(readsFirstPageAsText(*profile));
+    EXPECT_FALSE(readsFirstPageBySelector(*profile));
     const std::string sha1(40, 'a');
     const std::string page = "<html><head><title><h1>head</h1></title></head><BODY class=a>"
                              "<h1>b.zip</h1><span id=\"size\">12 bytes</span>sum:" +
@@ -162,6 +163,19 @@ TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
     EXPECT_TRUE(facts->digest);
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
     EXPECT_FALSE(textPageFacts(*profile, "<h1>b.zip</h1>sum:" + sha1)); // no size there
+    // A selector reader reads the page as sent where it finds its value
+    // there; else the browser reads it, whose scripts may write it in.
+    const auto bySelector = sumProfile();
+    const std::string shown = "<h1>b.zip</h1><span id=\"size\">12 bytes</span><code id=sum> ";
+    const auto selected = textPageFacts(*bySelector, shown + sha1 + " </code>");
+    ASSERT_TRUE(selected && selected->digest);
+    EXPECT_EQ(selected->digest->kind, DigestKind::Sha1);
+    EXPECT_EQ(selected->name, "b.zip");
+    EXPECT_FALSE(textPageFacts(*bySelector, shown + "</code>"));
+    EXPECT_FALSE(textPageFacts(*bySelector, "<h1>b.zip</h1><span id=\"size\">12 bytes</span>"));
+    EXPECT_FALSE(textPageFacts(*bySelector, shown + "<noscript>" + sha1 + "</noscript></code>"));
+    EXPECT_EQ(textPageFacts(*bySelector, "<h2>File Not Found</h2>")->availability,
+              Availability::Offline);
     // The profile's own size and hash readers serve a first step without them.
     HostProfile shorthand;
     shorthand.name = "Short";
@@ -179,6 +193,109 @@ TEST(LinkCheckFacts, AFirstPageReadAsTextAnswersOnlyWhatItIsSureOf) {
     EXPECT_EQ(read->digest->kind, DigestKind::Sha1);
     EXPECT_EQ(bodyOf("<bodyguard>x</bodyguard>"), "<bodyguard>x</bodyguard>");
     EXPECT_EQ(bodyOf("<body>cut short"), "cut short");
+}
+
+// A selector reads the page as sent as the browser's querySelector reads
+// its document, or reads nothing, so the browser is asked.
+TEST(FirstPageSelectors, ReadAsTheBrowserReadsOrNotAtAll) {
+    const std::string page = "<!DOCTYPE html><html><head><title>Get a.zip</title></head><body>"
+                             "<div id=\"box\" class=\"file main\"><h2>a&amp;b.zip</h2>"
+                             "<p class=\"size\">(1,5 <b>MB</b>)</p></div>"
+                             "<table><tr><td>x</td><td id=sum> ab12 </td></tr></table>"
+                             "<form name=F1><input type=\"HIDDEN\" name=\"fname\" value=\"a.zip\">"
+                             "<input type=checkbox name=c><textarea name=t value=x>y</textarea><a "
+                             "href=\"/go\" data-id=\"7\">go</a></form>"
+                             "<ul><li class=x>one<li class=x>two</ul>"
+                             "<div class=\"late\"></div><noscript><p id=ns>no</p></noscript>"
+                             "<template><p id=tpl>t</p></template><!-- <p id=hidden>c</p> -->"
+                             "</body></html>";
+    const struct {
+        const char* what;
+        const char* selector;
+        const char* attribute;
+        std::optional<std::string> read;
+    } cases[] = {
+        {"tag", "h2", "", "a&b.zip"},
+        {"id", "#sum", "", " ab12 "},
+        {"class pair", ".file.main h2", "", "a&b.zip"},
+        {"text of the elements inside", "p.size", "", "(1,5 MB)"},
+        {"unquoted attribute value", "td#sum", "", " ab12 "},
+        {"attribute equals", "input[name=fname]", "value", "a.zip"},
+        {"type compared without case", "input[type=hidden]", "value", "a.zip"},
+        {"quoted value, blanks inside", "input[ name = \"fname\" ]", "value", "a.zip"},
+        {"attribute present", "a[data-id]", "data-id", "7"},
+        {"prefix, suffix, contains", "a[href^=\"/\"][href$=o][href*=g]", "data-id", "7"},
+        {"child combinator", "form > input", "name", "fname"},
+        {"child of a child", "table > tr > td#sum", "", std::nullopt}, // the tbody between
+        {"descendant through the tbody", "table td#sum", "", " ab12 "},
+        {"list: the first in the document", "#sum, h2", "", "a&b.zip"},
+        {"first of many", "li.x", "", "one"},
+        {"head element", "title", "", "Get a.zip"},
+        {"any element", "div#box > *", "", "a&b.zip"},
+        {"empty element: found, blank", "div.late", "", ""},
+        {"nothing matches", "h3", "", std::nullopt},
+        {"attribute missing", "h2", "title", std::nullopt},
+        {"a checkbox's value without one written is \"on\"", "input[name=c]", "value",
+         std::nullopt},
+        {"a text box's value is live", "[name=t]", "value", std::nullopt},
+        {"a link's href is resolved by the browser", "a", "href", std::nullopt},
+        {"a property, not an attribute", "h2", "textContent", std::nullopt},
+        {"inside noscript: text in a browser", "#ns", "", std::nullopt},
+        {"noscript's own text is its markup", "noscript", "", std::nullopt},
+        {"template content is no element", "#tpl", "", std::nullopt},
+        {"comments are no elements", "#hidden", "", std::nullopt},
+        {"pseudo-class", "li.x:first-child", "", std::nullopt},
+        {"sibling combinator", "h2 + p", "", std::nullopt},
+        {"case flag", "input[name=FNAME i]", "value", std::nullopt},
+        {"escape", "#s\\75m", "", std::nullopt},
+        {"id starting with a digit", "#1a", "", std::nullopt},
+        {"empty list entry", "h2,", "", std::nullopt},
+        {"empty selector", "", "", std::nullopt},
+    };
+    const StaticPage parsed(page);
+    ASSERT_TRUE(parsed.parsed());
+    for (const auto& c : cases)
+        EXPECT_EQ(parsed.read(c.selector, c.attribute), c.read) << c.what;
+
+    // Without a doctype the page is in quirks mode: ids and classes ignore case.
+    const StaticPage quirks("<div ID=Box class=Size>1 MB</div>");
+    EXPECT_EQ(quirks.read("#box.size"), "1 MB");
+    const StaticPage standard("<!DOCTYPE html><div id=Box>1 MB</div>");
+    EXPECT_EQ(standard.read("#box"), std::nullopt);
+    EXPECT_EQ(standard.read("DIV#Box"), "1 MB");
+}
+
+// A page too large, too deep or broken is read as far as it is sure, or
+// not at all, and ends at once.
+TEST(FirstPageSelectors, HostilePagesReadNothingOrWhatTheyHold) {
+    std::string deep;
+    for (int i = 0; i < 15'000; ++i)
+        deep += "<div>";
+    deep += "<span id=x>1</span>";
+    EXPECT_FALSE(StaticPage(deep).read("#x"));
+    std::string nested = "<p id=top>a";
+    for (int i = 0; i < StaticPage::kMostDepth - 10; ++i)
+        nested += "<span>";
+    nested += "<i id=x>b</i>";
+    EXPECT_EQ(StaticPage(nested).read("#x"), "b");
+    EXPECT_EQ(StaticPage(nested).read("#top span span > i"), "b");
+    // Every chain of ancestors tried once at most, not each in each.
+    EXPECT_FALSE(StaticPage(nested).read("form span span span span span span span span i"));
+    std::string tags;
+    for (std::size_t i = 0; i <= StaticPage::kMostTags; ++i)
+        tags += "<b>";
+    EXPECT_FALSE(StaticPage(tags + "<i id=x>1</i>").parsed());
+    const std::string huge = "<h1 id=x>a</h1>" + std::string(StaticPage::kMostBytes, ' ');
+    EXPECT_FALSE(StaticPage(huge).parsed());
+    EXPECT_EQ(StaticPage(huge.substr(0, 100'000)).read("#x"), "a");
+    // Unclosed and misnested, as a browser mends them: a heading ends where
+    // the next begins; stray bytes and an unended attribute read nothing.
+    const StaticPage broken(
+        std::string("<h1 id=x>a.zip<h2 id=y>b</b></td><p class=\"q>\0\xff\xfe", 33));
+    EXPECT_EQ(broken.read("#x"), "a.zip");
+    EXPECT_EQ(broken.read("h1 + h2, #y"), std::nullopt);
+    EXPECT_EQ(broken.read("body > h2"), "b");
+    EXPECT_EQ(broken.read("p"), std::nullopt);
 }
 
 TEST(LinkCheckFacts, HeaderAnswersTellOnlineOfflineOrUnknown) {

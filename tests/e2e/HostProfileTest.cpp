@@ -588,8 +588,9 @@ class DrippingServer : public QTcpServer {
     }
 };
 
-// The link check loads first pages in pages of its own and asks other links
-// for their headers; nothing is submitted, and its results outlive a
+// The link check reads first pages as sent, or where that lacks what a
+// selector reads loads them in pages of its own, and asks other links for
+// their headers; nothing is submitted, and its results outlive a
 // restart. The offline rows go to the log as dead links; a link only a
 // host's silence speaks of is unknown, and that host is not asked again in
 // the same check. A page for premium users only is offline and one of a
@@ -599,7 +600,7 @@ class DrippingServer : public QTcpServer {
 TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToTheLog) {
     QString reason;
     // Profiles on servers that take connections and never answer: one read
-    // in the browser, one fetched as text.
+    // by a selector, one by a pattern, each fetched as text first.
     QTcpServer hung, hungText;
     for (const auto& [server, reader] :
          {std::pair{&hung, "selector\": \"h1"}, std::pair{&hungText, "pattern\": \"<h1>(.*)<"}}) {
@@ -622,7 +623,8 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     ASSERT_TRUE(sum) << reason.toStdString();
     loaded_.profiles.add(sum);
     // The premium and maintenance pages behind a redirect, read by a
-    // selector: loaded in the browser.
+    // selector: the premium page by its text, the maintenance page, a 503,
+    // in the browser.
     auto redirected = parseHostProfile(R"j({"name": "Redirected premium host",
         "links": ["^http://127\\.0\\.0\\.1:\\d+/away\\?"],
         "premium_only": "for Premium Users only", "temp_offline": "temporarily unavailable",
@@ -632,6 +634,7 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
     loaded_.profiles.add(redirected);
     const std::string sha256(64, 'c');
     host.showOnPage("a.bin", "1,5 MB", sha256);
+    host.showOnPageByScript("b.bin", "1,5 MB", std::string(64, 'd'));
     HostedFile named = file(bytes(3'000, 'f'));
     named.disposition = "attachment; filename=\"F.bin\"";
     host.addFile("f.bin", named);
@@ -657,7 +660,8 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
                         host.maintenanceLinkFor("m.bin"),
                         host.redirectAddress(host.premiumLinkFor("pb.bin")),
                         host.redirectAddress(host.maintenanceLinkFor("mb.bin")),
-                        host.redirectAddress(host.base() + "/none/n.bin")};
+                        host.redirectAddress(host.base() + "/none/n.bin"),
+                        host.checksumLinkFor("b.bin")};
     openWithLinks(links);
     // The client gives up on a silent server before the check's own time
     // runs out: its silence is still no proof of a dead link.
@@ -677,15 +681,26 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
             cells << shown->index(row, column).data().toString();
         return cells.join(u'|').toStdString();
     };
-    const Strings expected{"a.bin|1.5 MiB|igen", "||nem",        "||nem",
-                           "F.bin|2.9 KiB|igen", "||nem",        "||ismeretlen",
-                           "F.bin|2.9 KiB|igen", "||ismeretlen", "||ismeretlen",
-                           "||ismeretlen",       "||ismeretlen", "||nem",
-                           "||ismeretlen",       "||nem",        "||ismeretlen",
-                           "||ismeretlen"};
+    const Strings expected{"a.bin|1.5 MiB|igen",
+                           "||nem",
+                           "||nem",
+                           "F.bin|2.9 KiB|igen",
+                           "||nem",
+                           "||ismeretlen",
+                           "F.bin|2.9 KiB|igen",
+                           "||ismeretlen",
+                           "||ismeretlen",
+                           "||ismeretlen",
+                           "||ismeretlen",
+                           "||nem",
+                           "||ismeretlen",
+                           "||nem",
+                           "||ismeretlen",
+                           "||ismeretlen",
+                           "b.bin|1.5 MiB|igen"};
     const QAbstractItemModel* grid = control<QTableView>("Linkek")->model();
     EXPECT_EQ(silentConnections, 1);
-    for (int row = 0; row < 16; ++row)
+    for (int row = 0; row < 17; ++row)
         EXPECT_EQ(rowText(row), expected[static_cast<std::size_t>(row)]) << links[row];
     for (int row = 11; row < 15; ++row)
         EXPECT_EQ(grid->index(row, 5).data(Qt::ToolTipRole).toString().section(u'\n', 1, 1),
@@ -708,8 +723,8 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
         if (request.path.find("/f.bin") != std::string::npos)
             asked.push_back(request.method + " " + request.path);
     EXPECT_EQ(asked, (Strings{"HEAD /files/f.bin", "HEAD /nohead/f.bin", "GET /nohead/f.bin"}));
-    // A page its profile reads by patterns is fetched as text, once; one
-    // with a selector reader is loaded in the browser.
+    // A first page is fetched as text, once, its selectors read there; the
+    // browser loads it only when the text lacks what a selector reads.
     const auto acceptsOfGets = [this](const std::string& path) {
         Strings accepts;
         for (const auto& request : host.requests())
@@ -719,12 +734,16 @@ TEST_F(ProfileCycle, TheLinkCheckReadsFirstPagesAndHeadersAndTheOfflineRowsGoToT
         return accepts;
     };
     EXPECT_EQ(acceptsOfGets("/b/gone/x.bin"), Strings{"text/html, */*"});
-    const Strings loaded = acceptsOfGets("/sum/a.bin");
-    ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_NE(loaded[0], "text/html, */*");
+    EXPECT_EQ(acceptsOfGets("/sum/a.bin"), Strings{"text/html, */*"});
+    const Strings loaded = acceptsOfGets("/sum/b.bin");
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0], "text/html, */*");
+    EXPECT_NE(loaded[1], "text/html, */*");
+    EXPECT_EQ(grid->index(16, 3).data(Qt::ToolTipRole).toString().toStdString(),
+              "SHA-256: " + std::string(64, 'd'));
 
     click("removeOfflineItem");
-    EXPECT_EQ(form().queue().rowCount() - 1, 11);
+    EXPECT_EQ(form().queue().rowCount() - 1, 12);
     EXPECT_EQ(logColumn(LogUrl), (Strings{links[1], links[2], links[4], links[11], links[13]}));
     EXPECT_EQ(logColumn(LogStatus), Strings(5, "Hibás link."));
     ASSERT_TRUE(form().close());

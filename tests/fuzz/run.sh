@@ -15,7 +15,7 @@ CC=clang CXX=clang++ cmake -S "$here" -B "$build" -G Ninja >/dev/null
 cmake --build "$build"
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(record_file list_text cp1250 wait_page clipboard_links)
+[ ${#targets[@]} -eq 0 ] && targets=(record_file list_text cp1250 wait_page clipboard_links static_page)
 mkdir -p "$build/artifacts"
 failed=()
 for target in "${targets[@]}"; do

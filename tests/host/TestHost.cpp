@@ -1141,21 +1141,34 @@ void TestHost::showOnPage(const std::string& name, const std::string& size,
     shownOnPage_[name] = {size, digest};
 }
 
+void TestHost::showOnPageByScript(const std::string& name, const std::string& size,
+                                  const std::string& digest) {
+    showOnPage(name, size, digest);
+    std::lock_guard lock(mutex_);
+    scriptedDigests_.insert(name);
+}
+
 void TestHost::routeChecksumHost() {
-    server_->Get(
-        R"(/sum/([^/]*))", [this](const httplib::Request& request, httplib::Response& response) {
-            const std::string name = request.matches[1];
-            std::pair<std::string, std::string> shown;
-            {
-                std::lock_guard lock(mutex_);
-                if (const auto found = shownOnPage_.find(name); found != shownOnPage_.end())
-                    shown = found->second;
-            }
-            sendPage(response, "<h1>" + name + "</h1><p>Size: <span id=\"size\">" + shown.first +
-                                   "</span></p><p>Checksum: <code id=\"sum\"> " + shown.second +
-                                   " </code></p><a id=\"go\" href=\"/files/" + urlEncode(name) +
-                                   "\">Download</a>");
-        });
+    server_->Get(R"(/sum/([^/]*))", [this](const httplib::Request& request,
+                                           httplib::Response& response) {
+        const std::string name = request.matches[1];
+        std::pair<std::string, std::string> shown;
+        bool scripted = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (const auto found = shownOnPage_.find(name); found != shownOnPage_.end())
+                shown = found->second;
+            scripted = scriptedDigests_.contains(name);
+        }
+        const std::string script = scripted
+                                       ? "<script>document.getElementById('sum').textContent = '" +
+                                             shown.second + "';</script>"
+                                       : "";
+        sendPage(response, "<h1>" + name + "</h1><p>Size: <span id=\"size\">" + shown.first +
+                               "</span></p><p>Checksum: <code id=\"sum\"> " +
+                               (scripted ? "" : shown.second) + " </code></p>" + script +
+                               "<a id=\"go\" href=\"/files/" + urlEncode(name) + "\">Download</a>");
+    });
 }
 
 // --- pages whose script does the work ---------------------------------------

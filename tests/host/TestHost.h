@@ -211,6 +211,9 @@ class TestHost {
     // links the file at /files/NAME.
     std::string checksumLinkFor(const std::string& name) const;
     void showOnPage(const std::string& name, const std::string& size, const std::string& digest);
+    // The checksum left out of the page as sent, written in by its script.
+    void showOnPageByScript(const std::string& name, const std::string& size,
+                            const std::string& digest);
 
     // Pages whose script does the work, as many hosts' do.
     // "Slow download" (a.btn-free) starts a countdown of the host's wait by
@@ -362,6 +365,7 @@ class TestHost {
 
     void routeChecksumHost();
     std::map<std::string, std::pair<std::string, std::string>> shownOnPage_; // size, digest
+    std::set<std::string> scriptedDigests_;
 
     void routeScriptedHosts();
     using Clock = std::chrono::steady_clock;
