@@ -251,11 +251,8 @@ class DownloadCycle final : public QObject {
     // A step's captcha: none asked, asked of the user, or solved.
     enum class CaptchaState { None, Asked, Solved };
     const ProfileStep& currentStep() const;
-    bool pastLastStep() const; // the last step's element led to a page
     std::string stepName() const;
     std::string stepLine(const std::string& detail) const; // a page line of the step
-    // The step's failure texts; none past the last step.
-    const ProfileStep::Texts& stepTexts() const;
     quint64 profileRequest(ProfileRead read);
     void requestMarkup(ProfileRead read);
     void requestValue(ProfileRead read, const PageReader& reader);

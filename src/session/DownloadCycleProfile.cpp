@@ -46,26 +46,17 @@ const ProfileStep& DownloadCycle::currentStep() const {
     return profile_->step(step_);
 }
 
-bool DownloadCycle::pastLastStep() const {
-    return step_ >= profile_->stepCount();
-}
-
 std::string DownloadCycle::stepName() const {
-    if (profile_ && !pastLastStep() && !currentStep().name.empty())
+    if (profile_ && !currentStep().name.empty())
         return currentStep().name;
     return "step " + std::to_string(step_ + 1);
 }
 
 // A named step's page lines are as its design has them, without its name.
 std::string DownloadCycle::stepLine(const std::string& detail) const {
-    if (!pastLastStep() && !currentStep().name.empty())
+    if (!currentStep().name.empty())
         return detail;
     return stepName() + ": " + detail;
-}
-
-const ProfileStep::Texts& DownloadCycle::stepTexts() const {
-    static const ProfileStep::Texts none;
-    return pastLastStep() ? none : currentStep().texts;
 }
 
 quint64 DownloadCycle::profileRequest(ProfileRead read) {
@@ -135,8 +126,7 @@ void DownloadCycle::beginStep(bool pageLoaded) {
     }
     pageFailedStatus_ = !pageLoaded;
     settleClock_.invalidate();
-    if (!pageLoaded &&
-        !(pastLastStep() ? profile_->hasDeadPattern() : profile_->hasDeadPattern(step_))) {
+    if (!pageLoaded && !profile_->hasDeadPattern(step_)) {
         pageNotLoaded(); // nothing on it could tell more
         return;
     }
@@ -144,7 +134,7 @@ void DownloadCycle::beginStep(bool pageLoaded) {
         tellPage(CycleStep::FirstPage);
     else if (pageLoaded)
         tell(CycleStep::WaitPage, stepLine(toStd(browser_.pageAddress())));
-    if (pageLoaded && !pastLastStep() && currentStep().submitForm) {
+    if (pageLoaded && currentStep().submitForm) {
         submitForm();
         return;
     }
@@ -156,7 +146,7 @@ void DownloadCycle::pageNotLoaded() {
     pageFailed(step_ == 0 && !beyondFirstFolderPage() ? OutcomeKind::DeadLink
                                                       : OutcomeKind::WaitPageUnreadable,
                FailureKind::PageNotLoaded,
-               failureText(stepTexts().notLoaded, "the page did not load"));
+               failureText(currentStep().texts.notLoaded, "the page did not load"));
 }
 
 void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
@@ -174,7 +164,7 @@ void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& marku
 
 // The step's page is up, waited on, and read afresh as often as it comes.
 bool DownloadCycle::readsAgainDuringWait() const {
-    return (state_ == CycleState::WaitPage || state_ == CycleState::Countdown) && !pastLastStep() &&
+    return (state_ == CycleState::WaitPage || state_ == CycleState::Countdown) &&
            currentStep().readsAgainDuringWait;
 }
 
@@ -187,9 +177,10 @@ void DownloadCycle::profileMarkupRead(bool ok, const std::string& markup) {
         return;
     }
     if (!ok) {
-        pageFailed(firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
-                   FailureKind::PageUnreadable,
-                   failureText(stepTexts().unreadable, "the page's text could not be read"));
+        pageFailed(
+            firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
+            FailureKind::PageUnreadable,
+            failureText(currentStep().texts.unreadable, "the page's text could not be read"));
         return;
     }
     if (read == ProfileRead::Page)
@@ -230,20 +221,18 @@ void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
 void DownloadCycle::checkStepPage(const std::string& markup) {
     Memo1 = markup;
     download_url.clear();
-    const bool past = pastLastStep();
-    if (past ? profile_->isDead(markup) : profile_->isDead(step_, markup)) {
+    if (profile_->isDead(step_, markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::FileGone,
                    "the profile's dead pattern matches the page");
         return;
     }
-    if (past ? profile_->isPremiumOnly(markup) : profile_->isPremiumOnly(step_, markup)) {
+    if (profile_->isPremiumOnly(step_, markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::PremiumOnly,
                    "the profile's premium_only pattern matches the page");
         return;
     }
-    const std::size_t asked = past ? profile_->stepCount() - 1 : step_;
-    if (past ? profile_->isTempOffline(markup) : profile_->isTempOffline(step_, markup)) {
-        hostTemporarilyOffline(asked, markup);
+    if (profile_->isTempOffline(step_, markup)) {
+        hostTemporarilyOffline(step_, markup);
         return;
     }
     if (refusesPassword(markup))
@@ -256,12 +245,12 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
         readFolderPage();
         return;
     }
-    if (const auto& retry = profile_->retryAfter(asked)) {
+    if (const auto& retry = profile_->retryAfter(step_)) {
         if (retry->reader.kind == PageReader::Kind::Selector) {
             requestValue(ProfileRead::RetryAfter, retry->reader);
             return;
         }
-        retryAfterRead(profile_->readRetryAfter(asked, markup));
+        retryAfterRead(profile_->readRetryAfter(step_, markup));
         return;
     }
     stepChecked();
@@ -274,9 +263,8 @@ void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
         stepChecked();
         return;
     }
-    const std::size_t asked = pastLastStep() ? profile_->stepCount() - 1 : step_;
     const std::optional<std::int64_t> seconds =
-        retryAfterSeconds(*text, profile_->retryAfter(asked)->unit);
+        retryAfterSeconds(*text, profile_->retryAfter(step_)->unit);
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the host asks to wait, but its time reads as no number: \"" + *text + "\"");
@@ -311,12 +299,12 @@ void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
 }
 
 void DownloadCycle::stepChecked() {
-    if (pastLastStep() ? profile_->isBusy(Memo1) : profile_->isBusy(step_, Memo1)) {
+    if (profile_->isBusy(step_, Memo1)) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the profile's busy pattern matches the page");
         return;
     }
-    if (pastLastStep()) {
+    if (currentStep().afterLast) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::WebPage,
                    "the last step led to a page, not to the file");
         return;
@@ -385,9 +373,9 @@ void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
 void DownloadCycle::readDesignedWaitPage() {
     const std::optional<std::string> address = profile_->readAddress(step_, Memo1);
     if (!address) {
-        pageFailed(
-            OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
-            failureText(stepTexts().noAddress, "the profile's address reader finds nothing"));
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
+                   failureText(currentStep().texts.noAddress,
+                               "the profile's address reader finds nothing"));
         return;
     }
     download_url = *address;
@@ -395,8 +383,9 @@ void DownloadCycle::readDesignedWaitPage() {
     const std::optional<std::string> wait = profile_->readWait(step_, Memo1);
     const std::optional<std::int32_t> seconds = wait ? designedWaitSeconds(*wait) : std::nullopt;
     if (!seconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
-                   failureText(stepTexts().noWait, "the profile's wait reader finds nothing"));
+        pageFailed(
+            OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
+            failureText(currentStep().texts.noWait, "the profile's wait reader finds nothing"));
         return;
     }
     armCountdown(*seconds);
@@ -540,11 +529,11 @@ void DownloadCycle::stepSubmitted(bool submitted) {
     browser_.holdNavigation(NavigationHold::Off);
     if (step_ == 0)
         pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
-                   failureText(stepTexts().noElement,
+                   failureText(currentStep().texts.noElement,
                                "nothing on the link's page matches the selector " + step.submit));
     else
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoAfterWaitElement,
-                   failureText(stepTexts().noElement,
+                   failureText(currentStep().texts.noElement,
                                "nothing on the page matches the selector " + step.submit));
 }
 
