@@ -291,7 +291,7 @@ void DownloadCycle::transferDue() {
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     if (!currentStep().addressBeforeWait) {
-        stepAfterWait();
+        readFrom(ProfileRead::CaptchaAfterWait);
         return;
     }
     startTransfer();

@@ -25,9 +25,6 @@ namespace {
 // numbers, so that no late answer of another step can pass for theirs.
 constexpr quint64 kProfileTicket = quint64(1) << 63;
 
-// How often a reader that found nothing looks at its page again.
-constexpr int kReadAgainMs = 250;
-
 // A click that has started no navigation by then started a script on the
 // page instead (an XHR countdown): the next step reads the page as it is.
 constexpr int kClickLeadsNowhereMs = 3000;
@@ -67,12 +64,6 @@ quint64 DownloadCycle::profileRequest(ProfileRead read) {
 
 void DownloadCycle::requestMarkup(ProfileRead read) {
     browser_.readBodyMarkup(profileRequest(read));
-}
-
-// A selector reader's value, read in the page by the browser.
-void DownloadCycle::requestValue(ProfileRead read, const PageReader& reader) {
-    browser_.readElement(profileRequest(read), toQt(reader.first),
-                         reader.hasAttribute ? toQt(reader.second) : QString());
 }
 
 // A page has loaded for the walk: the first one, the next step's, or the
@@ -185,37 +176,8 @@ void DownloadCycle::profileMarkupRead(bool ok, const std::string& markup) {
     }
     if (read == ProfileRead::Page)
         checkStepPage(markup);
-    else if (read == ProfileRead::CaptchaSolved)
-        captchaSolvedRead(profile_->readCaptchaSolved(step_, markup));
-    else if (read == ProfileRead::Wait)
-        stepWaitRead(profile_->readWait(step_, markup));
-    else if (read == ProfileRead::Address)
-        stepAddressRead(profile_->readAddress(step_, markup));
-}
-
-void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
-    if (ticket != profileTicket_)
-        return;
-    const ProfileRead read = std::exchange(reading_, ProfileRead::None);
-    const std::optional<std::string> value = ok ? std::optional(toStd(text)) : std::nullopt;
-    if (read == ProfileRead::RetryAfter)
-        retryAfterRead(value);
-    else if (read == ProfileRead::FileName)
-        fileNameRead(value);
-    else if (read == ProfileRead::CaptchaAtStart || read == ProfileRead::CaptchaAfterWait)
-        captchaChecked(read, ok);
-    else if (read == ProfileRead::CaptchaSolved)
-        captchaSolvedRead(value);
-    else if (read == ProfileRead::Size || read == ProfileRead::Hash)
-        expectedRead(read, value);
-    else if (read == ProfileRead::Wait)
-        stepWaitRead(value);
-    else if (read == ProfileRead::Address)
-        stepAddressRead(value);
-    else if (read == ProfileRead::Package)
-        folderPackageRead(value);
-    else if (read == ProfileRead::NextPage)
-        nextFolderPageRead(value);
+    else
+        valueRead(read, readInText(read, markup));
 }
 
 void DownloadCycle::checkStepPage(const std::string& markup) {
@@ -245,32 +207,23 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
         readFolderPage();
         return;
     }
-    if (const auto& retry = profile_->retryAfter(step_)) {
-        if (retry->reader.kind == PageReader::Kind::Selector) {
-            requestValue(ProfileRead::RetryAfter, retry->reader);
-            return;
-        }
-        retryAfterRead(profile_->readRetryAfter(step_, markup));
-        return;
-    }
-    stepChecked();
+    readFrom(ProfileRead::RetryAfter);
 }
 
 // A host that says how long to wait is asked again after that time; one
 // that says it without a number is busy.
-void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
-    if (!text) {
-        stepChecked();
-        return;
-    }
+bool DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
+    if (!text)
+        return true;
     const std::optional<std::int64_t> seconds =
         retryAfterSeconds(*text, profile_->retryAfter(step_)->unit);
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the host asks to wait, but its time reads as no number: \"" + *text + "\"");
-        return;
+        return false;
     }
     hostAsksToWait(*seconds);
+    return false;
 }
 
 // As a host that asks to wait: for the time its retry_after reads, else
@@ -298,33 +251,29 @@ void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
     session_.cycleFree(); // with "Letöltés után megáll" the session ends the run there
 }
 
-void DownloadCycle::stepChecked() {
+// A busy page, or one past the walk's last step, is read no further.
+bool DownloadCycle::stepChecked() {
     if (profile_->isBusy(step_, Memo1)) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the profile's busy pattern matches the page");
-        return;
+        return false;
     }
     if (currentStep().afterLast) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::WebPage,
                    "the last step led to a page, not to the file");
-        return;
+        return false;
     }
-    const auto& name = currentStep().fileName;
-    if (name && name->kind == PageReader::Kind::Selector) {
-        requestValue(ProfileRead::FileName, *name);
-        return;
-    }
-    fileNameRead(name ? profile_->readFileName(step_, Memo1) : std::nullopt);
+    return true;
 }
 
 // A name the page shows is the file's unless the reply names it; a page
 // that shows none leaves the name to the address.
-void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
+bool DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
     if (text) {
         pageFileName_ = toStd(toQt(decodeCharacterReferences(*text)).trimmed());
         tell(CycleStep::FileName, stepName() + ": " + pageFileName_);
     }
-    readStepSize();
+    return true;
 }
 
 void DownloadCycle::readStepWait() {
@@ -334,38 +283,27 @@ void DownloadCycle::readStepWait() {
         return;
     }
     if (!wait) {
-        stepWaitRead(std::string("0"));
+        valueRead(ProfileRead::Wait, std::string("0"));
         return;
     }
-    if (wait->kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::Wait, *wait);
-    else
-        stepWaitRead(profile_->readWait(step_, Memo1));
+    readValue(ProfileRead::Wait);
 }
 
 // A text without a number is no wait yet: it is read again as nothing is.
-void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
+bool DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
     const std::optional<std::int64_t> seconds =
         text ? durationSeconds(*text, unitSeconds(currentStep().waitUnit)) : std::nullopt;
     if (!seconds && readAgainLater(ProfileRead::Wait))
-        return;
+        return false;
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
                    text ? "the waiting time read holds no number: \"" + *text + "\""
                         : std::string("the profile's wait reader finds nothing"));
-        return;
+        return false;
     }
     countdown = static_cast<std::int32_t>(*seconds);
     settleClock_.invalidate();
-    if (currentStep().addressBeforeWait) {
-        readStepAddress();
-        return;
-    }
-    if (currentStep().wait) {
-        armCountdown(countdown);
-        return;
-    }
-    stepAfterWait(); // nothing to wait for
+    return true;
 }
 
 // The designed readers: the file's address first, as it stands, then the
@@ -391,71 +329,27 @@ void DownloadCycle::readDesignedWaitPage() {
     armCountdown(*seconds);
 }
 
-void DownloadCycle::readStepAddress() {
-    const PageReader& reader = *currentStep().address;
-    if (reader.kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::Address, reader);
-    else if (currentStep().addressBeforeWait)
-        stepAddressRead(profile_->readAddress(step_, Memo1));
-    else
-        requestMarkup(ProfileRead::Address); // the page as it stands after the wait
-}
-
 // A placeholder ("#", "javascript:void(0)") is an address a script has
 // yet to write in: read again as one not there at all.
-void DownloadCycle::stepAddressRead(const std::optional<std::string>& text) {
+bool DownloadCycle::stepAddressRead(const std::optional<std::string>& text) {
     const bool placeholder = text && isPlaceholderAddress(decodeCharacterReferences(*text));
     if ((!text || placeholder) && readAgainLater(ProfileRead::Address))
-        return;
+        return false;
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
         pageFailed(OutcomeKind::WaitPageUnreadable,
                    text ? FailureKind::RefusedAddress : FailureKind::NoDownloadAddress,
                    text ? "the address read is no http or https address: \"" + *text + "\""
                         : std::string("the profile's address reader finds nothing"));
-        return;
+        return false;
     }
     download_url = *address;
     tell(CycleStep::Address, download_url);
-    if (currentStep().addressBeforeWait) {
-        armCountdown(countdown);
-        return;
-    }
+    if (currentStep().addressBeforeWait)
+        return true; // its countdown next
     pageWatchdog_->stop();
     startTransfer();
-}
-
-// A reader that finds nothing looks again while its page may still be
-// filled in by script or XHR, for the profile's settle time at most; the
-// page's own time limit keeps running meanwhile.
-bool DownloadCycle::readAgainLater(ProfileRead read) {
-    if (!settleClock_.isValid())
-        settleClock_.start();
-    if (settleClock_.elapsed() >= std::int64_t{profile_->profile().settleSeconds} * 1000)
-        return false;
-    const quint64 attempt = attempt_;
-    const CycleState state = state_;
-    QTimer::singleShot(kReadAgainMs, this, [this, attempt, state, read] {
-        if (attempt != attempt_ || state != state_)
-            return;
-        // A captcha's poll may be reading the page just now: then a little later.
-        session_.runGuarded([&] {
-            if (reading_ == ProfileRead::None)
-                readAgain(read);
-            else
-                readAgainLater(read);
-        });
-    });
-    return true;
-}
-
-void DownloadCycle::readAgain(ProfileRead read) {
-    const PageReader& reader =
-        read == ProfileRead::Wait ? *currentStep().wait : *currentStep().address;
-    if (reader.kind == PageReader::Kind::Selector)
-        requestValue(read, reader);
-    else
-        requestMarkup(read);
+    return false;
 }
 
 // The wait is over: the step presses its element, or reads the address
@@ -470,7 +364,7 @@ void DownloadCycle::pressOrRead() {
     armWatchdog();
     if (currentStep().submit.empty()) {
         state_ = CycleState::AfterWait;
-        readStepAddress();
+        readValueAfresh(ProfileRead::Address); // the page as it stands after the wait
         return;
     }
     if (!currentStep().password.empty() && !passwordSent_) {
