@@ -255,6 +255,8 @@ class DownloadCycle final : public QObject {
     // A step's captcha: none asked, asked of the user, or solved.
     enum class CaptchaState { None, Asked, Solved };
     const ProfileStep& currentStep() const;
+    // A failure in the step's own words where it has them.
+    static std::string failureText(const std::string& own, std::string general);
     std::string stepName() const;
     std::string stepLine(const std::string& detail) const; // a page line of the step
     quint64 profileRequest(ProfileRead read);
@@ -289,6 +291,7 @@ class DownloadCycle final : public QObject {
     void readDesignedWaitPage();
     bool stepWaitRead(const std::optional<std::string>& text);
     bool stepAddressRead(const std::optional<std::string>& text);
+    // The step's element pressed, and where it leads (DownloadCycleSubmit.cpp).
     void stepAfterWait();
     void pressOrRead();
     void submitForm();
