@@ -193,10 +193,11 @@ TEST_F(SessionAlone, APageAfterTheLastStepIsNoFile) {
                              ended.push_back(result.outcome);
                          });
         std::string failure;
-        walking.cycle().setTrace([&](CycleStep step, const std::string& detail) {
-            if (step == CycleStep::Failed)
-                failure = detail;
-        });
+        walking.findChild<DownloadCycle*>()->setTrace(
+            [&](CycleStep step, const std::string& detail) {
+                if (step == CycleStep::Failed)
+                    failure = detail;
+            });
         walking.appendLinks({"http://s.example/f/1"});
         walking.start();
         Q_EMIT browser.documentComplete(true);
