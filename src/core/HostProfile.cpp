@@ -58,9 +58,19 @@ bool searches(const std::unique_ptr<re2::RE2>& pattern, std::string_view text) {
     return pattern && re2::RE2::PartialMatch(text, *pattern);
 }
 
+bool searchesAny(const std::vector<const re2::RE2*>& patterns, std::string_view text) {
+    return std::any_of(patterns.begin(), patterns.end(), [text](const re2::RE2* pattern) {
+        return re2::RE2::PartialMatch(text, *pattern);
+    });
+}
+
+void addPattern(std::vector<const re2::RE2*>& into, const std::unique_ptr<re2::RE2>& pattern) {
+    if (pattern)
+        into.push_back(pattern.get());
+}
+
 std::optional<std::string> readWith(const std::optional<PageReader>& reader,
-                                    const std::unique_ptr<re2::RE2>& pattern,
-                                    std::string_view markup) {
+                                    const re2::RE2* pattern, std::string_view markup) {
     if (!reader)
         return std::nullopt;
     switch (reader->kind) {
@@ -77,6 +87,12 @@ std::optional<std::string> readWith(const std::optional<PageReader>& reader,
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+std::optional<std::string> readWith(const std::optional<PageReader>& reader,
+                                    const std::unique_ptr<re2::RE2>& pattern,
+                                    std::string_view markup) {
+    return readWith(reader, pattern.get(), markup);
 }
 
 bool appendCodePoint(std::string& out, unsigned long code) {
@@ -200,6 +216,7 @@ std::shared_ptr<const CompiledProfile> CompiledProfile::compile(HostProfile prof
         compiled->rewrites_.push_back(std::move(compiledRewrite));
     }
     compiled->profile_ = std::move(profile);
+    compiled->addAfterLastStep();
     return compiled;
 }
 
@@ -211,7 +228,8 @@ bool CompiledProfile::compileSteps(std::vector<ProfileStep> steps, std::string* 
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::string at = "steps[" + std::to_string(i + 1) + "].";
         const auto key = [&](const char* name) { return at + name; };
-        CompiledStep compiled{std::move(steps[i]), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+        CompiledStep compiled;
+        compiled.step = std::move(steps[i]);
         const ProfileStep& step = compiled.step;
         if (step.submit.empty() == !step.address) {
             *reason = "a \"steps\" " + std::to_string(i + 1) +
@@ -269,8 +287,41 @@ bool CompiledProfile::compileFolder(const HostProfile& profile, std::string* rea
         !compileReader(profile.package, "package", &packagePattern_, reason) ||
         !compileReader(profile.next, "next", &nextPattern_, reason))
         return false;
-    steps_.push_back(CompiledStep{ProfileStep{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
+    steps_.emplace_back();
     return true;
+}
+
+CompiledProfile::Marks CompiledProfile::marksOf(const CompiledStep& step) const {
+    Marks marks;
+    addPattern(marks.dead, dead_);
+    addPattern(marks.dead, step.dead);
+    addPattern(marks.busy, busy_);
+    addPattern(marks.busy, step.busy);
+    addPattern(marks.premiumOnly, premiumOnly_);
+    addPattern(marks.premiumOnly, step.premiumOnly);
+    addPattern(marks.tempOffline, tempOffline_);
+    addPattern(marks.tempOffline, step.tempOffline);
+    marks.retry = step.step.retryAfter ? step.retryPattern.get() : retryPattern_.get();
+    return marks;
+}
+
+// Where the last step's element led to a page, that page may be any of
+// the walk's telling the file gone or the host busy; a host asking to
+// wait says it as at the last step.
+void CompiledProfile::addAfterLastStep() {
+    CompiledStep after;
+    after.step.afterLast = true;
+    after.step.retryAfter = retryAfter(steps_.size() - 1);
+    after.marks = marksOf(after);
+    after.marks.retry = marksOf(steps_.back()).retry;
+    for (CompiledStep& step : steps_) {
+        step.marks = marksOf(step);
+        addPattern(after.marks.dead, step.dead);
+        addPattern(after.marks.busy, step.busy);
+        addPattern(after.marks.premiumOnly, step.premiumOnly);
+        addPattern(after.marks.tempOffline, step.tempOffline);
+    }
+    steps_.push_back(std::move(after));
 }
 
 std::vector<FolderEntry> CompiledProfile::readFolderEntries(std::string_view markup,
@@ -337,59 +388,48 @@ bool CompiledProfile::claims(std::string_view link) const {
 }
 
 bool CompiledProfile::isDead(std::size_t step, std::string_view page) const {
-    return searches(dead_, page) || searches(steps_[step].dead, page);
+    return searchesAny(steps_[step].marks.dead, page);
 }
 
 bool CompiledProfile::isBusy(std::size_t step, std::string_view page) const {
-    return searches(busy_, page) || searches(steps_[step].busy, page);
+    return searchesAny(steps_[step].marks.busy, page);
 }
 
 bool CompiledProfile::isDead(std::string_view page) const {
-    return searches(dead_, page) || std::any_of(steps_.begin(), steps_.end(), [&](const auto& s) {
-               return searches(s.dead, page);
-           });
+    return isDead(stepCount(), page);
 }
 
 bool CompiledProfile::isBusy(std::string_view page) const {
-    return searches(busy_, page) || std::any_of(steps_.begin(), steps_.end(), [&](const auto& s) {
-               return searches(s.busy, page);
-           });
+    return isBusy(stepCount(), page);
 }
 
 bool CompiledProfile::isPremiumOnly(std::size_t step, std::string_view page) const {
-    return searches(premiumOnly_, page) || searches(steps_[step].premiumOnly, page);
+    return searchesAny(steps_[step].marks.premiumOnly, page);
 }
 
 bool CompiledProfile::isTempOffline(std::size_t step, std::string_view page) const {
-    return searches(tempOffline_, page) || searches(steps_[step].tempOffline, page);
+    return searchesAny(steps_[step].marks.tempOffline, page);
 }
 
 bool CompiledProfile::isPremiumOnly(std::string_view page) const {
-    return searches(premiumOnly_, page) ||
-           std::any_of(steps_.begin(), steps_.end(),
-                       [&](const auto& s) { return searches(s.premiumOnly, page); });
+    return isPremiumOnly(stepCount(), page);
 }
 
 bool CompiledProfile::isTempOffline(std::string_view page) const {
-    return searches(tempOffline_, page) ||
-           std::any_of(steps_.begin(), steps_.end(),
-                       [&](const auto& s) { return searches(s.tempOffline, page); });
+    return isTempOffline(stepCount(), page);
 }
 
 bool CompiledProfile::isWrongPassword(std::size_t step, std::string_view page) const {
-    return searches(wrongPassword_, page) ||
-           (step < steps_.size() && searches(steps_[step].wrongPassword, page));
+    return searches(wrongPassword_, page) || searches(steps_[step].wrongPassword, page);
 }
 
 bool CompiledProfile::hasDeadPattern(std::size_t step) const {
-    const CompiledStep& own = steps_[step];
-    return dead_ || premiumOnly_ || tempOffline_ || own.dead || own.premiumOnly || own.tempOffline;
+    const Marks& marks = steps_[step].marks;
+    return !marks.dead.empty() || !marks.premiumOnly.empty() || !marks.tempOffline.empty();
 }
 
 bool CompiledProfile::hasDeadPattern() const {
-    return dead_ || premiumOnly_ || tempOffline_ ||
-           std::any_of(steps_.begin(), steps_.end(),
-                       [](const auto& s) { return s.dead || s.premiumOnly || s.tempOffline; });
+    return hasDeadPattern(stepCount());
 }
 
 const std::optional<RetryAfterReader>& CompiledProfile::retryAfter(std::size_t step) const {
@@ -399,9 +439,7 @@ const std::optional<RetryAfterReader>& CompiledProfile::retryAfter(std::size_t s
 
 std::optional<std::string> CompiledProfile::readRetryAfter(std::size_t step,
                                                            std::string_view markup) const {
-    const bool own = steps_[step].step.retryAfter.has_value();
-    return readWith(retryReader(retryAfter(step)), own ? steps_[step].retryPattern : retryPattern_,
-                    markup);
+    return readWith(retryReader(retryAfter(step)), steps_[step].marks.retry, markup);
 }
 
 std::optional<std::string> CompiledProfile::readWait(std::size_t step,

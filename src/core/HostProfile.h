@@ -89,6 +89,9 @@ struct ProfileStep {
     // The step's name in the probe's lines, whose page lines then go
     // without it; empty: "step N".
     std::string name;
+    // The page the last step's element led to where the file was awaited:
+    // checked as a page of the walk, then failed as no file.
+    bool afterLast = false;
     // Failure texts said as designed; empty: the walk's general words.
     struct Texts {
         std::string notLoaded;  // the page did not load
@@ -158,7 +161,10 @@ class CompiledProfile {
     const HostProfile& profile() const { return profile_; }
     bool claims(std::string_view link) const;
     // The walk, the shorthand keys made into steps; never empty.
-    std::size_t stepCount() const { return steps_.size(); }
+    std::size_t stepCount() const { return steps_.size() - 1; }
+    // A step of the walk, or at stepCount() the page after its last step
+    // (afterLast): that page's dead, busy, premium_only and temp_offline
+    // patterns are every step's, its retry_after the last step's.
     const ProfileStep& step(std::size_t index) const { return steps_[index].step; }
     // The profile's patterns and the step's own.
     bool isDead(std::size_t step, std::string_view page) const;
@@ -202,13 +208,22 @@ class CompiledProfile {
 
   private:
     CompiledProfile() = default;
+    using Patterns = std::vector<const re2::RE2*>;
+    // The patterns that mark a step's page: the profile's and the step's own.
+    struct Marks {
+        Patterns dead, busy, premiumOnly, tempOffline;
+        const re2::RE2* retry = nullptr; // of its retry_after reader
+    };
     struct CompiledStep {
         ProfileStep step;
         std::unique_ptr<re2::RE2> wrongPassword;
         std::unique_ptr<re2::RE2> dead, busy, premiumOnly, tempOffline, retryPattern, waitPattern,
             addressPattern, namePattern, solvedPattern, sizePattern, hashPattern;
+        Marks marks;
     };
     bool compileSteps(std::vector<ProfileStep> steps, std::string* reason);
+    Marks marksOf(const CompiledStep& step) const;
+    void addAfterLastStep();
     // Whether a rewrite's replacement that writes a whole address keeps the
     // link on the web and the profile's.
     bool keepsItsLinks(const std::string& replacement) const;

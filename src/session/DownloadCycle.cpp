@@ -291,7 +291,7 @@ void DownloadCycle::transferDue() {
     Timer3->setEnabled(false);
     Timer4->setEnabled(false);
     if (!currentStep().addressBeforeWait) {
-        stepAfterWait();
+        readFrom(ProfileRead::CaptchaAfterWait);
         return;
     }
     startTransfer();
@@ -398,7 +398,7 @@ void DownloadCycle::transferSentPage(const QByteArray& page, const QString& cont
             }
         }
         if (profile_->isTempOffline(text)) {
-            hostTemporarilyOffline(profile_->stepCount() - 1, std::string(text));
+            hostTemporarilyOffline(profile_->stepCount(), std::string(text)); // past the last step
             return;
         }
         if (refusesPassword(std::string(text))) // the last step's form answered

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 class QTimer;
@@ -229,11 +230,13 @@ class DownloadCycle final : public QObject {
     void armCountdown(std::int32_t seconds);
     void concludeAttempt(const AttemptResult& result);
 
-    // The profile's walk (DownloadCycleProfile.cpp).
+    // The profile's walk (DownloadCycleProfile.cpp): what a step page is
+    // read for, and what an awaited answer is.
     enum class ProfileRead {
         None,
         Page,
         RetryAfter,
+        Busy, // the page's busy patterns, checked in the reads' order
         FileName,
         Size,
         Hash,
@@ -242,6 +245,7 @@ class DownloadCycle final : public QObject {
         CaptchaSolved,
         Wait,
         Address,
+        Countdown, // the step's wait, counted down in the reads' order
         Submit,
         FolderEntries,
         Package,
@@ -251,37 +255,43 @@ class DownloadCycle final : public QObject {
     // A step's captcha: none asked, asked of the user, or solved.
     enum class CaptchaState { None, Asked, Solved };
     const ProfileStep& currentStep() const;
-    bool pastLastStep() const; // the last step's element led to a page
+    // A failure in the step's own words where it has them.
+    static std::string failureText(const std::string& own, std::string general);
     std::string stepName() const;
     std::string stepLine(const std::string& detail) const; // a page line of the step
-    // The step's failure texts; none past the last step.
-    const ProfileStep::Texts& stepTexts() const;
     quint64 profileRequest(ProfileRead read);
     void requestMarkup(ProfileRead read);
     void requestValue(ProfileRead read, const PageReader& reader);
+    // A step page's reads, in order (DownloadCycleReads.cpp).
+    static std::span<const ProfileRead> stepReads();
+    void readFrom(ProfileRead read);
+    void readNext();
+    bool startRead(ProfileRead read);
+    const PageReader* readerOf(ProfileRead read) const;
+    std::optional<std::string> readInText(ProfileRead read, std::string_view text) const;
+    void readValue(ProfileRead read);
+    void readValueAfresh(ProfileRead read);
+    void valueRead(ProfileRead read, const std::optional<std::string>& text);
+    bool readsOn(ProfileRead read, const std::optional<std::string>& text);
+    bool readAgainLater(ProfileRead read);
     void beginStep(bool pageLoaded);
     bool readsAgainDuringWait() const;
     void pageNotLoaded();
     void profileMarkupRead(bool ok, const std::string& markup);
     void checkStepPage(const std::string& markup);
-    void retryAfterRead(const std::optional<std::string>& text);
+    bool retryAfterRead(const std::optional<std::string>& text);
     void hostTemporarilyOffline(std::size_t step, const std::string& markup);
     void hostAsksToWait(std::int64_t seconds);
-    void stepChecked();
-    void fileNameRead(const std::optional<std::string>& text);
+    bool stepChecked();
+    bool fileNameRead(const std::optional<std::string>& text);
     // What the page says of the file (DownloadCycleExpected.cpp).
-    void readStepSize();
-    void readStepHash();
-    void expectedRead(ProfileRead read, const std::optional<std::string>& text);
-    void stepSizeRead(const std::optional<std::string>& text);
-    void stepHashRead(const std::optional<std::string>& text);
+    bool stepSizeRead(const std::optional<std::string>& text);
+    bool stepHashRead(const std::optional<std::string>& text);
     void readStepWait();
     void readDesignedWaitPage();
-    void stepWaitRead(const std::optional<std::string>& text);
-    void readStepAddress();
-    void stepAddressRead(const std::optional<std::string>& text);
-    bool readAgainLater(ProfileRead read);
-    void readAgain(ProfileRead read);
+    bool stepWaitRead(const std::optional<std::string>& text);
+    bool stepAddressRead(const std::optional<std::string>& text);
+    // The step's element pressed, and where it leads (DownloadCycleSubmit.cpp).
     void stepAfterWait();
     void pressOrRead();
     void submitForm();
@@ -289,8 +299,8 @@ class DownloadCycle final : public QObject {
     // A step's captcha (DownloadCycleCaptcha.cpp).
     void buildCaptchaTimers();
     void checkCaptcha(ProfileRead at);
-    void captchaChecked(ProfileRead at, bool present);
-    void askCaptcha(ProfileRead at);
+    bool captchaChecked(ProfileRead at, bool present);
+    bool askCaptcha(ProfileRead at);
     void pollCaptcha();
     void captchaSolvedRead(const std::optional<std::string>& text);
     void captchaSolved();
@@ -361,6 +371,7 @@ class DownloadCycle final : public QObject {
     std::shared_ptr<const CompiledProfile> profile_; // the head link's, for this attempt
     std::size_t step_ = 0;                           // the walk's step on the page now
     ProfileRead reading_ = ProfileRead::None;        // what the awaited answer is
+    std::size_t nextRead_ = 0;                       // of the step page's reads
     // The address of a held navigation the transfer fetches; a page there
     // goes back to the browser for the next step.
     std::string heldAddress_;

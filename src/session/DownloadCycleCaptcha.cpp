@@ -40,34 +40,32 @@ void DownloadCycle::buildCaptchaTimers() {
 void DownloadCycle::checkCaptcha(ProfileRead at) {
     const std::string& selector = profile_->captcha(step_);
     if (selector.empty() || captcha_ != CaptchaState::None) {
-        captchaChecked(at, false);
+        valueRead(at, std::nullopt);
         return;
     }
     requestValue(at, PageReader{PageReader::Kind::Selector, selector, {}, false});
 }
 
-void DownloadCycle::captchaChecked(ProfileRead at, bool present) {
-    if (present && captcha_ == CaptchaState::None) {
-        askCaptcha(at);
-        return;
-    }
+// A captcha still asked when the wait is over holds the step until solved.
+bool DownloadCycle::captchaChecked(ProfileRead at, bool present) {
+    if (present && captcha_ == CaptchaState::None)
+        return askCaptcha(at);
     if (folder_) {
         readFolderEntries();
-        return;
+        return false;
     }
-    if (at == ProfileRead::CaptchaAtStart)
-        readStepWait();
-    else if (captcha_ == CaptchaState::Asked) {
+    if (at == ProfileRead::CaptchaAfterWait && captcha_ == CaptchaState::Asked) {
         pageWatchdog_->stop(); // the user's time bounds it now
         state_ = CycleState::Captcha;
-    } else
-        pressOrRead();
+        return false;
+    }
+    return true;
 }
 
-void DownloadCycle::askCaptcha(ProfileRead at) {
+bool DownloadCycle::askCaptcha(ProfileRead at) {
     tell(CycleStep::Captcha, stepName());
     if (passOverUnattended("captcha"))
-        return;
+        return false;
     captcha_ = CaptchaState::Asked;
     Q_EMIT captchaAsked();
     Q_EMIT statusShown(captchaStatus());
@@ -79,24 +77,20 @@ void DownloadCycle::askCaptcha(ProfileRead at) {
         folder_->captchaAsked = true; // a folder's later pages are not asked again
         pageWatchdog_->stop();
         state_ = CycleState::Captcha;
-        return;
+        return false;
     }
-    if (at == ProfileRead::CaptchaAtStart) {
-        readStepWait(); // its countdown runs meanwhile
-        return;
-    }
+    // At the step's start its countdown runs meanwhile.
+    if (at == ProfileRead::CaptchaAtStart)
+        return true;
     pageWatchdog_->stop(); // the user's time bounds it now
     state_ = CycleState::Captcha;
+    return false;
 }
 
 void DownloadCycle::pollCaptcha() {
     if (captcha_ != CaptchaState::Asked || reading_ != ProfileRead::None)
         return; // another read of the step is awaited; the next tick looks
-    const PageReader& reader = *profile_->captchaSolved(step_);
-    if (reader.kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::CaptchaSolved, reader);
-    else
-        requestMarkup(ProfileRead::CaptchaSolved);
+    readValueAfresh(ProfileRead::CaptchaSolved);
 }
 
 void DownloadCycle::captchaSolvedRead(const std::optional<std::string>& text) {

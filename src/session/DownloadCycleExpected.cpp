@@ -18,32 +18,7 @@ std::string shownText(const std::string& text) {
 
 } // namespace
 
-void DownloadCycle::readStepSize() {
-    const auto& reader = currentStep().size;
-    if (reader && reader->kind == PageReader::Kind::Selector) {
-        requestValue(ProfileRead::Size, *reader);
-        return;
-    }
-    stepSizeRead(reader ? profile_->readSize(step_, Memo1) : std::nullopt);
-}
-
-void DownloadCycle::readStepHash() {
-    const auto& reader = currentStep().hash;
-    if (reader && reader->kind == PageReader::Kind::Selector) {
-        requestValue(ProfileRead::Hash, *reader);
-        return;
-    }
-    stepHashRead(reader ? profile_->readHash(step_, Memo1) : std::nullopt);
-}
-
-void DownloadCycle::expectedRead(ProfileRead read, const std::optional<std::string>& text) {
-    if (read == ProfileRead::Size)
-        stepSizeRead(text);
-    else
-        stepHashRead(text);
-}
-
-void DownloadCycle::stepSizeRead(const std::optional<std::string>& text) {
+bool DownloadCycle::stepSizeRead(const std::optional<std::string>& text) {
     if (text) {
         const std::string shown = shownText(*text);
         if (const std::optional<SizeReading> size = readSizeText(shown)) {
@@ -57,10 +32,10 @@ void DownloadCycle::stepSizeRead(const std::optional<std::string>& text) {
                                          << toQt("\"" + shown + "\"") << "-" << toQt(link_);
         }
     }
-    readStepHash();
+    return true;
 }
 
-void DownloadCycle::stepHashRead(const std::optional<std::string>& text) {
+bool DownloadCycle::stepHashRead(const std::optional<std::string>& text) {
     if (text) {
         const std::string shown = shownText(*text);
         if (const std::optional<ExpectedDigest> digest =
@@ -74,7 +49,7 @@ void DownloadCycle::stepHashRead(const std::optional<std::string>& text) {
                 << toQt("\"" + shown + "\"") << "-" << toQt(link_);
         }
     }
-    checkCaptcha(ProfileRead::CaptchaAtStart);
+    return true;
 }
 
 } // namespace vardelo

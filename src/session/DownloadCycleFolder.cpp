@@ -124,10 +124,7 @@ void DownloadCycle::readFolderPackage() {
         readNextFolderPage();
         return;
     }
-    if (reader->kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::Package, *reader);
-    else
-        folderPackageRead(profile_->readPackage(Memo1));
+    readValue(ProfileRead::Package);
 }
 
 void DownloadCycle::folderPackageRead(const std::optional<std::string>& text) {
@@ -142,10 +139,7 @@ void DownloadCycle::readNextFolderPage() {
         folderRead();
         return;
     }
-    if (reader->kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::NextPage, *reader);
-    else
-        nextFolderPageRead(profile_->readNextPage(Memo1));
+    readValue(ProfileRead::NextPage);
 }
 
 // A next page already read (or none) ends the walk.

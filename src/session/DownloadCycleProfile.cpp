@@ -16,7 +16,6 @@
 #include "session/TTimer.h"
 
 #include <QTimer>
-#include <QUrl>
 
 namespace vardelo {
 namespace {
@@ -25,47 +24,30 @@ namespace {
 // numbers, so that no late answer of another step can pass for theirs.
 constexpr quint64 kProfileTicket = quint64(1) << 63;
 
-// How often a reader that found nothing looks at its page again.
-constexpr int kReadAgainMs = 250;
-
-// A click that has started no navigation by then started a script on the
-// page instead (an XHR countdown): the next step reads the page as it is.
-constexpr int kClickLeadsNowhereMs = 3000;
-
 // A host down for now, saying not for how long, is asked again after this.
 constexpr std::int64_t kTempOfflineSeconds = 10 * 60;
 
-// A failure in the step's own words where it has them.
-std::string failureText(const std::string& own, std::string general) {
+} // namespace
+
+std::string DownloadCycle::failureText(const std::string& own, std::string general) {
     return own.empty() ? std::move(general) : own;
 }
-
-} // namespace
 
 const ProfileStep& DownloadCycle::currentStep() const {
     return profile_->step(step_);
 }
 
-bool DownloadCycle::pastLastStep() const {
-    return step_ >= profile_->stepCount();
-}
-
 std::string DownloadCycle::stepName() const {
-    if (profile_ && !pastLastStep() && !currentStep().name.empty())
+    if (profile_ && !currentStep().name.empty())
         return currentStep().name;
     return "step " + std::to_string(step_ + 1);
 }
 
 // A named step's page lines are as its design has them, without its name.
 std::string DownloadCycle::stepLine(const std::string& detail) const {
-    if (!pastLastStep() && !currentStep().name.empty())
+    if (!currentStep().name.empty())
         return detail;
     return stepName() + ": " + detail;
-}
-
-const ProfileStep::Texts& DownloadCycle::stepTexts() const {
-    static const ProfileStep::Texts none;
-    return pastLastStep() ? none : currentStep().texts;
 }
 
 quint64 DownloadCycle::profileRequest(ProfileRead read) {
@@ -76,12 +58,6 @@ quint64 DownloadCycle::profileRequest(ProfileRead read) {
 
 void DownloadCycle::requestMarkup(ProfileRead read) {
     browser_.readBodyMarkup(profileRequest(read));
-}
-
-// A selector reader's value, read in the page by the browser.
-void DownloadCycle::requestValue(ProfileRead read, const PageReader& reader) {
-    browser_.readElement(profileRequest(read), toQt(reader.first),
-                         reader.hasAttribute ? toQt(reader.second) : QString());
 }
 
 // A page has loaded for the walk: the first one, the next step's, or the
@@ -135,8 +111,7 @@ void DownloadCycle::beginStep(bool pageLoaded) {
     }
     pageFailedStatus_ = !pageLoaded;
     settleClock_.invalidate();
-    if (!pageLoaded &&
-        !(pastLastStep() ? profile_->hasDeadPattern() : profile_->hasDeadPattern(step_))) {
+    if (!pageLoaded && !profile_->hasDeadPattern(step_)) {
         pageNotLoaded(); // nothing on it could tell more
         return;
     }
@@ -144,7 +119,7 @@ void DownloadCycle::beginStep(bool pageLoaded) {
         tellPage(CycleStep::FirstPage);
     else if (pageLoaded)
         tell(CycleStep::WaitPage, stepLine(toStd(browser_.pageAddress())));
-    if (pageLoaded && !pastLastStep() && currentStep().submitForm) {
+    if (pageLoaded && currentStep().submitForm) {
         submitForm();
         return;
     }
@@ -156,7 +131,7 @@ void DownloadCycle::pageNotLoaded() {
     pageFailed(step_ == 0 && !beyondFirstFolderPage() ? OutcomeKind::DeadLink
                                                       : OutcomeKind::WaitPageUnreadable,
                FailureKind::PageNotLoaded,
-               failureText(stepTexts().notLoaded, "the page did not load"));
+               failureText(currentStep().texts.notLoaded, "the page did not load"));
 }
 
 void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& markup) {
@@ -174,7 +149,7 @@ void DownloadCycle::bodyMarkupRead(quint64 ticket, bool ok, const QString& marku
 
 // The step's page is up, waited on, and read afresh as often as it comes.
 bool DownloadCycle::readsAgainDuringWait() const {
-    return (state_ == CycleState::WaitPage || state_ == CycleState::Countdown) && !pastLastStep() &&
+    return (state_ == CycleState::WaitPage || state_ == CycleState::Countdown) &&
            currentStep().readsAgainDuringWait;
 }
 
@@ -187,63 +162,33 @@ void DownloadCycle::profileMarkupRead(bool ok, const std::string& markup) {
         return;
     }
     if (!ok) {
-        pageFailed(firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
-                   FailureKind::PageUnreadable,
-                   failureText(stepTexts().unreadable, "the page's text could not be read"));
+        pageFailed(
+            firstPageFailure() ? OutcomeKind::DeadLink : OutcomeKind::WaitPageUnreadable,
+            FailureKind::PageUnreadable,
+            failureText(currentStep().texts.unreadable, "the page's text could not be read"));
         return;
     }
     if (read == ProfileRead::Page)
         checkStepPage(markup);
-    else if (read == ProfileRead::CaptchaSolved)
-        captchaSolvedRead(profile_->readCaptchaSolved(step_, markup));
-    else if (read == ProfileRead::Wait)
-        stepWaitRead(profile_->readWait(step_, markup));
-    else if (read == ProfileRead::Address)
-        stepAddressRead(profile_->readAddress(step_, markup));
-}
-
-void DownloadCycle::elementRead(quint64 ticket, bool ok, const QString& text) {
-    if (ticket != profileTicket_)
-        return;
-    const ProfileRead read = std::exchange(reading_, ProfileRead::None);
-    const std::optional<std::string> value = ok ? std::optional(toStd(text)) : std::nullopt;
-    if (read == ProfileRead::RetryAfter)
-        retryAfterRead(value);
-    else if (read == ProfileRead::FileName)
-        fileNameRead(value);
-    else if (read == ProfileRead::CaptchaAtStart || read == ProfileRead::CaptchaAfterWait)
-        captchaChecked(read, ok);
-    else if (read == ProfileRead::CaptchaSolved)
-        captchaSolvedRead(value);
-    else if (read == ProfileRead::Size || read == ProfileRead::Hash)
-        expectedRead(read, value);
-    else if (read == ProfileRead::Wait)
-        stepWaitRead(value);
-    else if (read == ProfileRead::Address)
-        stepAddressRead(value);
-    else if (read == ProfileRead::Package)
-        folderPackageRead(value);
-    else if (read == ProfileRead::NextPage)
-        nextFolderPageRead(value);
+    else
+        valueRead(read, readInText(read, markup));
 }
 
 void DownloadCycle::checkStepPage(const std::string& markup) {
     Memo1 = markup;
     download_url.clear();
-    const bool past = pastLastStep();
-    if (past ? profile_->isDead(markup) : profile_->isDead(step_, markup)) {
+    if (profile_->isDead(step_, markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::FileGone,
                    "the profile's dead pattern matches the page");
         return;
     }
-    if (past ? profile_->isPremiumOnly(markup) : profile_->isPremiumOnly(step_, markup)) {
+    if (profile_->isPremiumOnly(step_, markup)) {
         pageFailed(OutcomeKind::DeadLink, FailureKind::PremiumOnly,
                    "the profile's premium_only pattern matches the page");
         return;
     }
-    const std::size_t asked = past ? profile_->stepCount() - 1 : step_;
-    if (past ? profile_->isTempOffline(markup) : profile_->isTempOffline(step_, markup)) {
-        hostTemporarilyOffline(asked, markup);
+    if (profile_->isTempOffline(step_, markup)) {
+        hostTemporarilyOffline(step_, markup);
         return;
     }
     if (refusesPassword(markup))
@@ -256,33 +201,23 @@ void DownloadCycle::checkStepPage(const std::string& markup) {
         readFolderPage();
         return;
     }
-    if (const auto& retry = profile_->retryAfter(asked)) {
-        if (retry->reader.kind == PageReader::Kind::Selector) {
-            requestValue(ProfileRead::RetryAfter, retry->reader);
-            return;
-        }
-        retryAfterRead(profile_->readRetryAfter(asked, markup));
-        return;
-    }
-    stepChecked();
+    readFrom(ProfileRead::RetryAfter);
 }
 
 // A host that says how long to wait is asked again after that time; one
 // that says it without a number is busy.
-void DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
-    if (!text) {
-        stepChecked();
-        return;
-    }
-    const std::size_t asked = pastLastStep() ? profile_->stepCount() - 1 : step_;
+bool DownloadCycle::retryAfterRead(const std::optional<std::string>& text) {
+    if (!text)
+        return true;
     const std::optional<std::int64_t> seconds =
-        retryAfterSeconds(*text, profile_->retryAfter(asked)->unit);
+        retryAfterSeconds(*text, profile_->retryAfter(step_)->unit);
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the host asks to wait, but its time reads as no number: \"" + *text + "\"");
-        return;
+        return false;
     }
     hostAsksToWait(*seconds);
+    return false;
 }
 
 // As a host that asks to wait: for the time its retry_after reads, else
@@ -310,33 +245,29 @@ void DownloadCycle::hostAsksToWait(std::int64_t seconds) {
     session_.cycleFree(); // with "Letöltés után megáll" the session ends the run there
 }
 
-void DownloadCycle::stepChecked() {
-    if (pastLastStep() ? profile_->isBusy(Memo1) : profile_->isBusy(step_, Memo1)) {
+// A busy page, or one past the walk's last step, is read no further.
+bool DownloadCycle::stepChecked() {
+    if (profile_->isBusy(step_, Memo1)) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::HostBusy,
                    "the profile's busy pattern matches the page");
-        return;
+        return false;
     }
-    if (pastLastStep()) {
+    if (currentStep().afterLast) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::WebPage,
                    "the last step led to a page, not to the file");
-        return;
+        return false;
     }
-    const auto& name = currentStep().fileName;
-    if (name && name->kind == PageReader::Kind::Selector) {
-        requestValue(ProfileRead::FileName, *name);
-        return;
-    }
-    fileNameRead(name ? profile_->readFileName(step_, Memo1) : std::nullopt);
+    return true;
 }
 
 // A name the page shows is the file's unless the reply names it; a page
 // that shows none leaves the name to the address.
-void DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
+bool DownloadCycle::fileNameRead(const std::optional<std::string>& text) {
     if (text) {
         pageFileName_ = toStd(toQt(decodeCharacterReferences(*text)).trimmed());
         tell(CycleStep::FileName, stepName() + ": " + pageFileName_);
     }
-    readStepSize();
+    return true;
 }
 
 void DownloadCycle::readStepWait() {
@@ -346,38 +277,27 @@ void DownloadCycle::readStepWait() {
         return;
     }
     if (!wait) {
-        stepWaitRead(std::string("0"));
+        valueRead(ProfileRead::Wait, std::string("0"));
         return;
     }
-    if (wait->kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::Wait, *wait);
-    else
-        stepWaitRead(profile_->readWait(step_, Memo1));
+    readValue(ProfileRead::Wait);
 }
 
 // A text without a number is no wait yet: it is read again as nothing is.
-void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
+bool DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
     const std::optional<std::int64_t> seconds =
         text ? durationSeconds(*text, unitSeconds(currentStep().waitUnit)) : std::nullopt;
     if (!seconds && readAgainLater(ProfileRead::Wait))
-        return;
+        return false;
     if (!seconds) {
         pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
                    text ? "the waiting time read holds no number: \"" + *text + "\""
                         : std::string("the profile's wait reader finds nothing"));
-        return;
+        return false;
     }
     countdown = static_cast<std::int32_t>(*seconds);
     settleClock_.invalidate();
-    if (currentStep().addressBeforeWait) {
-        readStepAddress();
-        return;
-    }
-    if (currentStep().wait) {
-        armCountdown(countdown);
-        return;
-    }
-    stepAfterWait(); // nothing to wait for
+    return true;
 }
 
 // The designed readers: the file's address first, as it stands, then the
@@ -385,9 +305,9 @@ void DownloadCycle::stepWaitRead(const std::optional<std::string>& text) {
 void DownloadCycle::readDesignedWaitPage() {
     const std::optional<std::string> address = profile_->readAddress(step_, Memo1);
     if (!address) {
-        pageFailed(
-            OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
-            failureText(stepTexts().noAddress, "the profile's address reader finds nothing"));
+        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoDownloadAddress,
+                   failureText(currentStep().texts.noAddress,
+                               "the profile's address reader finds nothing"));
         return;
     }
     download_url = *address;
@@ -395,252 +315,35 @@ void DownloadCycle::readDesignedWaitPage() {
     const std::optional<std::string> wait = profile_->readWait(step_, Memo1);
     const std::optional<std::int32_t> seconds = wait ? designedWaitSeconds(*wait) : std::nullopt;
     if (!seconds) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
-                   failureText(stepTexts().noWait, "the profile's wait reader finds nothing"));
+        pageFailed(
+            OutcomeKind::WaitPageUnreadable, FailureKind::NoWaitingTime,
+            failureText(currentStep().texts.noWait, "the profile's wait reader finds nothing"));
         return;
     }
     armCountdown(*seconds);
 }
 
-void DownloadCycle::readStepAddress() {
-    const PageReader& reader = *currentStep().address;
-    if (reader.kind == PageReader::Kind::Selector)
-        requestValue(ProfileRead::Address, reader);
-    else if (currentStep().addressBeforeWait)
-        stepAddressRead(profile_->readAddress(step_, Memo1));
-    else
-        requestMarkup(ProfileRead::Address); // the page as it stands after the wait
-}
-
 // A placeholder ("#", "javascript:void(0)") is an address a script has
 // yet to write in: read again as one not there at all.
-void DownloadCycle::stepAddressRead(const std::optional<std::string>& text) {
+bool DownloadCycle::stepAddressRead(const std::optional<std::string>& text) {
     const bool placeholder = text && isPlaceholderAddress(decodeCharacterReferences(*text));
     if ((!text || placeholder) && readAgainLater(ProfileRead::Address))
-        return;
+        return false;
     const std::optional<std::string> address = text ? fetchableAddress(*text) : std::nullopt;
     if (!address) {
         pageFailed(OutcomeKind::WaitPageUnreadable,
                    text ? FailureKind::RefusedAddress : FailureKind::NoDownloadAddress,
                    text ? "the address read is no http or https address: \"" + *text + "\""
                         : std::string("the profile's address reader finds nothing"));
-        return;
+        return false;
     }
     download_url = *address;
     tell(CycleStep::Address, download_url);
-    if (currentStep().addressBeforeWait) {
-        armCountdown(countdown);
-        return;
-    }
+    if (currentStep().addressBeforeWait)
+        return true; // its countdown next
     pageWatchdog_->stop();
     startTransfer();
-}
-
-// A reader that finds nothing looks again while its page may still be
-// filled in by script or XHR, for the profile's settle time at most; the
-// page's own time limit keeps running meanwhile.
-bool DownloadCycle::readAgainLater(ProfileRead read) {
-    if (!settleClock_.isValid())
-        settleClock_.start();
-    if (settleClock_.elapsed() >= std::int64_t{profile_->profile().settleSeconds} * 1000)
-        return false;
-    const quint64 attempt = attempt_;
-    const CycleState state = state_;
-    QTimer::singleShot(kReadAgainMs, this, [this, attempt, state, read] {
-        if (attempt != attempt_ || state != state_)
-            return;
-        // A captcha's poll may be reading the page just now: then a little later.
-        session_.runGuarded([&] {
-            if (reading_ == ProfileRead::None)
-                readAgain(read);
-            else
-                readAgainLater(read);
-        });
-    });
-    return true;
-}
-
-void DownloadCycle::readAgain(ProfileRead read) {
-    const PageReader& reader =
-        read == ProfileRead::Wait ? *currentStep().wait : *currentStep().address;
-    if (reader.kind == PageReader::Kind::Selector)
-        requestValue(read, reader);
-    else
-        requestMarkup(read);
-}
-
-// The wait is over: the step presses its element, or reads the address
-// from the page as it stands now.
-void DownloadCycle::stepAfterWait() {
-    settleClock_.invalidate();
-    armWatchdog(); // a page that leads nowhere ends as an unreadable one
-    checkCaptcha(ProfileRead::CaptchaAfterWait);
-}
-
-void DownloadCycle::pressOrRead() {
-    armWatchdog();
-    if (currentStep().submit.empty()) {
-        state_ = CycleState::AfterWait;
-        readStepAddress();
-        return;
-    }
-    if (!currentStep().password.empty() && !passwordSent_) {
-        fillPassword();
-        return;
-    }
-    state_ = CycleState::Submitted;
-    // Where the element leads to the file, the transfer fetches it: the
-    // browser never asks for it, so an address good for one request works.
-    // A form the page sends by POST is held at the last step only, where
-    // its answer can only be the file: an earlier one's answer is most
-    // often the next page, which only the browser can show without sending
-    // the form (a captcha's token, a password) a second time.
-    browser_.holdNavigation(step_ + 1 >= profile_->stepCount() ? NavigationHold::MovesAndPostForm
-                                                               : NavigationHold::Moves);
-    browser_.activateElement(profileRequest(ProfileRead::Submit), toQt(currentStep().submit));
-}
-
-// The form is submitted by its id as soon as its page is complete; a page
-// that completes before the answer is kept for after it.
-void DownloadCycle::submitForm() {
-    awaitingSubmit_ = true;
-    browser_.submitElement(profileRequest(ProfileRead::Submit), toQt(currentStep().submit));
-}
-
-void DownloadCycle::elementSubmitted(quint64 ticket, bool submitted) {
-    if (ticket == profileTicket_ && reading_ == ProfileRead::Password) {
-        reading_ = ProfileRead::None;
-        passwordFilled(submitted);
-        return;
-    }
-    if (ticket != profileTicket_ || reading_ != ProfileRead::Submit)
-        return;
-    reading_ = ProfileRead::None;
-    awaitingSubmit_ = false;
-    stepSubmitted(submitted);
-}
-
-void DownloadCycle::stepSubmitted(bool submitted) {
-    const ProfileStep& step = currentStep();
-    if (submitted) {
-        tell(CycleStep::Submitted, stepLine(step.submitForm ? "#" + step.submit : step.submit));
-        if (step.submitForm) {
-            formSubmitted();
-            return;
-        }
-        // The page, the held navigation or the download it leads to is
-        // awaited; or nothing comes, the click having started a script.
-        const quint64 attempt = attempt_;
-        const std::size_t pressed = step_;
-        QTimer::singleShot(kClickLeadsNowhereMs, this, [this, attempt, pressed] {
-            session_.runGuarded([&] { clickLedNowhere(attempt, pressed); });
-        });
-        return;
-    }
-    browser_.holdNavigation(NavigationHold::Off);
-    if (step_ == 0)
-        pageFailed(OutcomeKind::DeadLink, FailureKind::NoFreeUserForm,
-                   failureText(stepTexts().noElement,
-                               "nothing on the link's page matches the selector " + step.submit));
-    else
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::NoAfterWaitElement,
-                   failureText(stepTexts().noElement,
-                               "nothing on the page matches the selector " + step.submit));
-}
-
-// Nothing is loading: the next step begins on the page as it stands.
-void DownloadCycle::clickLedNowhere(quint64 attempt, std::size_t pressed) {
-    if (attempt != attempt_ || state_ != CycleState::Submitted || step_ != pressed ||
-        browser_.isLoading())
-        return;
-    browser_.holdNavigation(NavigationHold::Off);
-    ++step_;
-    beginStep(true);
-}
-
-// A submitted form leads to the next step's page, whatever else the page
-// does meanwhile; that page gets a time of its own.
-void DownloadCycle::formSubmitted() {
-    ++step_;
-    state_ = CycleState::WaitPage;
-    armWatchdog();
-    if (const auto early = std::exchange(completedWhileSubmitting_, std::nullopt))
-        documentComplete(*early);
-}
-
-void DownloadCycle::navigationHeld(const HeldNavigation& held) {
-    if (state_ != CycleState::Submitted)
-        return;
-    if (held.kind == HeldNavigation::Kind::UnreadableForm) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::PageUnreadable,
-                   "the form's fields cannot be sent as the page would send them");
-        return;
-    }
-    const std::string address = toStd(held.url);
-    heldAddress_ = address;
-    if (held.kind == HeldNavigation::Kind::FormPost)
-        formPost_ = held.form;
-    fileFound(address);
-}
-
-void DownloadCycle::downloadRequested(const QString& url) {
-    if (state_ != CycleState::Submitted)
-        return;
-    browser_.holdNavigation(NavigationHold::Off);
-    heldAddress_.clear();
-    fileFound(toStd(url));
-}
-
-void DownloadCycle::fileFound(const std::string& address) {
-    reading_ = ProfileRead::None;
-    if (!isHttpAddress(address)) {
-        pageFailed(OutcomeKind::WaitPageUnreadable, FailureKind::RefusedAddress,
-                   "the download's address is no http or https address: " + address);
-        return;
-    }
-    download_url = address;
-    tell(CycleStep::Address, download_url);
-    pageWatchdog_->stop();
-    startTransfer();
-}
-
-// The address a pressed element led to answered with a page, not the
-// file: the browser goes there, and the walk goes on with its next step.
-bool DownloadCycle::walkOnFromPage() {
-    if (heldAddress_.empty() || step_ + 1 >= profile_->stepCount())
-        return false;
-    const QString address = toQt(std::exchange(heldAddress_, std::string()));
-    ++attempt_; // the transfer's late signals are not this page's
-    state_ = CycleState::Submitted;
-    Q_EMIT transferRateCleared();
-    Q_EMIT runControlsShown(RunControls::Running);
-    Q_EMIT statusShown(QStringLiteral("Weblap betöltése"));
-    armWatchdog();
-    browser_.navigate(address);
-    return true;
-}
-
-// A file a profile's pages led to is asked for in the browser's session,
-// from the page that led to it; the built-in steps keep the designed request.
-std::optional<HttpSession> DownloadCycle::profileSession() const {
-    if (profile_->profile().designedTransfer)
-        return std::nullopt;
-    HttpSession session = browser_.session();
-    session.referer = toStd(browser_.pageAddress());
-    return session;
-}
-
-// A profile's address: references decoded, resolved against the page's
-// address; only http and https are fetched.
-std::optional<std::string> DownloadCycle::fetchableAddress(const std::string& text) const {
-    const QString decoded = toQt(decodeCharacterReferences(text)).trimmed();
-    if (decoded.isEmpty())
-        return std::nullopt;
-    const QUrl resolved = QUrl(browser_.pageAddress()).resolved(QUrl(decoded));
-    const std::string address = toStd(resolved.toString(QUrl::FullyEncoded));
-    if (!resolved.isValid() || resolved.host().isEmpty() || !isHttpAddress(address))
-        return std::nullopt;
-    return address;
+    return false;
 }
 
 } // namespace vardelo

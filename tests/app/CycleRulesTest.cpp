@@ -166,6 +166,52 @@ TEST_F(SessionAlone, AHostsWaitWithoutARecordFolderWritesNoFile) {
     EXPECT_FALSE(QFile::exists(QStringLiteral("/HostWaits.Vdl")));
 }
 
+// The page the last step's element led to, where the file was awaited,
+// ends the try; what any step's patterns say of it counts first.
+TEST_F(SessionAlone, APageAfterTheLastStepIsNoFile) {
+    QString reason;
+    HostProfiles set;
+    set.add(parseHostProfile(R"j({"name": "S", "links": ["//s\\.example/"],
+        "steps": [{"dead": "Link expired", "submit": "#go"}]})j",
+                             &reason));
+    ASSERT_EQ(set.size(), 1U) << reason.toStdString();
+    const struct {
+        QString page;
+        OutcomeKind outcome;
+        std::string failure;
+    } pages[] = {
+        {QStringLiteral("<p>Thank you</p>"), OutcomeKind::WaitPageUnreadable,
+         "step 2: the last step led to a page, not to the file"},
+        {QStringLiteral("<p>Link expired</p>"), OutcomeKind::DeadLink,
+         "step 2: the profile's dead pattern matches the page"},
+    };
+    for (const auto& page : pages) {
+        DownloadSession walking{browser, http, &set};
+        std::vector<OutcomeKind> ended;
+        QObject::connect(&walking, &DownloadSession::outcomeRecorded,
+                         [&](const std::string&, const AttemptResult& result) {
+                             ended.push_back(result.outcome);
+                         });
+        std::string failure;
+        walking.findChild<DownloadCycle*>()->setTrace(
+            [&](CycleStep step, const std::string& detail) {
+                if (step == CycleStep::Failed)
+                    failure = detail;
+            });
+        walking.appendLinks({"http://s.example/f/1"});
+        walking.start();
+        Q_EMIT browser.documentComplete(true);
+        Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true,
+                                      QStringLiteral("<a id=go>"));
+        ASSERT_FALSE(browser.activated.isEmpty());
+        Q_EMIT browser.elementSubmitted(browser.activated.back().first, true);
+        Q_EMIT browser.documentComplete(true);
+        Q_EMIT browser.bodyMarkupRead(browser.readTickets.back(), true, page.page);
+        EXPECT_EQ(failure, page.failure);
+        EXPECT_EQ(ended, std::vector{page.outcome}) << page.failure;
+    }
+}
+
 // A session told a record folder keeps its records itself, with no window
 // to ask it: a change of the queue within the background save's delay, an
 // outcome at once, both on disk while the session still runs.

@@ -90,6 +90,18 @@ TEST(HostProfileReaders, DeadAndBusyAreEachTheirOwnPatternFoundAnywhereInThePage
     EXPECT_FALSE(stepped->isBusy(0, "Server full"));
     EXPECT_TRUE(stepped->isDead("Link expired"));
     EXPECT_TRUE(stepped->isBusy("Server full"));
+    // So does the page the last step's element led to; a host asking to
+    // wait there says it as at the last step.
+    profile.steps[1].retryAfter = {{PageReader::Kind::Pattern, "again in (\\d+)", {}, false},
+                                   "min"};
+    const auto waiting = compiled(profile);
+    ASSERT_TRUE(waiting);
+    const std::size_t after = waiting->stepCount();
+    EXPECT_TRUE(waiting->step(after).afterLast);
+    EXPECT_TRUE(waiting->isDead(after, "Link expired"));
+    EXPECT_TRUE(waiting->isBusy(after, "Server full"));
+    EXPECT_EQ(waiting->readRetryAfter(after, "again in 5"), "5");
+    EXPECT_EQ(waiting->retryAfter(after)->unit, "min");
 }
 
 TEST(HostProfileSteps, ShorthandKeysBecomeTheStepsTheyAlwaysMeant) {
