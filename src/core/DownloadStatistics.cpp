@@ -4,6 +4,21 @@
 #include "core/Saturating.h"
 
 namespace vardelo {
+namespace {
+
+std::int64_t DownloadStatistics::*allTimeField(AllTimeCount which) {
+    switch (which) {
+    case AllTimeCount::Downloaded:
+        return &DownloadStatistics::osszes_letoltott_db;
+    case AllTimeCount::DownloadedBytes:
+        return &DownloadStatistics::osszes_letoltott_meret;
+    case AllTimeCount::Skipped:
+        break;
+    }
+    return &DownloadStatistics::osszes_kihagyott_db;
+}
+
+} // namespace
 
 void DownloadStatistics::count(const OutcomePlan& plan) {
     for (auto* counter : {&jelenlegi_letoltott_db, &osszes_letoltott_db})
@@ -21,29 +36,11 @@ void DownloadStatistics::resetCurrentRun() {
 }
 
 std::int64_t DownloadStatistics::allTime(AllTimeCount which) const {
-    switch (which) {
-    case AllTimeCount::Downloaded:
-        return osszes_letoltott_db;
-    case AllTimeCount::DownloadedBytes:
-        return osszes_letoltott_meret;
-    case AllTimeCount::Skipped:
-        return osszes_kihagyott_db;
-    }
-    return 0;
+    return this->*allTimeField(which);
 }
 
 void DownloadStatistics::restoreAllTime(AllTimeCount which, std::int64_t value) {
-    switch (which) {
-    case AllTimeCount::Downloaded:
-        osszes_letoltott_db = value;
-        return;
-    case AllTimeCount::DownloadedBytes:
-        osszes_letoltott_meret = value;
-        return;
-    case AllTimeCount::Skipped:
-        osszes_kihagyott_db = value;
-        return;
-    }
+    this->*allTimeField(which) = value;
 }
 
 } // namespace vardelo
